@@ -1,0 +1,1 @@
+// Framework stand-in: filled in by the afx work.

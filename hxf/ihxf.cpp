@@ -1,0 +1,1 @@
+// Multi-grid files: filled in by the hxf work.

@@ -1,0 +1,1 @@
+// Typed arrays: filled in by the kor work.
