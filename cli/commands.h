@@ -1,0 +1,15 @@
+#pragma once
+// Each area of the library registers its subcommands on the host's parser. A subcommand's
+// callback runs its job, prints what the user needs and sets exitCode to 1 on failure, after
+// printing one line that names the job's status and its meaning.
+#include <CLI/CLI.hpp>
+
+namespace quarnel::cli {
+
+void AddGridCommands(CLI::App& app, int& exitCode);
+void AddPrepCommands(CLI::App& app, int& exitCode);
+void AddBpCommands(CLI::App& app, int& exitCode);
+void AddHierarchyCommands(CLI::App& app, int& exitCode);
+void AddFeatureCommands(CLI::App& app, int& exitCode);
+
+}  // namespace quarnel::cli

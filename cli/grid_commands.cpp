@@ -1,0 +1,10 @@
+#include "cli/commands.h"
+
+namespace quarnel::cli {
+
+void AddGridCommands(CLI::App& app, int& exitCode) {
+    (void)app;
+    (void)exitCode;
+}
+
+}  // namespace quarnel::cli

@@ -1,0 +1,21 @@
+#include <CLI/CLI.hpp>
+
+#include "cli/commands.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"quarnel: batch algorithms for mineral-prospectivity work"};
+    app.set_version_flag("--version", "quarnel 1.0.0.1");
+    app.require_subcommand(1);
+    int exitCode = 0;
+    quarnel::cli::AddGridCommands(app, exitCode);
+    quarnel::cli::AddPrepCommands(app, exitCode);
+    quarnel::cli::AddBpCommands(app, exitCode);
+    quarnel::cli::AddHierarchyCommands(app, exitCode);
+    quarnel::cli::AddFeatureCommands(app, exitCode);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? 0 : 1;
+    }
+    return exitCode;
+}
