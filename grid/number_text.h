@@ -1,10 +1,12 @@
 #pragma once
 // Number text exactly as the C library reads and writes it, without a stdio call per value.
 //
-// ScanFloatToken/ScanIntToken take the longest prefix that scanf's "%f" and "%d"/"%ld"
-// conversions would take from text that starts at a non-blank byte, and convert it as
-// scanf would (decimal correctly rounded to float32; signs, exponents, hexadecimal,
-// "inf", "infinity", "nan" and "nan(...)" accepted as glibc accepts them).
+// ScanFloatToken/ScanIntToken take from text that starts at a non-blank byte exactly the bytes
+// that glibc's scanf "%f" and "%d" conversions would take from a stream, and convert them as
+// scanf does (decimal correctly rounded to float32; signs, exponents, hexadecimal, "inf",
+// "infinity" and "nan" in any letter case; overflow to infinity, underflow to zero or a
+// denormal). When a conversion fails, `end` still says how far scanf would have read, so a
+// stream reader leaves its input where scanf would. `last` acts as the end of the input.
 // FormatFixed/FormatInt give the bytes of printf's "%W.Pf" and "%Wd"/"%Wld".
 #include <cstddef>
 #include <cstdint>
@@ -30,14 +32,21 @@ struct IntToken {
 };
 
 FloatToken ScanFloatToken(const char* first, const char* last);
+// "%d" and (as the library's 32-bit files use it) "%ld".
 IntToken ScanIntToken(const char* first, const char* last);
 
-// Longest text FormatFixed can produce for a finite double with precision <= 20 and width <= 64.
+inline constexpr int kMaxFixedPrecision = 20;
+inline constexpr int kMaxFixedWidth = 64;
+// Longest text FormatFixed can produce for precision <= kMaxFixedPrecision and
+// |width| <= kMaxFixedWidth: sign, 309 integer digits, point, 20 decimals.
 inline constexpr std::size_t kMaxFixedChars = 400;
 
-// printf("%*.*f", width, precision, v) into out (capacity kMaxFixedChars); returns the length.
+// printf("%*.*f", width, precision, v) into out (capacity kMaxFixedChars); a negative width
+// justifies to the left as printf's '-' flag does. Returns the length.
 std::size_t FormatFixed(char* out, double v, int width, int precision);
-// printf("%*lld", width, v) into out (capacity 32 + width); returns the length.
+
+inline constexpr std::size_t kMaxIntChars = 20 + kMaxFixedWidth;
+// printf("%*lld", width, v) into out (capacity kMaxIntChars); negative width as above.
 std::size_t FormatInt(char* out, long long v, int width);
 
 }  // namespace quarnel

@@ -1,12 +1,17 @@
 #pragma once
 // A buffered stream over a text file that reads tokens the way fscanf's "%s", "%d"/"%ld"
 // and "%f" conversions do (leading white space skipped, one conversion per call), so the
-// jobs can read many grids in lockstep without holding them. Every read returns where it
-// stopped and why; the caller turns that into its job status.
+// jobs can read many grids in lockstep without holding them. White space is that of the C
+// locale (space, \t, \n, \v, \f, \r), so files with CRLF line ends read the same. A number
+// read consumes exactly the bytes fscanf would consume, also when it fails. Every read returns
+// where its token started and why it stopped; the caller turns that into its job status.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
+
+#include "grid/number_text.h"
 
 namespace quarnel {
 
@@ -14,8 +19,8 @@ enum class ScanStatus {
     ok,
     end_of_input,  // nothing but white space before the end of the file
     no_match,      // the next token is not a number of the requested kind
-    too_long,      // the token does not fit the caller's field (nothing past the field is written)
-    out_of_range,  // an integer wider than 32 bits
+    too_long,      // the token does not fit the caller's field, or a number runs past 4096 bytes
+    out_of_range,  // an integer beyond 32 bits
     read_error,    // the file could not be read
 };
 
@@ -27,35 +32,46 @@ struct ScanResult {
 
 const char* ScanStatusText(ScanStatus status);
 
+// Longest number text a read takes; a longer one is too_long and is skipped up to the next
+// white space.
+inline constexpr std::size_t kMaxNumberText = 4096;
+
 class ScanStream {
 public:
-    ScanStream() = default;
+    ScanStream();
     ~ScanStream();
     ScanStream(const ScanStream&) = delete;
     ScanStream& operator=(const ScanStream&) = delete;
 
-    // Opens path for reading only; false when it cannot be opened.
+    // Opens path for reading only (binary); false when it cannot be opened.
     bool Open(const char* path);
     bool IsOpen() const { return file_ != nullptr; }
     void Close();
 
     // "%s": a run of non-blank bytes, NUL-terminated in out[capacity]. A token of capacity or
-    // more bytes is too_long; then out holds nothing and the token is skipped.
+    // more bytes is too_long; then out holds "" and the whole token is skipped.
     ScanResult Word(char* out, std::size_t capacity);
+    // The same into a string; a token longer than maxLength is too_long (out empty, skipped).
     ScanResult Word(std::string& out, std::size_t maxLength);
-    // "%d" / "%ld" (32-bit).
+    // "%d" / "%ld" (32-bit). out is left unchanged unless the status is ok.
     ScanResult Int(std::int32_t& out);
-    // "%f": the value as float32.
+    // "%f": the value as float32. out is left unchanged unless the status is ok.
     ScanResult Float(float& out);
 
-    std::uint64_t Position() const;
+    // Byte offset of the next unread byte.
+    std::uint64_t Position() const { return consumed_ + begin_; }
 
 private:
+    bool NumberWindow(const char** first, const char** last, ScanResult* result);
+    ScanResult FinishNumber(const char* end, NumberError error, std::uint64_t start);
+    template <class Take>
+    ScanResult Run(Take take);
     bool Fill(std::size_t wanted);
     bool SkipBlanks();
+    ScanResult Stopped() const;
 
     std::FILE* file_ = nullptr;
-    std::string buffer_;
+    std::unique_ptr<char[]> buffer_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     std::uint64_t consumed_ = 0;  // file offset of buffer_[0]

@@ -2,12 +2,17 @@
 // Buffered text output with printf's layouts and no printf per value.
 //
 // Print takes a format in printf's notation for the conversions the library's files use
-// (%d %ld %s %f with the '-' flag, width and precision, and %%) and writes exactly printf's bytes, with one house rule: a number never touches the text
-// before it. When a converted number would start right after a byte that is not white space
-// (because the value is wider than its field), one blank is written before it.
+// (%d %ld %s %f with the '-' flag, width and, for %f and %s, precision; and %%) and writes
+// exactly printf's bytes, with one house rule: two numbers never touch. When a converted
+// number would start right after a letter, a digit or a point (because the value fills or
+// overflows its field), one blank is written before it. After a blank, punctuation or GBK text
+// the bytes stay printf's, so report lines keep their layout.
+// A format Print cannot honour (an unknown conversion, a missing or mistyped argument, a width
+// over 64 or a precision over 20) writes nothing for that conversion and marks the sink failed.
 #include <cstddef>
 #include <cstdio>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -40,20 +45,24 @@ private:
 
 class TextSink {
 public:
-    TextSink() = default;
+    TextSink();
     ~TextSink();
     TextSink(const TextSink&) = delete;
     TextSink& operator=(const TextSink&) = delete;
 
-    // Creates or truncates path for writing; false when it cannot be created.
+    // Creates or truncates path for writing (text mode, as the files have always been written);
+    // false when it cannot be created.
     bool Open(const char* path);
-    bool IsOpen() const { return file_ != nullptr; }
-    // Flushes and closes; false when any write failed.
+    // Appends everything written to *target instead of a file (tests, in-memory reports).
+    void OpenMemory(std::string* target);
+    bool IsOpen() const { return file_ != nullptr || memory_ != nullptr; }
+    // Flushes and closes; false when any write, the flush or the close failed, or a format
+    // could not be honoured.
     bool Close();
 
     void Put(std::string_view text);
     void Put(char c);
-    // "%W.Pf" and "%Wd" with the house rule.
+    // printf's "%W.Pf" and "%Wd" (negative width: left-justified), with the house rule.
     void Fixed(double v, int width, int precision);
     void Int(long long v, int width = 0);
 
@@ -66,11 +75,19 @@ public:
     bool failed() const { return failed_; }
 
 private:
-    void PutNumber(const char* text, std::size_t length);
+    // One conversion of Print; a negative width justifies to the left, a negative precision
+    // is none given.
+    void Convert(char conversion, int width, int precision, const FormatArg* arg);
+    void PutPadded(std::string_view text, int width);
+    char* Reserve(std::size_t length);
+    void Commit(char* end);
+    void SeparateNumber(char first);
     void Flush();
 
     std::FILE* file_ = nullptr;
-    std::string buffer_;
+    std::string* memory_ = nullptr;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t size_ = 0;
     char last_ = '\n';
     bool failed_ = false;
 };

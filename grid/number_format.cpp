@@ -1,0 +1,178 @@
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "grid/number_text.h"
+
+namespace quarnel {
+namespace {
+
+constexpr std::uint64_t kPow10[20] = {1ull,
+                                      10ull,
+                                      100ull,
+                                      1000ull,
+                                      10000ull,
+                                      100000ull,
+                                      1000000ull,
+                                      10000000ull,
+                                      100000000ull,
+                                      1000000000ull,
+                                      10000000000ull,
+                                      100000000000ull,
+                                      1000000000000ull,
+                                      10000000000000ull,
+                                      100000000000000ull,
+                                      1000000000000000ull,
+                                      10000000000000000ull,
+                                      100000000000000000ull,
+                                      1000000000000000000ull,
+                                      10000000000000000000ull};
+
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes exactly `count` digits of u (leading zeros included) so that they end at `end`.
+char* PutDigitsBackward(char* end, std::uint64_t u, int count) {
+    for (; count >= 2; count -= 2) {
+        end -= 2;
+        std::memcpy(end, kDigitPairs + 2 * (u % 100), 2);
+        u /= 100;
+    }
+    if (count == 1) *--end = char('0' + u % 10);
+    return end;
+}
+
+int DigitCount(std::uint64_t u) {
+    int count = 1;
+    while (count < 20 && u >= kPow10[count]) ++count;
+    return count;
+}
+
+struct Text {
+    const char* data;
+    std::size_t size;
+};
+
+// A 128-bit product, kept portable (32-bit targets have no 128-bit integer type).
+struct Wide {
+    std::uint64_t high;
+    std::uint64_t low;
+};
+
+Wide Multiply(std::uint64_t a, std::uint64_t b) {
+    const std::uint64_t mask = 0xFFFFFFFFull;
+    const std::uint64_t lowLow = (a & mask) * (b & mask);
+    const std::uint64_t lowHigh = (a & mask) * (b >> 32);
+    const std::uint64_t highLow = (a >> 32) * (b & mask);
+    const std::uint64_t highHigh = (a >> 32) * (b >> 32);
+    const std::uint64_t middle = (lowLow >> 32) + (lowHigh & mask) + (highLow & mask);
+    return {highHigh + (lowHigh >> 32) + (highLow >> 32) + (middle >> 32), (middle << 32) | (lowLow & mask)};
+}
+
+bool BitAt(const Wide& w, int k) { return ((k < 64 ? w.low >> k : w.high >> (k - 64)) & 1) != 0; }
+
+bool AnyBitBelow(const Wide& w, int k) {
+    if (k <= 0) return false;
+    if (k < 64) return (w.low & ((std::uint64_t(1) << k) - 1)) != 0;
+    if (k == 64) return w.low != 0;
+    return w.low != 0 || (w.high & ((std::uint64_t(1) << (k - 64)) - 1)) != 0;
+}
+
+// The double's magnitude times 10^precision, rounded to an integer the way printf rounds the
+// exact binary value: to nearest, an exact tie to even. Exact as long as the value is below
+// 2^53 (a negative binary exponent) and the result fits 64 bits; false otherwise, for the
+// general formatter to take over.
+bool ScaledRounded(std::uint64_t bits, int precision, std::uint64_t* scaled) {
+    const int exponentField = int((bits >> 52) & 0x7FF);
+    const std::uint64_t fraction = bits & ((std::uint64_t(1) << 52) - 1);
+    const std::uint64_t mantissa = exponentField == 0 ? fraction : fraction | (std::uint64_t(1) << 52);
+    const int shift = exponentField == 0 ? 1074 : 1075 - exponentField;
+    if (shift <= 0 || precision > 19) return false;
+    // mantissa * 10^19 < 2^117, so from a shift of 118 on the value is below one half.
+    if (shift >= 118) {
+        *scaled = 0;
+        return true;
+    }
+    const Wide product = Multiply(mantissa, kPow10[precision]);
+    std::uint64_t quotient = 0;
+    if (shift < 64) {
+        if ((product.high >> shift) != 0) return false;
+        quotient = (product.low >> shift) | (product.high << (64 - shift));
+    } else {
+        quotient = product.high >> (shift - 64);
+    }
+    const bool half = BitAt(product, shift - 1);
+    const bool aboveHalf = AnyBitBelow(product, shift - 1);
+    if (half && (aboveHalf || (quotient & 1) != 0)) {
+        if (quotient == ~std::uint64_t(0)) return false;
+        ++quotient;
+    }
+    *scaled = quotient;
+    return true;
+}
+
+// The unpadded text of "%.Pf" ending at `end` (the buffer holds kMaxFixedChars bytes before it).
+Text FixedText(char* buffer, char* end, double v, int precision) {
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
+    const bool negative = (bits >> 63) != 0;
+    char* p = end;
+    if (std::isnan(v) || std::isinf(v)) {
+        p -= 3;
+        std::memcpy(p, std::isnan(v) ? "nan" : "inf", 3);
+    } else {
+        std::uint64_t scaled = 0;
+        if (!ScaledRounded(bits, precision, &scaled)) {
+            const auto result = std::to_chars(buffer, end, v, std::chars_format::fixed, precision);
+            return {buffer, std::size_t(result.ptr - buffer)};
+        }
+        const std::uint64_t integer = scaled / kPow10[precision];
+        if (precision > 0) {
+            p = PutDigitsBackward(p, scaled % kPow10[precision], precision);
+            *--p = '.';
+        }
+        p = PutDigitsBackward(p, integer, DigitCount(integer));
+    }
+    if (negative) *--p = '-';
+    return {p, std::size_t(end - p)};
+}
+
+// Pads text with blanks to |width|: on the left, or on the right for a negative width.
+std::size_t Justify(char* out, Text text, int width) {
+    const bool left = width < 0;
+    const std::size_t field = std::size_t(std::min(std::abs(width), kMaxFixedWidth));
+    const std::size_t pad = field > text.size ? field - text.size : 0;
+    if (left) {
+        std::memcpy(out, text.data, text.size);
+        std::memset(out + text.size, ' ', pad);
+    } else {
+        std::memset(out, ' ', pad);
+        std::memcpy(out + pad, text.data, text.size);
+    }
+    return pad + text.size;
+}
+
+}  // namespace
+
+std::size_t FormatFixed(char* out, double v, int width, int precision) {
+    // printf takes a negative precision as no precision at all.
+    if (precision < 0) precision = 6;
+    precision = std::min(precision, kMaxFixedPrecision);
+    char buffer[kMaxFixedChars];
+    char* end = buffer + sizeof buffer;
+    return Justify(out, FixedText(buffer, end, v, precision), width);
+}
+
+std::size_t FormatInt(char* out, long long v, int width) {
+    char buffer[24];
+    char* end = buffer + sizeof buffer;
+    const std::uint64_t magnitude = v < 0 ? 0 - std::uint64_t(v) : std::uint64_t(v);
+    char* p = PutDigitsBackward(end, magnitude, DigitCount(magnitude));
+    if (v < 0) *--p = '-';
+    return Justify(out, {p, std::size_t(end - p)}, width);
+}
+
+}  // namespace quarnel

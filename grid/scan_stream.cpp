@@ -1,0 +1,176 @@
+#include "grid/scan_stream.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace quarnel {
+namespace {
+
+// Large enough that refills are rare, and well above the longest number a read looks at.
+constexpr std::size_t kBufferSize = std::size_t(1) << 17;
+static_assert(kBufferSize > 2 * kMaxNumberText);
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+}  // namespace
+
+const char* ScanStatusText(ScanStatus status) {
+    switch (status) {
+        case ScanStatus::ok: return "ok";
+        case ScanStatus::end_of_input: return "unexpected end of file";
+        case ScanStatus::no_match: return "not a number";
+        case ScanStatus::too_long: return "token too long";
+        case ScanStatus::out_of_range: return "integer out of range";
+        case ScanStatus::read_error: return "read error";
+    }
+    return "unknown";
+}
+
+ScanStream::ScanStream() : buffer_(new char[kBufferSize]) {}
+
+ScanStream::~ScanStream() { Close(); }
+
+bool ScanStream::Open(const char* path) {
+    Close();
+    file_ = std::fopen(path, "rb");
+    begin_ = end_ = 0;
+    consumed_ = 0;
+    eof_ = error_ = false;
+    return file_ != nullptr;
+}
+
+void ScanStream::Close() {
+    if (file_ != nullptr) std::fclose(file_);
+    file_ = nullptr;
+}
+
+// Makes at least `wanted` unread bytes available unless the file ends first; false after a
+// read error (or on a stream that is not open).
+bool ScanStream::Fill(std::size_t wanted) {
+    if (file_ == nullptr) error_ = eof_ = true;
+    if (end_ - begin_ >= wanted || eof_) return !error_;
+    std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
+    consumed_ += begin_;
+    end_ -= begin_;
+    begin_ = 0;
+    while (end_ < wanted && !eof_) {
+        const std::size_t got = std::fread(buffer_.get() + end_, 1, kBufferSize - end_, file_);
+        end_ += got;
+        if (got == 0) {
+            eof_ = true;
+            error_ = std::ferror(file_) != 0;
+        }
+    }
+    return !error_;
+}
+
+// Skips white space; false when none but white space is left (or reading failed).
+bool ScanStream::SkipBlanks() {
+    for (;;) {
+        const char* buffer = buffer_.get();
+        while (begin_ < end_ && IsBlank(buffer[begin_])) ++begin_;
+        if (begin_ < end_) return true;
+        if (eof_ || !Fill(1) || begin_ == end_) return false;
+    }
+}
+
+ScanResult ScanStream::Stopped() const {
+    return {error_ ? ScanStatus::read_error : ScanStatus::end_of_input, Position()};
+}
+
+// Walks the next token, handing its bytes to take chunk by chunk across refills.
+template <class Take>
+ScanResult ScanStream::Run(Take take) {
+    if (!SkipBlanks()) return Stopped();
+    const std::uint64_t start = Position();
+    for (;;) {
+        const char* buffer = buffer_.get();
+        std::size_t stop = begin_;
+        while (stop < end_ && !IsBlank(buffer[stop])) ++stop;
+        take(buffer + begin_, stop - begin_);
+        begin_ = stop;
+        if (stop < end_ || eof_) break;
+        if (!Fill(1)) return {ScanStatus::read_error, start};
+        if (begin_ == end_) break;
+    }
+    return {ScanStatus::ok, start};
+}
+
+ScanResult ScanStream::Word(char* out, std::size_t capacity) {
+    std::size_t length = 0;
+    ScanResult result = Run([&](const char* bytes, std::size_t count) {
+        if (length + count < capacity) std::memcpy(out + length, bytes, count);
+        length += count;
+    });
+    if (result.ok() && length >= capacity) result.status = ScanStatus::too_long;
+    if (capacity > 0) out[result.ok() ? length : 0] = '\0';
+    return result;
+}
+
+ScanResult ScanStream::Word(std::string& out, std::size_t maxLength) {
+    out.clear();
+    std::size_t length = 0;
+    ScanResult result = Run([&](const char* bytes, std::size_t count) {
+        if (length + count <= maxLength) out.append(bytes, count);
+        length += count;
+    });
+    if (result.ok() && length > maxLength) result.status = ScanStatus::too_long;
+    if (!result.ok()) out.clear();
+    return result;
+}
+
+// The bytes a number read may look at: up to kMaxNumberText + 1 from the token's start, so a
+// conversion that stops inside the window stops where it would on the whole file.
+bool ScanStream::NumberWindow(const char** first, const char** last, ScanResult* result) {
+    if (!SkipBlanks()) {
+        *result = Stopped();
+        return false;
+    }
+    *result = {ScanStatus::ok, Position()};
+    if (!Fill(kMaxNumberText + 1)) {
+        result->status = ScanStatus::read_error;
+        return false;
+    }
+    *first = buffer_.get() + begin_;
+    *last = *first + std::min(end_ - begin_, kMaxNumberText + 1);
+    return true;
+}
+
+ScanResult ScanStream::FinishNumber(const char* end, NumberError error, std::uint64_t start) {
+    const std::size_t taken = std::size_t(end - (buffer_.get() + begin_));
+    if (taken > kMaxNumberText) {
+        Run([](const char*, std::size_t) {});
+        return {ScanStatus::too_long, start};
+    }
+    begin_ += taken;
+    switch (error) {
+        case NumberError::none: return {ScanStatus::ok, start};
+        case NumberError::no_match: return {ScanStatus::no_match, start};
+        case NumberError::out_of_range: return {ScanStatus::out_of_range, start};
+    }
+    return {ScanStatus::no_match, start};
+}
+
+ScanResult ScanStream::Int(std::int32_t& out) {
+    const char* first = nullptr;
+    const char* last = nullptr;
+    ScanResult result;
+    if (!NumberWindow(&first, &last, &result)) return result;
+    const IntToken token = ScanIntToken(first, last);
+    result = FinishNumber(token.end, token.error, result.position);
+    if (result.ok()) out = token.value;
+    return result;
+}
+
+ScanResult ScanStream::Float(float& out) {
+    const char* first = nullptr;
+    const char* last = nullptr;
+    ScanResult result;
+    if (!NumberWindow(&first, &last, &result)) return result;
+    const FloatToken token = ScanFloatToken(first, last);
+    result = FinishNumber(token.end, token.error, result.position);
+    if (result.ok()) out = token.value;
+    return result;
+}
+
+}  // namespace quarnel

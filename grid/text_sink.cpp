@@ -1,0 +1,191 @@
+#include "grid/text_sink.h"
+
+#include <cstring>
+
+#include "grid/number_text.h"
+
+namespace quarnel {
+namespace {
+
+constexpr std::size_t kBufferSize = std::size_t(1) << 16;
+
+// A number written right after one of these bytes would read as part of the word before it.
+bool GluesToNumber(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.';
+}
+
+struct FormatSpec {
+    bool left = false;
+    int width = 0;
+    int precision = -1;
+    char conversion = '\0';
+};
+
+// Parses "[-][width][.precision][l|ll]conversion" at format[i], just past the '%'; returns the
+// index after it, or npos when the text is no conversion the sink supports.
+std::size_t ParseSpec(std::string_view format, std::size_t i, FormatSpec& spec) {
+    auto number = [&](int limit) {
+        int value = 0;
+        for (; i < format.size() && format[i] >= '0' && format[i] <= '9'; ++i) {
+            value = value * 10 + (format[i] - '0');
+            if (value > limit) return -1;
+        }
+        return value;
+    };
+    for (; i < format.size() && format[i] == '-'; ++i) spec.left = true;
+    spec.width = number(kMaxFixedWidth);
+    if (spec.width < 0) return std::string_view::npos;
+    if (i < format.size() && format[i] == '.') {
+        ++i;
+        spec.precision = number(kMaxFixedPrecision);
+        if (spec.precision < 0) return std::string_view::npos;
+    }
+    for (int l = 0; l < 2 && i < format.size() && format[i] == 'l'; ++l) ++i;
+    if (i == format.size()) return std::string_view::npos;
+    spec.conversion = format[i] == 'i' ? 'd' : format[i];
+    return i + 1;
+}
+
+// Called with a number's text at out[0..length) and room for one more byte.
+std::size_t Separated(char* out, std::size_t length, char last) {
+    if (out[0] == ' ' || !GluesToNumber(last)) return length;
+    std::memmove(out + 1, out, length);
+    out[0] = ' ';
+    return length + 1;
+}
+
+}  // namespace
+
+TextSink::TextSink() : buffer_(new char[kBufferSize]) {}
+
+TextSink::~TextSink() {
+    if (IsOpen()) Close();
+}
+
+bool TextSink::Open(const char* path) {
+    if (IsOpen()) Close();
+    file_ = std::fopen(path, "w");
+    size_ = 0;
+    last_ = '\n';
+    failed_ = false;
+    return file_ != nullptr;
+}
+
+void TextSink::OpenMemory(std::string* target) {
+    if (IsOpen()) Close();
+    memory_ = target;
+    size_ = 0;
+    last_ = '\n';
+    failed_ = false;
+}
+
+bool TextSink::Close() {
+    Flush();
+    if (file_ != nullptr && std::fclose(file_) != 0) failed_ = true;
+    file_ = nullptr;
+    memory_ = nullptr;
+    return !failed_;
+}
+
+void TextSink::Flush() {
+    if (size_ == 0) return;
+    if (memory_ != nullptr) {
+        memory_->append(buffer_.get(), size_);
+    } else if (file_ == nullptr || std::fwrite(buffer_.get(), 1, size_, file_) != size_) {
+        failed_ = true;
+    }
+    size_ = 0;
+}
+
+char* TextSink::Reserve(std::size_t length) {
+    if (size_ + length > kBufferSize) Flush();
+    return buffer_.get() + size_;
+}
+
+void TextSink::Commit(char* end) {
+    const std::size_t size = std::size_t(end - buffer_.get());
+    if (size > size_) last_ = end[-1];
+    size_ = size;
+}
+
+void TextSink::Put(std::string_view text) {
+    while (!text.empty()) {
+        const std::size_t chunk = std::min(text.size(), kBufferSize);
+        char* out = Reserve(chunk);
+        std::memcpy(out, text.data(), chunk);
+        Commit(out + chunk);
+        text.remove_prefix(chunk);
+    }
+}
+
+void TextSink::Put(char c) {
+    char* out = Reserve(1);
+    *out = c;
+    Commit(out + 1);
+}
+
+void TextSink::Fixed(double v, int width, int precision) {
+    if (width < -kMaxFixedWidth || width > kMaxFixedWidth || precision > kMaxFixedPrecision) {
+        failed_ = true;
+        return;
+    }
+    char* out = Reserve(kMaxFixedChars + 1);
+    Commit(out + Separated(out, FormatFixed(out, v, width, precision), last_));
+}
+
+void TextSink::Int(long long v, int width) {
+    if (width < -kMaxFixedWidth || width > kMaxFixedWidth) {
+        failed_ = true;
+        return;
+    }
+    char* out = Reserve(kMaxIntChars + 1);
+    Commit(out + Separated(out, FormatInt(out, v, width), last_));
+}
+
+void TextSink::PutPadded(std::string_view text, int width) {
+    const std::size_t field = std::size_t(width < 0 ? -width : width);
+    const std::string pad(field > text.size() ? field - text.size() : 0, ' ');
+    if (width > 0) Put(pad);
+    Put(text);
+    if (width < 0) Put(pad);
+}
+
+void TextSink::Convert(char conversion, int width, int precision, const FormatArg* arg) {
+    const bool fits = arg != nullptr;
+    if (fits && conversion == 'f' && arg->kind() == FormatArg::Kind::real) {
+        Fixed(arg->real(), width, precision < 0 ? 6 : precision);
+    } else if (fits && conversion == 'd' && arg->kind() == FormatArg::Kind::integer && precision < 0) {
+        Int(arg->integer(), width);
+    } else if (fits && conversion == 's' && arg->kind() == FormatArg::Kind::text) {
+        const std::string_view text = arg->text();
+        PutPadded(precision < 0 ? text : text.substr(0, std::size_t(precision)), width);
+    } else {
+        failed_ = true;
+    }
+}
+
+void TextSink::PrintArgs(std::string_view format, std::initializer_list<FormatArg> args) {
+    const FormatArg* arg = args.begin();
+    std::size_t i = 0;
+    while (i < format.size()) {
+        const std::size_t percent = format.find('%', i);
+        Put(format.substr(i, percent - i));
+        if (percent == std::string_view::npos) return;
+        if (percent + 1 < format.size() && format[percent + 1] == '%') {
+            Put('%');
+            i = percent + 2;
+            continue;
+        }
+        FormatSpec spec;
+        i = ParseSpec(format, percent + 1, spec);
+        if (i == std::string_view::npos) {
+            failed_ = true;
+            return;
+        }
+        Convert(spec.conversion, spec.left ? -spec.width : spec.width, spec.precision,
+                arg == args.end() ? nullptr : arg);
+        if (arg != args.end()) ++arg;
+    }
+}
+
+}  // namespace quarnel
