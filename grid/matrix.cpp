@@ -10,7 +10,8 @@ double** AllocDoubleMatrix(int rows, int cols) {
     // a failed allocation, not a wrapped size.
     constexpr std::uint64_t kByteLimit = 0xFFFFFFFFull;
     if (rows <= 0 || cols <= 0) return nullptr;
-    if (std::uint64_t(rows) * 4 > kByteLimit || std::uint64_t(cols) * sizeof(double) > kByteLimit) return nullptr;
+    if (std::uint64_t(rows) * 4 > kByteLimit || std::uint64_t(cols) * sizeof(double) > kByteLimit)
+        return nullptr;
     double** matrix = new (std::nothrow) double*[rows]();
     if (matrix == nullptr) return nullptr;
     for (int r = 0; r < rows; ++r) {

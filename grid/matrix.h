@@ -19,7 +19,7 @@ void FreeRowMatrix(T**& matrix, int rows) {
 // Owns a row matrix for the length of a job, so every return path releases it.
 template <class T>
 class RowMatrix {
-public:
+  public:
     RowMatrix() = default;
     RowMatrix(T** rows, int rowCount) : rows_(rows), count_(rowCount) {}
     ~RowMatrix() { FreeRowMatrix(rows_, count_); }
@@ -35,7 +35,7 @@ public:
     T* operator[](std::size_t r) const { return rows_[r]; }
     explicit operator bool() const { return rows_ != nullptr; }
 
-private:
+  private:
     T** rows_ = nullptr;
     int count_ = 0;
 };

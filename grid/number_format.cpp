@@ -73,7 +73,9 @@ Wide Multiply(std::uint64_t a, std::uint64_t b) {
     return {highHigh + (lowHigh >> 32) + (highLow >> 32) + (middle >> 32), (middle << 32) | (lowLow & mask)};
 }
 
-bool BitAt(const Wide& w, int k) { return ((k < 64 ? w.low >> k : w.high >> (k - 64)) & 1) != 0; }
+bool BitAt(const Wide& w, int k) {
+    return ((k < 64 ? w.low >> k : w.high >> (k - 64)) & 1) != 0;
+}
 
 bool AnyBitBelow(const Wide& w, int k) {
     if (k <= 0) return false;

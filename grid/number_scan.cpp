@@ -12,11 +12,19 @@
 namespace quarnel {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsHexDigit(char c) {
+    return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
 
-FloatToken Failed(const char* end) { return {0.0f, end, NumberError::no_match}; }
+FloatToken Failed(const char* end) {
+    return {0.0f, end, NumberError::no_match};
+}
 
 // strtof in the C locale, for the rare texts from_chars leaves to it (results that overflow or
 // underflow). The caller has checked the text is a number in strtof's own grammar.

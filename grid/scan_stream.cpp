@@ -10,25 +10,35 @@ namespace {
 constexpr std::size_t kBufferSize = std::size_t(1) << 17;
 static_assert(kBufferSize > 2 * kMaxNumberText);
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
 }  // namespace
 
 const char* ScanStatusText(ScanStatus status) {
     switch (status) {
-        case ScanStatus::ok: return "ok";
-        case ScanStatus::end_of_input: return "unexpected end of file";
-        case ScanStatus::no_match: return "not a number";
-        case ScanStatus::too_long: return "token too long";
-        case ScanStatus::out_of_range: return "integer out of range";
-        case ScanStatus::read_error: return "read error";
+        case ScanStatus::ok:
+            return "ok";
+        case ScanStatus::end_of_input:
+            return "unexpected end of file";
+        case ScanStatus::no_match:
+            return "not a number";
+        case ScanStatus::too_long:
+            return "token too long";
+        case ScanStatus::out_of_range:
+            return "integer out of range";
+        case ScanStatus::read_error:
+            return "read error";
     }
     return "unknown";
 }
 
 ScanStream::ScanStream() : buffer_(new char[kBufferSize]) {}
 
-ScanStream::~ScanStream() { Close(); }
+ScanStream::~ScanStream() {
+    Close();
+}
 
 bool ScanStream::Open(const char* path) {
     Close();
@@ -144,9 +154,12 @@ ScanResult ScanStream::FinishNumber(const char* end, NumberError error, std::uin
     }
     begin_ += taken;
     switch (error) {
-        case NumberError::none: return {ScanStatus::ok, start};
-        case NumberError::no_match: return {ScanStatus::no_match, start};
-        case NumberError::out_of_range: return {ScanStatus::out_of_range, start};
+        case NumberError::none:
+            return {ScanStatus::ok, start};
+        case NumberError::no_match:
+            return {ScanStatus::no_match, start};
+        case NumberError::out_of_range:
+            return {ScanStatus::out_of_range, start};
     }
     return {ScanStatus::no_match, start};
 }

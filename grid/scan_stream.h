@@ -37,7 +37,7 @@ const char* ScanStatusText(ScanStatus status);
 inline constexpr std::size_t kMaxNumberText = 4096;
 
 class ScanStream {
-public:
+  public:
     ScanStream();
     ~ScanStream();
     ScanStream(const ScanStream&) = delete;
@@ -61,7 +61,7 @@ public:
     // Byte offset of the next unread byte.
     std::uint64_t Position() const { return consumed_ + begin_; }
 
-private:
+  private:
     bool NumberWindow(const char** first, const char** last, ScanResult* result);
     ScanResult FinishNumber(const char* end, NumberError error, std::uint64_t start);
     template <class Take>

@@ -33,6 +33,7 @@ std::size_t ParseSpec(std::string_view format, std::size_t i, FormatSpec& spec) 
         return value;
     };
     for (; i < format.size() && format[i] == '-'; ++i) spec.left = true;
+    if (i < format.size() && format[i] == '0') return std::string_view::npos;  // zero padding
     spec.width = number(kMaxFixedWidth);
     if (spec.width < 0) return std::string_view::npos;
     if (i < format.size() && format[i] == '.') {

@@ -19,7 +19,7 @@
 namespace quarnel {
 
 class FormatArg {
-public:
+  public:
     enum class Kind { integer, real, text };
     FormatArg(int v) : kind_(Kind::integer), i_(v) {}
     FormatArg(long v) : kind_(Kind::integer), i_(v) {}
@@ -36,7 +36,7 @@ public:
     double real() const { return d_; }
     std::string_view text() const { return s_; }
 
-private:
+  private:
     Kind kind_;
     long long i_ = 0;
     double d_ = 0;
@@ -44,7 +44,7 @@ private:
 };
 
 class TextSink {
-public:
+  public:
     TextSink();
     ~TextSink();
     TextSink(const TextSink&) = delete;
@@ -74,7 +74,7 @@ public:
 
     bool failed() const { return failed_; }
 
-private:
+  private:
     // One conversion of Print; a negative width justifies to the left, a negative precision
     // is none given.
     void Convert(char conversion, int width, int precision, const FormatArg* arg);

@@ -20,9 +20,9 @@ bool SameAsPrintf(double v, int width, int precision) {
     char got[kMaxFixedChars];
     const std::size_t length = FormatFixed(got, v, width, precision);
     const std::string ours(got, length);
-    EXPECT_EQ(ours, expected) << "value " << std::hexfloat << v << std::defaultfloat << " (bits 0x" << std::hex
-                              << std::bit_cast<std::uint64_t>(v) << std::dec << ") width " << width
-                              << " precision " << precision;
+    EXPECT_EQ(ours, expected) << "value " << std::hexfloat << v << std::defaultfloat << " (bits 0x"
+                              << std::hex << std::bit_cast<std::uint64_t>(v) << std::dec << ") width "
+                              << width << " precision " << precision;
     return ours == expected;
 }
 
@@ -31,8 +31,8 @@ struct Layout {
     int width;
     int precision;
 };
-constexpr Layout kLayouts[] = {{6, 2}, {8, 2}, {10, 2}, {12, 5}, {15, 2}, {0, 6}, {7, 2}, {12, 3},
-                               {10, 3}, {5, 1}, {5, 3}, {14, 2}, {20, 8}, {0, 0}, {-8, 2}, {0, 19}};
+constexpr Layout kLayouts[] = {{6, 2},  {8, 2}, {10, 2}, {12, 5}, {15, 2}, {0, 6}, {7, 2},  {12, 3},
+                               {10, 3}, {5, 1}, {5, 3},  {14, 2}, {20, 8}, {0, 0}, {-8, 2}, {0, 19}};
 
 bool SameInAllLayouts(double v) {
     for (const Layout& layout : kLayouts) {
@@ -102,7 +102,8 @@ TEST(FormatFixed, BoundariesAndSpecialValuesMatchPrintf) {
 TEST(FormatFixed, ExactBinaryTiesRoundToEven) {
     // k/8 and k/16 are exact halves at one and two decimals and at three and four.
     for (int k = -4000; k <= 4000; ++k) {
-        if (!SameInAllLayouts(k / 8.0) || !SameInAllLayouts(k / 16.0) || !SameInAllLayouts(k / 1024.0)) return;
+        if (!SameInAllLayouts(k / 8.0) || !SameInAllLayouts(k / 16.0) || !SameInAllLayouts(k / 1024.0))
+            return;
     }
 }
 
@@ -111,7 +112,8 @@ TEST(FormatFixed, RandomDoublesOfAllMagnitudesMatchPrintf) {
     std::mt19937_64 random(seed);
     for (int i = 0; i < 60000; ++i) {
         const double v = std::bit_cast<double>(random());
-        if (!SameAsPrintf(v, kLayouts[i % std::size(kLayouts)].width, kLayouts[i % std::size(kLayouts)].precision)) {
+        if (!SameAsPrintf(v, kLayouts[i % std::size(kLayouts)].width,
+                          kLayouts[i % std::size(kLayouts)].precision)) {
             ADD_FAILURE() << "seed " << seed << " iteration " << i;
             return;
         }
@@ -127,10 +129,18 @@ TEST(FormatFixed, RandomGridValuesMatchPrintf) {
         const double scale = std::pow(10.0, int(random() % 16) - 6);
         double v = 0;
         switch (i % 4) {
-            case 0: v = double(float(unit(random) * scale)); break;
-            case 1: v = unit(random); break;
-            case 2: v = double(std::int64_t(random() % 2000000) - 1000000) / 1000.0 + 0.005; break;
-            default: v = -unit(random) * scale; break;
+            case 0:
+                v = double(float(unit(random) * scale));
+                break;
+            case 1:
+                v = unit(random);
+                break;
+            case 2:
+                v = double(std::int64_t(random() % 2000000) - 1000000) / 1000.0 + 0.005;
+                break;
+            default:
+                v = -unit(random) * scale;
+                break;
         }
         if (!SameInAllLayouts(v)) {
             ADD_FAILURE() << "seed " << seed << " iteration " << i;
@@ -140,7 +150,11 @@ TEST(FormatFixed, RandomGridValuesMatchPrintf) {
 }
 
 TEST(FormatFixed, WidthsAndLeftJustificationMatchPrintf) {
-    const double values[] = {0.0, -3.25, 12345.678, 1e10, -std::numeric_limits<double>::infinity(),
+    const double values[] = {0.0,
+                             -3.25,
+                             12345.678,
+                             1e10,
+                             -std::numeric_limits<double>::infinity(),
                              std::numeric_limits<double>::quiet_NaN()};
     for (double v : values) {
         for (int width = -kMaxFixedWidth; width <= kMaxFixedWidth; ++width) {
@@ -154,8 +168,18 @@ TEST(FormatFixed, WidthsAndLeftJustificationMatchPrintf) {
 TEST(FormatInt, MatchesPrintf) {
     const unsigned seed = 5;
     std::mt19937_64 random(seed);
-    const long long values[] = {0, 1, -1, 9, 10, 99, 100, 2147483647, -2147483648LL, 99999,
-                                std::numeric_limits<long long>::max(), std::numeric_limits<long long>::min()};
+    const long long values[] = {0,
+                                1,
+                                -1,
+                                9,
+                                10,
+                                99,
+                                100,
+                                2147483647,
+                                -2147483648LL,
+                                99999,
+                                std::numeric_limits<long long>::max(),
+                                std::numeric_limits<long long>::min()};
     auto same = [](long long v, int width) {
         char expected[128];
         std::snprintf(expected, sizeof expected, "%*lld", width, v);
@@ -165,7 +189,8 @@ TEST(FormatInt, MatchesPrintf) {
         return ours == expected;
     };
     for (long long v : values) {
-        for (int width : {0, 1, 2, 5, 10, 12, 20, 25, -1, -12, kMaxFixedWidth, -kMaxFixedWidth}) same(v, width);
+        for (int width : {0, 1, 2, 5, 10, 12, 20, 25, -1, -12, kMaxFixedWidth, -kMaxFixedWidth})
+            same(v, width);
     }
     for (int i = 0; i < 20000; ++i) {
         const long long v = (long long)(random() >> (random() % 64));

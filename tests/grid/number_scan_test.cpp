@@ -66,12 +66,14 @@ bool SameAsIntScanf(const std::string& text) {
     const long long wide = std::strtoll(text.c_str(), nullptr, 10);
     const bool fits = wide >= INT32_MIN && wide <= INT32_MAX;
     bool same = consumed == expected.consumed;
-    if (got.error == NumberError::none) same = same && expected.ok && fits && std::uint32_t(got.value) == expected.bits;
+    if (got.error == NumberError::none)
+        same = same && expected.ok && fits && std::uint32_t(got.value) == expected.bits;
     if (got.error == NumberError::no_match) same = same && !expected.ok;
     if (got.error == NumberError::out_of_range) same = same && expected.ok && !fits;
-    EXPECT_TRUE(same) << "text \"" << text << "\": glibc ok=" << expected.ok << " value=" << int(expected.bits)
-                      << " consumed=" << expected.consumed << "; ours error=" << int(got.error)
-                      << " value=" << got.value << " consumed=" << consumed;
+    EXPECT_TRUE(same) << "text \"" << text << "\": glibc ok=" << expected.ok
+                      << " value=" << int(expected.bits) << " consumed=" << expected.consumed
+                      << "; ours error=" << int(got.error) << " value=" << got.value
+                      << " consumed=" << consumed;
     return same;
 }
 
@@ -85,24 +87,146 @@ void CheckTrickyFloat(const std::string& token) {
 
 TEST(ScanFloatToken, TrickyTokensMatchScanf) {
     const char* tokens[] = {
-        "0", "-0", "+0", "1", "-1", "+1", "1.5", ".5", "5.", "-.5", "+.5", "1e5", "1E5", "1e+5", "1e-5", "1e",
-        "1e+", "1e-", "1e+-5", "1e5+", "1e5e", "1.2.3", "1..", "e5", ".e5", "1.e5", ".", "-.", "-", "+", "+-1", "--1",
-        "0x", "0X", "0x.", "0xg", "0x1p", "0x1p+", "0x1.8p1", "0x1.8", "0x1P3", "0xp1", "0x.p1", "0x1e5", "0xABCp-2x",
-        "0x1.", "0x1.p", "00x1", "0x+1", "-0x", "-0x.", "0x.8", "0x1p-149", "0x1p-150", "0x1.fffffep127",
-        "0x1.ffffffp127", "0x1p128", "0x1.000001p0", "0x1.0000008p0", "0x1.00000080001p0", "inf", "INF", "Inf",
-        "infinity", "INFINITY", "iNfInItY", "infx", "infi", "infin", "infinit", "infinite", "infinityx", "-inf",
-        "+inf", "-infinity", "i", "in", "-i", "n", "na", "nan", "NaN", "NAN", "-nan", "+nan", "nan(", "nan()",
-        "nan(abc)", "NaN(123)", "nanx", "1e400", "-1e400", "1e-50", "-1e-50", "1e-45", "7e-46", "7.1e-46",
-        "3.4028235e38", "3.4028236e38", "3.40282356e38", "3.40282357e38", "340282356779733661637539395458142568448",
-        "340282356779733661637539395458142568447", "1.17549435e-38", "1.1754942e-38", "1.4e-45", "2.1e-45",
-        "1e99999999999999999999", "1e-99999999999999999999", "0x1p99999999999999999",
-        "0.0000000000000000000000000000000000000000000000000000001e55", "00000.1", "1,5", "1_", "1.5abc", "99999",
-        "99999.00", "-99999.000000", "0.1", "0.2", "0.3", "16777217", "16777216.5", "16777218.999999999999",
-        "33554435", "2.675", "0.125", "1e22", "1e23", "1.00000005960464477539062499", "1.000000059604644775390625",
-        "1.00000005960464477539062501", "0.000000000000000000000000000000000000000000001401298464324817070923729583",
-        "0.0000000000000000000000000000000000000000000007006492321624085354618647916449580656401309709382578858785"
+        "0",
+        "-0",
+        "+0",
+        "1",
+        "-1",
+        "+1",
+        "1.5",
+        ".5",
+        "5.",
+        "-.5",
+        "+.5",
+        "1e5",
+        "1E5",
+        "1e+5",
+        "1e-5",
+        "1e",
+        "1e+",
+        "1e-",
+        "1e+-5",
+        "1e5+",
+        "1e5e",
+        "1.2.3",
+        "1..",
+        "e5",
+        ".e5",
+        "1.e5",
+        ".",
+        "-.",
+        "-",
+        "+",
+        "+-1",
+        "--1",
+        "0x",
+        "0X",
+        "0x.",
+        "0xg",
+        "0x1p",
+        "0x1p+",
+        "0x1.8p1",
+        "0x1.8",
+        "0x1P3",
+        "0xp1",
+        "0x.p1",
+        "0x1e5",
+        "0xABCp-2x",
+        "0x1.",
+        "0x1.p",
+        "00x1",
+        "0x+1",
+        "-0x",
+        "-0x.",
+        "0x.8",
+        "0x1p-149",
+        "0x1p-150",
+        "0x1.fffffep127",
+        "0x1.ffffffp127",
+        "0x1p128",
+        "0x1.000001p0",
+        "0x1.0000008p0",
+        "0x1.00000080001p0",
+        "inf",
+        "INF",
+        "Inf",
+        "infinity",
+        "INFINITY",
+        "iNfInItY",
+        "infx",
+        "infi",
+        "infin",
+        "infinit",
+        "infinite",
+        "infinityx",
+        "-inf",
+        "+inf",
+        "-infinity",
+        "i",
+        "in",
+        "-i",
+        "n",
+        "na",
+        "nan",
+        "NaN",
+        "NAN",
+        "-nan",
+        "+nan",
+        "nan(",
+        "nan()",
+        "nan(abc)",
+        "NaN(123)",
+        "nanx",
+        "1e400",
+        "-1e400",
+        "1e-50",
+        "-1e-50",
+        "1e-45",
+        "7e-46",
+        "7.1e-46",
+        "3.4028235e38",
+        "3.4028236e38",
+        "3.40282356e38",
+        "3.40282357e38",
+        "340282356779733661637539395458142568448",
+        "340282356779733661637539395458142568447",
+        "1.17549435e-38",
+        "1.1754942e-38",
+        "1.4e-45",
+        "2.1e-45",
+        "1e99999999999999999999",
+        "1e-99999999999999999999",
+        "0x1p99999999999999999",
+        "0.0000000000000000000000000000000000000000000000000000001e55",
+        "00000.1",
+        "1,5",
+        "1_",
+        "1.5abc",
+        "99999",
+        "99999.00",
+        "-99999.000000",
+        "0.1",
+        "0.2",
+        "0.3",
+        "16777217",
+        "16777216.5",
+        "16777218.999999999999",
+        "33554435",
+        "2.675",
+        "0.125",
+        "1e22",
+        "1e23",
+        "1.00000005960464477539062499",
+        "1.000000059604644775390625",
+        "1.00000005960464477539062501",
+        "0.000000000000000000000000000000000000000000001401298464324817070923729583",
+        "0."
+        "0000000000000000000000000000000000000000000007006492321624085354618647916449580656401309709382578858"
+        "785"
         "34141944895541342930300743319094181060791015625",
-        "0.0000000000000000000000000000000000000000000007006492321624085354618647916449580656401309709382578858785"
+        "0."
+        "0000000000000000000000000000000000000000000007006492321624085354618647916449580656401309709382578858"
+        "785"
         "34141944895541342930300743319094181060791015626",
     };
     for (const char* token : tokens) CheckTrickyFloat(token);
@@ -119,7 +243,8 @@ TEST(ScanFloatToken, RandomFloatTextsMatchScanf) {
         const char* format = formats[i % std::size(formats)];
         std::snprintf(text, sizeof text, format, double(value));
         if (!SameAsFloatScanf(text)) {
-            ADD_FAILURE() << "seed " << seed << " value bits 0x" << std::hex << std::bit_cast<std::uint32_t>(value);
+            ADD_FAILURE() << "seed " << seed << " value bits 0x" << std::hex
+                          << std::bit_cast<std::uint32_t>(value);
             return;
         }
     }
@@ -145,7 +270,8 @@ TEST(ScanFloatToken, HalfwayPointsBetweenFloatsMatchScanf) {
             below.back() = char(below.back() - 1);
             below += "99999999";
         }
-        const bool ok = SameAsFloatScanf(exact) && SameAsFloatScanf(exact + (exact.find('.') == std::string::npos ? ".1" : "1")) &&
+        const bool ok = SameAsFloatScanf(exact) &&
+                        SameAsFloatScanf(exact + (exact.find('.') == std::string::npos ? ".1" : "1")) &&
                         SameAsFloatScanf(below);
         if (!ok) {
             ADD_FAILURE() << "seed " << seed << " float bits 0x" << std::hex << bits;
@@ -226,11 +352,31 @@ TEST(ScanFloatToken, EmptyTextIsNoMatch) {
 }
 
 TEST(ScanIntToken, TrickyTokensMatchScanf) {
-    const char* tokens[] = {"0",           "-0",          "+0",          "7",          "-7",         "+",
-                            "-",           "12abc",       "1.5",         "0x10",       "+-1",        "007",
-                            "2147483647",  "2147483648",  "-2147483648", "-2147483649", "4294967296", "4294967297",
-                            "-4294967295", "99999999999", "a",           "-a",         "00000000000000000000042",
-                            "18446744073709551617", "-99999999999999999999999"};
+    const char* tokens[] = {"0",
+                            "-0",
+                            "+0",
+                            "7",
+                            "-7",
+                            "+",
+                            "-",
+                            "12abc",
+                            "1.5",
+                            "0x10",
+                            "+-1",
+                            "007",
+                            "2147483647",
+                            "2147483648",
+                            "-2147483648",
+                            "-2147483649",
+                            "4294967296",
+                            "4294967297",
+                            "-4294967295",
+                            "99999999999",
+                            "a",
+                            "-a",
+                            "00000000000000000000042",
+                            "18446744073709551617",
+                            "-99999999999999999999999"};
     for (const char* token : tokens) {
         SameAsIntScanf(token);
         SameAsIntScanf(std::string(token) + " 5");

@@ -1,1 +1,229 @@
+// ScanStream against fscanf over the same files, and every status it reports.
+#include "grid/scan_stream.h"
+
 #include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+namespace quarnel {
+namespace {
+
+class ScanStreamTest : public ::testing::Test {
+  protected:
+    std::string Write(const std::string& name, const std::string& content) {
+        const std::string path = ::testing::TempDir() + "quarnel_scan_stream_" + name;
+        std::ofstream(path, std::ios::binary) << content;
+        paths_.push_back(path);
+        return path;
+    }
+    void TearDown() override {
+        for (const std::string& path : paths_) std::filesystem::remove(path);
+    }
+    std::vector<std::string> paths_;
+};
+
+// Random tokens: numbers of many shapes, some broken, some long, separated by mixed blanks.
+std::string RandomTokens(std::mt19937& random, std::size_t minimumSize) {
+    const char* fixed[] = {"1e",    "-",     "infx", "nan", "0x1p3", "1.5abc",
+                           "99999", "-0.25", "1e+",  "+-1", "abc",   "7"};
+    const char* blanks[] = {" ", "\n", "\r\n", "\t", "  ", " \v\f "};
+    std::string text;
+    char number[64];
+    while (text.size() < minimumSize) {
+        switch (random() % 4) {
+            case 0:
+                text += fixed[random() % std::size(fixed)];
+                break;
+            case 1:
+                std::snprintf(number, sizeof number, "%.*f", int(random() % 7),
+                              double(std::int32_t(random())) / double(1 + random() % 100000));
+                text += number;
+                break;
+            case 2:
+                text += std::to_string(std::int32_t(random()));
+                break;
+            default:
+                text += std::string(1 + random() % 300, char('0' + random() % 10));
+                break;
+        }
+        text += blanks[random() % std::size(blanks)];
+    }
+    return text;
+}
+
+TEST_F(ScanStreamTest, ReadsLikeFscanfAcrossBufferRefills) {
+    const unsigned seed = 606;
+    std::mt19937 random(seed);
+    const std::string path = Write("random.txt", RandomTokens(random, 900000));
+    std::FILE* c = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(c, nullptr);
+    ScanStream stream;
+    ASSERT_TRUE(stream.Open(path.c_str()));
+    for (int read = 0;; ++read) {
+        const int kind = int(random() % 3);
+        ScanResult ours{};
+        int r = 0;
+        if (kind == 0) {
+            float expected = 0, got = 0;
+            r = std::fscanf(c, "%f", &expected);
+            ours = stream.Float(got);
+            if (r == 1 && ours.ok()) {
+                ASSERT_EQ(std::bit_cast<std::uint32_t>(got), std::bit_cast<std::uint32_t>(expected))
+                    << "seed " << seed << " read " << read << " at " << ours.position;
+            }
+        } else if (kind == 1) {
+            int expected = 0;
+            std::int32_t got = 0;
+            r = std::fscanf(c, "%d", &expected);
+            ours = stream.Int(got);
+            if (r == 1 && ours.ok()) {
+                ASSERT_EQ(got, expected) << "seed " << seed << " read " << read;
+            }
+            if (ours.status == ScanStatus::out_of_range) r = 1;  // glibc stores a wrapped value
+        } else {
+            char expected[400] = "", got[400] = "";
+            r = std::fscanf(c, "%399s", expected);
+            ours = stream.Word(got, sizeof got);
+            if (r == 1 && ours.ok()) {
+                ASSERT_STREQ(got, expected) << "seed " << seed << " read " << read;
+            }
+            if (ours.status == ScanStatus::too_long) {
+                // fscanf stopped at its field width; skip the rest of the token there too.
+                r = 1;
+                std::fscanf(c, "%*s");
+            }
+        }
+        if (r == EOF) {
+            ASSERT_EQ(ours.status, ScanStatus::end_of_input) << "seed " << seed << " read " << read;
+            break;
+        }
+        ASSERT_EQ(r == 1,
+                  ours.ok() || ours.status == ScanStatus::out_of_range || ours.status == ScanStatus::too_long)
+            << "seed " << seed << " read " << read << " kind " << kind << " at " << ours.position << ": "
+            << ScanStatusText(ours.status);
+        ASSERT_EQ(stream.Position(), std::uint64_t(std::ftell(c))) << "seed " << seed << " read " << read;
+        if (r != 1) {
+            // A failed conversion leaves the token; both sides step over it.
+            std::fscanf(c, "%*s");
+            std::string skipped;
+            stream.Word(skipped, 1 << 20);
+        }
+    }
+    std::fclose(c);
+}
+
+TEST_F(ScanStreamTest, CrlfFileReadsLikeLf) {
+    const std::string lf = "DSAA\n2 1\n0 1\n0 0\n0.5 1.5\n0.5 1.5\n";
+    std::string crlf;
+    for (char ch : lf) crlf += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+    for (const std::string& content : {lf, crlf}) {
+        ScanStream stream;
+        ASSERT_TRUE(stream.Open(Write("crlf.txt", content).c_str()));
+        std::string word;
+        std::int32_t nx = 0, ny = 0;
+        float v[8] = {};
+        EXPECT_TRUE(stream.Word(word, 10).ok());
+        EXPECT_EQ(word, "DSAA");
+        EXPECT_TRUE(stream.Int(nx).ok());
+        EXPECT_TRUE(stream.Int(ny).ok());
+        for (float& x : v) EXPECT_TRUE(stream.Float(x).ok());
+        EXPECT_EQ(nx, 2);
+        EXPECT_EQ(ny, 1);
+        EXPECT_EQ(v[7], 1.5f);
+        EXPECT_EQ(stream.Float(v[0]).status, ScanStatus::end_of_input);
+        EXPECT_EQ(stream.Position(), content.size());
+    }
+}
+
+TEST_F(ScanStreamTest, EveryStatusWithItsPosition) {
+    const std::string longNumber = "1" + std::string(5000, '0');
+    const std::string content = "12 abc 99999999999 toolongword " + longNumber + " 2.5 ok \n\t ";
+    ScanStream stream;
+    ASSERT_TRUE(stream.Open(Write("statuses.txt", content).c_str()));
+    std::int32_t i = -1;
+    float f = -1;
+    char word[8];
+
+    ScanResult r = stream.Int(i);
+    EXPECT_EQ(r.status, ScanStatus::ok);
+    EXPECT_EQ(r.position, 0u);
+    EXPECT_EQ(i, 12);
+
+    r = stream.Float(f);
+    EXPECT_EQ(r.status, ScanStatus::no_match);
+    EXPECT_EQ(r.position, 3u);
+    EXPECT_EQ(f, -1.0f);               // left unchanged
+    EXPECT_EQ(stream.Position(), 3u);  // "%f" reads nothing of "abc"
+    EXPECT_TRUE(stream.Word(word, sizeof word).ok());
+    EXPECT_STREQ(word, "abc");
+
+    r = stream.Int(i);
+    EXPECT_EQ(r.status, ScanStatus::out_of_range);
+    EXPECT_EQ(r.position, 7u);
+    EXPECT_EQ(i, 12);
+
+    r = stream.Word(word, sizeof word);
+    EXPECT_EQ(r.status, ScanStatus::too_long);
+    EXPECT_EQ(r.position, 19u);
+    EXPECT_STREQ(word, "");
+
+    r = stream.Float(f);
+    EXPECT_EQ(r.status, ScanStatus::too_long);
+    EXPECT_EQ(r.position, 31u);
+    EXPECT_EQ(stream.Position(), 31u + longNumber.size());
+
+    EXPECT_TRUE(stream.Float(f).ok());
+    EXPECT_EQ(f, 2.5f);
+    std::string text;
+    EXPECT_EQ(stream.Word(text, 1).status, ScanStatus::too_long);
+    EXPECT_EQ(text, "");
+
+    r = stream.Float(f);
+    EXPECT_EQ(r.status, ScanStatus::end_of_input);
+    EXPECT_EQ(r.position, content.size());
+    EXPECT_STREQ(ScanStatusText(r.status), "unexpected end of file");
+}
+
+TEST_F(ScanStreamTest, WordsLongerThanTheBufferAreSkippedWhole) {
+    const std::string huge(300000, 'w');
+    ScanStream stream;
+    ASSERT_TRUE(stream.Open(Write("huge.txt", "x " + huge + " 5").c_str()));
+    std::string word;
+    EXPECT_TRUE(stream.Word(word, 10).ok());
+    EXPECT_EQ(stream.Word(word, 10).status, ScanStatus::too_long);
+    std::int32_t five = 0;
+    EXPECT_TRUE(stream.Int(five).ok());
+    EXPECT_EQ(five, 5);
+    ASSERT_TRUE(stream.Open(Write("huge2.txt", huge).c_str()));
+    EXPECT_TRUE(stream.Word(word, huge.size()).ok());
+    EXPECT_EQ(word, huge);
+}
+
+TEST_F(ScanStreamTest, UnreadableInputIsAReadError) {
+    ScanStream stream;
+    float f = 0;
+    EXPECT_EQ(stream.Float(f).status, ScanStatus::read_error);  // never opened
+    // A directory opens on Linux but cannot be read.
+    if (stream.Open(::testing::TempDir().c_str())) {
+        EXPECT_EQ(stream.Float(f).status, ScanStatus::read_error);
+        std::string word;
+        EXPECT_EQ(stream.Word(word, 10).status, ScanStatus::read_error);
+    }
+    EXPECT_FALSE(stream.Open((::testing::TempDir() + "quarnel_no_such_file").c_str()));
+    EXPECT_FALSE(stream.IsOpen());
+}
+
+TEST_F(ScanStreamTest, EmptyFileIsEndOfInput) {
+    ScanStream stream;
+    ASSERT_TRUE(stream.Open(Write("empty.txt", "").c_str()));
+    std::int32_t i = 0;
+    EXPECT_EQ(stream.Int(i).status, ScanStatus::end_of_input);
+}
+
+}  // namespace
+}  // namespace quarnel
