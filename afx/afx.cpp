@@ -1,1 +1,0 @@
-// Framework stand-in: filled in by the afx work.

@@ -1,0 +1,7 @@
+#pragma once
+// The application-framework types the jobs use: CString, CStringArray, CStdioFile with
+// CFileException, and the application base class CWinApp.
+#include "afx/cstring.h"
+#include "afx/stdio_file.h"
+#include "afx/string_array.h"
+#include "afx/win_app.h"

@@ -1,0 +1,139 @@
+#include "afx/stdio_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+class CStdioFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = std::filesystem::path(::testing::TempDir()) /
+               ("afx_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    std::string Write(const std::string& name, const std::string& bytes) {
+        const std::string path = (dir_ / name).string();
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+
+    static std::vector<std::string> ReadAll(const std::string& path) {
+        CStdioFile file;
+        EXPECT_TRUE(file.Open(path.c_str(), CFile::modeRead | CFile::typeText));
+        std::vector<std::string> lines;
+        CString line;
+        while (file.ReadString(line)) lines.emplace_back(line.GetString(), line.GetLength());
+        EXPECT_TRUE(line.IsEmpty());
+        return lines;
+    }
+
+    std::filesystem::path dir_;
+};
+
+using Lines = std::vector<std::string>;
+
+TEST_F(CStdioFileTest, CrLfAndLfFilesReadTheSame) {
+    const Lines expected{"DSAA", "3 2", "", "last"};
+    EXPECT_EQ(expected, ReadAll(Write("lf.txt", "DSAA\n3 2\n\nlast\n")));
+    EXPECT_EQ(expected, ReadAll(Write("crlf.txt", "DSAA\r\n3 2\r\n\r\nlast\r\n")));
+    EXPECT_EQ(expected, ReadAll(Write("noend.txt", "DSAA\r\n3 2\n\r\nlast")));
+}
+
+TEST_F(CStdioFileTest, OnlyTheCarriageReturnBeforeTheLineFeedGoes) {
+    EXPECT_EQ((Lines{"a\rb\r", "c\r"}), ReadAll(Write("cr.txt", "a\rb\r\r\nc\r")));
+}
+
+TEST_F(CStdioFileTest, EmptyFileHasNoLines) {
+    EXPECT_TRUE(ReadAll(Write("empty.txt", "")).empty());
+}
+
+TEST_F(CStdioFileTest, LinesLongerThanTheBufferArriveWhole) {
+    const std::string longLine(200000, 'x');
+    const std::string other = std::string(300, 'y') + "\xB0\xA1";
+    EXPECT_EQ((Lines{longLine, other, longLine}),
+              ReadAll(Write("long.txt", longLine + "\r\n" + other + "\n" + longLine)));
+}
+
+TEST_F(CStdioFileTest, CrLfSplitAcrossTheBufferEdgeIsOneLineEnd) {
+    const std::size_t edge = 64 * 1024;
+    const std::string first(edge - 1, 'a');
+    EXPECT_EQ((Lines{first, "b"}), ReadAll(Write("edge.txt", first + "\r\nb\r\n")));
+}
+
+TEST_F(CStdioFileTest, PositionCountsFileBytesUpToLength) {
+    const std::string path = Write("pos.txt", "ab\r\ncde\nf");
+    CStdioFile file;
+    ASSERT_TRUE(file.Open(path.c_str(), CFile::modeRead | CFile::typeText));
+    EXPECT_EQ(9u, file.GetLength());
+    std::vector<std::uint64_t> positions;
+    CString line;
+    while (file.GetPosition() < file.GetLength()) {
+        ASSERT_TRUE(file.ReadString(line));
+        positions.push_back(file.GetPosition());
+    }
+    EXPECT_EQ((std::vector<std::uint64_t>{4, 8, 9}), positions);
+    EXPECT_STREQ("f", line);
+    EXPECT_FALSE(file.ReadString(line));
+}
+
+TEST_F(CStdioFileTest, MissingFileFailsWithCause) {
+    CStdioFile file;
+    CFileException error;
+    EXPECT_FALSE(file.Open((dir_ / "absent.txt").string().c_str(), CFile::modeRead, &error));
+    EXPECT_EQ(CFileException::fileNotFound, error.m_cause);
+    EXPECT_FALSE(file.IsOpen());
+    CString line;
+    EXPECT_FALSE(file.ReadString(line));
+    EXPECT_FALSE(file.WriteString("x"));
+    EXPECT_EQ(0u, file.GetLength());
+}
+
+TEST_F(CStdioFileTest, CreateTruncatesAndWritesBytesUnchanged) {
+    const std::string path = Write("out.txt", "old contents that are longer");
+    CStdioFile file;
+    ASSERT_TRUE(file.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::typeText));
+    EXPECT_TRUE(file.WriteString("one\n"));
+    EXPECT_TRUE(file.WriteString("two\n"));
+    EXPECT_EQ(8u, file.GetLength());
+    EXPECT_TRUE(file.Close());
+    EXPECT_EQ((Lines{"one", "two"}), ReadAll(path));
+}
+
+TEST_F(CStdioFileTest, NoTruncateKeepsContentsAndCreatesWhenAbsent) {
+    const std::string kept = Write("kept.txt", "first\nsecond\n");
+    CStdioFile file;
+    ASSERT_TRUE(file.Open(kept.c_str(), CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite));
+    CString line;
+    ASSERT_TRUE(file.ReadString(line));
+    EXPECT_STREQ("first", line);
+    EXPECT_TRUE(file.WriteString("SECOND\n"));
+    EXPECT_TRUE(file.Close());
+    EXPECT_EQ((Lines{"first", "SECOND"}), ReadAll(kept));
+
+    const std::string fresh = (dir_ / "fresh.txt").string();
+    ASSERT_TRUE(file.Open(fresh.c_str(), CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite));
+    EXPECT_EQ(0u, file.GetLength());
+    EXPECT_TRUE(file.Close());
+    EXPECT_TRUE(std::filesystem::exists(fresh));
+}
+
+TEST_F(CStdioFileTest, ReadAfterWriteSeesTheWrittenBytes) {
+    const std::string path = (dir_ / "rw.txt").string();
+    CStdioFile file;
+    ASSERT_TRUE(file.Open(path.c_str(), CFile::modeCreate | CFile::modeReadWrite));
+    EXPECT_TRUE(file.WriteString("abc\n"));
+    CString line;
+    EXPECT_FALSE(file.ReadString(line));
+    EXPECT_EQ(4u, file.GetPosition());
+}
+
+}  // namespace
