@@ -1,1 +1,0 @@
-// Multi-grid files: filled in by the hxf work.

@@ -1,1 +1,0 @@
-// Typed arrays: filled in by the kor work.
