@@ -1,0 +1,38 @@
+#pragma once
+// The n evidence grids of a job, open together and read in lockstep: one value of every grid,
+// in variable order, per cell, cells in file order. Nothing of a grid is held but its stream.
+//
+// Open opens every grid, then reads every header in variable order; the last header governs
+// the job (its rows, cols and blank value apply to all). Returns 0, 3001 + i (grid i not
+// opened), 3057 (a header token longer than 51 characters) or 3058 (a header that does not
+// parse, negative counts, or a grid whose rows or cols differ from the governing header's).
+#include <array>
+
+#include "feature/feater_types.h"
+#include "grid/scan_stream.h"
+
+namespace quarnel {
+
+// A cell is blank when any variable's value equals the blank value exactly.
+inline bool IsBlankCell(const float* values, int n, float blankValue) {
+    for (int i = 0; i < n; ++i) {
+        if (values[i] == blankValue) return true;
+    }
+    return false;
+}
+
+class EvidenceGrids {
+  public:
+    int Open(const FeaterParams& params);
+    const GridHeader& Header() const { return header_; }
+    // The next cell's value of every grid into values[0..n-1]; 0, or 3058 when a grid ends
+    // early or holds a value that does not parse.
+    int ReadCell(float* values);
+
+  private:
+    std::array<ScanStream, kMaxFeaterVars> grids_;
+    int count_ = 0;
+    GridHeader header_{};
+};
+
+}  // namespace quarnel

@@ -1,0 +1,57 @@
+#include <memory>
+#include <new>
+
+#include "feature/feater.h"
+#include "feature/feater_params.h"
+#include "feature/feater_status.h"
+#include "grid/text_sink.h"
+
+namespace quarnel {
+
+namespace {
+
+void WriteReportOpening(const FeaterParams& params, TextSink& report) {
+    report.Put("\n\t\t特征分析---");
+    report.Put(params.method == 0 ? "矢量长度法\n" : "乘积矩阵主分量法\n");
+    if (params.hasModelUnits == 0) {
+        report.Put("\t\t   ***没有已知模型单元\n\n");
+    } else if (params.hasModelUnits == 1) {
+        report.Put("\t\t   ***有已知模型单元\n\n");
+    }
+    for (int i = 0; i < params.varCount; ++i) {
+        const EvidenceVariable& var = params.vars[i];
+        report.Print("%s %8.2f", var.name, var.lower);
+        report.Print(" %8.2f %s\n", var.upper, var.gridPath);
+    }
+}
+
+}  // namespace
+
+int CMine_Feater::Run(const char* parameterFile) {
+    FeaterParams params{};
+    int status = ReadFeaterParams(parameterFile, params);
+    if (status != kFeaterOk) return status;
+    TextSink report;
+    if (!report.Open(params.reportPath)) return kFeaterReportUnwritten;
+    WriteReportOpening(params, report);
+    status = RunStages(params, report);
+    if (status == kFeaterOk) report.Put(" Ok\n\n");
+    if (!report.Close() && status == kFeaterOk) status = kFeaterReportUnwritten;
+    return status;
+}
+
+int CMine_Feater::RunStages(const FeaterParams& params, TextSink& report) {
+    const int n = params.varCount;
+    const std::unique_ptr<float[]> p(new (std::nothrow) float[n * n]);
+    if (!p) return kFeaterNoMemory;
+    int status = BuildProductMatrix(params, p.get(), report);
+    if (status != kFeaterOk) return status;
+    const std::unique_ptr<float[]> w(new (std::nothrow) float[n]);
+    if (!w) return kFeaterNoMemory;
+    status = params.method == 0 ? VectorLengthWeights(params, p.get(), w.get(), report)
+                                : PrincipalComponentWeights(params, p.get(), w.get(), report);
+    if (status != kFeaterOk) return status;
+    return ScoreGrid(params, w.get(), report);
+}
+
+}  // namespace quarnel

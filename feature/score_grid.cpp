@@ -1,0 +1,73 @@
+#include <array>
+
+#include "feature/code_value.h"
+#include "feature/evidence_grids.h"
+#include "feature/feater.h"
+#include "feature/feater_status.h"
+#include "feature/model_units.h"
+#include "grid/text_sink.h"
+
+namespace quarnel {
+
+namespace {
+
+// Sum of weight times code over the variables, in variable order; the blank value when any
+// value is blank. Blankness is a flag of its own, so a partial sum that happens to equal the
+// blank value (every cell, when the blank value is 0) does not blank the cell.
+float CellScore(const FeaterParams& params, const float* w, const float* values, float blankValue) {
+    bool blank = false;
+    float score = 0.0f;
+    for (int i = 0; i < params.varCount; ++i) {
+        if (values[i] == blankValue) {
+            blank = true;
+        } else {
+            score += w[i] * CodeValue(values[i], params.vars[i].lower, params.vars[i].upper);
+        }
+    }
+    return blank ? blankValue : score;
+}
+
+void WriteScoreGridHeader(TextSink& grid, const GridHeader& header) {
+    grid.Print("%s\n%10ld %10ld %10.2f %10.2f\n", header.headerToken, header.rows, header.cols,
+               header.headerReals[0], header.headerReals[1]);
+    grid.Print("%10.2f %10.2f %10.2f %10.2f\n", header.headerReals[2], header.headerReals[3],
+               header.headerReals[4], header.headerReals[5]);
+    grid.Print("%10.2f\n", header.blankValue);
+}
+
+}  // namespace
+
+int CMine_Feater::ScoreGrid(FeaterParams params, const float* w, TextSink& report) {
+    EvidenceGrids grids;
+    int status = grids.Open(params);
+    if (status != kFeaterOk) return status;
+    const GridHeader& header = grids.Header();
+    TextSink grid;
+    if (!grid.Open(params.scoreGridPath)) return kFeaterFileUnavailable;
+    WriteScoreGridHeader(grid, header);
+    const bool withUnits = params.hasModelUnits == 1;
+    ModelUnitList units;
+    if (withUnits) {
+        status = LoadModelUnits(params.modelUnitPath, units);
+        if (status != kFeaterOk) return status;
+        report.Put("\t模型单元回判结果：\n");
+        report.Put("  北向单元号  东向单元号  矿规模    预测值\n");
+    }
+    ModelUnitCursor cursor(units);
+    std::array<float, kMaxFeaterVars> x;
+    for (int row = 0; row < header.rows; ++row) {
+        for (int col = 0; col < header.cols; ++col) {
+            status = grids.ReadCell(x.data());
+            if (status != kFeaterOk) return status;
+            const float score = CellScore(params, w, x.data(), header.blankValue);
+            grid.Print("%8.2f", score);
+            if (withUnits && cursor.Match(row, col)) {
+                report.Print("%10d%12d%8d%12.2f\n", row, col, cursor.MatchedSize(), score);
+            }
+        }
+        grid.Put('\n');
+    }
+    return grid.Close() ? kFeaterOk : kFeaterFileUnavailable;
+}
+
+}  // namespace quarnel
