@@ -1,5 +1,7 @@
 #include "feature/evidence_grids.h"
 
+#include <array>
+
 #include "feature/feater_status.h"
 
 namespace quarnel {
@@ -20,6 +22,7 @@ int ReadHeader(ScanStream& in, GridHeader& header) {
 
 int EvidenceGrids::Open(const FeaterParams& params) {
     count_ = params.varCount;
+    grids_.reset(new ScanStream[count_]);
     for (int i = 0; i < count_; ++i) {
         if (!grids_[i].Open(params.vars[i].gridPath)) return kFeaterGridUnopened + i;
     }

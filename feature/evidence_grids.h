@@ -6,7 +6,7 @@
 // the job (its rows, cols and blank value apply to all). Returns 0, 3001 + i (grid i not
 // opened), 3057 (a header token longer than 51 characters) or 3058 (a header that does not
 // parse, negative counts, or a grid whose rows or cols differ from the governing header's).
-#include <array>
+#include <memory>
 
 #include "feature/feater_types.h"
 #include "grid/scan_stream.h"
@@ -30,7 +30,7 @@ class EvidenceGrids {
     int ReadCell(float* values);
 
   private:
-    std::array<ScanStream, kMaxFeaterVars> grids_;
+    std::unique_ptr<ScanStream[]> grids_;
     int count_ = 0;
     GridHeader header_{};
 };

@@ -14,13 +14,11 @@ namespace {
 
 std::string UniqueFolderName() {
     static std::atomic<int> counter{0};
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = "feature_" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
-    if (info != nullptr) name += std::string("_") + info->test_suite_name() + "_" + info->name();
-    for (char& c : name) {
-        if (c == '/') c = '_';
-    }
-    return name;
+    // Short, because the parameter file's path fields hold 99 characters.
+    return std::string("feat")
+        .append(std::to_string(::getpid()))
+        .append("_")
+        .append(std::to_string(counter++));
 }
 
 }  // namespace

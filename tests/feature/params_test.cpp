@@ -75,7 +75,10 @@ TEST(ReadFeaterParams, KeywordOfMoreThan19CharactersIs3057) {
 
 std::vector<VariableLine> Variables(int n) {
     std::vector<VariableLine> vars;
-    for (int i = 0; i < n; ++i) vars.push_back({"v" + std::to_string(i), "0", "1", "g" + std::to_string(i)});
+    for (int i = 0; i < n; ++i) {
+        const std::string index = std::to_string(i);
+        vars.push_back({std::string("v").append(index), "0", "1", std::string("g").append(index)});
+    }
     return vars;
 }
 
