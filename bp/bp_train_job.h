@@ -1,0 +1,32 @@
+#pragma once
+// The BP training job behind OnBPTrain, with what a host may want to report besides the status.
+//
+// Order: check the counts (0 when sampleCount < 0 or a layer count < 1), allocate everything
+// (0 when memory runs out), read the sample file (2 when it cannot be opened or lacks the
+// header; no output touched), draw the initial weights from rand(), train, write the network
+// file, then the result file (0 when either cannot be created or written, or names the sample
+// file or the other output). 1 when both files are written, converged or not.
+namespace quarnel {
+
+struct BPTrainRequest {
+    const char* sampleFile;
+    const char* networkFile;
+    const char* resultFile;
+    int sampleCount;
+    int inputCount;
+    int hiddenCount;
+    int outputCount;
+    int maxIterations;
+    double errorLimit;
+};
+
+struct BPTrainReport {
+    int status = 0;
+    int epochs = 0;
+    bool converged = false;
+    double trainError = 0.0;
+};
+
+BPTrainReport RunBPTrain(const BPTrainRequest& request) noexcept;
+
+}  // namespace quarnel

@@ -1,0 +1,32 @@
+#pragma once
+// Surfer DSAA grids read line by line, the way BP classification reads its text inputs.
+//
+// ProbeDsaaLines: the first line, white space stripped at both ends, must be exactly "DSAA"
+// (letter case counts); nx and ny are the first two tokens of the second line under the
+// blank-separated token rule, converted as atoi does (a missing token gives 0).
+// ReadDsaaLineValues: skips exactly five lines (the header), then takes every token of every
+// following line, in file order, as the next value (converted as atof does). Values are
+// stored at out[k * stride] for k below capacity; the count covers every value the file
+// holds, so a caller compares it with the size it expected.
+#include <cstddef>
+#include <cstdint>
+
+namespace quarnel {
+
+enum class DsaaLinesStatus { ok, cannot_open, not_dsaa };
+
+struct DsaaLinesShape {
+    int nx = 0;
+    int ny = 0;
+};
+
+DsaaLinesStatus ProbeDsaaLines(const char* path, DsaaLinesShape& shape);
+
+struct DsaaLineValues {
+    DsaaLinesStatus status;
+    std::uint64_t count;
+};
+
+DsaaLineValues ReadDsaaLineValues(const char* path, double* out, std::size_t stride, std::uint64_t capacity);
+
+}  // namespace quarnel

@@ -1,0 +1,15 @@
+#include "grid/same_file.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace quarnel {
+
+bool SameExistingFile(const char* a, const char* b) {
+    if (a == nullptr || b == nullptr) return false;
+    std::error_code error;
+    bool same = std::filesystem::equivalent(std::filesystem::path(a), std::filesystem::path(b), error);
+    return !error && same;
+}
+
+}  // namespace quarnel

@@ -1,0 +1,331 @@
+// BP training: the activation, the initial weights, the worked examples and the whole job.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bp/bp_forward.h"
+#include "bp/bp_records.h"
+#include "bp/bp_train_job.h"
+#include "bp/bp_training.h"
+#include "bp/initial_weights.h"
+#include "bp/network_file.h"
+#include "frame/quarnel.h"
+#include "tests/bp/bp_test_files.h"
+
+namespace quarnel {
+namespace {
+
+using bptest::Exists;
+using bptest::FreshDir;
+using bptest::Read;
+using bptest::Write;
+
+constexpr const char* kHeader = "BP Training Sample File !!!\n";
+
+TEST(BPSigmoid, UsesBase271) {
+    EXPECT_EQ(BPSigmoid(0.0), 0.5);
+    EXPECT_EQ(BPSigmoid(1.0), 1.0 / (1.0 / 2.71 + 1.0));
+    EXPECT_NEAR(BPSigmoid(1.0), 2.71 / 3.71, 1e-15);
+    EXPECT_NEAR(BPSigmoid(1.0), 0.73046, 5e-6);
+}
+
+TEST(BPSigmoid, SaturatesWithoutNan) {
+    EXPECT_EQ(BPSigmoid(-1e6), 0.0);
+    EXPECT_EQ(BPSigmoid(1e6), 1.0);
+}
+
+TEST(InitialWeights, MatrixRowsAreMappedByTheRangeOfTheRowsSoFar) {
+    std::vector<double> rows = {10, 20, 12, 18};
+    ScaleWeightRows(rows.data(), 2, 2);
+    EXPECT_EQ(rows[0], -0.5);
+    EXPECT_EQ(rows[1], 0.5);
+    EXPECT_DOUBLE_EQ(rows[2], -0.3);
+    EXPECT_DOUBLE_EQ(rows[3], 0.3);
+}
+
+TEST(InitialWeights, ThresholdVectorsAreMappedByTheirWholeRange) {
+    std::vector<double> values = {30, 10, 20};
+    ScaleThresholdGroup(values.data(), values.size());
+    EXPECT_EQ(values, (std::vector<double>{0.5, -0.5, 0.0}));
+}
+
+TEST(InitialWeights, AGroupOfEqualValuesMapsToZero) {
+    std::vector<double> one = {41};
+    ScaleThresholdGroup(one.data(), 1);
+    EXPECT_EQ(one, (std::vector<double>{0.0}));
+    std::vector<double> rows = {7, 7, 3};
+    ScaleWeightRows(rows.data(), 3, 1);
+    EXPECT_EQ(rows, (std::vector<double>{0.0, 0.0, -0.5}));
+}
+
+TEST(InitialWeights, EveryValueLiesInRangeAndEachGroupReachesBothEnds) {
+    std::srand(11);
+    BPNetwork network;
+    network.Allocate(3, 4, 2);
+    DrawInitialWeights(network);
+    for (const std::vector<double>* group : {&network.hiddenThreshold, &network.outputThreshold,
+                                             &network.weightInputHidden, &network.weightHiddenOutput}) {
+        auto [low, high] = std::minmax_element(group->begin(), group->end());
+        EXPECT_GE(*low, -0.5);
+        EXPECT_LE(*high, 0.5);
+    }
+    auto reachesBothEnds = [](const double* first, int count) {
+        auto [low, high] = std::minmax_element(first, first + count);
+        return *low == -0.5 && *high == 0.5;
+    };
+    EXPECT_TRUE(reachesBothEnds(network.hiddenThreshold.data(), 4));
+    EXPECT_TRUE(reachesBothEnds(network.outputThreshold.data(), 2));
+    EXPECT_TRUE(reachesBothEnds(network.weightInputHidden.data(), 4));
+    EXPECT_TRUE(reachesBothEnds(network.weightHiddenOutput.data(), 2));
+}
+
+// One input, one hidden node, one output, everything 0; one sample with input 1 and target t.
+struct TinyRun {
+    BPNetwork network;
+    BPTrainOutcome outcome;
+};
+
+TinyRun TrainTiny(int target, int maxIterations) {
+    TinyRun run;
+    run.network.Allocate(1, 1, 1);
+    BPSampleSet samples;
+    samples.Allocate(1, 1, 1);
+    samples.inputs = {1.0};
+    samples.targets = {target};
+    BPTrainWork work;
+    work.Allocate(run.network);
+    run.outcome = TrainBPNetwork(run.network, samples, maxIterations, -1.0, work);
+    return run;
+}
+
+TEST(Training, WorkedExampleUpdatesOutputSideOnly) {
+    TinyRun run = TrainTiny(1, 1);
+    EXPECT_EQ(run.outcome.epochs, 1);
+    EXPECT_FALSE(run.outcome.converged);
+    EXPECT_EQ(run.network.trainError, 0.125);
+    EXPECT_EQ(run.network.weightHiddenOutput[0], 0.03125);
+    EXPECT_EQ(run.network.outputThreshold[0], 0.0625);
+    EXPECT_EQ(run.network.weightInputHidden[0], 0.0);
+    EXPECT_EQ(run.network.hiddenThreshold[0], 0.0);
+}
+
+TEST(Training, ANegativeErrorLimitRunsExactlyMaxIterationsEpochs) {
+    EXPECT_EQ(TrainTiny(1, 7).outcome.epochs, 7);
+}
+
+TEST(Training, NoEpochRunsWithoutIterationsAndTheErrorIsTheUntrainedOne) {
+    TinyRun run = TrainTiny(1, 0);
+    EXPECT_EQ(run.outcome.epochs, 0);
+    EXPECT_EQ(run.network.trainError, 0.125);
+    EXPECT_EQ(run.network.weightHiddenOutput[0], 0.0);
+    EXPECT_EQ(TrainTiny(1, -5).network.trainError, 0.125);
+}
+
+TEST(Training, TargetsOtherThanZeroAndOneAreUsedWhole) {
+    TinyRun run = TrainTiny(257, 1);
+    EXPECT_EQ(run.network.trainError, 32896.125);
+    EXPECT_EQ(run.network.weightHiddenOutput[0], 16.03125);
+    EXPECT_EQ(run.network.outputThreshold[0], 32.0625);
+}
+
+// The whole job, with its files.
+class TrainJob : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = FreshDir();
+        network_ = Path("net.txt");
+        result_ = Path("result.txt");
+    }
+    std::string Path(const char* name) const { return dir_ + name; }
+    BPTrainReport Run(int samples, int inputs, int hidden, int outputs, int maxIterations, double limit) {
+        const std::string sampleFile = Path("samples.txt");
+        BPTrainRequest request{sampleFile.c_str(),
+                               network_.c_str(),
+                               result_.c_str(),
+                               samples,
+                               inputs,
+                               hidden,
+                               outputs,
+                               maxIterations,
+                               limit};
+        return RunBPTrain(request);
+    }
+
+    std::string dir_;
+    std::string network_;
+    std::string result_;
+};
+
+TEST_F(TrainJob, OneEpochOfTheWorkedExampleWritesBothFiles) {
+    Write(Path("samples.txt"), std::string(kHeader) + "1 1\n");
+    EXPECT_EQ(OnBPTrain(Path("samples.txt").c_str(), network_.c_str(), result_.c_str(), 1, 1, 1, 1, 1, -1.0),
+              1);
+    EXPECT_EQ(Read(network_),
+              "         1           1           1            0.12500000\n"
+              "     0.00000\n"
+              "     0.06250\n"
+              "     0.00000\n"
+              "     0.03125\n");
+    EXPECT_EQ(Read(result_), "样本序号为      0真正的类别号为:  1计算的类别号为:  1\n");
+}
+
+TEST_F(TrainJob, WithoutIterationsTheUntrainedErrorIsWrittenAndAnOutputOfOneHalfGivesBitZero) {
+    Write(Path("samples.txt"), std::string(kHeader) + "1 1\n");
+    BPTrainReport report = Run(1, 1, 1, 1, 0, 1.0);
+    EXPECT_EQ(report.status, 1);
+    EXPECT_EQ(report.epochs, 0);
+    EXPECT_EQ(Read(network_),
+              "         1           1           1            0.12500000\n"
+              "     0.00000\n     0.00000\n     0.00000\n     0.00000\n");
+    EXPECT_EQ(Read(result_), "样本序号为      0真正的类别号为:  1计算的类别号为:  0\n");
+}
+
+TEST_F(TrainJob, WideTargetsAndThresholdsAreWrittenWhole) {
+    Write(Path("samples.txt"), std::string(kHeader) + "1 257\n");
+    EXPECT_EQ(Run(1, 1, 1, 1, 1, -1.0).status, 1);
+    EXPECT_EQ(Read(network_),
+              "         1           1           1        32896.12500000\n"
+              "     0.00000\n    32.06250\n     0.00000\n    16.03125\n");
+    EXPECT_EQ(Read(result_), "样本序号为      0真正的类别号为: 257计算的类别号为:  1\n");
+}
+
+TEST_F(TrainJob, NoSamplesConvergeAfterOneEpochWithTheScaledRandomNetwork) {
+    Write(Path("samples.txt"), kHeader);
+    BPTrainReport report = Run(0, 1, 1, 1, 50, 0.0);
+    EXPECT_EQ(report.status, 1);
+    EXPECT_EQ(report.epochs, 1);
+    EXPECT_TRUE(report.converged);
+    EXPECT_EQ(Read(network_),
+              "         1           1           1            0.00000000\n"
+              "     0.00000\n     0.00000\n     0.00000\n     0.00000\n");
+    EXPECT_EQ(Read(result_), "");
+}
+
+#if defined(__GLIBC__)
+// Expected files computed independently from glibc's rand() sequence for the seed.
+TEST_F(TrainJob, FiveEpochsOfATwoThreeTwoNetworkFromSeedSeven) {
+    Write(Path("samples.txt"), std::string(kHeader) + "0.25 0.75 1 0\n0.80 0.10 0 1\n0.55 0.40 1 1\n");
+    std::srand(7);
+    BPTrainReport report = Run(3, 2, 3, 2, 5, -1.0);
+    EXPECT_EQ(report.status, 1);
+    EXPECT_EQ(report.epochs, 5);
+    EXPECT_EQ(Read(network_),
+              "         2           3           2            0.70734815\n"
+              "    -0.48102     0.53885    -0.25593\n"
+              "     0.59887    -0.22498\n"
+              "     0.05142     0.52855    -0.51687\n"
+              "     0.05109    -0.46856    -0.00172\n"
+              "    -0.45715     0.60329\n"
+              "     0.43295     0.71898\n"
+              "    -0.35010    -0.25961\n");
+    EXPECT_EQ(Read(result_),
+              "样本序号为      0真正的类别号为:  1 0计算的类别号为:  1 1\n"
+              "样本序号为      1真正的类别号为:  0 1计算的类别号为:  1 1\n"
+              "样本序号为      2真正的类别号为:  1 1计算的类别号为:  1 1\n");
+}
+
+TEST_F(TrainJob, ExclusiveOrConvergesAfterTheExpectedEpochCount) {
+    Write(Path("samples.txt"), std::string(kHeader) + "0 0 0\n0 1 1\n1 0 1\n1 1 0\n");
+    std::srand(3);
+    BPTrainReport report = Run(4, 2, 2, 1, 2000, 0.2);
+    EXPECT_EQ(report.status, 1);
+    EXPECT_EQ(report.epochs, 728);
+    EXPECT_TRUE(report.converged);
+    EXPECT_EQ(Read(network_),
+              "         2           2           1            0.19909417\n"
+              "    -0.99780    -2.71631\n"
+              "    -1.65567\n"
+              "     2.05621    -4.14105\n"
+              "    -2.62457     3.83972\n"
+              "     2.91211\n"
+              "     3.97266\n");
+    EXPECT_EQ(Read(result_),
+              "样本序号为      0真正的类别号为:  0计算的类别号为:  0\n"
+              "样本序号为      1真正的类别号为:  1计算的类别号为:  1\n"
+              "样本序号为      2真正的类别号为:  1计算的类别号为:  1\n"
+              "样本序号为      3真正的类别号为:  0计算的类别号为:  0\n");
+}
+#endif
+
+TEST_F(TrainJob, TheSameGeneratorStateGivesByteIdenticalFiles) {
+    network_ = Path("net1.txt");
+    result_ = Path("result1.txt");
+    Write(Path("samples.txt"), std::string(kHeader) + "0.1 0.9 0.3 1 0\n0.7 0.2 0.5 0 1\n");
+    std::srand(2024);
+    ASSERT_EQ(Run(2, 3, 4, 2, 25, -1.0).status, 1);
+    std::srand(2024);
+    network_ = Path("net2.txt");
+    result_ = Path("result2.txt");
+    ASSERT_EQ(Run(2, 3, 4, 2, 25, -1.0).status, 1);
+    EXPECT_EQ(Read(Path("net1.txt")), Read(Path("net2.txt")));
+    EXPECT_EQ(Read(Path("result1.txt")), Read(Path("result2.txt")));
+    EXPECT_NE(Read(Path("net1.txt")), "");
+}
+
+TEST_F(TrainJob, ASampleFileWithoutItsHeaderReturnsTwoAndTouchesNothing) {
+    Write(network_, "keep");
+    for (const char* text : {" BP Training Sample File !!!\n1 1\n", "BP TRAINING SAMPLE FILE !!!\n1 1\n"}) {
+        Write(Path("samples.txt"), text);
+        EXPECT_EQ(Run(1, 1, 1, 1, 1, 0.0).status, 2);
+    }
+    EXPECT_EQ(Read(network_), "keep");
+    EXPECT_FALSE(Exists(result_));
+}
+
+TEST_F(TrainJob, AMissingSampleFileReturnsTwo) {
+    EXPECT_EQ(Run(1, 1, 1, 1, 1, 0.0).status, 2);
+    EXPECT_FALSE(Exists(network_));
+    EXPECT_FALSE(Exists(result_));
+    EXPECT_EQ(OnBPTrain(nullptr, network_.c_str(), result_.c_str(), 1, 1, 1, 1, 1, 0.0), 2);
+}
+
+TEST_F(TrainJob, CountsOutOfRangeReturnZeroBeforeAnyFileIsTouched) {
+    Write(Path("samples.txt"), std::string(kHeader) + "1 1\n");
+    EXPECT_EQ(Run(-1, 1, 1, 1, 1, 0.0).status, 0);
+    EXPECT_EQ(Run(1, 0, 1, 1, 1, 0.0).status, 0);
+    EXPECT_EQ(Run(1, 1, 0, 1, 1, 0.0).status, 0);
+    EXPECT_EQ(Run(1, 1, 1, -3, 1, 0.0).status, 0);
+    EXPECT_FALSE(Exists(network_));
+    EXPECT_FALSE(Exists(result_));
+}
+
+TEST_F(TrainJob, MemoryThatCannotBeHadReturnsZero) {
+    Write(Path("samples.txt"), std::string(kHeader) + "1 1\n");
+    EXPECT_EQ(Run(INT_MAX, INT_MAX, 1, 1, 1, 0.0).status, 0);
+    EXPECT_FALSE(Exists(network_));
+}
+
+TEST_F(TrainJob, OutputsThatCannotBeCreatedReturnZero) {
+    Write(Path("samples.txt"), std::string(kHeader) + "1 1\n");
+    network_ = Path("missing/net.txt");
+    result_ = Path("result.txt");
+    EXPECT_EQ(Run(1, 1, 1, 1, 1, 0.0).status, 0);
+    EXPECT_FALSE(Exists(result_));
+    network_ = Path("net.txt");
+    result_ = Path("missing/result.txt");
+    EXPECT_EQ(Run(1, 1, 1, 1, 1, 0.0).status, 0);
+    EXPECT_TRUE(Exists(network_));
+    EXPECT_EQ(OnBPTrain(Path("samples.txt").c_str(), nullptr, result_.c_str(), 1, 1, 1, 1, 1, 0.0), 0);
+}
+
+TEST_F(TrainJob, AnOutputNamingTheSampleFileOrTheOtherOutputReturnsZero) {
+    const std::string samples = std::string(kHeader) + "1 1\n";
+    Write(Path("samples.txt"), samples);
+    network_ = Path("samples.txt");
+    result_ = Path("result.txt");
+    EXPECT_EQ(Run(1, 1, 1, 1, 1, 0.0).status, 0);
+    network_ = Path("net.txt");
+    result_ = Path("./samples.txt");
+    EXPECT_EQ(Run(1, 1, 1, 1, 1, 0.0).status, 0);
+    EXPECT_EQ(Read(Path("samples.txt")), samples);
+    result_ = Path("net.txt");
+    EXPECT_EQ(Run(1, 1, 1, 1, 1, -1.0).status, 0);
+    EXPECT_EQ(Read(network_).substr(0, 56), "         1           1           1            0.12500000");
+}
+
+}  // namespace
+}  // namespace quarnel
