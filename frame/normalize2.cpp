@@ -2,7 +2,8 @@
 
 // Kinds 0 and 1 both go to OnDataNormalize, which tells a binary grid from a text grid by its
 // first bytes; kind 2 is a multi-grid file.
-extern "C" QUARNEL_API int QUARNEL_CALL OnDataNormalize2(const char* inputFile, int inputKind, const char* outputFile) {
+extern "C" QUARNEL_API int QUARNEL_CALL OnDataNormalize2(const char* inputFile, int inputKind,
+                                                         const char* outputFile) {
     switch (inputKind) {
         case 0:
         case 1:

@@ -17,12 +17,14 @@ extern "C" {
 QUARNEL_API int QUARNEL_CALL OnDataNormalize(const char* inputFile, const char* outputFile);
 QUARNEL_API int QUARNEL_CALL OnDataNormalize2(const char* inputFile, int inputKind, const char* outputFile);
 QUARNEL_API int QUARNEL_CALL OnDataNormalizeHXF(const char* hxfFile, const char* outputFile);
-QUARNEL_API int QUARNEL_CALL OnCalAvgVar(const char* inPath, const char* meanPath, const char* stdPath, int w);
-QUARNEL_API int QUARNEL_CALL OnBPTrain(const char* sampleFile, const char* networkFile, const char* resultFile,
-                                       int sampleCount, int inputCount, int hiddenCount, int outputCount,
-                                       int maxIterations, double errorLimit);
-QUARNEL_API int QUARNEL_CALL OnBPClass(const char* networkFile, const char* outputGrid, const char* inputFiles,
-                                       const char* inputKinds);
+QUARNEL_API int QUARNEL_CALL OnCalAvgVar(const char* inPath, const char* meanPath, const char* stdPath,
+                                         int w);
+QUARNEL_API int QUARNEL_CALL OnBPTrain(const char* sampleFile, const char* networkFile,
+                                       const char* resultFile, int sampleCount, int inputCount,
+                                       int hiddenCount, int outputCount, int maxIterations,
+                                       double errorLimit);
+QUARNEL_API int QUARNEL_CALL OnBPClass(const char* networkFile, const char* outputGrid,
+                                       const char* inputFiles, const char* inputKinds);
 QUARNEL_API int QUARNEL_CALL qelDecompos(const char* parameterFile);
 QUARNEL_API int QUARNEL_CALL qelFeater(const char* parameterFile);
 
