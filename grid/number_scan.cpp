@@ -22,6 +22,12 @@ char Lower(char c) {
     return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
 }
 
+bool MayContinueNumber(const char* p, const char* last) {
+    if (p == last) return false;
+    const char c = Lower(*p);
+    return IsDigit(c) || c == '.' || c == 'e' || c == 'x' || c == '+' || c == '-';
+}
+
 FloatToken Failed(const char* end) {
     return {0.0f, end, NumberError::no_match};
 }
@@ -149,6 +155,13 @@ FloatToken ScanFloatToken(const char* first, const char* last) {
     if (lead == 'n') return ScanNan(p, last, negative);
     if (lead == 'i') return ScanInfinity(p, last, negative);
 
+    if (IsDigit(lead) || lead == '.') {
+        // Fast path: where from_chars stops at a byte that scanf's collection could not take
+        // either, both took the same text and scanf's strtof gives from_chars' value.
+        float value = 0.0f;
+        const auto [end, ec] = std::from_chars(p, last, value, std::chars_format::general);
+        if (ec == std::errc() && !MayContinueNumber(end, last)) return {negative ? -value : value, end, NumberError::none};
+    }
     const Collected number = CollectNumber(p, last);
     // Nothing but a sign, or a bare "0x", is no number at all.
     if (number.end == p || (number.hex && number.end == p + 2)) return Failed(number.end);
