@@ -160,7 +160,8 @@ FloatToken ScanFloatToken(const char* first, const char* last) {
         // either, both took the same text and scanf's strtof gives from_chars' value.
         float value = 0.0f;
         const auto [end, ec] = std::from_chars(p, last, value, std::chars_format::general);
-        if (ec == std::errc() && !MayContinueNumber(end, last)) return {negative ? -value : value, end, NumberError::none};
+        if (ec == std::errc() && !MayContinueNumber(end, last))
+            return {negative ? -value : value, end, NumberError::none};
     }
     const Collected number = CollectNumber(p, last);
     // Nothing but a sign, or a bare "0x", is no number at all.

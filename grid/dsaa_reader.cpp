@@ -1,0 +1,83 @@
+#include "grid/dsaa_reader.h"
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "grid/scan_stream.h"
+
+namespace quarnel {
+namespace {
+
+GridReadStatus FromScan(ScanStatus status) {
+    switch (status) {
+        case ScanStatus::ok:
+            return GridReadStatus::ok;
+        case ScanStatus::end_of_input:
+            return GridReadStatus::too_short;
+        case ScanStatus::out_of_range:
+            return GridReadStatus::bad_size;
+        case ScanStatus::read_error:
+            return GridReadStatus::read_error;
+        case ScanStatus::no_match:
+        case ScanStatus::too_long:
+            break;
+    }
+    return GridReadStatus::malformed;
+}
+
+GridReadResult Failed(const ScanResult& scan) {
+    return {FromScan(scan.status), scan.position};
+}
+
+bool IsDsaaWord(std::string word) {
+    for (char& c : word) {
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    }
+    return word == "DSAA";
+}
+
+// Every value takes at least a digit and a separator.
+bool FileCanHold(const char* path, int nx, int ny) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    return !error && std::uint64_t(nx) * std::uint64_t(ny) * 2 <= size;
+}
+
+}  // namespace
+
+GridReadResult ReadDsaaGrid(const char* path, DsaaGrid* grid) {
+    ScanStream stream;
+    if (!stream.Open(path)) return {GridReadStatus::not_found, 0};
+    std::string word;
+    ScanResult scan = stream.Word(word, 64);
+    if (scan.status == ScanStatus::read_error) return Failed(scan);
+    if (!scan.ok() || !IsDsaaWord(word)) return {GridReadStatus::not_dsaa, scan.position};
+
+    std::int32_t nx = 0;
+    std::int32_t ny = 0;
+    if (!(scan = stream.Int(nx)).ok()) return Failed(scan);
+    const std::uint64_t countsAt = scan.position;
+    if (!(scan = stream.Int(ny)).ok()) return Failed(scan);
+    for (float& range : grid->ranges) {
+        if (!(scan = stream.Float(range)).ok()) return Failed(scan);
+    }
+    if (nx <= 0 || ny <= 0 || !FileCanHold(path, nx, ny)) return {GridReadStatus::bad_size, countsAt};
+
+    RowMatrix<double> values(AllocDoubleMatrix(ny, nx), ny);
+    if (!values) return {GridReadStatus::out_of_memory, stream.Position()};
+    for (int r = 0; r < ny; ++r) {
+        double* row = values[std::size_t(r)];
+        for (int c = 0; c < nx; ++c) {
+            float value = 0.0f;
+            if (!(scan = stream.Float(value)).ok()) return Failed(scan);
+            row[c] = value;
+        }
+    }
+    grid->nx = nx;
+    grid->ny = ny;
+    grid->values.Reset(values.Release(), ny);
+    return {GridReadStatus::ok, stream.Position()};
+}
+
+}  // namespace quarnel

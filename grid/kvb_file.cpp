@@ -1,0 +1,100 @@
+#include "grid/kvb_file.h"
+
+#include <bit>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <locale>
+#include <new>
+#include <stdexcept>
+#include <system_error>
+
+#include "grid/grid_kind.h"
+#include "grid/matrix.h"
+
+namespace quarnel {
+namespace {
+
+static_assert(std::endian::native == std::endian::little, "KVSGDB01 records are read as they lie in memory");
+
+class File {
+  public:
+    explicit File(const char* path) : file_(std::fopen(path, "rb")) {}
+    ~File() {
+        if (file_ != nullptr) std::fclose(file_);
+    }
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    std::FILE* get() const { return file_; }
+
+  private:
+    std::FILE* file_;
+};
+
+}  // namespace
+
+void SetGbkLocale() {
+#if defined(_WIN32)
+    const char* names[] = {".936"};
+#else
+    const char* names[] = {"zh_CN.GBK", "zh_CN.gbk"};
+#endif
+    for (const char* name : names) {
+        try {
+            std::locale::global(std::locale(name));
+            return;
+        } catch (const std::runtime_error&) {
+            // Not installed here: try the next spelling, or keep the current locale.
+        }
+    }
+}
+
+CKvbFile::CKvbFile() : header_() {}
+
+CKvbFile::~CKvbFile() = default;
+
+bool CKvbFile::LoadHeader(std::FILE* file) {
+    KvbGridHeader header;
+    if (file == nullptr || std::fread(&header, 1, sizeof header, file) != sizeof header) return false;
+    if (!IsKvbMagic(header.magic)) return false;
+    header_ = header;
+    return true;
+}
+
+// A file that holds fewer values than its header promises would leave rows undefined, and a
+// hostile header could ask for gigabytes: both are refused before anything is allocated.
+bool KvbFileHoldsGrid(const char* path, const KvbGridHeader& header) {
+    if (header.rows <= 0 || header.cols <= 0) return false;
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error) return false;
+    const std::uint64_t needed = kKvbHeaderSize + std::uint64_t(header.rows) * std::uint64_t(header.cols) * 4;
+    return size >= needed && std::uint64_t(header.cols) * 4 <= SIZE_MAX;
+}
+
+void CKvbFile::ReadHeader(const char* path, KvbGridHeader* out) {
+    SetGbkLocale();
+    const File file(path);
+    if (LoadHeader(file.get())) *out = header_;
+}
+
+float** CKvbFile::ReadGrid(const char* path, KvbGridHeader* out) {
+    SetGbkLocale();
+    const File file(path);
+    if (!LoadHeader(file.get())) return nullptr;
+    *out = header_;
+    if (!KvbFileHoldsGrid(path, header_)) return nullptr;
+    const int rows = header_.rows;
+    const int cols = header_.cols;
+    float** grid = AllocRowMatrix<float>(rows, cols);
+    if (grid == nullptr) return nullptr;
+    for (int r = 0; r < rows; ++r) {
+        if (std::fread(grid[r], sizeof(float), std::size_t(cols), file.get()) != std::size_t(cols)) {
+            FreeRowMatrix(grid, rows);
+            return nullptr;
+        }
+    }
+    return grid;
+}
+
+}  // namespace quarnel
