@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "grid/working_grid.h"
-#include "tests/support/grid_files.h"
+#include "tests/grid/grid_test_files.h"
 
 namespace quarnel {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "grid/grid_kind.h"
 #include "grid/matrix.h"
-#include "tests/support/grid_files.h"
+#include "tests/grid/grid_test_files.h"
 
 namespace quarnel {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "tests/support/grid_files.h"
+#include "tests/grid/grid_test_files.h"
 
 namespace quarnel {
 namespace {
