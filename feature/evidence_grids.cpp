@@ -1,6 +1,7 @@
 #include "feature/evidence_grids.h"
 
-#include <array>
+#include <algorithm>
+#include <vector>
 
 #include "feature/feater_status.h"
 
@@ -8,39 +9,45 @@ namespace quarnel {
 
 namespace {
 
-int ReadHeader(ScanStream& in, GridHeader& header) {
-    const ScanResult token = in.Word(header.headerToken, sizeof header.headerToken);
-    if (token.status == ScanStatus::too_long) return kFeaterParamsRefused;
-    bool ok = token.ok() && in.Int(header.rows).ok() && in.Int(header.cols).ok();
-    for (float& real : header.headerReals) ok = ok && in.Float(real).ok();
-    ok = ok && in.Float(header.blankValue).ok();
-    if (!ok || header.rows < 0 || header.cols < 0) return kFeaterMalformedInput;
-    return kFeaterOk;
+int HeaderStatus(const ScanResult& read) {
+    if (read.ok()) return kFeaterOk;
+    return read.status == ScanStatus::too_long ? kFeaterParamsRefused : kFeaterMalformedInput;
+}
+
+GridHeader JobHeader(const KvsgdaHeader& file) {
+    GridHeader header{};
+    file.word.copy(header.headerToken, sizeof header.headerToken - 1);
+    header.rows = file.rows;
+    header.cols = file.cols;
+    std::copy(std::begin(file.reals), std::end(file.reals), header.headerReals);
+    header.blankValue = file.blankValue;
+    return header;
 }
 
 }  // namespace
 
 int EvidenceGrids::Open(const FeaterParams& params) {
     count_ = params.varCount;
-    grids_.reset(new ScanStream[count_]);
+    grids_.reset(new KvsgdaReader[count_]);
     for (int i = 0; i < count_; ++i) {
         if (!grids_[i].Open(params.vars[i].gridPath)) return kFeaterGridUnopened + i;
     }
-    std::array<GridHeader, kMaxFeaterVars> headers;
+    std::vector<KvsgdaHeader> headers(count_);
     for (int i = 0; i < count_; ++i) {
-        const int status = ReadHeader(grids_[i], headers[i]);
+        const int status = HeaderStatus(grids_[i].ReadHeader(&headers[i]));
         if (status != kFeaterOk) return status;
     }
-    header_ = headers[count_ - 1];
-    for (int i = 0; i < count_; ++i) {
-        if (headers[i].rows != header_.rows || headers[i].cols != header_.cols) return kFeaterMalformedInput;
+    fileHeader_ = headers.back();
+    for (const KvsgdaHeader& header : headers) {
+        if (header.rows != fileHeader_.rows || header.cols != fileHeader_.cols) return kFeaterMalformedInput;
     }
+    header_ = JobHeader(fileHeader_);
     return kFeaterOk;
 }
 
 int EvidenceGrids::ReadCell(float* values) {
     for (int i = 0; i < count_; ++i) {
-        if (!grids_[i].Float(values[i]).ok()) return kFeaterMalformedInput;
+        if (!grids_[i].Next(values[i]).ok()) return kFeaterMalformedInput;
     }
     return kFeaterOk;
 }

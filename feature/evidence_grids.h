@@ -4,12 +4,13 @@
 //
 // Open opens every grid, then reads every header in variable order; the last header governs
 // the job (its rows, cols and blank value apply to all). Returns 0, 3001 + i (grid i not
-// opened), 3057 (a header token longer than 51 characters) or 3058 (a header that does not
-// parse, negative counts, or a grid whose rows or cols differ from the governing header's).
+// opened), 3057 (a header word longer than 51 characters) or 3058 (a header that does not
+// parse, counts that are not positive or promise more values than the file can hold, or a grid
+// whose rows or cols differ from the governing header's).
 #include <memory>
 
 #include "feature/feater_types.h"
-#include "grid/scan_stream.h"
+#include "grid/kvsgda.h"
 
 namespace quarnel {
 
@@ -25,13 +26,16 @@ class EvidenceGrids {
   public:
     int Open(const FeaterParams& params);
     const GridHeader& Header() const { return header_; }
+    // The governing header as the score grid carries it.
+    const KvsgdaHeader& FileHeader() const { return fileHeader_; }
     // The next cell's value of every grid into values[0..n-1]; 0, or 3058 when a grid ends
     // early or holds a value that does not parse.
     int ReadCell(float* values);
 
   private:
-    std::unique_ptr<ScanStream[]> grids_;
+    std::unique_ptr<KvsgdaReader[]> grids_;
     int count_ = 0;
+    KvsgdaHeader fileHeader_;
     GridHeader header_{};
 };
 

@@ -5,6 +5,7 @@
 #include "feature/feater.h"
 #include "feature/feater_status.h"
 #include "feature/model_units.h"
+#include "grid/kvsgda.h"
 #include "grid/text_sink.h"
 
 namespace quarnel {
@@ -27,14 +28,6 @@ float CellScore(const FeaterParams& params, const float* w, const float* values,
     return blank ? blankValue : score;
 }
 
-void WriteScoreGridHeader(TextSink& grid, const GridHeader& header) {
-    grid.Print("%s\n%10ld %10ld %10.2f %10.2f\n", header.headerToken, header.rows, header.cols,
-               header.headerReals[0], header.headerReals[1]);
-    grid.Print("%10.2f %10.2f %10.2f %10.2f\n", header.headerReals[2], header.headerReals[3],
-               header.headerReals[4], header.headerReals[5]);
-    grid.Print("%10.2f\n", header.blankValue);
-}
-
 }  // namespace
 
 int CMine_Feater::ScoreGrid(FeaterParams params, const float* w, TextSink& report) {
@@ -42,9 +35,9 @@ int CMine_Feater::ScoreGrid(FeaterParams params, const float* w, TextSink& repor
     int status = grids.Open(params);
     if (status != kFeaterOk) return status;
     const GridHeader& header = grids.Header();
-    TextSink grid;
-    if (!grid.Open(params.scoreGridPath)) return kFeaterFileUnavailable;
-    WriteScoreGridHeader(grid, header);
+    KvsgdaWriter grid;
+    if (!grid.Open(params.scoreGridPath, KvsgdaLayout::characteristic)) return kFeaterFileUnavailable;
+    grid.WriteHeader(grids.FileHeader());
     const bool withUnits = params.hasModelUnits == 1;
     ModelUnitList units;
     if (withUnits) {
@@ -60,12 +53,11 @@ int CMine_Feater::ScoreGrid(FeaterParams params, const float* w, TextSink& repor
             status = grids.ReadCell(x.data());
             if (status != kFeaterOk) return status;
             const float score = CellScore(params, w, x.data(), header.blankValue);
-            grid.Print("%8.2f", score);
+            grid.Put(score);
             if (withUnits && cursor.Match(row, col)) {
                 report.Print("%10d%12d%8d%12.2f\n", row, col, cursor.MatchedSize(), score);
             }
         }
-        grid.Put('\n');
     }
     return grid.Close() ? kFeaterOk : kFeaterFileUnavailable;
 }
