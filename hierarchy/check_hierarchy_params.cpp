@@ -1,0 +1,48 @@
+#include "hierarchy/check_hierarchy_params.h"
+
+#include <cmath>
+
+#include "hierarchy/decompos_status.h"
+
+namespace quarnel {
+
+namespace {
+
+bool UsableImportance(float v) {
+    return std::isfinite(v) && v > 0.0f;
+}
+
+bool LevelImportancesUsable(const HierarchyParams& params, int level) {
+    if (!UsableImportance(params.levelImportance[level])) return false;
+    for (int i = 0; i < params.elementCount[level]; ++i) {
+        if (!UsableImportance(params.elementImportance[level][i])) return false;
+    }
+    return true;
+}
+
+int GridCount(const HierarchyParams& params) {
+    int count = 0;
+    for (int level = 0; level < kLevelCount; ++level) count += params.ElementsInUse(level);
+    return count;
+}
+
+}  // namespace
+
+int CheckHierarchyParams(const HierarchyParams& params) {
+    using namespace decompos_status;
+    for (int level = 0; level < kLevelCount; ++level) {
+        if (params.LevelPresent(level) && !LevelImportancesUsable(params, level)) return kBadImportance;
+    }
+    if (params.target == kPredictRegularGrid && GridCount(params) == 0) return kMalformedParameterFile;
+    return kSuccess;
+}
+
+int PresentImportances(const HierarchyParams& params, float out[kLevelCount]) {
+    int n = 0;
+    for (int level = 0; level < kLevelCount; ++level) {
+        if (params.LevelPresent(level)) out[n++] = params.levelImportance[level];
+    }
+    return n;
+}
+
+}  // namespace quarnel

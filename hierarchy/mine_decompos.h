@@ -1,0 +1,42 @@
+#pragma once
+// CMine_Decompos: the hierarchy-analysis job. Run reads the parameter file, writes the report
+// opening, lets ComputeWeights build the judgement matrices, weights and consistency sections
+// and fill the total weights, then scores with one target operation. Every stage appends to
+// the one report and returns a status; the first failing stage ends the job with it. Every file
+// a stage opens is closed by the time the stage returns, on every path.
+#include "grid/text_sink.h"
+#include "hierarchy/hierarchy_params.h"
+
+namespace quarnel {
+
+// A judgement matrix of order 0 to 10, in the first rows and columns of a 10 x 10 array.
+using JudgementMatrix = float[kMaxElements][kMaxElements];
+
+class CMine_Decompos {
+  public:
+    CMine_Decompos() = default;
+    virtual ~CMine_Decompos() = default;
+
+    // The whole job: 0 on success, else the status of the first failure (decompos_status.h).
+    int Run(const char* parameterFile);
+
+    // Writes the judgement-matrix sections and fills totalWeights for the present levels.
+    // presentImportance holds the n present levels' importances. 0, or 3501 when the main matrix
+    // or the combined consistency of the levels so far fails its test.
+    int ComputeWeights(const HierarchyParams& params, const float* presentImportance,
+                       TotalWeights& totalWeights, int n, TextSink& report);
+
+    // Geometric-mean weights of the first order rows of matrix and the maximum eigenvalue;
+    // lambdaMax is not a number for order 0. Always 0.
+    int PrincipalVector(const JudgementMatrix& matrix, float* weights, float* lambdaMax, int order);
+
+    // Target 0: scores the rows of the anomaly table and writes their ranking to the report.
+    int RankAnomalies(const HierarchyParams& params, const TotalWeights& totalWeights, TextSink& report);
+    // Target 2: scores the rows of the table and writes them, in input order, to outputFile.
+    int PredictIrregularGrid(const HierarchyParams& params, const TotalWeights& totalWeights,
+                             TextSink& report);
+    // Target 1: streams the element grids cell by cell into the KVSGDA01 grid outputFile.
+    int PredictRegularGrid(const HierarchyParams& params, const TotalWeights& totalWeights, TextSink& report);
+};
+
+}  // namespace quarnel

@@ -1,0 +1,29 @@
+#include "hierarchy/anomaly_table.h"
+#include "hierarchy/decompos_status.h"
+#include "hierarchy/mine_decompos.h"
+
+namespace quarnel {
+
+// The forecast file is created before the table is checked, so a refused table leaves it empty.
+int CMine_Decompos::PredictIrregularGrid(const HierarchyParams& params, const TotalWeights& totalWeights,
+                                         TextSink& report) {
+    using namespace decompos_status;
+    const char* tableName = AnomalyTableName(params);
+    ScanStream table;
+    if (tableName == nullptr || !table.Open(tableName)) return kTableOrGridNotOpened;
+    TextSink forecast;
+    if (!forecast.Open(params.outputFile)) return kTableOrGridNotOpened;
+    AnomalyRows rows;
+    if (const int status = ReadAnomalyTable(table, params, totalWeights, false, report, rows);
+        status != kSuccess) {
+        return status;
+    }
+    forecast.Print("非规则网找矿远景预测\n   %ld\n", rows.count);
+    forecast.Put("\t\t非规则网号       预测值\n");
+    for (std::int32_t r = 0; r < rows.count; ++r)
+        forecast.Print("%25s%14.2f\n", rows.names[r], rows.scores[r]);
+    report.Put("\n\n\n ");
+    return forecast.Close() ? kSuccess : kWriteFailed;
+}
+
+}  // namespace quarnel
