@@ -19,9 +19,6 @@ using TableToken = char[kRowNameField];
 // on the 32-bit host; that also keeps a bogus row count from reserving tens of gigabytes.
 constexpr std::uint64_t kLargestArray = 0xFFFFFFFFull;
 
-// Row names longer than their field are cut, not refused; a name has to end somewhere, though.
-constexpr std::size_t kLongestRowName = 4096;
-
 int ReadHeader(ScanStream& table, TextSink& report) {
     TableToken header;
     if (!table.Word(header, sizeof header).ok()) return kMalformedInput;
@@ -61,9 +58,10 @@ int AllocateRows(std::int32_t count, bool withIndex, AnomalyRows& rows) {
     return kSuccess;
 }
 
-bool ReadRowName(ScanStream& table, RowName& name) {
-    std::string text;
-    if (!table.Word(text, kLongestRowName).ok()) return false;
+// Row names longer than their field are cut, whatever their length; text is reused from row to
+// row so a table costs no allocation per row.
+bool ReadRowName(ScanStream& table, std::string& text, RowName& name) {
+    if (!table.Word(text, std::string::npos).ok()) return false;
     const std::size_t length = text.size() < kRowNameField - 1 ? text.size() : kRowNameField - 1;
     std::memcpy(name, text.data(), length);
     name[length] = '\0';
@@ -72,8 +70,8 @@ bool ReadRowName(ScanStream& table, RowName& name) {
 
 // The score is stored as float after each weighted value is added; every value counts.
 bool ReadRow(ScanStream& table, const HierarchyParams& params, const TotalWeights& totalWeights,
-             RowName& name, float& score) {
-    if (!ReadRowName(table, name)) return false;
+             std::string& text, RowName& name, float& score) {
+    if (!ReadRowName(table, text, name)) return false;
     score = 0.0f;
     for (int level = 0; level < kLevelCount; ++level) {
         for (int i = 0; i < params.ElementsInUse(level); ++i) {
@@ -102,8 +100,10 @@ int ReadAnomalyTable(ScanStream& table, const HierarchyParams& params, const Tot
         return status;
     }
     if (const int status = AllocateRows(rowCount, withIndex, rows); status != kSuccess) return status;
+    std::string text;
     for (std::int32_t r = 0; r < rows.count; ++r) {
-        if (!ReadRow(table, params, totalWeights, rows.names[r], rows.scores[r])) return kMalformedInput;
+        if (!ReadRow(table, params, totalWeights, text, rows.names[r], rows.scores[r]))
+            return kMalformedInput;
     }
     return kSuccess;
 }

@@ -48,7 +48,8 @@ void WriteLevelMatrix(const HierarchyParams& params, int level, const JudgementM
 
 // The combined consistency value after each level is the weighted-CR sum over the levels so
 // far, each level's ratio weighted by its main-level weight: a weighted mean of the levels'
-// ratios, so rounding noise of consistent matrices cannot push it over the threshold.
+// ratios, so rounding noise of consistent matrices cannot push it over the threshold. A value
+// that is not a number (a matrix without usable weights) fails like one above the threshold.
 int CMine_Decompos::ComputeWeights(const HierarchyParams& params, const float* presentImportance,
                                    TotalWeights& totalWeights, int n, TextSink& report) {
     JudgementMatrix matrix;
@@ -82,10 +83,10 @@ int CMine_Decompos::ComputeWeights(const HierarchyParams& params, const float* p
 
         weightedRatioSum = static_cast<float>(weightedRatioSum + static_cast<double>(topWeight[r]) *
                                                                      ConsistencyRatio(lambdaMax, m));
-        const double combined = weightedRatioSum > kRatioFloor ? weightedRatioSum : 0.0;
+        const double combined = weightedRatioSum <= kRatioFloor ? 0.0 : weightedRatioSum;
         report.Print("RI(1-2)=%5.3f", combined);
         report.Put(LevelText(level).levelPhrase);
-        if (combined > kConsistencyThreshold) return decompos_status::kInconsistentMatrix;
+        if (!(combined <= kConsistencyThreshold)) return decompos_status::kInconsistentMatrix;
         report.Put("间的判断矩阵构造合理\n");
         ++r;
     }

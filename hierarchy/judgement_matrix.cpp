@@ -1,5 +1,8 @@
 #include "hierarchy/judgement_matrix.h"
 
+#include <cmath>
+#include <limits>
+
 namespace quarnel {
 
 float RandomIndex(int order) {
@@ -17,6 +20,10 @@ void BuildJudgementMatrix(const float* importance, int order, JudgementMatrix& m
 }
 
 float ConsistencyRatio(float lambdaMax, int order) {
+    if (order == 0) return 0.0f;
+    // Importance ratios beyond float range make weights and eigenvalue that are not numbers; such
+    // a matrix must fail its test at every order, or its weights would go on into the scores.
+    if (std::isnan(lambdaMax)) return std::numeric_limits<float>::quiet_NaN();
     if (order <= 2) return 0.0f;
     const float ci = static_cast<float>((static_cast<double>(lambdaMax) - order) / (order - 1));
     return static_cast<float>(static_cast<double>(ci) / RandomIndex(order));

@@ -12,7 +12,8 @@ float RandomIndex(int order);
 // a[i][j] = v[i] / v[j] for i, j below order, each quotient formed in double and stored as float.
 void BuildJudgementMatrix(const float* importance, int order, JudgementMatrix& matrix);
 
-// The consistency ratio of a matrix of this order with maximum eigenvalue lambdaMax.
+// The consistency ratio of a matrix of this order with maximum eigenvalue lambdaMax; not a number
+// when lambdaMax is not a number (except for order 0, whose eigenvalue never is one).
 float ConsistencyRatio(float lambdaMax, int order);
 
 }  // namespace quarnel
