@@ -157,12 +157,12 @@ TEST(HierarchyReport, AbsentEmptyAndSmallLevels) {
 // order 3.
 TEST(HierarchyReport, PresenceZeroAndOrderTwoMain) {
     ScratchDir dir;
-    const Outcome outcome =
-        RunJob(dir, 7,
-               {{{0, "", {}},
-                 {1, "3", {{"Magnetic", "2", "m.grd"}, {"Gravity", "1", "g.grd"}, {"Radiometric", "1", "r.grd"}}},
-                 {0, "", {}},
-                 {1, "1", {{"Alteration", "1", "a.grd"}}}}});
+    const Outcome outcome = RunJob(
+        dir, 7,
+        {{{0, "", {}},
+          {1, "3", {{"Magnetic", "2", "m.grd"}, {"Gravity", "1", "g.grd"}, {"Radiometric", "1", "r.grd"}}},
+          {0, "", {}},
+          {1, "1", {{"Alteration", "1", "a.grd"}}}}});
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(outcome.report,
               "\t\t层次分析程序\n"
@@ -279,9 +279,12 @@ TEST(HierarchyReport, TargetLines) {
                                                  {-1, "  目的层：找矿预测（不规则网格）\n"}};
     for (const auto& [target, line] : cases) {
         ScratchDir dir;
-        RunJob(dir, target, {{{1, "1", {{"Fault", "1", dir.Path("missing.grd")}}}, {0, "", {}}, {0, "", {}}, {0, "", {}}}});
+        RunJob(
+            dir, target,
+            {{{1, "1", {{"Fault", "1", dir.Path("missing.grd")}}}, {0, "", {}}, {0, "", {}}, {0, "", {}}}});
         const std::string expected = std::string("\t\t层次分析程序\n") + line + "\n  主层次：\n";
-        EXPECT_EQ(ReadFile(dir.Path("report.txt")).substr(0, expected.size()), expected) << "target " << target;
+        EXPECT_EQ(ReadFile(dir.Path("report.txt")).substr(0, expected.size()), expected)
+            << "target " << target;
     }
 }
 

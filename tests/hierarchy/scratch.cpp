@@ -40,7 +40,9 @@ std::string ReadFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-bool FileExists(const std::string& path) { return fs::exists(path); }
+bool FileExists(const std::string& path) {
+    return fs::exists(path);
+}
 
 int OpenFileCount() {
     int count = 0;
@@ -56,7 +58,8 @@ std::string ParameterText(int target, const std::array<LevelEntry, 4>& levels, c
     for (const LevelEntry& level : levels) {
         if (level.presence != 1) continue;
         text += level.importance + " " + std::to_string(level.elements.size()) + "\n";
-        for (const ElementEntry& e : level.elements) text += e.name + " " + e.importance + " " + e.file + "\n";
+        for (const ElementEntry& e : level.elements)
+            text += e.name + " " + e.importance + " " + e.file + "\n";
     }
     return text + outputFile + "\n" + reportFile + "\n";
 }

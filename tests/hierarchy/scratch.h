@@ -8,7 +8,7 @@
 namespace quarnel::test {
 
 class ScratchDir {
-public:
+  public:
     ScratchDir();
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
@@ -18,7 +18,7 @@ public:
     // Writes bytes to the named file and returns its path.
     std::string Write(const std::string& name, const std::string& bytes) const;
 
-private:
+  private:
     std::string dir_;
 };
 

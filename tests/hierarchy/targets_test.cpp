@@ -210,12 +210,10 @@ TEST(PredictRegularGrid, WholeReportAndGrid) {
     const std::string cu = dir.Write("cu.txt",
                                      "KVSGDA01\n2 3 600761.8 725761.8\n-2508991.0 -2260991.0 1.0 2.0\n99999\n"
                                      "2 1 -1\n0.5 99999 0\n");
-    const std::string params = ParameterText(1,
-                                             {{{1, "1", {{"A", "3", a}, {"B", "1", b}}},
-                                               {0, "", {}},
-                                               {1, "1", {{"Cu", "1", cu}}},
-                                               {0, "", {}}}},
-                                             dir.Path("prediction.txt"), dir.Path("report.txt"));
+    const std::string params = ParameterText(
+        1,
+        {{{1, "1", {{"A", "3", a}, {"B", "1", b}}}, {0, "", {}}, {1, "1", {{"Cu", "1", cu}}}, {0, "", {}}}},
+        dir.Path("prediction.txt"), dir.Path("report.txt"));
     EXPECT_EQ(RunParams(dir, params), 0);
     EXPECT_EQ(ReadFile(dir.Path("report.txt")), std::string(kGridWeightsReport) +
                                                     "\n"
@@ -231,14 +229,18 @@ TEST(PredictRegularGrid, WholeReportAndGrid) {
               "99999.00 99999.00 99999.00\n");
 }
 
-std::string PredictionOf(int rows, int cols, const std::vector<std::string>& gridBodies,
-                         const std::string& header = "0 1 0 1 0 1") {
+// One level of equally important element grids sharing the header "rows cols 0 1 0 1 0 1";
+// each body starts with the grid's blank value.
+std::string PredictionOf(const std::string& rowsAndCols, const std::vector<std::string>& gridBodies) {
     ScratchDir dir;
     std::vector<ElementEntry> elements;
     for (std::size_t i = 0; i < gridBodies.size(); ++i) {
-        const std::string name = "E" + std::to_string(i);
-        const std::string text = "KVSGDA01 " + std::to_string(rows) + " " + std::to_string(cols) + " " + header +
-                                 "\n" + gridBodies[i];
+        std::string name = "E";
+        name += static_cast<char>('0' + i);
+        std::string text = "KVSGDA01 ";
+        text += rowsAndCols;
+        text += " 0 1 0 1 0 1\n";
+        text += gridBodies[i];
         elements.push_back({name, "1", dir.Write(name + ".txt", text)});
     }
     const std::string params = ParameterText(1, {{{1, "1", elements}, {0, "", {}}, {0, "", {}}, {0, "", {}}}},
@@ -249,7 +251,7 @@ std::string PredictionOf(int rows, int cols, const std::vector<std::string>& gri
 
 // Two equally weighted grids (50 each), blank value 50: a partial sum of 50 is no blank.
 TEST(PredictRegularGrid, PartialSumEqualToBlankValueIsNoBlank) {
-    EXPECT_EQ(PredictionOf(2, 2, {"50 1 50 2 1\n", "50 1 3 50 3\n"}),
+    EXPECT_EQ(PredictionOf("2 2", {"50 1 50 2 1\n", "50 1 3 50 3\n"}),
               "KVSGDA01\n"
               "           2           2      0.00       1.00\n"
               "      0.00       1.00       0.00       1.00\n"
@@ -260,7 +262,7 @@ TEST(PredictRegularGrid, PartialSumEqualToBlankValueIsNoBlank) {
 
 // Blank value 0: only cells where a grid holds 0 are blank, not every cell.
 TEST(PredictRegularGrid, BlankValueZero) {
-    EXPECT_EQ(PredictionOf(2, 2, {"0 1 0 2 3\n", "0 1 2 0 -3\n"}),
+    EXPECT_EQ(PredictionOf("2 2", {"0 1 0 2 3\n", "0 1 2 0 -3\n"}),
               "KVSGDA01\n"
               "           2           2      0.00       1.00\n"
               "      0.00       1.00       0.00       1.00\n"
@@ -271,7 +273,11 @@ TEST(PredictRegularGrid, BlankValueZero) {
 
 std::string Hundredths(int cols) {
     std::string row;
-    for (int c = 1; c <= cols; ++c) row += "0." + std::to_string(c / 10) + std::to_string(c % 10) + " ";
+    for (int c = 1; c <= cols; ++c) {
+        const char value[] = {'0', '.', static_cast<char>('0' + c / 10), static_cast<char>('0' + c % 10),
+                              ' ', '\0'};
+        row += value;
+    }
     return row + "\n";
 }
 
@@ -280,7 +286,7 @@ TEST(PredictRegularGrid, TwentyFiveColumnsMakeLinesOfTenTenAndFive) {
         "    1.00    2.00    3.00    4.00    5.00    6.00    7.00    8.00    9.00   10.00\n"
         "   11.00   12.00   13.00   14.00   15.00   16.00   17.00   18.00   19.00   20.00\n";
     const std::string row = ten + "   21.00   22.00   23.00   24.00   25.00\n";
-    EXPECT_EQ(PredictionOf(2, 25, {"99999\n" + Hundredths(25) + Hundredths(25)}),
+    EXPECT_EQ(PredictionOf("2 25", {"99999\n" + Hundredths(25) + Hundredths(25)}),
               "KVSGDA01\n"
               "           2          25      0.00       1.00\n"
               "      0.00       1.00       0.00       1.00\n"
@@ -293,7 +299,7 @@ TEST(PredictRegularGrid, TwentyColumnsEndEachRowWithAnEmptyLine) {
         "    1.00    2.00    3.00    4.00    5.00    6.00    7.00    8.00    9.00   10.00\n"
         "   11.00   12.00   13.00   14.00   15.00   16.00   17.00   18.00   19.00   20.00\n"
         "\n";
-    EXPECT_EQ(PredictionOf(2, 20, {"99999\n" + Hundredths(20) + Hundredths(20)}),
+    EXPECT_EQ(PredictionOf("2 20", {"99999\n" + Hundredths(20) + Hundredths(20)}),
               "KVSGDA01\n"
               "           2          20      0.00       1.00\n"
               "      0.00       1.00       0.00       1.00\n"
@@ -304,7 +310,7 @@ TEST(PredictRegularGrid, TwentyColumnsEndEachRowWithAnEmptyLine) {
 // A blank value of 99999 and a score of 10000 fill their 8-character fields; the house rule
 // keeps one blank between them and the number before.
 TEST(PredictRegularGrid, WideValuesNeverTouch) {
-    EXPECT_EQ(PredictionOf(1, 3, {"99999\n99999 100 1\n"}),
+    EXPECT_EQ(PredictionOf("1 3", {"99999\n99999 100 1\n"}),
               "KVSGDA01\n"
               "           1           3      0.00       1.00\n"
               "      0.00       1.00       0.00       1.00\n"

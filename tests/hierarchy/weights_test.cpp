@@ -98,7 +98,8 @@ TEST(PrincipalVector, EmptyMatrixHasNoEigenvalue) {
 
 TEST(RandomIndex, TableByOrder) {
     const float expected[] = {0, 0, 0, 0.58f, 0.90f, 1.12f, 1.24f, 1.32f, 1.41f, 1.45f, 1.47f};
-    for (int order = 0; order <= kMaxElements; ++order) EXPECT_EQ(RandomIndex(order), expected[order]) << order;
+    for (int order = 0; order <= kMaxElements; ++order)
+        EXPECT_EQ(RandomIndex(order), expected[order]) << order;
 }
 
 TEST(ConsistencyRatio, FromEigenvalueAndOrder) {
@@ -157,7 +158,8 @@ TEST(ComputeWeights, MainMatrixWithoutUsableWeightsFails) {
     CMine_Decompos job;
     EXPECT_EQ(job.ComputeWeights(params, present, totals, 2, sink), decompos_status::kInconsistentMatrix);
     sink.Close();
-    const std::string tail = "\n CR(0-1)=   nan, 目的层与主层次间的判断矩阵构造不合理，请调整主层次元素的重要性后重算";
+    const std::string tail =
+        "\n CR(0-1)=   nan, 目的层与主层次间的判断矩阵构造不合理，请调整主层次元素的重要性后重算";
     ASSERT_GE(report.size(), tail.size());
     EXPECT_EQ(report.substr(report.size() - tail.size()), tail);
 }
