@@ -1,0 +1,55 @@
+// GBK report text shown as UTF-8. Plain literals here are GBK bytes (the tests compile with the
+// library's execution character set); u8 literals stay UTF-8.
+#include "cli/gbk_text.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace quarnel::cli {
+namespace {
+
+std::string Utf8(std::u8string_view text) {
+    return std::string(text.begin(), text.end());
+}
+
+TEST(GbkToUtf8, ReportWords) {
+    EXPECT_EQ(std::string("\xB5\xD8\xD6\xCA"), "地质") << "the literal is GBK";
+    EXPECT_EQ(GbkToUtf8("\t\t层次分析程序\n"), Utf8(u8"\t\t层次分析程序\n"));
+    EXPECT_EQ(GbkToUtf8("  目的层：找矿预测（规则网格）\n"), Utf8(u8"  目的层：找矿预测（规则网格）\n"));
+    EXPECT_EQ(GbkToUtf8("RI(1-2)=0.000,"), "RI(1-2)=0.000,");
+    EXPECT_EQ(GbkToUtf8(""), "");
+}
+
+TEST(GbkToUtf8, BytesThatAreNotGbkBecomeReplacementCharacters) {
+    EXPECT_EQ(GbkToUtf8("a\xFF"
+                        "b"),
+              "a\xEF\xBF\xBD"
+              "b");
+    EXPECT_EQ(GbkToUtf8("地\xB5"), Utf8(u8"地\uFFFD")) << "a lead byte cut off at the end";
+}
+
+TEST(GbkToUtf8, LongTextConvertsWhole) {
+    std::string gbk;
+    std::string utf8;
+    for (int i = 0; i < 10000; ++i) {
+        gbk += "地球化学层 ";
+        utf8 += Utf8(u8"地球化学层 ");
+    }
+    EXPECT_EQ(GbkToUtf8(gbk), utf8);
+}
+
+TEST(ReadGbkFileAsUtf8, WholeFile) {
+    const std::string path = ::testing::TempDir() + "gbk_text_test_report.txt";
+    std::ofstream(path, std::ios::binary) << "\n最大特征值为   3.000\n";
+    std::string text;
+    ASSERT_TRUE(ReadGbkFileAsUtf8(path.c_str(), text));
+    EXPECT_EQ(text, Utf8(u8"\n最大特征值为   3.000\n"));
+    std::filesystem::remove(path);
+    EXPECT_FALSE(ReadGbkFileAsUtf8(path.c_str(), text));
+}
+
+}  // namespace
+}  // namespace quarnel::cli
