@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "grid/same_file.h"
 #include "hierarchy/anomaly_table.h"
 #include "hierarchy/decompos_status.h"
 
@@ -10,31 +11,27 @@ namespace quarnel {
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// Two names of one existing file (links and relative paths included); names of files that do
-// not exist yet are compared by their absolute, normalised form.
-bool SameFile(const char* a, const char* b) {
+// The report and the result file may both be new: compare what their names resolve to.
+bool SameOutputPath(const char* a, const char* b) {
     std::error_code error;
-    if (fs::equivalent(a, b, error)) return true;
-    const fs::path first = fs::weakly_canonical(a, error);
+    const std::filesystem::path first = std::filesystem::weakly_canonical(a, error);
     if (error) return false;
-    const fs::path second = fs::weakly_canonical(b, error);
+    const std::filesystem::path second = std::filesystem::weakly_canonical(b, error);
     return !error && first == second;
 }
 
 bool OutputHitsInput(const char* output, const char* parameterFile, const HierarchyParams& params) {
-    if (SameFile(output, parameterFile)) return true;
+    if (SameExistingFile(output, parameterFile)) return true;
     if (params.target == kPredictRegularGrid) {
         for (int level = 0; level < kLevelCount; ++level) {
             for (int i = 0; i < params.ElementsInUse(level); ++i) {
-                if (SameFile(output, params.elements[level][i].file)) return true;
+                if (SameExistingFile(output, params.elements[level][i].file)) return true;
             }
         }
     }
     const bool readsTable = params.target == kRankAnomalies || params.target == kPredictIrregularGrid;
     const char* table = AnomalyTableName(params);
-    return readsTable && table != nullptr && SameFile(output, table);
+    return readsTable && table != nullptr && SameExistingFile(output, table);
 }
 
 }  // namespace
@@ -43,7 +40,7 @@ int GuardInputs(const char* parameterFile, const HierarchyParams& params) {
     const bool writesOutput = params.target == kPredictRegularGrid || params.target == kPredictIrregularGrid;
     if (OutputHitsInput(params.reportFile, parameterFile, params) ||
         (writesOutput && (OutputHitsInput(params.outputFile, parameterFile, params) ||
-                          SameFile(params.outputFile, params.reportFile)))) {
+                          SameOutputPath(params.outputFile, params.reportFile)))) {
         return decompos_status::kOutputOverwritesInput;
     }
     return decompos_status::kSuccess;

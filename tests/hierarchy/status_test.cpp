@@ -321,7 +321,8 @@ TEST_F(HierarchyStatus, MalformedGrids) {
 
 // A grid that ends early stops the job where it ends: what was written stays.
 TEST_F(HierarchyStatus, GridEndingEarlyKeepsWhatWasWritten) {
-    const std::string grid = dir_.Write("grid.txt", "KVSGDA01 2 3 0 1 0 1 0 1 99999\n1 2 3\n4\n");
+    const std::string grid =
+        dir_.Write("grid.txt", "KVSGDA01 2 3 0 1 0 1 0 1 99999\n1 2 3\n4                    \n");
     EXPECT_EQ(RunLevels(1, {{{1, "1", {{"A", "1", grid}}}, kAbsent, kAbsent, kAbsent}}),
               status::kMalformedInput);
     const std::string output = ReadFile(Output());
