@@ -84,6 +84,20 @@ bool AnyBitBelow(const Wide& w, int k) {
     return w.low != 0 || (w.high & ((std::uint64_t(1) << (k - 64)) - 1)) != 0;
 }
 
+// For up to three decimals mantissa * 10^precision < 2^63 fits 64 bits, and from a shift of
+// 64 on the value is below one half.
+bool ScaledRoundedNarrow(std::uint64_t product, int shift, std::uint64_t* scaled) {
+    if (shift >= 64) {
+        *scaled = 0;
+        return true;
+    }
+    const std::uint64_t quotient = product >> shift;
+    const std::uint64_t remainder = product & ((std::uint64_t(1) << shift) - 1);
+    const std::uint64_t half = std::uint64_t(1) << (shift - 1);
+    *scaled = quotient + ((remainder > half || (remainder == half && (quotient & 1) != 0)) ? 1 : 0);
+    return true;
+}
+
 // The double's magnitude times 10^precision, rounded to an integer the way printf rounds the
 // exact binary value: to nearest, an exact tie to even. Exact as long as the value is below
 // 2^53 (a negative binary exponent) and the result fits 64 bits; false otherwise, for the
@@ -99,6 +113,7 @@ bool ScaledRounded(std::uint64_t bits, int precision, std::uint64_t* scaled) {
         *scaled = 0;
         return true;
     }
+    if (precision <= 3) return ScaledRoundedNarrow(mantissa * kPow10[precision], shift, scaled);
     const Wide product = Multiply(mantissa, kPow10[precision]);
     std::uint64_t quotient = 0;
     if (shift < 64) {
@@ -131,9 +146,10 @@ Text FixedText(char* buffer, char* end, double v, int precision) {
             const auto result = std::to_chars(buffer, end, v, std::chars_format::fixed, precision);
             return {buffer, std::size_t(result.ptr - buffer)};
         }
-        const std::uint64_t integer = scaled / kPow10[precision];
+        // Two decimals fill the grids the jobs write; a constant divisor spares a division.
+        const std::uint64_t integer = precision == 2 ? scaled / 100 : scaled / kPow10[precision];
         if (precision > 0) {
-            p = PutDigitsBackward(p, scaled % kPow10[precision], precision);
+            p = PutDigitsBackward(p, scaled - integer * kPow10[precision], precision);
             *--p = '.';
         }
         p = PutDigitsBackward(p, integer, DigitCount(integer));
