@@ -1,4 +1,5 @@
 // Opening, describing and closing HXF files.
+#include <algorithm>
 #include <cstring>
 
 #include "hxf/ihxf.h"

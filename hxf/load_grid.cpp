@@ -1,4 +1,5 @@
 // Loading one grid of an HXF file into a typed array.
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <vector>

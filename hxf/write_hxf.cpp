@@ -1,4 +1,5 @@
 // Writing an HXF file from grids held in memory.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <set>
