@@ -1,10 +1,62 @@
+#include <iostream>
+#include <memory>
+#include <string>
+
 #include "cli/commands.h"
+#include "cli/gbk_text.h"
+#include "feature/feater_params.h"
+#include "feature/feater_status.h"
+#include "frame/quarnel.h"
 
 namespace quarnel::cli {
 
+namespace {
+
+// Statuses the job returns before it creates the report, once its parameter file has been read:
+// a report file of that name is not this run's.
+bool ReportCreated(int code) {
+    return code != kFeaterParamsRefused && code != kFeaterReportUnwritten;
+}
+
+void ShowReport(const char* path) {
+    std::string text;
+    if (!ReadGbkFileAsUtf8(path, text)) {
+        std::cerr << "cannot read " << path << "\n";
+        return;
+    }
+    std::cout << text;
+    if (!text.empty() && text.back() != '\n') std::cout << "\n";
+}
+
+void RunFeature(const std::string& parameterFile, bool showReport, int& exitCode) {
+    const int code = qelFeater(parameterFile.c_str());
+    auto params = std::make_unique<FeaterParams>();
+    const bool named = ReadFeaterParams(parameterFile.c_str(), *params) == kFeaterOk;
+    if (showReport && named && ReportCreated(code)) ShowReport(params->reportPath);
+    const std::string line = "qelFeater status " + std::to_string(code) + ": " + FeaterStatusText(code);
+    if (code != kFeaterOk) {
+        std::cerr << line << "\n";
+        exitCode = 1;
+        return;
+    }
+    std::cout << line << "\n";
+    std::cout << "report: " << params->reportPath << "\n";
+    std::cout << "score grid: " << params->scoreGridPath << "\n";
+}
+
+}  // namespace
+
 void AddFeatureCommands(CLI::App& app, int& exitCode) {
-    (void)app;
-    (void)exitCode;
+    auto* feature = app.add_subcommand(
+        "feature",
+        "Characteristic analysis (qelFeater): coded evidence, product matrix, weights, score grid");
+    feature->alias("characteristic");
+    auto parameterFile = std::make_shared<std::string>();
+    auto showReport = std::make_shared<bool>(false);
+    feature->add_option("PARAMFILE", *parameterFile, "parameter file (keyword QelFrmFeater)")->required();
+    feature->add_flag("--show-report", *showReport, "print the report, converted from GBK to UTF-8");
+    feature->callback(
+        [parameterFile, showReport, &exitCode] { RunFeature(*parameterFile, *showReport, exitCode); });
 }
 
 }  // namespace quarnel::cli
