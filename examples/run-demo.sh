@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Runs the Quarnel workflow on the bundled Cloncurry grids: examples/run-demo.sh BUILD OUTDIR
+# BUILD is a build folder holding the quarnel host; every result lands in OUTDIR.
+set -euo pipefail
+if [ $# -ne 2 ]; then
+  echo "usage: $0 BUILD OUTDIR" >&2
+  exit 1
+fi
+here=$(cd "$(dirname "$0")" && pwd)
+quarnel=$(cd "$1" && pwd)/quarnel
+mkdir -p "$2"
+out=$(cd "$2" && pwd)
+data=$here/cloncurry
+
+# --- prep ---
+# The continuous layer, the distance to breccia in metres, rescaled to 0..1 and averaged over
+# 5 x 5 km windows; the four binary evidence maps packed into one multi-grid file and dumped.
+mkdir -p "$out/prep"
+"$quarnel" normalize --kind auto "$data/Dist2Breccia_metres_1km.grd" "$out/prep/Dist2Breccia_norm.grd"
+"$quarnel" window-stats "$data/Dist2Breccia_metres_1km.grd" \
+  "$out/prep/Dist2Breccia_mean5.grd" "$out/prep/Dist2Breccia_std5.grd" -w 5
+"$quarnel" hxf-pack "$out/prep/evidence_bin.hxf" "$data/Dist2Breccia_bin_1km.grd" \
+  "$data/Dist2FaultInv_bin_1km.grd" "$data/FaultDensity_bin_1km.grd" "$data/StratNo_bin_1km.grd" --type float
+"$quarnel" hxf-dump "$out/prep/evidence_bin.hxf" "$out/prep/evidence_bin.txt"
+"$quarnel" info "$out/prep/Dist2Breccia_mean5.grd"
+echo "prep results in $out/prep:"
+echo "  Dist2Breccia_norm.grd    distance to breccia rescaled to 0..1 (DSAA)"
+echo "  Dist2Breccia_mean5.grd   5 x 5 window means, rescaled (DSAA)"
+echo "  Dist2Breccia_std5.grd    5 x 5 window standard deviations, rescaled (DSAA)"
+echo "  evidence_bin.hxf         the four binary evidence maps in one multi-grid file"
+echo "  evidence_bin.txt         its text dump, one line per grid column"
