@@ -1,10 +1,171 @@
+// hxf-pack and info: putting grids into a multi-grid file and describing a grid file.
+#include <cmath>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
 #include "cli/commands.h"
+#include "grid/kvsgda01_reader.h"
+#include "hxf/ihxf.h"
+#include "kor/cxarray.h"
+#include "prep/unit_range.h"
+#include "prep/working_grid.h"
 
 namespace quarnel::cli {
+namespace {
+
+constexpr std::size_t kMaxGridId = 31;
+
+struct GridArgs {
+    std::string output;
+    std::vector<std::string> grids;
+    std::string type = "float";
+    std::string path;
+};
+
+int Fail(const char* command, const std::string& message) {
+    std::cerr << "quarnel " << command << ": " << message << "\n";
+    return 1;
+}
+
+// The values of a grid in DSAA row order, row after row, converted to T.
+template <class T>
+std::vector<T> RowMajor(const prep::WorkingGrid& grid) {
+    std::vector<T> values;
+    values.reserve(static_cast<std::size_t>(grid.rows) * grid.cols);
+    for (int r = 0; r < grid.rows; ++r)
+        for (int c = 0; c < grid.cols; ++c) values.push_back(static_cast<T>(grid.values[r][c]));
+    return values;
+}
+
+template <class T>
+int WritePack(const GridArgs& a, const std::vector<prep::WorkingGrid>& grids, const std::vector<std::string>& ids,
+              int elementType) {
+    std::vector<std::vector<T>> values;
+    std::vector<const void*> valuePointers;
+    std::vector<const char*> idPointers;
+    for (std::size_t g = 0; g < grids.size(); ++g) {
+        values.push_back(RowMajor<T>(grids[g]));
+        valuePointers.push_back(values.back().data());
+        idPointers.push_back(ids[g].c_str());
+    }
+    const int status = WriteHXFFile(a.output.c_str(), elementType, grids[0].rows, grids[0].cols,
+                                    static_cast<int>(grids.size()), idPointers.data(), valuePointers.data());
+    if (status != HXF_OK) return Fail("hxf-pack", "cannot write " + a.output + " (HXF error " + std::to_string(status) + ")");
+    std::cout << "wrote " << a.output << ": " << grids.size() << " " << a.type << " grids of " << grids[0].rows
+              << " rows x " << grids[0].cols << " cols\n";
+    return 0;
+}
+
+int Pack(const GridArgs& a) {
+    std::vector<prep::WorkingGrid> grids(a.grids.size());
+    std::vector<std::string> ids;
+    std::set<std::string> seen;
+    for (std::size_t g = 0; g < a.grids.size(); ++g) {
+        const std::string& path = a.grids[g];
+        if (!prep::LoadWorkingGrid(path.c_str(), grids[g]))
+            return Fail("hxf-pack", path + " is not a readable DSAA or KVSGDB01 grid");
+        if (grids[g].rows != grids[0].rows || grids[g].cols != grids[0].cols)
+            return Fail("hxf-pack", path + " differs in shape from " + a.grids[0]);
+        ids.push_back(std::filesystem::path(path).stem().string().substr(0, kMaxGridId));
+        if (ids.back().empty() || !seen.insert(ids.back()).second)
+            return Fail("hxf-pack", "grid id '" + ids.back() + "' of " + path + " is empty or used twice");
+    }
+    return a.type == "double" ? WritePack<double>(a, grids, ids, HXF_DOUBLE) : WritePack<float>(a, grids, ids, HXF_FLOAT);
+}
+
+// Smallest and largest non-blank value and the number of blanks of a set of values.
+struct ValueSummary {
+    double low = INFINITY;
+    double high = -INFINITY;
+    long long blanks = 0;
+    void Add(double v, double blank) {
+        if (prep::IsBlank(v, blank)) {
+            ++blanks;
+            return;
+        }
+        low = std::fmin(low, v);
+        high = std::fmax(high, v);
+    }
+};
+
+void PrintSummary(const char* format, int rows, int cols, const ValueSummary& s, double blank) {
+    std::cout << "format " << format << "\nrows   " << rows << "\ncols   " << cols << "\n";
+    if (s.low <= s.high)
+        std::cout << "range  " << s.low << " .. " << s.high << "\n";
+    else
+        std::cout << "range  none (no value outside the blank)\n";
+    std::cout << "blanks " << s.blanks << " (values within 1 of " << blank << ")\n";
+}
+
+int InfoHxf(const std::string& path, int handle) {
+    HXFGridFileInfo info{};
+    GetGridFileInfo(handle, &info);
+    const int count = GetNumberOfGrid(handle);
+    std::cout << "format HXF, element type " << info.elementType << ", " << count << " grids\n";
+    for (int k = 1; k <= count; ++k) {
+        char id[32] = {};
+        GetGridID(handle, k, id, sizeof id);
+        CxArray<double> values(0, 0, ZT_STOR_ROWMAJOR);
+        HXFLoadRequest request{};
+        request.elementType = HXF_DOUBLE;
+        request.storMode = ZT_STOR_ROWMAJOR;
+        request.array = &values;
+        if (LoadGridData(handle, id, &request) != HXF_OK) return Fail("info", "cannot load grid " + std::string(id) + " of " + path);
+        ValueSummary summary;
+        for (int r = 0; r < info.rows; ++r)
+            for (int c = 0; c < info.cols; ++c) summary.Add(values.GetAt(r, c), 99999);
+        std::cout << "\ngrid " << id << "\n";
+        PrintSummary("HXF", info.rows, info.cols, summary, 99999);
+    }
+    return 0;
+}
+
+int Info(const GridArgs& a) {
+    int handle = GetHXFHandle(a.path.c_str());
+    if (handle != 0) {
+        const int result = InfoHxf(a.path, handle);
+        CloseGridFile(&handle);
+        return result;
+    }
+    Kvsgda01Grid text;
+    if (ReadKvsgda01(a.path.c_str(), text)) {
+        ValueSummary summary;
+        for (int r = 0; r < text.rows; ++r)
+            for (int c = 0; c < text.cols; ++c) summary.Add(text.values[r][c], text.blankValue);
+        PrintSummary("KVSGDA01", text.rows, text.cols, summary, text.blankValue);
+        return 0;
+    }
+    prep::WorkingGrid grid;
+    if (!prep::LoadWorkingGrid(a.path.c_str(), grid))
+        return Fail("info", a.path + " is not a readable DSAA, KVSGDB01, KVSGDA01 or HXF grid file");
+    ValueSummary summary;
+    for (int r = 0; r < grid.rows; ++r)
+        for (int c = 0; c < grid.cols; ++c) summary.Add(grid.values[r][c], grid.blank);
+    PrintSummary(grid.binary ? "KVSGDB01" : "DSAA", grid.rows, grid.cols, summary, grid.blank);
+    return 0;
+}
+
+}  // namespace
 
 void AddGridCommands(CLI::App& app, int& exitCode) {
-    (void)app;
-    (void)exitCode;
+    auto args = std::make_shared<GridArgs>();
+
+    CLI::App* pack = app.add_subcommand("hxf-pack", "Put DSAA or KVSGDB01 grids of one shape into one HXF multi-grid "
+                                                    "file; each grid's id is its file name without extension");
+    pack->add_option("OUT", args->output, "HXF file to write")->required();
+    pack->add_option("GRID", args->grids, "grids to pack, in order")->required();
+    pack->add_option("--type", args->type, "element type of the HXF file")
+        ->check(CLI::IsMember({"float", "double"}))
+        ->capture_default_str();
+    pack->callback([args, &exitCode] { exitCode = Pack(*args); });
+
+    CLI::App* info = app.add_subcommand("info", "Describe a grid file: format, rows, columns, value range, blanks");
+    info->add_option("GRID", args->path, "DSAA, KVSGDB01, KVSGDA01 or HXF file")->required();
+    info->callback([args, &exitCode] { exitCode = Info(*args); });
 }
 
 }  // namespace quarnel::cli

@@ -1,0 +1,58 @@
+#include "frame/quarnel.h"
+#include "prep/unit_range.h"
+#include "prep/working_grid.h"
+
+namespace quarnel::prep {
+namespace {
+
+constexpr double kDsaaBlank = 99999;
+
+struct Range {
+    double low = 1e308;
+    double high = -1e308;
+};
+
+// A binary grid brings its range in the header, even where its data lie outside it; a text
+// grid's range is measured over its non-blank values.
+Range ValueRange(const WorkingGrid& grid) {
+    if (grid.binary) return {grid.zMin, grid.zMax};
+    Range range;
+    for (int r = 0; r < grid.rows; ++r) {
+        for (int c = 0; c < grid.cols; ++c) {
+            const double v = grid.values[r][c];
+            if (IsBlank(v, kDsaaBlank)) continue;
+            if (v > range.high) range.high = v;
+            if (v < range.low) range.low = v;
+        }
+    }
+    return range;
+}
+
+void Normalize(const WorkingGrid& grid, const Range& range, double* const* out) {
+    for (int r = 0; r < grid.rows; ++r) {
+        for (int c = 0; c < grid.cols; ++c) {
+            const double v = grid.values[r][c];
+            out[r][c] = IsBlank(v, grid.blank) ? grid.blank : RescaleToUnit(v, range.low, range.high);
+        }
+    }
+}
+
+int NormalizeGrid(const char* inputFile, const char* outputFile) {
+    WorkingGrid grid;
+    if (!LoadWorkingGrid(inputFile, grid)) return 0;
+    RowMatrix<double> normalized(AllocDoubleMatrix(grid.rows, grid.cols), grid.rows);
+    if (!normalized) return 0;
+    Normalize(grid, ValueRange(grid), normalized.get());
+    return WriteNormalizedDsaa(outputFile, normalized.get(), grid.rows, grid.cols) ? 1 : 0;
+}
+
+}  // namespace
+}  // namespace quarnel::prep
+
+extern "C" QUARNEL_API int QUARNEL_CALL OnDataNormalize(const char* inputFile, const char* outputFile) {
+    try {
+        return quarnel::prep::NormalizeGrid(inputFile, outputFile);
+    } catch (...) {  // bad_alloc from a container; nothing may cross the C boundary
+        return 0;
+    }
+}

@@ -1,0 +1,44 @@
+#include "prep/status_text.h"
+
+namespace quarnel::prep {
+
+namespace {
+constexpr const char* kUnknown = "not a status of this job";
+}
+
+const char* NormalizeStatusText(int status) {
+    switch (status) {
+        case 1:
+            return "the normalised grid was written";
+        case 0:
+            return "failed: the input cannot be opened or is not a whole DSAA or KVSGDB01 grid, memory ran out, "
+                   "or the output cannot be written";
+        default:
+            return kUnknown;
+    }
+}
+
+const char* Normalize2StatusText(int status) {
+    if (status == -1) return "unknown input kind (0 or 1: a grid, 2: a multi-grid file); no file was touched";
+    return NormalizeStatusText(status);
+}
+
+const char* NormalizeHxfStatusText(int status) {
+    return status == 0 ? "finished; the status carries nothing else: without an output file the multi-grid file "
+                         "could not be opened or the output not created"
+                       : kUnknown;
+}
+
+const char* CalAvgVarStatusText(int status) {
+    switch (status) {
+        case 1:
+            return "the mean and deviation grids were written";
+        case 0:
+            return "failed: the window size is below 1 or larger than the grid, the input cannot be opened or is "
+                   "not a whole DSAA or KVSGDB01 grid, memory ran out, or an output cannot be written";
+        default:
+            return kUnknown;
+    }
+}
+
+}  // namespace quarnel::prep
