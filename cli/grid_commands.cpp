@@ -42,8 +42,8 @@ std::vector<T> RowMajor(const prep::WorkingGrid& grid) {
 }
 
 template <class T>
-int WritePack(const GridArgs& a, const std::vector<prep::WorkingGrid>& grids, const std::vector<std::string>& ids,
-              int elementType) {
+int WritePack(const GridArgs& a, const std::vector<prep::WorkingGrid>& grids,
+              const std::vector<std::string>& ids, int elementType) {
     std::vector<std::vector<T>> values;
     std::vector<const void*> valuePointers;
     std::vector<const char*> idPointers;
@@ -54,9 +54,10 @@ int WritePack(const GridArgs& a, const std::vector<prep::WorkingGrid>& grids, co
     }
     const int status = WriteHXFFile(a.output.c_str(), elementType, grids[0].rows, grids[0].cols,
                                     static_cast<int>(grids.size()), idPointers.data(), valuePointers.data());
-    if (status != HXF_OK) return Fail("hxf-pack", "cannot write " + a.output + " (HXF error " + std::to_string(status) + ")");
-    std::cout << "wrote " << a.output << ": " << grids.size() << " " << a.type << " grids of " << grids[0].rows
-              << " rows x " << grids[0].cols << " cols\n";
+    if (status != HXF_OK)
+        return Fail("hxf-pack", "cannot write " + a.output + " (HXF error " + std::to_string(status) + ")");
+    std::cout << "wrote " << a.output << ": " << grids.size() << " " << a.type << " grids of "
+              << grids[0].rows << " rows x " << grids[0].cols << " cols\n";
     return 0;
 }
 
@@ -74,7 +75,8 @@ int Pack(const GridArgs& a) {
         if (ids.back().empty() || !seen.insert(ids.back()).second)
             return Fail("hxf-pack", "grid id '" + ids.back() + "' of " + path + " is empty or used twice");
     }
-    return a.type == "double" ? WritePack<double>(a, grids, ids, HXF_DOUBLE) : WritePack<float>(a, grids, ids, HXF_FLOAT);
+    return a.type == "double" ? WritePack<double>(a, grids, ids, HXF_DOUBLE)
+                              : WritePack<float>(a, grids, ids, HXF_FLOAT);
 }
 
 // Smallest and largest non-blank value and the number of blanks of a set of values.
@@ -114,7 +116,8 @@ int InfoHxf(const std::string& path, int handle) {
         request.elementType = HXF_DOUBLE;
         request.storMode = ZT_STOR_ROWMAJOR;
         request.array = &values;
-        if (LoadGridData(handle, id, &request) != HXF_OK) return Fail("info", "cannot load grid " + std::string(id) + " of " + path);
+        if (LoadGridData(handle, id, &request) != HXF_OK)
+            return Fail("info", "cannot load grid " + std::string(id) + " of " + path);
         ValueSummary summary;
         for (int r = 0; r < info.rows; ++r)
             for (int c = 0; c < info.cols; ++c) summary.Add(values.GetAt(r, c), 99999);
@@ -154,8 +157,9 @@ int Info(const GridArgs& a) {
 void AddGridCommands(CLI::App& app, int& exitCode) {
     auto args = std::make_shared<GridArgs>();
 
-    CLI::App* pack = app.add_subcommand("hxf-pack", "Put DSAA or KVSGDB01 grids of one shape into one HXF multi-grid "
-                                                    "file; each grid's id is its file name without extension");
+    CLI::App* pack = app.add_subcommand("hxf-pack",
+                                        "Put DSAA or KVSGDB01 grids of one shape into one HXF multi-grid "
+                                        "file; each grid's id is its file name without extension");
     pack->add_option("OUT", args->output, "HXF file to write")->required();
     pack->add_option("GRID", args->grids, "grids to pack, in order")->required();
     pack->add_option("--type", args->type, "element type of the HXF file")
@@ -163,7 +167,8 @@ void AddGridCommands(CLI::App& app, int& exitCode) {
         ->capture_default_str();
     pack->callback([args, &exitCode] { exitCode = Pack(*args); });
 
-    CLI::App* info = app.add_subcommand("info", "Describe a grid file: format, rows, columns, value range, blanks");
+    CLI::App* info =
+        app.add_subcommand("info", "Describe a grid file: format, rows, columns, value range, blanks");
     info->add_option("GRID", args->path, "DSAA, KVSGDB01, KVSGDA01 or HXF file")->required();
     info->callback([args, &exitCode] { exitCode = Info(*args); });
 }

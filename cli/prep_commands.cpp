@@ -70,22 +70,26 @@ void AddPrepCommands(CLI::App& app, int& exitCode) {
     auto args = std::make_shared<PrepArgs>();
 
     CLI::App* normalize = app.add_subcommand(
-        "normalize", "Rescale a DSAA or KVSGDB01 grid to 0..1 (DSAA output), or dump a multi-grid file (kind 2)");
-    normalize->add_option("--kind", args->kind, "auto (by the file), 0 or 1 (a grid), 2 (an HXF multi-grid file)")
+        "normalize",
+        "Rescale a DSAA or KVSGDB01 grid to 0..1 (DSAA output), or dump a multi-grid file (kind 2)");
+    normalize
+        ->add_option("--kind", args->kind, "auto (by the file), 0 or 1 (a grid), 2 (an HXF multi-grid file)")
         ->check(CLI::IsMember({"auto", "0", "1", "2"}))
         ->capture_default_str();
     normalize->add_option("INPUT", args->input, "input grid or multi-grid file")->required();
     normalize->add_option("OUTPUT", args->output, "output DSAA grid (text dump for kind 2)")->required();
     normalize->callback([args, &exitCode] { exitCode = Normalize(*args); });
 
-    CLI::App* dump = app.add_subcommand("hxf-dump", "Write the values of every float grid of an HXF file as text, "
-                                                    "one line per grid column");
+    CLI::App* dump = app.add_subcommand("hxf-dump",
+                                        "Write the values of every float grid of an HXF file as text, "
+                                        "one line per grid column");
     dump->add_option("HXF", args->input, "multi-grid file")->required();
     dump->add_option("OUTPUT", args->output, "text file to write")->required();
     dump->callback([args, &exitCode] { exitCode = DumpHxf("hxf-dump", args->input, args->output); });
 
     CLI::App* stats = app.add_subcommand(
-        "window-stats", "Means and standard deviations of w x w windows of a grid, each rescaled to 0..1 (DSAA)");
+        "window-stats",
+        "Means and standard deviations of w x w windows of a grid, each rescaled to 0..1 (DSAA)");
     stats->add_option("INPUT", args->input, "input DSAA or KVSGDB01 grid")->required();
     stats->add_option("MEAN", args->output, "output grid of window means")->required();
     stats->add_option("STD", args->stdOutput, "output grid of window standard deviations")->required();

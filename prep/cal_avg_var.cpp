@@ -95,8 +95,8 @@ int CalAvgVar(const char* inPath, const char* meanPath, const char* stdPath, int
     if (!ComputeWindows(grid, w, windows)) return 0;
     RescaleNonBlank(windows.mean.get(), windows.rows, windows.cols, grid.blank);
     RescaleNonBlank(windows.deviation.get(), windows.rows, windows.cols, grid.blank);
-    return WriteStatisticsDsaaPair(meanPath, windows.mean.get(), stdPath, windows.deviation.get(), windows.rows,
-                                   windows.cols)
+    return WriteStatisticsDsaaPair(meanPath, windows.mean.get(), stdPath, windows.deviation.get(),
+                                   windows.rows, windows.cols)
                ? 1
                : 0;
 }
@@ -104,8 +104,8 @@ int CalAvgVar(const char* inPath, const char* meanPath, const char* stdPath, int
 }  // namespace
 }  // namespace quarnel::prep
 
-extern "C" QUARNEL_API int QUARNEL_CALL OnCalAvgVar(const char* inPath, const char* meanPath, const char* stdPath,
-                                                    int w) {
+extern "C" QUARNEL_API int QUARNEL_CALL OnCalAvgVar(const char* inPath, const char* meanPath,
+                                                    const char* stdPath, int w) {
     try {
         return quarnel::prep::CalAvgVar(inPath, meanPath, stdPath, w);
     } catch (...) {  // bad_alloc from a container; nothing may cross the C boundary

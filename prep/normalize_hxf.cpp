@@ -8,14 +8,14 @@ namespace {
 
 // Closes the multi-grid file on every return path.
 class HxfFile {
-public:
+  public:
     explicit HxfFile(const char* path) : handle_(GetHXFHandle(path)) {}
     ~HxfFile() { CloseGridFile(&handle_); }
     HxfFile(const HxfFile&) = delete;
     HxfFile& operator=(const HxfFile&) = delete;
     int handle() const { return handle_; }
 
-private:
+  private:
     int handle_;
 };
 

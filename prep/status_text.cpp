@@ -11,7 +11,8 @@ const char* NormalizeStatusText(int status) {
         case 1:
             return "the normalised grid was written";
         case 0:
-            return "failed: the input cannot be opened or is not a whole DSAA or KVSGDB01 grid, memory ran out, "
+            return "failed: the input cannot be opened or is not a whole DSAA or KVSGDB01 grid, memory ran "
+                   "out, "
                    "or the output cannot be written";
         default:
             return kUnknown;
@@ -24,9 +25,10 @@ const char* Normalize2StatusText(int status) {
 }
 
 const char* NormalizeHxfStatusText(int status) {
-    return status == 0 ? "finished; the status carries nothing else: without an output file the multi-grid file "
-                         "could not be opened or the output not created"
-                       : kUnknown;
+    return status == 0
+               ? "finished; the status carries nothing else: without an output file the multi-grid file "
+                 "could not be opened or the output not created"
+               : kUnknown;
 }
 
 const char* CalAvgVarStatusText(int status) {
@@ -34,7 +36,8 @@ const char* CalAvgVarStatusText(int status) {
         case 1:
             return "the mean and deviation grids were written";
         case 0:
-            return "failed: the window size is below 1 or larger than the grid, the input cannot be opened or is "
+            return "failed: the window size is below 1 or larger than the grid, the input cannot be opened "
+                   "or is "
                    "not a whole DSAA or KVSGDB01 grid, memory ran out, or an output cannot be written";
         default:
             return kUnknown;

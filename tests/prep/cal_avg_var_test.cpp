@@ -14,7 +14,7 @@ std::string StatsHeader(const std::string& outCols, const std::string& outRows, 
 }
 
 class CalAvgVarTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { dir_ = TestDir(); }
     std::string Path(const char* name) const { return dir_ + name; }
     int RunOn(const std::string& input, int w) {

@@ -8,7 +8,7 @@ namespace quarnel::test {
 namespace {
 
 class NormalizeHxfTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { dir_ = TestDir(); }
     std::string Path(const char* name) const { return dir_ + name; }
     // Two 2 x 3 grids "first" and "second" of the given element type in in.hxf.

@@ -13,7 +13,7 @@ std::string NormalizedHeader(const std::string& cols, const std::string& rows, c
 }
 
 class NormalizeTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { dir_ = TestDir(); }
     std::string Path(const char* name) const { return dir_ + name; }
     // Writes text to in.grd and normalises it to out.grd.
@@ -96,15 +96,15 @@ TEST_F(NormalizeTest, ValuesWiderThanTheirFieldArePrintedWhole) {
 
 TEST_F(NormalizeTest, FailuresReturnZeroAndWriteNothing) {
     const char* bad[] = {
-        "",                                          // empty
-        "DSAB\n1 1\n0 0\n0 0\n0 0\n1\n",             // not a DSAA word
-        "DSAA\n2 2\n0 0\n0 0\n0 0\n1 2 3\n",         // fewer values than the counts promise
-        "DSAA\n2 1\n0 0\n0 0\n0 0\n1 abc\n",         // a value that does not parse
-        "DSAA\n2 1\n0 0\n0 0\n0 x\n1 2\n",           // a header real that does not parse
-        "DSAA\nx 1\n0 0\n0 0\n0 0\n1 2\n",           // a count that does not parse
-        "DSAA\n0 1\n0 0\n0 0\n0 0\n",                // no columns
-        "DSAA\n-2 1\n0 0\n0 0\n0 0\n1 2\n",          // negative count
-        "DSAA\n40000 40000\n0 0\n0 0\n0 0\n1 2 3\n", // counts far beyond what the file holds
+        "",                                           // empty
+        "DSAB\n1 1\n0 0\n0 0\n0 0\n1\n",              // not a DSAA word
+        "DSAA\n2 2\n0 0\n0 0\n0 0\n1 2 3\n",          // fewer values than the counts promise
+        "DSAA\n2 1\n0 0\n0 0\n0 0\n1 abc\n",          // a value that does not parse
+        "DSAA\n2 1\n0 0\n0 0\n0 x\n1 2\n",            // a header real that does not parse
+        "DSAA\nx 1\n0 0\n0 0\n0 0\n1 2\n",            // a count that does not parse
+        "DSAA\n0 1\n0 0\n0 0\n0 0\n",                 // no columns
+        "DSAA\n-2 1\n0 0\n0 0\n0 0\n1 2\n",           // negative count
+        "DSAA\n40000 40000\n0 0\n0 0\n0 0\n1 2 3\n",  // counts far beyond what the file holds
     };
     for (const char* text : bad) {
         SCOPED_TRACE(text);
@@ -115,11 +115,11 @@ TEST_F(NormalizeTest, FailuresReturnZeroAndWriteNothing) {
 
 TEST_F(NormalizeTest, DamagedBinaryGridsReturnZeroAndWriteNothing) {
     const std::string bad[] = {
-        KvbBytes(2, 2, 0, 1, 99999, {1, 2, 3}),             // one value short
-        KvbBytes(0, 2, 0, 1, 99999, {}),                    // no rows
-        KvbBytes(-1, 2, 0, 1, 99999, {1, 2}),               // negative count
-        KvbBytes(60000, 60000, 0, 1, 99999, {1, 2}),        // counts far beyond the file
-        KvbBytes(1, 1, 0, 1, 99999, {}).substr(0, 2000),    // header cut short
+        KvbBytes(2, 2, 0, 1, 99999, {1, 2, 3}),           // one value short
+        KvbBytes(0, 2, 0, 1, 99999, {}),                  // no rows
+        KvbBytes(-1, 2, 0, 1, 99999, {1, 2}),             // negative count
+        KvbBytes(60000, 60000, 0, 1, 99999, {1, 2}),      // counts far beyond the file
+        KvbBytes(1, 1, 0, 1, 99999, {}).substr(0, 2000),  // header cut short
     };
     for (const std::string& bytes : bad) {
         WriteFile(Path("in.kvb"), bytes);
@@ -139,8 +139,8 @@ TEST_F(NormalizeTest, DispatcherKindsZeroAndOneGiveTheSameFile) {
     WriteFile(Path("in.grd"), "DSAA\n3 2\n0 0\n0 0\n0 0\n1.5 2.25 3\n99999 -4 7.125\n");
     ASSERT_EQ(OnDataNormalize2(Path("in.grd").c_str(), 0, Path("out0.grd").c_str()), 1);
     ASSERT_EQ(OnDataNormalize2(Path("in.grd").c_str(), 1, Path("out1.grd").c_str()), 1);
-    EXPECT_EQ(ReadFile(Path("out0.grd")),
-              NormalizedHeader("3", "2", "2", "1") + "  0.49    0.56    0.63  \n99999.00    0.00    1.00  \n");
+    EXPECT_EQ(ReadFile(Path("out0.grd")), NormalizedHeader("3", "2", "2", "1") +
+                                              "  0.49    0.56    0.63  \n99999.00    0.00    1.00  \n");
     EXPECT_EQ(ReadFile(Path("out1.grd")), ReadFile(Path("out0.grd")));
 }
 

@@ -36,7 +36,9 @@ inline std::string ReadFile(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-inline bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+inline bool Exists(const std::string& path) {
+    return std::filesystem::exists(path);
+}
 
 template <class T>
 void AppendRaw(std::string& bytes, T value) {

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "tests/prep/prep_files.h"
+
+namespace quarnel::test {
+namespace {
+
+struct CliResult {
+    int exitCode;
+    std::string output;  // standard output and standard error together
+};
+
+CliResult Quarnel(const std::string& arguments) {
+    const std::string command = std::string(QUARNEL_BUILD_DIR) + "/quarnel " + arguments + " 2>&1";
+    CliResult result{-1, ""};
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return result;
+    char chunk[4096];
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
+        result.output.append(chunk, got);
+    const int status = pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+class CliPrepTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = TestDir();
+        WriteFile(Path("a.grd"), "DSAA\n3 2\n0 0\n0 0\n0 0\n10 20 30\n99999 40 50\n");
+        WriteFile(Path("b.grd"), "DSAA\n3 2\n0 0\n0 0\n0 0\n1 2 3\n4 5 6\n");
+    }
+    std::string Path(const char* name) const { return dir_ + name; }
+
+    std::string dir_;
+};
+
+TEST_F(CliPrepTest, NormalizeWritesTheGridAndExitsZero) {
+    const CliResult r = Quarnel("normalize " + Path("a.grd") + " " + Path("n.grd"));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(ReadFile(Path("n.grd")),
+              "DSAA\n3 2\n0 2\n0 1\n  0.00    1.00\n  0.00    0.25    0.50  \n99999.00    0.75    1.00  \n");
+}
+
+TEST_F(CliPrepTest, FailureExitsOneWithTheStatusAndItsMeaning) {
+    CliResult r = Quarnel("normalize --kind 1 " + Path("missing.grd") + " " + Path("n.grd"));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.output.rfind("quarnel normalize: status 0: failed:", 0), 0u) << r.output;
+    EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1);
+
+    r = Quarnel("window-stats " + Path("a.grd") + " " + Path("m.grd") + " " + Path("s.grd") + " -w 0");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.output.rfind("quarnel window-stats: status 0: failed:", 0), 0u) << r.output;
+    EXPECT_FALSE(Exists(Path("m.grd")));
+}
+
+TEST_F(CliPrepTest, UnknownKindIsRefusedByTheParser) {
+    const CliResult r = Quarnel("normalize --kind 3 " + Path("a.grd") + " " + Path("n.grd"));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_FALSE(Exists(Path("n.grd")));
+}
+
+TEST_F(CliPrepTest, WindowStatsWritesBothGrids) {
+    const CliResult r =
+        Quarnel("window-stats " + Path("b.grd") + " " + Path("m.grd") + " " + Path("s.grd") + " -w 1");
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    const std::string header = "DSAA\n3 2\n0.000000 2.000000\n0.000000 1.000000\n0.000000 1.000000\n";
+    EXPECT_EQ(ReadFile(Path("m.grd")), header + "  0.00    0.20    0.40  \n  0.60    0.80    1.00  \n");
+    EXPECT_EQ(ReadFile(Path("s.grd")), header + "  0.00    0.00    0.00  \n  0.00    0.00    0.00  \n");
+}
+
+TEST_F(CliPrepTest, PackedGridsDumpAndDescribe) {
+    CliResult r = Quarnel("hxf-pack " + Path("ab.hxf") + " " + Path("a.grd") + " " + Path("b.grd"));
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    r = Quarnel("hxf-dump " + Path("ab.hxf") + " " + Path("ab.txt"));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(ReadFile(Path("ab.txt")),
+              " 10.00  99999.00  \n 20.00   40.00  \n 30.00   50.00  \n"
+              "  1.00    4.00  \n  2.00    5.00  \n  3.00    6.00  \n");
+    // Kind 2 of normalize is the same dump.
+    r = Quarnel("normalize --kind 2 " + Path("ab.hxf") + " " + Path("ab2.txt"));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(ReadFile(Path("ab2.txt")), ReadFile(Path("ab.txt")));
+    r = Quarnel("info " + Path("ab.hxf"));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("grid a\n"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("grid b\n"), std::string::npos) << r.output;
+}
+
+TEST_F(CliPrepTest, PackRefusesGridsOfDifferentShapes) {
+    WriteFile(Path("c.grd"), "DSAA\n2 2\n0 0\n0 0\n0 0\n1 2\n3 4\n");
+    const CliResult r = Quarnel("hxf-pack " + Path("ac.hxf") + " " + Path("a.grd") + " " + Path("c.grd"));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_FALSE(Exists(Path("ac.hxf")));
+}
+
+TEST_F(CliPrepTest, DumpOfAFileThatIsNoMultiGridFileFails) {
+    const CliResult r = Quarnel("hxf-dump " + Path("a.grd") + " " + Path("d.txt"));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.output.rfind("quarnel hxf-dump: status 0: ", 0), 0u) << r.output;
+    EXPECT_FALSE(Exists(Path("d.txt")));
+}
+
+TEST_F(CliPrepTest, InfoDescribesATextGrid) {
+    const CliResult r = Quarnel("info " + Path("a.grd"));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.output,
+              "format DSAA\nrows   2\ncols   3\nrange  10 .. 50\nblanks 1 (values within 1 of 99999)\n");
+}
+
+TEST_F(CliPrepTest, HelpExitsZero) {
+    for (const char* command : {"--help", "normalize --help", "hxf-dump --help", "window-stats --help",
+                                "hxf-pack --help", "info --help"}) {
+        SCOPED_TRACE(command);
+        EXPECT_EQ(Quarnel(command).exitCode, 0);
+    }
+}
+
+}  // namespace
+}  // namespace quarnel::test
