@@ -10,7 +10,7 @@
 #include "cli/commands.h"
 #include "grid/kvsgda01_reader.h"
 #include "hxf/ihxf.h"
-#include "kor/cxarray.h"
+#include "prep/hxf_grid.h"
 #include "prep/unit_range.h"
 #include "prep/working_grid.h"
 
@@ -112,11 +112,7 @@ int InfoHxf(const std::string& path, int handle) {
         char id[32] = {};
         GetGridID(handle, k, id, sizeof id);
         CxArray<double> values(0, 0, ZT_STOR_ROWMAJOR);
-        HXFLoadRequest request{};
-        request.elementType = HXF_DOUBLE;
-        request.storMode = ZT_STOR_ROWMAJOR;
-        request.array = &values;
-        if (LoadGridData(handle, id, &request) != HXF_OK)
+        if (prep::LoadHxfGrid(handle, id, HXF_DOUBLE, values) != HXF_OK)
             return Fail("info", "cannot load grid " + std::string(id) + " of " + path);
         ValueSummary summary;
         for (int r = 0; r < info.rows; ++r)

@@ -1,6 +1,7 @@
 #include <cmath>
 
 #include "frame/quarnel.h"
+#include "prep/job_guard.h"
 #include "prep/unit_range.h"
 #include "prep/working_grid.h"
 
@@ -106,9 +107,5 @@ int CalAvgVar(const char* inPath, const char* meanPath, const char* stdPath, int
 
 extern "C" QUARNEL_API int QUARNEL_CALL OnCalAvgVar(const char* inPath, const char* meanPath,
                                                     const char* stdPath, int w) {
-    try {
-        return quarnel::prep::CalAvgVar(inPath, meanPath, stdPath, w);
-    } catch (...) {  // bad_alloc from a container; nothing may cross the C boundary
-        return 0;
-    }
+    return quarnel::prep::GuardJob(0, [&] { return quarnel::prep::CalAvgVar(inPath, meanPath, stdPath, w); });
 }

@@ -1,4 +1,5 @@
 #include "frame/quarnel.h"
+#include "prep/job_guard.h"
 #include "prep/unit_range.h"
 #include "prep/working_grid.h"
 
@@ -50,9 +51,5 @@ int NormalizeGrid(const char* inputFile, const char* outputFile) {
 }  // namespace quarnel::prep
 
 extern "C" QUARNEL_API int QUARNEL_CALL OnDataNormalize(const char* inputFile, const char* outputFile) {
-    try {
-        return quarnel::prep::NormalizeGrid(inputFile, outputFile);
-    } catch (...) {  // bad_alloc from a container; nothing may cross the C boundary
-        return 0;
-    }
+    return quarnel::prep::GuardJob(0, [&] { return quarnel::prep::NormalizeGrid(inputFile, outputFile); });
 }

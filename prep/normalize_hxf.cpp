@@ -1,7 +1,7 @@
 #include "frame/quarnel.h"
 #include "grid/text_sink.h"
-#include "hxf/ihxf.h"
-#include "kor/cxarray.h"
+#include "prep/hxf_grid.h"
+#include "prep/job_guard.h"
 
 namespace quarnel::prep {
 namespace {
@@ -25,11 +25,7 @@ void DumpGrid(int handle, int index, const HXFGridFileInfo& info, TextSink& out)
     char id[32] = {};
     GetGridID(handle, index, id, sizeof id);
     CxArray<float> values(0, 0, ZT_STOR_ROWMAJOR);
-    HXFLoadRequest request{};
-    request.elementType = HXF_FLOAT;
-    request.storMode = ZT_STOR_ROWMAJOR;
-    request.array = &values;
-    LoadGridData(handle, id, &request);
+    LoadHxfGrid(handle, id, HXF_FLOAT, values);
     for (int c = 0; c < info.cols; ++c) {
         if (info.elementType == HXF_FLOAT)
             for (int r = 0; r < info.rows; ++r) out.Print("%6.2f  ", values.GetAt(r, c));
@@ -57,9 +53,5 @@ int DumpHxf(const char* hxfFile, const char* outputFile) {
 }  // namespace quarnel::prep
 
 extern "C" QUARNEL_API int QUARNEL_CALL OnDataNormalizeHXF(const char* hxfFile, const char* outputFile) {
-    try {
-        return quarnel::prep::DumpHxf(hxfFile, outputFile);
-    } catch (...) {  // bad_alloc from a container; nothing may cross the C boundary
-        return 0;
-    }
+    return quarnel::prep::GuardJob(0, [&] { return quarnel::prep::DumpHxf(hxfFile, outputFile); });
 }
