@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "grid/kvsgda01_reader.h"
+#include "grid/grid_status.h"
+#include "grid/kvsgda.h"
+#include "grid/working_grid.h"
 #include "hxf/ihxf.h"
 #include "prep/hxf_grid.h"
-#include "prep/unit_range.h"
-#include "prep/working_grid.h"
 
 namespace quarnel::cli {
 namespace {
@@ -31,9 +31,13 @@ int Fail(const char* command, const std::string& message) {
     return 1;
 }
 
+std::string ReadFailure(const std::string& path, const GridReadResult& read) {
+    return path + ": " + GridReadStatusText(read.status) + " (byte " + std::to_string(read.position) + ")";
+}
+
 // The values of a grid in DSAA row order, row after row, converted to T.
 template <class T>
-std::vector<T> RowMajor(const prep::WorkingGrid& grid) {
+std::vector<T> RowMajor(const WorkingGrid& grid) {
     std::vector<T> values;
     values.reserve(static_cast<std::size_t>(grid.rows) * grid.cols);
     for (int r = 0; r < grid.rows; ++r)
@@ -42,8 +46,8 @@ std::vector<T> RowMajor(const prep::WorkingGrid& grid) {
 }
 
 template <class T>
-int WritePack(const GridArgs& a, const std::vector<prep::WorkingGrid>& grids,
-              const std::vector<std::string>& ids, int elementType) {
+int WritePack(const GridArgs& a, const std::vector<WorkingGrid>& grids, const std::vector<std::string>& ids,
+              int elementType) {
     std::vector<std::vector<T>> values;
     std::vector<const void*> valuePointers;
     std::vector<const char*> idPointers;
@@ -62,13 +66,13 @@ int WritePack(const GridArgs& a, const std::vector<prep::WorkingGrid>& grids,
 }
 
 int Pack(const GridArgs& a) {
-    std::vector<prep::WorkingGrid> grids(a.grids.size());
+    std::vector<WorkingGrid> grids(a.grids.size());
     std::vector<std::string> ids;
     std::set<std::string> seen;
     for (std::size_t g = 0; g < a.grids.size(); ++g) {
         const std::string& path = a.grids[g];
-        if (!prep::LoadWorkingGrid(path.c_str(), grids[g]))
-            return Fail("hxf-pack", path + " is not a readable DSAA or KVSGDB01 grid");
+        const GridReadResult read = LoadWorkingGrid(path.c_str(), &grids[g]);
+        if (!read.ok()) return Fail("hxf-pack", ReadFailure(path, read));
         if (grids[g].rows != grids[0].rows || grids[g].cols != grids[0].cols)
             return Fail("hxf-pack", path + " differs in shape from " + a.grids[0]);
         ids.push_back(std::filesystem::path(path).stem().string().substr(0, kMaxGridId));
@@ -79,13 +83,17 @@ int Pack(const GridArgs& a) {
                               : WritePack<float>(a, grids, ids, HXF_FLOAT);
 }
 
-// Smallest and largest non-blank value and the number of blanks of a set of values.
+// Smallest and largest non-blank value and the number of blanks of a set of values. The
+// preparation formats count a value within 1 of the blank value as blank; KVSGDA01 grids only
+// a value equal to it.
 struct ValueSummary {
+    double blank;
+    double tolerance;
     double low = INFINITY;
     double high = -INFINITY;
     long long blanks = 0;
-    void Add(double v, double blank) {
-        if (prep::IsBlank(v, blank)) {
+    void Add(double v) {
+        if (std::fabs(v - blank) <= tolerance) {
             ++blanks;
             return;
         }
@@ -94,13 +102,14 @@ struct ValueSummary {
     }
 };
 
-void PrintSummary(const char* format, int rows, int cols, const ValueSummary& s, double blank) {
+void PrintSummary(const char* format, int rows, int cols, const ValueSummary& s) {
     std::cout << "format " << format << "\nrows   " << rows << "\ncols   " << cols << "\n";
     if (s.low <= s.high)
         std::cout << "range  " << s.low << " .. " << s.high << "\n";
     else
-        std::cout << "range  none (no value outside the blank)\n";
-    std::cout << "blanks " << s.blanks << " (values within 1 of " << blank << ")\n";
+        std::cout << "range  none (every value is blank)\n";
+    std::cout << "blanks " << s.blanks << (s.tolerance > 0 ? " (values within 1 of " : " (values equal to ")
+              << s.blank << ")\n";
 }
 
 int InfoHxf(const std::string& path, int handle) {
@@ -114,13 +123,37 @@ int InfoHxf(const std::string& path, int handle) {
         CxArray<double> values(0, 0, ZT_STOR_ROWMAJOR);
         if (prep::LoadHxfGrid(handle, id, HXF_DOUBLE, values) != HXF_OK)
             return Fail("info", "cannot load grid " + std::string(id) + " of " + path);
-        ValueSummary summary;
+        ValueSummary summary{DSAA_BLANK, 1};
         for (int r = 0; r < info.rows; ++r)
-            for (int c = 0; c < info.cols; ++c) summary.Add(values.GetAt(r, c), 99999);
+            for (int c = 0; c < info.cols; ++c) summary.Add(values.GetAt(r, c));
         std::cout << "\ngrid " << id << "\n";
-        PrintSummary("HXF", info.rows, info.cols, summary, 99999);
+        PrintSummary("HXF", info.rows, info.cols, summary);
     }
     return 0;
+}
+
+// A text grid whose first word is KVSGDA01; its values are read one at a time.
+bool InfoKvsgda(const std::string& path, int& exitCode) {
+    KvsgdaReader reader;
+    KvsgdaHeader header;
+    if (!reader.Open(path.c_str()) || !reader.ReadHeader(&header).ok() || header.word != "KVSGDA01")
+        return false;
+    ValueSummary summary{header.blankValue, 0};
+    const long long cells = static_cast<long long>(header.rows) * header.cols;
+    for (long long k = 0; k < cells; ++k) {
+        float v = 0;
+        const ScanResult next = reader.Next(v);
+        if (!next.ok()) {
+            exitCode =
+                Fail("info", path + ": value " + std::to_string(k + 1) + ": " + ScanStatusText(next.status) +
+                                 " at byte " + std::to_string(next.position));
+            return true;
+        }
+        summary.Add(v);
+    }
+    PrintSummary("KVSGDA01", header.rows, header.cols, summary);
+    exitCode = 0;
+    return true;
 }
 
 int Info(const GridArgs& a) {
@@ -130,21 +163,15 @@ int Info(const GridArgs& a) {
         CloseGridFile(&handle);
         return result;
     }
-    Kvsgda01Grid text;
-    if (ReadKvsgda01(a.path.c_str(), text)) {
-        ValueSummary summary;
-        for (int r = 0; r < text.rows; ++r)
-            for (int c = 0; c < text.cols; ++c) summary.Add(text.values[r][c], text.blankValue);
-        PrintSummary("KVSGDA01", text.rows, text.cols, summary, text.blankValue);
-        return 0;
-    }
-    prep::WorkingGrid grid;
-    if (!prep::LoadWorkingGrid(a.path.c_str(), grid))
-        return Fail("info", a.path + " is not a readable DSAA, KVSGDB01, KVSGDA01 or HXF grid file");
-    ValueSummary summary;
+    int exitCode = 1;
+    if (InfoKvsgda(a.path, exitCode)) return exitCode;
+    WorkingGrid grid;
+    const GridReadResult read = LoadWorkingGrid(a.path.c_str(), &grid);
+    if (!read.ok()) return Fail("info", ReadFailure(a.path, read));
+    ValueSummary summary{grid.blank, 1};
     for (int r = 0; r < grid.rows; ++r)
-        for (int c = 0; c < grid.cols; ++c) summary.Add(grid.values[r][c], grid.blank);
-    PrintSummary(grid.binary ? "KVSGDB01" : "DSAA", grid.rows, grid.cols, summary, grid.blank);
+        for (int c = 0; c < grid.cols; ++c) summary.Add(grid.values[r][c]);
+    PrintSummary(grid.kind == GridFileKind::kvsgdb01 ? "KVSGDB01" : "DSAA", grid.rows, grid.cols, summary);
     return 0;
 }
 

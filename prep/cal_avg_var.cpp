@@ -1,9 +1,11 @@
 #include <cmath>
 
 #include "frame/quarnel.h"
+#include "grid/dsaa_writer.h"
+#include "grid/text_sink.h"
+#include "grid/working_grid.h"
 #include "prep/job_guard.h"
 #include "prep/unit_range.h"
-#include "prep/working_grid.h"
 
 namespace quarnel::prep {
 namespace {
@@ -86,20 +88,27 @@ void RescaleNonBlank(double* const* values, int rows, int cols, double blank) {
             if (!IsBlank(values[r][c], blank)) values[r][c] = RescaleToUnit(values[r][c], low, high);
 }
 
+// Both outputs are created before either is written, so a deviation file that cannot be
+// created leaves an empty mean file rather than a mean grid without its partner.
+bool CreateEmpty(const char* path) {
+    TextSink file;
+    return file.Open(path) && file.Close();
+}
+
 int CalAvgVar(const char* inPath, const char* meanPath, const char* stdPath, int w) {
     if (w <= 0) return 0;
     WorkingGrid grid;
-    if (!LoadWorkingGrid(inPath, grid)) return 0;
+    if (!LoadWorkingGrid(inPath, &grid).ok()) return 0;
     // A window larger than the grid leaves no complete window, and a grid without cells is no DSAA grid.
     if (w > grid.rows || w > grid.cols) return 0;
     WindowGrids windows;
     if (!ComputeWindows(grid, w, windows)) return 0;
     RescaleNonBlank(windows.mean.get(), windows.rows, windows.cols, grid.blank);
     RescaleNonBlank(windows.deviation.get(), windows.rows, windows.cols, grid.blank);
-    return WriteStatisticsDsaaPair(meanPath, windows.mean.get(), stdPath, windows.deviation.get(),
-                                   windows.rows, windows.cols)
-               ? 1
-               : 0;
+    if (!CreateEmpty(meanPath) || !CreateEmpty(stdPath)) return 0;
+    const bool written = WriteStatisticsDsaa(meanPath, windows.mean.get(), windows.rows, windows.cols) &&
+                         WriteStatisticsDsaa(stdPath, windows.deviation.get(), windows.rows, windows.cols);
+    return written ? 1 : 0;
 }
 
 }  // namespace

@@ -1,12 +1,11 @@
 #include "frame/quarnel.h"
+#include "grid/dsaa_writer.h"
+#include "grid/working_grid.h"
 #include "prep/job_guard.h"
 #include "prep/unit_range.h"
-#include "prep/working_grid.h"
 
 namespace quarnel::prep {
 namespace {
-
-constexpr double kDsaaBlank = 99999;
 
 struct Range {
     double low = 1e308;
@@ -16,12 +15,12 @@ struct Range {
 // A binary grid brings its range in the header, even where its data lie outside it; a text
 // grid's range is measured over its non-blank values.
 Range ValueRange(const WorkingGrid& grid) {
-    if (grid.binary) return {grid.zMin, grid.zMax};
+    if (grid.kind == GridFileKind::kvsgdb01) return {grid.zMin, grid.zMax};
     Range range;
     for (int r = 0; r < grid.rows; ++r) {
         for (int c = 0; c < grid.cols; ++c) {
             const double v = grid.values[r][c];
-            if (IsBlank(v, kDsaaBlank)) continue;
+            if (IsBlank(v, DSAA_BLANK)) continue;
             if (v > range.high) range.high = v;
             if (v < range.low) range.low = v;
         }
@@ -40,11 +39,11 @@ void Normalize(const WorkingGrid& grid, const Range& range, double* const* out) 
 
 int NormalizeGrid(const char* inputFile, const char* outputFile) {
     WorkingGrid grid;
-    if (!LoadWorkingGrid(inputFile, grid)) return 0;
+    if (!LoadWorkingGrid(inputFile, &grid).ok()) return 0;
     RowMatrix<double> normalized(AllocDoubleMatrix(grid.rows, grid.cols), grid.rows);
     if (!normalized) return 0;
     Normalize(grid, ValueRange(grid), normalized.get());
-    return WriteNormalizedDsaa(outputFile, normalized.get(), grid.rows, grid.cols) ? 1 : 0;
+    return WriteNormalisedDsaa(outputFile, normalized.get(), grid.rows, grid.cols) ? 1 : 0;
 }
 
 }  // namespace

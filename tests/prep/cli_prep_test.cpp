@@ -112,6 +112,23 @@ TEST_F(CliPrepTest, InfoDescribesATextGrid) {
               "format DSAA\nrows   2\ncols   3\nrange  10 .. 50\nblanks 1 (values within 1 of 99999)\n");
 }
 
+TEST_F(CliPrepTest, InfoDescribesTheOtherFormats) {
+    WriteFile(Path("g.txt"), "KVSGDA01\n2 2 0 0\n0 0 0 0\n-1\n1 -1 -0.5 4\n");
+    CliResult r = Quarnel("info " + Path("g.txt"));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.output,
+              "format KVSGDA01\nrows   2\ncols   2\nrange  -0.5 .. 4\nblanks 1 (values equal to -1)\n");
+    WriteFile(Path("g.kvb"), KvbBytes(1, 3, 0, 1, -1, {-1.5f, 2.5f, 7}));
+    r = Quarnel("info " + Path("g.kvb"));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.output,
+              "format KVSGDB01\nrows   1\ncols   3\nrange  2.5 .. 7\nblanks 1 (values within 1 of -1)\n");
+    WriteFile(Path("g.grd"), "DSAA\n2 2\n0 0\n0 0\n0 0\n1 2 3\n");
+    r = Quarnel("info " + Path("g.grd"));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;
+}
+
 TEST_F(CliPrepTest, HelpExitsZero) {
     for (const char* command : {"--help", "normalize --help", "hxf-dump --help", "window-stats --help",
                                 "hxf-pack --help", "info --help"}) {
