@@ -15,8 +15,7 @@ std::string StatsHeader(const std::string& outCols, const std::string& outRows, 
 
 class CalAvgVarTest : public ::testing::Test {
   protected:
-    void SetUp() override { dir_ = TestDir(); }
-    std::string Path(const char* name) const { return dir_ + name; }
+    std::string Path(const char* name) const { return dir_ / name; }
     int RunOn(const std::string& input, int w) {
         return OnCalAvgVar(input.c_str(), Path("mean.grd").c_str(), Path("std.grd").c_str(), w);
     }
@@ -29,7 +28,7 @@ class CalAvgVarTest : public ::testing::Test {
     std::string Std() const { return ReadFile(Path("std.grd")); }
     bool NoOutput() const { return !Exists(Path("mean.grd")) && !Exists(Path("std.grd")); }
 
-    std::string dir_;
+    TempDir dir_;
 };
 
 TEST_F(CalAvgVarTest, IncompleteEdgeWindowsAreDropped) {
@@ -97,7 +96,7 @@ TEST_F(CalAvgVarTest, LowerCaseWordAndBlankTolerance) {
 
 TEST_F(CalAvgVarTest, BinaryGridIsTurnedOverAndUsesItsBlankValue) {
     // Working rows: 1 2 / -1 3 with blank -1; stored last row first.
-    WriteFile(Path("in.kvb"), KvbBytes(2, 2, 0, 0, -1, {-1, 3, 1, 2}));
+    WriteFile(Path("in.kvb"), KvbFileBytes(2, 2, {-1, 3, 1, 2}, 0, 0, -1));
     ASSERT_EQ(RunOn(Path("in.kvb"), 1), 1);
     const std::string header = StatsHeader("2", "2", "1.000000", "1.000000");
     EXPECT_EQ(Mean(), header + "  0.00    0.50  \n -1.00    1.00  \n");
@@ -107,7 +106,7 @@ TEST_F(CalAvgVarTest, BinaryGridIsTurnedOverAndUsesItsBlankValue) {
 TEST_F(CalAvgVarTest, ReadOnlyInputIsAccepted) {
     WriteFile(Path("in.grd"), "DSAA\n2 1\n0 0\n0 0\n0 0\n1 3\n");
     const std::string in = Path("in.grd");
-    EXPECT_EQ(RunWithReadOnlyInput(in, dir_, [&] { return RunOn(in, 1); }), 1);
+    EXPECT_EQ(RunWithReadOnlyInput(in, [&] { return RunOn(in, 1); }), 1);
     EXPECT_EQ(Mean(), StatsHeader("2", "1", "1.000000", "0.000000") + "  0.00    1.00  \n");
 }
 
@@ -133,7 +132,7 @@ TEST_F(CalAvgVarTest, BadInputsReturnZeroAndWriteNothing) {
         EXPECT_EQ(Run(text, 1), 0);
         EXPECT_TRUE(NoOutput());
     }
-    WriteFile(Path("in.kvb"), KvbBytes(2, 2, 0, 1, 99999, {1, 2, 3}));
+    WriteFile(Path("in.kvb"), KvbFileBytes(2, 2, {1, 2, 3}, 0, 1, 99999));
     EXPECT_EQ(RunOn(Path("in.kvb"), 1), 0);
     EXPECT_TRUE(NoOutput());
     EXPECT_EQ(RunOn(Path("missing.grd"), 1), 0);

@@ -30,13 +30,12 @@ CliResult Quarnel(const std::string& arguments) {
 class CliPrepTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = TestDir();
         WriteFile(Path("a.grd"), "DSAA\n3 2\n0 0\n0 0\n0 0\n10 20 30\n99999 40 50\n");
         WriteFile(Path("b.grd"), "DSAA\n3 2\n0 0\n0 0\n0 0\n1 2 3\n4 5 6\n");
     }
-    std::string Path(const char* name) const { return dir_ + name; }
+    std::string Path(const char* name) const { return dir_ / name; }
 
-    std::string dir_;
+    TempDir dir_;
 };
 
 TEST_F(CliPrepTest, NormalizeWritesTheGridAndExitsZero) {
@@ -118,7 +117,7 @@ TEST_F(CliPrepTest, InfoDescribesTheOtherFormats) {
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.output,
               "format KVSGDA01\nrows   2\ncols   2\nrange  -0.5 .. 4\nblanks 1 (values equal to -1)\n");
-    WriteFile(Path("g.kvb"), KvbBytes(1, 3, 0, 1, -1, {-1.5f, 2.5f, 7}));
+    WriteFile(Path("g.kvb"), KvbFileBytes(1, 3, {-1.5f, 2.5f, 7}, 0, 1, -1));
     r = Quarnel("info " + Path("g.kvb"));
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.output,

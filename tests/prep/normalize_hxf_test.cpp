@@ -9,8 +9,7 @@ namespace {
 
 class NormalizeHxfTest : public ::testing::Test {
   protected:
-    void SetUp() override { dir_ = TestDir(); }
-    std::string Path(const char* name) const { return dir_ + name; }
+    std::string Path(const char* name) const { return dir_ / name; }
     // Two 2 x 3 grids "first" and "second" of the given element type in in.hxf.
     template <class T>
     void WriteTwoGrids(int elementType) {
@@ -23,7 +22,7 @@ class NormalizeHxfTest : public ::testing::Test {
     int Run() { return OnDataNormalizeHXF(Path("in.hxf").c_str(), Path("out.txt").c_str()); }
     std::string Output() const { return ReadFile(Path("out.txt")); }
 
-    std::string dir_;
+    TempDir dir_;
 };
 
 TEST_F(NormalizeHxfTest, FloatGridsAreWrittenOneLinePerColumnWithoutRescaling) {

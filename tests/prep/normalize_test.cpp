@@ -14,8 +14,7 @@ std::string NormalizedHeader(const std::string& cols, const std::string& rows, c
 
 class NormalizeTest : public ::testing::Test {
   protected:
-    void SetUp() override { dir_ = TestDir(); }
-    std::string Path(const char* name) const { return dir_ + name; }
+    std::string Path(const char* name) const { return dir_ / name; }
     // Writes text to in.grd and normalises it to out.grd.
     int Run(const std::string& text) {
         WriteFile(Path("in.grd"), text);
@@ -24,56 +23,55 @@ class NormalizeTest : public ::testing::Test {
     std::string Output() const { return ReadFile(Path("out.grd")); }
     bool OutputExists() const { return Exists(Path("out.grd")); }
 
-    std::string dir_;
+    TempDir dir_;
 };
 
-TEST_F(NormalizeTest, RescalesTextGridToItsRangeAndKeepsBlanks) {
-    ASSERT_EQ(Run("DSAA\n2 2\n5 6\n7 8\n1 2\n10 20\n30 99999\n"), 1);
-    EXPECT_EQ(Output(), NormalizedHeader("2", "2", "1", "1") + "  0.00    0.50  \n  1.00  99999.00  \n");
-}
+// Text grids and the value rows they normalise to (after the header of their shape).
+struct TextCase {
+    const char* what;
+    const char* input;
+    std::string expected;
+};
 
-TEST_F(NormalizeTest, ValueWithinOneOfTheBlankIsBlankInRangeAndOutput) {
-    ASSERT_EQ(Run("DSAA 4 1 0 0 0 0 0 0  10 99998.5 20 99997.9\n"), 1);
-    // 99997.9 is a value (float 99997.8984375), so it is the top of the range.
-    EXPECT_EQ(Output(), NormalizedHeader("4", "1", "3", "0") + "  0.00  99999.00    0.00    1.00  \n");
-}
-
-TEST_F(NormalizeTest, LowerCaseWordIsAccepted) {
-    ASSERT_EQ(Run("dsaa\n3 1\n0 0\n0 0\n0 0\n-2 0 2\n"), 1);
-    EXPECT_EQ(Output(), NormalizedHeader("3", "1", "2", "0") + "  0.00    0.50    1.00  \n");
-}
-
-TEST_F(NormalizeTest, ConstantGridIsWrittenAsZerosNotNan) {
-    ASSERT_EQ(Run("DSAA\n3 1\n0 0\n0 0\n0 0\n5 5 99999\n"), 1);
-    EXPECT_EQ(Output(), NormalizedHeader("3", "1", "2", "0") + "  0.00    0.00  99999.00  \n");
-}
-
-TEST_F(NormalizeTest, AllBlankGridStaysBlank) {
-    ASSERT_EQ(Run("DSAA\n2 1\n0 0\n0 0\n0 0\n99999 99998.2\n"), 1);
-    EXPECT_EQ(Output(), NormalizedHeader("2", "1", "1", "0") + "99999.00  99999.00  \n");
-}
-
-TEST_F(NormalizeTest, TwoDecimalRoundingFollowsPrintf) {
-    // 1/8 = 0.125 and 3/8 = 0.375 are exact binary ties: printf rounds them to even digits.
-    ASSERT_EQ(Run("DSAA\n4 1\n0 0\n0 0\n0 0\n0 1 3 8\n"), 1);
-    EXPECT_EQ(Output(), NormalizedHeader("4", "1", "3", "0") + "  0.00    0.12    0.38    1.00  \n");
+TEST_F(NormalizeTest, TextGridsAreRescaledToTheirOwnRange) {
+    const TextCase cases[] = {
+        {"range 10..30, blanks kept", "DSAA\n2 2\n5 6\n7 8\n1 2\n10 20\n30 99999\n",
+         NormalizedHeader("2", "2", "1", "1") + "  0.00    0.50  \n  1.00  99999.00  \n"},
+        // 99997.9 is a value (float 99997.8984375), so it is the top of the range.
+        {"99998.5 is blank, 99997.9 is not", "DSAA 4 1 0 0 0 0 0 0  10 99998.5 20 99997.9\n",
+         NormalizedHeader("4", "1", "3", "0") + "  0.00  99999.00    0.00    1.00  \n"},
+        {"lower-case word", "dsaa\n3 1\n0 0\n0 0\n0 0\n-2 0 2\n",
+         NormalizedHeader("3", "1", "2", "0") + "  0.00    0.50    1.00  \n"},
+        {"constant data give zeros, not nan", "DSAA\n3 1\n0 0\n0 0\n0 0\n5 5 99999\n",
+         NormalizedHeader("3", "1", "2", "0") + "  0.00    0.00  99999.00  \n"},
+        {"all blank stays blank", "DSAA\n2 1\n0 0\n0 0\n0 0\n99999 99998.2\n",
+         NormalizedHeader("2", "1", "1", "0") + "99999.00  99999.00  \n"},
+        // 1/8 and 3/8 are exact binary ties: printf rounds them to even digits.
+        {"ties round as printf does", "DSAA\n4 1\n0 0\n0 0\n0 0\n0 1 3 8\n",
+         NormalizedHeader("4", "1", "3", "0") + "  0.00    0.12    0.38    1.00  \n"},
+    };
+    for (const TextCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(Run(c.input), 1);
+        EXPECT_EQ(Output(), c.expected);
+    }
 }
 
 TEST_F(NormalizeTest, BinaryGridIsTurnedOverAndRescaledByItsHeaderRange) {
     // Stored rows come last-first; the header says 10..20 although the data reach 0 and 30.
-    WriteFile(Path("in.kvb"), KvbBytes(2, 2, 10, 20, -9999, {0, 30, 15, -9999}));
+    WriteFile(Path("in.kvb"), KvbFileBytes(2, 2, {0, 30, 15, -9999}, 10, 20, -9999));
     ASSERT_EQ(OnDataNormalize(Path("in.kvb").c_str(), Path("out.grd").c_str()), 1);
     EXPECT_EQ(Output(), NormalizedHeader("2", "2", "1", "1") + "  0.50  -9999.00  \n -1.00    2.00  \n");
 }
 
 TEST_F(NormalizeTest, BinaryMagicInLowerCaseIsAccepted) {
-    WriteFile(Path("in.kvb"), KvbBytes(1, 2, 0, 4, 99999, {1, 99999}, "kvsgdb01"));
+    WriteFile(Path("in.kvb"), KvbFileBytes(1, 2, {1, 99999}, 0, 4, 99999, "kvsgdb01"));
     ASSERT_EQ(OnDataNormalize(Path("in.kvb").c_str(), Path("out.grd").c_str()), 1);
     EXPECT_EQ(Output(), NormalizedHeader("2", "1", "1", "0") + "  0.25  99999.00  \n");
 }
 
 TEST_F(NormalizeTest, BinaryGridWithEqualHeaderRangeIsWrittenAsZeros) {
-    WriteFile(Path("in.kvb"), KvbBytes(1, 2, 3, 3, 99999, {3, 7}));
+    WriteFile(Path("in.kvb"), KvbFileBytes(1, 2, {3, 7}, 3, 3, 99999));
     ASSERT_EQ(OnDataNormalize(Path("in.kvb").c_str(), Path("out.grd").c_str()), 1);
     EXPECT_EQ(Output(), NormalizedHeader("2", "1", "1", "0") + "  0.00    0.00  \n");
 }
@@ -82,14 +80,14 @@ TEST_F(NormalizeTest, ReadOnlyInputIsAcceptedAndLeftAlone) {
     const std::string text = "DSAA\n2 1\n0 0\n0 0\n0 0\n1 3\n";
     WriteFile(Path("in.grd"), text);
     const std::string in = Path("in.grd"), out = Path("out.grd");
-    EXPECT_EQ(RunWithReadOnlyInput(in, dir_, [&] { return OnDataNormalize(in.c_str(), out.c_str()); }), 1);
+    EXPECT_EQ(RunWithReadOnlyInput(in, [&] { return OnDataNormalize(in.c_str(), out.c_str()); }), 1);
     EXPECT_EQ(Output(), NormalizedHeader("2", "1", "1", "0") + "  0.00    1.00  \n");
     EXPECT_EQ(ReadFile(in), text);
 }
 
 TEST_F(NormalizeTest, ValuesWiderThanTheirFieldArePrintedWhole) {
     // Values this far outside 0..1 arise only through a binary header range.
-    WriteFile(Path("in.kvb"), KvbBytes(1, 2, 0, 1, 99999, {-123456, 1234567}));
+    WriteFile(Path("in.kvb"), KvbFileBytes(1, 2, {-123456, 1234567}, 0, 1, 99999));
     ASSERT_EQ(OnDataNormalize(Path("in.kvb").c_str(), Path("out.grd").c_str()), 1);
     EXPECT_EQ(Output(), NormalizedHeader("2", "1", "1", "0") + "-123456.00  1234567.00  \n");
 }
@@ -115,11 +113,11 @@ TEST_F(NormalizeTest, FailuresReturnZeroAndWriteNothing) {
 
 TEST_F(NormalizeTest, DamagedBinaryGridsReturnZeroAndWriteNothing) {
     const std::string bad[] = {
-        KvbBytes(2, 2, 0, 1, 99999, {1, 2, 3}),           // one value short
-        KvbBytes(0, 2, 0, 1, 99999, {}),                  // no rows
-        KvbBytes(-1, 2, 0, 1, 99999, {1, 2}),             // negative count
-        KvbBytes(60000, 60000, 0, 1, 99999, {1, 2}),      // counts far beyond the file
-        KvbBytes(1, 1, 0, 1, 99999, {}).substr(0, 2000),  // header cut short
+        KvbFileBytes(2, 2, {1, 2, 3}, 0, 1, 99999),           // one value short
+        KvbFileBytes(0, 2, {}, 0, 1, 99999),                  // no rows
+        KvbFileBytes(-1, 2, {1, 2}, 0, 1, 99999),             // negative count
+        KvbFileBytes(60000, 60000, {1, 2}, 0, 1, 99999),      // counts far beyond the file
+        KvbFileBytes(1, 1, {}, 0, 1, 99999).substr(0, 2000),  // header cut short
     };
     for (const std::string& bytes : bad) {
         WriteFile(Path("in.kvb"), bytes);
