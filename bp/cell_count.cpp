@@ -1,0 +1,41 @@
+#include "bp/cell_count.h"
+
+#include <climits>
+
+#include "grid/dsaa_lines.h"
+#include "grid/kvb_file.h"
+
+namespace quarnel {
+namespace {
+
+int CellsOf(int rows, int cols) {
+    if (rows < 0 || cols < 0) return -1;
+    if (rows != 0 && cols > INT_MAX / rows) return -1;
+    return rows * cols;
+}
+
+}  // namespace
+
+int KvbCellCount(const CString& path, int* ny, int* nx) {
+    KvbGridHeader header{};
+    CKvbFile reader;
+    reader.ReadHeader(path, &header);
+    if (CString(header.magic, 8).CompareNoCase("KVSGDB01") != 0) return -1;
+    int cells = CellsOf(header.rows, header.cols);
+    if (cells < 0) return -1;
+    if (ny != nullptr) *ny = header.rows;
+    if (nx != nullptr) *nx = header.cols;
+    return cells;
+}
+
+int DsaaCellCount(const CString& path, int* ny, int* nx) {
+    DsaaLinesShape shape;
+    if (ProbeDsaaLines(path, shape) != DsaaLinesStatus::ok) return -1;
+    int cells = CellsOf(shape.ny, shape.nx);
+    if (cells < 0) return -1;
+    *ny = shape.ny;
+    *nx = shape.nx;
+    return cells;
+}
+
+}  // namespace quarnel

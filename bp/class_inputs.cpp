@@ -1,0 +1,196 @@
+#include "bp/class_inputs.h"
+
+#include <climits>
+#include <cstring>
+
+#include "bp/bp_status.h"
+#include "bp/cell_count.h"
+#include "grid/dsaa_lines.h"
+#include "grid/kvb_file.h"
+#include "grid/matrix.h"
+#include "hxf/ihxf.h"
+#include "kor/cxarray.h"
+
+namespace quarnel {
+namespace {
+
+constexpr int kGridIdSize = 32;
+
+// An open HXF file, closed on every path out.
+class HxfFile {
+  public:
+    explicit HxfFile(const char* path) : handle_(GetHXFHandle(path)) {
+        if (handle_ != 0) GetGridFileInfo(handle_, &info_);
+    }
+    ~HxfFile() {
+        if (handle_ != 0) CloseGridFile(&handle_);
+    }
+    HxfFile(const HxfFile&) = delete;
+    HxfFile& operator=(const HxfFile&) = delete;
+
+    bool IsOpen() const { return handle_ != 0; }
+    int handle() const { return handle_; }
+    const HXFGridFileInfo& info() const { return info_; }
+    // rows × cols, or -1 when the shape is negative or too large.
+    int Cells() const {
+        if (info_.rows < 0 || info_.cols < 0) return -1;
+        if (info_.rows != 0 && info_.cols > INT_MAX / info_.rows) return -1;
+        return info_.rows * info_.cols;
+    }
+
+  private:
+    int handle_;
+    HXFGridFileInfo info_{};
+};
+
+struct Probe {
+    int cells = -1;
+    int grids = 0;
+    int nx = 0;
+    int ny = 0;
+};
+
+Probe ProbeInput(const ClassInput& input) {
+    Probe probe;
+    switch (input.kind) {
+        case InputKind::kvb:
+            probe.cells = KvbCellCount(input.path, &probe.ny, &probe.nx);
+            probe.grids = 1;
+            break;
+        case InputKind::dsaa:
+            probe.cells = DsaaCellCount(input.path, &probe.ny, &probe.nx);
+            probe.grids = 1;
+            break;
+        case InputKind::hxf: {
+            HxfFile file(input.path);
+            if (!file.IsOpen()) break;
+            probe.cells = file.Cells();
+            probe.nx = file.info().cols;
+            probe.ny = file.info().rows;
+            probe.grids = GetNumberOfGrid(file.handle());
+            break;
+        }
+        case InputKind::none:
+            break;
+    }
+    return probe;
+}
+
+int LoadKvb(const ClassInput& input, int cellCount, int inputCount, double* column, InputRange& range) {
+    KvbGridHeader header{};
+    CKvbFile reader;
+    RowMatrix<float> grid(reader.ReadGrid(input.path, &header), header.rows);
+    if (!grid) return kBPClassFailed;
+    if (std::int64_t(header.rows) * header.cols != cellCount) return kBPClassMisfit;
+    const std::size_t stride = std::size_t(inputCount);
+    std::size_t s = 0;
+    for (int r = 0; r < header.rows; ++r) {
+        const float* stored = grid[std::size_t(header.rows - 1 - r)];
+        for (int q = 0; q < header.cols; ++q, ++s) column[s * stride] = double(stored[q]);
+    }
+    range.lo = double(header.zMin);
+    range.hi = double(header.zMax);
+    return kBPClassDone;
+}
+
+int LoadDsaa(const ClassInput& input, int cellCount, int inputCount, double* column) {
+    DsaaLineValues values =
+        ReadDsaaLineValues(input.path, column, std::size_t(inputCount), std::uint64_t(cellCount));
+    if (values.status != DsaaLinesStatus::ok || values.count != std::uint64_t(cellCount))
+        return kBPClassMisfit;
+    return kBPClassDone;
+}
+
+template <class T>
+bool LoadHxfGrid(const HxfFile& file, const char* id, short elementType, std::size_t stride, double* column) {
+    CxArray<T> array(0, 0, ZT_STOR_ROWMAJOR);
+    HXFLoadRequest request{};
+    request.elementType = elementType;
+    request.storMode = ZT_STOR_ROWMAJOR;
+    request.array = &array;
+    if (LoadGridData(file.handle(), id, &request) != HXF_OK) return false;
+    std::size_t s = 0;
+    for (int r = 0; r < file.info().rows; ++r) {
+        for (int q = 0; q < file.info().cols; ++q, ++s) column[s * stride] = double(array.GetAt(r, q));
+    }
+    return true;
+}
+
+int LoadHxf(const ClassInput& input, int cellCount, int inputCount, double* column) {
+    HxfFile file(input.path);
+    if (!file.IsOpen() || file.Cells() != cellCount || GetNumberOfGrid(file.handle()) != input.grids) {
+        return kBPClassMisfit;
+    }
+    HXFGridGCSInfo gcs{};
+    GetGridGCSInfo(file.handle(), &gcs);
+    const std::size_t stride = std::size_t(inputCount);
+    for (int k = 1; k <= input.grids; ++k, ++column) {
+        char id[kGridIdSize] = {};
+        GetGridID(file.handle(), k, id, kGridIdSize);
+        // Floats load as floats; every other element type is converted to double by the library.
+        bool loaded = file.info().elementType == HXF_FLOAT
+                          ? LoadHxfGrid<float>(file, id, HXF_FLOAT, stride, column)
+                          : LoadHxfGrid<double>(file, id, HXF_DOUBLE, stride, column);
+        if (!loaded) return kBPClassFailed;
+    }
+    return kBPClassDone;
+}
+
+}  // namespace
+
+InputKind InputKindFromCode(const CString& code) {
+    if (code == "0") return InputKind::kvb;
+    if (code == "1") return InputKind::dsaa;
+    if (code == "2") return InputKind::hxf;
+    return InputKind::none;
+}
+
+int ProbeClassInputs(const CStringArray& files, const CStringArray& kinds, ClassLayout& layout) {
+    if (kinds.GetSize() < files.GetSize()) return kBPClassMisfit;
+    for (int j = 0; j < files.GetSize(); ++j) {
+        ClassInput input{files[j], InputKindFromCode(kinds[j]), 0};
+        if (input.kind != InputKind::none) {
+            Probe probe = ProbeInput(input);
+            if (probe.cells < 0 || probe.grids < 0) return kBPClassMisfit;
+            if (layout.cellCount == 0) {
+                layout.cellCount = probe.cells;
+            } else if (probe.cells != layout.cellCount) {
+                return kBPClassMisfit;
+            }
+            if (probe.grids > INT_MAX - layout.gridCount) return kBPClassMisfit;
+            input.grids = probe.grids;
+            layout.gridCount += probe.grids;
+            layout.nx = probe.nx;
+            layout.ny = probe.ny;
+        }
+        layout.inputs.push_back(input);
+    }
+    return kBPClassDone;
+}
+
+int LoadClassInputs(const ClassLayout& layout, int inputCount, double* matrix, InputRange& range) {
+    int column = 0;
+    for (const ClassInput& input : layout.inputs) {
+        if (input.grids > inputCount - column) return kBPClassMisfit;
+        double* first = matrix + column;
+        int status = kBPClassDone;
+        switch (input.kind) {
+            case InputKind::kvb:
+                status = LoadKvb(input, layout.cellCount, inputCount, first, range);
+                break;
+            case InputKind::dsaa:
+                status = LoadDsaa(input, layout.cellCount, inputCount, first);
+                break;
+            case InputKind::hxf:
+                status = LoadHxf(input, layout.cellCount, inputCount, first);
+                break;
+            case InputKind::none:
+                break;
+        }
+        if (status != kBPClassDone) return status;
+        column += input.grids;
+    }
+    return kBPClassDone;
+}
+
+}  // namespace quarnel

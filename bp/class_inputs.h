@@ -1,0 +1,47 @@
+#pragma once
+// The input grids of BP classification: probing their shapes, then loading them into the
+// cell-by-input matrix ([cellCount][inputCount], row-major).
+//
+// Kinds: "0" KVSGDB01 binary grid, "1" DSAA text grid (read line by line), "2" HXF multi-grid
+// file; any other code names no input. Every grid of every input fills the next column, in
+// input order (an HXF file with several grids fills that many consecutive columns), so the
+// columns match the grid count checked against the network. Rows are taken in DSAA order
+// (a binary grid's stored rows reversed); cell s = row * cols + col.
+//
+// Each step returns a status of OnBPClass: kBPClassDone, kBPClassMisfit (an input cannot be
+// opened or is not of its kind, cell counts differ, a DSAA body holds another number of values
+// than cells) or kBPClassFailed (a binary or HXF grid cannot be read).
+#include <vector>
+
+#include "afx/string_array.h"
+#include "bp/class_grid.h"
+
+namespace quarnel {
+
+enum class InputKind { kvb, dsaa, hxf, none };
+
+struct ClassInput {
+    CString path;
+    InputKind kind = InputKind::none;
+    int grids = 0;
+};
+
+struct ClassLayout {
+    std::vector<ClassInput> inputs;
+    int gridCount = 0;
+    int cellCount = 0;
+    int nx = 0;  // the shape of the last input that gives one
+    int ny = 0;
+};
+
+InputKind InputKindFromCode(const CString& code);
+
+// Pairs files[j] with kinds[j] and probes each. Cell counts must agree: the first nonzero
+// count fixes cellCount, any later count that differs is a misfit.
+int ProbeClassInputs(const CStringArray& files, const CStringArray& kinds, ClassLayout& layout);
+
+// Fills matrix (cellCount × inputCount, zeroed) and sets range to the [zMin, zMax] of the last
+// binary grid loaded, if any.
+int LoadClassInputs(const ClassLayout& layout, int inputCount, double* matrix, InputRange& range);
+
+}  // namespace quarnel

@@ -1,0 +1,292 @@
+// BP classification: list splitting, input probes, scaling and the whole job on all input kinds.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "afx/string_array.h"
+#include "bp/bp_records.h"
+#include "bp/cell_count.h"
+#include "bp/class_grid.h"
+#include "bp/split_string.h"
+#include "frame/quarnel.h"
+#include "hxf/ihxf.h"
+#include "tests/bp/bp_test_files.h"
+
+namespace quarnel {
+namespace {
+
+using bptest::Exists;
+using bptest::FreshDir;
+using bptest::kCornerGridA;
+using bptest::kCornerGridB;
+using bptest::KvbBytes;
+using bptest::kXorGrid;
+using bptest::kXorNetwork;
+using bptest::Read;
+using bptest::Write;
+
+std::vector<std::string> Split(const char* text) {
+    CStringArray pieces;
+    SplitString(text, '*', &pieces);
+    std::vector<std::string> out;
+    for (int i = 0; i < pieces.GetSize(); ++i) out.emplace_back(pieces[i].GetString());
+    return out;
+}
+
+TEST(SplitString, KeepsOnlyPiecesEndedBySeparator) {
+    EXPECT_EQ(Split("a.grd*b.grd"), (std::vector<std::string>{"a.grd"}));
+    EXPECT_EQ(Split("a.grd*b.grd*"), (std::vector<std::string>{"a.grd", "b.grd"}));
+    EXPECT_EQ(Split("0**1*"), (std::vector<std::string>{"0", "", "1"}));
+    EXPECT_EQ(Split(""), (std::vector<std::string>{}));
+    EXPECT_EQ(Split("no separator"), (std::vector<std::string>{}));
+}
+
+TEST(CellCounts, DsaaProbeNeedsTheExactWordAndTakesTheCountsOfLineTwo) {
+    std::string dir = FreshDir();
+    int nx = -7, ny = -7;
+    Write(dir + "a.grd", "  DSAA \r\n4 3\n0 1\n");
+    EXPECT_EQ(DsaaCellCount((dir + "a.grd").c_str(), &ny, &nx), 12);
+    EXPECT_EQ(nx, 4);
+    EXPECT_EQ(ny, 3);
+    nx = ny = -7;
+    Write(dir + "lower.grd", "dsaa\n4 3\n");
+    EXPECT_EQ(DsaaCellCount((dir + "lower.grd").c_str(), &ny, &nx), -1);
+    Write(dir + "more.grd", "DSAA 4 3\n4 3\n");
+    EXPECT_EQ(DsaaCellCount((dir + "more.grd").c_str(), &ny, &nx), -1);
+    EXPECT_EQ(DsaaCellCount((dir + "missing.grd").c_str(), &ny, &nx), -1);
+    Write(dir + "negative.grd", "DSAA\n-4 -3\n");
+    EXPECT_EQ(DsaaCellCount((dir + "negative.grd").c_str(), &ny, &nx), -1);
+    Write(dir + "huge.grd", "DSAA\n65536 65536\n");
+    EXPECT_EQ(DsaaCellCount((dir + "huge.grd").c_str(), &ny, &nx), -1);
+    EXPECT_EQ(nx, -7);
+    Write(dir + "tab.grd", "DSAA\n4\t3\n");
+    EXPECT_EQ(DsaaCellCount((dir + "tab.grd").c_str(), &ny, &nx), 0);
+}
+
+TEST(CellCounts, KvbProbeReadsTheHeaderInAnyLetterCase) {
+    std::string dir = FreshDir();
+    Write(dir + "a.kvb", KvbBytes(2, 3, 0, 1, {1, 2, 3, 4, 5, 6}, "kvsgdb01"));
+    int nx = 0, ny = 0;
+    EXPECT_EQ(KvbCellCount((dir + "a.kvb").c_str(), &ny, &nx), 6);
+    EXPECT_EQ(nx, 3);
+    EXPECT_EQ(ny, 2);
+    Write(dir + "not.kvb", KvbBytes(2, 3, 0, 1, {}, "KVSGDA01"));
+    EXPECT_EQ(KvbCellCount((dir + "not.kvb").c_str()), -1);
+    EXPECT_EQ(KvbCellCount((dir + "missing.kvb").c_str()), -1);
+}
+
+TEST(RescaleColumns, EachColumnIsScaledByTheRangeOfTheColumnsUpToIt) {
+    std::vector<double> matrix = {0, 0, 10, 5, 4, 99999.05};
+    RescaleColumns(matrix.data(), 3, 2, InputRange{});
+    EXPECT_EQ(matrix, (std::vector<double>{0, 0, 1, 0.5, 0.4, 99999.05}));
+}
+
+TEST(RescaleColumns, TheRangeStartsFromAGivenBinaryGridRangeAndAnEmptyRangeGivesZero) {
+    std::vector<double> matrix = {0, 10};
+    RescaleColumns(matrix.data(), 2, 1, InputRange{-10, 10});
+    EXPECT_EQ(matrix, (std::vector<double>{0.5, 1}));
+    std::vector<double> flat = {3, 3, 99999};
+    RescaleColumns(flat.data(), 3, 1, InputRange{});
+    EXPECT_EQ(flat, (std::vector<double>{0, 0, 99999}));
+}
+
+// A network file as text: counts, then each line of values.
+std::string NetworkText(const char* counts, std::initializer_list<const char*> lines) {
+    std::string text = std::string(counts) + "\n";
+    for (const char* line : lines) text += std::string(line) + "\n";
+    return text;
+}
+
+class ClassJob : public ::testing::Test {
+  protected:
+    void SetUp() override { dir_ = FreshDir(); }
+    std::string Path(const char* name) const { return dir_ + name; }
+    int Run(const std::string& files, const std::string& kinds) {
+        return OnBPClass(Path("net.txt").c_str(), Path("out.grd").c_str(), files.c_str(), kinds.c_str());
+    }
+    std::string Output() const { return Read(Path("out.grd")); }
+    // The corner grids as DSAA, KVSGDB01 and one two-grid HXF file.
+    void WriteCornerGridsAllKinds() {
+        Write(Path("a.grd"), kCornerGridA);
+        Write(Path("b.grd"), kCornerGridB);
+        Write(Path("a.kvb"), KvbBytes(2, 2, 0, 1, {1, 1, 0, 0}));
+        Write(Path("b.kvb"), KvbBytes(2, 2, 0, 1, {0, 1, 0, 1}));
+        const float a[] = {0, 0, 1, 1};
+        const float b[] = {0, 1, 0, 1};
+        const char* ids[] = {"a", "b"};
+        const void* values[] = {a, b};
+        ASSERT_EQ(WriteHXFFile(Path("ab.hxf").c_str(), HXF_FLOAT, 2, 2, 2, ids, values), HXF_OK);
+    }
+
+    std::string dir_;
+};
+
+TEST_F(ClassJob, DsaaInputsGiveTheClassGridInTheDesignedLayout) {
+    Write(Path("net.txt"), kXorNetwork);
+    WriteCornerGridsAllKinds();
+    EXPECT_EQ(Run(Path("a.grd") + "*" + Path("b.grd") + "*", "1*1*"), 1);
+    EXPECT_EQ(Output(), kXorGrid);
+}
+
+TEST_F(ClassJob, BinaryGridsAreReadWithTheirRowsReversed) {
+    Write(Path("net.txt"), kXorNetwork);
+    WriteCornerGridsAllKinds();
+    EXPECT_EQ(Run(Path("a.kvb") + "*" + Path("b.kvb") + "*", "0*0*"), 1);
+    EXPECT_EQ(Output(), kXorGrid);
+}
+
+TEST_F(ClassJob, TheGridsOfOneHxfFileFillConsecutiveColumns) {
+    Write(Path("net.txt"), kXorNetwork);
+    WriteCornerGridsAllKinds();
+    EXPECT_EQ(Run(Path("ab.hxf") + "*", "2*"), 1);
+    EXPECT_EQ(Output(), kXorGrid);
+}
+
+TEST_F(ClassJob, KindsMixAndAnUnknownKindTakesNoColumn) {
+    Write(Path("net.txt"), kXorNetwork);
+    WriteCornerGridsAllKinds();
+    EXPECT_EQ(Run(Path("a.kvb") + "*" + Path("x.txt") + "*" + Path("b.grd") + "*", "0*7*1*"), 1);
+    EXPECT_EQ(Output(), kXorGrid);
+}
+
+TEST_F(ClassJob, TextAfterTheLastStarIsIgnoredAndExtraKindsAreUnused) {
+    Write(Path("net.txt"),
+          "1 1 1 0\n0\n1\n0\n0\n");  // every cell: y = f(1) > 0.5, bit 1
+    WriteCornerGridsAllKinds();
+    EXPECT_EQ(Run(Path("a.grd") + "*" + Path("b.grd"), "1*0*"), 1);
+    EXPECT_EQ(Output(), "DSAA\n2 2\n1 2\n1 2\n3 3\n3 3 \n3 3 \n");
+}
+
+TEST_F(ClassJob, ThreeOutputsAboveAtAndAboveOneHalfGiveCodeFiveWrittenAsSeven) {
+    Write(Path("net.txt"), NetworkText("1 1 3 0.5", {"0", "1 0 1", "0", "0 0 0"}));
+    Write(Path("a.grd"), "DSAA\n3 1\n0 1\n0 1\n0 1\n3 99999 5\n");
+    EXPECT_EQ(Run(Path("a.grd") + "*", "1*"), 1);
+    EXPECT_EQ(Output(), "DSAA\n3 1\n1 3\n1 1\n1 7\n7 1 7 \n");
+}
+
+TEST_F(ClassJob, ABlankFirstInputWritesOneWhateverTheOtherInputs) {
+    Write(Path("net.txt"), NetworkText("2 1 1 0", {"0", "5", "0", "0", "0"}));
+    Write(Path("a.grd"), "DSAA\n2 1\n0 1\n0 1\n0 1\n99999.09 1\n");
+    Write(Path("b.grd"), "DSAA\n2 1\n0 1\n0 1\n0 1\n3 4\n");
+    EXPECT_EQ(Run(Path("a.grd") + "*" + Path("b.grd") + "*", "1*1*"), 1);
+    EXPECT_EQ(Output(), "DSAA\n2 1\n1 2\n1 1\n1 3\n1 3 \n");
+}
+
+TEST_F(ClassJob, ABlankInALaterColumnIsLeftOutOfTheSumsOnly) {
+    // Hidden node: f(10 x1); output: f(10 h - 5). With x1 left out, h = 0.5 and the output is
+    // exactly 0.5 (bit 0); were the blank 99999.05 summed, the bit would be 1.
+    Write(Path("net.txt"), NetworkText("2 1 1 0", {"0", "-5", "0", "10", "10"}));
+    Write(Path("a.grd"), "DSAA\n2 1\n0 1\n0 1\n0 1\n1 2\n");
+    Write(Path("b.grd"), "DSAA\n2 1\n0 1\n0 1\n0 1\n99999.05 4\n");
+    EXPECT_EQ(Run(Path("a.grd") + "*" + Path("b.grd") + "*", "1*1*"), 1);
+    EXPECT_EQ(Output(), "DSAA\n2 1\n1 2\n1 1\n2 3\n2 3 \n");
+}
+
+TEST_F(ClassJob, ABinaryGridsOwnBlankValueIsTakenAsData) {
+    // The range starts from the header's zMin 0 and zMax 1; -9999 widens it, so 1 scales to
+    // about 1 and -9999 to 0: the first cell fires, the second does not.
+    Write(Path("net.txt"), NetworkText("1 1 1 0", {"0", "-5", "10", "10"}));
+    Write(Path("a.kvb"), KvbBytes(1, 2, 0, 1, {1, -9999}));
+    EXPECT_EQ(Run(Path("a.kvb") + "*", "0*"), 1);
+    EXPECT_EQ(Output(), "DSAA\n2 1\n1 2\n1 1\n2 3\n3 2 \n");
+}
+
+TEST_F(ClassJob, CellCountsThatDifferReturnTwo) {
+    Write(Path("net.txt"), kXorNetwork);
+    WriteCornerGridsAllKinds();
+    Write(Path("d.grd"), "DSAA\n3 1\n0 1\n0 1\n0 1\n1 2 3\n");
+    EXPECT_EQ(Run(Path("a.grd") + "*" + Path("d.grd") + "*", "1*1*"), 2);
+    EXPECT_EQ(Run(Path("d.grd") + "*" + Path("ab.hxf") + "*", "1*2*"), 2);
+    EXPECT_FALSE(Exists(Path("out.grd")));
+}
+
+TEST_F(ClassJob, GridCountsThatDoNotMatchTheNetworkReturnTwo) {
+    Write(Path("net.txt"), kXorNetwork);
+    WriteCornerGridsAllKinds();
+    EXPECT_EQ(Run(Path("a.grd") + "*", "1*"), 2);
+    EXPECT_EQ(Run(Path("a.grd") + "*" + Path("ab.hxf") + "*", "1*2*"), 2);
+    EXPECT_EQ(Run("", ""), 2);
+    EXPECT_FALSE(Exists(Path("out.grd")));
+}
+
+TEST_F(ClassJob, ADsaaBodyWithAnotherNumberOfValuesThanCellsReturnsTwo) {
+    Write(Path("net.txt"), NetworkText("1 1 1 0", {"0", "0", "0", "0"}));
+    Write(Path("short.grd"), "DSAA\n4 3\n0 1\n0 1\n0 1\n1 2 3 4\n5 6 7 8\n9 10 11\n");
+    Write(Path("long.grd"), "DSAA\n4 3\n0 1\n0 1\n0 1\n1 2 3 4\n5 6 7 8\n9 10 11 12 13\n");
+    Write(Path("tabs.grd"), "DSAA\n4 3\n0 1\n0 1\n0 1\n1\t2\t3\t4\n5 6 7 8\n9 10 11 12\n");
+    EXPECT_EQ(Run(Path("short.grd") + "*", "1*"), 2);
+    EXPECT_EQ(Run(Path("long.grd") + "*", "1*"), 2);
+    EXPECT_EQ(Run(Path("tabs.grd") + "*", "1*"), 2);
+    EXPECT_FALSE(Exists(Path("out.grd")));
+}
+
+TEST_F(ClassJob, InputsThatAreNotOfTheirKindOrCannotBeOpenedReturnTwo) {
+    Write(Path("net.txt"), NetworkText("1 1 1 0", {"0", "0", "0", "0"}));
+    Write(Path("lower.grd"), "dsaa\n2 1\n0 1\n0 1\n0 1\n1 2\n");
+    Write(Path("text.kvb"), "DSAA\n2 1\n0 1\n0 1\n0 1\n1 2\n");
+    EXPECT_EQ(Run(Path("lower.grd") + "*", "1*"), 2);
+    EXPECT_EQ(Run(Path("missing.grd") + "*", "1*"), 2);
+    EXPECT_EQ(Run(Path("text.kvb") + "*", "0*"), 2);
+    EXPECT_EQ(Run(Path("missing.kvb") + "*", "0*"), 2);
+    EXPECT_EQ(Run(Path("lower.grd") + "*", "2*"), 2);
+    EXPECT_FALSE(Exists(Path("out.grd")));
+}
+
+TEST_F(ClassJob, FewerKindsThanFilesReturnTwo) {
+    Write(Path("net.txt"), kXorNetwork);
+    WriteCornerGridsAllKinds();
+    EXPECT_EQ(Run(Path("a.grd") + "*" + Path("b.grd") + "*", "1*"), 2);
+    EXPECT_FALSE(Exists(Path("out.grd")));
+}
+
+TEST_F(ClassJob, AMissingOrUnusableNetworkReturnsTwo) {
+    WriteCornerGridsAllKinds();
+    EXPECT_EQ(Run(Path("a.grd") + "*", "1*"), 2);
+    Write(Path("net.txt"), "1 0 1 0\n");
+    EXPECT_EQ(Run(Path("a.grd") + "*", "1*"), 2);
+    Write(Path("net.txt"), "1 1 31 0\n");
+    EXPECT_EQ(Run(Path("a.grd") + "*", "1*"), 2);
+    EXPECT_EQ(OnBPClass(nullptr, Path("out.grd").c_str(), "", ""), 2);
+    EXPECT_FALSE(Exists(Path("out.grd")));
+}
+
+TEST_F(ClassJob, AnOutputGridThatCannotBeCreatedReturnsZero) {
+    Write(Path("net.txt"), kXorNetwork);
+    WriteCornerGridsAllKinds();
+    const std::string files = Path("a.grd") + "*" + Path("b.grd") + "*";
+    EXPECT_EQ(OnBPClass(Path("net.txt").c_str(), Path("no/out.grd").c_str(), files.c_str(), "1*1*"), 0);
+    EXPECT_EQ(OnBPClass(Path("net.txt").c_str(), nullptr, files.c_str(), "1*1*"), 0);
+}
+
+TEST_F(ClassJob, AnOutputGridNamingAnInputReturnsZeroAndLeavesItAlone) {
+    Write(Path("net.txt"), kXorNetwork);
+    WriteCornerGridsAllKinds();
+    const std::string files = Path("a.grd") + "*" + Path("b.grd") + "*";
+    const std::string before = Read(Path("b.grd"));
+    EXPECT_EQ(OnBPClass(Path("net.txt").c_str(), Path("b.grd").c_str(), files.c_str(), "1*1*"), 0);
+    EXPECT_EQ(OnBPClass(Path("net.txt").c_str(), Path("net.txt").c_str(), files.c_str(), "1*1*"), 0);
+    EXPECT_EQ(Read(Path("b.grd")), before);
+    EXPECT_EQ(Read(Path("net.txt")), kXorNetwork);
+}
+
+#if defined(__GLIBC__)
+TEST_F(ClassJob, ANetworkTrainedOnExclusiveOrClassifiesEveryKindAlike) {
+    Write(Path("samples.txt"), "BP Training Sample File !!!\n0 0 0\n0 1 1\n1 0 1\n1 1 0\n");
+    std::srand(3);
+    ASSERT_EQ(OnBPTrain(Path("samples.txt").c_str(), Path("net.txt").c_str(), Path("result.txt").c_str(), 4,
+                        2, 2, 1, 2000, 0.2),
+              1);
+    WriteCornerGridsAllKinds();
+    EXPECT_EQ(Run(Path("a.grd") + "*" + Path("b.grd") + "*", "1*1*"), 1);
+    EXPECT_EQ(Output(), kXorGrid);
+    EXPECT_EQ(Run(Path("a.kvb") + "*" + Path("b.kvb") + "*", "0*0*"), 1);
+    EXPECT_EQ(Output(), kXorGrid);
+    EXPECT_EQ(Run(Path("ab.hxf") + "*", "2*"), 1);
+    EXPECT_EQ(Output(), kXorGrid);
+}
+#endif
+
+}  // namespace
+}  // namespace quarnel

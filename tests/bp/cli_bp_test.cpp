@@ -1,0 +1,124 @@
+// The bp-train and bp-classify commands of the quarnel host.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
+#include "hxf/ihxf.h"
+#include "tests/bp/bp_test_files.h"
+
+namespace quarnel {
+namespace {
+
+using bptest::Exists;
+using bptest::FreshDir;
+using bptest::Read;
+using bptest::Write;
+
+struct CliResult {
+    int exitCode;
+    std::string output;  // standard output and standard error together
+};
+
+CliResult Quarnel(const std::string& arguments) {
+    const std::string command = std::string(QUARNEL_BUILD_DIR) + "/quarnel " + arguments + " 2>&1";
+    CliResult result{-1, ""};
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return result;
+    char chunk[4096];
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
+        result.output.append(chunk, got);
+    const int status = pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+class CliBp : public ::testing::Test {
+  protected:
+    void SetUp() override { dir_ = FreshDir(); }
+    std::string Path(const char* name) const { return dir_ + name; }
+
+    std::string dir_;
+};
+
+TEST_F(CliBp, TrainReportsEpochsAndTheFinalErrorAndWritesBothFiles) {
+    Write(Path("s.txt"), "BP Training Sample File !!!\n1 1\n");
+    CliResult r = Quarnel("bp-train -s " + Path("s.txt") + " -n " + Path("n.txt") + " -r " + Path("r.txt") +
+                          " -H 1 -m 3 -e -1");
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("network 1-1-1, 1 samples"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("not converged: 3 epochs run; final error"), std::string::npos) << r.output;
+    EXPECT_EQ(Read(Path("n.txt")).substr(0, 34), "         1           1           1 ");
+    EXPECT_TRUE(Exists(Path("r.txt")));
+}
+
+TEST_F(CliBp, TrainSaysWhenTheErrorReachedTheLimit) {
+    Write(Path("s.txt"), "BP Training Sample File !!!\n1 1\n");
+    CliResult r = Quarnel("bp-train --samples " + Path("s.txt") + " --network " + Path("n.txt") +
+                          " --result " + Path("r.txt") + " --hidden 1 --error-limit 0.2");
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("converged after 1 epochs; final error 0.12500000"), std::string::npos)
+        << r.output;
+    EXPECT_EQ(Read(Path("n.txt")),
+              "         1           1           1            0.12500000\n"
+              "     0.00000\n     0.06250\n     0.00000\n     0.03125\n");
+}
+
+TEST_F(CliBp, TrainFailureNamesTheStatusAndItsMeaning) {
+    CliResult r =
+        Quarnel("bp-train -s " + Path("missing.txt") + " -n " + Path("n.txt") + " -r " + Path("r.txt"));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.output.find("status 2: no valid sample file"), std::string::npos) << r.output;
+    EXPECT_FALSE(Exists(Path("n.txt")));
+}
+
+TEST_F(CliBp, ClassifyTellsEachInputsKindFromItsContent) {
+    Write(Path("net.txt"), bptest::kXorNetwork);
+    Write(Path("a.grd"), bptest::kCornerGridA);
+    Write(Path("b.kvb"), bptest::KvbBytes(2, 2, 0, 1, {0, 1, 0, 1}));
+    CliResult r = Quarnel("bp-classify " + Path("net.txt") + " " + Path("out.grd") + " " + Path("a.grd") +
+                          " " + Path("b.kvb"));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(Read(Path("out.grd")), bptest::kXorGrid);
+
+    const float a[] = {0, 0, 1, 1};
+    const float b[] = {0, 1, 0, 1};
+    const char* ids[] = {"a", "b"};
+    const void* values[] = {a, b};
+    ASSERT_EQ(WriteHXFFile(Path("ab.hxf").c_str(), HXF_FLOAT, 2, 2, 2, ids, values), HXF_OK);
+    r = Quarnel("bp-classify " + Path("net.txt") + " " + Path("hxf.grd") + " " + Path("ab.hxf"));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(Read(Path("hxf.grd")), bptest::kXorGrid);
+}
+
+TEST_F(CliBp, ClassifyTakesGivenKindsAndRefusesFilesOfNoKnownKind) {
+    Write(Path("net.txt"), bptest::kXorNetwork);
+    Write(Path("a.grd"), bptest::kCornerGridA);
+    Write(Path("b.grd"), bptest::kCornerGridB);
+    Write(Path("junk.txt"), "hello\n");
+    CliResult r = Quarnel("bp-classify " + Path("net.txt") + " " + Path("out.grd") + " " + Path("a.grd") +
+                          " " + Path("junk.txt"));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.output.find("not a KVSGDB01, DSAA or HXF grid file"), std::string::npos) << r.output;
+    r = Quarnel("bp-classify " + Path("net.txt") + " " + Path("out.grd") + " " + Path("a.grd") + " " +
+                Path("b.grd") + " --kinds 1");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.output.find("--kinds names 1 kinds for 2 inputs"), std::string::npos) << r.output;
+    r = Quarnel("bp-classify " + Path("net.txt") + " " + Path("out.grd") + " " + Path("a.grd") + " " +
+                Path("b.grd") + " --kinds 1,1");
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(Read(Path("out.grd")), bptest::kXorGrid);
+}
+
+TEST_F(CliBp, ClassifyFailureNamesTheStatusAndItsMeaning) {
+    Write(Path("net.txt"), bptest::kXorNetwork);
+    Write(Path("a.grd"), bptest::kCornerGridA);
+    CliResult r = Quarnel("bp-classify " + Path("net.txt") + " " + Path("out.grd") + " " + Path("a.grd"));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.output.find("status 2: the inputs do not fit"), std::string::npos) << r.output;
+    EXPECT_FALSE(Exists(Path("out.grd")));
+}
+
+}  // namespace
+}  // namespace quarnel
