@@ -11,7 +11,7 @@
 #include "bp/network_file.h"
 #include "bp/split_string.h"
 #include "frame/quarnel.h"
-#include "grid/dsaa_class_grid.h"
+#include "grid/dsaa_writer.h"
 #include "grid/same_file.h"
 
 namespace quarnel {
@@ -73,7 +73,7 @@ int Classify(const char* networkFile, const char* outputGrid, const char* inputF
         classes[s] = ClassValue(network, matrix.data() + s * std::size_t(network.inputCount), hidden.data(),
                                 outputs.data());
     }
-    if (!WriteClassGrid(outputGrid, classes.data(), layout.nx, layout.ny)) return kBPClassFailed;
+    if (!WriteClassDsaa(outputGrid, classes.data(), layout.nx, layout.ny)) return kBPClassFailed;
     return kBPClassDone;
 }
 

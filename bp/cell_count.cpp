@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "grid/dsaa_lines.h"
+#include "grid/grid_kind.h"
 #include "grid/kvb_file.h"
 
 namespace quarnel {
@@ -20,7 +21,7 @@ int KvbCellCount(const CString& path, int* ny, int* nx) {
     KvbGridHeader header{};
     CKvbFile reader;
     reader.ReadHeader(path, &header);
-    if (CString(header.magic, 8).CompareNoCase("KVSGDB01") != 0) return -1;
+    if (!IsKvbMagic(header.magic)) return -1;
     int cells = CellsOf(header.rows, header.cols);
     if (cells < 0) return -1;
     if (ny != nullptr) *ny = header.rows;

@@ -79,7 +79,8 @@ Probe ProbeInput(const ClassInput& input) {
 int LoadKvb(const ClassInput& input, int cellCount, int inputCount, double* column, InputRange& range) {
     KvbGridHeader header{};
     CKvbFile reader;
-    RowMatrix<float> grid(reader.ReadGrid(input.path, &header), header.rows);
+    float** rows = reader.ReadGrid(input.path, &header);
+    RowMatrix<float> grid(rows, header.rows);
     if (!grid) return kBPClassFailed;
     if (std::int64_t(header.rows) * header.cols != cellCount) return kBPClassMisfit;
     const std::size_t stride = std::size_t(inputCount);

@@ -1,7 +1,6 @@
 // bp-train and bp-classify: the BP network jobs from the command line.
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -15,6 +14,7 @@
 #include "cli/commands.h"
 #include "frame/quarnel.h"
 #include "grid/dsaa_lines.h"
+#include "grid/grid_kind.h"
 #include "grid/next_token.h"
 #include "hxf/ihxf.h"
 
@@ -121,27 +121,6 @@ int Train(TrainArgs a) {
     return 0;
 }
 
-bool StartsWithNoCase(const char* bytes, std::size_t length, const char* word) {
-    std::size_t n = std::strlen(word);
-    if (length < n) return false;
-    for (std::size_t i = 0; i < n; ++i) {
-        char c = bytes[i];
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-        if (c != word[i]) return false;
-    }
-    return true;
-}
-
-bool IsKvbFile(const std::string& path) {
-    char magic[8] = {};
-    std::size_t got = 0;
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-        got = std::fread(magic, 1, sizeof magic, f);
-        std::fclose(f);
-    }
-    return StartsWithNoCase(magic, got, "KVSGDB01");
-}
-
 bool IsHxfFile(const std::string& path) {
     int handle = GetHXFHandle(path.c_str());
     bool hxf = handle != 0;
@@ -156,7 +135,7 @@ bool IsDsaaFile(const std::string& path) {
 
 // The kind code of an input by its content, or empty when it is none of the three.
 std::string DetectKind(const std::string& path) {
-    if (IsKvbFile(path)) return "0";
+    if (IsKvbFile(path.c_str())) return "0";
     if (IsHxfFile(path)) return "2";
     if (IsDsaaFile(path)) return "1";
     return {};
