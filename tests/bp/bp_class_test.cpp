@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,15 +18,14 @@
 namespace quarnel {
 namespace {
 
-using bptest::Exists;
-using bptest::FreshDir;
 using bptest::kCornerGridA;
 using bptest::kCornerGridB;
-using bptest::KvbBytes;
 using bptest::kXorGrid;
 using bptest::kXorNetwork;
-using bptest::Read;
-using bptest::Write;
+using testing::KvbFileBytes;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
 
 std::vector<std::string> Split(const char* text) {
     CStringArray pieces;
@@ -44,37 +44,37 @@ TEST(SplitString, KeepsOnlyPiecesEndedBySeparator) {
 }
 
 TEST(CellCounts, DsaaProbeNeedsTheExactWordAndTakesTheCountsOfLineTwo) {
-    std::string dir = FreshDir();
+    TempDir dir;
     int nx = -7, ny = -7;
-    Write(dir + "a.grd", "  DSAA \r\n4 3\n0 1\n");
-    EXPECT_EQ(DsaaCellCount((dir + "a.grd").c_str(), &ny, &nx), 12);
+    WriteFile(dir / "a.grd", "  DSAA \r\n4 3\n0 1\n");
+    EXPECT_EQ(DsaaCellCount((dir / "a.grd").c_str(), &ny, &nx), 12);
     EXPECT_EQ(nx, 4);
     EXPECT_EQ(ny, 3);
     nx = ny = -7;
-    Write(dir + "lower.grd", "dsaa\n4 3\n");
-    EXPECT_EQ(DsaaCellCount((dir + "lower.grd").c_str(), &ny, &nx), -1);
-    Write(dir + "more.grd", "DSAA 4 3\n4 3\n");
-    EXPECT_EQ(DsaaCellCount((dir + "more.grd").c_str(), &ny, &nx), -1);
-    EXPECT_EQ(DsaaCellCount((dir + "missing.grd").c_str(), &ny, &nx), -1);
-    Write(dir + "negative.grd", "DSAA\n-4 -3\n");
-    EXPECT_EQ(DsaaCellCount((dir + "negative.grd").c_str(), &ny, &nx), -1);
-    Write(dir + "huge.grd", "DSAA\n65536 65536\n");
-    EXPECT_EQ(DsaaCellCount((dir + "huge.grd").c_str(), &ny, &nx), -1);
+    WriteFile(dir / "lower.grd", "dsaa\n4 3\n");
+    EXPECT_EQ(DsaaCellCount((dir / "lower.grd").c_str(), &ny, &nx), -1);
+    WriteFile(dir / "more.grd", "DSAA 4 3\n4 3\n");
+    EXPECT_EQ(DsaaCellCount((dir / "more.grd").c_str(), &ny, &nx), -1);
+    EXPECT_EQ(DsaaCellCount((dir / "missing.grd").c_str(), &ny, &nx), -1);
+    WriteFile(dir / "negative.grd", "DSAA\n-4 -3\n");
+    EXPECT_EQ(DsaaCellCount((dir / "negative.grd").c_str(), &ny, &nx), -1);
+    WriteFile(dir / "huge.grd", "DSAA\n65536 65536\n");
+    EXPECT_EQ(DsaaCellCount((dir / "huge.grd").c_str(), &ny, &nx), -1);
     EXPECT_EQ(nx, -7);
-    Write(dir + "tab.grd", "DSAA\n4\t3\n");
-    EXPECT_EQ(DsaaCellCount((dir + "tab.grd").c_str(), &ny, &nx), 0);
+    WriteFile(dir / "tab.grd", "DSAA\n4\t3\n");
+    EXPECT_EQ(DsaaCellCount((dir / "tab.grd").c_str(), &ny, &nx), 0);
 }
 
 TEST(CellCounts, KvbProbeReadsTheHeaderInAnyLetterCase) {
-    std::string dir = FreshDir();
-    Write(dir + "a.kvb", KvbBytes(2, 3, 0, 1, {1, 2, 3, 4, 5, 6}, "kvsgdb01"));
+    TempDir dir;
+    WriteFile(dir / "a.kvb", KvbFileBytes(2, 3, {1, 2, 3, 4, 5, 6}, 0, 1, -9999, "kvsgdb01"));
     int nx = 0, ny = 0;
-    EXPECT_EQ(KvbCellCount((dir + "a.kvb").c_str(), &ny, &nx), 6);
+    EXPECT_EQ(KvbCellCount((dir / "a.kvb").c_str(), &ny, &nx), 6);
     EXPECT_EQ(nx, 3);
     EXPECT_EQ(ny, 2);
-    Write(dir + "not.kvb", KvbBytes(2, 3, 0, 1, {}, "KVSGDA01"));
-    EXPECT_EQ(KvbCellCount((dir + "not.kvb").c_str()), -1);
-    EXPECT_EQ(KvbCellCount((dir + "missing.kvb").c_str()), -1);
+    WriteFile(dir / "not.kvb", KvbFileBytes(2, 3, {}, 0, 1, -9999, "KVSGDA01"));
+    EXPECT_EQ(KvbCellCount((dir / "not.kvb").c_str()), -1);
+    EXPECT_EQ(KvbCellCount((dir / "missing.kvb").c_str()), -1);
 }
 
 TEST(RescaleColumns, EachColumnIsScaledByTheRangeOfTheColumnsUpToIt) {
@@ -101,18 +101,18 @@ std::string NetworkText(const char* counts, std::initializer_list<const char*> l
 
 class ClassJob : public ::testing::Test {
   protected:
-    void SetUp() override { dir_ = FreshDir(); }
-    std::string Path(const char* name) const { return dir_ + name; }
+    std::string Path(const char* name) const { return dir_ / name; }
+    static bool Exists(const std::string& path) { return std::filesystem::exists(path); }
     int Run(const std::string& files, const std::string& kinds) {
         return OnBPClass(Path("net.txt").c_str(), Path("out.grd").c_str(), files.c_str(), kinds.c_str());
     }
-    std::string Output() const { return Read(Path("out.grd")); }
+    std::string Output() const { return ReadFile(Path("out.grd")); }
     // The corner grids as DSAA, KVSGDB01 and one two-grid HXF file.
     void WriteCornerGridsAllKinds() {
-        Write(Path("a.grd"), kCornerGridA);
-        Write(Path("b.grd"), kCornerGridB);
-        Write(Path("a.kvb"), KvbBytes(2, 2, 0, 1, {1, 1, 0, 0}));
-        Write(Path("b.kvb"), KvbBytes(2, 2, 0, 1, {0, 1, 0, 1}));
+        WriteFile(Path("a.grd"), kCornerGridA);
+        WriteFile(Path("b.grd"), kCornerGridB);
+        WriteFile(Path("a.kvb"), KvbFileBytes(2, 2, {1, 1, 0, 0}, 0, 1, -9999));
+        WriteFile(Path("b.kvb"), KvbFileBytes(2, 2, {0, 1, 0, 1}, 0, 1, -9999));
         const float a[] = {0, 0, 1, 1};
         const float b[] = {0, 1, 0, 1};
         const char* ids[] = {"a", "b"};
@@ -120,56 +120,56 @@ class ClassJob : public ::testing::Test {
         ASSERT_EQ(WriteHXFFile(Path("ab.hxf").c_str(), HXF_FLOAT, 2, 2, 2, ids, values), HXF_OK);
     }
 
-    std::string dir_;
+    TempDir dir_;
 };
 
 TEST_F(ClassJob, DsaaInputsGiveTheClassGridInTheDesignedLayout) {
-    Write(Path("net.txt"), kXorNetwork);
+    WriteFile(Path("net.txt"), kXorNetwork);
     WriteCornerGridsAllKinds();
     EXPECT_EQ(Run(Path("a.grd") + "*" + Path("b.grd") + "*", "1*1*"), 1);
     EXPECT_EQ(Output(), kXorGrid);
 }
 
 TEST_F(ClassJob, BinaryGridsAreReadWithTheirRowsReversed) {
-    Write(Path("net.txt"), kXorNetwork);
+    WriteFile(Path("net.txt"), kXorNetwork);
     WriteCornerGridsAllKinds();
     EXPECT_EQ(Run(Path("a.kvb") + "*" + Path("b.kvb") + "*", "0*0*"), 1);
     EXPECT_EQ(Output(), kXorGrid);
 }
 
 TEST_F(ClassJob, TheGridsOfOneHxfFileFillConsecutiveColumns) {
-    Write(Path("net.txt"), kXorNetwork);
+    WriteFile(Path("net.txt"), kXorNetwork);
     WriteCornerGridsAllKinds();
     EXPECT_EQ(Run(Path("ab.hxf") + "*", "2*"), 1);
     EXPECT_EQ(Output(), kXorGrid);
 }
 
 TEST_F(ClassJob, KindsMixAndAnUnknownKindTakesNoColumn) {
-    Write(Path("net.txt"), kXorNetwork);
+    WriteFile(Path("net.txt"), kXorNetwork);
     WriteCornerGridsAllKinds();
     EXPECT_EQ(Run(Path("a.kvb") + "*" + Path("x.txt") + "*" + Path("b.grd") + "*", "0*7*1*"), 1);
     EXPECT_EQ(Output(), kXorGrid);
 }
 
 TEST_F(ClassJob, TextAfterTheLastStarIsIgnoredAndExtraKindsAreUnused) {
-    Write(Path("net.txt"),
-          "1 1 1 0\n0\n1\n0\n0\n");  // every cell: y = f(1) > 0.5, bit 1
+    WriteFile(Path("net.txt"),
+              "1 1 1 0\n0\n1\n0\n0\n");  // every cell: y = f(1) > 0.5, bit 1
     WriteCornerGridsAllKinds();
     EXPECT_EQ(Run(Path("a.grd") + "*" + Path("b.grd"), "1*0*"), 1);
     EXPECT_EQ(Output(), "DSAA\n2 2\n1 2\n1 2\n3 3\n3 3 \n3 3 \n");
 }
 
 TEST_F(ClassJob, ThreeOutputsAboveAtAndAboveOneHalfGiveCodeFiveWrittenAsSeven) {
-    Write(Path("net.txt"), NetworkText("1 1 3 0.5", {"0", "1 0 1", "0", "0 0 0"}));
-    Write(Path("a.grd"), "DSAA\n3 1\n0 1\n0 1\n0 1\n3 99999 5\n");
+    WriteFile(Path("net.txt"), NetworkText("1 1 3 0.5", {"0", "1 0 1", "0", "0 0 0"}));
+    WriteFile(Path("a.grd"), "DSAA\n3 1\n0 1\n0 1\n0 1\n3 99999 5\n");
     EXPECT_EQ(Run(Path("a.grd") + "*", "1*"), 1);
     EXPECT_EQ(Output(), "DSAA\n3 1\n1 3\n1 1\n1 7\n7 1 7 \n");
 }
 
 TEST_F(ClassJob, ABlankFirstInputWritesOneWhateverTheOtherInputs) {
-    Write(Path("net.txt"), NetworkText("2 1 1 0", {"0", "5", "0", "0", "0"}));
-    Write(Path("a.grd"), "DSAA\n2 1\n0 1\n0 1\n0 1\n99999.09 1\n");
-    Write(Path("b.grd"), "DSAA\n2 1\n0 1\n0 1\n0 1\n3 4\n");
+    WriteFile(Path("net.txt"), NetworkText("2 1 1 0", {"0", "5", "0", "0", "0"}));
+    WriteFile(Path("a.grd"), "DSAA\n2 1\n0 1\n0 1\n0 1\n99999.09 1\n");
+    WriteFile(Path("b.grd"), "DSAA\n2 1\n0 1\n0 1\n0 1\n3 4\n");
     EXPECT_EQ(Run(Path("a.grd") + "*" + Path("b.grd") + "*", "1*1*"), 1);
     EXPECT_EQ(Output(), "DSAA\n2 1\n1 2\n1 1\n1 3\n1 3 \n");
 }
@@ -177,9 +177,9 @@ TEST_F(ClassJob, ABlankFirstInputWritesOneWhateverTheOtherInputs) {
 TEST_F(ClassJob, ABlankInALaterColumnIsLeftOutOfTheSumsOnly) {
     // Hidden node: f(10 x1); output: f(10 h - 5). With x1 left out, h = 0.5 and the output is
     // exactly 0.5 (bit 0); were the blank 99999.05 summed, the bit would be 1.
-    Write(Path("net.txt"), NetworkText("2 1 1 0", {"0", "-5", "0", "10", "10"}));
-    Write(Path("a.grd"), "DSAA\n2 1\n0 1\n0 1\n0 1\n1 2\n");
-    Write(Path("b.grd"), "DSAA\n2 1\n0 1\n0 1\n0 1\n99999.05 4\n");
+    WriteFile(Path("net.txt"), NetworkText("2 1 1 0", {"0", "-5", "0", "10", "10"}));
+    WriteFile(Path("a.grd"), "DSAA\n2 1\n0 1\n0 1\n0 1\n1 2\n");
+    WriteFile(Path("b.grd"), "DSAA\n2 1\n0 1\n0 1\n0 1\n99999.05 4\n");
     EXPECT_EQ(Run(Path("a.grd") + "*" + Path("b.grd") + "*", "1*1*"), 1);
     EXPECT_EQ(Output(), "DSAA\n2 1\n1 2\n1 1\n2 3\n2 3 \n");
 }
@@ -187,23 +187,23 @@ TEST_F(ClassJob, ABlankInALaterColumnIsLeftOutOfTheSumsOnly) {
 TEST_F(ClassJob, ABinaryGridsOwnBlankValueIsTakenAsData) {
     // The range starts from the header's zMin 0 and zMax 1; -9999 widens it, so 1 scales to
     // about 1 and -9999 to 0: the first cell fires, the second does not.
-    Write(Path("net.txt"), NetworkText("1 1 1 0", {"0", "-5", "10", "10"}));
-    Write(Path("a.kvb"), KvbBytes(1, 2, 0, 1, {1, -9999}));
+    WriteFile(Path("net.txt"), NetworkText("1 1 1 0", {"0", "-5", "10", "10"}));
+    WriteFile(Path("a.kvb"), KvbFileBytes(1, 2, {1, -9999}, 0, 1, -9999));
     EXPECT_EQ(Run(Path("a.kvb") + "*", "0*"), 1);
     EXPECT_EQ(Output(), "DSAA\n2 1\n1 2\n1 1\n2 3\n3 2 \n");
 }
 
 TEST_F(ClassJob, CellCountsThatDifferReturnTwo) {
-    Write(Path("net.txt"), kXorNetwork);
+    WriteFile(Path("net.txt"), kXorNetwork);
     WriteCornerGridsAllKinds();
-    Write(Path("d.grd"), "DSAA\n3 1\n0 1\n0 1\n0 1\n1 2 3\n");
+    WriteFile(Path("d.grd"), "DSAA\n3 1\n0 1\n0 1\n0 1\n1 2 3\n");
     EXPECT_EQ(Run(Path("a.grd") + "*" + Path("d.grd") + "*", "1*1*"), 2);
     EXPECT_EQ(Run(Path("d.grd") + "*" + Path("ab.hxf") + "*", "1*2*"), 2);
     EXPECT_FALSE(Exists(Path("out.grd")));
 }
 
 TEST_F(ClassJob, GridCountsThatDoNotMatchTheNetworkReturnTwo) {
-    Write(Path("net.txt"), kXorNetwork);
+    WriteFile(Path("net.txt"), kXorNetwork);
     WriteCornerGridsAllKinds();
     EXPECT_EQ(Run(Path("a.grd") + "*", "1*"), 2);
     EXPECT_EQ(Run(Path("a.grd") + "*" + Path("ab.hxf") + "*", "1*2*"), 2);
@@ -212,10 +212,10 @@ TEST_F(ClassJob, GridCountsThatDoNotMatchTheNetworkReturnTwo) {
 }
 
 TEST_F(ClassJob, ADsaaBodyWithAnotherNumberOfValuesThanCellsReturnsTwo) {
-    Write(Path("net.txt"), NetworkText("1 1 1 0", {"0", "0", "0", "0"}));
-    Write(Path("short.grd"), "DSAA\n4 3\n0 1\n0 1\n0 1\n1 2 3 4\n5 6 7 8\n9 10 11\n");
-    Write(Path("long.grd"), "DSAA\n4 3\n0 1\n0 1\n0 1\n1 2 3 4\n5 6 7 8\n9 10 11 12 13\n");
-    Write(Path("tabs.grd"), "DSAA\n4 3\n0 1\n0 1\n0 1\n1\t2\t3\t4\n5 6 7 8\n9 10 11 12\n");
+    WriteFile(Path("net.txt"), NetworkText("1 1 1 0", {"0", "0", "0", "0"}));
+    WriteFile(Path("short.grd"), "DSAA\n4 3\n0 1\n0 1\n0 1\n1 2 3 4\n5 6 7 8\n9 10 11\n");
+    WriteFile(Path("long.grd"), "DSAA\n4 3\n0 1\n0 1\n0 1\n1 2 3 4\n5 6 7 8\n9 10 11 12 13\n");
+    WriteFile(Path("tabs.grd"), "DSAA\n4 3\n0 1\n0 1\n0 1\n1\t2\t3\t4\n5 6 7 8\n9 10 11 12\n");
     EXPECT_EQ(Run(Path("short.grd") + "*", "1*"), 2);
     EXPECT_EQ(Run(Path("long.grd") + "*", "1*"), 2);
     EXPECT_EQ(Run(Path("tabs.grd") + "*", "1*"), 2);
@@ -223,9 +223,9 @@ TEST_F(ClassJob, ADsaaBodyWithAnotherNumberOfValuesThanCellsReturnsTwo) {
 }
 
 TEST_F(ClassJob, InputsThatAreNotOfTheirKindOrCannotBeOpenedReturnTwo) {
-    Write(Path("net.txt"), NetworkText("1 1 1 0", {"0", "0", "0", "0"}));
-    Write(Path("lower.grd"), "dsaa\n2 1\n0 1\n0 1\n0 1\n1 2\n");
-    Write(Path("text.kvb"), "DSAA\n2 1\n0 1\n0 1\n0 1\n1 2\n");
+    WriteFile(Path("net.txt"), NetworkText("1 1 1 0", {"0", "0", "0", "0"}));
+    WriteFile(Path("lower.grd"), "dsaa\n2 1\n0 1\n0 1\n0 1\n1 2\n");
+    WriteFile(Path("text.kvb"), "DSAA\n2 1\n0 1\n0 1\n0 1\n1 2\n");
     EXPECT_EQ(Run(Path("lower.grd") + "*", "1*"), 2);
     EXPECT_EQ(Run(Path("missing.grd") + "*", "1*"), 2);
     EXPECT_EQ(Run(Path("text.kvb") + "*", "0*"), 2);
@@ -235,7 +235,7 @@ TEST_F(ClassJob, InputsThatAreNotOfTheirKindOrCannotBeOpenedReturnTwo) {
 }
 
 TEST_F(ClassJob, FewerKindsThanFilesReturnTwo) {
-    Write(Path("net.txt"), kXorNetwork);
+    WriteFile(Path("net.txt"), kXorNetwork);
     WriteCornerGridsAllKinds();
     EXPECT_EQ(Run(Path("a.grd") + "*" + Path("b.grd") + "*", "1*"), 2);
     EXPECT_FALSE(Exists(Path("out.grd")));
@@ -244,16 +244,16 @@ TEST_F(ClassJob, FewerKindsThanFilesReturnTwo) {
 TEST_F(ClassJob, AMissingOrUnusableNetworkReturnsTwo) {
     WriteCornerGridsAllKinds();
     EXPECT_EQ(Run(Path("a.grd") + "*", "1*"), 2);
-    Write(Path("net.txt"), "1 0 1 0\n");
+    WriteFile(Path("net.txt"), "1 0 1 0\n");
     EXPECT_EQ(Run(Path("a.grd") + "*", "1*"), 2);
-    Write(Path("net.txt"), "1 1 31 0\n");
+    WriteFile(Path("net.txt"), "1 1 31 0\n");
     EXPECT_EQ(Run(Path("a.grd") + "*", "1*"), 2);
     EXPECT_EQ(OnBPClass(nullptr, Path("out.grd").c_str(), "", ""), 2);
     EXPECT_FALSE(Exists(Path("out.grd")));
 }
 
 TEST_F(ClassJob, AnOutputGridThatCannotBeCreatedReturnsZero) {
-    Write(Path("net.txt"), kXorNetwork);
+    WriteFile(Path("net.txt"), kXorNetwork);
     WriteCornerGridsAllKinds();
     const std::string files = Path("a.grd") + "*" + Path("b.grd") + "*";
     EXPECT_EQ(OnBPClass(Path("net.txt").c_str(), Path("no/out.grd").c_str(), files.c_str(), "1*1*"), 0);
@@ -261,19 +261,19 @@ TEST_F(ClassJob, AnOutputGridThatCannotBeCreatedReturnsZero) {
 }
 
 TEST_F(ClassJob, AnOutputGridNamingAnInputReturnsZeroAndLeavesItAlone) {
-    Write(Path("net.txt"), kXorNetwork);
+    WriteFile(Path("net.txt"), kXorNetwork);
     WriteCornerGridsAllKinds();
     const std::string files = Path("a.grd") + "*" + Path("b.grd") + "*";
-    const std::string before = Read(Path("b.grd"));
+    const std::string before = ReadFile(Path("b.grd"));
     EXPECT_EQ(OnBPClass(Path("net.txt").c_str(), Path("b.grd").c_str(), files.c_str(), "1*1*"), 0);
     EXPECT_EQ(OnBPClass(Path("net.txt").c_str(), Path("net.txt").c_str(), files.c_str(), "1*1*"), 0);
-    EXPECT_EQ(Read(Path("b.grd")), before);
-    EXPECT_EQ(Read(Path("net.txt")), kXorNetwork);
+    EXPECT_EQ(ReadFile(Path("b.grd")), before);
+    EXPECT_EQ(ReadFile(Path("net.txt")), kXorNetwork);
 }
 
 #if defined(__GLIBC__)
 TEST_F(ClassJob, ANetworkTrainedOnExclusiveOrClassifiesEveryKindAlike) {
-    Write(Path("samples.txt"), "BP Training Sample File !!!\n0 0 0\n0 1 1\n1 0 1\n1 1 0\n");
+    WriteFile(Path("samples.txt"), "BP Training Sample File !!!\n0 0 0\n0 1 1\n1 0 1\n1 1 0\n");
     std::srand(3);
     ASSERT_EQ(OnBPTrain(Path("samples.txt").c_str(), Path("net.txt").c_str(), Path("result.txt").c_str(), 4,
                         2, 2, 1, 2000, 0.2),

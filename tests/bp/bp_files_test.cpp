@@ -8,19 +8,20 @@
 #include "bp/network_file.h"
 #include "bp/result_line.h"
 #include "bp/sample_file.h"
-#include "tests/bp/bp_test_files.h"
+#include "tests/grid/grid_test_files.h"
 
 namespace quarnel {
 namespace {
 
-using bptest::FreshDir;
-using bptest::Read;
-using bptest::Write;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
 
 BPSampleSet ReadSamples(const std::string& text, int samples, int inputs, int outputs,
                         SampleFileStatus expected = SampleFileStatus::ok) {
-    std::string path = FreshDir() + "samples.txt";
-    Write(path, text);
+    TempDir dir;
+    std::string path = dir / "samples.txt";
+    WriteFile(path, text);
     BPSampleSet set;
     set.Allocate(samples, inputs, outputs);
     EXPECT_EQ(ReadSampleFile(path.c_str(), set), expected);
@@ -46,7 +47,8 @@ TEST(SampleFile, HeaderWithLeadingBlankOtherCaseOrMissingIsRefused) {
     ReadSamples("", 1, 1, 1, SampleFileStatus::not_sample_file);
     BPSampleSet set;
     set.Allocate(1, 1, 1);
-    EXPECT_EQ(ReadSampleFile((FreshDir() + "missing.txt").c_str(), set), SampleFileStatus::cannot_open);
+    TempDir dir;
+    EXPECT_EQ(ReadSampleFile((dir / "missing.txt").c_str(), set), SampleFileStatus::cannot_open);
 }
 
 TEST(SampleFile, ATabDoesNotSeparateTwoNumbers) {
@@ -82,20 +84,22 @@ BPNetwork SmallNetwork() {
 }
 
 TEST(NetworkFile, HeaderLineHasTheDesignedLayout) {
-    std::string path = FreshDir() + "net.txt";
+    TempDir dir;
+    std::string path = dir / "net.txt";
     BPNetwork network;
     network.Allocate(4, 6, 2);
     network.trainError = 0.0123;
     ASSERT_TRUE(WriteNetworkFile(path.c_str(), network));
-    std::string text = Read(path);
+    std::string text = ReadFile(path);
     EXPECT_EQ(text.substr(0, text.find('\n') + 1),
               "         4           6           2            0.01230000\n");
 }
 
 TEST(NetworkFile, WholeFileAndValuesThatFillTheirFieldGetOneBlank) {
-    std::string path = FreshDir() + "net.txt";
+    TempDir dir;
+    std::string path = dir / "net.txt";
     ASSERT_TRUE(WriteNetworkFile(path.c_str(), SmallNetwork()));
-    EXPECT_EQ(Read(path),
+    EXPECT_EQ(ReadFile(path),
               "         2           3           1            0.01230000\n"
               "     0.50000    -0.25000     0.12500\n"
               "    -1.00000\n"
@@ -107,7 +111,8 @@ TEST(NetworkFile, WholeFileAndValuesThatFillTheirFieldGetOneBlank) {
 }
 
 TEST(NetworkFile, ReadsBackWhatWasWrittenRoundedToFiveDecimals) {
-    std::string path = FreshDir() + "net.txt";
+    TempDir dir;
+    std::string path = dir / "net.txt";
     ASSERT_TRUE(WriteNetworkFile(path.c_str(), SmallNetwork()));
     BPNetwork back;
     ASSERT_EQ(ReadNetworkFile(path.c_str(), back), NetworkFileStatus::ok);
@@ -122,8 +127,9 @@ TEST(NetworkFile, ReadsBackWhatWasWrittenRoundedToFiveDecimals) {
 }
 
 TEST(NetworkFile, AShortFileReadsAsZeros) {
-    std::string path = FreshDir() + "net.txt";
-    Write(path, "1 2 1 0.5\r\n0.25\r\n");
+    TempDir dir;
+    std::string path = dir / "net.txt";
+    WriteFile(path, "1 2 1 0.5\r\n0.25\r\n");
     BPNetwork back;
     ASSERT_EQ(ReadNetworkFile(path.c_str(), back), NetworkFileStatus::ok);
     EXPECT_EQ(back.trainError, 0.5);
@@ -134,14 +140,14 @@ TEST(NetworkFile, AShortFileReadsAsZeros) {
 }
 
 TEST(NetworkFile, CountsBelowOneAndMissingFilesAreReported) {
-    std::string dir = FreshDir();
-    Write(dir + "zero.txt", "1 0 1 0.5\n");
+    TempDir dir;
+    WriteFile(dir / "zero.txt", "1 0 1 0.5\n");
     BPNetwork back;
-    EXPECT_EQ(ReadNetworkFile((dir + "zero.txt").c_str(), back), NetworkFileStatus::bad_counts);
-    Write(dir + "negative.txt", "-1 1 1 0.5\n");
-    EXPECT_EQ(ReadNetworkFile((dir + "negative.txt").c_str(), back), NetworkFileStatus::bad_counts);
-    EXPECT_EQ(ReadNetworkFile((dir + "missing.txt").c_str(), back), NetworkFileStatus::cannot_open);
-    EXPECT_FALSE(WriteNetworkFile((dir + "no/such/dir/net.txt").c_str(), SmallNetwork()));
+    EXPECT_EQ(ReadNetworkFile((dir / "zero.txt").c_str(), back), NetworkFileStatus::bad_counts);
+    WriteFile(dir / "negative.txt", "-1 1 1 0.5\n");
+    EXPECT_EQ(ReadNetworkFile((dir / "negative.txt").c_str(), back), NetworkFileStatus::bad_counts);
+    EXPECT_EQ(ReadNetworkFile((dir / "missing.txt").c_str(), back), NetworkFileStatus::cannot_open);
+    EXPECT_FALSE(WriteNetworkFile((dir / "no/such/dir/net.txt").c_str(), SmallNetwork()));
 }
 
 TEST(ResultLine, MatchesTheDesignedExampleInGbk) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,15 +15,14 @@
 #include "bp/initial_weights.h"
 #include "bp/network_file.h"
 #include "frame/quarnel.h"
-#include "tests/bp/bp_test_files.h"
+#include "tests/grid/grid_test_files.h"
 
 namespace quarnel {
 namespace {
 
-using bptest::Exists;
-using bptest::FreshDir;
-using bptest::Read;
-using bptest::Write;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
 
 constexpr const char* kHeader = "BP Training Sample File !!!\n";
 
@@ -136,11 +136,11 @@ TEST(Training, TargetsOtherThanZeroAndOneAreUsedWhole) {
 class TrainJob : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = FreshDir();
         network_ = Path("net.txt");
         result_ = Path("result.txt");
     }
-    std::string Path(const char* name) const { return dir_ + name; }
+    std::string Path(const char* name) const { return dir_ / name; }
+    static bool Exists(const std::string& path) { return std::filesystem::exists(path); }
     BPTrainReport Run(int samples, int inputs, int hidden, int outputs, int maxIterations, double limit) {
         const std::string sampleFile = Path("samples.txt");
         BPTrainRequest request{sampleFile.c_str(),
@@ -155,65 +155,65 @@ class TrainJob : public ::testing::Test {
         return RunBPTrain(request);
     }
 
-    std::string dir_;
+    TempDir dir_;
     std::string network_;
     std::string result_;
 };
 
 TEST_F(TrainJob, OneEpochOfTheWorkedExampleWritesBothFiles) {
-    Write(Path("samples.txt"), std::string(kHeader) + "1 1\n");
+    WriteFile(Path("samples.txt"), std::string(kHeader) + "1 1\n");
     EXPECT_EQ(OnBPTrain(Path("samples.txt").c_str(), network_.c_str(), result_.c_str(), 1, 1, 1, 1, 1, -1.0),
               1);
-    EXPECT_EQ(Read(network_),
+    EXPECT_EQ(ReadFile(network_),
               "         1           1           1            0.12500000\n"
               "     0.00000\n"
               "     0.06250\n"
               "     0.00000\n"
               "     0.03125\n");
-    EXPECT_EQ(Read(result_), "样本序号为      0真正的类别号为:  1计算的类别号为:  1\n");
+    EXPECT_EQ(ReadFile(result_), "样本序号为      0真正的类别号为:  1计算的类别号为:  1\n");
 }
 
 TEST_F(TrainJob, WithoutIterationsTheUntrainedErrorIsWrittenAndAnOutputOfOneHalfGivesBitZero) {
-    Write(Path("samples.txt"), std::string(kHeader) + "1 1\n");
+    WriteFile(Path("samples.txt"), std::string(kHeader) + "1 1\n");
     BPTrainReport report = Run(1, 1, 1, 1, 0, 1.0);
     EXPECT_EQ(report.status, 1);
     EXPECT_EQ(report.epochs, 0);
-    EXPECT_EQ(Read(network_),
+    EXPECT_EQ(ReadFile(network_),
               "         1           1           1            0.12500000\n"
               "     0.00000\n     0.00000\n     0.00000\n     0.00000\n");
-    EXPECT_EQ(Read(result_), "样本序号为      0真正的类别号为:  1计算的类别号为:  0\n");
+    EXPECT_EQ(ReadFile(result_), "样本序号为      0真正的类别号为:  1计算的类别号为:  0\n");
 }
 
 TEST_F(TrainJob, WideTargetsAndThresholdsAreWrittenWhole) {
-    Write(Path("samples.txt"), std::string(kHeader) + "1 257\n");
+    WriteFile(Path("samples.txt"), std::string(kHeader) + "1 257\n");
     EXPECT_EQ(Run(1, 1, 1, 1, 1, -1.0).status, 1);
-    EXPECT_EQ(Read(network_),
+    EXPECT_EQ(ReadFile(network_),
               "         1           1           1        32896.12500000\n"
               "     0.00000\n    32.06250\n     0.00000\n    16.03125\n");
-    EXPECT_EQ(Read(result_), "样本序号为      0真正的类别号为: 257计算的类别号为:  1\n");
+    EXPECT_EQ(ReadFile(result_), "样本序号为      0真正的类别号为: 257计算的类别号为:  1\n");
 }
 
 TEST_F(TrainJob, NoSamplesConvergeAfterOneEpochWithTheScaledRandomNetwork) {
-    Write(Path("samples.txt"), kHeader);
+    WriteFile(Path("samples.txt"), kHeader);
     BPTrainReport report = Run(0, 1, 1, 1, 50, 0.0);
     EXPECT_EQ(report.status, 1);
     EXPECT_EQ(report.epochs, 1);
     EXPECT_TRUE(report.converged);
-    EXPECT_EQ(Read(network_),
+    EXPECT_EQ(ReadFile(network_),
               "         1           1           1            0.00000000\n"
               "     0.00000\n     0.00000\n     0.00000\n     0.00000\n");
-    EXPECT_EQ(Read(result_), "");
+    EXPECT_EQ(ReadFile(result_), "");
 }
 
 #if defined(__GLIBC__)
 // Expected files computed independently from glibc's rand() sequence for the seed.
 TEST_F(TrainJob, FiveEpochsOfATwoThreeTwoNetworkFromSeedSeven) {
-    Write(Path("samples.txt"), std::string(kHeader) + "0.25 0.75 1 0\n0.80 0.10 0 1\n0.55 0.40 1 1\n");
+    WriteFile(Path("samples.txt"), std::string(kHeader) + "0.25 0.75 1 0\n0.80 0.10 0 1\n0.55 0.40 1 1\n");
     std::srand(7);
     BPTrainReport report = Run(3, 2, 3, 2, 5, -1.0);
     EXPECT_EQ(report.status, 1);
     EXPECT_EQ(report.epochs, 5);
-    EXPECT_EQ(Read(network_),
+    EXPECT_EQ(ReadFile(network_),
               "         2           3           2            0.70734815\n"
               "    -0.48102     0.53885    -0.25593\n"
               "     0.59887    -0.22498\n"
@@ -222,20 +222,20 @@ TEST_F(TrainJob, FiveEpochsOfATwoThreeTwoNetworkFromSeedSeven) {
               "    -0.45715     0.60329\n"
               "     0.43295     0.71898\n"
               "    -0.35010    -0.25961\n");
-    EXPECT_EQ(Read(result_),
+    EXPECT_EQ(ReadFile(result_),
               "样本序号为      0真正的类别号为:  1 0计算的类别号为:  1 1\n"
               "样本序号为      1真正的类别号为:  0 1计算的类别号为:  1 1\n"
               "样本序号为      2真正的类别号为:  1 1计算的类别号为:  1 1\n");
 }
 
 TEST_F(TrainJob, ExclusiveOrConvergesAfterTheExpectedEpochCount) {
-    Write(Path("samples.txt"), std::string(kHeader) + "0 0 0\n0 1 1\n1 0 1\n1 1 0\n");
+    WriteFile(Path("samples.txt"), std::string(kHeader) + "0 0 0\n0 1 1\n1 0 1\n1 1 0\n");
     std::srand(3);
     BPTrainReport report = Run(4, 2, 2, 1, 2000, 0.2);
     EXPECT_EQ(report.status, 1);
     EXPECT_EQ(report.epochs, 728);
     EXPECT_TRUE(report.converged);
-    EXPECT_EQ(Read(network_),
+    EXPECT_EQ(ReadFile(network_),
               "         2           2           1            0.19909417\n"
               "    -0.99780    -2.71631\n"
               "    -1.65567\n"
@@ -243,7 +243,7 @@ TEST_F(TrainJob, ExclusiveOrConvergesAfterTheExpectedEpochCount) {
               "    -2.62457     3.83972\n"
               "     2.91211\n"
               "     3.97266\n");
-    EXPECT_EQ(Read(result_),
+    EXPECT_EQ(ReadFile(result_),
               "样本序号为      0真正的类别号为:  0计算的类别号为:  0\n"
               "样本序号为      1真正的类别号为:  1计算的类别号为:  1\n"
               "样本序号为      2真正的类别号为:  1计算的类别号为:  1\n"
@@ -254,25 +254,25 @@ TEST_F(TrainJob, ExclusiveOrConvergesAfterTheExpectedEpochCount) {
 TEST_F(TrainJob, TheSameGeneratorStateGivesByteIdenticalFiles) {
     network_ = Path("net1.txt");
     result_ = Path("result1.txt");
-    Write(Path("samples.txt"), std::string(kHeader) + "0.1 0.9 0.3 1 0\n0.7 0.2 0.5 0 1\n");
+    WriteFile(Path("samples.txt"), std::string(kHeader) + "0.1 0.9 0.3 1 0\n0.7 0.2 0.5 0 1\n");
     std::srand(2024);
     ASSERT_EQ(Run(2, 3, 4, 2, 25, -1.0).status, 1);
     std::srand(2024);
     network_ = Path("net2.txt");
     result_ = Path("result2.txt");
     ASSERT_EQ(Run(2, 3, 4, 2, 25, -1.0).status, 1);
-    EXPECT_EQ(Read(Path("net1.txt")), Read(Path("net2.txt")));
-    EXPECT_EQ(Read(Path("result1.txt")), Read(Path("result2.txt")));
-    EXPECT_NE(Read(Path("net1.txt")), "");
+    EXPECT_EQ(ReadFile(Path("net1.txt")), ReadFile(Path("net2.txt")));
+    EXPECT_EQ(ReadFile(Path("result1.txt")), ReadFile(Path("result2.txt")));
+    EXPECT_NE(ReadFile(Path("net1.txt")), "");
 }
 
 TEST_F(TrainJob, ASampleFileWithoutItsHeaderReturnsTwoAndTouchesNothing) {
-    Write(network_, "keep");
+    WriteFile(network_, "keep");
     for (const char* text : {" BP Training Sample File !!!\n1 1\n", "BP TRAINING SAMPLE FILE !!!\n1 1\n"}) {
-        Write(Path("samples.txt"), text);
+        WriteFile(Path("samples.txt"), text);
         EXPECT_EQ(Run(1, 1, 1, 1, 1, 0.0).status, 2);
     }
-    EXPECT_EQ(Read(network_), "keep");
+    EXPECT_EQ(ReadFile(network_), "keep");
     EXPECT_FALSE(Exists(result_));
 }
 
@@ -284,7 +284,7 @@ TEST_F(TrainJob, AMissingSampleFileReturnsTwo) {
 }
 
 TEST_F(TrainJob, CountsOutOfRangeReturnZeroBeforeAnyFileIsTouched) {
-    Write(Path("samples.txt"), std::string(kHeader) + "1 1\n");
+    WriteFile(Path("samples.txt"), std::string(kHeader) + "1 1\n");
     EXPECT_EQ(Run(-1, 1, 1, 1, 1, 0.0).status, 0);
     EXPECT_EQ(Run(1, 0, 1, 1, 1, 0.0).status, 0);
     EXPECT_EQ(Run(1, 1, 0, 1, 1, 0.0).status, 0);
@@ -294,13 +294,13 @@ TEST_F(TrainJob, CountsOutOfRangeReturnZeroBeforeAnyFileIsTouched) {
 }
 
 TEST_F(TrainJob, MemoryThatCannotBeHadReturnsZero) {
-    Write(Path("samples.txt"), std::string(kHeader) + "1 1\n");
+    WriteFile(Path("samples.txt"), std::string(kHeader) + "1 1\n");
     EXPECT_EQ(Run(INT_MAX, INT_MAX, 1, 1, 1, 0.0).status, 0);
     EXPECT_FALSE(Exists(network_));
 }
 
 TEST_F(TrainJob, OutputsThatCannotBeCreatedReturnZero) {
-    Write(Path("samples.txt"), std::string(kHeader) + "1 1\n");
+    WriteFile(Path("samples.txt"), std::string(kHeader) + "1 1\n");
     network_ = Path("missing/net.txt");
     result_ = Path("result.txt");
     EXPECT_EQ(Run(1, 1, 1, 1, 1, 0.0).status, 0);
@@ -314,17 +314,17 @@ TEST_F(TrainJob, OutputsThatCannotBeCreatedReturnZero) {
 
 TEST_F(TrainJob, AnOutputNamingTheSampleFileOrTheOtherOutputReturnsZero) {
     const std::string samples = std::string(kHeader) + "1 1\n";
-    Write(Path("samples.txt"), samples);
+    WriteFile(Path("samples.txt"), samples);
     network_ = Path("samples.txt");
     result_ = Path("result.txt");
     EXPECT_EQ(Run(1, 1, 1, 1, 1, 0.0).status, 0);
     network_ = Path("net.txt");
     result_ = Path("./samples.txt");
     EXPECT_EQ(Run(1, 1, 1, 1, 1, 0.0).status, 0);
-    EXPECT_EQ(Read(Path("samples.txt")), samples);
+    EXPECT_EQ(ReadFile(Path("samples.txt")), samples);
     result_ = Path("net.txt");
     EXPECT_EQ(Run(1, 1, 1, 1, 1, -1.0).status, 0);
-    EXPECT_EQ(Read(network_).substr(0, 56), "         1           1           1            0.12500000");
+    EXPECT_EQ(ReadFile(network_).substr(0, 56), "         1           1           1            0.12500000");
 }
 
 }  // namespace
