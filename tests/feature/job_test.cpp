@@ -123,6 +123,19 @@ TEST_F(FeaterJob, MissingReportFolderIs3059AndWritesNothing) {
     EXPECT_FALSE(FileExists("score.grd"));
 }
 
+// /dev/full accepts the file but no byte of it: a write failure is never reported as success.
+TEST_F(FeaterJob, ReportThatCannotBeWrittenIs3059) {
+    Params(0, 0, "score.grd", "/dev/full");
+    EXPECT_EQ(Run(), kFeaterReportUnwritten);
+}
+
+TEST_F(FeaterJob, ScoreGridThatCannotBeWrittenIs3000) {
+    Params(0, 0, "/dev/full");
+    EXPECT_EQ(Run(), kFeaterFileUnavailable);
+    EXPECT_EQ(ReadFile("report.txt"),
+              Opening(kVectorLength, kNoUnits) + kAllCellsMatrix + kVectorLengthWeights);
+}
+
 TEST_F(FeaterJob, MissingGridIs3001PlusItsIndex) {
     Params(0, 0, "score.grd", "report.txt", "nothing.grd");
     EXPECT_EQ(Run(), kFeaterGridUnopened + 1);
