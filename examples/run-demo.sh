@@ -29,3 +29,20 @@ echo "  Dist2Breccia_mean5.grd   5 x 5 window means, rescaled (DSAA)"
 echo "  Dist2Breccia_std5.grd    5 x 5 window standard deviations, rescaled (DSAA)"
 echo "  evidence_bin.hxf         the four binary evidence maps in one multi-grid file"
 echo "  evidence_bin.txt         its text dump, one line per grid column"
+
+# --- feature ---
+# Characteristic analysis of the four binary evidence maps with the 212 known deposit cells as
+# model units, by both weighting methods. The parameter files name their grids relative to the
+# folder the job runs in, so that folder gets a link to the data.
+mkdir -p "$out/feature"
+ln -sfn "$data" "$out/feature/cloncurry"
+for method in vector_length principal_component; do
+  (cd "$out/feature" && "$quarnel" feature "$here/feature/cloncurry_$method.txt")
+  awk -f "$here/feature/deposit_scores.awk" "$data/IOCG_model_units_1km.txt" \
+    "$out/feature/feature_${method}_score.kvsgda01.txt"
+done
+echo "feature results in $out/feature:"
+echo "  feature_vector_length_score.kvsgda01.txt        score of every cell, vector-length weights (KVSGDA01)"
+echo "  feature_vector_length_report.txt                its report (GBK): product matrix, weights, deposit scores"
+echo "  feature_principal_component_score.kvsgda01.txt  score of every cell, principal-component weights"
+echo "  feature_principal_component_report.txt          its report (GBK); quarnel report FILE shows one as UTF-8"
