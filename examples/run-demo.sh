@@ -46,3 +46,23 @@ echo "  feature_vector_length_score.kvsgda01.txt        score of every cell, vec
 echo "  feature_vector_length_report.txt                its report (GBK): product matrix, weights, deposit scores"
 echo "  feature_principal_component_score.kvsgda01.txt  score of every cell, principal-component weights"
 echo "  feature_principal_component_report.txt          its report (GBK); quarnel report FILE shows one as UTF-8"
+
+# --- hierarchy ---
+# Weights of the evidence by the hierarchy process: geology (stratigraphy, nearness to breccia)
+# and structure interpreted from geophysics (fault density, nearness to faults); the Cloncurry
+# data hold no geochemistry or remote-sensing layer, so those levels are absent. A regular-grid
+# prediction over the four binary maps, then a ranking of ten candidate cells (the six richest
+# deposit cells, four without deposits) from a table built out of the same maps.
+mkdir -p "$out/hierarchy"
+for params in regular_grid anomaly_ranking; do
+  sed -e "s|@DATA@|$data|g" -e "s|@OUT@|$out/hierarchy|g" "$here/hierarchy/$params.params" \
+    >"$out/hierarchy/$params.params"
+done
+python3 "$here/hierarchy/anomaly_table.py" "$data" "$out/hierarchy/anomalies.txt"
+"$quarnel" hierarchy "$out/hierarchy/regular_grid.params"
+"$quarnel" ahp "$out/hierarchy/anomaly_ranking.params" --show-report | sed -n '/异常评序结果/,$p'
+echo "hierarchy results in $out/hierarchy:"
+echo "  prospectivity.kvsgda01.txt      weighted-sum prospectivity grid, 100 (nothing) to 200 (all favourable)"
+echo "  regular_grid_report.txt         its report (GBK; quarnel report FILE shows it as UTF-8)"
+echo "  anomalies.txt                   the candidate cells' evidence values (AnmLvl table)"
+echo "  anomaly_ranking_report.txt      their ranking by weighted score (GBK)"
