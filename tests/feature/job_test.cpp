@@ -19,8 +19,8 @@ using test::ReadFile;
 using test::TempFolder;
 using test::WriteFile;
 
-// Runs the job inside a fresh folder, so the parameter file can name its files as the design's
-// examples do ("au.grd") and the report shows them so.
+// Runs the job inside a fresh folder, so the parameter file can name its files plainly
+// ("au.grd") and the report shows them so.
 class FeaterJob : public ::testing::Test {
   protected:
     void SetUp() override {
