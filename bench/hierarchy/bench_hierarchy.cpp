@@ -3,8 +3,11 @@
 // writes every cell with its own fprintf, timed in one run (best of two each); then the job's
 // peak memory at two grid sizes, each in a process of its own, to show that it streams.
 //
-//   hierarchy_bench [FOLDER [SIZE [SMALL_SIZE]]]   (defaults: a folder under /tmp, 2000, 500)
-//   hierarchy_bench --job PARAMFILE                (one qelDecompos run, for the memory figures)
+//   bench_hierarchy [--dir FOLDER] [--size N] [--small N]   (defaults: a folder under /tmp, 2000, 500)
+//   bench_hierarchy --job PARAMFILE                         (one qelDecompos run, for the memory figures)
+//
+// Exit status 0 when both predictions agree, the ratio is at least 3 and the peak memory does
+// not grow with the grid, 1 otherwise.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -175,9 +178,15 @@ long PeakKiBOfJob(const Case& bench) {
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--job") return RunJobAndPrintPeak(argv[2]);
-    const std::string folder = argc > 1 ? argv[1] : "/tmp/quarnel_hierarchy_bench";
-    const int size = argc > 2 ? std::atoi(argv[2]) : 2000;
-    const int small = argc > 3 ? std::atoi(argv[3]) : 500;
+    std::string folder = "/tmp/quarnel_hierarchy_bench";
+    int size = 2000;
+    int small = 500;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        if (option == "--dir") folder = argv[i + 1];
+        if (option == "--size") size = std::atoi(argv[i + 1]);
+        if (option == "--small") small = std::atoi(argv[i + 1]);
+    }
     std::filesystem::create_directories(folder);
     const Case big = PrepareCase(folder, size);
     std::printf("regular-grid prediction over %d element grids of %d x %d\n", kElements, size, size);
