@@ -1,7 +1,7 @@
 // Times the preparation jobs against their straightforward fscanf/fprintf form on large grids,
 // checks that both write the same bytes, and measures the peak memory of OnDataNormalize.
 //
-//   prep_bench [--size N] [--dir DIR] [--runs K]
+//   bench_prep [--size N] [--dir DIR] [--runs K]
 //
 // Exit status 0 when every output matches and every target is met, 1 otherwise.
 #include <sys/resource.h>
@@ -83,7 +83,7 @@ long NormalizePeakGrowth(const std::string& input, const std::string& output) {
     if (child == 0) {
         dup2(pipeFds[1], STDOUT_FILENO);
         close(pipeFds[0]);
-        execl("/proc/self/exe", "prep_bench", "--probe-normalize", input.c_str(), output.c_str(),
+        execl("/proc/self/exe", "bench_prep", "--probe-normalize", input.c_str(), output.c_str(),
               static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -143,13 +143,13 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--probe-normalize") == 0) return ProbeNormalize(argv[2], argv[3]);
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: prep_bench [--size N] [--dir DIR] [--runs K]\n");
+        std::fprintf(stderr, "usage: bench_prep [--size N] [--dir DIR] [--runs K]\n");
         return 1;
     }
     mkdir(options.dir.c_str(), 0777);
     BenchGrids grids;
     if (!quarnel::bench::MakeBenchGrids(options.dir, options.size, 20240607u, grids)) {
-        std::fprintf(stderr, "prep_bench: cannot write the grids into %s\n", options.dir.c_str());
+        std::fprintf(stderr, "bench_prep: cannot write the grids into %s\n", options.dir.c_str());
         return 1;
     }
     const std::string d = options.dir + "/";
