@@ -66,3 +66,24 @@ echo "  prospectivity.kvsgda01.txt      weighted-sum prospectivity grid, 100 (no
 echo "  regular_grid_report.txt         its report (GBK; quarnel report FILE shows it as UTF-8)"
 echo "  anomalies.txt                   the candidate cells' evidence values (AnmLvl table)"
 echo "  anomaly_ranking_report.txt      their ranking by weighted score (GBK)"
+
+# --- bp ---
+# A BP network trained on the four binary evidence maps at the 212 deposit cells and as many
+# background cells drawn without deposits, then applied to every cell of the district: once
+# from the four DSAA grids, once from the multi-grid file of the prep section (one network
+# input per grid it holds); both must give the same class grid.
+mkdir -p "$out/bp"
+evidence=("$data/Dist2Breccia_bin_1km.grd" "$data/Dist2FaultInv_bin_1km.grd" "$data/FaultDensity_bin_1km.grd"
+          "$data/StratNo_bin_1km.grd")
+python3 "$here/bp/make_samples.py" "$data/IOCG_Deposits_cells_1km.csv" "$out/bp/samples.txt" "${evidence[@]}"
+"$quarnel" bp-train -s "$out/bp/samples.txt" -n "$out/bp/network.txt" -r "$out/bp/training_result.txt" \
+  --hidden 4 --max-iterations 300 --error-limit 0 --seed 1
+"$quarnel" bp-classify "$out/bp/network.txt" "$out/bp/classes.grd" "${evidence[@]}"
+"$quarnel" bp-classify "$out/bp/network.txt" "$out/bp/classes_from_hxf.grd" "$out/prep/evidence_bin.hxf"
+cmp "$out/bp/classes.grd" "$out/bp/classes_from_hxf.grd"
+python3 "$here/bp/class_summary.py" "$out/bp/classes.grd" "$data/IOCG_Deposits_cells_1km.csv"
+echo "bp results in $out/bp:"
+echo "  classes.grd            the class grid (DSAA): 2 background-like, 3 deposit-like (1 would be no data)"
+echo "  classes_from_hxf.grd   the same, classified from prep/evidence_bin.hxf"
+echo "  network.txt            the trained 4-4-1 network"
+echo "  samples.txt            the training samples; training_result.txt: true and computed class per sample (GBK)"

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Builds a BP sample file from co-registered DSAA evidence grids.
 
-usage: bp_samples.py DEPOSITS_CSV OUTPUT GRID...
+usage: make_samples.py DEPOSITS_CSV OUTPUT GRID...
 
 Deposit samples (target 1, alternating with background samples) are the distinct cells of the deposits marked inside the grid
 (columns col, row_dsaa, inside of the CSV); background samples (target 0) are as many cells
