@@ -19,8 +19,6 @@ void AddCodes(const FeaterParams& params, float* codes, float* p) {
     const int n = params.varCount;
     for (int i = 0; i < n; ++i) codes[i] = CodeValue(codes[i], params.vars[i].lower, params.vars[i].upper);
     for (int j = 0; j < n; ++j) {
-        // A zero code adds zero to every element of its row.
-        if (codes[j] == 0.0f) continue;
         for (int k = 0; k <= j; ++k) p[j * n + k] += codes[k] * codes[j];
     }
 }

@@ -14,16 +14,14 @@ namespace {
 
 // Sum of weight times code over the variables, in variable order; the blank value when any
 // value is blank. Blankness is a flag of its own, so a partial sum that happens to equal the
-// blank value (every cell, when the blank value is 0) does not blank the cell.
+// blank value (every cell, when the blank value is 0) does not blank the cell. The sum of a
+// blank cell is thrown away, so its terms are added without a branch.
 float CellScore(const FeaterParams& params, const float* w, const float* values, float blankValue) {
     bool blank = false;
     float score = 0.0f;
     for (int i = 0; i < params.varCount; ++i) {
-        if (values[i] == blankValue) {
-            blank = true;
-        } else {
-            score += w[i] * CodeValue(values[i], params.vars[i].lower, params.vars[i].upper);
-        }
+        blank = blank || values[i] == blankValue;
+        score += w[i] * CodeValue(values[i], params.vars[i].lower, params.vars[i].upper);
     }
     return blank ? blankValue : score;
 }
