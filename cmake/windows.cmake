@@ -1,0 +1,11 @@
+# The 32-bit Windows build: the library trio under its Windows names, with Quarnel.dll's export
+# table, version block and manifest.
+set_target_properties(quarnel PROPERTIES OUTPUT_NAME Quarnel PREFIX "")
+set_target_properties(ihxf PROPERTIES OUTPUT_NAME IHXF PREFIX "")
+set_target_properties(kor PROPERTIES OUTPUT_NAME Kor PREFIX "")
+
+set(QUARNEL_FRAME_DIR ${CMAKE_SOURCE_DIR}/frame)
+target_sources(quarnel PRIVATE ${QUARNEL_FRAME_DIR}/quarnel.def ${QUARNEL_FRAME_DIR}/quarnel.rc)
+# windres looks for the manifest named in the script along its include path.
+set_source_files_properties(${QUARNEL_FRAME_DIR}/quarnel.rc PROPERTIES
+  COMPILE_OPTIONS "-I${QUARNEL_FRAME_DIR}" OBJECT_DEPENDS ${QUARNEL_FRAME_DIR}/quarnel.manifest)
