@@ -6,6 +6,7 @@
 #include "feature/feater_status.h"
 #include "feature/feater_types.h"
 #include "feature/model_units.h"
+#include "grid/native_path.h"
 #include "grid/scan_stream.h"
 
 namespace quarnel {
@@ -17,7 +18,7 @@ namespace {
 // arrays are allocated.
 std::int64_t MostRecordsIn(const char* path) {
     std::error_code error;
-    const auto bytes = std::filesystem::file_size(path, error);
+    const auto bytes = std::filesystem::file_size(NativePath(path), error);
     if (error) return INT32_MAX;
     return static_cast<std::int64_t>(bytes / 8);
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <system_error>
 
+#include "grid/native_path.h"
 #include "grid/scan_stream.h"
 
 namespace quarnel {
@@ -40,7 +41,7 @@ bool IsDsaaWord(std::string word) {
 // Every value takes at least a digit and a separator.
 bool FileCanHold(const char* path, int nx, int ny) {
     std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    const std::uintmax_t size = std::filesystem::file_size(NativePath(path), error);
     return !error && std::uint64_t(nx) * std::uint64_t(ny) * 2 <= size;
 }
 

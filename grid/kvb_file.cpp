@@ -1,6 +1,7 @@
 #include "grid/kvb_file.h"
 
 #include <bit>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -11,6 +12,7 @@
 
 #include "grid/grid_kind.h"
 #include "grid/matrix.h"
+#include "grid/native_path.h"
 
 namespace quarnel {
 namespace {
@@ -35,11 +37,11 @@ class File {
 
 void SetGbkLocale() {
 #if defined(_WIN32)
-    const char* names[] = {".936"};
+    // The C++ library of this build knows no named locales (std::locale(".936") throws), so the
+    // C run-time's global locale is set: the one its streams and conversions follow.
+    std::setlocale(LC_ALL, ".936");
 #else
-    const char* names[] = {"zh_CN.GBK", "zh_CN.gbk"};
-#endif
-    for (const char* name : names) {
+    for (const char* name : {"zh_CN.GBK", "zh_CN.gbk"}) {
         try {
             std::locale::global(std::locale(name));
             return;
@@ -47,6 +49,7 @@ void SetGbkLocale() {
             // Not installed here: try the next spelling, or keep the current locale.
         }
     }
+#endif
 }
 
 CKvbFile::CKvbFile() : header_() {}
@@ -66,7 +69,7 @@ bool CKvbFile::LoadHeader(std::FILE* file) {
 bool KvbFileHoldsGrid(const char* path, const KvbGridHeader& header) {
     if (header.rows <= 0 || header.cols <= 0) return false;
     std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    const std::uintmax_t size = std::filesystem::file_size(NativePath(path), error);
     if (error) return false;
     const std::uint64_t needed = kKvbHeaderSize + std::uint64_t(header.rows) * std::uint64_t(header.cols) * 4;
     return size >= needed && std::uint64_t(header.cols) * 4 <= SIZE_MAX;

@@ -3,11 +3,13 @@
 #include <filesystem>
 #include <system_error>
 
+#include "grid/native_path.h"
+
 namespace quarnel {
 
 bool KvsgdaReader::Open(const char* path) {
     std::error_code error;
-    fileSize_ = std::filesystem::file_size(path, error);
+    fileSize_ = std::filesystem::file_size(NativePath(path), error);
     if (error) fileSize_ = 0;
     return stream_.Open(path);
 }

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "grid/native_path.h"
 #include "grid/same_file.h"
 #include "hierarchy/anomaly_table.h"
 #include "hierarchy/decompos_status.h"
@@ -14,9 +15,9 @@ namespace {
 // The report and the result file may both be new: compare what their names resolve to.
 bool SameOutputPath(const char* a, const char* b) {
     std::error_code error;
-    const std::filesystem::path first = std::filesystem::weakly_canonical(a, error);
+    const std::filesystem::path first = std::filesystem::weakly_canonical(NativePath(a), error);
     if (error) return false;
-    const std::filesystem::path second = std::filesystem::weakly_canonical(b, error);
+    const std::filesystem::path second = std::filesystem::weakly_canonical(NativePath(b), error);
     return !error && first == second;
 }
 
