@@ -24,7 +24,3 @@ set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
 
 # Programs built here run under wine during the tests.
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
-
-# The DLLs carry their C and C++ runtimes, so each needs nothing beyond the system DLLs.
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

@@ -25,6 +25,10 @@ fi
 
 # Wine takes its ANSI code page and its file-name encoding from the Linux locale: the GBK path
 # tests need the zh_CN.GBK locale to exist.
+# Listed in locale.gen as well, so that a later locale-gen keeps it.
+if [ -f /etc/locale.gen ] && ! grep -q '^zh_CN.GBK GBK' /etc/locale.gen; then
+  echo 'zh_CN.GBK GBK' >>/etc/locale.gen
+fi
 if ! locale -a 2>/dev/null | grep -qix 'zh_CN.gbk'; then
   localedef -i zh_CN -f GBK zh_CN.GBK
 fi

@@ -273,14 +273,25 @@ void RunBp(const Jobs& jobs, StatusLog& log) {
 
 void RunAnalyses(const Jobs& jobs, StatusLog& log) {
     log.Check("qelDecompos regular grid", jobs.decompos("decompos_grid.par"), 0);
-    log.Check("qelFeater", jobs.feater("feater.par"), 0);
+    log.Check("qelDecompos missing parameter file", jobs.decompos("missing.par"), 3000);
+    log.Check("qelFeater vector length", jobs.feater("feater_vector.par"), 0);
+    log.Check("qelFeater principal component", jobs.feater("feater_pc.par"), 0);
+    log.Check("qelFeater wrong keyword", jobs.feater("feater_badkey.par"), 3056);
 }
 
-// Paths in the system code page: the GBK bytes of Chinese names.
+// Paths in the system code page: the GBK bytes of Chinese names, for files made outside the
+// library and for files it makes.
 void RunChinesePaths(const Jobs& jobs, StatusLog& log) {
     log.Check("OnDataNormalize 断裂距离.grd", jobs.normalize("断裂距离.grd", "断裂距离_归一化.grd"), 1);
     log.Check("OnCalAvgVar 断裂距离.grd", jobs.avgVar("断裂距离.grd", "断裂_均值.grd", "断裂_标准差.grd", 4),
               1);
+    if (!WriteKvbGrid("二进制网格.kvb", "KVSGDB01")) log.Fail("cannot make 二进制网格.kvb");
+    log.Check("OnDataNormalize 二进制网格.kvb", jobs.normalize("二进制网格.kvb", "二进制网格_归一化.grd"), 1);
+    log.Check("OnBPClass 断裂距离.grd",
+              jobs.bpClass("bp_fixed.net", "分类结果.grd", "断裂距离.grd*二进制网格.kvb*pattern_float.hxf*",
+                           "1*0*2*"),
+              1);
+    log.Check("qelDecompos 层次分析参数.par", jobs.decompos("层次分析参数.par"), 0);
 }
 
 int RunJobs() {
@@ -289,7 +300,13 @@ int RunJobs() {
     if (!library.loaded()) return 1;
     const Jobs jobs(library);
     if (!jobs.complete() || !MakeInputs(log)) return 1;
+#if defined(_WIN32)
+    if (RuntimeLocaleIsGbk()) log.Fail("the program starts in code page 936 already");
+#endif
     RunPrep(jobs, log);
+#if defined(_WIN32)
+    if (!RuntimeLocaleIsGbk()) log.Fail("reading a binary grid did not set the locale to code page 936");
+#endif
     RunBp(jobs, log);
     RunAnalyses(jobs, log);
     RunChinesePaths(jobs, log);

@@ -1,11 +1,17 @@
 #pragma once
-// Windows-only checks of the host: the version block and the manifest as Windows reads them from
-// Quarnel.dll. Returns the number of differences found (0 when everything matches).
+// Windows-only checks of the host: the exported class members called the way a host built with
+// Microsoft's compiler calls them (found by decorated name, thiscall), and the version block and
+// the manifest as Windows reads them from Quarnel.dll.
 #include <windows.h>
 
+#include <clocale>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
+
+#include "frame/support_classes.h"
+#include "kor/cxarray.h"
 
 namespace {
 
@@ -80,13 +86,111 @@ int CheckManifest(HMODULE module) {
     return failures;
 }
 
+// Whether the C run-time's global locale, which the library shares with this program, is the
+// Chinese code page one that the binary-grid reader sets.
+bool RuntimeLocaleIsGbk() {
+    const std::string name = std::setlocale(LC_ALL, nullptr);
+    return name.size() >= 4 && name.compare(name.size() - 4, 4, ".936") == 0;
+}
+
+// The exported member as a pointer to member, so that calls through it are ordinary member
+// calls (thiscall). A pointer to a non-virtual member is the function's address and a zero
+// adjustment of `this`.
+template <class MemberPointer>
+MemberPointer FindMember(HMODULE module, const char* name) {
+    struct {
+        void* function;
+        std::ptrdiff_t thisAdjustment;
+    } parts{reinterpret_cast<void*>(GetProcAddress(module, name)), 0};
+    static_assert(sizeof(parts) == sizeof(MemberPointer));
+    MemberPointer member = nullptr;
+    if (parts.function == nullptr)
+        std::fprintf(stderr, "no export %s\n", name);
+    else
+        std::memcpy(&member, &parts, sizeof member);
+    return member;
+}
+
+// A copy assignment copies every byte of a plain-data object and returns the destination.
+template <class C>
+int CheckAssign(HMODULE module, const char* name) {
+    const auto assign = FindMember<C& (C::*)(const C&)>(module, name);
+    if (assign == nullptr) return 1;
+    alignas(C) unsigned char source[sizeof(C)];
+    alignas(C) unsigned char target[sizeof(C)] = {};
+    for (std::size_t i = 0; i < sizeof(C); ++i) source[i] = static_cast<unsigned char>(i * 7 + 1);
+    C& result = (reinterpret_cast<C*>(target)->*assign)(*reinterpret_cast<const C*>(source));
+    if (&result != reinterpret_cast<C*>(target) || std::memcmp(source, target, sizeof(C)) != 0) {
+        std::fprintf(stderr, "%s does not copy the object\n", name);
+        return 1;
+    }
+    return 0;
+}
+
+template <class Value>
+int CheckGetter(HMODULE module, const char* name, const CxMapFile& map, Value expected) {
+    const auto get = FindMember<Value (CxMapFile::*)() const>(module, name);
+    if (get == nullptr) return 1;
+    if ((map.*get)() != expected) {
+        std::fprintf(stderr, "%s returns the wrong member\n", name);
+        return 1;
+    }
+    return 0;
+}
+
+// Every getter on a copy made by the exported assignment, with the two flags set both ways.
+int CheckMapFileGetters(HMODULE module) {
+    const auto assign =
+        FindMember<CxMapFile& (CxMapFile::*)(const CxMapFile&)>(module, "??4CxMapFile@@QAEAAV0@ABV0@@Z");
+    if (assign == nullptr) return 1;
+    int failures = 0;
+    for (const bool flag : {false, true}) {
+        CxMapFile source;
+        source.m_fileHandle = reinterpret_cast<void*>(0x1234);
+        source.m_fileMappingHandle = reinterpret_cast<void*>(0x5678);
+        source.m_mapView = reinterpret_cast<void*>(0x9abc);
+        source.m_mapViewStart = 0x123456789aLL;
+        source.m_mappingSize = -0x0fedcba987LL;
+        source.m_readOnly = flag;
+        source.m_appendNull = !flag;
+        CxMapFile copy;
+        (copy.*assign)(source);
+        failures += CheckGetter<bool>(module, "?GetAppendNull@CxMapFile@@QBE_NXZ", copy, !flag);
+        failures +=
+            CheckGetter<void*>(module, "?GetFileHandle@CxMapFile@@QBEPAXXZ", copy, source.m_fileHandle);
+        failures += CheckGetter<void*>(module, "?GetFileMappingHandle@CxMapFile@@QBEPAXXZ", copy,
+                                       source.m_fileMappingHandle);
+        failures += CheckGetter<std::int64_t>(module, "?GetMapViewStart@CxMapFile@@QBE_JXZ", copy,
+                                              source.m_mapViewStart);
+        failures += CheckGetter<std::int64_t>(module, "?GetMappingSize@CxMapFile@@QBE_JXZ", copy,
+                                              source.m_mappingSize);
+        failures += CheckGetter<bool>(module, "?GetReadOlny@CxMapFile@@QBE_NXZ", copy, flag);
+    }
+    return failures;
+}
+
+int CheckMembers(HMODULE module) {
+    return CheckAssign<CVarrayBase<char>>(module, "??4?$CVarrayBase@D@@QAEAAV0@ABV0@@Z") +
+           CheckAssign<CVarrayBase<unsigned char>>(module, "??4?$CVarrayBase@E@@QAEAAV0@ABV0@@Z") +
+           CheckAssign<CVarrayBase<short>>(module, "??4?$CVarrayBase@F@@QAEAAV0@ABV0@@Z") +
+           CheckAssign<CVarrayBase<unsigned short>>(module, "??4?$CVarrayBase@G@@QAEAAV0@ABV0@@Z") +
+           CheckAssign<CVarrayBase<int>>(module, "??4?$CVarrayBase@H@@QAEAAV0@ABV0@@Z") +
+           CheckAssign<CVarrayBase<float>>(module, "??4?$CVarrayBase@M@@QAEAAV0@ABV0@@Z") +
+           CheckAssign<CVarrayBase<double>>(module, "??4?$CVarrayBase@N@@QAEAAV0@ABV0@@Z") +
+           CheckAssign<CErrorInfo>(module, "??4CErrorInfo@@QAEAAV0@ABV0@@Z") +
+           CheckAssign<CTempFile>(module, "??4CTempFile@@QAEAAV0@ABV0@@Z") +
+           CheckAssign<CxFile>(module, "??4CxFile@@QAEAAV0@ABV0@@Z") +
+           CheckAssign<CxMapFile>(module, "??4CxMapFile@@QAEAAV0@ABV0@@Z") +
+           CheckAssign<CxString>(module, "??4CxString@@QAEAAV0@ABV0@@Z") + CheckMapFileGetters(module);
+}
+
 int CheckMembersAndResources(const std::string& dll) {
     const HMODULE module = LoadLibraryA(dll.c_str());
     if (module == nullptr) {
         std::fprintf(stderr, "cannot load %s\n", dll.c_str());
         return 1;
     }
-    const int failures = CheckVersionBlock(dll) + CheckManifest(module);
+    const int failures = CheckMembers(module) + CheckVersionBlock(dll) + CheckManifest(module);
     FreeLibrary(module);
     return failures == 0 ? 0 : 1;
 }
