@@ -65,7 +65,9 @@ TextSink::~TextSink() {
 
 bool TextSink::Open(const char* path) {
     if (IsOpen()) Close();
-    file_ = std::fopen(path, "w");
+    // Binary mode: a line ends in "\n" alone on every platform, so the Windows build writes the
+    // same bytes as the others (every reader here takes "\r\n" as well).
+    file_ = std::fopen(path, "wb");
     size_ = 0;
     last_ = '\n';
     failed_ = false;

@@ -3,7 +3,7 @@
 #   compare-twins.sh WINDOWS_WORKDIR LINUX_WORKDIR
 # Prints one line per file and fails when a file differs or exists on one side only.
 set -euo pipefail
-windows=$1 linux=$2
+windows=$(cd "$1" && pwd) linux=$(cd "$2" && pwd)
 same=0 different=0
 while IFS= read -r name; do
   shown=$(printf '%s' "$name" | iconv -f GBK -t UTF-8 2>/dev/null || printf '%s' "$name")
