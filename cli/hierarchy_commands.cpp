@@ -45,7 +45,8 @@ void RunHierarchy(const std::string& parameterFile, bool showReport, int& exitCo
     HierarchyParams params;
     const bool named = ReadHierarchyParams(parameterFile.c_str(), params) == status::kSuccess;
     if (showReport && named && ReportCreated(code)) PrintGbkFile(params.reportFile);
-    const std::string line = "qelDecompos status " + std::to_string(code) + ": " + status::Meaning(code);
+    const std::string meaning = named ? status::Meaning(code, params.target) : status::Meaning(code);
+    const std::string line = "qelDecompos status " + std::to_string(code) + ": " + meaning;
     if (code != status::kSuccess) {
         std::cerr << line << "\n";
         exitCode = 1;

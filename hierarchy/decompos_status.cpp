@@ -55,4 +55,14 @@ std::string Meaning(int status) {
     }
 }
 
+std::string Meaning(int status, int target) {
+    if (status != kTableOrGridNotOpened) return Meaning(status);
+    if (target == 1) return GridMeaning(status);
+    if (target == 0 || target == 2) {
+        return "the anomaly table (second geophysics element's file) is not given or cannot be opened, or "
+               "target 2's forecast file cannot be created";
+    }
+    return Meaning(status);
+}
+
 }  // namespace quarnel::decompos_status

@@ -31,5 +31,7 @@ inline int GridNotOpened(int level, int element) {
 
 // English one-line meaning of a status, for the command-line host.
 std::string Meaning(int status);
+// The same, told for the job's target kind where the status means one thing per target (3001).
+std::string Meaning(int status, int target);
 
 }  // namespace quarnel::decompos_status

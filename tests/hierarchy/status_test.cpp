@@ -353,6 +353,10 @@ TEST(HierarchyStatusMeaning, EveryStatusHasAMeaning) {
               "target 1: the grid of geochemistry element 4 cannot be opened");
     EXPECT_EQ(status::Meaning(3040), "target 1: the grid of remote-sensing element 10 cannot be opened");
     EXPECT_EQ(status::Meaning(3041), "unknown status");
+    EXPECT_EQ(status::Meaning(3001, 1), "target 1: the grid of geology element 1 cannot be opened");
+    EXPECT_EQ(status::Meaning(3001, 0), status::Meaning(3001, 2));
+    EXPECT_EQ(status::Meaning(3001, 5), status::Meaning(3001));
+    EXPECT_EQ(status::Meaning(3500, 1), status::Meaning(3500));
 }
 
 }  // namespace
