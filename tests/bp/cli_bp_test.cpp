@@ -1,6 +1,5 @@
 // The bp-train and bp-classify commands of the quarnel host.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -8,32 +7,17 @@
 
 #include "hxf/ihxf.h"
 #include "tests/bp/bp_test_files.h"
+#include "tests/cli/run_quarnel.h"
 
 namespace quarnel {
 namespace {
 
+using testing::CliResult;
 using testing::KvbFileBytes;
+using testing::Quarnel;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
-
-struct CliResult {
-    int exitCode;
-    std::string output;  // standard output and standard error together
-};
-
-CliResult Quarnel(const std::string& arguments) {
-    const std::string command = std::string(QUARNEL_BUILD_DIR) + "/quarnel " + arguments + " 2>&1";
-    CliResult result{-1, ""};
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char chunk[4096];
-    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
-        result.output.append(chunk, got);
-    const int status = pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
 
 class CliBp : public ::testing::Test {
   protected:
