@@ -60,8 +60,9 @@ int WritePack(const GridArgs& a, const std::vector<WorkingGrid>& grids, const st
                                     static_cast<int>(grids.size()), idPointers.data(), valuePointers.data());
     if (status != HXF_OK)
         return Fail("hxf-pack", "cannot write " + a.output + " (HXF error " + std::to_string(status) + ")");
-    std::cout << "wrote " << a.output << ": " << grids.size() << " " << a.type << " grids of "
-              << grids[0].rows << " rows x " << grids[0].cols << " cols\n";
+    std::cout << "wrote " << a.output << ": " << grids.size() << " " << a.type
+              << (grids.size() == 1 ? " grid of " : " grids of ") << grids[0].rows << " rows x "
+              << grids[0].cols << " cols\n";
     return 0;
 }
 
@@ -116,7 +117,8 @@ int InfoHxf(const std::string& path, int handle) {
     HXFGridFileInfo info{};
     GetGridFileInfo(handle, &info);
     const int count = GetNumberOfGrid(handle);
-    std::cout << "format HXF, element type " << info.elementType << ", " << count << " grids\n";
+    std::cout << "format HXF, element type " << info.elementType << ", " << count
+              << (count == 1 ? " grid\n" : " grids\n");
     for (int k = 1; k <= count; ++k) {
         char id[32] = {};
         GetGridID(handle, k, id, sizeof id);

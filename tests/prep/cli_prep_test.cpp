@@ -76,6 +76,21 @@ TEST_F(CliPrepTest, PackedGridsDumpAndDescribe) {
     EXPECT_NE(r.output.find("grid b\n"), std::string::npos) << r.output;
 }
 
+TEST_F(CliPrepTest, PackCutsLongIdsAndWritesDoubles) {
+    const std::string longStem = "a_grid_name_of_more_than_thirty_one_characters";
+    WriteFile(Path((longStem + ".grd").c_str()), ReadFile(Path("a.grd")));
+    CliResult r =
+        Quarnel("hxf-pack " + Path("d.hxf") + " " + Path((longStem + ".grd").c_str()) + " --type double");
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    r = Quarnel("info " + Path("d.hxf"));
+    EXPECT_EQ(r.output.rfind("format HXF, element type 18, 1 grid\n", 0), 0u) << r.output;
+    EXPECT_NE(r.output.find("grid " + longStem.substr(0, 31) + "\n"), std::string::npos) << r.output;
+    // The dump writes values of float grids only.
+    r = Quarnel("hxf-dump " + Path("d.hxf") + " " + Path("d.txt"));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(ReadFile(Path("d.txt")), "\n\n\n");
+}
+
 TEST_F(CliPrepTest, PackRefusesGridsOfDifferentShapes) {
     WriteFile(Path("c.grd"), "DSAA\n2 2\n0 0\n0 0\n0 0\n1 2\n3 4\n");
     const CliResult r = Quarnel("hxf-pack " + Path("ac.hxf") + " " + Path("a.grd") + " " + Path("c.grd"));
