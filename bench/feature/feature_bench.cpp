@@ -4,8 +4,8 @@
 // on a shared machine the processor time is the fair measure); then qelFeater's peak memory at
 // two grid sizes, each run in a process of its own.
 //
-//   feature_bench [FOLDER [SIZE [SMALL_SIZE]]]   (defaults: a folder under /tmp, 2000, 500)
-//   feature_bench --job PARAMFILE                (one qelFeater run, for the memory figures)
+//   bench_feature [--dir FOLDER] [--size N] [--small N]   (defaults: a folder under /tmp, 2000, 500)
+//   bench_feature --job PARAMFILE                (one qelFeater run, for the memory figures)
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -221,9 +221,15 @@ int RunJob(const char* params) {
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--job") return RunJob(argv[2]);
-    const std::string folder = argc > 1 ? argv[1] : "/tmp/quarnel_feature_bench";
-    const int size = argc > 2 ? std::atoi(argv[2]) : 2000;
-    const int small = argc > 3 ? std::atoi(argv[3]) : 500;
+    std::string folder = "/tmp/quarnel_feature_bench";
+    int size = 2000;
+    int small = 500;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        if (option == "--dir") folder = std::string(argv[i + 1]) + "/feature";
+        if (option == "--size") size = std::atoi(argv[i + 1]);
+        if (option == "--small") small = std::atoi(argv[i + 1]);
+    }
     std::filesystem::create_directories(folder);
     const Bench big = MakeGrids(folder, size);
     std::printf("%d evidence grids of %d x %d, vector-length method, no model units\n", kGridCount, size,
