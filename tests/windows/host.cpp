@@ -260,8 +260,8 @@ void RunBp(const Jobs& jobs, StatusLog& log) {
               jobs.bpTrain("bp_samples_bad.txt", "bp_bad.net", "bp_bad_result.txt", 24, 3, 5, 2, 300, 0.01),
               2);
     log.Check("OnBPClass fixed network",
-              jobs.bpClass("bp_fixed.net", "bp_class_fixed.grd", "fault.grd*pattern.kvb*pattern_float.hxf*",
-                           "1*0*2*"),
+              jobs.bpClass("bp_fixed.net", "bp_class_fixed.grd", "fault.grd*pattern_float.hxf*pattern.kvb*",
+                           "1*2*0*"),
               1);
     log.Check("OnBPClass trained network",
               jobs.bpClass("bp_trained.net", "bp_class_trained.grd",
@@ -288,8 +288,8 @@ void RunChinesePaths(const Jobs& jobs, StatusLog& log) {
     if (!WriteKvbGrid("二进制网格.kvb", "KVSGDB01")) log.Fail("cannot make 二进制网格.kvb");
     log.Check("OnDataNormalize 二进制网格.kvb", jobs.normalize("二进制网格.kvb", "二进制网格_归一化.grd"), 1);
     log.Check("OnBPClass 断裂距离.grd",
-              jobs.bpClass("bp_fixed.net", "分类结果.grd", "断裂距离.grd*二进制网格.kvb*pattern_float.hxf*",
-                           "1*0*2*"),
+              jobs.bpClass("bp_fixed.net", "分类结果.grd", "断裂距离.grd*pattern_float.hxf*二进制网格.kvb*",
+                           "1*2*0*"),
               1);
     log.Check("qelDecompos 层次分析参数.par", jobs.decompos("层次分析参数.par"), 0);
 }
