@@ -252,6 +252,13 @@ TEST_F(ClassJob, AMissingOrUnusableNetworkReturnsTwo) {
     EXPECT_FALSE(Exists(Path("out.grd")));
 }
 
+TEST_F(ClassJob, ABinaryGridWhoseValuesCannotBeReadReturnsZero) {
+    WriteFile(Path("net.txt"), NetworkText("1 1 1 0", {"0", "0", "0", "0"}));
+    WriteFile(Path("short.kvb"), KvbFileBytes(2, 2, {1, 2, 3}, 0, 1, -9999));
+    EXPECT_EQ(Run(Path("short.kvb") + "*", "0*"), 0);
+    EXPECT_FALSE(Exists(Path("out.grd")));
+}
+
 TEST_F(ClassJob, AnOutputGridThatCannotBeCreatedReturnsZero) {
     WriteFile(Path("net.txt"), kXorNetwork);
     WriteCornerGridsAllKinds();
