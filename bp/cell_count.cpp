@@ -7,22 +7,19 @@
 #include "grid/kvb_file.h"
 
 namespace quarnel {
-namespace {
 
-int CellsOf(int rows, int cols) {
+int GridCellCount(int rows, int cols) {
     if (rows < 0 || cols < 0) return -1;
     if (rows != 0 && cols > INT_MAX / rows) return -1;
     return rows * cols;
 }
-
-}  // namespace
 
 int KvbCellCount(const CString& path, int* ny, int* nx) {
     KvbGridHeader header{};
     CKvbFile reader;
     reader.ReadHeader(path, &header);
     if (!IsKvbMagic(header.magic)) return -1;
-    int cells = CellsOf(header.rows, header.cols);
+    int cells = GridCellCount(header.rows, header.cols);
     if (cells < 0) return -1;
     if (ny != nullptr) *ny = header.rows;
     if (nx != nullptr) *nx = header.cols;
@@ -32,7 +29,7 @@ int KvbCellCount(const CString& path, int* ny, int* nx) {
 int DsaaCellCount(const CString& path, int* ny, int* nx) {
     DsaaLinesShape shape;
     if (ProbeDsaaLines(path, shape) != DsaaLinesStatus::ok) return -1;
-    int cells = CellsOf(shape.ny, shape.nx);
+    int cells = GridCellCount(shape.ny, shape.nx);
     if (cells < 0) return -1;
     *ny = shape.ny;
     *nx = shape.nx;

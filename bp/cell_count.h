@@ -11,6 +11,9 @@
 
 namespace quarnel {
 
+// rows × cols, or -1 when a count is negative or the product does not fit an int.
+int GridCellCount(int rows, int cols);
+
 int KvbCellCount(const CString& path, int* ny = nullptr, int* nx = nullptr);
 int DsaaCellCount(const CString& path, int* ny, int* nx);
 

@@ -1,7 +1,6 @@
 #include "bp/class_inputs.h"
 
 #include <climits>
-#include <cstring>
 
 #include "bp/bp_status.h"
 #include "bp/cell_count.h"
@@ -10,6 +9,7 @@
 #include "grid/matrix.h"
 #include "hxf/ihxf.h"
 #include "kor/cxarray.h"
+#include "prep/hxf_grid.h"
 
 namespace quarnel {
 namespace {
@@ -31,12 +31,7 @@ class HxfFile {
     bool IsOpen() const { return handle_ != 0; }
     int handle() const { return handle_; }
     const HXFGridFileInfo& info() const { return info_; }
-    // rows × cols, or -1 when the shape is negative or too large.
-    int Cells() const {
-        if (info_.rows < 0 || info_.cols < 0) return -1;
-        if (info_.rows != 0 && info_.cols > INT_MAX / info_.rows) return -1;
-        return info_.rows * info_.cols;
-    }
+    int Cells() const { return GridCellCount(info_.rows, info_.cols); }
 
   private:
     int handle_;
@@ -105,11 +100,7 @@ int LoadDsaa(const ClassInput& input, int cellCount, int inputCount, double* col
 template <class T>
 bool LoadHxfGrid(const HxfFile& file, const char* id, short elementType, std::size_t stride, double* column) {
     CxArray<T> array(0, 0, ZT_STOR_ROWMAJOR);
-    HXFLoadRequest request{};
-    request.elementType = elementType;
-    request.storMode = ZT_STOR_ROWMAJOR;
-    request.array = &array;
-    if (LoadGridData(file.handle(), id, &request) != HXF_OK) return false;
+    if (prep::LoadHxfGrid(file.handle(), id, elementType, array) != HXF_OK) return false;
     std::size_t s = 0;
     for (int r = 0; r < file.info().rows; ++r) {
         for (int q = 0; q < file.info().cols; ++q, ++s) column[s * stride] = double(array.GetAt(r, q));
