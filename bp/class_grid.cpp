@@ -28,18 +28,18 @@ void ScaleColumn(double* column, std::size_t cells, std::size_t stride, const In
     }
 }
 
+// The hidden layer with blank inputs left out of the sums; rows in the outer loop as in
+// BPForward, each sum in ascending order of the input.
 void HiddenLayer(const BPNetwork& network, const double* x, double* hidden) {
-    const int inputCount = network.inputCount;
     const int hiddenCount = network.hiddenCount;
-    const double* weights = network.weightInputHidden.data();
-    for (int h = 0; h < hiddenCount; ++h) {
-        double sum = 0.0;
-        for (int i = 0; i < inputCount; ++i) {
-            if (IsBlankInput(x[i])) continue;
-            sum += x[i] * weights[std::size_t(i) * hiddenCount + h];
-        }
-        hidden[h] = BPSigmoid(sum + network.hiddenThreshold[h]);
+    for (int h = 0; h < hiddenCount; ++h) hidden[h] = 0.0;
+    for (int i = 0; i < network.inputCount; ++i) {
+        if (IsBlankInput(x[i])) continue;
+        const double v = x[i];
+        const double* row = network.weightInputHidden.data() + std::size_t(i) * hiddenCount;
+        for (int h = 0; h < hiddenCount; ++h) hidden[h] += v * row[h];
     }
+    for (int h = 0; h < hiddenCount; ++h) hidden[h] = BPSigmoid(hidden[h] + network.hiddenThreshold[h]);
 }
 
 }  // namespace

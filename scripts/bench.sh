@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh build-bench -DQUARNEL_BENCH=ON -DQUARNEL_TESTS=OFF
 status=0
-for area in prep hierarchy feature; do
+for area in prep bp hierarchy feature; do
   program=build-bench/bench_$area
   if [ -x "$program" ]; then
     "$program" --dir build-bench/bench-data || status=1
