@@ -6,33 +6,27 @@
 namespace quarnel {
 namespace {
 
+// Sums j .. j + Width - 1 of WeightedSums, side by side in registers, so that the products of
+// one input row are read contiguously and the additions of different sums overlap.
+template <int Width>
+void WeightedSumBlock(const double* in, int inCount, const double* weights, std::size_t stride,
+                      double* sums) {
+    double acc[Width] = {};
+    for (int i = 0; i < inCount; ++i, weights += stride) {
+        const double v = in[i];
+        for (int m = 0; m < Width; ++m) acc[m] += v * weights[m];
+    }
+    for (int m = 0; m < Width; ++m) sums[m] = acc[m];
+}
+
 // sums[j] = in[0] * weights[0][j] + in[1] * weights[1][j] + ..., starting from 0, each sum in
-// ascending order of the input. Four sums are built side by side in registers, so the
-// products of one input row are read contiguously and no sum waits on memory.
+// ascending order of the input.
 void WeightedSums(const double* in, int inCount, const double* weights, int outCount, double* sums) {
     const std::size_t stride = std::size_t(outCount);
     int j = 0;
-    for (; j + 4 <= outCount; j += 4) {
-        double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
-        const double* w = weights + j;
-        for (int i = 0; i < inCount; ++i, w += stride) {
-            const double v = in[i];
-            s0 += v * w[0];
-            s1 += v * w[1];
-            s2 += v * w[2];
-            s3 += v * w[3];
-        }
-        sums[j] = s0;
-        sums[j + 1] = s1;
-        sums[j + 2] = s2;
-        sums[j + 3] = s3;
-    }
-    for (; j < outCount; ++j) {
-        double sum = 0.0;
-        const double* w = weights + j;
-        for (int i = 0; i < inCount; ++i, w += stride) sum += in[i] * w[0];
-        sums[j] = sum;
-    }
+    for (; j + 8 <= outCount; j += 8) WeightedSumBlock<8>(in, inCount, weights + j, stride, sums + j);
+    for (; j + 2 <= outCount; j += 2) WeightedSumBlock<2>(in, inCount, weights + j, stride, sums + j);
+    for (; j < outCount; ++j) WeightedSumBlock<1>(in, inCount, weights + j, stride, sums + j);
 }
 
 // values[j] = BPSigmoid(values[j] + thresholds[j]). The powers come first and the reciprocals

@@ -4,7 +4,7 @@
 //
 //   bench_bp [--dir DIR] [--samples N] [--epochs E] [--size S] [--runs K]
 //
-// Training: a 10-16-2 network on N samples (default 2000) for E epochs (default 300), best of K
+// Training: a 10-16-2 network on N samples (default 2000) for E epochs (default 1000), best of K
 // runs in processor time (ours and FANN alternating), as epochs per second. FANN gets the same layer sizes
 // and samples, incremental training with learning rate 0.5 and no momentum, the linear error function, and
 // steepness ln(2.71)/2, which makes its sigmoid 1 / (1 + e^(-x ln 2.71)), our activation.
@@ -41,7 +41,7 @@ constexpr double kTargetRatio = 1.2;
 struct Options {
     std::string dir = "bench-data";
     int samples = 2000;
-    int epochs = 300;
+    int epochs = 1000;
     int size = 2000;
     int runs = 3;
 };
