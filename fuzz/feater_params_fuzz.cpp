@@ -1,0 +1,49 @@
+// The characteristic-analysis parameter file: the reader must fill only what fits its fields,
+// and a record it accepts must keep every limit. Inputs that name no other folder are then run
+// as a whole job in the scratch folder, which must never change the parameter file.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "feature/feater_params.h"
+#include "feature/feater_status.h"
+#include "frame/quarnel.h"
+#include "fuzz/fuzz_scratch.h"
+
+namespace {
+
+using quarnel::FeaterParams;
+
+template <std::size_t N>
+bool Terminated(const char (&field)[N]) {
+    return std::memchr(field, '\0', N) != nullptr;
+}
+
+bool WithinLimits(const FeaterParams& params) {
+    if (params.varCount < 1 || params.varCount > quarnel::kMaxFeaterVars) return false;
+    if (params.method != 0 && params.method != 1) return false;
+    if (!Terminated(params.modelUnitPath) || !Terminated(params.scoreGridPath) || !Terminated(params.reportPath)) {
+        return false;
+    }
+    for (int i = 0; i < params.varCount; ++i) {
+        if (!Terminated(params.vars[i].name) || !Terminated(params.vars[i].gridPath)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const quarnel::fuzz::Scratch& scratch = quarnel::fuzz::Scratch::Fresh();
+    const std::string path = scratch.Write("p", data, size);
+    static FeaterParams params;
+    std::memset(&params, 0xA5, sizeof params);
+    const int status = quarnel::ReadFeaterParams(path.c_str(), params);
+    if (status == quarnel::kFeaterOk && !WithinLimits(params)) std::abort();
+    if (quarnel::fuzz::NamesOtherFolders(data, size)) return 0;
+    scratch.Enter();
+    qelFeater("p");
+    quarnel::fuzz::RequireUnchanged("p", data, size);
+    return 0;
+}
