@@ -52,21 +52,25 @@ long long RoughOrder(std::string_view number, char exponentLetter) {
     return order + (negative ? -exponent : exponent);
 }
 
-double ConvertUnsigned(std::string_view text) {
-    if (text.empty() || text[0] == '+' || text[0] == '-') return 0.0;
+// The magnitude of the number at the start of text into value; false when text starts no
+// number (then the sign before it must not make a negative zero, as strtod's 0 has none).
+bool ConvertUnsigned(std::string_view text, double& value) {
+    value = 0.0;
+    if (text.empty() || text[0] == '+' || text[0] == '-') return false;
     bool hex = text.size() >= 2 && text[0] == '0' && (text[1] | 0x20) == 'x';
     std::string_view digits = hex ? text.substr(2) : text;
-    if (hex && (digits.empty() || !(IsHexDigit(digits[0]) || digits[0] == '.'))) return 0.0;
-    double value = 0.0;
+    if (hex && (digits.empty() || !(IsHexDigit(digits[0]) || digits[0] == '.'))) return true;
     auto format = hex ? std::chars_format::hex : std::chars_format::general;
     auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value, format);
     if (error == std::errc::result_out_of_range) {
         std::string_view used = digits.substr(0, std::size_t(end - digits.data()));
         bool overflow = RoughOrder(used, hex ? 'p' : 'e') > 0;
-        return overflow ? std::numeric_limits<double>::infinity() : 0.0;
+        value = overflow ? std::numeric_limits<double>::infinity() : 0.0;
+        return true;
     }
-    if (error != std::errc()) return 0.0;
-    return value;
+    // A hexadecimal text that does not go on as a number is still the 0 before its 'x'.
+    if (error != std::errc()) value = 0.0;
+    return hex || error == std::errc();
 }
 
 }  // namespace
@@ -78,7 +82,8 @@ double AtofText(std::string_view text) {
         negative = text[0] == '-';
         text.remove_prefix(1);
     }
-    double value = ConvertUnsigned(text);
+    double value = 0.0;
+    if (!ConvertUnsigned(text, value)) return 0.0;
     return negative ? -value : value;
 }
 

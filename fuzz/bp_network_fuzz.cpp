@@ -1,0 +1,27 @@
+// The BP network file: the reader sizes the network from the counts on the first line, so a
+// few bytes can ask for any size; a network it accepts must be complete for its counts.
+#include <cstdint>
+#include <cstdlib>
+#include <exception>
+
+#include "bp/bp_records.h"
+#include "bp/network_file.h"
+#include "fuzz/fuzz_scratch.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string path = quarnel::fuzz::Scratch::Fresh().Write("network", data, size);
+    quarnel::BPNetwork network;
+    try {
+        if (quarnel::ReadNetworkFile(path.c_str(), network) != quarnel::NetworkFileStatus::ok) return 0;
+    } catch (const std::exception&) {
+        return 0;
+    }
+    const std::size_t inputs = std::size_t(network.inputCount);
+    const std::size_t hidden = std::size_t(network.hiddenCount);
+    const std::size_t outputs = std::size_t(network.outputCount);
+    if (network.hiddenThreshold.size() != hidden || network.outputThreshold.size() != outputs ||
+        network.weightInputHidden.size() != inputs * hidden || network.weightHiddenOutput.size() != hidden * outputs) {
+        std::abort();
+    }
+    return 0;
+}
