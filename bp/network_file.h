@@ -23,7 +23,7 @@ bool WriteNetworkFile(const char* path, const BPNetwork& network);
 enum class NetworkFileStatus {
     ok,
     cannot_open,
-    bad_counts,  // a count below 1 on the first line
+    bad_counts,  // a count below 1 on the first line, or more values than the file has bytes
 };
 
 // First line: the three counts and the training error, nothing allocated.

@@ -1,3 +1,4 @@
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -24,6 +25,16 @@ void ReadValueRows(CStdioFile& file, std::vector<double>& values, int rows, int 
         ReadValueLine(file, values.data() + std::size_t(r) * std::size_t(cols), cols);
 }
 
+// Every value the writer puts down takes at least one byte, so counts that promise more values
+// than the file has bytes come from no network file (a few bytes could otherwise demand
+// gigabytes of zero weights); they are refused before anything is sized by them.
+bool FileCanHoldValues(const CStdioFile& file, const BPNetwork& network) {
+    const std::uint64_t inputs = std::uint64_t(network.inputCount);
+    const std::uint64_t hidden = std::uint64_t(network.hiddenCount);
+    const std::uint64_t outputs = std::uint64_t(network.outputCount);
+    return hidden + outputs + inputs * hidden + hidden * outputs <= file.GetLength();
+}
+
 }  // namespace
 
 NetworkFileStatus ReadNetworkCounts(CStdioFile& file, BPNetwork& network) {
@@ -34,7 +45,7 @@ NetworkFileStatus ReadNetworkCounts(CStdioFile& file, BPNetwork& network) {
     network.outputCount = AtoiText(GetNextToken(rest));
     network.trainError = AtofText(GetNextToken(rest));
     bool usable = network.inputCount >= 1 && network.hiddenCount >= 1 && network.outputCount >= 1;
-    return usable ? NetworkFileStatus::ok : NetworkFileStatus::bad_counts;
+    return usable && FileCanHoldValues(file, network) ? NetworkFileStatus::ok : NetworkFileStatus::bad_counts;
 }
 
 void ReadNetworkValues(CStdioFile& file, BPNetwork& network) {

@@ -4,8 +4,11 @@
 
 #include <cmath>
 #include <string_view>
+#include <vector>
 
+#include "bp/network_file.h"
 #include "grid/c_number.h"
+#include "hardening_files.h"
 
 namespace quarnel {
 namespace {
@@ -22,6 +25,22 @@ TEST(Findings, AtofTextSignWithoutNumberIsPlainZero) {
     EXPECT_TRUE(std::signbit(AtofText("-0x")));
     EXPECT_TRUE(std::signbit(AtofText("-0x.")));
     EXPECT_TRUE(std::signbit(AtofText("-1e-400")));
+}
+
+// Nineteen bytes asked for 80 GB of zero weights: counts promising more values than the file
+// has bytes are refused before anything is sized by them.
+TEST(Findings, NetworkCountsBeyondTheFileAreRefused) {
+    hardening::Folder folder;
+    BPNetwork network;
+    hardening::WriteFile(folder / "huge", "100000 100000 10 0\n");
+    EXPECT_EQ(ReadNetworkFile((folder / "huge").c_str(), network), NetworkFileStatus::bad_counts);
+    hardening::WriteFile(folder / "wide", "1 2147483647 1 0\n");
+    EXPECT_EQ(ReadNetworkFile((folder / "wide").c_str(), network), NetworkFileStatus::bad_counts);
+    // A file that merely ends early still reads, its missing values as zeros.
+    hardening::WriteFile(folder / "short", "1 2 1 0.5\n 0.25 -0.5\n");
+    ASSERT_EQ(ReadNetworkFile((folder / "short").c_str(), network), NetworkFileStatus::ok);
+    EXPECT_EQ(network.hiddenThreshold, (std::vector<double>{0.25, -0.5}));
+    EXPECT_EQ(network.weightHiddenOutput, (std::vector<double>{0.0, 0.0}));
 }
 
 }  // namespace
