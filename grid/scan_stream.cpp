@@ -1,5 +1,9 @@
 #include "grid/scan_stream.h"
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 #include <algorithm>
 #include <cstring>
 
@@ -43,6 +47,12 @@ ScanStream::~ScanStream() {
 bool ScanStream::Open(const char* path) {
     Close();
     file_ = std::fopen(path, "rb");
+#if !defined(_WIN32)
+    // POSIX systems open a folder for reading and fail only at the first read; Windows refuses
+    // to open it, and so does this reader everywhere.
+    struct stat info;
+    if (file_ != nullptr && (fstat(fileno(file_), &info) != 0 || S_ISDIR(info.st_mode))) Close();
+#endif
     begin_ = end_ = 0;
     consumed_ = 0;
     eof_ = error_ = false;

@@ -43,7 +43,7 @@ class ScanStream {
     ScanStream(const ScanStream&) = delete;
     ScanStream& operator=(const ScanStream&) = delete;
 
-    // Opens path for reading only (binary); false when it cannot be opened.
+    // Opens path for reading only (binary); false when it cannot be opened or is a folder.
     bool Open(const char* path);
     bool IsOpen() const { return file_ != nullptr; }
     void Close();
