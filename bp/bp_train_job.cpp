@@ -45,10 +45,11 @@ BPTrainReport Train(const BPTrainRequest& request) {
         report.status = kBPTrainNoSampleFile;
         return report;
     }
-    // An output must not overwrite the samples it was trained from.
+    // An output must not overwrite the samples it was trained from, nor the other output.
     if (request.networkFile == nullptr || request.resultFile == nullptr ||
         SameExistingFile(request.networkFile, request.sampleFile) ||
-        SameExistingFile(request.resultFile, request.sampleFile)) {
+        SameExistingFile(request.resultFile, request.sampleFile) ||
+        SameOutputFile(request.networkFile, request.resultFile)) {
         return report;
     }
     DrawInitialWeights(network);
@@ -59,8 +60,6 @@ BPTrainReport Train(const BPTrainRequest& request) {
     report.trainError = network.trainError;
 
     if (!WriteNetworkFile(request.networkFile, network)) return report;
-    // Writing the result over the network just written would lose the network.
-    if (SameExistingFile(request.resultFile, request.networkFile)) return report;
     if (!WriteResultFile(request.resultFile, network, samples, work)) return report;
     report.status = kBPTrainDone;
     return report;

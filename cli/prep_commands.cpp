@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "frame/quarnel.h"
+#include "grid/same_file.h"
 #include "hxf/ihxf.h"
 #include "prep/status_text.h"
 
@@ -37,11 +38,11 @@ bool IsHxfFile(const std::string& path) {
 }
 
 // The dump's status is 0 whatever happens, so what makes it fail is checked here: a file that
-// does not open as a multi-grid file, or an output that cannot be created (opening it for
-// appending creates it without losing what an existing one holds).
+// does not open as a multi-grid file, an output that names it, or an output that cannot be
+// created (opening it for appending creates it without losing what an existing one holds).
 int DumpHxf(const char* command, const std::string& input, const std::string& output) {
     bool writable = false;
-    if (IsHxfFile(input)) {
+    if (IsHxfFile(input) && !SameExistingFile(output.c_str(), input.c_str())) {
         if (std::FILE* f = std::fopen(output.c_str(), "a")) {
             writable = true;
             std::fclose(f);

@@ -4,6 +4,7 @@
 #include "feature/feater.h"
 #include "feature/feater_params.h"
 #include "feature/feater_status.h"
+#include "grid/same_file.h"
 #include "grid/text_sink.h"
 
 namespace quarnel {
@@ -25,12 +26,27 @@ void WriteReportOpening(const FeaterParams& params, TextSink& report) {
     }
 }
 
+// Creating the report or the score grid truncates a file: neither may name an input of the job
+// (the parameter file, an evidence grid, the model-unit file when units are used), and the two
+// must be two files.
+bool OutputsEndangerInputs(const char* parameterFile, const FeaterParams& params) {
+    for (const char* output : {params.reportPath, params.scoreGridPath}) {
+        if (SameExistingFile(output, parameterFile)) return true;
+        if (params.hasModelUnits == 1 && SameExistingFile(output, params.modelUnitPath)) return true;
+        for (int i = 0; i < params.varCount; ++i) {
+            if (SameExistingFile(output, params.vars[i].gridPath)) return true;
+        }
+    }
+    return SameOutputFile(params.reportPath, params.scoreGridPath);
+}
+
 }  // namespace
 
 int CMine_Feater::Run(const char* parameterFile) {
     FeaterParams params{};
     int status = ReadFeaterParams(parameterFile, params);
     if (status != kFeaterOk) return status;
+    if (OutputsEndangerInputs(parameterFile, params)) return kFeaterParamsRefused;
     TextSink report;
     if (!report.Open(params.reportPath)) return kFeaterReportUnwritten;
     WriteReportOpening(params, report);

@@ -16,7 +16,8 @@ const char* FeaterStatusText(int status) {
         case kFeaterBadKeyword:
             return "the parameter file's keyword is not QelFrmFeater";
         case kFeaterParamsRefused:
-            return "the parameter file breaks its limits, or a token is longer than its field";
+            return "the parameter file breaks its limits, a token is longer than its field, or an output "
+                   "names an input or the other output";
         case kFeaterMalformedInput:
             return "an evidence grid or the model-unit file is malformed, ends early or does not fit";
         case kFeaterReportUnwritten:

@@ -1,6 +1,7 @@
 #pragma once
 // Status codes of the characteristic-analysis job (qelFeater) and a one-line meaning for each.
-// 3057 and 3058 are this library's own: they refuse input the job cannot read soundly.
+// 3057 and 3058 are this library's own: they refuse input the job cannot read soundly, and
+// outputs that would overwrite an input (3057).
 namespace quarnel {
 
 inline constexpr int kFeaterOk = 0;

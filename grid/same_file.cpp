@@ -7,11 +7,27 @@
 
 namespace quarnel {
 
+namespace fs = std::filesystem;
+
 bool SameExistingFile(const char* a, const char* b) {
     if (a == nullptr || b == nullptr) return false;
     std::error_code error;
-    bool same = std::filesystem::equivalent(NativePath(a), NativePath(b), error);
+    bool same = fs::equivalent(NativePath(a), NativePath(b), error);
     return !error && same;
+}
+
+bool SameOutputFile(const char* a, const char* b) {
+    if (a == nullptr || b == nullptr) return false;
+    if (SameExistingFile(a, b)) return true;
+    const fs::path pathA = NativePath(a);
+    const fs::path pathB = NativePath(b);
+    // An empty path (one that could not be converted) names no file.
+    if (pathA.empty() || pathB.empty()) return false;
+    std::error_code error;
+    const fs::path first = fs::weakly_canonical(pathA, error);
+    if (error) return false;
+    const fs::path second = fs::weakly_canonical(pathB, error);
+    return !error && first == second;
 }
 
 }  // namespace quarnel

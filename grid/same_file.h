@@ -1,9 +1,15 @@
 #pragma once
-// Whether two paths name one existing file (the same file reached through different spellings
-// or links counts too). Jobs use it so that an output path never overwrites one of their inputs.
-// False when either path does not exist or cannot be examined.
+// Whether two paths name one file, so that a job never truncates one of its own inputs, nor
+// writes two of its outputs into one file.
+//
+// SameExistingFile: both paths exist and are one file (same device and inode: different
+// spellings and links count too); false when either does not exist or cannot be examined.
+// SameOutputFile: as SameExistingFile, or, while either does not exist yet, the two paths are
+// the same once made absolute and normalised (links of the existing part resolved), so two
+// outputs that are yet to be created are told apart before either is.
 namespace quarnel {
 
 bool SameExistingFile(const char* a, const char* b);
+bool SameOutputFile(const char* a, const char* b);
 
 }  // namespace quarnel

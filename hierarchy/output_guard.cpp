@@ -1,9 +1,5 @@
 #include "hierarchy/output_guard.h"
 
-#include <filesystem>
-#include <system_error>
-
-#include "grid/native_path.h"
 #include "grid/same_file.h"
 #include "hierarchy/anomaly_table.h"
 #include "hierarchy/decompos_status.h"
@@ -11,15 +7,6 @@
 namespace quarnel {
 
 namespace {
-
-// The report and the result file may both be new: compare what their names resolve to.
-bool SameOutputPath(const char* a, const char* b) {
-    std::error_code error;
-    const std::filesystem::path first = std::filesystem::weakly_canonical(NativePath(a), error);
-    if (error) return false;
-    const std::filesystem::path second = std::filesystem::weakly_canonical(NativePath(b), error);
-    return !error && first == second;
-}
 
 bool OutputHitsInput(const char* output, const char* parameterFile, const HierarchyParams& params) {
     if (SameExistingFile(output, parameterFile)) return true;
@@ -41,7 +28,7 @@ int GuardInputs(const char* parameterFile, const HierarchyParams& params) {
     const bool writesOutput = params.target == kPredictRegularGrid || params.target == kPredictIrregularGrid;
     if (OutputHitsInput(params.reportFile, parameterFile, params) ||
         (writesOutput && (OutputHitsInput(params.outputFile, parameterFile, params) ||
-                          SameOutputPath(params.outputFile, params.reportFile)))) {
+                          SameOutputFile(params.outputFile, params.reportFile)))) {
         return decompos_status::kOutputOverwritesInput;
     }
     return decompos_status::kSuccess;

@@ -2,6 +2,7 @@
 
 #include "frame/quarnel.h"
 #include "grid/dsaa_writer.h"
+#include "grid/same_file.h"
 #include "grid/text_sink.h"
 #include "grid/working_grid.h"
 #include "prep/job_guard.h"
@@ -97,6 +98,11 @@ bool CreateEmpty(const char* path) {
 
 int CalAvgVar(const char* inPath, const char* meanPath, const char* stdPath, int w) {
     if (w <= 0) return 0;
+    // Creating an output would truncate the grid about to be read; one file for both outputs
+    // would keep only the deviations while reporting both written.
+    if (SameExistingFile(meanPath, inPath) || SameExistingFile(stdPath, inPath) ||
+        SameOutputFile(meanPath, stdPath))
+        return 0;
     WorkingGrid grid;
     if (!LoadWorkingGrid(inPath, &grid).ok()) return 0;
     // A window larger than the grid leaves no complete window, and a grid without cells is no DSAA grid.

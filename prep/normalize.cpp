@@ -1,5 +1,6 @@
 #include "frame/quarnel.h"
 #include "grid/dsaa_writer.h"
+#include "grid/same_file.h"
 #include "grid/working_grid.h"
 #include "prep/job_guard.h"
 #include "prep/unit_range.h"
@@ -38,6 +39,8 @@ void Normalize(const WorkingGrid& grid, const Range& range, double* const* out) 
 }
 
 int NormalizeGrid(const char* inputFile, const char* outputFile) {
+    // Creating the output would truncate the grid about to be read.
+    if (SameExistingFile(outputFile, inputFile)) return 0;
     WorkingGrid grid;
     if (!LoadWorkingGrid(inputFile, &grid).ok()) return 0;
     RowMatrix<double> normalized(AllocDoubleMatrix(grid.rows, grid.cols), grid.rows);

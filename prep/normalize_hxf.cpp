@@ -1,4 +1,5 @@
 #include "frame/quarnel.h"
+#include "grid/same_file.h"
 #include "grid/text_sink.h"
 #include "prep/hxf_grid.h"
 #include "prep/job_guard.h"
@@ -34,6 +35,8 @@ void DumpGrid(int handle, int index, const HXFGridFileInfo& info, TextSink& out)
 }
 
 int DumpHxf(const char* hxfFile, const char* outputFile) {
+    // Creating the output would truncate the multi-grid file about to be read.
+    if (SameExistingFile(outputFile, hxfFile)) return 0;
     HxfFile file(hxfFile);
     // A file that does not open as a multi-grid file has nothing to dump: no output is created.
     if (file.handle() == 0) return 0;

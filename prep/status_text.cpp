@@ -12,8 +12,7 @@ const char* NormalizeStatusText(int status) {
             return "the normalised grid was written";
         case 0:
             return "failed: the input cannot be opened or is not a whole DSAA or KVSGDB01 grid, memory ran "
-                   "out, "
-                   "or the output cannot be written";
+                   "out, or the output cannot be written or names the input";
         default:
             return kUnknown;
     }
@@ -27,7 +26,8 @@ const char* Normalize2StatusText(int status) {
 const char* NormalizeHxfStatusText(int status) {
     return status == 0
                ? "finished; the status carries nothing else: without an output file the multi-grid file "
-                 "could not be opened or the output not created"
+                 "could not be opened or the output not created (an output naming the multi-grid file "
+                 "is never created)"
                : kUnknown;
 }
 
@@ -37,8 +37,8 @@ const char* CalAvgVarStatusText(int status) {
             return "the mean and deviation grids were written";
         case 0:
             return "failed: the window size is below 1 or larger than the grid, the input cannot be opened "
-                   "or is "
-                   "not a whole DSAA or KVSGDB01 grid, memory ran out, or an output cannot be written";
+                   "or is not a whole DSAA or KVSGDB01 grid, memory ran out, or an output cannot be written, "
+                   "names the input or names the other output";
         default:
             return kUnknown;
     }
