@@ -58,7 +58,9 @@ int Classify(const char* networkFile, const char* outputGrid, const char* inputF
     int status = ReadNetworkAndProbe(networkFile, files, kinds, network, layout);
     if (status != kBPClassDone) return status;
 
-    if (std::int64_t(layout.nx) * layout.ny != layout.cellCount) return kBPClassMisfit;
+    // Inputs whose header promises no cell would make a class grid of no cells, reported as done.
+    if (layout.cellCount <= 0 || std::int64_t(layout.nx) * layout.ny != layout.cellCount)
+        return kBPClassMisfit;
     const std::size_t cells = std::size_t(layout.cellCount);
     std::vector<double> matrix(MatrixSize(layout.cellCount, network.inputCount), 0.0);
     std::vector<int> classes(cells, 0);

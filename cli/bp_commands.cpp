@@ -180,11 +180,17 @@ void AddBpCommands(CLI::App& app, int& exitCode) {
         ->required();
     trainCommand->add_option("-n,--network", train->network, "network file to write")->required();
     trainCommand->add_option("-r,--result", train->result, "training result file to write")->required();
-    trainCommand->add_option("-c,--count", train->count,
-                             "sample lines to read (default: the non-empty lines after the header)");
-    trainCommand->add_option("-i,--inputs", train->inputs,
-                             "input nodes (default: the numbers on the first sample line minus --outputs)");
-    trainCommand->add_option("-H,--hidden", train->hidden, "hidden nodes (default: inputs + outputs)");
+    // A negative count stands for "take the default" inside, so one given is refused here.
+    trainCommand
+        ->add_option("-c,--count", train->count,
+                     "sample lines to read (default: the non-empty lines after the header)")
+        ->check(CLI::NonNegativeNumber);
+    trainCommand
+        ->add_option("-i,--inputs", train->inputs,
+                     "input nodes (default: the numbers on the first sample line minus --outputs)")
+        ->check(CLI::NonNegativeNumber);
+    trainCommand->add_option("-H,--hidden", train->hidden, "hidden nodes (default: inputs + outputs)")
+        ->check(CLI::NonNegativeNumber);
     trainCommand
         ->add_option("-o,--outputs", train->outputs, "output nodes, the class bits ending each sample line")
         ->capture_default_str();
