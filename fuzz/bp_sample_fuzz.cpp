@@ -8,7 +8,7 @@
 #include "bp/bp_status.h"
 #include "bp/sample_file.h"
 #include "frame/quarnel.h"
-#include "fuzz/fuzz_scratch.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
 
@@ -26,8 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     quarnel::BPSampleSet samples;
     samples.Allocate(kSamples, kInputs, kOutputs);
     quarnel::ReadSampleFile(samplePath.c_str(), samples);
-    const int status = OnBPTrain(samplePath.c_str(), scratch.Path("net").c_str(), scratch.Path("result").c_str(),
-                                 kSamples, kInputs, kHidden, kOutputs, kEpochs, 0.0);
+    const int status =
+        OnBPTrain(samplePath.c_str(), scratch.Path("net").c_str(), scratch.Path("result").c_str(), kSamples,
+                  kInputs, kHidden, kOutputs, kEpochs, 0.0);
     if (status != quarnel::kBPTrainDone && status != quarnel::kBPTrainNoSampleFile) std::abort();
     quarnel::fuzz::RequireUnchanged(samplePath, data, size);
     return 0;

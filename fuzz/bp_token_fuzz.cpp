@@ -16,7 +16,9 @@
 
 namespace {
 
-bool IsCBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsCBlank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 [[noreturn]] void Mismatch(const char* what, std::string_view text) {
     std::fprintf(stderr, "%s on %zu bytes:", what, text.size());

@@ -1,11 +1,14 @@
 // DSAA text grids, through both readers: the fscanf-style reader of normalisation and window
 // statistics (directly and as the working-grid loader) and the line-based reader of BP
-// classification. A grid a reader accepts must have the shape it reports, every cell filled.
+// classification; then through the three jobs that read them, outputs in the scratch folder.
+// A grid a reader accepts must have the shape it reports, and no job may change the grid.
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
-#include "fuzz/fuzz_scratch.h"
+#include "frame/quarnel.h"
+#include "fuzz/fuzz_support.h"
+#include "fuzz/job_inputs.h"
 #include "grid/dsaa_lines.h"
 #include "grid/dsaa_reader.h"
 #include "grid/working_grid.h"
@@ -47,9 +50,14 @@ void ReadAsClassificationDoes(const char* path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string path = quarnel::fuzz::Scratch::Fresh().Write("grid.grd", data, size);
+    const quarnel::fuzz::Scratch& scratch = quarnel::fuzz::Scratch::Fresh();
+    const std::string path = scratch.Write("grid.grd", data, size);
     ReadAsNormalisationDoes(path.c_str());
     ReadAsClassificationDoes(path.c_str());
+    OnDataNormalize(path.c_str(), scratch.Path("normalised").c_str());
+    OnCalAvgVar(path.c_str(), scratch.Path("mean").c_str(), scratch.Path("std").c_str(), 2);
+    const std::string network = scratch.Write("network", quarnel::fuzz::kOneInputNetwork);
+    OnBPClass(network.c_str(), scratch.Path("class").c_str(), (path + "*").c_str(), "1*");
     quarnel::fuzz::RequireUnchanged(path, data, size);
     return 0;
 }

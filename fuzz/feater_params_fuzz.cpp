@@ -9,21 +9,18 @@
 #include "feature/feater_params.h"
 #include "feature/feater_status.h"
 #include "frame/quarnel.h"
-#include "fuzz/fuzz_scratch.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
 
 using quarnel::FeaterParams;
-
-template <std::size_t N>
-bool Terminated(const char (&field)[N]) {
-    return std::memchr(field, '\0', N) != nullptr;
-}
+using quarnel::fuzz::Terminated;
 
 bool WithinLimits(const FeaterParams& params) {
     if (params.varCount < 1 || params.varCount > quarnel::kMaxFeaterVars) return false;
     if (params.method != 0 && params.method != 1) return false;
-    if (!Terminated(params.modelUnitPath) || !Terminated(params.scoreGridPath) || !Terminated(params.reportPath)) {
+    if (!Terminated(params.modelUnitPath) || !Terminated(params.scoreGridPath) ||
+        !Terminated(params.reportPath)) {
         return false;
     }
     for (int i = 0; i < params.varCount; ++i) {

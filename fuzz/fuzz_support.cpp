@@ -1,4 +1,4 @@
-#include "fuzz/fuzz_scratch.h"
+#include "fuzz/fuzz_support.h"
 
 #include <unistd.h>
 
@@ -50,7 +50,9 @@ void Scratch::Empty() const {
     }
 }
 
-std::string Scratch::Path(std::string_view name) const { return folder_ + "/" + std::string(name); }
+std::string Scratch::Path(std::string_view name) const {
+    return folder_ + "/" + std::string(name);
+}
 
 std::string Scratch::Write(std::string_view name, const std::uint8_t* data, std::size_t size) const {
     std::string path = Path(name);

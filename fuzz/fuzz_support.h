@@ -1,10 +1,11 @@
 #pragma once
-// Scratch space for the fuzz targets. One folder per process under $TMPDIR (or /tmp), emptied
-// before every run and removed at exit: the input is written there as a file, and every job a
-// target runs writes its outputs there, so a run never touches anything outside it and no run
-// sees what an earlier one left behind.
+// What the fuzz targets share. Scratch space: one folder per process under $TMPDIR (or /tmp),
+// emptied before every run and removed at exit; the input is written there as a file, and every
+// job a target runs writes its outputs there, so a run never touches anything outside it and no
+// run sees what an earlier one left behind. And the checks several targets make.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -42,5 +43,11 @@ bool NamesOtherFolders(const std::uint8_t* data, std::size_t size);
 // Aborts (a finding) unless the file at path still holds exactly these bytes: no job may change
 // one of its own inputs.
 void RequireUnchanged(const std::string& path, const std::uint8_t* data, std::size_t size);
+
+// A fixed-size text field of a parsed record holds its terminating zero.
+template <std::size_t N>
+bool Terminated(const char (&field)[N]) {
+    return std::memchr(field, '\0', N) != nullptr;
+}
 
 }  // namespace quarnel::fuzz

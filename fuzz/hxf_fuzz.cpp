@@ -1,11 +1,14 @@
 // The HXF multi-grid reader: open the bytes as an HXF file, read both records and every grid's
-// identifier, and load every grid into an array of each element type. A file the reader takes
-// must give arrays of exactly the recorded shape; a file it refuses must behave as handle 0.
+// identifier, and load every grid into an array of each element type; then the two jobs that
+// read such files, outputs in the scratch folder. A file the reader takes must give arrays of
+// exactly the recorded shape; a file it refuses must behave as handle 0; no job may change it.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
-#include "fuzz/fuzz_scratch.h"
+#include "frame/quarnel.h"
+#include "fuzz/fuzz_support.h"
+#include "fuzz/job_inputs.h"
 #include "hxf/ihxf.h"
 #include "kor/cxarray.h"
 
@@ -43,7 +46,8 @@ void LoadEveryType(int handle, const char* id, const HXFGridFileInfo& info) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string path = quarnel::fuzz::Scratch::Fresh().Write("grids.hxf", data, size);
+    const quarnel::fuzz::Scratch& scratch = quarnel::fuzz::Scratch::Fresh();
+    const std::string path = scratch.Write("grids.hxf", data, size);
     int handle = GetHXFHandle(path.c_str());
     HXFGridFileInfo info;
     HXFGridGCSInfo gcs;
@@ -59,5 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     CloseGridFile(&handle);
     if (handle != 0) std::abort();
+    OnDataNormalizeHXF(path.c_str(), scratch.Path("dump").c_str());
+    const std::string network = scratch.Write("network", quarnel::fuzz::kOneInputNetwork);
+    OnBPClass(network.c_str(), scratch.Path("class").c_str(), (path + "*").c_str(), "2*");
+    quarnel::fuzz::RequireUnchanged(path, data, size);
     return 0;
 }

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "frame/quarnel.h"
-#include "fuzz/fuzz_scratch.h"
+#include "fuzz/fuzz_support.h"
 #include "grid/kvsgda.h"
 
 namespace {

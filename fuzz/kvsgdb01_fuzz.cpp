@@ -1,16 +1,20 @@
 // KVSGDB01 binary grids: CKvbFile's header and grid reads and the working-grid loader that
-// turns the grid over. A grid read must have the header's shape, every row fully there.
+// turns the grid over, then the three jobs that read them, outputs in the scratch folder. A grid
+// read must fit the file, and no job may change the grid.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
-#include "fuzz/fuzz_scratch.h"
+#include "frame/quarnel.h"
+#include "fuzz/fuzz_support.h"
+#include "fuzz/job_inputs.h"
 #include "grid/kvb_file.h"
 #include "grid/matrix.h"
 #include "grid/working_grid.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string path = quarnel::fuzz::Scratch::Fresh().Write("grid.kvb", data, size);
+    const quarnel::fuzz::Scratch& scratch = quarnel::fuzz::Scratch::Fresh();
+    const std::string path = scratch.Write("grid.kvb", data, size);
     quarnel::CKvbFile kvb;
     quarnel::KvbGridHeader header;
     std::memset(&header, 0x5A, sizeof header);
@@ -29,6 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         volatile double corner = working.values[std::size_t(working.rows - 1)][working.cols - 1];
         (void)corner;
     }
+    OnDataNormalize(path.c_str(), scratch.Path("normalised").c_str());
+    OnCalAvgVar(path.c_str(), scratch.Path("mean").c_str(), scratch.Path("std").c_str(), 2);
+    const std::string network = scratch.Write("network", quarnel::fuzz::kOneInputNetwork);
+    OnBPClass(network.c_str(), scratch.Path("class").c_str(), (path + "*").c_str(), "0*");
     quarnel::fuzz::RequireUnchanged(path, data, size);
     return 0;
 }

@@ -6,7 +6,7 @@
 #include "feature/feater.h"
 #include "feature/feater_status.h"
 #include "feature/model_units.h"
-#include "fuzz/fuzz_scratch.h"
+#include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string path = quarnel::fuzz::Scratch::Fresh().Write("units", data, size);
@@ -16,8 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     quarnel::CMine_Feater engine;
     engine.SortModelUnits(units.unitRows.get(), units.unitCols.get(), units.unitSizes.get(), units.unitCount);
     for (int k = 1; k < units.unitCount; ++k) {
-        const bool ordered = units.unitRows[k - 1] < units.unitRows[k] ||
-                             (units.unitRows[k - 1] == units.unitRows[k] && units.unitCols[k - 1] <= units.unitCols[k]);
+        const bool ordered =
+            units.unitRows[k - 1] < units.unitRows[k] ||
+            (units.unitRows[k - 1] == units.unitRows[k] && units.unitCols[k - 1] <= units.unitCols[k]);
         if (!ordered) std::abort();
     }
     return 0;

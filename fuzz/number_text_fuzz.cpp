@@ -14,7 +14,9 @@ namespace {
 
 using quarnel::NumberError;
 
-bool IsCBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsCBlank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 [[noreturn]] void Mismatch(const char* what, const std::string& text) {
     std::fprintf(stderr, "%s differs from the C library on %zu bytes:", what, text.size());
@@ -35,7 +37,8 @@ int CLibraryScan(const std::string& text, const char* conversion, T* value, long
 }
 
 bool SameFloat(float a, float b) {
-    if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b) && std::signbit(a) == std::signbit(b);
+    if (std::isnan(a) || std::isnan(b))
+        return std::isnan(a) && std::isnan(b) && std::signbit(a) == std::signbit(b);
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 

@@ -8,7 +8,7 @@
 
 #include "bp/network_file.h"
 #include "grid/c_number.h"
-#include "hardening_files.h"
+#include "tests/hardening/catalogue.h"
 
 namespace quarnel {
 namespace {
@@ -30,7 +30,7 @@ TEST(Findings, AtofTextSignWithoutNumberIsPlainZero) {
 // Nineteen bytes asked for 80 GB of zero weights: counts promising more values than the file
 // has bytes are refused before anything is sized by them.
 TEST(Findings, NetworkCountsBeyondTheFileAreRefused) {
-    hardening::Folder folder;
+    hardening::TempDir folder;
     BPNetwork network;
     hardening::WriteFile(folder / "huge", "100000 100000 10 0\n");
     EXPECT_EQ(ReadNetworkFile((folder / "huge").c_str(), network), NetworkFileStatus::bad_counts);
