@@ -68,8 +68,8 @@ TEST_F(CliFeature, RefusedParameterFileShowsNoOlderReport) {
     const CliResult r = Quarnel("feature --show-report " + Params(2));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.output,
-              "qelFeater status 3057: the parameter file breaks its limits, or a token is longer than its "
-              "field\n");
+              "qelFeater status 3057: the parameter file breaks its limits, a token is longer than its "
+              "field, or an output names an input or the other output\n");
 }
 
 TEST_F(CliFeature, MissingParameterFileIs3000) {

@@ -47,7 +47,7 @@ bool BeforeAnyOutput(int code) {
            code == status::kBadImportance || code == status::kOutputOverwritesInput;
 }
 
-void ExpectRun(const Job& job, const std::vector<std::string>& inputs, int expected) {
+void ExpectRun(const Job& job, int target, const std::vector<std::string>& inputs, int expected) {
     Case run;
     for (const std::string& input : inputs) run.Input(input);
     if (BeforeAnyOutput(expected)) {
@@ -60,7 +60,7 @@ void ExpectRun(const Job& job, const std::vector<std::string>& inputs, int expec
     run.Written(job.report);
     run.ExpectExport([&] { return qelDecompos(job.params.c_str()); }, expected, expected == status::kSuccess);
     run.ExpectCli({"hierarchy", job.params}, expected, expected == status::kSuccess,
-                  status::Meaning(expected));
+                  status::Meaning(expected, target));
 }
 
 struct HierarchyCase {
@@ -301,7 +301,7 @@ class HierarchyCatalogue : public ::testing::TestWithParam<HierarchyCase> {
 TEST_P(HierarchyCatalogue, Job) {
     Job job(dir_);
     const std::vector<std::string> inputs = GetParam().make(job);
-    ExpectRun(job, inputs, GetParam().status);
+    ExpectRun(job, GetParam().target, inputs, GetParam().status);
 }
 
 INSTANTIATE_TEST_SUITE_P(BadInputs, HierarchyCatalogue, ::testing::ValuesIn(Cases()),
