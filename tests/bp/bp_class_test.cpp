@@ -144,6 +144,17 @@ TEST_F(ClassJob, TheGridsOfOneHxfFileFillConsecutiveColumns) {
     EXPECT_EQ(Output(), kXorGrid);
 }
 
+TEST_F(ClassJob, HxfGridsOfAnIntegerTypeAreLoadedConverted) {
+    WriteFile(Path("net.txt"), kXorNetwork);
+    const int a[] = {0, 0, 1, 1};
+    const int b[] = {0, 1, 0, 1};
+    const char* ids[] = {"a", "b"};
+    const void* values[] = {a, b};
+    ASSERT_EQ(WriteHXFFile(Path("ab.hxf").c_str(), HXF_INT, 2, 2, 2, ids, values), HXF_OK);
+    EXPECT_EQ(Run(Path("ab.hxf") + "*", "2*"), 1);
+    EXPECT_EQ(Output(), kXorGrid);
+}
+
 TEST_F(ClassJob, KindsMixAndAnUnknownKindTakesNoColumn) {
     WriteFile(Path("net.txt"), kXorNetwork);
     WriteCornerGridsAllKinds();
