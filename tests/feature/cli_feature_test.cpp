@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "feature/feater_status.h"
 #include "feature_files.h"
 #include "tests/cli/run_quarnel.h"
 
@@ -67,9 +68,7 @@ TEST_F(CliFeature, RefusedParameterFileShowsNoOlderReport) {
     WriteFile(folder_ / "report.txt", "older report");
     const CliResult r = Quarnel("feature --show-report " + Params(2));
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.output,
-              "qelFeater status 3057: the parameter file breaks its limits, a token is longer than its "
-              "field, or an output names an input or the other output\n");
+    EXPECT_EQ(r.output, "qelFeater status 3057: " + std::string(FeaterStatusText(3057)) + "\n");
 }
 
 TEST_F(CliFeature, MissingParameterFileIs3000) {
