@@ -5,7 +5,12 @@
 #endif
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "grid/native_path.h"
 
 namespace quarnel {
 namespace {
@@ -56,6 +61,9 @@ bool ScanStream::Open(const char* path) {
     begin_ = end_ = 0;
     consumed_ = 0;
     eof_ = error_ = false;
+    std::error_code sizeError;
+    size_ = file_ != nullptr ? std::filesystem::file_size(NativePath(path), sizeError) : 0;
+    if (sizeError) size_ = UINT64_MAX;
     return file_ != nullptr;
 }
 

@@ -60,6 +60,9 @@ class ScanStream {
 
     // Byte offset of the next unread byte.
     std::uint64_t Position() const { return consumed_ + begin_; }
+    // Bytes the file held when it was opened (the largest value when that cannot be told), so a
+    // reader can refuse a count the file cannot hold before it reserves memory for it.
+    std::uint64_t Size() const { return size_; }
 
   private:
     bool NumberWindow(const char** first, const char** last, ScanResult* result);
@@ -75,6 +78,7 @@ class ScanStream {
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     std::uint64_t consumed_ = 0;  // file offset of buffer_[0]
+    std::uint64_t size_ = 0;
     bool eof_ = false;
     bool error_ = false;
 };

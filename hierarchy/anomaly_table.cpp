@@ -1,5 +1,7 @@
 #include "hierarchy/anomaly_table.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <string>
@@ -99,6 +101,10 @@ int ReadAnomalyTable(ScanStream& table, const HierarchyParams& params, const Tot
     if (const int status = ReadVariableNames(table, params, variableCount, report); status != kSuccess) {
         return status;
     }
+    // Every row takes at least two bytes (its name and a blank), so a count the rest of the table
+    // cannot hold is a table that ends early, refused before the rows are reserved.
+    const std::uint64_t left = table.Size() - std::min(table.Size(), table.Position());
+    if (rowCount > 0 && std::uint64_t(rowCount) > left / 2) return kMalformedInput;
     if (const int status = AllocateRows(rowCount, withIndex, rows); status != kSuccess) return status;
     std::string text;
     for (std::int32_t r = 0; r < rows.count; ++r) {

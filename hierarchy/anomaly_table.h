@@ -30,7 +30,7 @@ const char* AnomalyTableName(const HierarchyParams& params);
 // 3256 when the header is not "AnmLvl"; 3500 when the number of variable names read differs from
 // the variable count; 3070 when the row arrays cannot be allocated; 3902 when a token is missing,
 // does not parse or (other than a row name) is longer than 19 characters, or the row count is
-// negative.
+// negative or more than the rest of the table can hold.
 int ReadAnomalyTable(ScanStream& table, const HierarchyParams& params, const TotalWeights& totalWeights,
                      bool withIndex, TextSink& report, AnomalyRows& rows);
 

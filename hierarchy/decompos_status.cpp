@@ -48,8 +48,9 @@ std::string Meaning(int status) {
                    "finite; refused before the report is created";
         case kMalformedInput:
             return "malformed grid or table: grids of other dimensions than the first, non-positive grid "
-                   "counts, a negative row count, a grid or table that ends early, a value that does not "
-                   "parse, a table token other than a row name longer than 19 characters";
+                   "counts, a negative row count or one the rest of the table cannot hold, a grid or table "
+                   "that ends early, a value that does not parse, a table token other than a row name longer "
+                   "than 19 characters";
         case kOutputOverwritesInput:
             return "the report or the result file is the parameter file, an element grid (target 1) or the "
                    "anomaly table (targets 0 and 2), or the two are one file; refused before anything is "

@@ -260,7 +260,11 @@ const std::vector<HierarchyCase>& Cases() {
          status::kVariableCountMismatch},
         {"TableZeroRows", 0, Table(0, "AnmLvl 3 0\nName Fault Mag Grav\n"), status::kSuccess},
         {"TableRowsOverflow32Bits", 2, Table(2, "AnmLvl 3 2147483647\nName Fault Mag Grav\nA1 1 2 3\n"),
-         status::kNoMemory},
+         status::kMalformedInput},
+        // Found by the anomaly_table fuzz target: 30 bytes reserved 5 GB of row arrays.
+        {"TableRowsJustUnder4GiB", 0, Table(0, "AnmLvl 3 214748364\nN F M G\n"), status::kMalformedInput},
+        {"TableRowsOneBeyondTheTable", 2, Table(2, "AnmLvl 3 9\nName Fault Mag Grav\nA1 1 2 3\n"),
+         status::kMalformedInput},
         {"TableRowsBeyondFile", 0, Table(0, "AnmLvl 3 1000000\nName Fault Mag Grav\nA1 1 2 3\n"),
          status::kMalformedInput},
         {"TableNanAndInf", 0, Table(0, "AnmLvl 3 2\nName Fault Mag Grav\nA1 nan 2 3\nA2 inf -inf 6\n"),

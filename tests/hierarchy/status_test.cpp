@@ -236,9 +236,10 @@ TEST_F(TableStatus, VariableCountDiffersFromElements) {
     EXPECT_EQ(TableEcho(), "\n\n  输入数据文件的头部信息为:\n  AnmLvl\n  3  1\n  No  A  B  C  R1 4 3\n\n");
 }
 
-TEST_F(TableStatus, RowsBeyondMemory) {
+// A row count the rest of the table cannot hold is refused before anything is reserved.
+TEST_F(TableStatus, RowsBeyondTheTable) {
     for (int target : {0, 2}) {
-        EXPECT_EQ(RunTable(target, "AnmLvl 4 2000000000 No A B C D\nR1 1 1 1 1\n"), status::kNoMemory);
+        EXPECT_EQ(RunTable(target, "AnmLvl 4 2000000000 No A B C D\nR1 1 1 1 1\n"), status::kMalformedInput);
         EXPECT_EQ(TableEcho(),
                   "\n\n  输入数据文件的头部信息为:\n  AnmLvl\n  4  2000000000\n  No  A  B  C  D\n\n\n ");
     }
