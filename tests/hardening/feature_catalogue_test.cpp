@@ -104,6 +104,18 @@ const std::vector<FeatureCase>& Cases() {
          kFeaterParamsRefused},
         {"ParamsOverlongReportPath", Params("QelFrmFeater 1\nAu 1 2 g\n0 none\n0 s.grd " + Repeat('r', 5000)),
          kFeaterParamsRefused},
+        {"ParamsOverlongUnitPath",
+         Params("QelFrmFeater 1\nAu 1 2 g\n0 " + Repeat('u', 200) + "\n0 s.grd r.txt\n"),
+         kFeaterParamsRefused},
+        {"ParamsOverlongScorePath",
+         Params("QelFrmFeater 1\nAu 1 2 g\n0 none\n0 " + Repeat('s', 200) + " r.txt\n"),
+         kFeaterParamsRefused},
+        // Output paths longer than the 99 characters of a grid path, within their own 199.
+        {"ParamsLongOutputPaths", Rename([](Job& job) {
+             job.score = job.dir / Repeat('s', 100);
+             job.report = job.dir / Repeat('r', 100);
+         }),
+         kFeaterOk},
         {"ParamsOverlongNumber", Params("QelFrmFeater 1\nAu " + Repeat('1', 5000) + " 2 g" + tail),
          kFeaterParamsRefused},
         {"ParamsZeroVariables", Params("QelFrmFeater 0" + tail), kFeaterParamsRefused},

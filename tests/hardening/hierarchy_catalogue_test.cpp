@@ -153,6 +153,9 @@ const std::vector<HierarchyCase>& Cases() {
         {"ParamsOverlongReport", 1,
          Params("QELFrmDECOMPOSE 1 1 0 0 0\n3 1\nFault 1 a.grd\nout.txt " + Repeat('r', 5000) + "\n"),
          status::kMalformedParameterFile},
+        {"ParamsOverlongOutput", 1,
+         Params("QELFrmDECOMPOSE 1 1 0 0 0\n3 1\nFault 1 a.grd\n" + Repeat('o', 200) + " report.txt\n"),
+         status::kMalformedParameterFile},
         {"ParamsOverlongNumber", 1,
          Params("QELFrmDECOMPOSE 1 1 0 0 0\n" + Repeat('3', 5000) +
                 " 1\nFault 1 a.grd\nout.txt report.txt\n"),
