@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <exception>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -49,7 +50,13 @@ std::string GbkToUtf8(std::string_view gbk) {
 bool ReadGbkFileAsUtf8(const char* path, std::string& utf8) {
     std::ifstream file(path, std::ios::binary);
     if (!file) return false;
-    const std::string gbk((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::string gbk;
+    try {
+        gbk.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    } catch (const std::exception&) {
+        // A read error (a folder opens, then cannot be read) leaves the stream buffer as an exception.
+        return false;
+    }
     if (file.bad()) return false;
     utf8 = GbkToUtf8(gbk);
     return true;

@@ -10,6 +10,7 @@
 #include "cli/commands.h"
 #include "grid/grid_status.h"
 #include "grid/kvsgda.h"
+#include "grid/same_file.h"
 #include "grid/working_grid.h"
 #include "hxf/ihxf.h"
 #include "prep/hxf_grid.h"
@@ -67,6 +68,10 @@ int WritePack(const GridArgs& a, const std::vector<WorkingGrid>& grids, const st
 }
 
 int Pack(const GridArgs& a) {
+    for (const std::string& path : a.grids) {
+        if (SameExistingFile(a.output.c_str(), path.c_str()))
+            return Fail("hxf-pack", a.output + " is one of the grids to pack; it is not overwritten");
+    }
     std::vector<WorkingGrid> grids(a.grids.size());
     std::vector<std::string> ids;
     std::set<std::string> seen;

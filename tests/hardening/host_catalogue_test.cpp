@@ -1,0 +1,98 @@
+// Bad inputs for the host's own commands (info, hxf-pack, report, --show-report): no crash, no
+// sanitizer report, exit 1 for what cannot be read, and no input overwritten.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "fuzz/job_inputs.h"
+#include "tests/hardening/catalogue.h"
+
+namespace quarnel::hardening {
+namespace {
+
+class HostCatalogue : public ::testing::Test {
+  protected:
+    // Inputs no command can read, each as a path.
+    std::vector<std::string> Unreadable() {
+        mkdir((dir_ / "folder").c_str(), 0755);
+        WriteFile(dir_ / "empty", "");
+        WriteFile(dir_ / "garbage", Garbage(4096, 14));
+        WriteFile(dir_ / "cut.grd", std::string(fuzz::kSmallDsaa).substr(0, 12));
+        WriteFile(dir_ / "huge.grd", "DSAA\n65536 65536\n0 1\n0 1\n0 1\n1 2 3\n");
+        WriteFile(dir_ / "cut.kvb", KvbFileBytes(2, 3, {1, 2, 3}));
+        WriteFile(dir_ / "word.grd", std::string(100000, 'D') + " 1 1\n");
+        return {dir_ / "missing", dir_ / "folder",   dir_ / "empty",
+                dir_ / "garbage", dir_ / "cut.grd",  dir_ / "huge.grd",
+                dir_ / "cut.kvb", dir_ / "word.grd", OverlongPath(dir_ / "x")};
+    }
+
+    // Runs the host and checks it ended by itself with the exit code, leaving the inputs alone.
+    void ExpectExit(const std::vector<std::string>& arguments, const std::vector<std::string>& inputs,
+                    int exit) {
+        Case run;
+        for (const std::string& input : inputs) run.Input(input);
+        const CliResult result = RunCli(arguments);
+        ASSERT_TRUE(result.exited) << arguments[0] << " killed by signal " << -result.exitCode << ":\n"
+                                   << result.output;
+        EXPECT_EQ(result.exitCode, exit) << arguments[0] << " " << arguments.back() << ":\n" << result.output;
+        run.ExpectExport([] { return 0; }, 0, true);
+    }
+
+    TempDir dir_;
+};
+
+TEST_F(HostCatalogue, InfoRefusesWhatItCannotRead) {
+    for (const std::string& path : Unreadable()) ExpectExit({"info", path}, {path}, 1);
+    WriteFile(dir_ / "grid.grd", fuzz::kSmallDsaa);
+    ExpectExit({"info", dir_ / "grid.grd"}, {dir_ / "grid.grd"}, 0);
+    WriteFile(dir_ / "kvsgda", "KVSGDA01 2 2 0 1 0 1 0 1 nan\nnan inf\n-inf 1e999\n");
+    ExpectExit({"info", dir_ / "kvsgda"}, {dir_ / "kvsgda"}, 0);
+}
+
+TEST_F(HostCatalogue, HxfPackRefusesWhatItCannotReadAndWritesNothing) {
+    for (const std::string& path : Unreadable()) {
+        Case run;
+        run.Input(path);
+        run.Untouched(dir_ / "out.hxf");
+        run.ExpectCli({"hxf-pack", dir_ / "out.hxf", path}, 0, false, "");
+    }
+}
+
+TEST_F(HostCatalogue, HxfPackNeverOverwritesAGridItPacks) {
+    WriteFile(dir_ / "a.grd", fuzz::kSmallDsaa);
+    WriteFile(dir_ / "b.grd", fuzz::kSmallDsaa);
+    for (const std::string& out : {dir_ / "a.grd", dir_ / "./b.grd"}) {
+        Case run;
+        run.Input(dir_ / "a.grd");
+        run.Input(dir_ / "b.grd");
+        run.ExpectCli({"hxf-pack", out, dir_ / "a.grd", dir_ / "b.grd"}, 0, false, "");
+    }
+    Case run;
+    run.Input(dir_ / "a.grd");
+    run.Untouched(dir_ / "missing/out.hxf");
+    run.ExpectCli({"hxf-pack", dir_ / "missing/out.hxf", dir_ / "a.grd"}, 0, false, "");
+}
+
+TEST_F(HostCatalogue, ReportPrintsAnyBytesAndRefusesWhatItCannotRead) {
+    ExpectExit({"report", dir_ / "missing"}, {dir_ / "missing"}, 1);
+    mkdir((dir_ / "folder").c_str(), 0755);
+    ExpectExit({"report", dir_ / "folder"}, {}, 1);
+    WriteFile(dir_ / "garbage", Garbage(4096, 15));
+    ExpectExit({"report", dir_ / "garbage"}, {dir_ / "garbage"}, 0);
+    WriteFile(dir_ / "cut", "\xB5\xD8\xD6");
+    ExpectExit({"report", dir_ / "cut"}, {dir_ / "cut"}, 0);
+}
+
+TEST_F(HostCatalogue, ShowReportOfARefusedJobShowsNothingOlder) {
+    WriteFile(dir_ / "params", Garbage(512, 16));
+    for (const char* command : {"hierarchy", "feature"}) {
+        const CliResult result = RunCli({command, "--show-report", dir_ / "params"});
+        ASSERT_TRUE(result.exited) << result.output;
+        EXPECT_EQ(result.exitCode, 1) << result.output;
+    }
+}
+
+}  // namespace
+}  // namespace quarnel::hardening
