@@ -61,6 +61,8 @@ int Classify(const char* networkFile, const char* outputGrid, const char* inputF
     // Inputs whose header promises no cell would make a class grid of no cells, reported as done.
     if (layout.cellCount <= 0 || std::int64_t(layout.nx) * layout.ny != layout.cellCount)
         return kBPClassMisfit;
+    status = CheckInputsHoldCells(layout);
+    if (status != kBPClassDone) return status;
     const std::size_t cells = std::size_t(layout.cellCount);
     std::vector<double> matrix(MatrixSize(layout.cellCount, network.inputCount), 0.0);
     std::vector<int> classes(cells, 0);

@@ -1,12 +1,16 @@
 #include "bp/class_inputs.h"
 
 #include <climits>
+#include <cstdint>
+#include <filesystem>
+#include <system_error>
 
 #include "bp/bp_status.h"
 #include "bp/cell_count.h"
 #include "grid/dsaa_lines.h"
 #include "grid/kvb_file.h"
 #include "grid/matrix.h"
+#include "grid/native_path.h"
 #include "hxf/ihxf.h"
 #include "kor/cxarray.h"
 #include "prep/hxf_grid.h"
@@ -156,6 +160,21 @@ int ProbeClassInputs(const CStringArray& files, const CStringArray& kinds, Class
             layout.ny = probe.ny;
         }
         layout.inputs.push_back(input);
+    }
+    return kBPClassDone;
+}
+
+int CheckInputsHoldCells(const ClassLayout& layout) {
+    for (const ClassInput& input : layout.inputs) {
+        if (input.kind == InputKind::kvb) {
+            KvbGridHeader header{};
+            CKvbFile().ReadHeader(input.path, &header);
+            if (!KvbFileHoldsGrid(input.path, header)) return kBPClassFailed;
+        } else if (input.kind == InputKind::dsaa) {
+            std::error_code error;
+            const std::uintmax_t bytes = std::filesystem::file_size(NativePath(input.path), error);
+            if (error || std::uintmax_t(layout.cellCount) > bytes / 2) return kBPClassMisfit;
+        }
     }
     return kBPClassDone;
 }

@@ -40,6 +40,12 @@ InputKind InputKindFromCode(const CString& code);
 // count fixes cellCount, any later count that differs is a misfit.
 int ProbeClassInputs(const CStringArray& files, const CStringArray& kinds, ClassLayout& layout);
 
+// Before the matrix is sized by cellCount: a binary grid too short for its cells cannot be read
+// (kBPClassFailed), and a DSAA file too short to hold cellCount values at two bytes each cannot
+// hold its body (kBPClassMisfit); the first such input decides. So a few bytes cannot make the
+// job reserve gigabytes.
+int CheckInputsHoldCells(const ClassLayout& layout);
+
 // Fills matrix (cellCount × inputCount, zeroed) and sets range to the [zMin, zMax] of the last
 // binary grid loaded, if any.
 int LoadClassInputs(const ClassLayout& layout, int inputCount, double* matrix, InputRange& range);

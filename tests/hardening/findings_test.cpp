@@ -6,7 +6,10 @@
 #include <string_view>
 #include <vector>
 
+#include "bp/bp_status.h"
 #include "bp/network_file.h"
+#include "frame/quarnel.h"
+#include "fuzz/job_inputs.h"
 #include "grid/c_number.h"
 #include "tests/hardening/catalogue.h"
 
@@ -41,6 +44,24 @@ TEST(Findings, NetworkCountsBeyondTheFileAreRefused) {
     ASSERT_EQ(ReadNetworkFile((folder / "short").c_str(), network), NetworkFileStatus::ok);
     EXPECT_EQ(network.hiddenThreshold, (std::vector<double>{0.25, -0.5}));
     EXPECT_EQ(network.weightHiddenOutput, (std::vector<double>{0.0, 0.0}));
+}
+
+// A 2190-byte binary grid whose header promised 520 million cells made classification reserve
+// and zero 4 GB before its values turned out unreadable; a 20-byte DSAA grid could ask for 17 GB.
+// Both are refused before the cell-by-input matrix is sized.
+TEST(Findings, ClassificationChecksInputsAgainstTheirFilesBeforeSizingTheMatrix) {
+    hardening::TempDir folder;
+    hardening::WriteFile(folder / "net", fuzz::kOneInputNetwork);
+    std::string kvb = hardening::KvbFileBytes(1, 0x1f000003, {1, 2, 3});
+    hardening::WriteFile(folder / "wide.kvb", kvb);
+    EXPECT_EQ(
+        OnBPClass((folder / "net").c_str(), (folder / "out").c_str(), (folder / "wide.kvb*").c_str(), "0*"),
+        kBPClassFailed);
+    hardening::WriteFile(folder / "wide.grd", "DSAA\n46340 46340\n0 1\n0 1\n0 1\n1 2\n");
+    EXPECT_EQ(
+        OnBPClass((folder / "net").c_str(), (folder / "out").c_str(), (folder / "wide.grd*").c_str(), "1*"),
+        kBPClassMisfit);
+    EXPECT_FALSE(hardening::Exists(folder / "out"));
 }
 
 }  // namespace
