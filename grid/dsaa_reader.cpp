@@ -68,12 +68,7 @@ GridReadResult ReadDsaaGrid(const char* path, DsaaGrid* grid) {
     RowMatrix<double> values(AllocDoubleMatrix(ny, nx), ny);
     if (!values) return {GridReadStatus::out_of_memory, stream.Position()};
     for (int r = 0; r < ny; ++r) {
-        double* row = values[std::size_t(r)];
-        for (int c = 0; c < nx; ++c) {
-            float value = 0.0f;
-            if (!(scan = stream.Float(value)).ok()) return Failed(scan);
-            row[c] = value;
-        }
+        if (!(scan = stream.Floats(values[std::size_t(r)], std::size_t(nx))).ok()) return Failed(scan);
     }
     grid->nx = nx;
     grid->ny = ny;

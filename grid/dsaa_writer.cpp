@@ -9,10 +9,7 @@ namespace {
 
 void PutTwoDecimalRows(TextSink& sink, const double* const* values, int rows, int cols) {
     for (int r = 0; r < rows; ++r) {
-        for (int c = 0; c < cols; ++c) {
-            sink.Fixed(values[r][c], 6, 2);
-            sink.Put("  ");
-        }
+        sink.FixedRow(values[r], std::size_t(cols), 6, 2, "  ");
         sink.Put('\n');
     }
 }

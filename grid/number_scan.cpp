@@ -5,6 +5,7 @@
 #include <string>
 
 #include "grid/number_text.h"
+#include "grid/plain_decimal.h"
 #if !defined(_WIN32)
 #include <locale.h>
 #endif
@@ -146,6 +147,8 @@ FloatToken ConvertHex(const char* first, const char* body, const char* end, bool
 FloatToken ScanFloatToken(const char* first, const char* last) {
     const char* p = first;
     if (p == last) return Failed(p);
+    float plain = 0.0f;
+    if (const char* end = ScanPlainDecimal(p, last, &plain)) return {plain, end, NumberError::none};
     const bool negative = *p == '-';
     if (*p == '-' || *p == '+') {
         ++p;

@@ -12,6 +12,8 @@
 
 #include "grid/native_path.h"
 
+#include "grid/plain_decimal.h"
+
 namespace quarnel {
 namespace {
 
@@ -19,8 +21,9 @@ namespace {
 constexpr std::size_t kBufferSize = std::size_t(1) << 17;
 static_assert(kBufferSize > 2 * kMaxNumberText);
 
+// Space, or one of \t \n \v \f \r (9 to 13).
 bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+    return c == ' ' || unsigned(c - '\t') < 5;
 }
 
 }  // namespace
@@ -193,10 +196,41 @@ ScanResult ScanStream::Int(std::int32_t& out) {
     return result;
 }
 
+// Most values of a grid are plain decimals wholly inside the buffer: they are read here without
+// a refill check or the general conversion. False leaves the stream as it was but for the blanks
+// skipped, for the general path to take over.
+inline bool ScanStream::TakePlainFloat(float& out, ScanResult& result) {
+    const char* const buffer = buffer_.get();
+    const char* const last = buffer + end_;
+    const char* p = buffer + begin_;
+    while (p != last && IsBlank(*p)) ++p;
+    begin_ = std::size_t(p - buffer);
+    if (p == last) return false;
+    float value = 0.0f;
+    const char* const end = ScanPlainDecimal(p, last, &value);
+    // A token that reaches the end of the buffer may go on in the next read of the file.
+    if (end == nullptr || (end == last && !eof_)) return false;
+    result = {ScanStatus::ok, consumed_ + begin_};
+    begin_ = std::size_t(end - buffer);
+    out = value;
+    return true;
+}
+
+ScanResult ScanStream::Floats(double* out, std::size_t count) {
+    ScanResult result{};
+    for (std::size_t i = 0; i < count; ++i) {
+        float value = 0.0f;
+        if (!TakePlainFloat(value, result) && !(result = Float(value)).ok()) return result;
+        out[i] = value;
+    }
+    return {ScanStatus::ok, Position()};
+}
+
 ScanResult ScanStream::Float(float& out) {
+    ScanResult result{};
+    if (TakePlainFloat(out, result)) return result;
     const char* first = nullptr;
     const char* last = nullptr;
-    ScanResult result;
     if (!NumberWindow(&first, &last, &result)) return result;
     const FloatToken token = ScanFloatToken(first, last);
     result = FinishNumber(token.end, token.error, result.position);

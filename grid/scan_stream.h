@@ -57,6 +57,9 @@ class ScanStream {
     ScanResult Int(std::int32_t& out);
     // "%f": the value as float32. out is left unchanged unless the status is ok.
     ScanResult Float(float& out);
+    // count "%f" reads, each widened to double, into out[0..count). Stops at the first read that
+    // is not ok and returns it (out holds the values before it); ok carries Position().
+    ScanResult Floats(double* out, std::size_t count);
 
     // Byte offset of the next unread byte.
     std::uint64_t Position() const { return consumed_ + begin_; }
@@ -65,6 +68,7 @@ class ScanStream {
     std::uint64_t Size() const { return size_; }
 
   private:
+    bool TakePlainFloat(float& out, ScanResult& result);
     bool NumberWindow(const char** first, const char** last, ScanResult* result);
     ScanResult FinishNumber(const char* end, NumberError error, std::uint64_t start);
     template <class Take>

@@ -136,6 +136,24 @@ void TextSink::Fixed(double v, int width, int precision) {
     Commit(out + Separated(out, FormatFixed(out, v, width, precision), last_));
 }
 
+void TextSink::FixedRow(const double* values, std::size_t count, int width, int precision,
+                        std::string_view separator) {
+    // The separator goes out as one fixed-size move; the bytes past it are overwritten next.
+    char tail[8] = {};
+    if (width < -kMaxFixedWidth || width > kMaxFixedWidth || precision > kMaxFixedPrecision ||
+        separator.size() > sizeof tail) {
+        failed_ = true;
+        return;
+    }
+    separator.copy(tail, separator.size());
+    for (std::size_t i = 0; i < count; ++i) {
+        char* out = Reserve(kMaxFixedChars + 1 + sizeof tail);
+        char* end = out + Separated(out, FormatFixed(out, values[i], width, precision), last_);
+        std::memcpy(end, tail, sizeof tail);
+        Commit(end + separator.size());
+    }
+}
+
 void TextSink::Int(long long v, int width) {
     if (width < -kMaxFixedWidth || width > kMaxFixedWidth) {
         failed_ = true;

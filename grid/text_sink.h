@@ -65,6 +65,10 @@ class TextSink {
     // printf's "%W.Pf" and "%Wd" (negative width: left-justified), with the house rule.
     void Fixed(double v, int width, int precision);
     void Int(long long v, int width = 0);
+    // Fixed(values[i], width, precision) then Put(separator) for each of the count values; a
+    // separator of more than 8 bytes marks the sink failed.
+    void FixedRow(const double* values, std::size_t count, int width, int precision,
+                  std::string_view separator);
 
     template <class... Args>
     void Print(std::string_view format, const Args&... args) {

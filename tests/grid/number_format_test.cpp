@@ -8,6 +8,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "grid/number_text.h"
 
@@ -161,6 +162,38 @@ TEST(FormatFixed, WidthsAndLeftJustificationMatchPrintf) {
             for (int precision = 0; precision <= kMaxFixedPrecision; precision += 3) {
                 if (!SameAsPrintf(v, width, precision)) return;
             }
+        }
+    }
+}
+
+// Two decimals in fields up to 16 wide take a short way; its edges: where the integer part gains
+// a digit, where the text outgrows the field, the largest magnitude it takes (below 2^52) and the
+// smallest, and halves that round to even.
+TEST(FormatFixed, TwoDecimalFieldsMatchPrintf) {
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  0.005,
+                                  0.015,
+                                  0.025,
+                                  -0.005,
+                                  0.994999,
+                                  0.995,
+                                  1.0 / 1024,
+                                  99999.0,
+                                  DBL_TRUE_MIN,
+                                  -DBL_MIN,
+                                  4503599627370495.5,
+                                  4503599627370496.0,
+                                  9007199254740991.0};
+    for (double power = 1; power <= 1e16; power *= 10) {
+        for (double v : {power, power - 0.005, power - 0.001, power + 0.125, power - 0.125, power * 0.5}) {
+            values.push_back(v);
+            values.push_back(-v);
+        }
+    }
+    for (double v : values) {
+        for (int width = 0; width <= 20; ++width) {
+            if (!SameAsPrintf(v, width, 2)) return;
         }
     }
 }

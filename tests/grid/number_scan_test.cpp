@@ -344,6 +344,72 @@ TEST(ScanFloatToken, RandomGrammarFragmentsMatchScanf) {
     }
 }
 
+// Plain decimals (sign, digits, one point) take a short way. Each edge of it alone, before the
+// bytes that end or continue a number, and with text enough behind it for the reading of eight
+// bytes at a time.
+TEST(ScanFloatToken, PlainDecimalEdgesMatchScanf) {
+    const char* tokens[] = {
+        "16777216", "16777217", "16777218", "16777219", "1677721.7", "1677721.75", "0.16777217", "33554433",
+        "9007199254740992", "9007199254740993", "9007199254740994", "900719925474099.3", "900719925474099.5",
+        "0.9007199254740993", "1234567890123456789", "12345678901234567890", "0.1234567890123456789",
+        ".1234567890123456789", "0.12345678901234567890", "1234567890.123456789", "00000000000000000001",
+        "0000000000000000001.5", "10000000000", "1000000000.0", "0.0000000001", "0.00000000001", "2500.0000",
+        "1.500000000000000000", "99999.000", "100", "0.10", "-0.0", "-0", "+0.0", "-0.", "-.0", "0.", ".0",
+        "1234567", "12345678", "123456789", "1234567.1234567", "1234567.12345678", "12345678.5", "1.12345678",
+        "0.1234567", ".12345678", "2492.2255", "-2492.2255", "+2492.2255",
+        // 16 digits whose nearest double lies exactly halfway between two floats, the decimal
+        // itself above or below that point.
+        "32.61575508117676", "497.5195770263672", "121.3054313659668", "-13.30028772354126",
+        "35.43471336364746", "5.207262277603149", "19.70732021331787",
+        // The same beyond 2^53, where the digits no longer make an exact double.
+        "1.0000000596046448", "1.0000000596046447", "16777217.000000001", "16777216.999999999"};
+    const char* after[] = {"",
+                           " 7",
+                           "\n",
+                           "\t1",
+                           "x",
+                           "e5",
+                           "E-5",
+                           ".5",
+                           "-1",
+                           "+1",
+                           "a",
+                           ",",
+                           "/5",
+                           ":5",
+                           "\xb9",
+                           "\xb0",
+                           " 1234567890123456789"};
+    for (const char* token : tokens) {
+        for (const char* tail : after) {
+            const std::string text = std::string(token) + tail;
+            if (!SameAsFloatScanf(text) || !SameAsFloatScanf(text + " 1234567890123456789")) return;
+        }
+    }
+}
+
+// Decimals of 16 to 19 digits next to the halfway points between floats: their doubles often
+// are those halfway points, where rounding the double again would go the wrong way.
+TEST(ScanFloatToken, DecimalsNearHalfwayPointsMatchScanf) {
+    const unsigned seed = 2024;
+    std::mt19937 random(seed);
+    char text[64];
+    for (int i = 0; i < 20000; ++i) {
+        // Floats from 1 to 2^24, where such decimals need no exponent.
+        const std::uint32_t bits = 0x3F800000u + std::uint32_t(random()) % (0x4B800000u - 0x3F800000u);
+        const double low = std::bit_cast<float>(bits);
+        const double mid = low + (double(std::bit_cast<float>(bits + 1)) - low) / 2;
+        const int wholeDigits = int(std::floor(std::log10(mid))) + 1;
+        for (int digits = 16; digits <= 19; ++digits) {
+            std::snprintf(text, sizeof text, "%.*f", digits - wholeDigits, mid);
+            if (!SameAsFloatScanf(text) || !SameAsFloatScanf(std::string(text) + " 25.5 1234567890")) {
+                ADD_FAILURE() << "seed " << seed << " float bits 0x" << std::hex << bits;
+                return;
+            }
+        }
+    }
+}
+
 TEST(ScanFloatToken, EmptyTextIsNoMatch) {
     const char* text = "";
     const FloatToken token = ScanFloatToken(text, text);

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace quarnel {
 namespace {
@@ -115,6 +116,85 @@ TEST_F(ScanStreamTest, ReadsLikeFscanfAcrossBufferRefills) {
         }
     }
     std::fclose(c);
+}
+
+// Grid-like values: plain decimals of up to 15 digits, which the short way always takes, or with
+// `mixed` of up to 21 digits and with a few other number shapes among them, which it leaves.
+std::string RandomGridValues(std::mt19937& random, std::size_t minimumSize, bool mixed) {
+    const char* others[] = {"99999", "-0.0", "1e5", "+.5", "0x1p3", "inf", "-2.5E-3", "7.", ".25"};
+    const char* blanks[] = {" ", "  ", "\n", "\r\n", "\t"};
+    std::string text;
+    while (text.size() < minimumSize) {
+        if (!text.empty()) text += blanks[random() % std::size(blanks)];
+        if (mixed && random() % 10 == 0) {
+            text += others[random() % std::size(others)];
+            continue;
+        }
+        if (random() % 4 == 0) text += '-';
+        const int digits = 1 + int(random() % (mixed ? 21 : 15));
+        const int point = int(random() % (digits + 2));
+        for (int d = 0; d < digits; ++d) {
+            if (d == point) text += '.';
+            text += char('0' + random() % 10);
+        }
+    }
+    return text;
+}
+
+// Runs of plain decimals are read from the buffer as it stands; tokens that the buffer's end
+// cuts in two must still be read whole. Other shapes among them refill the buffer early.
+TEST_F(ScanStreamTest, FloatRowsReadLikeFscanf) {
+    const unsigned seed = 909;
+    std::mt19937 random(seed);
+    for (const bool mixed : {false, true}) {
+        // Ends in a number, not a blank: the last value meets the end of the file.
+        const std::string content = RandomGridValues(random, 700000, mixed);
+        const std::string path = Write("rows.txt", content);
+        std::vector<float> expected;
+        std::FILE* c = std::fopen(path.c_str(), "rb");
+        ASSERT_NE(c, nullptr);
+        for (float v = 0; std::fscanf(c, "%f", &v) == 1;) expected.push_back(v);
+        std::fclose(c);
+
+        ScanStream stream;
+        ASSERT_TRUE(stream.Open(path.c_str()));
+        std::vector<double> row(64);
+        std::size_t read = 0;
+        while (read < expected.size()) {
+            const std::size_t count = std::min<std::size_t>(1 + random() % 64, expected.size() - read);
+            const ScanResult r = stream.Floats(row.data(), count);
+            ASSERT_TRUE(r.ok()) << "seed " << seed << " value " << read << ": " << ScanStatusText(r.status);
+            EXPECT_EQ(r.position, stream.Position());
+            for (std::size_t k = 0; k < count; ++k, ++read) {
+                ASSERT_EQ(std::bit_cast<std::uint32_t>(float(row[k])),
+                          std::bit_cast<std::uint32_t>(expected[read]))
+                    << "seed " << seed << " mixed " << mixed << " value " << read;
+            }
+        }
+        const ScanResult end = stream.Floats(row.data(), 1);
+        EXPECT_EQ(end.status, ScanStatus::end_of_input);
+        EXPECT_EQ(end.position, content.size());
+    }
+}
+
+TEST_F(ScanStreamTest, FloatRowsStopAtTheFirstFailure) {
+    ScanStream stream;
+    ASSERT_TRUE(stream.Open(Write("bad_row.txt", "1.5 2.25\n-3 x7 8").c_str()));
+    double row[5] = {-1, -1, -1, -1, -1};
+    ScanResult r = stream.Floats(row, 5);
+    EXPECT_EQ(r.status, ScanStatus::no_match);
+    EXPECT_EQ(r.position, 12u);
+    EXPECT_EQ(stream.Position(), 12u);
+    EXPECT_EQ(row[0], 1.5);
+    EXPECT_EQ(row[1], 2.25);
+    EXPECT_EQ(row[2], -3.0);
+    EXPECT_EQ(row[3], -1.0);  // untouched
+    std::string word;
+    EXPECT_TRUE(stream.Word(word, 10).ok());
+    r = stream.Floats(row, 2);
+    EXPECT_EQ(r.status, ScanStatus::end_of_input);
+    EXPECT_EQ(r.position, 16u);
+    EXPECT_EQ(row[0], 8.0);
 }
 
 TEST_F(ScanStreamTest, CrlfFileReadsLikeLf) {

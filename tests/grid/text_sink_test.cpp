@@ -9,6 +9,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace quarnel {
 namespace {
@@ -81,6 +82,21 @@ TEST(TextSink, NumbersNeverTouch) {
     EXPECT_EQ(Printed([](TextSink& s) { s.Print("%d%s", 5, "7"); }), "57");
 }
 
+TEST(TextSink, FixedRowsAreFixedValuesEachWithItsSeparator) {
+    const double row[] = {0.0, 0.5, -0.004, 99999.0, 1234567.891, -99999.0, 2.675};
+    std::string expected;
+    for (double v : row) expected += CPrintf("%6.2f  ", v);
+    EXPECT_EQ(Printed([&](TextSink& s) { s.FixedRow(row, std::size(row), 6, 2, "  "); }), expected);
+    // Without a separator the house rule keeps the wide values apart.
+    EXPECT_EQ(Printed([&](TextSink& s) { s.FixedRow(row + 2, 3, 6, 2, ""); }), " -0.00 99999.00 1234567.89");
+    EXPECT_EQ(Printed([&](TextSink& s) { s.FixedRow(row, 2, -5, 3, "|\n"); }), "0.000|\n0.500|\n");
+    EXPECT_EQ(Printed([&](TextSink& s) { s.FixedRow(row, 0, 6, 2, " "); }), "");
+    // A row bigger than the buffer reaches the text whole.
+    const std::vector<double> many(30000, 12.5);
+    EXPECT_EQ(Printed([&](TextSink& s) { s.FixedRow(many.data(), many.size(), 8, 2, "12345678"); }).size(),
+              many.size() * 16);
+}
+
 TEST(TextSink, UnsupportedFormatsFailTheSink) {
     const auto fails = [](auto write) {
         std::string out;
@@ -99,6 +115,9 @@ TEST(TextSink, UnsupportedFormatsFailTheSink) {
     EXPECT_TRUE(fails([](TextSink& s) { s.Print("%65d", 5); }));
     EXPECT_TRUE(fails([](TextSink& s) { s.Print("%.3d", 5); }));
     EXPECT_TRUE(fails([](TextSink& s) { s.Print("100%", 5); }));
+    const double one = 1.0;
+    EXPECT_TRUE(fails([&](TextSink& s) { s.FixedRow(&one, 1, 6, 2, "123456789"); }));
+    EXPECT_TRUE(fails([&](TextSink& s) { s.FixedRow(&one, 1, 65, 2, " "); }));
     EXPECT_TRUE(fails([](TextSink& s) { s.Fixed(1.0, 65, 2); }));
     EXPECT_FALSE(fails([](TextSink& s) { s.Print("%64.20f", 5.0); }));
 }
