@@ -207,18 +207,24 @@ std::size_t FormatTwoDecimals(char* out, double v, int width) {
     return field;
 }
 
-}  // namespace
-
-std::size_t FormatFixed(char* out, double v, int width, int precision) {
-    if (precision == 2 && width >= 0 && width <= kShortField) {
-        if (const std::size_t length = FormatTwoDecimals(out, v, width)) return length;
-    }
+std::size_t FormatFixedText(char* out, double v, int width, int precision) {
     // printf takes a negative precision as no precision at all.
     if (precision < 0) precision = 6;
     precision = std::min(precision, kMaxFixedPrecision);
     char buffer[kMaxFixedChars];
     char* end = buffer + sizeof buffer;
     return Justify(out, FixedText(buffer, end, v, precision), width);
+}
+
+}  // namespace
+
+// The general path stays a function of its own, so the two-decimal path pays for none of its
+// frame.
+std::size_t FormatFixed(char* out, double v, int width, int precision) {
+    if (precision == 2 && width >= 0 && width <= kShortField) {
+        if (const std::size_t length = FormatTwoDecimals(out, v, width)) return length;
+    }
+    return FormatFixedText(out, v, width, precision);
 }
 
 std::size_t FormatInt(char* out, long long v, int width) {

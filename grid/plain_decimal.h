@@ -118,13 +118,14 @@ inline const char* ScanPlainDecimal(const char* p, const char* last, float* valu
     if constexpr (std::endian::native == std::endian::little) {
         if (last - p >= 16) end = WordDigits(p, &digits);
     }
+    // Two runs of at most seven digits are always few enough; longer ones are counted.
     if (end == nullptr) {
         digits = Digits();
         end = ByteDigits(p, last, &digits);
+        if (digits.count > 19 || digits.mantissa > (std::uint64_t(1) << 53)) return nullptr;
     }
-    if (digits.count == 0 || digits.count > 19) return nullptr;
-    if (digits.mantissa > (std::uint64_t(1) << 53)) return nullptr;
-    if (end != last && MayContinue(*end)) return nullptr;
+    if (digits.count == 0) return nullptr;
+    if (end != last && *end != ' ' && MayContinue(*end)) return nullptr;
     const double exact = double(digits.mantissa) / kPow10[digits.decimals];
     constexpr std::uint64_t kBelowFloat = (std::uint64_t(1) << 29) - 1;
     constexpr std::uint64_t kHalfway = std::uint64_t(1) << 28;
