@@ -14,7 +14,7 @@ bool GluesToNumber(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.';
 }
 
-struct FormatSpec {
+struct FormatDirective {
     bool left = false;
     int width = 0;
     int precision = -1;
@@ -23,7 +23,7 @@ struct FormatSpec {
 
 // Parses "[-][width][.precision][l|ll]conversion" at format[i], just past the '%'; returns the
 // index after it, or npos when the text is no conversion the sink supports.
-std::size_t ParseSpec(std::string_view format, std::size_t i, FormatSpec& spec) {
+std::size_t ParseDirective(std::string_view format, std::size_t i, FormatDirective& directive) {
     auto number = [&](int limit) {
         int value = 0;
         for (; i < format.size() && format[i] >= '0' && format[i] <= '9'; ++i) {
@@ -32,18 +32,18 @@ std::size_t ParseSpec(std::string_view format, std::size_t i, FormatSpec& spec) 
         }
         return value;
     };
-    for (; i < format.size() && format[i] == '-'; ++i) spec.left = true;
+    for (; i < format.size() && format[i] == '-'; ++i) directive.left = true;
     if (i < format.size() && format[i] == '0') return std::string_view::npos;  // zero padding
-    spec.width = number(kMaxFixedWidth);
-    if (spec.width < 0) return std::string_view::npos;
+    directive.width = number(kMaxFixedWidth);
+    if (directive.width < 0) return std::string_view::npos;
     if (i < format.size() && format[i] == '.') {
         ++i;
-        spec.precision = number(kMaxFixedPrecision);
-        if (spec.precision < 0) return std::string_view::npos;
+        directive.precision = number(kMaxFixedPrecision);
+        if (directive.precision < 0) return std::string_view::npos;
     }
     for (int l = 0; l < 2 && i < format.size() && format[i] == 'l'; ++l) ++i;
     if (i == format.size()) return std::string_view::npos;
-    spec.conversion = format[i] == 'i' ? 'd' : format[i];
+    directive.conversion = format[i] == 'i' ? 'd' : format[i];
     return i + 1;
 }
 
@@ -197,14 +197,14 @@ void TextSink::PrintArgs(std::string_view format, std::initializer_list<FormatAr
             i = percent + 2;
             continue;
         }
-        FormatSpec spec;
-        i = ParseSpec(format, percent + 1, spec);
+        FormatDirective directive;
+        i = ParseDirective(format, percent + 1, directive);
         if (i == std::string_view::npos) {
             failed_ = true;
             return;
         }
-        Convert(spec.conversion, spec.left ? -spec.width : spec.width, spec.precision,
-                arg == args.end() ? nullptr : arg);
+        Convert(directive.conversion, directive.left ? -directive.width : directive.width,
+                directive.precision, arg == args.end() ? nullptr : arg);
         if (arg != args.end()) ++arg;
     }
 }
