@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "grid/input_file.h"
+
 namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
@@ -74,7 +76,10 @@ bool CStdioFile::Open(const char* path, unsigned flags, CFileException* error) {
     }
     const bool keepContents = (flags & modeCreate) != 0 && (flags & modeNoTruncate) != 0;
     errno = 0;
-    file_ = std::fopen(path, keepContents ? "r+b" : FopenMode(flags));
+    const bool readOnly = !keepContents && (flags & (modeCreate | modeWrite | modeReadWrite)) == 0;
+    file_ =
+        readOnly ? quarnel::OpenInputFile(path) : std::fopen(path, keepContents ? "r+b" : FopenMode(flags));
+    if (file_ == nullptr && readOnly && errno == 0) errno = EINVAL;
     if (file_ == nullptr && keepContents && errno == ENOENT) file_ = std::fopen(path, "w+b");
     if (file_ == nullptr) {
         Report(error, errno);

@@ -21,15 +21,23 @@ bool CountsUsable(const BPTrainRequest& request) {
            request.outputCount >= 1;
 }
 
-bool WriteResultFile(const char* path, const BPNetwork& network, const BPSampleSet& samples,
-                     BPTrainWork& work) {
-    TextSink sink;
-    if (!sink.Open(path)) return false;
+void PutResultLines(TextSink& sink, const BPNetwork& network, const BPSampleSet& samples, BPTrainWork& work) {
     for (int s = 0; s < samples.sampleCount; ++s) {
         ComputeClassBits(network, samples.Inputs(s), work);
         sink.Put(FormatResultLine(s, samples.Targets(s), work.bits.data(), network.outputCount));
     }
-    return sink.Close();
+}
+
+// Both files are finished before either is put in place, so a training that fails leaves the
+// earlier network and result files as they were.
+bool WriteOutputs(const BPTrainRequest& request, const BPNetwork& network, const BPSampleSet& samples,
+                  BPTrainWork& work) {
+    TextSink networkFile;
+    TextSink resultFile;
+    if (!networkFile.Open(request.networkFile) || !resultFile.Open(request.resultFile)) return false;
+    PutNetwork(networkFile, network);
+    PutResultLines(resultFile, network, samples, work);
+    return networkFile.Finish() && resultFile.Finish() && networkFile.Close() && resultFile.Close();
 }
 
 BPTrainReport Train(const BPTrainRequest& request) {
@@ -59,8 +67,7 @@ BPTrainReport Train(const BPTrainRequest& request) {
     report.converged = outcome.converged;
     report.trainError = network.trainError;
 
-    if (!WriteNetworkFile(request.networkFile, network)) return report;
-    if (!WriteResultFile(request.resultFile, network, samples, work)) return report;
+    if (!WriteOutputs(request, network, samples, work)) return report;
     report.status = kBPTrainDone;
     return report;
 }

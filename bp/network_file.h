@@ -17,8 +17,12 @@
 
 namespace quarnel {
 
-// Creates or truncates path; false when it cannot be created or a write fails.
+class TextSink;
+
+// Writes path whole (an OutputFile); false when it cannot be created or a write fails.
 bool WriteNetworkFile(const char* path, const BPNetwork& network);
+// The same text into an open sink.
+void PutNetwork(TextSink& sink, const BPNetwork& network);
 
 enum class NetworkFileStatus {
     ok,

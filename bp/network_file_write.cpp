@@ -21,13 +21,17 @@ void WriteValueRows(TextSink& sink, const std::vector<double>& values, int rows,
 bool WriteNetworkFile(const char* path, const BPNetwork& network) {
     TextSink sink;
     if (!sink.Open(path)) return false;
+    PutNetwork(sink, network);
+    return sink.Close();
+}
+
+void PutNetwork(TextSink& sink, const BPNetwork& network) {
     sink.Print("%10d  %10d  %10d  %20.8f\n", network.inputCount, network.hiddenCount, network.outputCount,
                network.trainError);
     WriteValueLine(sink, network.hiddenThreshold.data(), network.hiddenCount);
     WriteValueLine(sink, network.outputThreshold.data(), network.outputCount);
     WriteValueRows(sink, network.weightInputHidden, network.inputCount, network.hiddenCount);
     WriteValueRows(sink, network.weightHiddenOutput, network.hiddenCount, network.outputCount);
-    return sink.Close();
 }
 
 }  // namespace quarnel

@@ -28,16 +28,14 @@ bool WriteNormalisedDsaa(const char* path, const double* const* values, int rows
     return sink.Close();
 }
 
-bool WriteStatisticsDsaa(const char* path, const double* const* values, int rows, int cols) {
-    TextSink sink;
-    if (!sink.Open(path)) return false;
+bool WriteStatisticsDsaa(TextSink& sink, const double* const* values, int rows, int cols) {
     sink.Print("%s\n", "DSAA");
     sink.Print("%d %d\n", cols, rows);
     sink.Print("%f %f\n", 0.0, double(cols - 1));
     sink.Print("%f %f\n", 0.0, double(rows - 1));
     sink.Print("%f %f\n", 0.0, 1.0);
     PutTwoDecimalRows(sink, values, rows, cols);
-    return sink.Close();
+    return sink.Finish();
 }
 
 bool WriteClassDsaa(const char* path, const int* classes, int nx, int ny) {

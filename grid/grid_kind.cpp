@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "grid/input_file.h"
+
 namespace quarnel {
 
 bool IsKvbMagic(const char* magic) {
@@ -14,7 +16,7 @@ bool IsKvbMagic(const char* magic) {
 }
 
 GridFileKind DetectGridKind(const char* path) {
-    std::FILE* file = std::fopen(path, "rb");
+    std::FILE* file = OpenInputFile(path);
     if (file == nullptr) return GridFileKind::unreadable;
     char magic[8] = {};
     const std::size_t got = std::fread(magic, 1, sizeof magic, file);

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "grid/grid_kind.h"
+#include "grid/input_file.h"
 #include "grid/matrix.h"
 #include "grid/native_path.h"
 
@@ -21,7 +22,7 @@ static_assert(std::endian::native == std::endian::little, "KVSGDB01 records are 
 
 class File {
   public:
-    explicit File(const char* path) : file_(std::fopen(path, "rb")) {}
+    explicit File(const char* path) : file_(OpenInputFile(path)) {}
     ~File() {
         if (file_ != nullptr) std::fclose(file_);
     }

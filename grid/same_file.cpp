@@ -9,6 +9,18 @@ namespace quarnel {
 
 namespace fs = std::filesystem;
 
+fs::path FollowLinks(const fs::path& path) {
+    fs::path file = path;
+    for (int hop = 0; hop < 40; ++hop) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(file, error)) || error) return file;
+        const fs::path target = fs::read_symlink(file, error);
+        if (error) return file;
+        file = target.is_absolute() ? target : file.parent_path() / target;
+    }
+    return file;
+}
+
 bool SameExistingFile(const char* a, const char* b) {
     if (a == nullptr || b == nullptr) return false;
     std::error_code error;
@@ -19,8 +31,8 @@ bool SameExistingFile(const char* a, const char* b) {
 bool SameOutputFile(const char* a, const char* b) {
     if (a == nullptr || b == nullptr) return false;
     if (SameExistingFile(a, b)) return true;
-    const fs::path pathA = NativePath(a);
-    const fs::path pathB = NativePath(b);
+    const fs::path pathA = FollowLinks(NativePath(a));
+    const fs::path pathB = FollowLinks(NativePath(b));
     // An empty path (one that could not be converted) names no file.
     if (pathA.empty() || pathB.empty()) return false;
     std::error_code error;

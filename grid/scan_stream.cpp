@@ -1,17 +1,13 @@
 #include "grid/scan_stream.h"
 
-#if !defined(_WIN32)
-#include <sys/stat.h>
-#endif
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 
+#include "grid/input_file.h"
 #include "grid/native_path.h"
-
 #include "grid/plain_decimal.h"
 
 namespace quarnel {
@@ -54,13 +50,7 @@ ScanStream::~ScanStream() {
 
 bool ScanStream::Open(const char* path) {
     Close();
-    file_ = std::fopen(path, "rb");
-#if !defined(_WIN32)
-    // POSIX systems open a folder for reading and fail only at the first read; Windows refuses
-    // to open it, and so does this reader everywhere.
-    struct stat info;
-    if (file_ != nullptr && (fstat(fileno(file_), &info) != 0 || S_ISDIR(info.st_mode))) Close();
-#endif
+    file_ = OpenInputFile(path);
     begin_ = end_ = 0;
     consumed_ = 0;
     eof_ = error_ = false;

@@ -59,19 +59,16 @@ std::size_t Separated(char* out, std::size_t length, char last) {
 
 TextSink::TextSink() : buffer_(new char[kBufferSize]) {}
 
-TextSink::~TextSink() {
-    if (IsOpen()) Close();
-}
+TextSink::~TextSink() = default;
 
 bool TextSink::Open(const char* path) {
     if (IsOpen()) Close();
     // Binary mode: a line ends in "\n" alone on every platform, so the Windows build writes the
     // same bytes as the others (every reader here takes "\r\n" as well).
-    file_ = std::fopen(path, "wb");
     size_ = 0;
     last_ = '\n';
     failed_ = false;
-    return file_ != nullptr;
+    return file_.Create(path);
 }
 
 void TextSink::OpenMemory(std::string* target) {
@@ -82,19 +79,30 @@ void TextSink::OpenMemory(std::string* target) {
     failed_ = false;
 }
 
-bool TextSink::Close() {
+bool TextSink::Finish() {
     Flush();
-    if (file_ != nullptr && std::fclose(file_) != 0) failed_ = true;
-    file_ = nullptr;
+    if (file_.IsOpen() && !file_.Finish()) failed_ = true;
+    return !failed_;
+}
+
+bool TextSink::Close() {
+    if (Finish() && file_.IsOpen() && !file_.Commit()) failed_ = true;
+    file_.Discard();
     memory_ = nullptr;
     return !failed_;
+}
+
+void TextSink::Discard() {
+    size_ = 0;
+    file_.Discard();
+    memory_ = nullptr;
 }
 
 void TextSink::Flush() {
     if (size_ == 0) return;
     if (memory_ != nullptr) {
         memory_->append(buffer_.get(), size_);
-    } else if (file_ == nullptr || std::fwrite(buffer_.get(), 1, size_, file_) != size_) {
+    } else if (!file_.IsOpen() || std::fwrite(buffer_.get(), 1, size_, file_.stream()) != size_) {
         failed_ = true;
     }
     size_ = 0;

@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+#include "grid/output_file.h"
+
 namespace quarnel {
 
 class FormatArg {
@@ -50,15 +52,21 @@ class TextSink {
     TextSink(const TextSink&) = delete;
     TextSink& operator=(const TextSink&) = delete;
 
-    // Creates or truncates path for writing (text mode, as the files have always been written);
-    // false when it cannot be created.
+    // Starts writing path as an OutputFile: nothing appears at path until Close; false when it
+    // cannot be created.
     bool Open(const char* path);
     // Appends everything written to *target instead of a file (tests, in-memory reports).
     void OpenMemory(std::string* target);
-    bool IsOpen() const { return file_ != nullptr || memory_ != nullptr; }
-    // Flushes and closes; false when any write, the flush or the close failed, or a format
-    // could not be honoured.
+    bool IsOpen() const { return file_.IsOpen() || memory_ != nullptr; }
+    // Flushes everything written so far; false when a write failed or a format could not be
+    // honoured. The file is not yet in place.
+    bool Finish();
+    // Finishes and puts the file in place; false (and the path left as it was) when any write
+    // failed or a format could not be honoured.
     bool Close();
+    // Drops the file: the path stays as it was. A sink destroyed without Close does the same,
+    // so a job that gives up half-way leaves no partial file.
+    void Discard();
 
     void Put(std::string_view text);
     void Put(char c);
@@ -88,7 +96,7 @@ class TextSink {
     void SeparateNumber(char first);
     void Flush();
 
-    std::FILE* file_ = nullptr;
+    OutputFile file_;
     std::string* memory_ = nullptr;
     std::unique_ptr<char[]> buffer_;
     std::size_t size_ = 0;

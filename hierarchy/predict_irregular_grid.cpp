@@ -4,7 +4,8 @@
 
 namespace quarnel {
 
-// The forecast file is created before the table is checked, so a refused table leaves it empty.
+// The forecast is put in place only when the whole table was read: a refused table leaves the
+// earlier forecast file as it was.
 int CMine_Decompos::PredictIrregularGrid(const HierarchyParams& params, const TotalWeights& totalWeights,
                                          TextSink& report) {
     using namespace decompos_status;

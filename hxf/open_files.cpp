@@ -3,6 +3,8 @@
 #include <climits>
 #include <map>
 
+#include "grid/input_file.h"
+
 namespace hxf {
 
 namespace {
@@ -65,7 +67,7 @@ bool SeekTo(std::FILE* file, std::uint64_t offset) {
 std::unique_ptr<OpenFile> OpenHxfFile(const char* path) {
     if (path == nullptr) return nullptr;
     auto open = std::make_unique<OpenFile>();
-    open->file = std::fopen(path, "rb");
+    open->file = quarnel::OpenInputFile(path);
     if (open->file == nullptr || !SeekToEnd(open->file)) return nullptr;
     const std::int64_t length = Tell(open->file);
     unsigned char bytes[kHeaderSize];

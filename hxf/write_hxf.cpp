@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "grid/output_file.h"
 #include "hxf/hxf_layout.h"
 #include "hxf/ihxf.h"
 
@@ -101,18 +102,15 @@ extern "C" IHXF_API int WriteHXFFile(const char* path, int elementType, int rows
         header.rows = rows;
         header.cols = cols;
         header.gridCount = gridCount;
-        std::FILE* file = std::fopen(path, "wb");
-        if (file == nullptr) return HXF_ERR_IO;
+        quarnel::OutputFile file;
+        if (!file.Create(path)) return HXF_ERR_IO;
         bool written = false;
         try {
-            written = WriteAll(file, header, gridIds, gridValues);
+            written = WriteAll(file.stream(), header, gridIds, gridValues);
         } catch (...) {
             written = false;
         }
-        written = std::fclose(file) == 0 && written;
-        if (written) return HXF_OK;
-        std::remove(path);
-        return HXF_ERR_IO;
+        return written && file.Commit() ? HXF_OK : HXF_ERR_IO;
     } catch (...) {
         return HXF_ERR_MEMORY;
     }

@@ -89,13 +89,6 @@ void RescaleNonBlank(double* const* values, int rows, int cols, double blank) {
             if (!IsBlank(values[r][c], blank)) values[r][c] = RescaleToUnit(values[r][c], low, high);
 }
 
-// Both outputs are created before either is written, so a deviation file that cannot be
-// created leaves an empty mean file rather than a mean grid without its partner.
-bool CreateEmpty(const char* path) {
-    TextSink file;
-    return file.Open(path) && file.Close();
-}
-
 int CalAvgVar(const char* inPath, const char* meanPath, const char* stdPath, int w) {
     if (w <= 0) return 0;
     // Creating an output would truncate the grid about to be read; one file for both outputs
@@ -111,10 +104,14 @@ int CalAvgVar(const char* inPath, const char* meanPath, const char* stdPath, int
     if (!ComputeWindows(grid, w, windows)) return 0;
     RescaleNonBlank(windows.mean.get(), windows.rows, windows.cols, grid.blank);
     RescaleNonBlank(windows.deviation.get(), windows.rows, windows.cols, grid.blank);
-    if (!CreateEmpty(meanPath) || !CreateEmpty(stdPath)) return 0;
-    const bool written = WriteStatisticsDsaa(meanPath, windows.mean.get(), windows.rows, windows.cols) &&
-                         WriteStatisticsDsaa(stdPath, windows.deviation.get(), windows.rows, windows.cols);
-    return written ? 1 : 0;
+    // Both grids are finished before either is put in place: a job that fails leaves both
+    // earlier grids as they were, never a mean grid without its partner.
+    TextSink mean;
+    TextSink deviation;
+    if (!mean.Open(meanPath) || !deviation.Open(stdPath)) return 0;
+    const bool written = WriteStatisticsDsaa(mean, windows.mean.get(), windows.rows, windows.cols) &&
+                         WriteStatisticsDsaa(deviation, windows.deviation.get(), windows.rows, windows.cols);
+    return written && mean.Close() && deviation.Close() ? 1 : 0;
 }
 
 }  // namespace

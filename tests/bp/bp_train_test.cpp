@@ -308,7 +308,7 @@ TEST_F(TrainJob, OutputsThatCannotBeCreatedReturnZero) {
     network_ = Path("net.txt");
     result_ = Path("missing/result.txt");
     EXPECT_EQ(Run(1, 1, 1, 1, 1, 0.0).status, 0);
-    EXPECT_TRUE(Exists(network_));
+    EXPECT_FALSE(Exists(network_)) << "a network without its result file is not put in place";
     EXPECT_EQ(OnBPTrain(Path("samples.txt").c_str(), nullptr, result_.c_str(), 1, 1, 1, 1, 1, 0.0), 0);
 }
 

@@ -321,20 +321,13 @@ TEST_F(HierarchyStatus, MalformedGrids) {
 }
 
 // A grid that ends early stops the job where it ends: what was written stays.
-TEST_F(HierarchyStatus, GridEndingEarlyKeepsWhatWasWritten) {
+TEST_F(HierarchyStatus, GridEndingEarlyLeavesTheEarlierOutput) {
     const std::string grid =
         dir_.Write("grid.txt", "KVSGDA01 2 3 0 1 0 1 0 1 99999\n1 2 3\n4                    \n");
+    dir_.Write("output.txt", "an earlier result");
     EXPECT_EQ(RunLevels(1, {{{1, "1", {{"A", "1", grid}}}, kAbsent, kAbsent, kAbsent}}),
               status::kMalformedInput);
-    const std::string output = ReadFile(Output());
-    const std::string written =
-        "KVSGDA01\n"
-        "           2           3      0.00       1.00\n"
-        "      0.00       1.00       0.00       1.00\n"
-        "  99999.00\n"
-        "  100.00  200.00  300.00\n"
-        "  400.00";
-    EXPECT_EQ(output.substr(0, written.size()), written);
+    EXPECT_EQ(ReadFile(Output()), "an earlier result");
     EXPECT_TRUE(ReportEndsWith("\n输入数据的行数为2,\t列数为3\n\n\n"));
 }
 

@@ -144,10 +144,10 @@ TEST_F(CalAvgVarTest, UncreatableOutputs) {
     const std::string in = Path("in.grd");
     EXPECT_EQ(OnCalAvgVar(in.c_str(), Path("no/mean.grd").c_str(), Path("std.grd").c_str(), 1), 0);
     EXPECT_FALSE(Exists(Path("std.grd")));
-    // The mean file was created before the deviation file failed; it stays, empty.
+    // Neither grid is put in place unless both can be: an earlier mean grid stays as it was.
+    WriteFile(Path("mean.grd"), "an earlier mean grid");
     EXPECT_EQ(OnCalAvgVar(in.c_str(), Path("mean.grd").c_str(), Path("no/std.grd").c_str(), 1), 0);
-    EXPECT_TRUE(Exists(Path("mean.grd")));
-    EXPECT_EQ(Mean(), "");
+    EXPECT_EQ(Mean(), "an earlier mean grid");
 }
 
 }  // namespace
