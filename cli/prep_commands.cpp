@@ -8,6 +8,7 @@
 #include "frame/quarnel.h"
 #include "grid/same_file.h"
 #include "hxf/ihxf.h"
+#include "prep/normalize_hxf.h"
 #include "prep/status_text.h"
 
 namespace quarnel::cli {
@@ -37,19 +38,19 @@ bool IsHxfFile(const std::string& path) {
     return hxf;
 }
 
-// The dump's status is 0 whatever happens, so what makes it fail is checked here: a file that
-// does not open as a multi-grid file, an output that names it, or an output that cannot be
-// created (opening it for appending creates it without losing what an existing one holds).
+// The dump's status is 0 whatever happens, so the command asks the job itself what happened.
 int DumpHxf(const char* command, const std::string& input, const std::string& output) {
-    bool writable = false;
-    if (IsHxfFile(input) && !SameExistingFile(output.c_str(), input.c_str())) {
-        if (std::FILE* f = std::fopen(output.c_str(), "a")) {
-            writable = true;
-            std::fclose(f);
-        }
+    const prep::HxfDumpResult result = prep::DumpHxf(input.c_str(), output.c_str());
+    const bool written = result.outcome == prep::HxfDumpOutcome::written;
+    const int exitCode = Report(command, 0, written, prep::NormalizeHxfStatusText(0), output);
+    if (!written) {
+        std::cerr << "quarnel " << command << ": " << input << ": "
+                  << prep::HxfDumpOutcomeText(result.outcome);
+        if (result.outcome == prep::HxfDumpOutcome::grid_not_loaded)
+            std::cerr << " (grid " << result.grid << ")";
+        std::cerr << "\n";
     }
-    const int status = writable ? OnDataNormalize2(input.c_str(), 2, output.c_str()) : 0;
-    return Report(command, status, writable, prep::NormalizeHxfStatusText(status), output);
+    return exitCode;
 }
 
 int Normalize(const PrepArgs& a) {

@@ -1,8 +1,9 @@
+#include "prep/normalize_hxf.h"
+
 #include "frame/quarnel.h"
 #include "grid/same_file.h"
 #include "grid/text_sink.h"
 #include "prep/hxf_grid.h"
-#include "prep/job_guard.h"
 
 namespace quarnel::prep {
 namespace {
@@ -21,40 +22,73 @@ class HxfFile {
 };
 
 // One line per grid column, the column's values top row first. Only float grids have values
-// to write; a grid of any other element type leaves its line breaks alone.
-void DumpGrid(int handle, int index, const HXFGridFileInfo& info, TextSink& out) {
+// to write; a grid of any other element type leaves its line breaks alone. False when a float
+// grid's values cannot be loaded.
+bool DumpGrid(int handle, int index, const HXFGridFileInfo& info, TextSink& out) {
     char id[32] = {};
     GetGridID(handle, index, id, sizeof id);
     CxArray<float> values(0, 0, ZT_STOR_ROWMAJOR);
-    LoadHxfGrid(handle, id, HXF_FLOAT, values);
+    const int loaded = LoadHxfGrid(handle, id, HXF_FLOAT, values);
+    if (info.elementType == HXF_FLOAT && loaded != HXF_OK) return false;
     for (int c = 0; c < info.cols; ++c) {
         if (info.elementType == HXF_FLOAT)
             for (int r = 0; r < info.rows; ++r) out.Print("%6.2f  ", values.GetAt(r, c));
         out.Put('\n');
     }
+    return true;
 }
 
-int DumpHxf(const char* hxfFile, const char* outputFile) {
-    // Creating the output would truncate the multi-grid file about to be read.
-    if (SameExistingFile(outputFile, hxfFile)) return 0;
+HxfDumpResult Dump(const char* hxfFile, const char* outputFile) {
+    // Writing the output would replace the multi-grid file about to be read.
+    if (SameExistingFile(outputFile, hxfFile)) return {HxfDumpOutcome::names_input};
     HxfFile file(hxfFile);
     // A file that does not open as a multi-grid file has nothing to dump: no output is created.
-    if (file.handle() == 0) return 0;
+    if (file.handle() == 0) return {HxfDumpOutcome::not_hxf};
     HXFGridFileInfo info{};
     HXFGridGCSInfo gcs{};
     GetGridFileInfo(file.handle(), &info);
     GetGridGCSInfo(file.handle(), &gcs);
     const int count = GetNumberOfGrid(file.handle());
     TextSink out;
-    if (!out.Open(outputFile)) return 0;
-    for (int k = 1; k <= count; ++k) DumpGrid(file.handle(), k, info, out);
-    out.Close();
-    return 0;
+    if (!out.Open(outputFile)) return {HxfDumpOutcome::cannot_create};
+    for (int k = 1; k <= count; ++k)
+        if (!DumpGrid(file.handle(), k, info, out)) return {HxfDumpOutcome::grid_not_loaded, k};
+    return {out.Close() ? HxfDumpOutcome::written : HxfDumpOutcome::write_failed};
 }
 
 }  // namespace
+
+HxfDumpResult DumpHxf(const char* hxfFile, const char* outputFile) noexcept {
+    try {
+        return Dump(hxfFile, outputFile);
+    } catch (...) {
+        return {HxfDumpOutcome::no_memory};
+    }
+}
+
+const char* HxfDumpOutcomeText(HxfDumpOutcome outcome) {
+    switch (outcome) {
+        case HxfDumpOutcome::written:
+            return "the dump was written";
+        case HxfDumpOutcome::not_hxf:
+            return "the file cannot be opened as a multi-grid file";
+        case HxfDumpOutcome::names_input:
+            return "the output names the multi-grid file";
+        case HxfDumpOutcome::cannot_create:
+            return "the output cannot be created";
+        case HxfDumpOutcome::grid_not_loaded:
+            return "a grid's values cannot be loaded; no dump was written";
+        case HxfDumpOutcome::write_failed:
+            return "the dump could not be written whole; no dump was written";
+        case HxfDumpOutcome::no_memory:
+            return "memory ran out";
+    }
+    return "unknown";
+}
+
 }  // namespace quarnel::prep
 
 extern "C" QUARNEL_API int QUARNEL_CALL OnDataNormalizeHXF(const char* hxfFile, const char* outputFile) {
-    return quarnel::prep::GuardJob(0, [&] { return quarnel::prep::DumpHxf(hxfFile, outputFile); });
+    quarnel::prep::DumpHxf(hxfFile, outputFile);
+    return 0;
 }

@@ -1,9 +1,11 @@
 #include "tests/hardening/catalogue.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <random>
 #include <system_error>
@@ -59,34 +61,71 @@ std::string Garbage(std::size_t size, unsigned seed) {
     return bytes;
 }
 
-CliResult RunCli(const std::vector<std::string>& arguments) {
+namespace {
+
+struct RunningCli {
+    pid_t child = -1;
+    int output = -1;
+};
+
+RunningCli StartCli(const std::vector<std::string>& arguments, const CliLimits& limits) {
     const std::string program = std::string(QUARNEL_BUILD_DIR) + "/quarnel";
     char outputName[] = "/tmp/quarnel-cli-XXXXXX";
-    const int output = mkstemp(outputName);
-    CliResult result;
-    if (output < 0) return result;
+    RunningCli run;
+    run.output = mkstemp(outputName);
+    if (run.output < 0) return run;
     unlink(outputName);
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
-    const pid_t child = fork();
-    if (child == 0) {
-        dup2(output, 1);
-        dup2(output, 2);
+    run.child = fork();
+    if (run.child == 0) {
+        dup2(run.output, 1);
+        dup2(run.output, 2);
+        if (limits.fileSize > 0) {
+            // A write past the limit then fails with EFBIG, as on a full disk, instead of a signal.
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit size{rlim_t(limits.fileSize), rlim_t(limits.fileSize)};
+            setrlimit(RLIMIT_FSIZE, &size);
+        }
         execv(program.c_str(), argv.data());
         _exit(127);
     }
+    return run;
+}
+
+CliResult FinishCli(RunningCli run, const CliLimits& limits) {
+    CliResult result;
+    if (run.output < 0) return result;
     int status = 0;
-    if (child > 0 && waitpid(child, &status, 0) == child) {
+    if (run.child > 0 && limits.killAfterMs > 0) {
+        usleep(useconds_t(limits.killAfterMs) * 1000);
+        kill(run.child, SIGKILL);
+    }
+    if (run.child > 0 && waitpid(run.child, &status, 0) == run.child) {
         result.exited = WIFEXITED(status);
         result.exitCode = result.exited ? WEXITSTATUS(status) : -WTERMSIG(status);
     }
-    lseek(output, 0, SEEK_SET);
+    lseek(run.output, 0, SEEK_SET);
     char chunk[4096];
-    for (ssize_t got; (got = read(output, chunk, sizeof chunk)) > 0;)
+    for (ssize_t got; (got = read(run.output, chunk, sizeof chunk)) > 0;)
         result.output.append(chunk, std::size_t(got));
-    close(output);
+    close(run.output);
     return result;
+}
+
+}  // namespace
+
+CliResult RunCli(const std::vector<std::string>& arguments, const CliLimits& limits) {
+    return FinishCli(StartCli(arguments, limits), limits);
+}
+
+std::vector<CliResult> RunClisTogether(const std::vector<std::vector<std::string>>& runs) {
+    std::vector<RunningCli> running;
+    for (const auto& arguments : runs) running.push_back(StartCli(arguments, {}));
+    std::vector<CliResult> results;
+    for (const RunningCli& run : running) results.push_back(FinishCli(run, {}));
+    return results;
 }
 
 void Case::Input(const std::string& path) {

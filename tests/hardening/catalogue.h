@@ -36,8 +36,14 @@ struct CliResult {
     int exitCode = -1;
     std::string output;  // standard output and standard error together
 };
+struct CliLimits {
+    long long fileSize = 0;  // bytes any one file may grow to (RLIMIT_FSIZE); 0: no limit
+    int killAfterMs = 0;     // SIGKILL the host this long after its start; 0: let it finish
+};
 // Runs the host build/quarnel with these arguments (no shell in between).
-CliResult RunCli(const std::vector<std::string>& arguments);
+CliResult RunCli(const std::vector<std::string>& arguments, const CliLimits& limits = {});
+// Starts every run at once, then waits for all of them.
+std::vector<CliResult> RunClisTogether(const std::vector<std::vector<std::string>>& runs);
 
 class Case {
   public:

@@ -1,0 +1,227 @@
+// Outputs are complete or untouched: every host command whose writing is cut short, killed, or
+// raced by a second run of itself leaves each output either as it was or whole, never a blend,
+// and no temporary file behind; two outputs through a dangling link to one file are refused.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/hardening/catalogue.h"
+
+namespace quarnel::hardening {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A DSAA grid of n x n values, different for each variant.
+std::string Dsaa(int n, int variant) {
+    std::string text = "DSAA\n" + std::to_string(n) + " " + std::to_string(n) + "\n0 1\n0 1\n0 1\n";
+    for (int r = 0; r < n; ++r) {
+        for (int c = 0; c < n; ++c) text += std::to_string((r * 7 + c * 3 + variant * 11) % 97) + ".5 ";
+        text += "\n";
+    }
+    return text;
+}
+
+// The same values as a KVSGDA01 grid.
+std::string Kvsgda(int n, int variant) {
+    std::string text = "KVSGDA01 " + std::to_string(n) + " " + std::to_string(n) + " 0 1 0 1 0 1 99999\n";
+    for (int r = 0; r < n; ++r)
+        for (int c = 0; c < n; ++c) text += std::to_string((r * 5 + c + variant * 13) % 89) + " ";
+    return text;
+}
+
+constexpr const char* kSampleHeader = "BP Training Sample File !!!\n";
+
+struct Command {
+    const char* name;
+    std::vector<std::string> outputs;  // file names in the case's folder
+    // Writes variant v's inputs (their names carry v, so two variants can share a folder) and
+    // returns the arguments that write the outputs.
+    std::function<std::vector<std::string>(const TempDir&, int v, int n)> make;
+};
+
+std::string V(const char* name, int v) {
+    return std::string(name) + std::to_string(v);
+}
+
+const std::vector<Command>& Commands() {
+    static const std::vector<Command> commands = {
+        {"normalize",
+         {"out.grd"},
+         [](const TempDir& dir, int v, int n) -> std::vector<std::string> {
+             WriteFile(dir / V("in", v), Dsaa(n, v));
+             return {"normalize", dir / V("in", v), dir / "out.grd"};
+         }},
+        {"window-stats",
+         {"mean.grd", "std.grd"},
+         [](const TempDir& dir, int v, int n) -> std::vector<std::string> {
+             WriteFile(dir / V("in", v), Dsaa(n, v));
+             return {"window-stats", dir / V("in", v), dir / "mean.grd", dir / "std.grd", "-w", "3"};
+         }},
+        {"hxf-pack",
+         {"out.hxf"},
+         [](const TempDir& dir, int v, int n) -> std::vector<std::string> {
+             WriteFile(dir / V("a", v), Dsaa(n, v));
+             WriteFile(dir / V("b", v), Dsaa(n, v + 2));
+             return {"hxf-pack", dir / "out.hxf", dir / V("a", v), dir / V("b", v)};
+         }},
+        {"hxf-dump",
+         {"dump.txt"},
+         [](const TempDir& dir, int v, int n) -> std::vector<std::string> {
+             WriteFile(dir / V("a", v), Dsaa(n, v));
+             RunCli({"hxf-pack", dir / V("in", v), dir / V("a", v)});
+             return {"hxf-dump", dir / V("in", v), dir / "dump.txt"};
+         }},
+        {"bp-train",
+         {"net.txt", "result.txt"},
+         [](const TempDir& dir, int v, int n) -> std::vector<std::string> {
+             std::string samples = kSampleHeader;
+             for (int i = 0; i < n; ++i)
+                 samples += std::to_string((i * 37 + v) % 100) + " " + std::to_string(i % 2) + "\n";
+             WriteFile(dir / V("samples", v), samples);
+             return {"bp-train",
+                     "-s",
+                     dir / V("samples", v),
+                     "-n",
+                     dir / "net.txt",
+                     "-r",
+                     dir / "result.txt",
+                     "-m",
+                     "20",
+                     "--seed",
+                     std::to_string(v + 1)};
+         }},
+        {"bp-classify",
+         {"classes.grd"},
+         [](const TempDir& dir, int v, int n) -> std::vector<std::string> {
+             WriteFile(dir / V("samples", v), std::string(kSampleHeader) + "10 0\n90 1\n");
+             RunCli({"bp-train", "-s", dir / V("samples", v), "-n", dir / V("net", v), "-r",
+                     dir / V("result", v), "-m", "20", "--seed", std::to_string(v + 1)});
+             WriteFile(dir / V("in", v), Dsaa(n, v));
+             return {"bp-classify", dir / V("net", v), dir / "classes.grd", dir / V("in", v)};
+         }},
+        {"hierarchy",
+         {"out.txt", "report.txt"},
+         [](const TempDir& dir, int v, int n) -> std::vector<std::string> {
+             WriteFile(dir / V("grid", v), Kvsgda(n, v));
+             WriteFile(dir / V("params", v), "QELFrmDECOMPOSE 1 1 0 0 0\n1 1\nA 1 " + dir / V("grid", v) +
+                                                 "\n" + dir / "out.txt " + dir / "report.txt\n");
+             return {"hierarchy", dir / V("params", v)};
+         }},
+        {"feature",
+         {"score.grd", "report.txt"},
+         [](const TempDir& dir, int v, int n) -> std::vector<std::string> {
+             WriteFile(dir / V("grid", v), Kvsgda(n, v));
+             WriteFile(dir / V("params", v), "QelFrmFeater 1\nAu 20 60 " + dir / V("grid", v) +
+                                                 "\n0 none\n0 " + dir / "score.grd " + dir / "report.txt\n");
+             return {"feature", dir / V("params", v)};
+         }},
+    };
+    return commands;
+}
+
+std::map<std::string, std::string> Outputs(const TempDir& dir, const Command& command) {
+    std::map<std::string, std::string> bytes;
+    for (const std::string& name : command.outputs)
+        bytes[name] = fs::exists(dir / name) ? ReadFile(dir / name) : "(none)";
+    return bytes;
+}
+
+void WriteEarlierOutputs(const TempDir& dir, const Command& command) {
+    for (const std::string& name : command.outputs) WriteFile(dir / name, "an earlier " + name);
+}
+
+// Files in the folder whose names mark them temporary (a leading dot).
+std::vector<std::string> Leftovers(const TempDir& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(fs::path(dir / "")))
+        if (entry.path().filename().string().front() == '.')
+            names.push_back(entry.path().filename().string());
+    return names;
+}
+
+class OutputsCatalogue : public ::testing::TestWithParam<Command> {};
+
+// A write cut short (as on a full disk) fails the command and leaves every output as it was.
+TEST_P(OutputsCatalogue, CutShortLeavesEveryEarlierOutput) {
+    const Command& command = GetParam();
+    TempDir dir;
+    const std::vector<std::string> arguments = command.make(dir, 0, 40);
+    WriteEarlierOutputs(dir, command);
+    const std::map<std::string, std::string> earlier = Outputs(dir, command);
+    const CliResult result = RunCli(arguments, {.fileSize = 300});
+    EXPECT_EQ(result.exitCode, 1) << result.output;
+    // A report is the exception: it appears, ending with the failure, to say what went wrong.
+    std::map<std::string, std::string> after = Outputs(dir, command);
+    after.erase("report.txt");
+    std::map<std::string, std::string> expected = earlier;
+    expected.erase("report.txt");
+    EXPECT_EQ(after, expected);
+    EXPECT_TRUE(Leftovers(dir).empty()) << Leftovers(dir).front();
+}
+
+// Killed at any moment, a command leaves its earlier outputs or its whole new ones.
+TEST_P(OutputsCatalogue, KilledLeavesEarlierOrWholeOutputs) {
+    const Command& command = GetParam();
+    TempDir dir;
+    const std::vector<std::string> arguments = command.make(dir, 0, 300);
+    ASSERT_EQ(RunCli(arguments).exitCode, 0);
+    const std::map<std::string, std::string> whole = Outputs(dir, command);
+    for (int delay : {5, 20, 60}) {
+        WriteEarlierOutputs(dir, command);
+        const std::map<std::string, std::string> earlier = Outputs(dir, command);
+        RunCli(arguments, {.killAfterMs = delay});
+        for (const std::string& name : command.outputs) {
+            const std::string bytes = fs::exists(dir / name) ? ReadFile(dir / name) : "(none)";
+            EXPECT_TRUE(bytes == earlier.at(name) || bytes == whole.at(name))
+                << name << " after " << delay << " ms";
+        }
+        EXPECT_TRUE(Leftovers(dir).empty()) << Leftovers(dir).front();
+    }
+}
+
+// Two runs writing the same outputs at once leave one run's whole outputs.
+TEST_P(OutputsCatalogue, RacingRunsLeaveOneWholeResult) {
+    const Command& command = GetParam();
+    TempDir dir;
+    const std::vector<std::string> first = command.make(dir, 0, 60);
+    const std::vector<std::string> second = command.make(dir, 1, 60);
+    ASSERT_EQ(RunCli(first).exitCode, 0);
+    const std::map<std::string, std::string> firstOutputs = Outputs(dir, command);
+    ASSERT_EQ(RunCli(second).exitCode, 0);
+    const std::map<std::string, std::string> secondOutputs = Outputs(dir, command);
+    for (int race = 0; race < 5; ++race) {
+        for (const CliResult& result : RunClisTogether({first, second})) EXPECT_EQ(result.exitCode, 0);
+        for (const std::string& name : command.outputs) {
+            const std::string bytes = ReadFile(dir / name);
+            EXPECT_TRUE(bytes == firstOutputs.at(name) || bytes == secondOutputs.at(name)) << name;
+        }
+    }
+    EXPECT_TRUE(Leftovers(dir).empty()) << Leftovers(dir).front();
+}
+
+INSTANTIATE_TEST_SUITE_P(Host, OutputsCatalogue, ::testing::ValuesIn(Commands()), [](const auto& info) {
+    std::string name = info.param.name;
+    std::erase(name, '-');
+    return name;
+});
+
+// A second output named through a link whose target does not exist yet is the first output.
+TEST(OutputsThroughLinks, DanglingLinkToTheOtherOutputIsRefused) {
+    for (const Command& command : Commands()) {
+        if (command.outputs.size() < 2) continue;
+        TempDir dir;
+        const std::vector<std::string> arguments = command.make(dir, 0, 10);
+        fs::create_symlink(dir / command.outputs[0], dir / command.outputs[1]);
+        const CliResult result = RunCli(arguments);
+        EXPECT_EQ(result.exitCode, 1) << command.name << ": " << result.output;
+        EXPECT_FALSE(fs::exists(dir / command.outputs[0])) << command.name;
+    }
+}
+
+}  // namespace
+}  // namespace quarnel::hardening
