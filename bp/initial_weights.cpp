@@ -7,26 +7,22 @@ namespace quarnel {
 namespace {
 
 // Running range of raw draws. The accumulators start at 1e-308 and 1e308 and take a value
-// that equals them, so the mapping of every spread group is the plain linear one.
+// that equals them, so a group of zero draws keeps the maximum 1e-308 and maps every draw to
+// -0.5. Only a range that is genuinely empty (every draw the same positive value) would divide
+// 0 by 0; it maps to 0.0.
 class DrawRange {
   public:
     void Fold(double v) {
         if (v >= maximum_) maximum_ = v;
         if (v <= minimum_) minimum_ = v;
-        if (count_++ == 0) {
-            first_ = v;
-        } else if (v != first_) {
-            spread_ = true;
-        }
     }
-    double Map(double v) const { return spread_ ? (v - minimum_) / (maximum_ - minimum_) - 0.5 : 0.0; }
+    double Map(double v) const {
+        return maximum_ > minimum_ ? (v - minimum_) / (maximum_ - minimum_) - 0.5 : 0.0;
+    }
 
   private:
     double maximum_ = 1e-308;
     double minimum_ = 1e308;
-    double first_ = 0.0;
-    std::size_t count_ = 0;
-    bool spread_ = false;
 };
 
 void DrawGroup(std::vector<double>& values) {

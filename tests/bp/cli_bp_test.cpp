@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -39,6 +40,22 @@ TEST_F(CliBp, TrainReportsEpochsAndTheFinalErrorAndWritesBothFiles) {
               "         1           1           1            0.10668195\n"
               "     0.00135\n     0.17988\n     0.00135\n     0.08995\n");
     EXPECT_EQ(ReadFile(Path("r.txt")), "样本序号为      0真正的类别号为:  1计算的类别号为:  1\n");
+}
+
+// Every draw 0: each group's running maximum stays at its starting 1e-308, so every initial
+// weight and threshold is -0.5 (not the 0.0 of a genuinely empty range).
+TEST_F(CliBp, ZeroDrawsStartEveryWeightAtMinusHalf) {
+    WriteFile(Path("s.txt"), "BP Training Sample File !!!\n1 1\n0 0\n");
+    const std::string asan = std::getenv("ASAN_OPTIONS") ? std::getenv("ASAN_OPTIONS") : "";
+    setenv("ASAN_OPTIONS", (asan + ":verify_asan_link_order=0").c_str(), 1);
+    setenv("LD_PRELOAD", ZERO_RAND_LIBRARY, 1);
+    const CliResult r = Quarnel("bp-train -s " + Path("s.txt") + " -n " + Path("n.txt") + " -r " +
+                                Path("r.txt") + " -H 2 -m 1");
+    unsetenv("LD_PRELOAD");
+    setenv("ASAN_OPTIONS", asan.c_str(), 1);
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    const std::string network = ReadFile(Path("n.txt"));
+    EXPECT_EQ(network.substr(network.find('\n') + 1, 25), "    -0.50348    -0.50348\n") << network;
 }
 
 TEST_F(CliBp, TrainSaysWhenTheErrorReachedTheLimit) {
