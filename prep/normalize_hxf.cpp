@@ -46,7 +46,7 @@ int DumpHxf(const char* hxfFile, const char* outputFile) {
     GetGridGCSInfo(file.handle(), &gcs);
     const int count = GetNumberOfGrid(file.handle());
     TextSink out;
-    if (!out.Open(outputFile)) return 0;
+    if (!out.Open(outputFile, kTextFileLineEnds)) return 0;
     for (int k = 1; k <= count; ++k) DumpGrid(file.handle(), k, info, out);
     out.Close();
     return 0;
