@@ -48,7 +48,7 @@ int CMine_Feater::Run(const char* parameterFile) {
     if (status != kFeaterOk) return status;
     if (OutputsEndangerInputs(parameterFile, params)) return kFeaterParamsRefused;
     TextSink report;
-    if (!report.Open(params.reportPath)) return kFeaterReportUnwritten;
+    if (!report.Open(params.reportPath, kTextFileLineEnds)) return kFeaterReportUnwritten;
     WriteReportOpening(params, report);
     status = RunStages(params, report);
     if (status == kFeaterOk) report.Put(" Ok\n\n");

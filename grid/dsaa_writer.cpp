@@ -18,7 +18,7 @@ void PutTwoDecimalRows(TextSink& sink, const double* const* values, int rows, in
 
 bool WriteNormalisedDsaa(const char* path, const double* const* values, int rows, int cols) {
     TextSink sink;
-    if (!sink.Open(path)) return false;
+    if (!sink.Open(path, kTextFileLineEnds)) return false;
     sink.Print("%s\n", "DSAA");
     sink.Print("%d %d\n", cols, rows);
     sink.Print("%d %d\n", 0, cols - 1);
@@ -40,7 +40,7 @@ bool WriteStatisticsDsaa(TextSink& sink, const double* const* values, int rows, 
 
 bool WriteClassDsaa(const char* path, const int* classes, int nx, int ny) {
     TextSink sink;
-    if (!sink.Open(path)) return false;
+    if (!sink.Open(path, kTextFileLineEnds)) return false;
     const long long cells = (long long)nx * ny;
     int smallest = 9999;
     int largest = 0;

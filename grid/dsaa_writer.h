@@ -1,7 +1,8 @@
 #pragma once
 // The three DSAA layouts the jobs write. Each writes the whole grid: "DSAA", nx and ny, the
-// x, y and z ranges of its layout, then one line per row, first row first. False when the
-// file cannot be created or any write fails.
+// x, y and z ranges of its layout, then one line per row, first row first, lines ending as the
+// platform's text files do (kTextFileLineEnds). False when the file cannot be created or any
+// write fails.
 namespace quarnel {
 
 class TextSink;

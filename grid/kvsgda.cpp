@@ -34,7 +34,7 @@ bool KvsgdaWriter::Open(const char* path, KvsgdaLayout layout) {
     written_ = 0;
     cols_ = 0;
     column_ = 0;
-    return sink_.Open(path);
+    return sink_.Open(path, kTextFileLineEnds);
 }
 
 void KvsgdaWriter::WriteHeader(const KvsgdaHeader& header) {

@@ -49,7 +49,8 @@ enum class KvsgdaLayout {
 
 class KvsgdaWriter {
   public:
-    // Creates or truncates path; false when it cannot be created.
+    // Creates or truncates path, its lines to end as the platform's text files do
+    // (kTextFileLineEnds); false when it cannot be created.
     bool Open(const char* path, KvsgdaLayout layout);
     void WriteHeader(const KvsgdaHeader& header);
     // The next cell, row by row; the line breaks of the layout follow from the header's cols.

@@ -1,5 +1,6 @@
 #include "grid/text_sink.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "grid/number_text.h"
@@ -55,16 +56,28 @@ std::size_t Separated(char* out, std::size_t length, char last) {
     return length + 1;
 }
 
+// The bytes of text with each "\n" as "\r\n". Each "\n" is expanded on its own, so where the
+// buffer happens to be flushed cannot change the bytes written.
+std::string WithCrlf(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + std::size_t(std::count(text.begin(), text.end(), '\n')));
+    for (const char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
 }  // namespace
 
 TextSink::TextSink() : buffer_(new char[kBufferSize]) {}
 
 TextSink::~TextSink() = default;
 
-bool TextSink::Open(const char* path) {
+bool TextSink::Open(const char* path, LineEnds lineEnds) {
     if (IsOpen()) Close();
-    // Binary mode: a line ends in "\n" alone on every platform, so the Windows build writes the
-    // same bytes as the others (every reader here takes "\r\n" as well).
+    // Binary mode: the line ends are Flush's to write, the same on every platform for lineEnds.
+    lineEnds_ = lineEnds;
     size_ = 0;
     last_ = '\n';
     failed_ = false;
@@ -102,8 +115,16 @@ void TextSink::Flush() {
     if (size_ == 0) return;
     if (memory_ != nullptr) {
         memory_->append(buffer_.get(), size_);
-    } else if (!file_.IsOpen() || std::fwrite(buffer_.get(), 1, size_, file_.stream()) != size_) {
+    } else if (!file_.IsOpen()) {
         failed_ = true;
+    } else {
+        std::string expanded;
+        std::string_view bytes(buffer_.get(), size_);
+        if (lineEnds_ == LineEnds::crlf) {
+            expanded = WithCrlf(bytes);
+            bytes = expanded;
+        }
+        if (std::fwrite(bytes.data(), 1, bytes.size(), file_.stream()) != bytes.size()) failed_ = true;
     }
     size_ = 0;
 }

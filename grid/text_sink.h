@@ -45,6 +45,17 @@ class FormatArg {
     std::string_view s_;
 };
 
+// How the lines of a file end: lf writes the bytes as given; crlf writes each "\n" as "\r\n", as
+// the Windows C runtime's text mode does (a "\r" already before it included).
+enum class LineEnds { lf, crlf };
+
+// The line ends of the files the jobs write as text: the C runtime's text mode of the platform.
+#if defined(_WIN32)
+inline constexpr LineEnds kTextFileLineEnds = LineEnds::crlf;
+#else
+inline constexpr LineEnds kTextFileLineEnds = LineEnds::lf;
+#endif
+
 class TextSink {
   public:
     TextSink();
@@ -52,10 +63,11 @@ class TextSink {
     TextSink(const TextSink&) = delete;
     TextSink& operator=(const TextSink&) = delete;
 
-    // Starts writing path as an OutputFile: nothing appears at path until Close; false when it
-    // cannot be created.
-    bool Open(const char* path);
-    // Appends everything written to *target instead of a file (tests, in-memory reports).
+    // Starts writing path as an OutputFile, its lines ending as lineEnds says: nothing appears
+    // at path until Close; false when it cannot be created.
+    bool Open(const char* path, LineEnds lineEnds = LineEnds::lf);
+    // Appends everything written to *target, as written, instead of a file (tests, in-memory
+    // reports).
     void OpenMemory(std::string* target);
     bool IsOpen() const { return file_.IsOpen() || memory_ != nullptr; }
     // Flushes everything written so far; false when a write failed or a format could not be
@@ -97,6 +109,7 @@ class TextSink {
     void Flush();
 
     OutputFile file_;
+    LineEnds lineEnds_ = LineEnds::lf;
     std::string* memory_ = nullptr;
     std::unique_ptr<char[]> buffer_;
     std::size_t size_ = 0;

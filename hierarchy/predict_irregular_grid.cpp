@@ -13,7 +13,7 @@ int CMine_Decompos::PredictIrregularGrid(const HierarchyParams& params, const To
     ScanStream table;
     if (tableName == nullptr || !table.Open(tableName)) return kTableOrGridNotOpened;
     TextSink forecast;
-    if (!forecast.Open(params.outputFile)) return kTableOrGridNotOpened;
+    if (!forecast.Open(params.outputFile, kTextFileLineEnds)) return kTableOrGridNotOpened;
     AnomalyRows rows;
     if (const int status = ReadAnomalyTable(table, params, totalWeights, false, report, rows);
         status != kSuccess) {

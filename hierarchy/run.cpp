@@ -39,7 +39,7 @@ int CMine_Decompos::Run(const char* parameterFile) {
     HierarchyParams params;
     if (const int status = ReadSoundParams(parameterFile, params); status != kSuccess) return status;
     TextSink report;
-    if (!report.Open(params.reportFile)) return kReportNotCreated;
+    if (!report.Open(params.reportFile, kTextFileLineEnds)) return kReportNotCreated;
     WriteReportOpening(params, report);
     float presentImportance[kLevelCount];
     const int n = PresentImportances(params, presentImportance);

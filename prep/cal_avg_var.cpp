@@ -108,7 +108,7 @@ int CalAvgVar(const char* inPath, const char* meanPath, const char* stdPath, int
     // earlier grids as they were, never a mean grid without its partner.
     TextSink mean;
     TextSink deviation;
-    if (!mean.Open(meanPath) || !deviation.Open(stdPath)) return 0;
+    if (!mean.Open(meanPath, kTextFileLineEnds) || !deviation.Open(stdPath, kTextFileLineEnds)) return 0;
     const bool written = WriteStatisticsDsaa(mean, windows.mean.get(), windows.rows, windows.cols) &&
                          WriteStatisticsDsaa(deviation, windows.deviation.get(), windows.rows, windows.cols);
     return written && mean.Close() && deviation.Close() ? 1 : 0;

@@ -50,7 +50,7 @@ HxfDumpResult Dump(const char* hxfFile, const char* outputFile) {
     GetGridGCSInfo(file.handle(), &gcs);
     const int count = GetNumberOfGrid(file.handle());
     TextSink out;
-    if (!out.Open(outputFile)) return {HxfDumpOutcome::cannot_create};
+    if (!out.Open(outputFile, kTextFileLineEnds)) return {HxfDumpOutcome::cannot_create};
     for (int k = 1; k <= count; ++k)
         if (!DumpGrid(file.handle(), k, info, out)) return {HxfDumpOutcome::grid_not_loaded, k};
     return {out.Close() ? HxfDumpOutcome::written : HxfDumpOutcome::write_failed};

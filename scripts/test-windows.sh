@@ -2,7 +2,7 @@
 # Installs the Windows toolchain and wine, cross-builds the DLL trio into build-win, builds the
 # Linux twin of the test host in build (the Release tree scripts/test.sh makes) and runs the
 # Windows suite: export table, imports, resources, every job under wine in a fresh wine prefix,
-# and the byte comparison of every output file with the Linux build's.
+# and the comparison of every output file with the Linux build's (text files' CRLF read as LF).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$(date +%s)

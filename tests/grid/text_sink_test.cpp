@@ -131,26 +131,33 @@ std::string FileText(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-TEST(TextSink, LargeOutputReachesTheFileWhole) {
-    const std::string path = TempPath("large.txt");
-    std::string expected;
-    TextSink sink;
-    ASSERT_TRUE(sink.Open(path.c_str()));
-    std::mt19937 random(8);
-    for (int i = 0; i < 200000; ++i) {
-        const double v = double(random() % 2000000) / 1000.0 - 1000.0;
-        sink.Print("%6.2f  ", v);
-        expected += CPrintf("%6.2f  ", v);
-        if (i % 97 == 0) {
-            sink.Put('\n');
-            expected += '\n';
+// Many times the buffer's size, so written in many flushes, line ends among them.
+TEST(TextSink, LargeOutputReachesTheFileWholeWithItsLineEnds) {
+    for (const LineEnds ends : {LineEnds::lf, LineEnds::crlf}) {
+        const std::string lineEnd = ends == LineEnds::crlf ? "\r\n" : "\n";
+        const std::string path = TempPath("large.txt");
+        std::string expected;
+        TextSink sink;
+        ASSERT_TRUE(sink.Open(path.c_str(), ends));
+        std::mt19937 random(8);
+        for (int i = 0; i < 200000; ++i) {
+            const double v = double(random() % 2000000) / 1000.0 - 1000.0;
+            sink.Print("%6.2f  ", v);
+            expected += CPrintf("%6.2f  ", v);
+            if (i % 97 == 0) {
+                sink.Put('\n');
+                expected += lineEnd;
+            }
         }
+        sink.Put(std::string(200000, 'z'));
+        expected += std::string(200000, 'z');
+        // A "\r" already before the "\n" stays, as the Windows C runtime's text mode keeps it.
+        sink.Put("\r\n\n");
+        expected += "\r" + lineEnd + lineEnd;
+        EXPECT_TRUE(sink.Close());
+        EXPECT_EQ(FileText(path), expected) << "crlf: " << (ends == LineEnds::crlf);
+        std::filesystem::remove(path);
     }
-    sink.Put(std::string(200000, 'z'));
-    expected += std::string(200000, 'z');
-    EXPECT_TRUE(sink.Close());
-    EXPECT_EQ(FileText(path), expected);
-    std::filesystem::remove(path);
 }
 
 TEST(TextSink, OpenFailsForAPathThatCannotBeCreated) {

@@ -273,6 +273,7 @@ void RunBp(const Jobs& jobs, StatusLog& log) {
 
 void RunAnalyses(const Jobs& jobs, StatusLog& log) {
     log.Check("qelDecompos regular grid", jobs.decompos("decompos_grid.par"), 0);
+    log.Check("qelDecompos irregular grid", jobs.decompos("decompos_irregular.par"), 0);
     log.Check("qelDecompos missing parameter file", jobs.decompos("missing.par"), 3000);
     log.Check("qelFeater vector length", jobs.feater("feater_vector.par"), 0);
     log.Check("qelFeater principal component", jobs.feater("feater_pc.par"), 0);
