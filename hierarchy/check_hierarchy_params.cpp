@@ -8,8 +8,11 @@ namespace quarnel {
 
 namespace {
 
+// Importances are compared by their ratios, so negative ones are accepted: all of one sign give
+// positive ratios; mixed signs give weights that are not numbers, which the consistency test
+// refuses. Zero and non-finite ones would put infinities or NaN into every ratio.
 bool UsableImportance(float v) {
-    return std::isfinite(v) && v > 0.0f;
+    return std::isfinite(v) && v != 0.0f;
 }
 
 bool LevelImportancesUsable(const HierarchyParams& params, int level) {

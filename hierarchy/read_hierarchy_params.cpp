@@ -44,7 +44,10 @@ int ReadHierarchyParams(const char* path, HierarchyParams& params) {
     ScanStream in;
     if (!in.Open(path)) return kParameterFileNotOpened;
     char keyword[kKeywordField];
-    if (!in.Word(keyword, sizeof keyword).ok()) return kMalformedParameterFile;
+    const ScanResult first = in.Word(keyword, sizeof keyword);
+    // An empty file has no first token, so its first token is not the keyword either.
+    if (first.status == ScanStatus::end_of_input) return kNotTheKeyword;
+    if (!first.ok()) return kMalformedParameterFile;
     if (std::strcmp(keyword, "QELFrmDECOMPOSE") != 0) return kNotTheKeyword;
     return ReadAfterKeyword(in, params) ? kSuccess : kMalformedParameterFile;
 }

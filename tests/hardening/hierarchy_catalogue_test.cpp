@@ -130,7 +130,7 @@ const std::vector<HierarchyCase>& Cases() {
              return std::vector<std::string>{job.params};
          },
          status::kParameterFileNotOpened},
-        {"ParamsEmpty", 1, Params(""), status::kMalformedParameterFile},
+        {"ParamsEmpty", 1, Params(""), status::kNotTheKeyword},
         {"ParamsDirectory", 1,
          [](Job& job) {
              mkdir(job.params.c_str(), 0755);

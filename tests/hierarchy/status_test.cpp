@@ -53,12 +53,14 @@ TEST_F(HierarchyStatus, ParameterFileMissing) {
     EXPECT_EQ(OpenFileCount(), before);
 }
 
-TEST_F(HierarchyStatus, KeywordInOtherLetterCase) {
+TEST_F(HierarchyStatus, FirstTokenNotTheKeyword) {
     KeepPreviousReport();
     std::string text = ParameterText(5, {{kAbsent, kAbsent, kAbsent, kAbsent}}, Output(), Report());
     text.replace(0, 15, "QELFRMDECOMPOSE");
-    EXPECT_EQ(Run(text), status::kNotTheKeyword);
-    ExpectReportUntouched();
+    for (const std::string& params : {text, std::string(), std::string(" \n\t")}) {
+        EXPECT_EQ(Run(params), status::kNotTheKeyword) << "[" << params << "]";
+        ExpectReportUntouched();
+    }
 }
 
 std::string Repeat(char c, int n) {
@@ -71,7 +73,6 @@ TEST_F(HierarchyStatus, MalformedParameterFiles) {
     const std::string report = Report();
     const std::string tail = " out.txt " + report + "\n";
     const std::pair<std::string, std::string> cases[] = {
-        {"empty file", ""},
         {"keyword of 20 characters", "QELFrmDECOMPOSEabcde 5 0 0 0 0" + tail},
         {"target is not a number", "QELFrmDECOMPOSE x 0 0 0 0" + tail},
         {"target beyond 32 bits", "QELFrmDECOMPOSE 99999999999 0 0 0 0" + tail},
@@ -92,6 +93,18 @@ TEST_F(HierarchyStatus, MalformedParameterFiles) {
     }
 }
 
+TEST_F(HierarchyStatus, NegativeImportancesWeighByTheirRatios) {
+    EXPECT_EQ(RunLevels(5, {{kAbsent, {1, "-1", {{"A", "-1", "a"}, {"B", "-3", "b"}}}, kAbsent, kAbsent}}),
+              status::kSuccess);
+    const std::string allNegative = ReportText();
+    EXPECT_EQ(RunLevels(5, {{kAbsent, {1, "1", {{"A", "1", "a"}, {"B", "3", "b"}}}, kAbsent, kAbsent}}),
+              status::kSuccess);
+    const auto weights = [](const std::string& report) { return report.substr(report.rfind("0.250")); };
+    EXPECT_EQ(weights(allNegative), weights(ReportText()));
+    EXPECT_EQ(RunLevels(5, {{kAbsent, {1, "1", {{"A", "1", "a"}, {"B", "-3", "b"}}}, kAbsent, kAbsent}}),
+              status::kInconsistentMatrix);
+}
+
 TEST_F(HierarchyStatus, FieldsFilledToCapacityAreAccepted) {
     const std::string name = Repeat('n', 99);
     EXPECT_EQ(
@@ -102,7 +115,7 @@ TEST_F(HierarchyStatus, FieldsFilledToCapacityAreAccepted) {
 
 TEST_F(HierarchyStatus, ImportancesThatMakeNoWeights) {
     KeepPreviousReport();
-    for (const char* bad : {"0", "-2", "inf", "nan", "-0"}) {
+    for (const char* bad : {"0", "inf", "nan", "-0"}) {
         EXPECT_EQ(RunLevels(5, {{{1, bad, {{"A", "1", "a"}}}, kAbsent, kAbsent, kAbsent}}),
                   status::kBadImportance)
             << "level importance " << bad;
