@@ -5,9 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <locale>
 #include <new>
-#include <stdexcept>
 #include <system_error>
 
 #include "grid/grid_kind.h"
@@ -41,15 +39,6 @@ void SetGbkLocale() {
     // The C++ library of this build knows no named locales (std::locale(".936") throws), so the
     // C run-time's global locale is set: the one its streams and conversions follow.
     std::setlocale(LC_ALL, ".936");
-#else
-    for (const char* name : {"zh_CN.GBK", "zh_CN.gbk"}) {
-        try {
-            std::locale::global(std::locale(name));
-            return;
-        } catch (const std::runtime_error&) {
-            // Not installed here: try the next spelling, or keep the current locale.
-        }
-    }
 #endif
 }
 

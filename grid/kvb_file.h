@@ -52,8 +52,9 @@ class CKvbFile {
 // The counts are positive and the file at path is long enough for the header and every value.
 bool KvbFileHoldsGrid(const char* path, const KvbGridHeader& header);
 
-// Sets the process's global locale to the GBK code page, as the binary-grid reader always
-// has: ".936" on Windows, elsewhere "zh_CN.GBK" when the system has it; otherwise unchanged.
+// On Windows, sets the process's global locale to the GBK code page ".936", as the binary-grid
+// reader always has. Elsewhere the host's locale is left alone: number reading and writing here
+// never depend on it, and a host's own number printing must not change mid-run.
 void SetGbkLocale();
 
 }  // namespace quarnel

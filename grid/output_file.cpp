@@ -35,10 +35,13 @@ fs::path TemporaryName(const fs::path& final) {
     static std::atomic<unsigned> calls{0};
     thread_local std::mt19937_64 random(
         std::random_device{}() ^ std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()));
-    std::string name = ".";
-    name.append(final.filename().string()).append(".");
-    name.append(std::to_string(random() % 1000000000000ULL)).append("-");
-    name.append(std::to_string(++calls)).append(".part");
+    std::string tag = ".";
+    tag.append(std::to_string(random() % 1000000000000ULL)).append("-");
+    tag.append(std::to_string(++calls)).append(".part");
+    // Built in the system's own path characters, so a GBK name survives on Windows.
+    fs::path name(".");
+    name += final.filename().native();
+    name += tag;
     return FolderOf(final) / name;
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstring>
 #include <locale>
 
@@ -119,29 +120,20 @@ TEST(CKvbFile, OtherFilesLeaveTheHeaderAsItWas) {
     }
 }
 
-TEST(CKvbFile, SetsTheGbkLocaleWhereTheSystemHasOne) {
+TEST(CKvbFile, LeavesTheHostsLocaleAlone) {
     TempDir dir;
     const std::string path = dir / "grid.grd";
     WriteFile(path, KvbFileBytes(1, 1, {1}));
-    const std::locale before;
-    bool installed = false;
-    for (const char* name : {"zh_CN.GBK", "zh_CN.gbk"}) {
-        try {
-            std::locale probe(name);
-            installed = true;
-        } catch (const std::runtime_error&) {
-        }
-    }
+    const std::string before = std::locale().name();
+    const std::string cBefore = std::setlocale(LC_ALL, nullptr);
     CKvbFile kvb;
     KvbGridHeader header{};
     kvb.ReadHeader(path.c_str(), &header);
-    const std::string now = std::locale().name();
-    if (installed) {
-        EXPECT_TRUE(now == "zh_CN.GBK" || now == "zh_CN.gbk") << now;
-    } else {
-        EXPECT_EQ(now, before.name());
-    }
-    std::locale::global(before);
+    float** grid = kvb.ReadGrid(path.c_str(), &header);
+    ASSERT_NE(grid, nullptr);
+    FreeRowMatrix(grid, 1);
+    EXPECT_EQ(std::locale().name(), before);
+    EXPECT_EQ(std::setlocale(LC_ALL, nullptr), cBefore);
 }
 
 TEST(DetectGridKind, TellsBinaryFromTextAndMissing) {
