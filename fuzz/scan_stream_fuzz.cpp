@@ -1,8 +1,9 @@
 // ScanStream against fscanf over the same file: a run of "%s", "%d" and "%f" reads (chosen by
 // the first two bytes, the file being the rest) must give the same results and leave both
-// streams at the same offset after every read. Where the grid layer refuses a token by design
-// (a word longer than its field, an integer beyond 32 bits) only the offsets are compared; a
-// number text beyond 4096 bytes ends the comparison, since fscanf has no such limit.
+// streams at the same offset after every read. Where the grid layer refuses an integer beyond
+// 32 bits only the offsets are compared; a word longer than its field or a number text beyond
+// 4096 bytes ends the comparison, since the grid layer stops reading inside such a token and
+// fscanf has no such limit.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -42,10 +43,10 @@ bool CompareWord(quarnel::ScanStream& ours, std::FILE* theirs, int read) {
     // A word may hold NUL bytes, so its length shows in the offsets compared after each read.
     if (result.status == ScanStatus::too_long) {
         if (assigned != 1) Mismatch("a long word", read);
-    } else {
-        if (result.status != StatusOf(assigned)) Mismatch("the status of %s", read);
-        if (assigned == 1 && std::strcmp(word, expected) != 0) Mismatch("the word", read);
+        return false;
     }
+    if (result.status != StatusOf(assigned)) Mismatch("the status of %s", read);
+    if (assigned == 1 && std::strcmp(word, expected) != 0) Mismatch("the word", read);
     return assigned != EOF;
 }
 

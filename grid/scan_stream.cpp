@@ -99,17 +99,24 @@ ScanResult ScanStream::Stopped() const {
     return {error_ ? ScanStatus::read_error : ScanStatus::end_of_input, Position()};
 }
 
-// Walks the next token, handing its bytes to take chunk by chunk across refills.
+// Walks the next token, handing its bytes to take chunk by chunk across refills. A token longer
+// than limit bytes is too_long as soon as byte limit + 1 is seen: the walk never goes further,
+// so an endless token ends the read instead of the job.
 template <class Take>
-ScanResult ScanStream::Run(Take take) {
+ScanResult ScanStream::Run(Take take, std::size_t limit) {
     if (!SkipBlanks()) return Stopped();
     const std::uint64_t start = Position();
+    std::size_t walked = 0;
     for (;;) {
         const char* buffer = buffer_.get();
+        const std::size_t room = limit - walked;
+        const std::size_t bound = room >= end_ - begin_ ? end_ : begin_ + room + 1;
         std::size_t stop = begin_;
-        while (stop < end_ && !IsBlank(buffer[stop])) ++stop;
+        while (stop < bound && !IsBlank(buffer[stop])) ++stop;
         take(buffer + begin_, stop - begin_);
+        walked += stop - begin_;
         begin_ = stop;
+        if (walked > limit) return {ScanStatus::too_long, start};
         if (stop < end_ || eof_) break;
         if (!Fill(1)) return {ScanStatus::read_error, start};
         if (begin_ == end_) break;
@@ -119,23 +126,20 @@ ScanResult ScanStream::Run(Take take) {
 
 ScanResult ScanStream::Word(char* out, std::size_t capacity) {
     std::size_t length = 0;
-    ScanResult result = Run([&](const char* bytes, std::size_t count) {
-        if (length + count < capacity) std::memcpy(out + length, bytes, count);
-        length += count;
-    });
-    if (result.ok() && length >= capacity) result.status = ScanStatus::too_long;
+    const ScanResult result = Run(
+        [&](const char* bytes, std::size_t count) {
+            if (length + count < capacity) std::memcpy(out + length, bytes, count);
+            length += count;
+        },
+        capacity > 0 ? capacity - 1 : 0);
     if (capacity > 0) out[result.ok() ? length : 0] = '\0';
     return result;
 }
 
 ScanResult ScanStream::Word(std::string& out, std::size_t maxLength) {
     out.clear();
-    std::size_t length = 0;
-    ScanResult result = Run([&](const char* bytes, std::size_t count) {
-        if (length + count <= maxLength) out.append(bytes, count);
-        length += count;
-    });
-    if (result.ok() && length > maxLength) result.status = ScanStatus::too_long;
+    const ScanResult result =
+        Run([&](const char* bytes, std::size_t count) { out.append(bytes, count); }, maxLength);
     if (!result.ok()) out.clear();
     return result;
 }
@@ -159,10 +163,7 @@ bool ScanStream::NumberWindow(const char** first, const char** last, ScanResult*
 
 ScanResult ScanStream::FinishNumber(const char* end, NumberError error, std::uint64_t start) {
     const std::size_t taken = std::size_t(end - (buffer_.get() + begin_));
-    if (taken > kMaxNumberText) {
-        Run([](const char*, std::size_t) {});
-        return {ScanStatus::too_long, start};
-    }
+    if (taken > kMaxNumberText) return {ScanStatus::too_long, start};
     begin_ += taken;
     switch (error) {
         case NumberError::none:

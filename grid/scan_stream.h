@@ -32,8 +32,7 @@ struct ScanResult {
 
 const char* ScanStatusText(ScanStatus status);
 
-// Longest number text a read takes; a longer one is too_long and is skipped up to the next
-// white space.
+// Longest number text a read takes; a longer one is too_long, and the stream stops inside it.
 inline constexpr std::size_t kMaxNumberText = 4096;
 
 class ScanStream {
@@ -49,9 +48,11 @@ class ScanStream {
     void Close();
 
     // "%s": a run of non-blank bytes, NUL-terminated in out[capacity]. A token of capacity or
-    // more bytes is too_long; then out holds "" and the whole token is skipped.
+    // more bytes is too_long; then out holds "" and the stream stops inside the token (reading
+    // never walks further than the longest token the caller takes, so a reader ends on an
+    // endless token instead of scanning it).
     ScanResult Word(char* out, std::size_t capacity);
-    // The same into a string; a token longer than maxLength is too_long (out empty, skipped).
+    // The same into a string; a token longer than maxLength is too_long (out empty).
     ScanResult Word(std::string& out, std::size_t maxLength);
     // "%d" / "%ld" (32-bit). out is left unchanged unless the status is ok.
     ScanResult Int(std::int32_t& out);
@@ -72,7 +73,7 @@ class ScanStream {
     bool NumberWindow(const char** first, const char** last, ScanResult* result);
     ScanResult FinishNumber(const char* end, NumberError error, std::uint64_t start);
     template <class Take>
-    ScanResult Run(Take take);
+    ScanResult Run(Take take, std::size_t limit);
     bool Fill(std::size_t wanted);
     bool SkipBlanks();
     ScanResult Stopped() const;

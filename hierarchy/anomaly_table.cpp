@@ -60,10 +60,13 @@ int AllocateRows(std::int32_t count, bool withIndex, AnomalyRows& rows) {
     return kSuccess;
 }
 
-// Row names longer than their field are cut, whatever their length; text is reused from row to
-// row so a table costs no allocation per row.
+// Row names longer than their field are cut; text is reused from row to row so a table costs no
+// allocation per row. A name beyond kMaxRowNameText bytes is no name but a malformed table, so
+// an endless token ends the read.
+constexpr std::size_t kMaxRowNameText = 4096;
+
 bool ReadRowName(ScanStream& table, std::string& text, RowName& name) {
-    if (!table.Word(text, std::string::npos).ok()) return false;
+    if (!table.Word(text, kMaxRowNameText).ok()) return false;
     const std::size_t length = text.size() < kRowNameField - 1 ? text.size() : kRowNameField - 1;
     std::memcpy(name, text.data(), length);
     name[length] = '\0';
