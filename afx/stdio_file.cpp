@@ -108,6 +108,7 @@ bool CStdioFile::FillBuffer() {
 bool CStdioFile::ReadString(CString& line) {
     line.Empty();
     if (file_ == nullptr) return false;
+    if (lineTooLong_) return false;
     std::string text;
     bool gotAny = false;
     while (begin_ < end_ || FillBuffer()) {
@@ -115,9 +116,17 @@ bool CStdioFile::ReadString(CString& line) {
         const char* start = buffer_.data() + begin_;
         const auto* newline = static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
         if (newline == nullptr) {
+            if (text.size() + (end_ - begin_) > kMaxLineLength) {
+                lineTooLong_ = true;
+                return false;
+            }
             text.append(start, end_ - begin_);
             begin_ = end_;
             continue;
+        }
+        if (text.size() + std::size_t(newline - start) > kMaxLineLength) {
+            lineTooLong_ = true;
+            return false;
         }
         text.append(start, static_cast<std::size_t>(newline - start));
         begin_ += static_cast<std::size_t>(newline - start) + 1;
@@ -167,6 +176,6 @@ bool CStdioFile::Close() {
     buffer_.shrink_to_fit();
     begin_ = end_ = 0;
     bufferOffset_ = 0;
-    reading_ = writing_ = writeFailed_ = false;
+    reading_ = writing_ = writeFailed_ = lineTooLong_ = false;
     return ok;
 }

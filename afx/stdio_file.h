@@ -1,7 +1,7 @@
 #pragma once
 // CStdioFile: a text file read line by line and written string by string.
 //
-// Reading is buffered (64 KiB at a time). ReadString takes one line of any length, without its
+// Reading is buffered (64 KiB at a time). ReadString takes one line (up to 64 MiB), without its
 // "\n" and without a "\r" just before it, so a file with CRLF line ends reads the same on every
 // platform. WriteString writes its bytes unchanged (no line-end translation). GetPosition and
 // GetLength count bytes of the file itself, so "position below length" means "data is left".
@@ -46,8 +46,12 @@ class CStdioFile : public CFile {
     // an existing file's contents. An open file is closed first.
     bool Open(const char* path, unsigned flags, CFileException* error = nullptr);
     bool IsOpen() const { return file_ != nullptr; }
-    // Next line into `line`; false (and `line` empty) once the file is exhausted.
+    // Longest line ReadString takes, so that a file of one endless line cannot exhaust memory.
+    static constexpr std::size_t kMaxLineLength = std::size_t(64) << 20;
+    // Next line into `line`; false (and `line` empty) once the file is exhausted, and from a
+    // line longer than kMaxLineLength on (then LineTooLong is true and reading stops there).
     bool ReadString(CString& line);
+    bool LineTooLong() const { return lineTooLong_; }
     // False when the file is not open or a write fails.
     bool WriteString(const char* text);
     std::uint64_t GetPosition() const;
@@ -67,4 +71,5 @@ class CStdioFile : public CFile {
     bool reading_ = false;
     bool writing_ = false;
     bool writeFailed_ = false;
+    bool lineTooLong_ = false;
 };

@@ -41,8 +41,7 @@ int ReadNetworkAndProbe(const char* networkFile, const CStringArray& files, cons
     if (status != kBPClassDone) return status;
     if (layout.gridCount != network.inputCount) return kBPClassMisfit;
     network.Allocate(network.inputCount, network.hiddenCount, network.outputCount);
-    ReadNetworkValues(file, network);
-    return kBPClassDone;
+    return ReadNetworkValues(file, network) == NetworkFileStatus::ok ? kBPClassDone : kBPClassMisfit;
 }
 
 int Classify(const char* networkFile, const char* outputGrid, const char* inputFiles,

@@ -27,13 +27,14 @@ void PutNetwork(TextSink& sink, const BPNetwork& network);
 enum class NetworkFileStatus {
     ok,
     cannot_open,
-    bad_counts,  // a count below 1 on the first line, or more values than the file has bytes
+    bad_counts,     // a count below 1 on the first line, or more values than the file has bytes
+    line_too_long,  // a line longer than any network line can be (CStdioFile::kMaxLineLength)
 };
 
 // First line: the three counts and the training error, nothing allocated.
 NetworkFileStatus ReadNetworkCounts(CStdioFile& file, BPNetwork& network);
 // The thresholds and weights of a network already allocated for its counts.
-void ReadNetworkValues(CStdioFile& file, BPNetwork& network);
+NetworkFileStatus ReadNetworkValues(CStdioFile& file, BPNetwork& network);
 // Both halves; throws std::bad_alloc or std::length_error when the network does not fit memory.
 NetworkFileStatus ReadNetworkFile(const char* path, BPNetwork& network);
 

@@ -44,15 +44,17 @@ NetworkFileStatus ReadNetworkCounts(CStdioFile& file, BPNetwork& network) {
     network.hiddenCount = AtoiText(GetNextToken(rest));
     network.outputCount = AtoiText(GetNextToken(rest));
     network.trainError = AtofText(GetNextToken(rest));
-    bool usable = network.inputCount >= 1 && network.hiddenCount >= 1 && network.outputCount >= 1;
+    bool usable = !file.LineTooLong() && network.inputCount >= 1 && network.hiddenCount >= 1 &&
+                  network.outputCount >= 1;
     return usable && FileCanHoldValues(file, network) ? NetworkFileStatus::ok : NetworkFileStatus::bad_counts;
 }
 
-void ReadNetworkValues(CStdioFile& file, BPNetwork& network) {
+NetworkFileStatus ReadNetworkValues(CStdioFile& file, BPNetwork& network) {
     ReadValueLine(file, network.hiddenThreshold.data(), network.hiddenCount);
     ReadValueLine(file, network.outputThreshold.data(), network.outputCount);
     ReadValueRows(file, network.weightInputHidden, network.inputCount, network.hiddenCount);
     ReadValueRows(file, network.weightHiddenOutput, network.hiddenCount, network.outputCount);
+    return file.LineTooLong() ? NetworkFileStatus::line_too_long : NetworkFileStatus::ok;
 }
 
 NetworkFileStatus ReadNetworkFile(const char* path, BPNetwork& network) {
@@ -61,8 +63,7 @@ NetworkFileStatus ReadNetworkFile(const char* path, BPNetwork& network) {
     NetworkFileStatus status = ReadNetworkCounts(file, network);
     if (status != NetworkFileStatus::ok) return status;
     network.Allocate(network.inputCount, network.hiddenCount, network.outputCount);
-    ReadNetworkValues(file, network);
-    return NetworkFileStatus::ok;
+    return ReadNetworkValues(file, network);
 }
 
 }  // namespace quarnel

@@ -30,7 +30,7 @@ SampleFileStatus ReadSampleFile(const char* path, BPSampleSet& samples) {
         ParseSampleLine({line.GetString(), std::size_t(line.GetLength())}, samples.Inputs(s),
                         samples.inputCount, samples.Targets(s), samples.outputCount);
     }
-    return SampleFileStatus::ok;
+    return file.LineTooLong() ? SampleFileStatus::line_too_long : SampleFileStatus::ok;
 }
 
 }  // namespace quarnel

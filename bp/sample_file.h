@@ -10,7 +10,8 @@
 
 namespace quarnel {
 
-enum class SampleFileStatus { ok, cannot_open, not_sample_file };
+// line_too_long: a line longer than any sample line can be (CStdioFile::kMaxLineLength).
+enum class SampleFileStatus { ok, cannot_open, not_sample_file, line_too_long };
 
 SampleFileStatus ReadSampleFile(const char* path, BPSampleSet& samples);
 

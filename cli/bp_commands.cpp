@@ -13,7 +13,6 @@
 #include "bp/bp_train_job.h"
 #include "cli/commands.h"
 #include "frame/quarnel.h"
-#include "grid/dsaa_lines.h"
 #include "grid/grid_kind.h"
 #include "grid/next_token.h"
 #include "hxf/ihxf.h"
@@ -128,16 +127,11 @@ bool IsHxfFile(const std::string& path) {
     return hxf;
 }
 
-bool IsDsaaFile(const std::string& path) {
-    DsaaLinesShape shape;
-    return ProbeDsaaLines(path.c_str(), shape) == DsaaLinesStatus::ok;
-}
-
 // The kind code of an input by its content, or empty when it is none of the three.
 std::string DetectKind(const std::string& path) {
     if (IsKvbFile(path.c_str())) return "0";
     if (IsHxfFile(path)) return "2";
-    if (IsDsaaFile(path)) return "1";
+    if (StartsAsDsaa(path.c_str())) return "1";
     return {};
 }
 

@@ -19,13 +19,7 @@ bool ReportCreated(int code) {
 }
 
 void ShowReport(const char* path) {
-    std::string text;
-    if (!ReadGbkFileAsUtf8(path, text)) {
-        std::cerr << "cannot read " << path << "\n";
-        return;
-    }
-    std::cout << text;
-    if (!text.empty() && text.back() != '\n') std::cout << "\n";
+    if (!PrintGbkFile(path, std::cout)) std::cerr << "cannot read " << path << "\n";
 }
 
 void RunFeature(const std::string& parameterFile, bool showReport, int& exitCode) {

@@ -3,10 +3,10 @@
 #include <iconv.h>
 
 #include <cerrno>
-#include <exception>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <memory>
+
+#include "grid/input_file.h"
 
 namespace quarnel::cli {
 
@@ -24,41 +24,57 @@ Converter OpenGbkToUtf8() {
     return Converter(cd == reinterpret_cast<iconv_t>(-1) ? nullptr : cd);
 }
 
-}  // namespace
-
-std::string GbkToUtf8(std::string_view gbk) {
-    const Converter converter = OpenGbkToUtf8();
-    if (!converter) return std::string(gbk);
-    std::string out;
+// Converts gbk onto out; returns the bytes taken. Unless final, a character cut off at the end
+// is left for the next call.
+std::size_t Convert(iconv_t converter, std::string_view gbk, bool final, std::string& out) {
     char chunk[4096];
     char* in = const_cast<char*>(gbk.data());
     std::size_t inLeft = gbk.size();
     while (inLeft > 0) {
         char* next = chunk;
         std::size_t room = sizeof chunk;
-        const std::size_t done = iconv(converter.get(), &in, &inLeft, &next, &room);
+        const std::size_t done = iconv(converter, &in, &inLeft, &next, &room);
         out.append(chunk, static_cast<std::size_t>(next - chunk));
         if (done != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
+        if (errno == EINVAL && !final) break;
         // EILSEQ, or EINVAL for a lead byte cut off at the end: replace one byte and go on.
         out.append(kReplacement);
         ++in;
         --inLeft;
     }
+    return gbk.size() - inLeft;
+}
+
+}  // namespace
+
+std::string GbkToUtf8(std::string_view gbk) {
+    const Converter converter = OpenGbkToUtf8();
+    if (!converter) return std::string(gbk);
+    std::string out;
+    Convert(converter.get(), gbk, true, out);
     return out;
 }
 
-bool ReadGbkFileAsUtf8(const char* path, std::string& utf8) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    std::string gbk;
-    try {
-        gbk.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    } catch (const std::exception&) {
-        // A read error (a folder opens, then cannot be read) leaves the stream buffer as an exception.
-        return false;
+bool PrintGbkFile(const char* path, std::ostream& out) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenInputFile(path), &std::fclose);
+    const Converter converter = OpenGbkToUtf8();
+    if (!file || !converter) return false;
+    std::string pending;
+    std::string utf8;
+    char last = '\n';
+    char chunk[1 << 16];
+    for (;;) {
+        const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
+        if (got == 0 && std::ferror(file.get())) return false;
+        pending.append(chunk, got);
+        const bool final = got < sizeof chunk;
+        utf8.clear();
+        pending.erase(0, Convert(converter.get(), pending, final, utf8));
+        out << utf8;
+        if (!utf8.empty()) last = utf8.back();
+        if (final) break;
     }
-    if (file.bad()) return false;
-    utf8 = GbkToUtf8(gbk);
+    if (last != '\n') out << "\n";
     return true;
 }
 

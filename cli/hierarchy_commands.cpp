@@ -29,22 +29,17 @@ bool ReportCreated(int code) {
     }
 }
 
-bool PrintGbkFile(const std::string& path) {
-    std::string text;
-    if (!ReadGbkFileAsUtf8(path.c_str(), text)) {
-        std::cerr << "cannot read " << path << "\n";
-        return false;
-    }
-    std::cout << text;
-    if (!text.empty() && text.back() != '\n') std::cout << "\n";
-    return true;
+bool ShowGbkFile(const std::string& path) {
+    if (PrintGbkFile(path.c_str(), std::cout)) return true;
+    std::cerr << "cannot read " << path << "\n";
+    return false;
 }
 
 void RunHierarchy(const std::string& parameterFile, bool showReport, int& exitCode) {
     const int code = qelDecompos(parameterFile.c_str());
     HierarchyParams params;
     const bool named = ReadHierarchyParams(parameterFile.c_str(), params) == status::kSuccess;
-    if (showReport && named && ReportCreated(code)) PrintGbkFile(params.reportFile);
+    if (showReport && named && ReportCreated(code)) ShowGbkFile(params.reportFile);
     const std::string meaning = named ? status::Meaning(code, params.target) : status::Meaning(code);
     const std::string line = "qelDecompos status " + std::to_string(code) + ": " + meaning;
     if (code != status::kSuccess) {
@@ -78,7 +73,7 @@ void AddHierarchyCommands(CLI::App& app, int& exitCode) {
     auto reportFile = std::make_shared<std::string>();
     report->add_option("FILE", *reportFile, "report file")->required();
     report->callback([reportFile, &exitCode] {
-        if (!PrintGbkFile(*reportFile)) exitCode = 1;
+        if (!ShowGbkFile(*reportFile)) exitCode = 1;
     });
 }
 

@@ -1,4 +1,7 @@
 #include <CLI/CLI.hpp>
+#include <exception>
+#include <iostream>
+#include <new>
 
 #include "cli/commands.h"
 
@@ -12,10 +15,20 @@ int main(int argc, char** argv) {
     quarnel::cli::AddBpCommands(app, exitCode);
     quarnel::cli::AddHierarchyCommands(app, exitCode);
     quarnel::cli::AddFeatureCommands(app, exitCode);
+    // Nothing escapes: a command that throws ends with its cause and exit status 1.
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? 0 : 1;
+    } catch (const std::bad_alloc&) {
+        std::cerr << "quarnel: out of memory\n";
+        return 1;
+    } catch (const std::exception& e) {
+        std::cerr << "quarnel: " << e.what() << "\n";
+        return 1;
+    } catch (...) {
+        std::cerr << "quarnel: an unexpected error\n";
+        return 1;
     }
     return exitCode;
 }

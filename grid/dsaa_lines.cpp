@@ -34,7 +34,7 @@ DsaaLinesStatus ProbeDsaaLines(const char* path, DsaaLinesShape& shape) {
     std::string_view rest = View(line);
     shape.nx = AtoiText(GetNextToken(rest));
     shape.ny = AtoiText(GetNextToken(rest));
-    return DsaaLinesStatus::ok;
+    return file.LineTooLong() ? DsaaLinesStatus::line_too_long : DsaaLinesStatus::ok;
 }
 
 DsaaLineValues ReadDsaaLineValues(const char* path, double* out, std::size_t stride, std::uint64_t capacity) {
@@ -52,7 +52,7 @@ DsaaLineValues ReadDsaaLineValues(const char* path, double* out, std::size_t str
             ++count;
         }
     }
-    return {DsaaLinesStatus::ok, count};
+    return {file.LineTooLong() ? DsaaLinesStatus::line_too_long : DsaaLinesStatus::ok, count};
 }
 
 }  // namespace quarnel

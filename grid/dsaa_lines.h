@@ -13,7 +13,8 @@
 
 namespace quarnel {
 
-enum class DsaaLinesStatus { ok, cannot_open, not_dsaa };
+// line_too_long: a line longer than any grid row can be (CStdioFile::kMaxLineLength).
+enum class DsaaLinesStatus { ok, cannot_open, not_dsaa, line_too_long };
 
 struct DsaaLinesShape {
     int nx = 0;

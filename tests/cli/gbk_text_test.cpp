@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 namespace quarnel::cli {
@@ -41,14 +42,17 @@ TEST(GbkToUtf8, LongTextConvertsWhole) {
     EXPECT_EQ(GbkToUtf8(gbk), utf8);
 }
 
-TEST(ReadGbkFileAsUtf8, WholeFile) {
+TEST(PrintGbkFile, WholeFileAcrossBlocks) {
     const std::string path = ::testing::TempDir() + "gbk_text_test_report.txt";
-    std::ofstream(path, std::ios::binary) << "\n最大特征值为   3.000\n";
-    std::string text;
-    ASSERT_TRUE(ReadGbkFileAsUtf8(path.c_str(), text));
-    EXPECT_EQ(text, Utf8(u8"\n最大特征值为   3.000\n"));
+    // A character cut by the block boundary must come out whole.
+    const std::string gbk = std::string((1 << 16) - 1, 'a') + "地\n最大特征值为   3.000";
+    std::ofstream(path, std::ios::binary) << gbk;
+    std::ostringstream text;
+    ASSERT_TRUE(PrintGbkFile(path.c_str(), text));
+    EXPECT_EQ(text.str(), GbkToUtf8(gbk) + "\n");
+    EXPECT_NE(text.str().find(Utf8(u8"a地\n最大特征值为   3.000\n")), std::string::npos);
     std::filesystem::remove(path);
-    EXPECT_FALSE(ReadGbkFileAsUtf8(path.c_str(), text));
+    EXPECT_FALSE(PrintGbkFile(path.c_str(), text));
 }
 
 }  // namespace
