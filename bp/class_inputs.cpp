@@ -1,6 +1,7 @@
 #include "bp/class_inputs.h"
 
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <system_error>
@@ -107,7 +108,10 @@ bool LoadHxfGrid(const HxfFile& file, const char* id, short elementType, std::si
     if (prep::LoadHxfGrid(file.handle(), id, elementType, array) != HXF_OK) return false;
     std::size_t s = 0;
     for (int r = 0; r < file.info().rows; ++r) {
-        for (int q = 0; q < file.info().cols; ++q, ++s) column[s * stride] = double(array.GetAt(r, q));
+        for (int q = 0; q < file.info().cols; ++q, ++s) {
+            column[s * stride] = double(array.GetAt(r, q));
+            if (!std::isfinite(column[s * stride])) return false;
+        }
     }
     return true;
 }

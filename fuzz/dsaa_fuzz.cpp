@@ -44,7 +44,11 @@ void ReadAsClassificationDoes(const char* path) {
     constexpr std::uint64_t kCapacity = 64;
     std::vector<double> values(kCapacity * 2);
     const quarnel::DsaaLineValues read = quarnel::ReadDsaaLineValues(path, values.data(), 2, kCapacity);
-    if (read.status != quarnel::DsaaLinesStatus::ok) std::abort();
+    // A line-read grid is refused only for an endless line or a value that is not finite.
+    if (read.status != quarnel::DsaaLinesStatus::ok &&
+        read.status != quarnel::DsaaLinesStatus::line_too_long &&
+        read.status != quarnel::DsaaLinesStatus::not_finite)
+        std::abort();
 }
 
 }  // namespace

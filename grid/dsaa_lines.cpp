@@ -1,5 +1,6 @@
 #include "grid/dsaa_lines.h"
 
+#include <cmath>
 #include <string_view>
 
 #include "afx/stdio_file.h"
@@ -48,7 +49,9 @@ DsaaLineValues ReadDsaaLineValues(const char* path, double* out, std::size_t str
         while (!rest.empty()) {
             std::string_view token = TrimBoth(GetNextToken(rest));
             if (token.empty()) continue;
-            if (count < capacity) out[count * stride] = AtofText(token);
+            const double value = AtofText(token);
+            if (!std::isfinite(value)) return {DsaaLinesStatus::not_finite, count};
+            if (count < capacity) out[count * stride] = value;
             ++count;
         }
     }

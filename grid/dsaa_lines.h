@@ -14,7 +14,8 @@
 namespace quarnel {
 
 // line_too_long: a line longer than any grid row can be (CStdioFile::kMaxLineLength).
-enum class DsaaLinesStatus { ok, cannot_open, not_dsaa, line_too_long };
+// not_finite: a value is inf or nan.
+enum class DsaaLinesStatus { ok, cannot_open, not_dsaa, line_too_long, not_finite };
 
 struct DsaaLinesShape {
     int nx = 0;

@@ -4,6 +4,7 @@
 #include <string>
 #include <system_error>
 
+#include "grid/finite.h"
 #include "grid/native_path.h"
 #include "grid/scan_stream.h"
 
@@ -20,6 +21,8 @@ GridReadStatus FromScan(ScanStatus status) {
             return GridReadStatus::bad_size;
         case ScanStatus::read_error:
             return GridReadStatus::read_error;
+        case ScanStatus::not_finite:
+            return GridReadStatus::not_finite;
         case ScanStatus::no_match:
         case ScanStatus::too_long:
             break;
@@ -68,7 +71,9 @@ GridReadResult ReadDsaaGrid(const char* path, DsaaGrid* grid) {
     RowMatrix<double> values(AllocDoubleMatrix(ny, nx), ny);
     if (!values) return {GridReadStatus::out_of_memory, stream.Position()};
     for (int r = 0; r < ny; ++r) {
+        const std::uint64_t rowAt = stream.Position();
         if (!(scan = stream.Floats(values[std::size_t(r)], std::size_t(nx))).ok()) return Failed(scan);
+        if (!AllFinite(values[std::size_t(r)], std::size_t(nx))) return {GridReadStatus::not_finite, rowAt};
     }
     grid->nx = nx;
     grid->ny = ny;

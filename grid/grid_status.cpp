@@ -20,6 +20,8 @@ const char* GridReadStatusText(GridReadStatus status) {
             return "not enough memory for the grid";
         case GridReadStatus::read_error:
             return "cannot read the grid file";
+        case GridReadStatus::not_finite:
+            return "a value is not a finite number";
     }
     return "unknown";
 }

@@ -13,6 +13,7 @@ enum class GridReadStatus {
     too_short,      // the file ends before every value promised was read
     out_of_memory,  // the matrix cannot be allocated
     read_error,     // the file could not be read
+    not_finite,     // a value is inf or nan, which would make every result of the job nan
 };
 
 struct GridReadResult {

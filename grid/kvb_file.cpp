@@ -2,12 +2,14 @@
 
 #include <bit>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <new>
 #include <system_error>
 
+#include "grid/finite.h"
 #include "grid/grid_kind.h"
 #include "grid/input_file.h"
 #include "grid/matrix.h"
@@ -76,13 +78,16 @@ float** CKvbFile::ReadGrid(const char* path, KvbGridHeader* out) {
     const File file(path);
     if (!LoadHeader(file.get())) return nullptr;
     *out = header_;
-    if (!KvbFileHoldsGrid(path, header_)) return nullptr;
+    // The header's range scales every cell: a range that is not finite would make them all nan.
+    if (!KvbFileHoldsGrid(path, header_) || !std::isfinite(header_.zMin) || !std::isfinite(header_.zMax))
+        return nullptr;
     const int rows = header_.rows;
     const int cols = header_.cols;
     float** grid = AllocRowMatrix<float>(rows, cols);
     if (grid == nullptr) return nullptr;
     for (int r = 0; r < rows; ++r) {
-        if (std::fread(grid[r], sizeof(float), std::size_t(cols), file.get()) != std::size_t(cols)) {
+        if (std::fread(grid[r], sizeof(float), std::size_t(cols), file.get()) != std::size_t(cols) ||
+            !AllFinite(grid[r], std::size_t(cols))) {
             FreeRowMatrix(grid, rows);
             return nullptr;
         }

@@ -1,5 +1,6 @@
 #include "grid/kvsgda.h"
 
+#include <cmath>
 #include <filesystem>
 #include <system_error>
 
@@ -26,6 +27,11 @@ ScanResult KvsgdaReader::ReadHeader(KvsgdaHeader* header) {
     const bool fits = header->rows > 0 && header->cols > 0 &&
                       std::uint64_t(header->rows) * std::uint64_t(header->cols) * 2 <= fileSize_;
     return fits ? scan : ScanResult{ScanStatus::out_of_range, rowsAt};
+}
+
+ScanResult KvsgdaReader::Next(float& value) {
+    const ScanResult scan = stream_.Float(value);
+    return scan.ok() && !std::isfinite(value) ? ScanResult{ScanStatus::not_finite, scan.position} : scan;
 }
 
 bool KvsgdaWriter::Open(const char* path, KvsgdaLayout layout) {

@@ -30,8 +30,9 @@ class KvsgdaReader {
     // that are not positive, or more values than the file could hold (each takes at least two
     // bytes), are out_of_range, reported at the rows token.
     ScanResult ReadHeader(KvsgdaHeader* header);
-    // The next value ("%f"); end_of_input when the grid holds fewer values than promised.
-    ScanResult Next(float& value) { return stream_.Float(value); }
+    // The next value ("%f"); end_of_input when the grid holds fewer values than promised,
+    // not_finite for inf or nan.
+    ScanResult Next(float& value);
 
   private:
     ScanStream stream_;

@@ -38,6 +38,8 @@ const char* ScanStatusText(ScanStatus status) {
             return "integer out of range";
         case ScanStatus::read_error:
             return "read error";
+        case ScanStatus::not_finite:
+            return "a value that is not a finite number";
     }
     return "unknown";
 }

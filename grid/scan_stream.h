@@ -22,6 +22,7 @@ enum class ScanStatus {
     too_long,      // the token does not fit the caller's field, or a number runs past 4096 bytes
     out_of_range,  // an integer beyond 32 bits
     read_error,    // the file could not be read
+    not_finite,    // a grid value that is inf or nan: grid readers refuse it (never ScanStream)
 };
 
 struct ScanResult {

@@ -1,6 +1,7 @@
 #include "hierarchy/anomaly_table.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -81,7 +82,7 @@ bool ReadRow(ScanStream& table, const HierarchyParams& params, const TotalWeight
     for (int level = 0; level < kLevelCount; ++level) {
         for (int i = 0; i < params.ElementsInUse(level); ++i) {
             float value = 0.0f;
-            if (!table.Float(value).ok()) return false;
+            if (!table.Float(value).ok() || !std::isfinite(value)) return false;
             score = static_cast<float>(score + static_cast<double>(totalWeights[level][i]) * value);
         }
     }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "afx/stdio_file.h"
 #include "bp/bp_status.h"
 #include "frame/quarnel.h"
 #include "fuzz/job_inputs.h"
@@ -247,14 +248,16 @@ const std::vector<ClassCase>& GridCases() {
         {"CutInHeader", Cut(kGrid, 7), 2},
         {"CutInValues", Cut(kGrid, std::string(kGrid).size() - 3), 2},
         {"Garbage", File(Garbage(4096, 7)), 2},
-        {"OverlongValue", File("DSAA\n3 2\n0 2\n0 1\n0 1\n1 2 3\n4 5 " + std::string(5000, '6') + "\n"), 1},
+        {"OverlongValue", File("DSAA\n3 2\n0 2\n0 1\n0 1\n1 2 3\n4 5 " + std::string(5000, '6') + "\n"), 2},
         {"OverlongCount", File("DSAA\n" + std::string(5000, '3') + " 2\n0 2\n0 1\n0 1\n1 2 3\n4 5 6\n"), 2},
         {"OverlongPath", LongPath, 2},
         {"NegativeCount", File("DSAA\n-3 -2\n0 2\n0 1\n0 1\n1 2 3\n4 5 6\n"), 2},
         {"ZeroCount", File("DSAA\n0 2\n0 2\n0 1\n0 1\n"), 2},
         {"CountsOverflow32Bits", File("DSAA\n65536 65536\n0 2\n0 1\n0 1\n1 2 3\n4 5 6\n"), 2},
         {"SizeBeyondFile", File("DSAA\n1000 1000\n0 2\n0 1\n0 1\n1 2 3\n4 5 6\n"), 2},
-        {"NanAndInf", File("DSAA\n3 2\n0 2\n0 1\n0 1\nnan 2 inf\n-inf 99999 6\n"), 1},
+        {"NanAndInf", File("DSAA\n3 2\n0 2\n0 1\n0 1\nnan 2 inf\n-inf 99999 6\n"), 2},
+        {"EndlessLine", File("DSAA\n3 2\n0 2\n0 1\n0 1\n" + std::string(CStdioFile::kMaxLineLength + 1, '7')),
+         2},
         {"Crlf", File(WithCrlf(kGrid)), 1},
         {"GbkPath", [](const TempDir& dir, const std::string& name) { return GbkFile(dir, name, kGrid); }, 1},
     };

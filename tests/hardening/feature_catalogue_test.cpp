@@ -164,7 +164,8 @@ const std::vector<FeatureCase>& Cases() {
         {"GridSizeBeyondFile", Grid("KVSGDA01 1000 1000 0 1 0 1 0 1 99999\n0 1 2\n0 1 3\n"),
          kFeaterMalformedInput},
         {"GridOtherShape", Grid("KVSGDA01 3 2 0 1 0 1 0 1 99999\n0 1\n2 0\n1 3\n"), kFeaterMalformedInput},
-        {"GridNanAndInf", Grid("KVSGDA01 2 3 0 1 0 1 0 1 nan\nnan 1 inf\n-inf 1e999 3\n"), kFeaterOk},
+        {"GridNanAndInf", Grid("KVSGDA01 2 3 0 1 0 1 0 1 nan\nnan 1 inf\n-inf 1e999 3\n"),
+         kFeaterMalformedInput},
         {"GridCrlf", Grid(WithCrlf(kCu)), kFeaterOk},
         // The model-unit file.
         {"UnitsMissing", [](Job& job) { std::remove(job.units.c_str()); }, kFeaterUnitFileUnopened},

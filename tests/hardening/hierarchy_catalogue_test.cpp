@@ -224,7 +224,7 @@ const std::vector<HierarchyCase>& Cases() {
         {"GridOtherShape", 1, Grid("KVSGDA01 3 2 0 1 0 1 0 1 99999\n6 5\n4 3\n2 1\n"),
          status::kMalformedInput},
         {"GridNanAndInf", 1, Grid("KVSGDA01 2 3 0 1 0 1 0 1 nan\nnan inf -inf\n1e999 2 1\n"),
-         status::kSuccess},
+         status::kMalformedInput},
         {"GridCrlf", 1, Grid(WithCrlf(kGridB)), status::kSuccess},
         // The anomaly table of targets 0 and 2.
         {"TableMissing", 0,
@@ -274,7 +274,7 @@ const std::vector<HierarchyCase>& Cases() {
         {"TableRowsBeyondFile", 0, Table(0, "AnmLvl 3 1000000\nName Fault Mag Grav\nA1 1 2 3\n"),
          status::kMalformedInput},
         {"TableNanAndInf", 0, Table(0, "AnmLvl 3 2\nName Fault Mag Grav\nA1 nan 2 3\nA2 inf -inf 6\n"),
-         status::kSuccess},
+         status::kMalformedInput},
         {"TableCrlf", 2, Table(2, WithCrlf(kTable)), status::kSuccess},
         // Outputs.
         {"ReportIsParams", 1, After(1, [](Job& job) { job.report = job.params; }),

@@ -48,7 +48,7 @@ TEST_F(HostCatalogue, InfoRefusesWhatItCannotRead) {
     WriteFile(dir_ / "grid.grd", fuzz::kSmallDsaa);
     ExpectExit({"info", dir_ / "grid.grd"}, {dir_ / "grid.grd"}, 0);
     WriteFile(dir_ / "kvsgda", "KVSGDA01 2 2 0 1 0 1 0 1 nan\nnan inf\n-inf 1e999\n");
-    ExpectExit({"info", dir_ / "kvsgda"}, {dir_ / "kvsgda"}, 0);
+    ExpectExit({"info", dir_ / "kvsgda"}, {dir_ / "kvsgda"}, 1);
 }
 
 TEST_F(HostCatalogue, HxfPackRefusesWhatItCannotReadAndWritesNothing) {

@@ -85,8 +85,10 @@ const std::vector<GridCase>& GridCases() {
         {"KvbCountsOverflowInt", File(KvbFileBytes(INT_MAX, 2, {1, 2, 3})), 0},
         {"SizeBeyondFile", File("DSAA\n1000 1000\n0 1\n0 1\n0 1\n1 2 3 4 5 6\n"), 0},
         {"KvbSizeBeyondFile", File(KvbFileBytes(1000, 1000, {1, 2, 3, 4, 5, 6})), 0},
-        {"NanAndInf", File("DSAA\n3 2\n0 2\n0 1\n0 1\n10 nan 30\ninf -inf 25\n"), 1},
-        {"KvbNanRange", File(KvbFileBytes(1, 2, {1, 2}, NAN, INFINITY, NAN)), 1},
+        {"NanAndInf", File("DSAA\n3 2\n0 2\n0 1\n0 1\n10 nan 30\ninf -inf 25\n"), 0},
+        {"OneInf", File("DSAA\n3 2\n0 2\n0 1\n0 1\n10 20 30\n-inf 15 25\n"), 0},
+        {"KvbNanRange", File(KvbFileBytes(1, 2, {1, 2}, NAN, INFINITY, NAN)), 0},
+        {"KvbInfValue", File(KvbFileBytes(1, 2, {1, INFINITY}, 0, 1, -1)), 0},
         {"Crlf", File(WithCrlf(kDsaa)), 1},
         {"GbkPath",
          [](const TempDir& dir) {
