@@ -29,7 +29,7 @@ bool OutputNamesAnInput(const char* outputGrid, const char* networkFile, const C
 }
 
 // Reads the network in two halves around the probe, so the inputs are checked against the
-// counts before anything is sized by them.
+// counts and their files, and the job's memory is asked for, before anything is sized by them.
 int ReadNetworkAndProbe(const char* networkFile, const CStringArray& files, const CStringArray& kinds,
                         BPNetwork& network, ClassLayout& layout) {
     CStdioFile file;
@@ -40,6 +40,18 @@ int ReadNetworkAndProbe(const char* networkFile, const CStringArray& files, cons
     int status = ProbeClassInputs(files, kinds, layout);
     if (status != kBPClassDone) return status;
     if (layout.gridCount != network.inputCount) return kBPClassMisfit;
+    // Inputs whose header promises no cell would make a class grid of no cells, reported as done.
+    if (layout.cellCount <= 0 || std::int64_t(layout.nx) * layout.ny != layout.cellCount)
+        return kBPClassMisfit;
+    status = CheckInputsHoldCells(layout);
+    if (status != kBPClassDone) return status;
+    // The network, the cell-by-input values, the classes and the work of one cell, at once.
+    MemoryBudget budget;
+    AddNetwork(budget, network.inputCount, network.hiddenCount, network.outputCount);
+    budget.Add(layout.cellCount, network.inputCount, sizeof(double));
+    budget.Add(layout.cellCount, sizeof(int));
+    budget.Add(std::int64_t(network.hiddenCount) + network.outputCount, sizeof(double));
+    if (!budget.Fits()) return kBPClassFailed;
     network.Allocate(network.inputCount, network.hiddenCount, network.outputCount);
     return ReadNetworkValues(file, network) == NetworkFileStatus::ok ? kBPClassDone : kBPClassMisfit;
 }
@@ -55,12 +67,6 @@ int Classify(const char* networkFile, const char* outputGrid, const char* inputF
     BPNetwork network;
     ClassLayout layout;
     int status = ReadNetworkAndProbe(networkFile, files, kinds, network, layout);
-    if (status != kBPClassDone) return status;
-
-    // Inputs whose header promises no cell would make a class grid of no cells, reported as done.
-    if (layout.cellCount <= 0 || std::int64_t(layout.nx) * layout.ny != layout.cellCount)
-        return kBPClassMisfit;
-    status = CheckInputsHoldCells(layout);
     if (status != kBPClassDone) return status;
     const std::size_t cells = std::size_t(layout.cellCount);
     std::vector<double> matrix(MatrixSize(layout.cellCount, network.inputCount), 0.0);

@@ -1,7 +1,6 @@
 #include "bp/bp_records.h"
 
 #include <cstdint>
-#include <new>
 #include <stdexcept>
 
 #include "grid/memory_budget.h"
@@ -12,11 +11,12 @@ std::size_t MatrixSize(int rows, int cols) {
     if (rows < 0 || cols < 0) throw std::length_error("negative count");
     if (rows != 0 && std::size_t(cols) > SIZE_MAX / std::size_t(rows))
         throw std::length_error("too many cells");
-    const std::size_t cells = std::size_t(rows) * std::size_t(cols);
-    // Counts come from the caller or a file: more cells than the machine holds fail as exhausted
-    // memory before anything is asked of the allocator (which may abort rather than refuse).
-    if (!WithinPhysicalMemory(std::uint64_t(cells) * sizeof(double))) throw std::bad_alloc();
-    return cells;
+    return std::size_t(rows) * std::size_t(cols);
+}
+
+void AddNetwork(MemoryBudget& budget, int inputs, int hidden, int outputs) {
+    budget.Add(hidden, sizeof(double)).Add(outputs, sizeof(double));
+    budget.Add(inputs, hidden, sizeof(double)).Add(hidden, outputs, sizeof(double));
 }
 
 void BPSampleSet::Allocate(int samples, int inputsPerSample, int outputsPerSample) {

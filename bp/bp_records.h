@@ -6,11 +6,16 @@
 #include <cstddef>
 #include <vector>
 
+#include "grid/memory_budget.h"
+
 namespace quarnel {
 
 // rows * cols as a size; throws std::length_error for a negative count or a product that does
 // not fit size_t (also where size_t has 32 bits).
 std::size_t MatrixSize(int rows, int cols);
+
+// The bytes of a network of these counts, added to a job's budget.
+void AddNetwork(MemoryBudget& budget, int inputs, int hidden, int outputs);
 
 struct BPSampleSet {
     int sampleCount = 0;

@@ -45,6 +45,13 @@ BPTrainReport Train(const BPTrainRequest& request) {
     BPSampleSet samples;
     BPNetwork network;
     BPTrainWork work;
+    // Everything the counts size, asked for at once: samples, network and the training's work.
+    MemoryBudget budget;
+    budget.Add(request.sampleCount, request.inputCount, sizeof(double));
+    budget.Add(request.sampleCount, request.outputCount, sizeof(int));
+    AddNetwork(budget, request.inputCount, request.hiddenCount, request.outputCount);
+    budget.Add(2 * std::int64_t(request.hiddenCount) + 3 * std::int64_t(request.outputCount), sizeof(double));
+    if (!budget.Fits()) return report;
     samples.Allocate(request.sampleCount, request.inputCount, request.outputCount);
     network.Allocate(request.inputCount, request.hiddenCount, request.outputCount);
     work.Allocate(network);

@@ -168,6 +168,17 @@ TEST_F(BPTrainOutputs, CountsOutOfRangeFailBeforeAnyFile) {
         ExpectTrain(samples_, dir_ / "net.txt", dir_ / "result.txt", c, 0);
 }
 
+// Every array's size alone may fit the machine while all of them together do not: the job asks
+// for them as a whole and fails before touching any (about 112 GB here, in arrays of 16 to 32 GB).
+TEST_F(BPTrainOutputs, CountsBeyondMemoryTogetherFailBeforeAllocating) {
+    const CliResult result =
+        RunCli({"bp-train", "-s", samples_, "-n", dir_ / "net.txt", "-r", dir_ / "result.txt", "-c", "3",
+                "-i", "2", "-o", "2", "-H", "2000000000"});
+    EXPECT_EQ(result.exitCode, 1) << result.output;
+    EXPECT_LT(result.peakKiB, 256 * 1024) << "KiB touched before failing";
+    EXPECT_FALSE(Exists(dir_ / "net.txt"));
+}
+
 TEST_F(BPTrainOutputs, ZeroSamplesTrainOneEpoch) {
     ExpectTrain(samples_, dir_ / "net.txt", dir_ / "result.txt", {0, 2, 3, 2}, 1);
 }

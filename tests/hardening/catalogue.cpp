@@ -102,7 +102,9 @@ CliResult FinishCli(RunningCli run, const CliLimits& limits) {
         usleep(useconds_t(limits.killAfterMs) * 1000);
         kill(run.child, SIGKILL);
     }
-    if (run.child > 0 && waitpid(run.child, &status, 0) == run.child) {
+    rusage usage{};
+    if (run.child > 0 && wait4(run.child, &status, 0, &usage) == run.child) {
+        result.peakKiB = usage.ru_maxrss;
         result.exited = WIFEXITED(status);
         result.exitCode = result.exited ? WEXITSTATUS(status) : -WTERMSIG(status);
     }

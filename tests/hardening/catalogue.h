@@ -35,6 +35,7 @@ struct CliResult {
     bool exited = false;  // false: killed by a signal (a crash or a sanitizer abort)
     int exitCode = -1;
     std::string output;  // standard output and standard error together
+    long peakKiB = 0;    // the host's peak resident memory
 };
 struct CliLimits {
     long long fileSize = 0;  // bytes any one file may grow to (RLIMIT_FSIZE); 0: no limit
