@@ -88,6 +88,10 @@ RunningCli StartCli(const std::vector<std::string>& arguments, const CliLimits& 
             const rlimit size{rlim_t(limits.fileSize), rlim_t(limits.fileSize)};
             setrlimit(RLIMIT_FSIZE, &size);
         }
+        if (limits.addressSpace > 0) {
+            const rlimit space{rlim_t(limits.addressSpace), rlim_t(limits.addressSpace)};
+            setrlimit(RLIMIT_AS, &space);
+        }
         execv(program.c_str(), argv.data());
         _exit(127);
     }
@@ -98,12 +102,17 @@ CliResult FinishCli(RunningCli run, const CliLimits& limits) {
     CliResult result;
     if (run.output < 0) return result;
     int status = 0;
-    if (run.child > 0 && limits.killAfterMs > 0) {
-        usleep(useconds_t(limits.killAfterMs) * 1000);
-        kill(run.child, SIGKILL);
-    }
     rusage usage{};
-    if (run.child > 0 && wait4(run.child, &status, 0, &usage) == run.child) {
+    pid_t ended = 0;
+    if (run.child > 0 && limits.killAfterMs > 0) {
+        // Polls in steps of a millisecond, so a host that ends by itself is not waited for.
+        for (int waited = 0; waited < limits.killAfterMs && ended == 0; ++waited) {
+            usleep(1000);
+            ended = wait4(run.child, &status, WNOHANG, &usage);
+        }
+        if (ended == 0) kill(run.child, SIGKILL);
+    }
+    if (run.child > 0 && (ended == run.child || wait4(run.child, &status, 0, &usage) == run.child)) {
         result.peakKiB = usage.ru_maxrss;
         result.exited = WIFEXITED(status);
         result.exitCode = result.exited ? WEXITSTATUS(status) : -WTERMSIG(status);

@@ -38,8 +38,9 @@ struct CliResult {
     long peakKiB = 0;    // the host's peak resident memory
 };
 struct CliLimits {
-    long long fileSize = 0;  // bytes any one file may grow to (RLIMIT_FSIZE); 0: no limit
-    int killAfterMs = 0;     // SIGKILL the host this long after its start; 0: let it finish
+    long long fileSize = 0;      // bytes any one file may grow to (RLIMIT_FSIZE); 0: no limit
+    long long addressSpace = 0;  // bytes of address space (RLIMIT_AS); 0: no limit
+    int killAfterMs = 0;         // SIGKILL the host if it still runs this long after its start; 0: wait
 };
 // Runs the host build/quarnel with these arguments (no shell in between).
 CliResult RunCli(const std::vector<std::string>& arguments, const CliLimits& limits = {});

@@ -2,6 +2,7 @@
 // sanitizer report, exit 1 for what cannot be read, and no input overwritten.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -49,6 +50,53 @@ TEST_F(HostCatalogue, InfoRefusesWhatItCannotRead) {
     ExpectExit({"info", dir_ / "grid.grd"}, {dir_ / "grid.grd"}, 0);
     WriteFile(dir_ / "kvsgda", "KVSGDA01 2 2 0 1 0 1 0 1 nan\nnan inf\n-inf 1e999\n");
     ExpectExit({"info", dir_ / "kvsgda"}, {dir_ / "kvsgda"}, 1);
+}
+
+// Inputs that never end or are not files: every command and job refuses each at once, with
+// exit 1, whether it is the file named on the command line or one a parameter file names.
+TEST_F(HostCatalogue, EndlessInputsAreRefusedPromptly) {
+    const std::string fifo = dir_ / "fifo";
+    mkfifo(fifo.c_str(), 0644);
+    // An endless token and an endless line: 3 GB of NUL bytes (a sparse file, no disk used).
+    const std::string zeros = dir_ / "zeros";
+    WriteFile(zeros, "");
+    ASSERT_EQ(truncate(zeros.c_str(), 3LL << 30), 0);
+    WriteFile(dir_ / "grid.grd", fuzz::kSmallDsaa);
+    WriteFile(dir_ / "net.txt", fuzz::kOneInputNetwork);
+    const std::string grid = dir_ / "grid.grd";
+    const std::string out = dir_ / "out";
+    for (const std::string& endless : {std::string("/dev/zero"), fifo, zeros}) {
+        WriteFile(dir_ / "hierarchy.txt",
+                  "QELFrmDECOMPOSE 1 1 0 0 0\n1 1\nA 1 " + endless + "\n" + out + " " + out + ".txt\n");
+        WriteFile(dir_ / "feature.txt",
+                  "QelFrmFeater 1\nAu 1 2 " + endless + "\n0 none\n0 " + out + " " + out + ".txt\n");
+        const std::vector<std::vector<std::string>> commands = {
+            {"normalize", endless, out},
+            {"window-stats", endless, out, out + "2", "-w", "1"},
+            {"hxf-dump", endless, out},
+            {"hxf-pack", out, endless},
+            {"info", endless},
+            {"bp-train", "-s", endless, "-n", out, "-r", out + "2"},
+            {"bp-classify", endless, out, grid},
+            {"bp-classify", dir_ / "net.txt", out, endless},
+            {"hierarchy", endless},
+            {"feature", endless},
+            {"hierarchy", dir_ / "hierarchy.txt"},
+            {"feature", dir_ / "feature.txt"},
+        };
+        for (const std::vector<std::string>& arguments : commands) {
+            const CliResult result = RunCli(arguments, {.killAfterMs = 20000});
+            EXPECT_TRUE(result.exited && result.exitCode == 1)
+                << arguments[0] << " " << endless << " ended with " << result.exitCode << ":\n"
+                << result.output;
+            EXPECT_LT(result.peakKiB, 256 * 1024) << arguments[0] << " " << endless;
+        }
+        // A long regular file is a report to print a block at a time; only a non-file is refused.
+        if (endless != zeros) {
+            EXPECT_EQ(RunCli({"report", endless}, {.killAfterMs = 20000}).exitCode, 1);
+        }
+    }
+    EXPECT_FALSE(Exists(out));
 }
 
 TEST_F(HostCatalogue, HxfPackRefusesWhatItCannotReadAndWritesNothing) {

@@ -327,6 +327,22 @@ TEST_P(PrepHxfCatalogue, Dump) {
 INSTANTIATE_TEST_SUITE_P(BadInputs, PrepHxfCatalogue, ::testing::ValuesIn(HxfCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A grid whose values cannot be loaded (here: 64 MB in a process held to 48 MB of address
+// space) leaves no dump, and the host says which grid; the earlier dump stays.
+TEST_F(PrepOutputCatalogue, DumpOfAGridThatCannotBeLoadedFails) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than the limit";
+#endif
+    const std::string hxf = dir_ / "in.hxf";
+    WriteFile(hxf, Hxf(4000, 4000, 1));
+    WriteFile(dir_ / "dump.txt", "an earlier dump");
+    const CliResult result = RunCli({"hxf-dump", hxf, dir_ / "dump.txt"}, {.addressSpace = 48 << 20});
+    EXPECT_EQ(result.exitCode, 1) << result.output;
+    EXPECT_NE(result.output.find("cannot be loaded; no dump was written (grid 1)"), std::string::npos)
+        << result.output;
+    EXPECT_EQ(ReadFile(dir_ / "dump.txt"), "an earlier dump");
+}
+
 TEST_F(PrepOutputCatalogue, DumpNeverOverwritesItsMultiGridFile) {
     const std::string hxf = dir_ / "in.hxf";
     WriteFile(hxf, Hxf(2, 2, 1));
