@@ -267,7 +267,12 @@ const std::vector<ClassCase>& GridCases() {
         {"CountsOverflow32Bits", File("DSAA\n65536 65536\n0 2\n0 1\n0 1\n1 2 3\n4 5 6\n"), 2},
         {"SizeBeyondFile", File("DSAA\n1000 1000\n0 2\n0 1\n0 1\n1 2 3\n4 5 6\n"), 2},
         {"NanAndInf", File("DSAA\n3 2\n0 2\n0 1\n0 1\nnan 2 inf\n-inf 99999 6\n"), 2},
-        {"EndlessLine", File("DSAA\n3 2\n0 2\n0 1\n0 1\n" + std::string(CStdioFile::kMaxLineLength + 1, '7')),
+        {"EndlessLine",
+         [](const TempDir& dir, const std::string& name) {
+             WriteFile(dir / name,
+                       "DSAA\n3 2\n0 2\n0 1\n0 1\n" + std::string(CStdioFile::kMaxLineLength + 1, '7'));
+             return dir / name;
+         },
          2},
         {"Crlf", File(WithCrlf(kGrid)), 1},
         {"GbkPath", [](const TempDir& dir, const std::string& name) { return GbkFile(dir, name, kGrid); }, 1},
