@@ -13,7 +13,11 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <signal.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 #endif
 
 #include "grid/native_path.h"
@@ -30,14 +34,26 @@ fs::path FolderOf(const fs::path& file) {
     return folder.empty() ? fs::path(".") : folder;
 }
 
-// A name for a temporary file beside `final`, different for every call in every process.
+constexpr const char* kPartSuffix = ".part";
+
+unsigned long ProcessId() {
+#if defined(_WIN32)
+    return GetCurrentProcessId();
+#else
+    return static_cast<unsigned long>(getpid());
+#endif
+}
+
+// A name for a temporary file beside `final`, different for every call in every process:
+// "." + the final name + "." + process id + "-" + random + "-" + count + ".part".
 fs::path TemporaryName(const fs::path& final) {
     static std::atomic<unsigned> calls{0};
     thread_local std::mt19937_64 random(
         std::random_device{}() ^ std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()));
     std::string tag = ".";
+    tag.append(std::to_string(ProcessId())).append("-");
     tag.append(std::to_string(random() % 1000000000000ULL)).append("-");
-    tag.append(std::to_string(++calls)).append(".part");
+    tag.append(std::to_string(++calls)).append(kPartSuffix);
     // Built in the system's own path characters, so a GBK name survives on Windows.
     fs::path name(".");
     name += final.filename().native();
@@ -94,6 +110,9 @@ std::FILE* OpenDirect(const fs::path& final) {
 bool NameUnnamed(std::FILE*, const fs::path&, fs::path&) {
     return false;
 }
+
+// Windows names its temporary files from the start and removes them on every path but a kill.
+void SweepAbandoned(const fs::path&) {}
 
 #else
 
@@ -152,6 +171,22 @@ std::FILE* OpenDirect(const fs::path& final) {
     return std::fopen(final.c_str(), "wb");
 }
 
+// A job killed in the moment between naming its file and renaming it leaves the name behind;
+// the next job writing the same path removes such files of processes that no longer exist.
+void SweepAbandoned(const fs::path& final) {
+    std::string prefix = ".";
+    prefix.append(final.filename().string()).append(".");
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(FolderOf(final), error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() <= prefix.size() + 5 || name.compare(0, prefix.size(), prefix) != 0 ||
+            !name.ends_with(kPartSuffix))
+            continue;
+        const unsigned long pid = std::strtoul(name.c_str() + prefix.size(), nullptr, 10);
+        if (pid != 0 && kill(pid_t(pid), 0) != 0 && errno == ESRCH) unlink(entry.path().c_str());
+    }
+}
+
 // Gives an unnamed temporary file a fresh name beside the final file.
 bool NameUnnamed(std::FILE* stream, const fs::path& final, fs::path& temporary) {
     const std::string self = "/proc/self/fd/" + std::to_string(fileno(stream));
@@ -175,6 +210,7 @@ bool OutputFile::Create(const char* path) {
     if (named.empty()) return false;
     final_ = FollowLinks(named);
     if (!MayReplace(final_, direct_)) return false;
+    if (!direct_) SweepAbandoned(final_);
     stream_ = direct_ ? OpenDirect(final_) : CreateTemporary(final_, temporary_);
     if (stream_ != nullptr && !direct_) KeepMode(stream_, final_);
     failed_ = false;
@@ -199,14 +235,21 @@ bool OutputFile::Place() {
         stream_ = nullptr;
         return closed;
     }
-    if (temporary_.empty() && !NameUnnamed(stream_, final_, temporary_)) return false;
+#if defined(_WIN32)
+    // Windows renames only a closed file.
     const bool closed = std::fclose(stream_) == 0;
     stream_ = nullptr;
-    if (closed && Rename(temporary_, final_)) {
-        temporary_.clear();
-        return true;
-    }
-    return false;
+    if (!closed || !Rename(temporary_, final_)) return false;
+#else
+    // Named and renamed in two calls back to back: the name exists only between them.
+    if (temporary_.empty() && !NameUnnamed(stream_, final_, temporary_)) return false;
+    if (!Rename(temporary_, final_)) return false;
+    const bool closed = std::fclose(stream_) == 0;
+    stream_ = nullptr;
+    if (!closed) return false;
+#endif
+    temporary_.clear();
+    return true;
 }
 
 void OutputFile::Discard() {

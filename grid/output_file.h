@@ -6,8 +6,9 @@
 // in one step. Discard, destruction without Commit, and a Commit whose writes failed remove the
 // temporary file, so whatever was at the path before stays as it was, and two jobs writing one
 // path leave one job's whole file. On Linux the temporary file has no name until Commit (a killed
-// job leaves nothing behind); elsewhere, and where the file system cannot do that, it gets a name
-// no other file has, created exclusively. An existing file keeps its permission bits.
+// job leaves nothing behind but in the instant between naming and renaming it, and the next job
+// writing the path removes such a name); elsewhere, and where the file system cannot do that, it
+// gets a name no other file has, created exclusively. An existing file keeps its permission bits.
 // A path naming something that cannot be replaced (a device such as /dev/null, a FIFO) is
 // written directly.
 #include <cstdio>

@@ -180,8 +180,11 @@ TEST_P(OutputsCatalogue, KilledLeavesEarlierOrWholeOutputs) {
             EXPECT_TRUE(bytes == earlier.at(name) || bytes == whole.at(name))
                 << name << " after " << delay << " ms";
         }
-        EXPECT_TRUE(Leftovers(dir).empty()) << Leftovers(dir).front();
     }
+    // A kill in the instant between naming a file and renaming it leaves the name; the next run
+    // writing the path removes it.
+    ASSERT_EQ(RunCli(arguments).exitCode, 0);
+    EXPECT_TRUE(Leftovers(dir).empty()) << Leftovers(dir).front();
 }
 
 // Two runs writing the same outputs at once leave one run's whole outputs.
