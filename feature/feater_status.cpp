@@ -25,9 +25,9 @@ const char* FeaterStatusText(int status) {
                    "and model-unit tokens, which are read later";
         case kFeaterMalformedInput:
             return "an evidence grid or the model-unit file is malformed: a header or value that does not "
-                   "parse, grid counts that are not positive or promise more values than the file can hold, "
-                   "rows or columns that differ from the last grid's, a grid or unit file that ends early, a "
-                   "negative unit count or one the file cannot hold";
+                   "parse, a grid value that is not finite, grid counts that are not positive or promise "
+                   "more values than the file can hold, rows or columns that differ from the last grid's, a "
+                   "grid or unit file that ends early, a negative unit count or one the file cannot hold";
         case kFeaterReportUnwritten:
             return "the report cannot be created, or writing it failed";
         case kFeaterNoWeights:

@@ -107,10 +107,6 @@ std::FILE* OpenDirect(const fs::path& final) {
     return _wfopen(final.c_str(), L"wb");
 }
 
-bool NameUnnamed(std::FILE*, const fs::path&, fs::path&) {
-    return false;
-}
-
 // Windows names its temporary files from the start and removes them on every path but a kill.
 void SweepAbandoned(const fs::path&) {}
 

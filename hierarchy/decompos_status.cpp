@@ -26,7 +26,8 @@ std::string Meaning(int status) {
         case kOutputGridNotCreated:
             return "target 1: the output grid cannot be created";
         case kNotTheKeyword:
-            return "the parameter file's first token is not QELFrmDECOMPOSE (case counts)";
+            return "the parameter file's first token is not QELFrmDECOMPOSE (case counts), or the file is "
+                   "empty";
         case kReportNotCreated:
             return "the report file cannot be created";
         case kNoMemory:
@@ -44,13 +45,13 @@ std::string Meaning(int status) {
                    "a token longer than its field (keyword 19, names 99, files 199 characters), or target 1 "
                    "without any element grid; refused before the report is created";
         case kBadImportance:
-            return "an importance (of a present level or one of its elements) is zero, negative or not "
-                   "finite; refused before the report is created";
+            return "an importance (of a present level or one of its elements) is zero or not finite; refused "
+                   "before the report is created";
         case kMalformedInput:
             return "malformed grid or table: grids of other dimensions than the first, non-positive grid "
                    "counts, a negative row count or one the rest of the table cannot hold, a grid or table "
-                   "that ends early, a value that does not parse, a table token other than a row name longer "
-                   "than 19 characters";
+                   "that ends early, a value that does not parse or is not finite, a table token other than "
+                   "a row name longer than 19 characters, a row name longer than 4096 bytes";
         case kOutputOverwritesInput:
             return "the report or the result file is the parameter file, an element grid (target 1) or the "
                    "anomaly table (targets 0 and 2), or the two are one file; refused before anything is "

@@ -11,8 +11,9 @@ const char* NormalizeStatusText(int status) {
         case 1:
             return "the normalised grid was written";
         case 0:
-            return "failed: the input cannot be opened or is not a whole DSAA or KVSGDB01 grid, memory ran "
-                   "out, or the output cannot be written or names the input";
+            return "failed: the input cannot be opened, is not a whole DSAA or KVSGDB01 grid or holds a "
+                   "value that is not finite, memory ran out, or the output cannot be written or names the "
+                   "input";
         default:
             return kUnknown;
     }
@@ -25,9 +26,10 @@ const char* Normalize2StatusText(int status) {
 
 const char* NormalizeHxfStatusText(int status) {
     return status == 0
-               ? "finished; the status carries nothing else: without an output file the multi-grid file "
-                 "could not be opened or the output not created (an output naming the multi-grid file "
-                 "is never created)"
+               ? "finished; the status carries nothing else: without a new output file the multi-grid file "
+                 "could not be opened, the output not created, a grid not loaded or the dump not written "
+                 "whole (an output naming the multi-grid file is never created); the host's hxf-dump says "
+                 "which"
                : kUnknown;
 }
 
@@ -36,9 +38,9 @@ const char* CalAvgVarStatusText(int status) {
         case 1:
             return "the mean and deviation grids were written";
         case 0:
-            return "failed: the window size is below 1 or larger than the grid, the input cannot be opened "
-                   "or is not a whole DSAA or KVSGDB01 grid, memory ran out, or an output cannot be written, "
-                   "names the input or names the other output";
+            return "failed: the window size is below 1 or larger than the grid, the input cannot be opened, "
+                   "is not a whole DSAA or KVSGDB01 grid or holds a value that is not finite, memory ran "
+                   "out, or an output cannot be written, names the input or names the other output";
         default:
             return kUnknown;
     }
