@@ -158,6 +158,23 @@ class StatusLog {
     int failures_ = 0;
 };
 
+bool WriteText(const char* path, const std::string& text) {
+    std::FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) return false;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    return std::fclose(file) == 0 && written;
+}
+
+std::string ReadText(const char* path) {
+    std::string text;
+    if (std::FILE* file = std::fopen(path, "rb")) {
+        char chunk[256];
+        for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, got);
+        std::fclose(file);
+    }
+    return text;
+}
+
 // Test inputs the host makes itself: a binary grid and multi-grid files, the same bytes on
 // every platform.
 constexpr int kRows = 249;
@@ -248,6 +265,12 @@ void RunPrep(const Jobs& jobs, StatusLog& log) {
               jobs.avgVar("breccia.grd", "mean5_breccia.grd", "std5_breccia.grd", 5), 1);
     log.Check("OnCalAvgVar pattern.kvb",
               jobs.avgVar("pattern.kvb", "mean3_pattern.grd", "std3_pattern.grd", 3), 1);
+    // A file in place is replaced whole by a later job, and kept whole by a failing one.
+    log.Check("OnDataNormalize over pattern", jobs.normalize("breccia.grd", "norm_pattern.grd"), 1);
+    if (!WriteText("kept_mean.grd", "an earlier mean grid")) log.Fail("cannot make kept_mean.grd");
+    log.Check("OnCalAvgVar unwritable deviations",
+              jobs.avgVar("breccia.grd", "kept_mean.grd", "missing/std.grd", 5), 0);
+    if (ReadText("kept_mean.grd") != "an earlier mean grid") log.Fail("a failing job changed kept_mean.grd");
 }
 
 void RunBp(const Jobs& jobs, StatusLog& log) {
