@@ -4,8 +4,8 @@
 
 #include "cli/commands.h"
 #include "cli/gbk_text.h"
-#include "feature/feater_params.h"
-#include "feature/feater_status.h"
+#include "feature/feature_params.h"
+#include "feature/feature_status.h"
 #include "frame/quarnel.h"
 
 namespace quarnel::cli {
@@ -15,7 +15,7 @@ namespace {
 // Statuses the job returns before it creates the report, once its parameter file has been read:
 // a report file of that name is not this run's.
 bool ReportCreated(int code) {
-    return code != kFeaterParamsRefused && code != kFeaterReportUnwritten;
+    return code != kFeatureParamsRefused && code != kFeatureReportUnwritten;
 }
 
 void ShowReport(const char* path) {
@@ -24,11 +24,11 @@ void ShowReport(const char* path) {
 
 void RunFeature(const std::string& parameterFile, bool showReport, int& exitCode) {
     const int code = qelFeater(parameterFile.c_str());
-    auto params = std::make_unique<FeaterParams>();
-    const bool named = ReadFeaterParams(parameterFile.c_str(), *params) == kFeaterOk;
+    auto params = std::make_unique<FeatureParams>();
+    const bool named = ReadFeatureParams(parameterFile.c_str(), *params) == kFeatureOk;
     if (showReport && named && ReportCreated(code)) ShowReport(params->reportPath);
-    const std::string line = "qelFeater status " + std::to_string(code) + ": " + FeaterStatusText(code);
-    if (code != kFeaterOk) {
+    const std::string line = "qelFeater status " + std::to_string(code) + ": " + FeatureStatusText(code);
+    if (code != kFeatureOk) {
         std::cerr << line << "\n";
         exitCode = 1;
         return;
@@ -44,7 +44,6 @@ void AddFeatureCommands(CLI::App& app, int& exitCode) {
     auto* feature = app.add_subcommand(
         "feature",
         "Characteristic analysis (qelFeater): coded evidence, product matrix, weights, score grid");
-    feature->alias("characteristic");
     auto parameterFile = std::make_shared<std::string>();
     auto showReport = std::make_shared<bool>(false);
     feature->add_option("PARAMFILE", *parameterFile, "parameter file (keyword QelFrmFeater)")->required();

@@ -5,14 +5,14 @@
 #include "cli/commands.h"
 #include "cli/gbk_text.h"
 #include "frame/quarnel.h"
-#include "hierarchy/decompos_status.h"
+#include "hierarchy/hierarchy_status.h"
 #include "hierarchy/read_hierarchy_params.h"
 
 namespace quarnel::cli {
 
 namespace {
 
-namespace status = decompos_status;
+namespace status = hierarchy_status;
 
 // Statuses the job returns before it creates the report: a file of that name is not this run's.
 bool ReportCreated(int code) {
@@ -60,7 +60,6 @@ void RunHierarchy(const std::string& parameterFile, bool showReport, int& exitCo
 void AddHierarchyCommands(CLI::App& app, int& exitCode) {
     auto* hierarchy = app.add_subcommand(
         "hierarchy", "Hierarchy analysis (qelDecompos): weights, consistency, anomaly ranking or prediction");
-    hierarchy->alias("ahp");
     auto parameterFile = std::make_shared<std::string>();
     auto showReport = std::make_shared<bool>(false);
     hierarchy->add_option("PARAMFILE", *parameterFile, "parameter file (keyword QELFrmDECOMPOSE)")

@@ -60,7 +60,7 @@ for params in regular_grid anomaly_ranking; do
 done
 python3 "$here/hierarchy/anomaly_table.py" "$data" "$out/hierarchy/anomalies.txt"
 "$quarnel" hierarchy "$out/hierarchy/regular_grid.params"
-"$quarnel" ahp "$out/hierarchy/anomaly_ranking.params" --show-report | sed -n '/异常评序结果/,$p'
+"$quarnel" hierarchy "$out/hierarchy/anomaly_ranking.params" --show-report | sed -n '/异常评序结果/,$p'
 echo "hierarchy results in $out/hierarchy:"
 echo "  prospectivity.kvsgda01.txt      weighted-sum prospectivity grid, 100 (nothing) to 200 (all favourable)"
 echo "  regular_grid_report.txt         its report (GBK; quarnel report FILE shows it as UTF-8)"

@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <vector>
 
-#include "feature/feater_status.h"
+#include "feature/feature_status.h"
 
 namespace quarnel {
 
 namespace {
 
 int HeaderStatus(const ScanResult& read) {
-    if (read.ok()) return kFeaterOk;
-    return read.status == ScanStatus::too_long ? kFeaterParamsRefused : kFeaterMalformedInput;
+    if (read.ok()) return kFeatureOk;
+    return read.status == ScanStatus::too_long ? kFeatureParamsRefused : kFeatureMalformedInput;
 }
 
 GridHeader JobHeader(const KvsgdaHeader& file) {
@@ -26,30 +26,30 @@ GridHeader JobHeader(const KvsgdaHeader& file) {
 
 }  // namespace
 
-int EvidenceGrids::Open(const FeaterParams& params) {
+int EvidenceGrids::Open(const FeatureParams& params) {
     count_ = params.varCount;
     grids_.reset(new KvsgdaReader[count_]);
     for (int i = 0; i < count_; ++i) {
-        if (!grids_[i].Open(params.vars[i].gridPath)) return kFeaterGridUnopened + i;
+        if (!grids_[i].Open(params.vars[i].gridPath)) return kFeatureGridUnopened + i;
     }
     std::vector<KvsgdaHeader> headers(count_);
     for (int i = 0; i < count_; ++i) {
         const int status = HeaderStatus(grids_[i].ReadHeader(&headers[i]));
-        if (status != kFeaterOk) return status;
+        if (status != kFeatureOk) return status;
     }
     fileHeader_ = headers.back();
     for (const KvsgdaHeader& header : headers) {
-        if (header.rows != fileHeader_.rows || header.cols != fileHeader_.cols) return kFeaterMalformedInput;
+        if (header.rows != fileHeader_.rows || header.cols != fileHeader_.cols) return kFeatureMalformedInput;
     }
     header_ = JobHeader(fileHeader_);
-    return kFeaterOk;
+    return kFeatureOk;
 }
 
 int EvidenceGrids::ReadCell(float* values) {
     for (int i = 0; i < count_; ++i) {
-        if (!grids_[i].Next(values[i]).ok()) return kFeaterMalformedInput;
+        if (!grids_[i].Next(values[i]).ok()) return kFeatureMalformedInput;
     }
-    return kFeaterOk;
+    return kFeatureOk;
 }
 
 }  // namespace quarnel

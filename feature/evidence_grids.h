@@ -9,7 +9,7 @@
 // whose rows or cols differ from the governing header's).
 #include <memory>
 
-#include "feature/feater_types.h"
+#include "feature/feature_types.h"
 #include "grid/kvsgda.h"
 
 namespace quarnel {
@@ -24,7 +24,7 @@ inline bool IsBlankCell(const float* values, int n, float blankValue) {
 
 class EvidenceGrids {
   public:
-    int Open(const FeaterParams& params);
+    int Open(const FeatureParams& params);
     const GridHeader& Header() const { return header_; }
     // The governing header as the score grid carries it.
     const KvsgdaHeader& FileHeader() const { return fileHeader_; }

@@ -1,7 +1,7 @@
 #include <cmath>
 #include <utility>
 
-#include "feature/feater.h"
+#include "feature/mine_feater.h"
 
 namespace quarnel {
 

@@ -3,8 +3,8 @@
 #include <new>
 #include <system_error>
 
-#include "feature/feater_status.h"
-#include "feature/feater_types.h"
+#include "feature/feature_status.h"
+#include "feature/feature_types.h"
 #include "feature/model_units.h"
 #include "grid/native_path.h"
 #include "grid/scan_stream.h"
@@ -47,16 +47,16 @@ bool ReadRecords(ScanStream& in, ModelUnitList& units) {
 
 int ReadModelUnits(const char* path, ModelUnitList& units) {
     ScanStream in;
-    if (!in.Open(path)) return kFeaterUnitFileUnopened;
+    if (!in.Open(path)) return kFeatureUnitFileUnopened;
     char title[kHeaderTokenCapacity];
     const ScanResult titleRead = in.Word(title, sizeof title);
-    if (titleRead.status == ScanStatus::too_long) return kFeaterParamsRefused;
+    if (titleRead.status == ScanStatus::too_long) return kFeatureParamsRefused;
     std::int32_t count = 0;
-    if (!titleRead.ok() || !in.Int(count).ok()) return kFeaterMalformedInput;
-    if (count < 0 || count > MostRecordsIn(path)) return kFeaterMalformedInput;
-    if (!AllocateUnits(units, count)) return kFeaterNoMemory;
-    if (!ReadRecords(in, units)) return kFeaterMalformedInput;
-    return kFeaterOk;
+    if (!titleRead.ok() || !in.Int(count).ok()) return kFeatureMalformedInput;
+    if (count < 0 || count > MostRecordsIn(path)) return kFeatureMalformedInput;
+    if (!AllocateUnits(units, count)) return kFeatureNoMemory;
+    if (!ReadRecords(in, units)) return kFeatureMalformedInput;
+    return kFeatureOk;
 }
 
 }  // namespace quarnel

@@ -2,8 +2,8 @@
 #include <memory>
 #include <new>
 
-#include "feature/feater.h"
-#include "feature/feater_status.h"
+#include "feature/feature_status.h"
+#include "feature/mine_feater.h"
 #include "feature/report_rows.h"
 #include "grid/text_sink.h"
 
@@ -30,22 +30,22 @@ bool NormaliseProductMatrix(float* p, int n) {
 
 }  // namespace
 
-int CMine_Feater::PrincipalComponentWeights(FeaterParams params, float* p, float* w, TextSink& report) {
+int CMine_Feater::PrincipalComponentWeights(FeatureParams params, float* p, float* w, TextSink& report) {
     const int n = params.varCount;
     const std::unique_ptr<float[]> e(new (std::nothrow) float[n > 0 ? n * n : 0]);
-    if (!e) return kFeaterNoMemory;
-    if (!NormaliseProductMatrix(p, n)) return kFeaterNoWeights;
+    if (!e) return kFeatureNoMemory;
+    if (!NormaliseProductMatrix(p, n)) return kFeatureNoWeights;
     report.Put("\n\t乘积矩阵(归一化)：\n");
     WriteMatrix(report, p, n, "%6.2f");
     const int status = JacobiEigen(p, n, e.get(), w);
-    if (status != kFeaterOk) return status;
-    if (n <= 0) return kFeaterNoWeights;
+    if (status != kFeatureOk) return status;
+    if (n <= 0) return kFeatureNoWeights;
     float sum = 0.0f;
     for (int i = 0; i < n; ++i) {
         w[i] = e[i * n];
         sum += std::fabs(w[i]);
     }
-    if (sum == 0.0f) return kFeaterNoWeights;
+    if (sum == 0.0f) return kFeatureNoWeights;
     sum /= 100.0f;
     report.Put("\n\t乘积矩阵第一主分量：\n");
     WriteValues(report, w, n, "%7.2f");
@@ -53,7 +53,7 @@ int CMine_Feater::PrincipalComponentWeights(FeaterParams params, float* p, float
     for (int i = 0; i < n; ++i) w[i] /= sum;
     WriteValues(report, w, n, "%7.2f");
     report.Put("\n\n");
-    return kFeaterOk;
+    return kFeatureOk;
 }
 
 }  // namespace quarnel

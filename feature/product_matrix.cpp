@@ -4,8 +4,8 @@
 
 #include "feature/code_value.h"
 #include "feature/evidence_grids.h"
-#include "feature/feater.h"
-#include "feature/feater_status.h"
+#include "feature/feature_status.h"
+#include "feature/mine_feater.h"
 #include "feature/model_units.h"
 #include "feature/report_rows.h"
 #include "grid/text_sink.h"
@@ -15,7 +15,7 @@ namespace quarnel {
 namespace {
 
 // Adds the outer product of the codes to the lower triangle of p.
-void AddCodes(const FeaterParams& params, float* codes, float* p) {
+void AddCodes(const FeatureParams& params, float* codes, float* p) {
     const int n = params.varCount;
     for (int i = 0; i < n; ++i) codes[i] = CodeValue(codes[i], params.vars[i].lower, params.vars[i].upper);
     for (int j = 0; j < n; ++j) {
@@ -31,26 +31,26 @@ void MirrorLowerTriangle(float* p, int n) {
 
 }  // namespace
 
-int CMine_Feater::BuildProductMatrix(FeaterParams params, float* p, TextSink& report) {
+int CMine_Feater::BuildProductMatrix(FeatureParams params, float* p, TextSink& report) {
     const int n = params.varCount;
     const std::unique_ptr<float[]> x(new (std::nothrow) float[n]);
-    if (!x) return kFeaterNoMemory;
+    if (!x) return kFeatureNoMemory;
     EvidenceGrids grids;
     int status = grids.Open(params);
-    if (status != kFeaterOk) return status;
+    if (status != kFeatureOk) return status;
     std::fill(p, p + n * n, 0.0f);
     const bool withUnits = params.hasModelUnits == 1;
     ModelUnitList units;
     if (withUnits) {
         status = LoadModelUnits(params.modelUnitPath, units);
-        if (status != kFeaterOk) return status;
+        if (status != kFeatureOk) return status;
     }
     ModelUnitCursor cursor(units);
     const GridHeader& header = grids.Header();
     for (int row = 0; row < header.rows; ++row) {
         for (int col = 0; col < header.cols; ++col) {
             status = grids.ReadCell(x.get());
-            if (status != kFeaterOk) return status;
+            if (status != kFeatureOk) return status;
             const bool used = !withUnits || cursor.Match(row, col);
             if (used && !IsBlankCell(x.get(), n, header.blankValue)) AddCodes(params, x.get(), p);
         }
@@ -58,7 +58,7 @@ int CMine_Feater::BuildProductMatrix(FeaterParams params, float* p, TextSink& re
     MirrorLowerTriangle(p, n);
     report.Put("\n\t乘积矩阵：\n");
     WriteMatrix(report, p, n, "%8.2f");
-    return kFeaterOk;
+    return kFeatureOk;
 }
 
 }  // namespace quarnel

@@ -1,7 +1,7 @@
 #include <exception>
 
-#include "feature/feater.h"
-#include "feature/feater_status.h"
+#include "feature/feature_status.h"
+#include "feature/mine_feater.h"
 #include "frame/quarnel.h"
 
 // Nothing may leave the library but the status: anything thrown inside the job (the report's
@@ -11,6 +11,6 @@ extern "C" QUARNEL_API int QUARNEL_CALL qelFeater(const char* parameterFile) {
         quarnel::CMine_Feater job;
         return job.Run(parameterFile);
     } catch (...) {
-        return quarnel::kFeaterNoMemory;
+        return quarnel::kFeatureNoMemory;
     }
 }

@@ -1,5 +1,5 @@
 #pragma once
-// Report lines of the characteristic-analysis job: values in one fixed format, nothing between
+// Report lines of the feature-analysis job: values in one fixed format, nothing between
 // them (the sink keeps a blank before a value wider than its field).
 #include <string_view>
 

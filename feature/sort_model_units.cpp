@@ -1,7 +1,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "feature/feater.h"
+#include "feature/mine_feater.h"
 #include "feature/model_units.h"
 
 namespace quarnel {

@@ -1,7 +1,7 @@
 #include <cmath>
 
-#include "feature/feater.h"
-#include "feature/feater_status.h"
+#include "feature/feature_status.h"
+#include "feature/mine_feater.h"
 #include "feature/report_rows.h"
 #include "grid/text_sink.h"
 
@@ -18,17 +18,17 @@ float RowLength(const float* row, int n) {
 
 }  // namespace
 
-int CMine_Feater::VectorLengthWeights(FeaterParams params, const float* p, float* w, TextSink& report) {
+int CMine_Feater::VectorLengthWeights(FeatureParams params, const float* p, float* w, TextSink& report) {
     const int n = params.varCount;
     report.Put("\n\t矢量长度：\n");
-    if (n <= 0) return kFeaterNoWeights;
+    if (n <= 0) return kFeatureNoWeights;
     float total = 0.0f;
     for (int i = 0; i < n; ++i) {
         w[i] = RowLength(p + i * n, n);
         report.Print("%7.2f", w[i]);
         total += w[i];
     }
-    if (total == 0.0f) return kFeaterNoWeights;
+    if (total == 0.0f) return kFeatureNoWeights;
     total /= 100.0f;
     report.Put("\n\n\t变量权：\n");
     for (int i = 0; i < n; ++i) {
@@ -36,7 +36,7 @@ int CMine_Feater::VectorLengthWeights(FeaterParams params, const float* p, float
         report.Print("%7.2f", w[i]);
     }
     report.Put("\n\n");
-    return kFeaterOk;
+    return kFeatureOk;
 }
 
 }  // namespace quarnel

@@ -7,7 +7,7 @@
 
 #include "frame/quarnel.h"
 #include "fuzz/fuzz_support.h"
-#include "hierarchy/decompos_status.h"
+#include "hierarchy/hierarchy_status.h"
 #include "hierarchy/read_hierarchy_params.h"
 
 namespace {
@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string path = scratch.Write("p", data, size);
     static HierarchyParams params;
     std::memset(&params, 0xA5, sizeof params);
-    if (quarnel::ReadHierarchyParams(path.c_str(), params) == quarnel::decompos_status::kSuccess &&
+    if (quarnel::ReadHierarchyParams(path.c_str(), params) == quarnel::hierarchy_status::kSuccess &&
         !WithinLimits(params)) {
         std::abort();
     }

@@ -1,5 +1,5 @@
 // KVSGDA01 text grids: the grid layer's streaming reader over the whole grid, then the grid as
-// the single evidence grid of a characteristic-analysis job, whose outputs stay in the scratch
+// the single evidence grid of a feature-analysis job, whose outputs stay in the scratch
 // folder and which must leave the grid as it was.
 #include <cstdint>
 #include <cstdlib>
@@ -25,7 +25,7 @@ void ReadWholeGrid(const char* path, std::size_t size) {
     }
 }
 
-constexpr char kFeaterParams[] =
+constexpr char kFeatureParams[] =
     "QelFrmFeater 1\n"
     "Au 1.5 3 g\n"
     "0 none\n"
@@ -38,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string path = scratch.Write("g", data, size);
     ReadWholeGrid(path.c_str(), size);
     scratch.Enter();
-    scratch.Write("featerParams", kFeaterParams);
-    qelFeater("featerParams");
+    scratch.Write("featureParams", kFeatureParams);
+    qelFeater("featureParams");
     quarnel::fuzz::RequireUnchanged(path, data, size);
     return 0;
 }

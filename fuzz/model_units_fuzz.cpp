@@ -3,15 +3,15 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "feature/feater.h"
-#include "feature/feater_status.h"
+#include "feature/feature_status.h"
+#include "feature/mine_feater.h"
 #include "feature/model_units.h"
 #include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string path = quarnel::fuzz::Scratch::Fresh().Write("units", data, size);
     quarnel::ModelUnitList units;
-    if (quarnel::ReadModelUnits(path.c_str(), units) != quarnel::kFeaterOk) return 0;
+    if (quarnel::ReadModelUnits(path.c_str(), units) != quarnel::kFeatureOk) return 0;
     if (units.unitCount < 0) std::abort();
     quarnel::CMine_Feater engine;
     engine.SortModelUnits(units.unitRows.get(), units.unitCols.get(), units.unitSizes.get(), units.unitCount);

@@ -45,7 +45,7 @@ enum class KvsgdaLayout {
     hierarchy,
     // "%s\n%10ld %10ld %10.2f %10.2f\n" (the header's word), four "%10.2f" with blanks and
     // "\n", "%10.2f\n"; values "%8.2f", "\n" at each row's end.
-    characteristic,
+    feature,
 };
 
 class KvsgdaWriter {

@@ -7,13 +7,13 @@
 #include <new>
 #include <string>
 
-#include "hierarchy/decompos_status.h"
+#include "hierarchy/hierarchy_status.h"
 
 namespace quarnel {
 
 namespace {
 
-using namespace decompos_status;
+using namespace hierarchy_status;
 
 // Every table token but a row name must fit its 20-byte field.
 using TableToken = char[kRowNameField];

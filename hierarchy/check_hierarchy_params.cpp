@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "hierarchy/decompos_status.h"
+#include "hierarchy/hierarchy_status.h"
 
 namespace quarnel {
 
@@ -32,7 +32,7 @@ int GridCount(const HierarchyParams& params) {
 }  // namespace
 
 int CheckHierarchyParams(const HierarchyParams& params) {
-    using namespace decompos_status;
+    using namespace hierarchy_status;
     for (int level = 0; level < kLevelCount; ++level) {
         if (params.LevelPresent(level) && !LevelImportancesUsable(params, level)) return kBadImportance;
     }

@@ -1,4 +1,4 @@
-#include "hierarchy/decompos_status.h"
+#include "hierarchy/hierarchy_status.h"
 #include "hierarchy/judgement_matrix.h"
 #include "hierarchy/level_texts.h"
 #include "hierarchy/mine_decompos.h"
@@ -63,7 +63,7 @@ int CMine_Decompos::ComputeWeights(const HierarchyParams& params, const float* p
     report.Print("\n CR(0-1)=%6.2f", mainRatio);
     if (!(mainRatio < kConsistencyThreshold)) {
         report.Put(", 目的层与主层次间的判断矩阵构造不合理，请调整主层次元素的重要性后重算");
-        return decompos_status::kInconsistentMatrix;
+        return hierarchy_status::kInconsistentMatrix;
     }
     report.Put(", 目的层与主层次间的判断矩阵构造合理\n");
 
@@ -86,11 +86,11 @@ int CMine_Decompos::ComputeWeights(const HierarchyParams& params, const float* p
         const double combined = weightedRatioSum <= kRatioFloor ? 0.0 : weightedRatioSum;
         report.Print("RI(1-2)=%5.3f", combined);
         report.Put(LevelText(level).levelPhrase);
-        if (!(combined <= kConsistencyThreshold)) return decompos_status::kInconsistentMatrix;
+        if (!(combined <= kConsistencyThreshold)) return hierarchy_status::kInconsistentMatrix;
         report.Put("间的判断矩阵构造合理\n");
         ++r;
     }
-    return decompos_status::kSuccess;
+    return hierarchy_status::kSuccess;
 }
 
 }  // namespace quarnel

@@ -17,7 +17,7 @@ class CMine_Decompos {
     CMine_Decompos() = default;
     virtual ~CMine_Decompos() = default;
 
-    // The whole job: 0 on success, else the status of the first failure (decompos_status.h).
+    // The whole job: 0 on success, else the status of the first failure (hierarchy_status.h).
     int Run(const char* parameterFile);
 
     // Writes the judgement-matrix sections and fills totalWeights for the present levels.

@@ -2,7 +2,7 @@
 
 #include "grid/same_file.h"
 #include "hierarchy/anomaly_table.h"
-#include "hierarchy/decompos_status.h"
+#include "hierarchy/hierarchy_status.h"
 
 namespace quarnel {
 
@@ -29,9 +29,9 @@ int GuardInputs(const char* parameterFile, const HierarchyParams& params) {
     if (OutputHitsInput(params.reportFile, parameterFile, params) ||
         (writesOutput && (OutputHitsInput(params.outputFile, parameterFile, params) ||
                           SameOutputFile(params.outputFile, params.reportFile)))) {
-        return decompos_status::kOutputOverwritesInput;
+        return hierarchy_status::kOutputOverwritesInput;
     }
-    return decompos_status::kSuccess;
+    return hierarchy_status::kSuccess;
 }
 
 }  // namespace quarnel

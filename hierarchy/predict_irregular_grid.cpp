@@ -1,5 +1,5 @@
 #include "hierarchy/anomaly_table.h"
-#include "hierarchy/decompos_status.h"
+#include "hierarchy/hierarchy_status.h"
 #include "hierarchy/mine_decompos.h"
 
 namespace quarnel {
@@ -8,7 +8,7 @@ namespace quarnel {
 // earlier forecast file as it was.
 int CMine_Decompos::PredictIrregularGrid(const HierarchyParams& params, const TotalWeights& totalWeights,
                                          TextSink& report) {
-    using namespace decompos_status;
+    using namespace hierarchy_status;
     const char* tableName = AnomalyTableName(params);
     ScanStream table;
     if (tableName == nullptr || !table.Open(tableName)) return kTableOrGridNotOpened;

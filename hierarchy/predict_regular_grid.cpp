@@ -1,14 +1,14 @@
 #include <memory>
 
 #include "grid/kvsgda.h"
-#include "hierarchy/decompos_status.h"
+#include "hierarchy/hierarchy_status.h"
 #include "hierarchy/mine_decompos.h"
 
 namespace quarnel {
 
 namespace {
 
-using namespace decompos_status;
+using namespace hierarchy_status;
 
 struct ElementGrids {
     int count = 0;

@@ -1,5 +1,5 @@
 #include "frame/quarnel.h"
-#include "hierarchy/decompos_status.h"
+#include "hierarchy/hierarchy_status.h"
 #include "hierarchy/mine_decompos.h"
 
 // Nothing but a status crosses the boundary. The only exceptions the job can meet are failures
@@ -9,6 +9,6 @@ extern "C" QUARNEL_API int QUARNEL_CALL qelDecompos(const char* parameterFile) {
         quarnel::CMine_Decompos job;
         return job.Run(parameterFile);
     } catch (...) {
-        return quarnel::decompos_status::kNoMemory;
+        return quarnel::hierarchy_status::kNoMemory;
     }
 }

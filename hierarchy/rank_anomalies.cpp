@@ -1,7 +1,7 @@
 #include <utility>
 
 #include "hierarchy/anomaly_table.h"
-#include "hierarchy/decompos_status.h"
+#include "hierarchy/hierarchy_status.h"
 #include "hierarchy/mine_decompos.h"
 
 namespace quarnel {
@@ -28,7 +28,7 @@ int CMine_Decompos::RankAnomalies(const HierarchyParams& params, const TotalWeig
                                   TextSink& report) {
     const char* tableName = AnomalyTableName(params);
     ScanStream table;
-    if (tableName == nullptr || !table.Open(tableName)) return decompos_status::kTableOrGridNotOpened;
+    if (tableName == nullptr || !table.Open(tableName)) return hierarchy_status::kTableOrGridNotOpened;
     AnomalyRows rows;
     if (const int status = ReadAnomalyTable(table, params, totalWeights, true, report, rows); status != 0) {
         return status;
@@ -39,7 +39,7 @@ int CMine_Decompos::RankAnomalies(const HierarchyParams& params, const TotalWeig
         report.Print("%20s%15.2f%10ld\n", rows.names[rows.index[i]], rows.scores[i], i + 1);
     }
     report.Put("\n\n\n ");
-    return decompos_status::kSuccess;
+    return hierarchy_status::kSuccess;
 }
 
 }  // namespace quarnel

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "grid/scan_stream.h"
-#include "hierarchy/decompos_status.h"
+#include "hierarchy/hierarchy_status.h"
 
 namespace quarnel {
 
@@ -39,7 +39,7 @@ bool ReadAfterKeyword(ScanStream& in, HierarchyParams& params) {
 }  // namespace
 
 int ReadHierarchyParams(const char* path, HierarchyParams& params) {
-    using namespace decompos_status;
+    using namespace hierarchy_status;
     params = HierarchyParams{};
     ScanStream in;
     if (!in.Open(path)) return kParameterFileNotOpened;

@@ -1,5 +1,5 @@
 #include "hierarchy/check_hierarchy_params.h"
-#include "hierarchy/decompos_status.h"
+#include "hierarchy/hierarchy_status.h"
 #include "hierarchy/mine_decompos.h"
 #include "hierarchy/output_guard.h"
 #include "hierarchy/read_hierarchy_params.h"
@@ -19,22 +19,22 @@ int RunTarget(CMine_Decompos& job, const HierarchyParams& params, const TotalWei
         case kPredictIrregularGrid:
             return job.PredictIrregularGrid(params, totalWeights, report);
         default:
-            return decompos_status::kSuccess;
+            return hierarchy_status::kSuccess;
     }
 }
 
 // Everything that refuses the parameter file does so before the report is created.
 int ReadSoundParams(const char* parameterFile, HierarchyParams& params) {
     int status = ReadHierarchyParams(parameterFile, params);
-    if (status == decompos_status::kSuccess) status = CheckHierarchyParams(params);
-    if (status == decompos_status::kSuccess) status = GuardInputs(parameterFile, params);
+    if (status == hierarchy_status::kSuccess) status = CheckHierarchyParams(params);
+    if (status == hierarchy_status::kSuccess) status = GuardInputs(parameterFile, params);
     return status;
 }
 
 }  // namespace
 
 int CMine_Decompos::Run(const char* parameterFile) {
-    using namespace decompos_status;
+    using namespace hierarchy_status;
     if (parameterFile == nullptr) return kParameterFileNotOpened;
     HierarchyParams params;
     if (const int status = ReadSoundParams(parameterFile, params); status != kSuccess) return status;

@@ -102,7 +102,7 @@ struct Grids {
 };
 
 // The job as one would first write it: vector-length weights over every cell, then the scores.
-void StraightforwardFeater(const Bench& bench) {
+void StraightforwardFeature(const Bench& bench) {
     const int n = kGridCount;
     std::vector<float> p(n * n, 0.0f), x(n), w(n);
     {
@@ -176,7 +176,7 @@ void Time(void (*job)(const Bench&), const Bench& bench, Timing& best) {
         std::min(best.wall, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 }
 
-void QuarnelFeater(const Bench& bench) {
+void QuarnelFeature(const Bench& bench) {
     const std::string params = WriteParams(bench);
     const int status = qelFeater(params.c_str());
     if (status != 0) std::printf("qelFeater returned %d\n", status);
@@ -237,8 +237,8 @@ int main(int argc, char** argv) {
     // Best of two runs each, alternating, against the noise of a shared machine.
     Timing ours, plain;
     for (int round = 0; round < 2; ++round) {
-        Time(QuarnelFeater, big, ours);
-        Time(StraightforwardFeater, big, plain);
+        Time(QuarnelFeature, big, ours);
+        Time(StraightforwardFeature, big, plain);
     }
     std::printf("                          wall time   processor time\n");
     std::printf("qelFeater                 %8.2f s   %8.2f s\n", ours.wall, ours.cpu);

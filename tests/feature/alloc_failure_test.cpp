@@ -9,7 +9,7 @@
 #include <new>
 #include <string>
 
-#include "feature/feater_status.h"
+#include "feature/feature_status.h"
 #include "feature_files.h"
 #include "frame/quarnel.h"
 
@@ -104,42 +104,42 @@ class AllocationFailure : public ::testing::Test {
 };
 
 TEST_F(AllocationFailure, NothingFailsWithoutAPlan) {
-    EXPECT_EQ(RunFailing(0, 0), kFeaterOk);
+    EXPECT_EQ(RunFailing(0, 0), kFeatureOk);
     EXPECT_NE(Report().find(" Ok\n\n"), std::string::npos);
 }
 
 TEST_F(AllocationFailure, ProductMatrix) {
-    EXPECT_EQ(RunFailing(36, 1), kFeaterNoMemory);
+    EXPECT_EQ(RunFailing(36, 1), kFeatureNoMemory);
     EXPECT_EQ(Report().find("乘积矩阵："), std::string::npos);
     EXPECT_FALSE(Scored());
 }
 
 TEST_F(AllocationFailure, CodeVector) {
-    EXPECT_EQ(RunFailing(12, 1), kFeaterNoMemory);
+    EXPECT_EQ(RunFailing(12, 1), kFeatureNoMemory);
     EXPECT_EQ(Report().find("乘积矩阵："), std::string::npos);
 }
 
 TEST_F(AllocationFailure, UnitArraysWhileBuildingTheMatrix) {
     for (int nth = 1; nth <= 3; ++nth) {
-        EXPECT_EQ(RunFailing(20, nth), kFeaterNoMemory) << nth;
+        EXPECT_EQ(RunFailing(20, nth), kFeatureNoMemory) << nth;
         EXPECT_EQ(Report().find("乘积矩阵："), std::string::npos);
     }
 }
 
 TEST_F(AllocationFailure, WeightVector) {
-    EXPECT_EQ(RunFailing(12, 2), kFeaterNoMemory);
+    EXPECT_EQ(RunFailing(12, 2), kFeatureNoMemory);
     EXPECT_NE(Report().find("乘积矩阵："), std::string::npos);
     EXPECT_EQ(Report().find("归一化"), std::string::npos);
 }
 
 TEST_F(AllocationFailure, EigenvectorMatrix) {
-    EXPECT_EQ(RunFailing(36, 2), kFeaterNoMemory);
+    EXPECT_EQ(RunFailing(36, 2), kFeatureNoMemory);
     EXPECT_EQ(Report().find("归一化"), std::string::npos);
     EXPECT_FALSE(Scored());
 }
 
 TEST_F(AllocationFailure, UnitArraysWhileScoring) {
-    EXPECT_EQ(RunFailing(20, 5), kFeaterNoMemory);
+    EXPECT_EQ(RunFailing(20, 5), kFeatureNoMemory);
     EXPECT_NE(Report().find("变量权"), std::string::npos);
     EXPECT_EQ(Report().find("模型单元回判结果"), std::string::npos);
     EXPECT_EQ(Report().find(" Ok"), std::string::npos);

@@ -1,9 +1,9 @@
-// The feature (characteristic) command of the quarnel host.
+// The feature command of the quarnel host.
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "feature/feater_status.h"
+#include "feature/feature_status.h"
 #include "feature_files.h"
 #include "tests/cli/run_quarnel.h"
 
@@ -43,7 +43,7 @@ TEST_F(CliFeature, SuccessNamesTheReportAndTheScoreGrid) {
 }
 
 TEST_F(CliFeature, ShowReportPrintsItAsUtf8) {
-    const CliResult r = Quarnel("characteristic --show-report " + Params(1));
+    const CliResult r = Quarnel("feature --show-report " + Params(1));
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_EQ(r.output.rfind(Utf8(u8"\n\t\t特征分析---乘积矩阵主分量法\n\t\t   ***没有已知模型单元\n\n"), 0),
               0u)
@@ -68,7 +68,7 @@ TEST_F(CliFeature, RefusedParameterFileShowsNoOlderReport) {
     WriteFile(folder_ / "report.txt", "older report");
     const CliResult r = Quarnel("feature --show-report " + Params(2));
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.output, "qelFeater status 3057: " + std::string(FeaterStatusText(3057)) + "\n");
+    EXPECT_EQ(r.output, "qelFeater status 3057: " + std::string(FeatureStatusText(3057)) + "\n");
 }
 
 TEST_F(CliFeature, MissingParameterFileIs3000) {

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "feature/code_value.h"
-#include "feature/feater.h"
-#include "feature/feater_status.h"
+#include "feature/feature_status.h"
+#include "feature/mine_feater.h"
 #include "feature/model_units.h"
 #include "feature_files.h"
 
@@ -125,7 +125,7 @@ int ReadUnits(const std::string& text, ModelUnitList& list) {
 
 TEST(ReadModelUnits, ReadsRecordsInFileOrder) {
     ModelUnitList list;
-    ASSERT_EQ(ReadUnits("IOCG 3\n1 2 5 1\n2 0 7 2\n3\t2 1 3\n", list), kFeaterOk);
+    ASSERT_EQ(ReadUnits("IOCG 3\n1 2 5 1\n2 0 7 2\n3\t2 1 3\n", list), kFeatureOk);
     ASSERT_EQ(list.unitCount, 3);
     EXPECT_EQ((std::vector<int>{list.unitRows[0], list.unitCols[0], list.unitSizes[0]}),
               (std::vector<int>{2, 5, 1}));
@@ -135,35 +135,35 @@ TEST(ReadModelUnits, ReadsRecordsInFileOrder) {
 
 TEST(ReadModelUnits, ZeroUnitsIsAnEmptyList) {
     ModelUnitList list;
-    EXPECT_EQ(ReadUnits("none 0\n", list), kFeaterOk);
+    EXPECT_EQ(ReadUnits("none 0\n", list), kFeatureOk);
     EXPECT_EQ(list.unitCount, 0);
 }
 
 TEST(ReadModelUnits, MissingFileIs3600) {
     ModelUnitList list;
-    EXPECT_EQ(ReadModelUnits("/nonexistent/units.txt", list), kFeaterUnitFileUnopened);
+    EXPECT_EQ(ReadModelUnits("/nonexistent/units.txt", list), kFeatureUnitFileUnopened);
 }
 
 TEST(ReadModelUnits, TitleOfMoreThan51CharactersIsRefused) {
     ModelUnitList list;
-    EXPECT_EQ(ReadUnits(std::string(51, 'T') + " 1\n1 0 0 1\n", list), kFeaterOk);
-    EXPECT_EQ(ReadUnits(std::string(52, 'T') + " 1\n1 0 0 1\n", list), kFeaterParamsRefused);
+    EXPECT_EQ(ReadUnits(std::string(51, 'T') + " 1\n1 0 0 1\n", list), kFeatureOk);
+    EXPECT_EQ(ReadUnits(std::string(52, 'T') + " 1\n1 0 0 1\n", list), kFeatureParamsRefused);
 }
 
 TEST(ReadModelUnits, ShortOrMalformedFilesAre3058) {
     ModelUnitList list;
-    EXPECT_EQ(ReadUnits("", list), kFeaterMalformedInput);
-    EXPECT_EQ(ReadUnits("title", list), kFeaterMalformedInput);
-    EXPECT_EQ(ReadUnits("title many\n", list), kFeaterMalformedInput);
-    EXPECT_EQ(ReadUnits("title -1\n", list), kFeaterMalformedInput);
-    EXPECT_EQ(ReadUnits("title 2\n1 0 0 1\n2 1 1\n", list), kFeaterMalformedInput);
-    EXPECT_EQ(ReadUnits("title 2\n1 0 0 1\n2 1 x 1\n", list), kFeaterMalformedInput);
-    EXPECT_EQ(ReadUnits("title 1\n1 0 0 99999999999\n", list), kFeaterMalformedInput);
+    EXPECT_EQ(ReadUnits("", list), kFeatureMalformedInput);
+    EXPECT_EQ(ReadUnits("title", list), kFeatureMalformedInput);
+    EXPECT_EQ(ReadUnits("title many\n", list), kFeatureMalformedInput);
+    EXPECT_EQ(ReadUnits("title -1\n", list), kFeatureMalformedInput);
+    EXPECT_EQ(ReadUnits("title 2\n1 0 0 1\n2 1 1\n", list), kFeatureMalformedInput);
+    EXPECT_EQ(ReadUnits("title 2\n1 0 0 1\n2 1 x 1\n", list), kFeatureMalformedInput);
+    EXPECT_EQ(ReadUnits("title 1\n1 0 0 99999999999\n", list), kFeatureMalformedInput);
 }
 
 TEST(ReadModelUnits, CountTheFileCannotHoldIsRefusedBeforeAllocating) {
     ModelUnitList list;
-    EXPECT_EQ(ReadUnits("title 2000000000\n1 0 0 1\n", list), kFeaterMalformedInput);
+    EXPECT_EQ(ReadUnits("title 2000000000\n1 0 0 1\n", list), kFeatureMalformedInput);
     EXPECT_EQ(list.unitCount, 0);
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Files for the characteristic-analysis tests: a fresh folder per test, whole-file reads and
+// Files for the feature-analysis tests: a fresh folder per test, whole-file reads and
 // writes, KVSGDA01 grids and parameter files built from their parts.
 #include <string>
 #include <vector>

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "feature/feater_status.h"
+#include "feature/feature_status.h"
 #include "feature_files.h"
 #include "frame/quarnel.h"
 
@@ -21,7 +21,7 @@ using test::WriteFile;
 
 // Runs the job inside a fresh folder, so the parameter file can name its files plainly
 // ("au.grd") and the report shows them so.
-class FeaterJob : public ::testing::Test {
+class FeatureJob : public ::testing::Test {
   protected:
     void SetUp() override {
         previous_ = std::filesystem::current_path();
@@ -67,9 +67,9 @@ class FeaterJob : public ::testing::Test {
     std::filesystem::path previous_;
 };
 
-TEST_F(FeaterJob, VectorLengthMethodOverEveryCell) {
+TEST_F(FeatureJob, VectorLengthMethodOverEveryCell) {
     Params(0, 0);
-    ASSERT_EQ(Run(), kFeaterOk);
+    ASSERT_EQ(Run(), kFeatureOk);
     EXPECT_EQ(ReadFile("report.txt"),
               Opening(kVectorLength, kNoUnits) + kAllCellsMatrix + kVectorLengthWeights + " Ok\n\n");
     EXPECT_EQ(ReadFile("score.grd"), std::string(kScoreHeader) +
@@ -78,9 +78,9 @@ TEST_F(FeaterJob, VectorLengthMethodOverEveryCell) {
                                          " -100.00  100.00   51.75 -100.00\n");
 }
 
-TEST_F(FeaterJob, PrincipalComponentMethodOverModelUnits) {
+TEST_F(FeatureJob, PrincipalComponentMethodOverModelUnits) {
     Params(1, 1);
-    ASSERT_EQ(Run(), kFeaterOk);
+    ASSERT_EQ(Run(), kFeatureOk);
     EXPECT_EQ(ReadFile("report.txt"),
               Opening(kPrincipal, kUnits) +
                   "\n\t乘积矩阵：\n    1.00    1.00\n    1.00    3.00\n"
@@ -98,111 +98,111 @@ TEST_F(FeaterJob, PrincipalComponentMethodOverModelUnits) {
 }
 
 // Any flag but 0 and 1 uses every cell and says nothing about model units.
-TEST_F(FeaterJob, OtherModelUnitFlagUsesEveryCellSilently) {
+TEST_F(FeatureJob, OtherModelUnitFlagUsesEveryCellSilently) {
     Params(2, 0);
     std::filesystem::remove("units.txt");
-    ASSERT_EQ(Run(), kFeaterOk);
+    ASSERT_EQ(Run(), kFeatureOk);
     EXPECT_EQ(ReadFile("report.txt"),
               Opening(kVectorLength, "") + kAllCellsMatrix + kVectorLengthWeights + " Ok\n\n");
 }
 
-TEST_F(FeaterJob, MissingParameterFileIs3000) {
-    EXPECT_EQ(Run(), kFeaterFileUnavailable);
+TEST_F(FeatureJob, MissingParameterFileIs3000) {
+    EXPECT_EQ(Run(), kFeatureFileUnavailable);
 }
 
-TEST_F(FeaterJob, MissingScoreGridFolderIs3000AfterTheWeights) {
+TEST_F(FeatureJob, MissingScoreGridFolderIs3000AfterTheWeights) {
     Params(0, 0, "missing/score.grd");
-    EXPECT_EQ(Run(), kFeaterFileUnavailable);
+    EXPECT_EQ(Run(), kFeatureFileUnavailable);
     EXPECT_EQ(ReadFile("report.txt"),
               Opening(kVectorLength, kNoUnits) + kAllCellsMatrix + kVectorLengthWeights);
 }
 
-TEST_F(FeaterJob, MissingReportFolderIs3059AndWritesNothing) {
+TEST_F(FeatureJob, MissingReportFolderIs3059AndWritesNothing) {
     Params(0, 0, "score.grd", "missing/report.txt");
-    EXPECT_EQ(Run(), kFeaterReportUnwritten);
+    EXPECT_EQ(Run(), kFeatureReportUnwritten);
     EXPECT_FALSE(FileExists("score.grd"));
 }
 
 // /dev/full accepts the file but no byte of it: a write failure is never reported as success.
-TEST_F(FeaterJob, ReportThatCannotBeWrittenIs3059) {
+TEST_F(FeatureJob, ReportThatCannotBeWrittenIs3059) {
     Params(0, 0, "score.grd", "/dev/full");
-    EXPECT_EQ(Run(), kFeaterReportUnwritten);
+    EXPECT_EQ(Run(), kFeatureReportUnwritten);
 }
 
-TEST_F(FeaterJob, ScoreGridThatCannotBeWrittenIs3000) {
+TEST_F(FeatureJob, ScoreGridThatCannotBeWrittenIs3000) {
     Params(0, 0, "/dev/full");
-    EXPECT_EQ(Run(), kFeaterFileUnavailable);
+    EXPECT_EQ(Run(), kFeatureFileUnavailable);
     EXPECT_EQ(ReadFile("report.txt"),
               Opening(kVectorLength, kNoUnits) + kAllCellsMatrix + kVectorLengthWeights);
 }
 
-TEST_F(FeaterJob, MissingGridIs3001PlusItsIndex) {
+TEST_F(FeatureJob, MissingGridIs3001PlusItsIndex) {
     Params(0, 0, "score.grd", "report.txt", "nothing.grd");
-    EXPECT_EQ(Run(), kFeaterGridUnopened + 1);
+    EXPECT_EQ(Run(), kFeatureGridUnopened + 1);
     EXPECT_EQ(ReadFile("report.txt"),
               "\n\t\t特征分析---矢量长度法\n\t\t   ***没有已知模型单元\n\n"
               "Au     1.50     3.00 au.grd\nCu    10.00    20.00 nothing.grd\n");
     EXPECT_FALSE(FileExists("score.grd"));
 }
 
-TEST_F(FeaterJob, MissingModelUnitFileIs3600) {
+TEST_F(FeatureJob, MissingModelUnitFileIs3600) {
     Params(1, 0);
     std::filesystem::remove("units.txt");
-    EXPECT_EQ(Run(), kFeaterUnitFileUnopened);
+    EXPECT_EQ(Run(), kFeatureUnitFileUnopened);
     EXPECT_EQ(ReadFile("report.txt"), Opening(kVectorLength, kUnits));
 }
 
-TEST_F(FeaterJob, KeywordAndLimitsAreCheckedFirst) {
+TEST_F(FeatureJob, KeywordAndLimitsAreCheckedFirst) {
     WriteFile("params.txt", "QELFRMFEATER 1 Au 1.5 3 au.grd 0 u 0 score.grd report.txt");
-    EXPECT_EQ(Run(), kFeaterBadKeyword);
+    EXPECT_EQ(Run(), kFeatureBadKeyword);
     WriteFile("params.txt", "QelFrmFeater 1 Au 1.5 3 au.grd 0 u 7 score.grd report.txt");
-    EXPECT_EQ(Run(), kFeaterParamsRefused);
+    EXPECT_EQ(Run(), kFeatureParamsRefused);
     EXPECT_FALSE(FileExists("report.txt"));
 }
 
-TEST_F(FeaterJob, GridsOfOtherDimensionsAre3058) {
+TEST_F(FeatureJob, GridsOfOtherDimensionsAre3058) {
     WriteFile("cu.grd", GridText(4, 3, {25, 15, 5, 30, 8, 20, 12, 99999, 10, 21, 25, 3}));
     Params(0, 0);
-    EXPECT_EQ(Run(), kFeaterMalformedInput);
+    EXPECT_EQ(Run(), kFeatureMalformedInput);
     EXPECT_EQ(ReadFile("report.txt"), Opening(kVectorLength, kNoUnits));
 }
 
-TEST_F(FeaterJob, GridEndingEarlyIs3058) {
+TEST_F(FeatureJob, GridEndingEarlyIs3058) {
     WriteFile("au.grd", GridText(3, 4, {4, 1, 2, 5, 0, 3, 99999, 2, 1, 6, 2.5}));
     Params(0, 0);
-    EXPECT_EQ(Run(), kFeaterMalformedInput);
+    EXPECT_EQ(Run(), kFeatureMalformedInput);
 }
 
-TEST_F(FeaterJob, ModelUnitFileEndingEarlyIs3058) {
+TEST_F(FeatureJob, ModelUnitFileEndingEarlyIs3058) {
     WriteFile("units.txt", "deposits 3\n1 2 2 5\n2 0 2 3\n");
     Params(1, 0);
-    EXPECT_EQ(Run(), kFeaterMalformedInput);
+    EXPECT_EQ(Run(), kFeatureMalformedInput);
 }
 
-TEST_F(FeaterJob, NoModelUnitMatchedIs3060ByBothMethods) {
+TEST_F(FeatureJob, NoModelUnitMatchedIs3060ByBothMethods) {
     WriteFile("units.txt", "deposits 1\n1 7 7 1\n");
     const std::string zero = "\n\t乘积矩阵：\n    0.00    0.00\n    0.00    0.00\n";
     Params(1, 0);
-    EXPECT_EQ(Run(), kFeaterNoWeights);
+    EXPECT_EQ(Run(), kFeatureNoWeights);
     EXPECT_EQ(ReadFile("report.txt"),
               Opening(kVectorLength, kUnits) + zero + "\n\t矢量长度：\n   0.00   0.00");
     Params(1, 1);
-    EXPECT_EQ(Run(), kFeaterNoWeights);
+    EXPECT_EQ(Run(), kFeatureNoWeights);
     EXPECT_EQ(ReadFile("report.txt"), Opening(kPrincipal, kUnits) + zero);
 }
 
-TEST_F(FeaterJob, FailureBeforeScoringLeavesAnOlderScoreGridUntouched) {
+TEST_F(FeatureJob, FailureBeforeScoringLeavesAnOlderScoreGridUntouched) {
     WriteFile("units.txt", "deposits 0\n");
     WriteFile("score.grd", "older");
     Params(1, 0);
-    EXPECT_EQ(Run(), kFeaterNoWeights);
+    EXPECT_EQ(Run(), kFeatureNoWeights);
     EXPECT_EQ(ReadFile("score.grd"), "older");
 }
 
-TEST_F(FeaterJob, UnparsableValueIs3058BeforeAnyScore) {
+TEST_F(FeatureJob, UnparsableValueIs3058BeforeAnyScore) {
     WriteFile("cu.grd", "KVSGDA01 3 4 0 1 0 1 0 1 99999 25 15 5 30 8 20 x 99999 10 21 25 3");
     Params(0, 0);
-    EXPECT_EQ(Run(), kFeaterMalformedInput);
+    EXPECT_EQ(Run(), kFeatureMalformedInput);
     EXPECT_EQ(ReadFile("report.txt"), Opening(kVectorLength, kNoUnits));
     EXPECT_FALSE(FileExists("score.grd"));
 }

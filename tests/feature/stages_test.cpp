@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "feature/feater.h"
-#include "feature/feater_status.h"
+#include "feature/feature_status.h"
+#include "feature/mine_feater.h"
 #include "feature_files.h"
 #include "grid/text_sink.h"
 
@@ -22,8 +22,8 @@ class Stage {
     Stage() { report_.Open(ReportPath().c_str()); }
 
     // Variable i codes against lower 1 and upper 3 and reads grid "v<i>.grd" of the folder.
-    FeaterParams Params(int n, int hasModelUnits = 0) {
-        FeaterParams params{};
+    FeatureParams Params(int n, int hasModelUnits = 0) {
+        FeatureParams params{};
         params.varCount = n;
         params.hasModelUnits = hasModelUnits;
         CopyInto(params.modelUnitPath, folder_ / "units.txt");
@@ -78,7 +78,7 @@ TEST(BuildProductMatrix, AgreeingAndDisagreeingCellsCancel) {
     stage.Grid(0, GridText(1, 2, {5, 0}));
     stage.Grid(1, GridText(1, 2, {5, 5}));
     std::vector<float> p(4, -1.0f);
-    ASSERT_EQ(stage.job.BuildProductMatrix(stage.Params(2), p.data(), stage.report()), kFeaterOk);
+    ASSERT_EQ(stage.job.BuildProductMatrix(stage.Params(2), p.data(), stage.report()), kFeatureOk);
     EXPECT_EQ(p, (std::vector<float>{2, 0, 0, 2}));
     EXPECT_EQ(stage.ReportText(), "\n\t乘积矩阵：\n    2.00    0.00\n    0.00    2.00\n");
 }
@@ -93,7 +93,7 @@ TEST(BuildProductMatrix, CountsNonZeroCodesOnTheDiagonal) {
     Stage stage;
     WriteThreeThreeFour(stage);
     std::vector<float> p(4);
-    ASSERT_EQ(stage.job.BuildProductMatrix(stage.Params(2), p.data(), stage.report()), kFeaterOk);
+    ASSERT_EQ(stage.job.BuildProductMatrix(stage.Params(2), p.data(), stage.report()), kFeatureOk);
     EXPECT_EQ(p, (std::vector<float>{3, 3, 3, 4}));
 }
 
@@ -101,7 +101,7 @@ TEST(VectorLengthWeights, LengthsAndWeightsOfTheWorkedExample) {
     Stage stage;
     const std::vector<float> p{3, 3, 3, 4};
     std::vector<float> w(2);
-    ASSERT_EQ(stage.job.VectorLengthWeights(stage.Params(2), p.data(), w.data(), stage.report()), kFeaterOk);
+    ASSERT_EQ(stage.job.VectorLengthWeights(stage.Params(2), p.data(), w.data(), stage.report()), kFeatureOk);
     EXPECT_NEAR(w[0], 45.9029, 1e-3);
     EXPECT_NEAR(w[1], 54.0971, 1e-3);
     EXPECT_EQ(stage.ReportText(), "\n\t矢量长度：\n   4.24   5.00\n\n\t变量权：\n  45.90  54.10\n\n");
@@ -111,7 +111,7 @@ TEST(VectorLengthWeights, VariableThatNeverCodesGetsWeightZero) {
     Stage stage;
     const std::vector<float> p{4, 0, 2, 0, 0, 0, 2, 0, 3};
     std::vector<float> w(3);
-    ASSERT_EQ(stage.job.VectorLengthWeights(stage.Params(3), p.data(), w.data(), stage.report()), kFeaterOk);
+    ASSERT_EQ(stage.job.VectorLengthWeights(stage.Params(3), p.data(), w.data(), stage.report()), kFeatureOk);
     EXPECT_EQ(w[1], 0.0f);
     EXPECT_NEAR(w[0] + w[2], 100.0f, 1e-4);
 }
@@ -121,9 +121,9 @@ TEST(VectorLengthWeights, ZeroMatrixOrNoVariablesIs3060) {
     const std::vector<float> p(4, 0.0f);
     std::vector<float> w(2);
     EXPECT_EQ(stage.job.VectorLengthWeights(stage.Params(2), p.data(), w.data(), stage.report()),
-              kFeaterNoWeights);
+              kFeatureNoWeights);
     EXPECT_EQ(stage.job.VectorLengthWeights(stage.Params(0), p.data(), w.data(), stage.report()),
-              kFeaterNoWeights);
+              kFeatureNoWeights);
     EXPECT_EQ(stage.ReportText(), "\n\t矢量长度：\n   0.00   0.00\n\t矢量长度：\n");
 }
 
@@ -132,7 +132,7 @@ TEST(PrincipalComponentWeights, EqualDiagonalsGiveFiftyFifty) {
     std::vector<float> p{3, 3, 3, 4};
     std::vector<float> w(2);
     ASSERT_EQ(stage.job.PrincipalComponentWeights(stage.Params(2), p.data(), w.data(), stage.report()),
-              kFeaterOk);
+              kFeatureOk);
     EXPECT_NEAR(w[0], 50.0f, 1e-4);
     EXPECT_NEAR(w[1], 50.0f, 1e-4);
     EXPECT_EQ(stage.ReportText(),
@@ -146,7 +146,7 @@ TEST(PrincipalComponentWeights, SignOfTheEigenvectorIsKept) {
     std::vector<float> p{2, -1, -1, 2};
     std::vector<float> w(2);
     ASSERT_EQ(stage.job.PrincipalComponentWeights(stage.Params(2), p.data(), w.data(), stage.report()),
-              kFeaterOk);
+              kFeatureOk);
     EXPECT_EQ(stage.ReportText(),
               "\n\t乘积矩阵(归一化)：\n  1.00 -0.50\n -0.50  1.00\n"
               "\n\t乘积矩阵第一主分量：\n  -0.71   0.71\n\n\t变量权：\n -50.00  50.00\n\n");
@@ -157,7 +157,7 @@ TEST(PrincipalComponentWeights, SingleVariableWeighsOneHundred) {
     std::vector<float> p{7};
     std::vector<float> w(1);
     ASSERT_EQ(stage.job.PrincipalComponentWeights(stage.Params(1), p.data(), w.data(), stage.report()),
-              kFeaterOk);
+              kFeatureOk);
     EXPECT_EQ(w[0], 100.0f);
     EXPECT_EQ(stage.ReportText(),
               "\n\t乘积矩阵(归一化)：\n  1.00\n\n\t乘积矩阵第一主分量：\n   1.00\n\n\t变量权：\n 100.00\n\n");
@@ -168,12 +168,12 @@ TEST(PrincipalComponentWeights, VariableThatNeverCodesIs3060BeforeAnyOutput) {
     std::vector<float> p{4, 0, 2, 0, 0, 0, 2, 0, 3};
     std::vector<float> w(3);
     EXPECT_EQ(stage.job.PrincipalComponentWeights(stage.Params(3), p.data(), w.data(), stage.report()),
-              kFeaterNoWeights);
+              kFeatureNoWeights);
     std::vector<float> zero(4, 0.0f);
     EXPECT_EQ(stage.job.PrincipalComponentWeights(stage.Params(2), zero.data(), w.data(), stage.report()),
-              kFeaterNoWeights);
+              kFeatureNoWeights);
     EXPECT_EQ(stage.job.PrincipalComponentWeights(stage.Params(0), zero.data(), w.data(), stage.report()),
-              kFeaterNoWeights);
+              kFeatureNoWeights);
     EXPECT_EQ(stage.ReportText(), "\n\t乘积矩阵(归一化)：\n");
 }
 
@@ -183,7 +183,7 @@ TEST(BuildProductMatrix, ModelUnitsSelectCellsAndBlankUnitsStillAdvanceTheCursor
     stage.Grid(1, GridText(2, 3, {5, 5, 5, 5, 5, 5}));
     stage.Units("units 3\n1 1 2 1\n2 0 1 1\n3 5 5 1\n");
     std::vector<float> p(4);
-    ASSERT_EQ(stage.job.BuildProductMatrix(stage.Params(2, 1), p.data(), stage.report()), kFeaterOk);
+    ASSERT_EQ(stage.job.BuildProductMatrix(stage.Params(2, 1), p.data(), stage.report()), kFeatureOk);
     EXPECT_EQ(p, (std::vector<float>{1, -1, -1, 1}));
 }
 
@@ -192,7 +192,7 @@ TEST(BuildProductMatrix, NoUnitMatchedLeavesAZeroMatrix) {
     stage.Grid(0, GridText(1, 2, {5, 5}));
     stage.Units("units 1\n1 4 0 1\n");
     std::vector<float> p(1, 9.0f);
-    ASSERT_EQ(stage.job.BuildProductMatrix(stage.Params(1, 1), p.data(), stage.report()), kFeaterOk);
+    ASSERT_EQ(stage.job.BuildProductMatrix(stage.Params(1, 1), p.data(), stage.report()), kFeatureOk);
     EXPECT_EQ(p[0], 0.0f);
 }
 
@@ -200,7 +200,7 @@ TEST(BuildProductMatrix, FlagOtherThanOneUsesEveryCellAndNoUnitFile) {
     Stage stage;
     stage.Grid(0, GridText(1, 2, {5, 5}));
     std::vector<float> p(1);
-    ASSERT_EQ(stage.job.BuildProductMatrix(stage.Params(1, 2), p.data(), stage.report()), kFeaterOk);
+    ASSERT_EQ(stage.job.BuildProductMatrix(stage.Params(1, 2), p.data(), stage.report()), kFeatureOk);
     EXPECT_EQ(p[0], 2.0f);
 }
 
@@ -212,9 +212,9 @@ TEST(BuildProductMatrix, WideValuesNeverTouch) {
     stage.Grid(1, GridText(100, 100, ones));
     std::vector<float> p(4);
     std::vector<float> w(2);
-    const FeaterParams params = stage.Params(2);
-    ASSERT_EQ(stage.job.BuildProductMatrix(params, p.data(), stage.report()), kFeaterOk);
-    ASSERT_EQ(stage.job.VectorLengthWeights(params, p.data(), w.data(), stage.report()), kFeaterOk);
+    const FeatureParams params = stage.Params(2);
+    ASSERT_EQ(stage.job.BuildProductMatrix(params, p.data(), stage.report()), kFeatureOk);
+    ASSERT_EQ(stage.job.VectorLengthWeights(params, p.data(), w.data(), stage.report()), kFeatureOk);
     EXPECT_EQ(stage.ReportText(),
               "\n\t乘积矩阵：\n10000.00 10000.00\n10000.00 10000.00\n"
               "\n\t矢量长度：\n14142.14 14142.14\n\n\t变量权：\n  50.00  50.00\n\n");
@@ -225,17 +225,19 @@ TEST(BuildProductMatrix, InputStatuses) {
     stage.Grid(0, GridText(1, 2, {5, 5}));
     std::vector<float> p(9);
     EXPECT_EQ(stage.job.BuildProductMatrix(stage.Params(3), p.data(), stage.report()),
-              kFeaterGridUnopened + 1);
+              kFeatureGridUnopened + 1);
     stage.Grid(1, GridText(1, 2, {5, 5}));
     stage.Grid(2, GridText(1, 2, {5, 5}));
     EXPECT_EQ(stage.job.BuildProductMatrix(stage.Params(3, 1), p.data(), stage.report()),
-              kFeaterUnitFileUnopened);
+              kFeatureUnitFileUnopened);
     stage.Grid(1, GridText(2, 1, {5, 5}));
-    EXPECT_EQ(stage.job.BuildProductMatrix(stage.Params(3), p.data(), stage.report()), kFeaterMalformedInput);
+    EXPECT_EQ(stage.job.BuildProductMatrix(stage.Params(3), p.data(), stage.report()),
+              kFeatureMalformedInput);
     stage.Grid(1, GridText(1, 2, {5}));
-    EXPECT_EQ(stage.job.BuildProductMatrix(stage.Params(3), p.data(), stage.report()), kFeaterMalformedInput);
+    EXPECT_EQ(stage.job.BuildProductMatrix(stage.Params(3), p.data(), stage.report()),
+              kFeatureMalformedInput);
     stage.Grid(1, GridText(1, 2, {5, 5}) + "x");
-    EXPECT_EQ(stage.job.BuildProductMatrix(stage.Params(3), p.data(), stage.report()), kFeaterOk);
+    EXPECT_EQ(stage.job.BuildProductMatrix(stage.Params(3), p.data(), stage.report()), kFeatureOk);
     EXPECT_EQ(
         stage.ReportText(),
         "\n\t乘积矩阵：\n    2.00    2.00    2.00\n    2.00    2.00    2.00\n    2.00    2.00    2.00\n");
@@ -248,7 +250,7 @@ TEST(ScoreGrid, ScoresBlanksAndBackJudgement) {
     stage.Grid(1, GridText(2, 3, {0, 5, 5, 99999, 5, 2}));
     stage.Units("units 3\n1 1 1 9\n2 0 2 3\n3 0 2 4\n");
     const std::vector<float> w{40, 60};
-    ASSERT_EQ(stage.job.ScoreGrid(stage.Params(2, 1), w.data(), stage.report()), kFeaterOk);
+    ASSERT_EQ(stage.job.ScoreGrid(stage.Params(2, 1), w.data(), stage.report()), kFeatureOk);
     EXPECT_EQ(stage.ScoreGridText(),
               "KVSGDA01\n         2          3       0.00       1.00\n"
               "      0.00       1.00       0.00       1.00\n  99999.00\n"
@@ -263,7 +265,7 @@ TEST(ScoreGrid, LastGridHeaderGovernsTheScoreGrid) {
     stage.Grid(0, GridText(1, 2, {5, 0}, 99999, "first", "1 2\n3 4 5 6"));
     stage.Grid(1, GridText(1, 2, {5, 0}, -1.5, "KVSGDA01", "600761.8 725761.8\n-2508991 -2260991 100 63776"));
     const std::vector<float> w{50, 50};
-    ASSERT_EQ(stage.job.ScoreGrid(stage.Params(2), w.data(), stage.report()), kFeaterOk);
+    ASSERT_EQ(stage.job.ScoreGrid(stage.Params(2), w.data(), stage.report()), kFeatureOk);
     EXPECT_EQ(stage.ScoreGridText(),
               "KVSGDA01\n         1          2  600761.81  725761.81\n"
               "-2508991.00 -2260991.00     100.00   63776.00\n     -1.50\n  100.00 -100.00\n");
@@ -277,7 +279,7 @@ TEST(ScoreGrid, BlankValueZeroBlanksOnlyCellsHoldingIt) {
     stage.Grid(0, GridText(1, 3, {5, 0, 2}, 0));
     stage.Grid(1, GridText(1, 3, {5, 5, 5}, 0));
     const std::vector<float> w{40, 60};
-    ASSERT_EQ(stage.job.ScoreGrid(stage.Params(2), w.data(), stage.report()), kFeaterOk);
+    ASSERT_EQ(stage.job.ScoreGrid(stage.Params(2), w.data(), stage.report()), kFeatureOk);
     EXPECT_EQ(stage.ScoreRows(), "  100.00    0.00   60.00\n");
 }
 
@@ -286,7 +288,7 @@ TEST(ScoreGrid, PartialScoreEqualToTheBlankValueIsNotBlank) {
     stage.Grid(0, GridText(1, 2, {5, 5}, 40));
     stage.Grid(1, GridText(1, 2, {5, 0}, 40));
     const std::vector<float> w{40, 60};
-    ASSERT_EQ(stage.job.ScoreGrid(stage.Params(2), w.data(), stage.report()), kFeaterOk);
+    ASSERT_EQ(stage.job.ScoreGrid(stage.Params(2), w.data(), stage.report()), kFeatureOk);
     EXPECT_EQ(stage.ScoreRows(), "  100.00  -20.00\n");
 }
 
@@ -294,16 +296,16 @@ TEST(ScoreGrid, InputStatuses) {
     Stage stage;
     const std::vector<float> w{40, 60};
     stage.Grid(1, GridText(1, 2, {5, 5}));
-    EXPECT_EQ(stage.job.ScoreGrid(stage.Params(2), w.data(), stage.report()), kFeaterGridUnopened);
+    EXPECT_EQ(stage.job.ScoreGrid(stage.Params(2), w.data(), stage.report()), kFeatureGridUnopened);
     stage.Grid(0, GridText(1, 2, {5, 5}));
-    EXPECT_EQ(stage.job.ScoreGrid(stage.Params(2, 1), w.data(), stage.report()), kFeaterUnitFileUnopened);
+    EXPECT_EQ(stage.job.ScoreGrid(stage.Params(2, 1), w.data(), stage.report()), kFeatureUnitFileUnopened);
     stage.Grid(0, GridText(1, 2, {5, 5}).substr(0, 20));
-    EXPECT_EQ(stage.job.ScoreGrid(stage.Params(2), w.data(), stage.report()), kFeaterMalformedInput);
+    EXPECT_EQ(stage.job.ScoreGrid(stage.Params(2), w.data(), stage.report()), kFeatureMalformedInput);
     stage.Grid(0, std::string(52, 'K') + " 1 2 0 1 0 1 0 1 99999 5 5");
-    EXPECT_EQ(stage.job.ScoreGrid(stage.Params(2), w.data(), stage.report()), kFeaterParamsRefused);
+    EXPECT_EQ(stage.job.ScoreGrid(stage.Params(2), w.data(), stage.report()), kFeatureParamsRefused);
     stage.Grid(0, std::string(51, 'K') + " 1 2 0 1 0 1 0 1 99999 5 five");
     stage.Score("an earlier score grid");
-    EXPECT_EQ(stage.job.ScoreGrid(stage.Params(2), w.data(), stage.report()), kFeaterMalformedInput);
+    EXPECT_EQ(stage.job.ScoreGrid(stage.Params(2), w.data(), stage.report()), kFeatureMalformedInput);
     // A failed job leaves the score grid that was there, never the cells up to the failure.
     EXPECT_EQ(stage.ScoreGridText(), "an earlier score grid");
 }
@@ -312,7 +314,7 @@ TEST(ScoreGrid, NegativeCountsAreMalformed) {
     Stage stage;
     stage.Grid(0, "KVSGDA01 -1 2 0 1 0 1 0 1 99999\n");
     const std::vector<float> w{100};
-    EXPECT_EQ(stage.job.ScoreGrid(stage.Params(1), w.data(), stage.report()), kFeaterMalformedInput);
+    EXPECT_EQ(stage.job.ScoreGrid(stage.Params(1), w.data(), stage.report()), kFeatureMalformedInput);
 }
 
 }  // namespace

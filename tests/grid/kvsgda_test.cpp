@@ -70,7 +70,7 @@ TEST(KvsgdaWriter, CharacteristicLayoutWritesOneLinePerRow) {
     TempDir dir;
     KvsgdaHeader header = Header(3, 12);
     header.word = "GRIDWORD";
-    const std::string text = WriteGrid(dir / "c.grd", KvsgdaLayout::characteristic, header);
+    const std::string text = WriteGrid(dir / "c.grd", KvsgdaLayout::feature, header);
     std::string expected =
         "GRIDWORD\n         3         12       1.50       2.25\n"
         "      0.00     100.00      -3.00 12345678.00\n  99999.00\n";
@@ -82,7 +82,7 @@ TEST(KvsgdaWriter, WideValuesStaySeparated) {
     TempDir dir;
     const std::string path = dir / "wide.grd";
     KvsgdaWriter writer;
-    ASSERT_TRUE(writer.Open(path.c_str(), KvsgdaLayout::characteristic));
+    ASSERT_TRUE(writer.Open(path.c_str(), KvsgdaLayout::feature));
     writer.WriteHeader(Header(1, 3));
     writer.Put(99999.0);
     writer.Put(99999.0);
@@ -107,7 +107,7 @@ TEST(KvsgdaReader, ReadsWhatTheWritersWriteInLockstep) {
     WriteGrid(dir / "a.grd", KvsgdaLayout::hierarchy, Header(3, 25));
     KvsgdaHeader second = Header(3, 25);
     second.word = "OTHER";
-    WriteGrid(dir / "b.grd", KvsgdaLayout::characteristic, second);
+    WriteGrid(dir / "b.grd", KvsgdaLayout::feature, second);
     KvsgdaReader a;
     KvsgdaReader b;
     ASSERT_TRUE(a.Open((dir / "a.grd").c_str()));
@@ -127,8 +127,8 @@ TEST(KvsgdaReader, ReadsWhatTheWritersWriteInLockstep) {
         float vb = 0;
         ASSERT_TRUE(a.Next(va).ok()) << i;
         ASSERT_TRUE(b.Next(vb).ok()) << i;
-        EXPECT_EQ(va, i + 0.5f);
-        EXPECT_EQ(vb, i + 0.5f);
+        EXPECT_EQ(va, float(i) + 0.5f);
+        EXPECT_EQ(vb, float(i) + 0.5f);
     }
     float extra = 0;
     EXPECT_EQ(a.Next(extra).status, ScanStatus::end_of_input);

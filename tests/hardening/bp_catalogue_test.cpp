@@ -141,7 +141,7 @@ TEST_P(BPTrainCatalogue, SampleFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BadInputs, BPTrainCatalogue, ::testing::ValuesIn(SampleCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 class BPTrainOutputs : public ::testing::Test {
   protected:
@@ -309,7 +309,7 @@ TEST_P(BPClassNetworkCatalogue, NetworkFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BadInputs, BPClassNetworkCatalogue, ::testing::ValuesIn(NetworkCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 class BPClassGridCatalogue : public ::testing::TestWithParam<ClassCase> {
   protected:
@@ -323,7 +323,7 @@ TEST_P(BPClassGridCatalogue, InputGrid) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BadInputs, BPClassGridCatalogue, ::testing::ValuesIn(GridCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 class BPClassOutputs : public ::testing::Test {
   protected:

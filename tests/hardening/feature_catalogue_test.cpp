@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "feature/feater_status.h"
+#include "feature/feature_status.h"
 #include "frame/quarnel.h"
 #include "tests/hardening/catalogue.h"
 
@@ -22,7 +22,7 @@ constexpr const char* kUnits = "units 2\n1 0 0 3\n2 1 2 5\n";
 
 // A job's files in one folder, named in the parameter file by absolute path.
 struct Job {
-    explicit Job(const TempDir& dir) : dir(dir) {}
+    explicit Job(const TempDir& folder) : dir(folder) {}
 
     std::string Params() const {
         return "QelFrmFeater 2\nAu 1.5 3 " + grids[0] + "\nCu 0.5 1 " + grids[1] + "\n1 " + units + "\n0 " +
@@ -48,8 +48,8 @@ void WriteValid(Job& job) {
 // Statuses the job returns before it creates the report; 3000 also comes after it, when the
 // score grid cannot be created.
 bool BeforeReport(int code) {
-    return code == kFeaterFileUnavailable || code == kFeaterBadKeyword || code == kFeaterParamsRefused ||
-           code == kFeaterReportUnwritten;
+    return code == kFeatureFileUnavailable || code == kFeatureBadKeyword || code == kFeatureParamsRefused ||
+           code == kFeatureReportUnwritten;
 }
 
 struct FeatureCase {
@@ -83,120 +83,120 @@ std::string Repeat(char c, std::size_t n) {
 const std::vector<FeatureCase>& Cases() {
     static const std::string tail = "\n0 none\n0 s.grd r.txt\n";
     static const std::vector<FeatureCase> cases = {
-        {"Valid", [](Job&) {}, kFeaterOk},
+        {"Valid", [](Job&) {}, kFeatureOk},
         // The parameter file.
-        {"ParamsMissing", [](Job& job) { std::remove(job.params.c_str()); }, kFeaterFileUnavailable},
-        {"ParamsEmpty", Params(""), kFeaterBadKeyword},
+        {"ParamsMissing", [](Job& job) { std::remove(job.params.c_str()); }, kFeatureFileUnavailable},
+        {"ParamsEmpty", Params(""), kFeatureBadKeyword},
         {"ParamsDirectory",
          [](Job& job) {
              std::remove(job.params.c_str());
              mkdir(job.params.c_str(), 0755);
          },
-         kFeaterFileUnavailable},
-        {"ParamsCutInKeyword", Params("QelFrm"), kFeaterBadKeyword},
-        {"ParamsCutInVariable", Params("QelFrmFeater 2\nAu 1.5"), kFeaterParamsRefused},
-        {"ParamsCutBeforeReport", Params("QelFrmFeater 1\nAu 1 2 g\n0 none\n0 s.grd"), kFeaterParamsRefused},
-        {"ParamsGarbage", Params(Garbage(4096, 11)), kFeaterBadKeyword},
-        {"ParamsOverlongKeyword", Params("QelFrmFeater" + Repeat('r', 100000) + " 1"), kFeaterParamsRefused},
+         kFeatureFileUnavailable},
+        {"ParamsCutInKeyword", Params("QelFrm"), kFeatureBadKeyword},
+        {"ParamsCutInVariable", Params("QelFrmFeater 2\nAu 1.5"), kFeatureParamsRefused},
+        {"ParamsCutBeforeReport", Params("QelFrmFeater 1\nAu 1 2 g\n0 none\n0 s.grd"), kFeatureParamsRefused},
+        {"ParamsGarbage", Params(Garbage(4096, 11)), kFeatureBadKeyword},
+        {"ParamsOverlongKeyword", Params("QelFrmFeater" + Repeat('r', 100000) + " 1"), kFeatureParamsRefused},
         {"ParamsOverlongName", Params("QelFrmFeater 1\n" + Repeat('n', 100) + " 1 2 g" + tail),
-         kFeaterParamsRefused},
+         kFeatureParamsRefused},
         {"ParamsOverlongGridPath", Params("QelFrmFeater 1\nAu 1 2 " + Repeat('g', 100) + tail),
-         kFeaterParamsRefused},
+         kFeatureParamsRefused},
         {"ParamsOverlongReportPath", Params("QelFrmFeater 1\nAu 1 2 g\n0 none\n0 s.grd " + Repeat('r', 5000)),
-         kFeaterParamsRefused},
+         kFeatureParamsRefused},
         {"ParamsOverlongUnitPath",
          Params("QelFrmFeater 1\nAu 1 2 g\n0 " + Repeat('u', 200) + "\n0 s.grd r.txt\n"),
-         kFeaterParamsRefused},
+         kFeatureParamsRefused},
         {"ParamsOverlongScorePath",
          Params("QelFrmFeater 1\nAu 1 2 g\n0 none\n0 " + Repeat('s', 200) + " r.txt\n"),
-         kFeaterParamsRefused},
+         kFeatureParamsRefused},
         // Output paths longer than the 99 characters of a grid path, within their own 199.
         {"ParamsLongOutputPaths", Rename([](Job& job) {
              job.score = job.dir / Repeat('s', 100);
              job.report = job.dir / Repeat('r', 100);
          }),
-         kFeaterOk},
+         kFeatureOk},
         {"ParamsOverlongNumber", Params("QelFrmFeater 1\nAu " + Repeat('1', 5000) + " 2 g" + tail),
-         kFeaterParamsRefused},
-        {"ParamsZeroVariables", Params("QelFrmFeater 0" + tail), kFeaterParamsRefused},
-        {"ParamsNegativeVariables", Params("QelFrmFeater -1" + tail), kFeaterParamsRefused},
-        {"ParamsFiftyOneVariables", Params("QelFrmFeater 51" + tail), kFeaterParamsRefused},
-        {"ParamsVariablesOverflow32Bits", Params("QelFrmFeater 4294967297" + tail), kFeaterParamsRefused},
+         kFeatureParamsRefused},
+        {"ParamsZeroVariables", Params("QelFrmFeater 0" + tail), kFeatureParamsRefused},
+        {"ParamsNegativeVariables", Params("QelFrmFeater -1" + tail), kFeatureParamsRefused},
+        {"ParamsFiftyOneVariables", Params("QelFrmFeater 51" + tail), kFeatureParamsRefused},
+        {"ParamsVariablesOverflow32Bits", Params("QelFrmFeater 4294967297" + tail), kFeatureParamsRefused},
         {"ParamsUnknownMethod", Params("QelFrmFeater 1\nAu 1 2 g\n0 none\n2 s.grd r.txt\n"),
-         kFeaterParamsRefused},
+         kFeatureParamsRefused},
         {"ParamsNanThresholds",
          [](Job& job) {
              std::string text = job.Params();
              text.replace(text.find("1.5 3"), 5, "nan nan");
              WriteFile(job.params, text);
          },
-         kFeaterOk},
-        {"ParamsCrlf", [](Job& job) { WriteFile(job.params, WithCrlf(job.Params())); }, kFeaterOk},
+         kFeatureOk},
+        {"ParamsCrlf", [](Job& job) { WriteFile(job.params, WithCrlf(job.Params())); }, kFeatureOk},
         {"ParamsGbkPaths", Rename([](Job& job) {
              mkdir((job.dir / kGbkName).c_str(), 0755);
              job.grids[0] = job.dir / kGbkName + "/" + kGbkName + ".grd";
              WriteFile(job.grids[0], kAu);
              job.report = job.dir / kGbkName + "/" + kGbkName + ".txt";
          }),
-         kFeaterOk},
+         kFeatureOk},
         // The evidence grids.
-        {"GridMissing", [](Job& job) { std::remove(job.grids[1].c_str()); }, kFeaterGridUnopened + 1},
+        {"GridMissing", [](Job& job) { std::remove(job.grids[1].c_str()); }, kFeatureGridUnopened + 1},
         {"GridDirectory",
          [](Job& job) {
              std::remove(job.grids[1].c_str());
              mkdir(job.grids[1].c_str(), 0755);
          },
-         kFeaterGridUnopened + 1},
-        {"GridEmpty", Grid(""), kFeaterMalformedInput},
-        {"GridCutInHeader", Grid(std::string(kCu).substr(0, 15)), kFeaterMalformedInput},
+         kFeatureGridUnopened + 1},
+        {"GridEmpty", Grid(""), kFeatureMalformedInput},
+        {"GridCutInHeader", Grid(std::string(kCu).substr(0, 15)), kFeatureMalformedInput},
         {"GridCutInValues", Grid(std::string(kCu).substr(0, std::string(kCu).size() - 3)),
-         kFeaterMalformedInput},
-        {"GridGarbage", Grid(Garbage(4096, 12)), kFeaterMalformedInput},
+         kFeatureMalformedInput},
+        {"GridGarbage", Grid(Garbage(4096, 12)), kFeatureMalformedInput},
         {"GridOverlongWord", Grid(Repeat('K', 100000) + " 2 3 0 1 0 1 0 1 99999\n0 1 2\n0 1 3\n"),
-         kFeaterParamsRefused, true},
+         kFeatureParamsRefused, true},
         {"GridOverlongValue", Grid("KVSGDA01 2 3 0 1 0 1 0 1 99999\n0 1 2\n0 1 " + Repeat('3', 5000) + "\n"),
-         kFeaterMalformedInput},
+         kFeatureMalformedInput},
         {"GridNegativeCounts", Grid("KVSGDA01 -2 -3 0 1 0 1 0 1 99999\n0 1 2\n0 1 3\n"),
-         kFeaterMalformedInput},
-        {"GridZeroCounts", Grid("KVSGDA01 0 0 0 1 0 1 0 1 99999\n"), kFeaterMalformedInput},
+         kFeatureMalformedInput},
+        {"GridZeroCounts", Grid("KVSGDA01 0 0 0 1 0 1 0 1 99999\n"), kFeatureMalformedInput},
         {"GridCountsOverflow32Bits", Grid("KVSGDA01 65536 65536 0 1 0 1 0 1 99999\n0 1 2\n0 1 3\n"),
-         kFeaterMalformedInput},
+         kFeatureMalformedInput},
         {"GridSizeBeyondFile", Grid("KVSGDA01 1000 1000 0 1 0 1 0 1 99999\n0 1 2\n0 1 3\n"),
-         kFeaterMalformedInput},
-        {"GridOtherShape", Grid("KVSGDA01 3 2 0 1 0 1 0 1 99999\n0 1\n2 0\n1 3\n"), kFeaterMalformedInput},
+         kFeatureMalformedInput},
+        {"GridOtherShape", Grid("KVSGDA01 3 2 0 1 0 1 0 1 99999\n0 1\n2 0\n1 3\n"), kFeatureMalformedInput},
         {"GridNanAndInf", Grid("KVSGDA01 2 3 0 1 0 1 0 1 nan\nnan 1 inf\n-inf 1e999 3\n"),
-         kFeaterMalformedInput},
-        {"GridCrlf", Grid(WithCrlf(kCu)), kFeaterOk},
+         kFeatureMalformedInput},
+        {"GridCrlf", Grid(WithCrlf(kCu)), kFeatureOk},
         // The model-unit file.
-        {"UnitsMissing", [](Job& job) { std::remove(job.units.c_str()); }, kFeaterUnitFileUnopened},
+        {"UnitsMissing", [](Job& job) { std::remove(job.units.c_str()); }, kFeatureUnitFileUnopened},
         {"UnitsDirectory",
          [](Job& job) {
              std::remove(job.units.c_str());
              mkdir(job.units.c_str(), 0755);
          },
-         kFeaterUnitFileUnopened},
-        {"UnitsEmpty", Units(""), kFeaterMalformedInput},
-        {"UnitsCutInRecord", Units("units 2\n1 0 0 3\n2 1"), kFeaterMalformedInput},
-        {"UnitsGarbage", Units(Garbage(4096, 13)), kFeaterMalformedInput},
-        {"UnitsOverlongTitle", Units(Repeat('u', 100000) + " 1\n1 0 0 3\n"), kFeaterParamsRefused, true},
-        {"UnitsOverlongNumber", Units("units 1\n1 " + Repeat('0', 5000) + " 0 3\n"), kFeaterMalformedInput},
-        {"UnitsNegativeCount", Units("units -1\n"), kFeaterMalformedInput},
-        {"UnitsZeroCount", Units("units 0\n"), kFeaterNoWeights},
-        {"UnitsCountOverflow32Bits", Units("units 4294967297\n1 0 0 3\n"), kFeaterMalformedInput},
-        {"UnitsCountBeyondFile", Units("units 100000000\n1 0 0 3\n"), kFeaterMalformedInput},
-        {"UnitsOutsideGrid", Units("units 2\n1 -5 -5 3\n2 2147483647 0 5\n"), kFeaterNoWeights},
-        {"UnitsCrlf", Units(WithCrlf(kUnits)), kFeaterOk},
+         kFeatureUnitFileUnopened},
+        {"UnitsEmpty", Units(""), kFeatureMalformedInput},
+        {"UnitsCutInRecord", Units("units 2\n1 0 0 3\n2 1"), kFeatureMalformedInput},
+        {"UnitsGarbage", Units(Garbage(4096, 13)), kFeatureMalformedInput},
+        {"UnitsOverlongTitle", Units(Repeat('u', 100000) + " 1\n1 0 0 3\n"), kFeatureParamsRefused, true},
+        {"UnitsOverlongNumber", Units("units 1\n1 " + Repeat('0', 5000) + " 0 3\n"), kFeatureMalformedInput},
+        {"UnitsNegativeCount", Units("units -1\n"), kFeatureMalformedInput},
+        {"UnitsZeroCount", Units("units 0\n"), kFeatureNoWeights},
+        {"UnitsCountOverflow32Bits", Units("units 4294967297\n1 0 0 3\n"), kFeatureMalformedInput},
+        {"UnitsCountBeyondFile", Units("units 100000000\n1 0 0 3\n"), kFeatureMalformedInput},
+        {"UnitsOutsideGrid", Units("units 2\n1 -5 -5 3\n2 2147483647 0 5\n"), kFeatureNoWeights},
+        {"UnitsCrlf", Units(WithCrlf(kUnits)), kFeatureOk},
         // Outputs.
-        {"ReportIsParams", Rename([](Job& job) { job.report = job.params; }), kFeaterParamsRefused},
-        {"ReportIsGrid", Rename([](Job& job) { job.report = job.grids[1]; }), kFeaterParamsRefused},
+        {"ReportIsParams", Rename([](Job& job) { job.report = job.params; }), kFeatureParamsRefused},
+        {"ReportIsGrid", Rename([](Job& job) { job.report = job.grids[1]; }), kFeatureParamsRefused},
         {"ScoreIsGridViaDot", Rename([](Job& job) { job.score = job.dir / "./au.grd"; }),
-         kFeaterParamsRefused},
-        {"ScoreIsUnits", Rename([](Job& job) { job.score = job.units; }), kFeaterParamsRefused},
-        {"ScoreIsReport", Rename([](Job& job) { job.score = job.report; }), kFeaterParamsRefused},
+         kFeatureParamsRefused},
+        {"ScoreIsUnits", Rename([](Job& job) { job.score = job.units; }), kFeatureParamsRefused},
+        {"ScoreIsReport", Rename([](Job& job) { job.score = job.report; }), kFeatureParamsRefused},
         {"ReportInMissingFolder", Rename([](Job& job) { job.report = job.dir / "missing/r.txt"; }),
-         kFeaterReportUnwritten},
+         kFeatureReportUnwritten},
         {"ScoreInMissingFolder", Rename([](Job& job) { job.score = job.dir / "missing/s.grd"; }),
-         kFeaterFileUnavailable, true},
+         kFeatureFileUnavailable, true},
     };
     return cases;
 }
@@ -225,22 +225,22 @@ TEST_P(FeatureCatalogue, Job) {
     }
     run.Written(job.report);
     run.Written(job.score);
-    run.ExpectExport([&] { return qelFeater(job.params.c_str()); }, expected, expected == kFeaterOk);
-    run.ExpectCli({"feature", job.params}, expected, expected == kFeaterOk, FeaterStatusText(expected));
+    run.ExpectExport([&] { return qelFeater(job.params.c_str()); }, expected, expected == kFeatureOk);
+    run.ExpectCli({"feature", job.params}, expected, expected == kFeatureOk, FeatureStatusText(expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(BadInputs, FeatureCatalogue, ::testing::ValuesIn(Cases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(FeatureCatalogueRuns, CrlfFilesGiveTheSameResult) {
     TempDir dir;
     Job job(dir);
     WriteValid(job);
-    ASSERT_EQ(qelFeater(job.params.c_str()), kFeaterOk);
+    ASSERT_EQ(qelFeater(job.params.c_str()), kFeatureOk);
     const std::string report = ReadFile(job.report);
     const std::string score = ReadFile(job.score);
     for (const std::string& input : job.Inputs()) WriteFile(input, WithCrlf(ReadFile(input)));
-    ASSERT_EQ(qelFeater(job.params.c_str()), kFeaterOk);
+    ASSERT_EQ(qelFeater(job.params.c_str()), kFeatureOk);
     EXPECT_EQ(ReadFile(job.report), report);
     EXPECT_EQ(ReadFile(job.score), score);
 }

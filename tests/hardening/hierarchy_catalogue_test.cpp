@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "frame/quarnel.h"
-#include "hierarchy/decompos_status.h"
+#include "hierarchy/hierarchy_status.h"
 #include "tests/hardening/catalogue.h"
 
 namespace quarnel::hardening {
 namespace {
 
-namespace status = decompos_status;
+namespace status = hierarchy_status;
 
 constexpr const char* kGridA = "KVSGDA01 2 3 0 1 0 1 0 1 99999\n1 2 3\n4 99999 6\n";
 constexpr const char* kGridB = "KVSGDA01 2 3 0 1 0 1 0 1 99999\n6 5 4\n3 2 1\n";
@@ -24,7 +24,7 @@ constexpr const char* kTable = "AnmLvl 3 2\nName Fault Mag Grav\nA1 1 2 3\nA2 4 
 // A job's files in one folder: the parameter file names the grids (target 1) or the table
 // (targets 0 and 2) by absolute path, and the report and result beside them.
 struct Job {
-    explicit Job(const TempDir& dir) : dir(dir) {}
+    explicit Job(const TempDir& folder) : dir(folder) {}
 
     std::string Params(int target) const {
         const std::string second = target == 1 ? grids[1] : table;
@@ -315,7 +315,7 @@ TEST_P(HierarchyCatalogue, Job) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BadInputs, HierarchyCatalogue, ::testing::ValuesIn(Cases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(HierarchyCatalogueRuns, CrlfFilesGiveTheSameResult) {
     TempDir dir;

@@ -207,8 +207,8 @@ TEST_P(OutputsCatalogue, RacingRunsLeaveOneWholeResult) {
     EXPECT_TRUE(Leftovers(dir).empty()) << Leftovers(dir).front();
 }
 
-INSTANTIATE_TEST_SUITE_P(Host, OutputsCatalogue, ::testing::ValuesIn(Commands()), [](const auto& info) {
-    std::string name = info.param.name;
+INSTANTIATE_TEST_SUITE_P(Host, OutputsCatalogue, ::testing::ValuesIn(Commands()), [](const auto& test) {
+    std::string name = test.param.name;
     std::erase(name, '-');
     return name;
 });

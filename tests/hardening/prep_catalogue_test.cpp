@@ -146,7 +146,7 @@ TEST_P(PrepGridCatalogue, WindowStatistics) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BadInputs, PrepGridCatalogue, ::testing::ValuesIn(GridCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 // The same input and output twice over, through every name the output can take.
 class PrepOutputCatalogue : public ::testing::Test {
@@ -325,7 +325,7 @@ TEST_P(PrepHxfCatalogue, Dump) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BadInputs, PrepHxfCatalogue, ::testing::ValuesIn(HxfCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 // A grid whose values cannot be loaded (here: 64 MB in a process held to 48 MB of address
 // space) leaves no dump, and the host says which grid; the earlier dump stays.

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "bp/bp_status.h"
-#include "feature/feater_status.h"
-#include "feature/feater_types.h"
-#include "hierarchy/decompos_status.h"
+#include "feature/feature_status.h"
+#include "feature/feature_types.h"
+#include "hierarchy/hierarchy_status.h"
 
 namespace quarnel::hardening {
 namespace {
@@ -53,7 +53,7 @@ TEST(StatusTables, BPClassRowsAreWhatTheHostPrints) {
 }
 
 TEST(StatusTables, HierarchyRowsAreWhatTheHostPrints) {
-    namespace status = decompos_status;
+    namespace status = hierarchy_status;
     const auto rows = StatusRows("<!-- status:hierarchy -->", "<!-- status:feature -->");
     const int fixed[] = {status::kSuccess,
                          status::kParameterFileNotOpened,
@@ -89,19 +89,19 @@ TEST(StatusTables, HierarchyRowsAreWhatTheHostPrints) {
 
 TEST(StatusTables, FeatureRowsAreWhatTheHostPrints) {
     const auto rows = StatusRows("<!-- status:feature -->", "## Behaviour notes");
-    const int fixed[] = {kFeaterOk,
-                         kFeaterFileUnavailable,
-                         kFeaterBadKeyword,
-                         kFeaterParamsRefused,
-                         kFeaterMalformedInput,
-                         kFeaterReportUnwritten,
-                         kFeaterNoWeights,
-                         kFeaterNoMemory,
-                         kFeaterUnitFileUnopened};
+    const int fixed[] = {kFeatureOk,
+                         kFeatureFileUnavailable,
+                         kFeatureBadKeyword,
+                         kFeatureParamsRefused,
+                         kFeatureMalformedInput,
+                         kFeatureReportUnwritten,
+                         kFeatureNoWeights,
+                         kFeatureNoMemory,
+                         kFeatureUnitFileUnopened};
     ASSERT_EQ(rows.size(), std::size(fixed) + 1);
-    for (int code : fixed) EXPECT_EQ(rows.at(std::to_string(code)), FeaterStatusText(code)) << code;
-    for (int i = 0; i < kMaxFeaterVars; ++i)
-        EXPECT_EQ(rows.at("3001 + i"), FeaterStatusText(kFeaterGridUnopened + i));
+    for (int code : fixed) EXPECT_EQ(rows.at(std::to_string(code)), FeatureStatusText(code)) << code;
+    for (int i = 0; i < kMaxFeatureVars; ++i)
+        EXPECT_EQ(rows.at("3001 + i"), FeatureStatusText(kFeatureGridUnopened + i));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The command-line host's hierarchy, ahp and report commands, run as a user would run them.
+// The command-line host's hierarchy and report commands, run as a user would run them.
 // Report text on the terminal is UTF-8 (u8 literals); plain literals here are GBK.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -50,7 +50,7 @@ class CliHierarchy : public ::testing::Test {
 };
 
 TEST_F(CliHierarchy, ShowsTheReportInUtf8AndWhereTheFilesAre) {
-    const Shown shown = Run("ahp " + Params(5, "x.grd") + " --show-report");
+    const Shown shown = Run("hierarchy " + Params(5, "x.grd") + " --show-report");
     EXPECT_EQ(shown.exitCode, 0) << Errors();
     EXPECT_EQ(shown.out.rfind(Utf8(u8"\t\t层次分析程序\n  目的层：找矿预测（不规则网格）\n"), 0), 0u)
         << shown.out;

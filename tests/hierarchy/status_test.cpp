@@ -5,13 +5,13 @@
 #include <string>
 
 #include "frame/quarnel.h"
-#include "hierarchy/decompos_status.h"
+#include "hierarchy/hierarchy_status.h"
 #include "scratch.h"
 
 namespace quarnel::test {
 namespace {
 
-namespace status = decompos_status;
+namespace status = hierarchy_status;
 
 const LevelEntry kAbsent{0, "", {}};
 const std::string kPreviousReport = "a report from an earlier run\n";

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "grid/text_sink.h"
-#include "hierarchy/decompos_status.h"
+#include "hierarchy/hierarchy_status.h"
 #include "hierarchy/judgement_matrix.h"
 #include "hierarchy/mine_decompos.h"
 
@@ -138,7 +138,7 @@ TEST(ComputeWeights, TotalWeightsAddUpToOneHundred) {
     TextSink sink;
     sink.OpenMemory(&report);
     CMine_Decompos job;
-    ASSERT_EQ(job.ComputeWeights(params, present, totals, 2, sink), decompos_status::kSuccess);
+    ASSERT_EQ(job.ComputeWeights(params, present, totals, 2, sink), hierarchy_status::kSuccess);
     EXPECT_NEAR(totals[0][0], 100 * 0.75 * 2 / 3, 1e-4);
     EXPECT_NEAR(totals[0][1], 100 * 0.25 * 2 / 3, 1e-4);
     EXPECT_NEAR(totals[2][0], 100.0 / 3, 1e-4);
@@ -156,7 +156,7 @@ TEST(ComputeWeights, MainMatrixWithoutUsableWeightsFails) {
     TextSink sink;
     sink.OpenMemory(&report);
     CMine_Decompos job;
-    EXPECT_EQ(job.ComputeWeights(params, present, totals, 2, sink), decompos_status::kInconsistentMatrix);
+    EXPECT_EQ(job.ComputeWeights(params, present, totals, 2, sink), hierarchy_status::kInconsistentMatrix);
     sink.Close();
     const std::string tail =
         "\n CR(0-1)=   nan, 目的层与主层次间的判断矩阵构造不合理，请调整主层次元素的重要性后重算";
@@ -173,7 +173,7 @@ TEST(ComputeWeights, LevelMatrixWithoutUsableWeightsFails) {
     TextSink sink;
     sink.OpenMemory(&report);
     CMine_Decompos job;
-    EXPECT_EQ(job.ComputeWeights(params, present, totals, 2, sink), decompos_status::kInconsistentMatrix);
+    EXPECT_EQ(job.ComputeWeights(params, present, totals, 2, sink), hierarchy_status::kInconsistentMatrix);
     sink.Close();
     const std::string tail = "RI(1-2)=  nan,主层次与地质层";
     ASSERT_GE(report.size(), tail.size());

@@ -15,8 +15,8 @@ line_ends() {
   case $1 in
     bp_trained.net | bp_trained_result.txt) echo lf ;;
     norm*.grd | norm2_kind2.txt | hxf_*.txt | mean*.grd | std*.grd | bp_class_*.grd | \
-      decompos_prospectivity.kvsgda01 | decompos_*report.txt | decompos_forecast.txt | \
-      feater_*_report.txt | feater_*_score.kvsgda01 | \
+      hierarchy_prospectivity.kvsgda01 | hierarchy_*report.txt | hierarchy_forecast.txt | \
+      feature_*_report.txt | feature_*_score.kvsgda01 | \
       层次分析报告.txt | 成矿预测.kvsgda01 | 断裂_*.grd | *_归一化.grd | 分类结果.grd) echo crlf ;;
     *) echo bytes ;;
   esac

@@ -295,12 +295,12 @@ void RunBp(const Jobs& jobs, StatusLog& log) {
 }
 
 void RunAnalyses(const Jobs& jobs, StatusLog& log) {
-    log.Check("qelDecompos regular grid", jobs.decompos("decompos_grid.par"), 0);
-    log.Check("qelDecompos irregular grid", jobs.decompos("decompos_irregular.par"), 0);
+    log.Check("qelDecompos regular grid", jobs.decompos("hierarchy_grid.par"), 0);
+    log.Check("qelDecompos irregular grid", jobs.decompos("hierarchy_irregular.par"), 0);
     log.Check("qelDecompos missing parameter file", jobs.decompos("missing.par"), 3000);
-    log.Check("qelFeater vector length", jobs.feater("feater_vector.par"), 0);
-    log.Check("qelFeater principal component", jobs.feater("feater_pc.par"), 0);
-    log.Check("qelFeater wrong keyword", jobs.feater("feater_badkey.par"), 3056);
+    log.Check("qelFeater vector length", jobs.feater("feature_vector.par"), 0);
+    log.Check("qelFeater principal component", jobs.feater("feature_pc.par"), 0);
+    log.Check("qelFeater wrong keyword", jobs.feater("feature_badkey.par"), 3056);
 }
 
 // Paths in the system code page: the GBK bytes of Chinese names, for files made outside the

@@ -19,7 +19,7 @@ cp "$examples/FaultDensity_bin_1km.kvsgda01.txt" "$workdir/faultdensity.kvsgda01
 cp "$examples/Dist2FaultInv_bin_1km.kvsgda01.txt" "$workdir/faultinv.kvsgda01"
 cp "$examples/IOCG_model_units_1km.txt" "$workdir/model_units.txt"
 cp "$source_dir"/tests/windows/data/* "$workdir/"
-iconv -f UTF-8 -t GBK <"$workdir/decompos_chinese.par.utf8" >"$workdir/$(gbk 层次分析参数.par)"
+iconv -f UTF-8 -t GBK <"$workdir/hierarchy_chinese.par.utf8" >"$workdir/$(gbk 层次分析参数.par)"
 chmod u+w "$workdir"/*
 cd "$workdir"
 "$@" jobs

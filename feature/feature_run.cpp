@@ -1,9 +1,9 @@
 #include <memory>
 #include <new>
 
-#include "feature/feater.h"
-#include "feature/feater_params.h"
-#include "feature/feater_status.h"
+#include "feature/feature_params.h"
+#include "feature/feature_status.h"
+#include "feature/mine_feater.h"
 #include "grid/same_file.h"
 #include "grid/text_sink.h"
 
@@ -11,7 +11,7 @@ namespace quarnel {
 
 namespace {
 
-void WriteReportOpening(const FeaterParams& params, TextSink& report) {
+void WriteReportOpening(const FeatureParams& params, TextSink& report) {
     report.Put("\n\t\t特征分析---");
     report.Put(params.method == 0 ? "矢量长度法\n" : "乘积矩阵主分量法\n");
     if (params.hasModelUnits == 0) {
@@ -29,7 +29,7 @@ void WriteReportOpening(const FeaterParams& params, TextSink& report) {
 // Creating the report or the score grid truncates a file: neither may name an input of the job
 // (the parameter file, an evidence grid, the model-unit file when units are used), and the two
 // must be two files.
-bool OutputsEndangerInputs(const char* parameterFile, const FeaterParams& params) {
+bool OutputsEndangerInputs(const char* parameterFile, const FeatureParams& params) {
     for (const char* output : {params.reportPath, params.scoreGridPath}) {
         if (SameExistingFile(output, parameterFile)) return true;
         if (params.hasModelUnits == 1 && SameExistingFile(output, params.modelUnitPath)) return true;
@@ -43,30 +43,30 @@ bool OutputsEndangerInputs(const char* parameterFile, const FeaterParams& params
 }  // namespace
 
 int CMine_Feater::Run(const char* parameterFile) {
-    FeaterParams params{};
-    int status = ReadFeaterParams(parameterFile, params);
-    if (status != kFeaterOk) return status;
-    if (OutputsEndangerInputs(parameterFile, params)) return kFeaterParamsRefused;
+    FeatureParams params{};
+    int status = ReadFeatureParams(parameterFile, params);
+    if (status != kFeatureOk) return status;
+    if (OutputsEndangerInputs(parameterFile, params)) return kFeatureParamsRefused;
     TextSink report;
-    if (!report.Open(params.reportPath, kTextFileLineEnds)) return kFeaterReportUnwritten;
+    if (!report.Open(params.reportPath, kTextFileLineEnds)) return kFeatureReportUnwritten;
     WriteReportOpening(params, report);
     status = RunStages(params, report);
-    if (status == kFeaterOk) report.Put(" Ok\n\n");
-    if (!report.Close() && status == kFeaterOk) status = kFeaterReportUnwritten;
+    if (status == kFeatureOk) report.Put(" Ok\n\n");
+    if (!report.Close() && status == kFeatureOk) status = kFeatureReportUnwritten;
     return status;
 }
 
-int CMine_Feater::RunStages(const FeaterParams& params, TextSink& report) {
+int CMine_Feater::RunStages(const FeatureParams& params, TextSink& report) {
     const int n = params.varCount;
     const std::unique_ptr<float[]> p(new (std::nothrow) float[n * n]);
-    if (!p) return kFeaterNoMemory;
+    if (!p) return kFeatureNoMemory;
     int status = BuildProductMatrix(params, p.get(), report);
-    if (status != kFeaterOk) return status;
+    if (status != kFeatureOk) return status;
     const std::unique_ptr<float[]> w(new (std::nothrow) float[n]);
-    if (!w) return kFeaterNoMemory;
+    if (!w) return kFeatureNoMemory;
     status = params.method == 0 ? VectorLengthWeights(params, p.get(), w.get(), report)
                                 : PrincipalComponentWeights(params, p.get(), w.get(), report);
-    if (status != kFeaterOk) return status;
+    if (status != kFeatureOk) return status;
     return ScoreGrid(params, w.get(), report);
 }
 

@@ -1,9 +1,9 @@
-#include "feature/feater_params.h"
+#include "feature/feature_params.h"
 
 #include <cstdint>
 #include <cstring>
 
-#include "feature/feater_status.h"
+#include "feature/feature_status.h"
 #include "grid/scan_stream.h"
 
 namespace quarnel {
@@ -18,33 +18,33 @@ bool ReadVariable(ScanStream& in, EvidenceVariable& var) {
            in.Word(var.gridPath, sizeof var.gridPath).ok();
 }
 
-bool ReadOutputs(ScanStream& in, FeaterParams& params) {
+bool ReadOutputs(ScanStream& in, FeatureParams& params) {
     return in.Int(params.hasModelUnits).ok() &&
            in.Word(params.modelUnitPath, sizeof params.modelUnitPath).ok() && in.Int(params.method).ok() &&
            in.Word(params.scoreGridPath, sizeof params.scoreGridPath).ok() &&
            in.Word(params.reportPath, sizeof params.reportPath).ok();
 }
 
-int ReadBody(ScanStream& in, FeaterParams& params) {
-    if (!in.Int(params.varCount).ok() || params.varCount < 1 || params.varCount > kMaxFeaterVars) {
-        return kFeaterParamsRefused;
+int ReadBody(ScanStream& in, FeatureParams& params) {
+    if (!in.Int(params.varCount).ok() || params.varCount < 1 || params.varCount > kMaxFeatureVars) {
+        return kFeatureParamsRefused;
     }
     for (int i = 0; i < params.varCount; ++i) {
-        if (!ReadVariable(in, params.vars[i])) return kFeaterParamsRefused;
+        if (!ReadVariable(in, params.vars[i])) return kFeatureParamsRefused;
     }
-    if (!ReadOutputs(in, params) || (params.method != 0 && params.method != 1)) return kFeaterParamsRefused;
-    return kFeaterOk;
+    if (!ReadOutputs(in, params) || (params.method != 0 && params.method != 1)) return kFeatureParamsRefused;
+    return kFeatureOk;
 }
 
 }  // namespace
 
-int ReadFeaterParams(const char* path, FeaterParams& params) {
+int ReadFeatureParams(const char* path, FeatureParams& params) {
     ScanStream in;
-    if (!in.Open(path)) return kFeaterFileUnavailable;
+    if (!in.Open(path)) return kFeatureFileUnavailable;
     char keyword[kKeywordCapacity];
     const ScanResult keywordRead = in.Word(keyword, sizeof keyword);
-    if (keywordRead.status == ScanStatus::too_long) return kFeaterParamsRefused;
-    if (!keywordRead.ok() || std::strcmp(keyword, kKeyword) != 0) return kFeaterBadKeyword;
+    if (keywordRead.status == ScanStatus::too_long) return kFeatureParamsRefused;
+    if (!keywordRead.ok() || std::strcmp(keyword, kKeyword) != 0) return kFeatureBadKeyword;
     return ReadBody(in, params);
 }
 

@@ -1,14 +1,14 @@
 #pragma once
-// CMine_Feater: characteristic analysis of n coded evidence grids.
+// CMine_Feater: feature analysis of n coded evidence grids.
 //
 // Run reads the parameter file, opens the report, builds the product matrix of the variables'
 // ternary codes (over every cell or over the known model units), turns it into one weight per
 // variable (vector lengths, or the first principal component of the normalised matrix) and
 // scores every cell with the weights. The grids are streamed in lockstep, twice, and never held.
-// Every operation returns 0 or a status of feater_status.h; the first failure ends the job.
+// Every operation returns 0 or a status of feature_status.h; the first failure ends the job.
 #include <cstdint>
 
-#include "feature/feater_types.h"
+#include "feature/feature_types.h"
 
 namespace quarnel {
 
@@ -27,21 +27,21 @@ class CMine_Feater {
     // Orders the units by row, then column (selection sorts, the earliest smallest wins).
     int SortModelUnits(std::int32_t* unitRows, std::int32_t* unitCols, std::int32_t* unitSizes, int m);
     // Fills p (n by n, row-major) and writes the product-matrix section.
-    int BuildProductMatrix(FeaterParams params, float* p, TextSink& report);
+    int BuildProductMatrix(FeatureParams params, float* p, TextSink& report);
     // Method 0: w[i] = 100 * |row i of p| / sum of the row lengths.
-    int VectorLengthWeights(FeaterParams params, const float* p, float* w, TextSink& report);
+    int VectorLengthWeights(FeatureParams params, const float* p, float* w, TextSink& report);
     // Method 1: normalises p in place; w = the first eigenvector scaled to absolute sum 100.
-    int PrincipalComponentWeights(FeaterParams params, float* p, float* w, TextSink& report);
+    int PrincipalComponentWeights(FeatureParams params, float* p, float* w, TextSink& report);
     // Threshold Jacobi on the symmetric a (diagonalised in place); v gets the eigenvectors as
     // columns, values the eigenvalues in descending order. Always returns 0.
     int JacobiEigen(float* a, int n, float* v, float* values);
     // Writes the score grid and, with model units, the back-judgement table.
-    int ScoreGrid(FeaterParams params, const float* w, TextSink& report);
+    int ScoreGrid(FeatureParams params, const float* w, TextSink& report);
 
   private:
     // Product matrix, weights and score grid after the report opening; the first failing
     // stage's status.
-    int RunStages(const FeaterParams& params, TextSink& report);
+    int RunStages(const FeatureParams& params, TextSink& report);
     // Reads the model-unit file and sorts its units; the status of ReadModelUnits.
     int LoadModelUnits(const char* path, ModelUnitList& units);
 };

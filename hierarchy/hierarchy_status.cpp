@@ -1,6 +1,6 @@
-#include "hierarchy/decompos_status.h"
+#include "hierarchy/hierarchy_status.h"
 
-namespace quarnel::decompos_status {
+namespace quarnel::hierarchy_status {
 
 namespace {
 
@@ -74,4 +74,4 @@ std::string Meaning(int status, int target) {
     return Meaning(status);
 }
 
-}  // namespace quarnel::decompos_status
+}  // namespace quarnel::hierarchy_status

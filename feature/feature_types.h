@@ -1,5 +1,5 @@
 #pragma once
-// The records of the characteristic-analysis job: the parsed parameter file, one evidence
+// The records of the feature-analysis job: the parsed parameter file, one evidence
 // variable, and the header of an evidence grid as the job reads it. Field widths are those of
 // the parameter file's fields (a 100-byte field holds at most 99 characters and the zero).
 #include <cstdint>
@@ -7,8 +7,8 @@
 namespace quarnel {
 
 // Each stage keeps one open grid per variable, so a job has at most this many variables.
-inline constexpr int kMaxFeaterVars = 50;
-inline constexpr int kFeaterVarSlots = 80;
+inline constexpr int kMaxFeatureVars = 50;
+inline constexpr int kFeatureVarSlots = 80;
 
 struct EvidenceVariable {
     char name[100];
@@ -17,14 +17,14 @@ struct EvidenceVariable {
     char gridPath[100];
 };
 
-struct FeaterParams {
+struct FeatureParams {
     std::int32_t varCount;
     std::int32_t hasModelUnits;  // 1: model units are used; any other value: none
     char modelUnitPath[200];
     std::int32_t method;  // 0 vector-length weights, 1 principal-component weights
     char scoreGridPath[200];
     char reportPath[200];
-    EvidenceVariable vars[kFeaterVarSlots];
+    EvidenceVariable vars[kFeatureVarSlots];
 };
 
 inline constexpr int kHeaderTokenCapacity = 52;

@@ -4,7 +4,7 @@
 // job refuses instead of reading or writing past its data or reporting a failure as success.
 #include <string>
 
-namespace quarnel::decompos_status {
+namespace quarnel::hierarchy_status {
 
 inline constexpr int kSuccess = 0;
 inline constexpr int kParameterFileNotOpened = 3000;
@@ -34,4 +34,4 @@ std::string Meaning(int status);
 // The same, told for the job's target kind where the status means one thing per target (3001).
 std::string Meaning(int status, int target);
 
-}  // namespace quarnel::decompos_status
+}  // namespace quarnel::hierarchy_status
