@@ -26,6 +26,8 @@ constexpr double kC5 = 0x1.1111167a4d017p-7;
 constexpr int kIndexShift = 52 - 7;
 constexpr std::uint64_t kIndexMask = 127;
 constexpr std::uint64_t kExponentOne = std::uint64_t(1) << 52;
+constexpr std::uint64_t kExponentMask = std::uint64_t(0x7ff) << 52;
+constexpr std::uint64_t kMantissaMask = kExponentOne - 1;
 
 // Past |x| = 1024 the result is 0 or inf in any case; below it every product here stays finite.
 constexpr double kSaturatedBeyond = 1024.0;
@@ -58,15 +60,26 @@ double SumError(double a, double b, double sum) {
     return (a - (sum - bPart)) + (b - bPart);
 }
 
-// a b + c rounded once, as a fused multiply-add gives it: the product exactly as two doubles, its
-// high part plus c exactly as two doubles, then the two small parts together. That last sum is
-// rounded first, which can change the result only when a b + c lies within about 2^-105 |a b + c|
-// of a halfway point between doubles.
+// Half the distance from x to the nearer of its neighbouring doubles (0 for a subnormal x):
+// x + d rounds to x whenever |d| is below it.
+double HalfStep(double x) {
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
+    const double powerOfTwo = std::bit_cast<double>(bits & kExponentMask);
+    return (bits & kMantissaMask) == 0 ? powerOfTwo * 0x1p-54 : powerOfTwo * 0x1p-53;
+}
+
+// a b + c rounded once, as a fused multiply-add gives it. With the product rounded, a b + c =
+// sum + sumError + productError exactly, |productError| <= 2^-53 |product|; as long as that
+// remainder cannot reach a point halfway between doubles the result is sum, and only otherwise (a
+// few calls in a thousand here) is productError worked out. The remainder is then rounded once
+// itself, which can change the result only when a b + c lies within about 2^-105 |a b + c| of a
+// halfway point.
 double FusedMultiplyAdd(double a, double b, double c) {
     const double product = a * b;
-    const double productError = ProductError(a, b, product);
     const double sum = c + product;
-    return sum + (SumError(c, product, sum) + productError);
+    const double sumError = SumError(c, product, sum);
+    if (std::fabs(sumError) + 0x1p-53 * std::fabs(product) < HalfStep(sum)) return sum;
+    return sum + (sumError + ProductError(a, b, product));
 }
 
 // 2^(k/128) as scale (1 + tail), with the exponent of scale moved down by exponentBias steps.
