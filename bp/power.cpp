@@ -1,5 +1,6 @@
 #include "bp/power.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -60,6 +61,12 @@ double SumError(double a, double b, double sum) {
     return (a - (sum - bPart)) + (b - bPart);
 }
 
+// |x| as the larger of x and -x, which both builds do in SSE2 registers without a branch; the
+// 32-bit build would take std::fabs to the x87 unit and back through memory.
+double Magnitude(double x) {
+    return std::max(x, -x);
+}
+
 // Half the distance from x to the nearer of its neighbouring doubles (0 for a subnormal x):
 // x + d rounds to x whenever |d| is below it.
 double HalfStep(double x) {
@@ -74,11 +81,13 @@ double HalfStep(double x) {
 // few calls in a thousand here) is productError worked out. The remainder is then rounded once
 // itself, which can change the result only when a b + c lies within about 2^-105 |a b + c| of a
 // halfway point.
-double FusedMultiplyAdd(double a, double b, double c) {
+// Always inlined, like ExpMinusOnePlusTail: as calls, the 32-bit build would return their results
+// through the x87 stack.
+[[gnu::always_inline]] inline double FusedMultiplyAdd(double a, double b, double c) {
     const double product = a * b;
     const double sum = c + product;
     const double sumError = SumError(c, product, sum);
-    if (std::fabs(sumError) + 0x1p-53 * std::fabs(product) < HalfStep(sum)) return sum;
+    if (Magnitude(sumError) + 0x1p-53 * Magnitude(product) < HalfStep(sum)) return sum;
     return sum + (sumError + ProductError(a, b, product));
 }
 
@@ -98,7 +107,7 @@ Scale ScaleOf(std::uint64_t roundedBits, std::int64_t exponentBias) {
 // e^r - 1 + tail for |r| <= ln 2 / 256, in glibc's order of operations. Of its fused
 // multiply-adds only the one that adds the r^2 term moves the result often enough to matter (about
 // once in 2 million arguments); the others are left as a product and a sum.
-double ExpMinusOnePlusTail(double r, double tail) {
+[[gnu::always_inline]] inline double ExpMinusOnePlusTail(double r, double tail) {
     const double r2 = r * r;
     const double upToR2 = FusedMultiplyAdd(r2, kC2 + r * kC3, tail + r);
     return upToR2 + r2 * r2 * (kC4 + r * kC5);
@@ -118,7 +127,7 @@ double ExpOfSum(double yHigh, double yLow) {
     const std::uint64_t roundedBits = std::bit_cast<std::uint64_t>(rounded);
     const double k = rounded - kRoundingShift;
     const double r = (yHigh + k * kNegLn2HiN + k * kNegLn2LoN) + yLow;
-    if (std::fabs(yHigh) < kScaledFrom) {
+    if (Magnitude(yHigh) < kScaledFrom) {
         const Scale s = ScaleOf(roundedBits, 0);
         return FusedMultiplyAdd(s.scale, ExpMinusOnePlusTail(r, s.tail), s.scale);
     }
@@ -139,7 +148,7 @@ double ExpOfSum(double yHigh, double yLow) {
 }  // namespace
 
 double Power271(double x) {
-    if (!(std::fabs(x) < kSaturatedBeyond)) {
+    if (!(Magnitude(x) < kSaturatedBeyond)) {
         if (std::isnan(x)) return x;
         return x > 0 ? std::numeric_limits<double>::infinity() : 0.0;
     }
