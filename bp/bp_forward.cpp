@@ -1,7 +1,8 @@
 #include "bp/bp_forward.h"
 
-#include <cmath>
 #include <vector>
+
+#include "bp/power.h"
 
 namespace quarnel {
 namespace {
@@ -33,14 +34,14 @@ void WeightedSums(const double* in, int inCount, const double* weights, int outC
 // after them in a loop of their own, where the divisions of neighbouring nodes overlap instead
 // of waiting on each other; every value sees the same operations in the same order.
 void Activate(double* values, const std::vector<double>& thresholds, int count) {
-    for (int j = 0; j < count; ++j) values[j] = std::pow(2.71, values[j] + thresholds[j]);
+    for (int j = 0; j < count; ++j) values[j] = Power271(values[j] + thresholds[j]);
     for (int j = 0; j < count; ++j) values[j] = 1.0 / (1.0 / values[j] + 1.0);
 }
 
 }  // namespace
 
 double BPSigmoid(double x) {
-    double p = std::pow(2.71, x);
+    const double p = Power271(x);
     return 1.0 / (1.0 / p + 1.0);
 }
 

@@ -8,8 +8,11 @@
 //   quarnel_host load-unload   load and unload the library without calling it; exit 1 on failure
 //   quarnel_host members       (Windows) call the exported class members, read the version block
 //                              and the manifest; exit 1 on any difference
+//   quarnel_host powers FILE   write the bits of the BP sigmoid's power over a fixed set of
+//                              arguments (tests/windows/power_bits.h); exit 1 when it cannot
 //
-// The libraries are taken from the folder of this program.
+// The libraries are taken from the folder of this program. The sigmoid's power is internal to the
+// library, so the host is built with its source (bp/power.cpp) to write its bits.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +29,8 @@
 #include <dlfcn.h>
 #include <unistd.h>
 #endif
+
+#include "tests/windows/power_bits.h"
 
 #if defined(_WIN32)
 #include "tests/windows/host_members.h"
@@ -351,11 +356,12 @@ int LoadAndUnload() {
 
 int main(int argc, char** argv) {
     const std::string mode = argc == 2 ? argv[1] : "";
+    if (argc == 3 && std::string(argv[1]) == "powers") return quarnel::WritePowerBits(argv[2]) ? 0 : 1;
     if (mode == "jobs") return RunJobs();
     if (mode == "load-unload") return LoadAndUnload();
 #if defined(_WIN32)
     if (mode == "members") return CheckMembersAndResources(ProgramFolder() + kQuarnelName);
 #endif
-    std::fprintf(stderr, "usage: quarnel_host jobs|load-unload|members\n");
+    std::fprintf(stderr, "usage: quarnel_host jobs|load-unload|members|powers FILE\n");
     return 2;
 }
