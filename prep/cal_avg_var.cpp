@@ -1,12 +1,10 @@
-#include <cmath>
-
 #include "frame/quarnel.h"
 #include "grid/dsaa_writer.h"
 #include "grid/same_file.h"
 #include "grid/text_sink.h"
 #include "grid/working_grid.h"
 #include "prep/job_guard.h"
-#include "prep/unit_range.h"
+#include "quarnel/prep.h"
 
 namespace quarnel::prep {
 namespace {
@@ -19,48 +17,6 @@ struct WindowGrids {
     int cols = 0;
 };
 
-struct Window {
-    const WorkingGrid& grid;
-    int top;
-    int left;
-    int w;
-
-    template <class Visit>
-    void ForEachValue(Visit visit) const {
-        for (int r = top; r < top + w; ++r)
-            for (int c = left; c < left + w; ++c) visit(grid.values[r][c]);
-    }
-};
-
-// Mean and deviation of one window, or the blank value for both when more than half of its
-// values are blank. Sums run in row-major order within the window.
-void ComputeWindow(const Window& window, double& mean, double& deviation) {
-    const double blank = window.grid.blank;
-    long long blanks = 0;
-    double sum = 0;
-    window.ForEachValue([&](double v) {
-        if (IsBlank(v, blank))
-            ++blanks;
-        else
-            sum += v;
-    });
-    const long long cells = static_cast<long long>(window.w) * window.w;
-    if (blanks > cells / 2) {
-        mean = deviation = blank;
-        return;
-    }
-    const double n = static_cast<double>(cells - blanks);
-    const double m = sum / n;
-    double squares = 0;
-    window.ForEachValue([&](double v) {
-        if (IsBlank(v, blank)) return;
-        const double d = v - m;
-        squares += d * d;
-    });
-    mean = m;
-    deviation = std::sqrt(squares / n);
-}
-
 bool ComputeWindows(const WorkingGrid& grid, int w, WindowGrids& out) {
     out.rows = grid.rows / w;
     out.cols = grid.cols / w;
@@ -68,25 +24,12 @@ bool ComputeWindows(const WorkingGrid& grid, int w, WindowGrids& out) {
     out.deviation.Reset(AllocDoubleMatrix(out.rows, out.cols), out.rows);
     if (!out.mean || !out.deviation) return false;
     for (int i = 0; i < out.rows; ++i)
-        for (int j = 0; j < out.cols; ++j)
-            ComputeWindow({grid, i * w, j * w, w}, out.mean[i][j], out.deviation[i][j]);
-    return true;
-}
-
-// Rescales the non-blank values to 0..1 between their own smallest and largest value.
-void RescaleNonBlank(double* const* values, int rows, int cols, double blank) {
-    double low = 1e308, high = -1e308;
-    for (int r = 0; r < rows; ++r) {
-        for (int c = 0; c < cols; ++c) {
-            const double v = values[r][c];
-            if (IsBlank(v, blank)) continue;
-            if (v < low) low = v;
-            if (v > high) high = v;
+        for (int j = 0; j < out.cols; ++j) {
+            const WindowStatistics s = StatisticsOfWindow(grid.values.get(), i * w, j * w, w, grid.blank);
+            out.mean[i][j] = s.mean;
+            out.deviation[i][j] = s.deviation;
         }
-    }
-    for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < cols; ++c)
-            if (!IsBlank(values[r][c], blank)) values[r][c] = RescaleToUnit(values[r][c], low, high);
+    return true;
 }
 
 int CalAvgVar(const char* inPath, const char* meanPath, const char* stdPath, int w) {
@@ -102,8 +45,14 @@ int CalAvgVar(const char* inPath, const char* meanPath, const char* stdPath, int
     if (w > grid.rows || w > grid.cols) return 0;
     WindowGrids windows;
     if (!ComputeWindows(grid, w, windows)) return 0;
-    RescaleNonBlank(windows.mean.get(), windows.rows, windows.cols, grid.blank);
-    RescaleNonBlank(windows.deviation.get(), windows.rows, windows.cols, grid.blank);
+    // Each grid rescaled to 0..1 between its own smallest and largest value; blanks stay.
+    for (double* const* values : {windows.mean.get(), windows.deviation.get()}) {
+        const ValueRange range = NonBlankRange(values, windows.rows, windows.cols, grid.blank);
+        for (int r = 0; r < windows.rows; ++r)
+            for (int c = 0; c < windows.cols; ++c)
+                if (!IsBlank(values[r][c], grid.blank))
+                    values[r][c] = RescaleToUnit(values[r][c], range.low, range.high);
+    }
     // Both grids are finished before either is put in place: a job that fails leaves both
     // earlier grids as they were, never a mean grid without its partner.
     TextSink mean;

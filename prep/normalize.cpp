@@ -3,33 +3,19 @@
 #include "grid/same_file.h"
 #include "grid/working_grid.h"
 #include "prep/job_guard.h"
-#include "prep/unit_range.h"
+#include "quarnel/prep.h"
 
 namespace quarnel::prep {
 namespace {
 
-struct Range {
-    double low = 1e308;
-    double high = -1e308;
-};
-
 // A binary grid brings its range in the header, even where its data lie outside it; a text
 // grid's range is measured over its non-blank values.
-Range ValueRange(const WorkingGrid& grid) {
+ValueRange RangeOf(const WorkingGrid& grid) {
     if (grid.kind == GridFileKind::kvsgdb01) return {grid.zMin, grid.zMax};
-    Range range;
-    for (int r = 0; r < grid.rows; ++r) {
-        for (int c = 0; c < grid.cols; ++c) {
-            const double v = grid.values[r][c];
-            if (IsBlank(v, DSAA_BLANK)) continue;
-            if (v > range.high) range.high = v;
-            if (v < range.low) range.low = v;
-        }
-    }
-    return range;
+    return NonBlankRange(grid.values.get(), grid.rows, grid.cols, DSAA_BLANK);
 }
 
-void Normalize(const WorkingGrid& grid, const Range& range, double* const* out) {
+void Normalize(const WorkingGrid& grid, const ValueRange& range, double* const* out) {
     for (int r = 0; r < grid.rows; ++r) {
         for (int c = 0; c < grid.cols; ++c) {
             const double v = grid.values[r][c];
@@ -45,7 +31,7 @@ int NormalizeGrid(const char* inputFile, const char* outputFile) {
     if (!LoadWorkingGrid(inputFile, &grid).ok()) return 0;
     RowMatrix<double> normalized(AllocDoubleMatrix(grid.rows, grid.cols), grid.rows);
     if (!normalized) return 0;
-    Normalize(grid, ValueRange(grid), normalized.get());
+    Normalize(grid, RangeOf(grid), normalized.get());
     return WriteNormalisedDsaa(outputFile, normalized.get(), grid.rows, grid.cols) ? 1 : 0;
 }
 

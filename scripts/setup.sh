@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing Quarnel needs on a Debian machine (run as root).
 set -euo pipefail
-packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
           clang clang-14 libclang-rt-14-dev python3 libfann-dev libmpfr-dev)
 missing=()
 for p in "${packages[@]}"; do

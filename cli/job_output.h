@@ -1,0 +1,34 @@
+#pragma once
+// What a job command prints, in one shape for every command.
+//
+// Success: the summary lines (plain English: what was written and the results worth knowing) on
+// standard output. Failure: "quarnel COMMAND: status N: MEANING" (the README's status row), then
+// the actual cause, when known, as "quarnel COMMAND: CAUSE" (which file, what, where), on
+// standard error. With --json either becomes one JSON object on standard output:
+//   {"command", "ok", "status", "meaning", "cause" (failure only), "outputs": [paths],
+//    "results": {...}} — the command's results as data (README "Results as JSON").
+// Emit returns the exit status: 0 on success, 1 on failure.
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+namespace quarnel::cli {
+
+struct JobOutput {
+    std::string command;
+    bool ok = false;
+    int status = 0;
+    std::string meaning;
+    std::string cause;
+    std::vector<std::string> outputs;
+    nlohmann::ordered_json results = nlohmann::ordered_json::object();
+    std::vector<std::string> summary;
+};
+
+int Emit(const JobOutput& output, bool json);
+
+// The --json flag every job command takes.
+void AddJsonFlag(CLI::App* command, bool& json);
+
+}  // namespace quarnel::cli
