@@ -2,8 +2,19 @@
 #include <exception>
 #include <iostream>
 #include <new>
+#include <string>
 
 #include "cli/commands.h"
+
+namespace {
+
+bool IsCommand(const CLI::App& app, const std::string& name) {
+    for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; }))
+        if (command->check_name(name)) return true;
+    return false;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     CLI::App app{"quarnel: batch algorithms for mineral-prospectivity work"};
@@ -15,6 +26,12 @@ int main(int argc, char** argv) {
     quarnel::cli::AddBpCommands(app, exitCode);
     quarnel::cli::AddHierarchyCommands(app, exitCode);
     quarnel::cli::AddFeatureCommands(app, exitCode);
+    // A first word that is no option and no command is named, rather than left to the parser's
+    // "arguments were not expected".
+    if (argc > 1 && argv[1][0] != '-' && !IsCommand(app, argv[1])) {
+        std::cerr << "quarnel: no command '" << argv[1] << "' (quarnel --help lists them)\n";
+        return 1;
+    }
     // Nothing escapes: a command that throws ends with its cause and exit status 1.
     try {
         app.parse(argc, argv);

@@ -99,6 +99,12 @@ TEST_F(HostCatalogue, EndlessInputsAreRefusedPromptly) {
     EXPECT_FALSE(Exists(out));
 }
 
+TEST_F(HostCatalogue, AnUnknownCommandIsNamed) {
+    const CliResult result = RunCli({"bogus", "x"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.output, "quarnel: no command 'bogus' (quarnel --help lists them)\n");
+}
+
 TEST_F(HostCatalogue, HxfPackRefusesWhatItCannotReadAndWritesNothing) {
     for (const std::string& path : Unreadable()) {
         Case run;
