@@ -1,11 +1,8 @@
 #include "grid/dsaa_reader.h"
 
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "grid/finite.h"
-#include "grid/native_path.h"
 #include "grid/scan_stream.h"
 
 namespace quarnel {
@@ -41,13 +38,6 @@ bool IsDsaaWord(std::string word) {
     return word == "DSAA";
 }
 
-// Every value takes at least a digit and a separator.
-bool FileCanHold(const char* path, int nx, int ny) {
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(NativePath(path), error);
-    return !error && std::uint64_t(nx) * std::uint64_t(ny) * 2 <= size;
-}
-
 }  // namespace
 
 GridReadResult ReadDsaaGrid(const char* path, DsaaGrid* grid) {
@@ -66,7 +56,8 @@ GridReadResult ReadDsaaGrid(const char* path, DsaaGrid* grid) {
     for (float& range : grid->ranges) {
         if (!(scan = stream.Float(range)).ok()) return Failed(scan);
     }
-    if (nx <= 0 || ny <= 0 || !FileCanHold(path, nx, ny)) return {GridReadStatus::bad_size, countsAt};
+    if (nx <= 0 || ny <= 0 || !stream.HasRoomFor(std::uint64_t(nx) * std::uint64_t(ny)))
+        return {GridReadStatus::bad_size, countsAt};
 
     RowMatrix<double> values(AllocDoubleMatrix(ny, nx), ny);
     if (!values) return {GridReadStatus::out_of_memory, stream.Position()};

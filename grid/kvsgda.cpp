@@ -1,17 +1,10 @@
 #include "grid/kvsgda.h"
 
 #include <cmath>
-#include <filesystem>
-#include <system_error>
-
-#include "grid/native_path.h"
 
 namespace quarnel {
 
 bool KvsgdaReader::Open(const char* path) {
-    std::error_code error;
-    fileSize_ = std::filesystem::file_size(NativePath(path), error);
-    if (error) fileSize_ = 0;
     return stream_.Open(path);
 }
 
@@ -25,7 +18,7 @@ ScanResult KvsgdaReader::ReadHeader(KvsgdaHeader* header) {
     }
     if (!(scan = stream_.Float(header->blankValue)).ok()) return scan;
     const bool fits = header->rows > 0 && header->cols > 0 &&
-                      std::uint64_t(header->rows) * std::uint64_t(header->cols) * 2 <= fileSize_;
+                      stream_.HasRoomFor(std::uint64_t(header->rows) * std::uint64_t(header->cols));
     return fits ? scan : ScanResult{ScanStatus::out_of_range, rowsAt};
 }
 

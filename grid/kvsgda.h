@@ -36,7 +36,6 @@ class KvsgdaReader {
 
   private:
     ScanStream stream_;
-    std::uint64_t fileSize_ = 0;
 };
 
 enum class KvsgdaLayout {

@@ -68,6 +68,12 @@ class ScanStream {
     // Bytes the file held when it was opened (the largest value when that cannot be told), so a
     // reader can refuse a count the file cannot hold before it reserves memory for it.
     std::uint64_t Size() const { return size_; }
+    // Whether the file has room for count values of bytesEach bytes or more each (a value and
+    // the blank after it: 2), so a reader refuses a count no file could hold before anything is
+    // sized by it.
+    bool HasRoomFor(std::uint64_t count, std::uint64_t bytesEach = 2) const {
+        return count <= size_ / bytesEach;
+    }
 
   private:
     bool TakePlainFloat(float& out, ScanResult& result);
