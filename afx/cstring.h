@@ -1,8 +1,8 @@
 #pragma once
-// CString: an 8-bit string in the system code page, with the handful of members the jobs use.
-// Positions and lengths are in bytes. Members that take a position or count clamp it to the
-// string, so no argument can reach outside it. Trimming removes the C locale's white space
-// (blank, \t, \n, \v, \f, \r) and never touches bytes of multi-byte characters.
+// CString: an 8-bit string in the system code page, with the members the jobs use. Positions
+// are in bytes; GetAt outside the string gives 0, so no argument reaches outside it. TrimRight
+// removes the C locale's white space (blank, \t, \n, \v, \f, \r) and never touches bytes of
+// multi-byte characters.
 #include <string>
 
 class CString {
@@ -19,41 +19,12 @@ class CString {
     // The byte at index, or 0 outside the string.
     char GetAt(int index) const;
 
-    CString& Trim();
-    CString& TrimLeft();
     CString& TrimRight();
-    CString& MakeUpper();
-    CString& MakeLower();
-
-    CString Left(int count) const;
-    CString Right(int count) const;
-    CString Mid(int first) const;
-    CString Mid(int first, int count) const;
-    // Index of the first occurrence at or after start, or -1.
-    int Find(char c, int start = 0) const;
-    int Find(const char* text, int start = 0) const;
-    // <0, 0, >0 as strcmp; CompareNoCase folds ASCII letters only.
-    int Compare(const char* text) const;
-    int CompareNoCase(const char* text) const;
-
-    CString& operator+=(const CString& other);
-    CString& operator+=(const char* text);
-    CString& operator+=(char c);
 
   private:
-    explicit CString(std::string text) : text_(std::move(text)) {}
-
     std::string text_;
 };
 
 bool operator==(const CString& a, const CString& b);
 bool operator==(const CString& a, const char* b);
-bool operator==(const char* a, const CString& b);
-bool operator!=(const CString& a, const CString& b);
 bool operator!=(const CString& a, const char* b);
-bool operator!=(const char* a, const CString& b);
-bool operator<(const CString& a, const CString& b);
-CString operator+(const CString& a, const CString& b);
-CString operator+(const CString& a, const char* b);
-CString operator+(const char* a, const CString& b);
-CString operator+(const CString& a, char c);

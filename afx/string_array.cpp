@@ -17,7 +17,3 @@ const CString& CStringArray::GetAt(int index) const {
     static const CString kNone;
     return InRange(index, items_.size()) ? items_[static_cast<std::size_t>(index)] : kNone;
 }
-
-void CStringArray::SetAt(int index, const CString& text) {
-    if (InRange(index, items_.size())) items_[static_cast<std::size_t>(index)] = text;
-}

@@ -1,6 +1,6 @@
 #pragma once
-// CStringArray: a growable array of CString. Reading outside the array gives an empty string
-// and writing outside it does nothing, so a bad index can never reach foreign memory.
+// CStringArray: a growable array of CString. Reading outside the array gives an empty string,
+// so a bad index can never reach foreign memory.
 #include <vector>
 
 #include "afx/cstring.h"
@@ -10,12 +10,8 @@ class CStringArray {
     // Appends and returns the new element's index.
     int Add(const CString& text);
     int GetSize() const { return static_cast<int>(items_.size()); }
-    int GetCount() const { return GetSize(); }
-    bool IsEmpty() const { return items_.empty(); }
     const CString& GetAt(int index) const;
     const CString& operator[](int index) const { return GetAt(index); }
-    void SetAt(int index, const CString& text);
-    void RemoveAll() { items_.clear(); }
 
   private:
     std::vector<CString> items_;
