@@ -149,7 +149,10 @@ int ReadAnomalyTable(ScanStream& table, const HierarchyParams& params, const Tot
             "the row count " + std::to_string(rowCount) + " is more than the rest of the table can hold";
         return kMalformedInput;
     }
-    if (rowCount < 0) cause.what = "the row count " + std::to_string(rowCount) + " is negative";
+    if (rowCount < 0) {
+        cause.what = "the row count " + std::to_string(rowCount) + " is negative";
+        return kMalformedInput;
+    }
     if (const int status = AllocateRows(rowCount, withIndex, rows); status != kSuccess) return status;
     const RowWeights weights = RowWeightsOf(params, totalWeights);
     std::string text;
