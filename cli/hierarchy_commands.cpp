@@ -1,18 +1,24 @@
+// hierarchy and report: the hierarchy job from the command line, its results taken from the
+// job's own record of the run (never from the GBK report), and any GBK report shown as UTF-8.
+#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/gbk_text.h"
-#include "frame/quarnel.h"
+#include "cli/job_output.h"
+#include "hierarchy/decompos_run.h"
 #include "hierarchy/hierarchy_status.h"
-#include "hierarchy/read_hierarchy_params.h"
+#include "hierarchy/level_texts.h"
 
 namespace quarnel::cli {
 
 namespace {
 
 namespace status = hierarchy_status;
+using nlohmann::ordered_json;
 
 // Statuses the job returns before it creates the report: a file of that name is not this run's.
 bool ReportCreated(int code) {
@@ -29,30 +35,154 @@ bool ReportCreated(int code) {
     }
 }
 
+bool WritesResult(const HierarchyParams& params) {
+    return params.target == kPredictRegularGrid || params.target == kPredictIrregularGrid;
+}
+
 bool ShowGbkFile(const std::string& path) {
     if (PrintGbkFile(path.c_str(), std::cout)) return true;
     std::cerr << "cannot read " << path << "\n";
     return false;
 }
 
-void RunHierarchy(const std::string& parameterFile, bool showReport, int& exitCode) {
-    const int code = qelDecompos(parameterFile.c_str());
-    HierarchyParams params;
-    const bool named = ReadHierarchyParams(parameterFile.c_str(), params) == status::kSuccess;
-    if (showReport && named && ReportCreated(code)) ShowGbkFile(params.reportFile);
-    const std::string meaning = named ? status::Meaning(code, params.target) : status::Meaning(code);
-    const std::string line = "qelDecompos status " + std::to_string(code) + ": " + meaning;
-    if (code != status::kSuccess) {
-        std::cerr << line << "\n";
-        exitCode = 1;
-        return;
+std::string Fixed(double value, int decimals = 3) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+std::string MatrixName(const hierarchy::MatrixResult& matrix) {
+    return matrix.level < 0 ? "main" : LevelName(matrix.level);
+}
+
+// The rows of a matrix: the present levels for the main one, else the level's elements.
+std::vector<std::string> RowNames(const HierarchyParams& params, const hierarchy::MatrixResult& matrix) {
+    std::vector<std::string> names;
+    for (int level = 0; level < kLevelCount && matrix.level < 0; ++level) {
+        if (params.LevelPresent(level)) names.emplace_back(LevelName(level));
     }
-    std::cout << line << "\n";
-    if (!named) return;
-    std::cout << "report: " << params.reportFile << "\n";
-    if (params.target == kPredictRegularGrid || params.target == kPredictIrregularGrid) {
-        std::cout << "result: " << params.outputFile << "\n";
+    for (int i = 0; matrix.level >= 0 && i < matrix.order; ++i)
+        names.push_back(GbkToUtf8(params.elements[matrix.level][i].name));
+    return names;
+}
+
+ordered_json MatrixJson(const HierarchyParams& params, const hierarchy::MatrixResult& matrix) {
+    ordered_json object;
+    object["matrix"] = MatrixName(matrix);
+    object["rows"] = RowNames(params, matrix);
+    object["order"] = matrix.order;
+    ordered_json weights = ordered_json::array();
+    for (int i = 0; i < matrix.order; ++i) weights.push_back(matrix.weights[i]);
+    object["weights"] = weights;
+    object["eigenvalue"] = matrix.lambdaMax;
+    object["cr"] = matrix.consistencyRatio;
+    if (matrix.level >= 0) object["combined_consistency"] = matrix.combinedConsistency;
+    object["consistent"] = matrix.consistent;
+    return object;
+}
+
+std::string MatrixLine(const HierarchyParams& params, const hierarchy::MatrixResult& matrix) {
+    const std::vector<std::string> rows = RowNames(params, matrix);
+    std::string line = MatrixName(matrix) + " matrix: weights";
+    for (int i = 0; i < matrix.order; ++i)
+        line += " " + rows[std::size_t(i)] + " " + Fixed(matrix.weights[i]);
+    line += ", largest eigenvalue " + Fixed(matrix.lambdaMax) + ", CR " + Fixed(matrix.consistencyRatio);
+    if (matrix.level >= 0) line += ", combined consistency " + Fixed(matrix.combinedConsistency);
+    return line + (matrix.consistent ? ", consistent" : ", NOT consistent");
+}
+
+// Total weights by level, then by element name; only levels whose matrix was formed.
+ordered_json TotalWeightsJson(const DecomposRun& run) {
+    ordered_json totals = ordered_json::object();
+    for (const hierarchy::MatrixResult& matrix : run.weights.matrices) {
+        if (matrix.level < 0) continue;
+        ordered_json level = ordered_json::object();
+        for (int i = 0; i < matrix.order; ++i) {
+            level[GbkToUtf8(run.params.elements[matrix.level][i].name)] =
+                run.weights.totalWeights[matrix.level][i];
+        }
+        totals[LevelName(matrix.level)] = level;
     }
+    return totals;
+}
+
+void AddWeights(const DecomposRun& run, JobOutput& output) {
+    ordered_json matrices = ordered_json::array();
+    for (const hierarchy::MatrixResult& matrix : run.weights.matrices) {
+        matrices.push_back(MatrixJson(run.params, matrix));
+        output.summary.push_back(MatrixLine(run.params, matrix));
+    }
+    output.results["matrices"] = matrices;
+    output.results["consistent"] = run.weights.consistent;
+    output.results["combined_consistency"] = run.weights.combinedConsistency;
+    output.results["total_weights"] = TotalWeightsJson(run);
+    for (const auto& [level, elements] : output.results["total_weights"].items()) {
+        std::string line = "total weights (" + level + "), percent:";
+        for (const auto& [name, weight] : elements.items())
+            line += " " + name + " " + Fixed(weight.get<double>());
+        output.summary.push_back(line);
+    }
+}
+
+void AddTargetResults(const DecomposRun& run, JobOutput& output) {
+    if (run.params.target == kRankAnomalies) {
+        output.results["rows_scored"] = run.rowsScored;
+        ordered_json ranking = ordered_json::array();
+        output.summary.push_back("ranking of " + std::to_string(run.rowsScored) + " anomalies (top " +
+                                 std::to_string(run.ranking.size()) + "):");
+        for (const RankedRow& row : run.ranking) {
+            const std::string name = GbkToUtf8(row.name);
+            ranking.push_back({{"rank", row.rank}, {"name", name}, {"score", row.score}});
+            output.summary.push_back("  " + std::to_string(row.rank) + ". " + name + " " +
+                                     Fixed(row.score, 2));
+        }
+        output.results["ranking"] = ranking;
+    } else if (run.params.target == kPredictIrregularGrid) {
+        output.results["rows_scored"] = run.rowsScored;
+        output.summary.push_back("predicted " + std::to_string(run.rowsScored) + " irregular cells");
+    } else if (run.params.target == kPredictRegularGrid) {
+        output.results["grid"] = {{"rows", run.gridRows}, {"cols", run.gridCols}};
+        output.summary.push_back("predicted a grid of " + std::to_string(run.gridRows) + " x " +
+                                 std::to_string(run.gridCols) + " cells");
+    }
+}
+
+JobOutput OutputOf(const DecomposRun& run) {
+    JobOutput output;
+    output.command = "hierarchy";
+    output.status = run.status;
+    output.ok = run.status == status::kSuccess;
+    output.meaning =
+        run.paramsRead ? status::Meaning(run.status, run.params.target) : status::Meaning(run.status);
+    output.cause = run.cause;
+    output.summary.push_back("qelDecompos status " + std::to_string(run.status) + ": " + output.meaning);
+    if (!run.paramsRead) return output;
+    output.results["target"] = run.params.target;
+    if (ReportCreated(run.status)) output.outputs.emplace_back(run.params.reportFile);
+    if (output.ok && WritesResult(run.params)) output.outputs.emplace_back(run.params.outputFile);
+    if (output.ok) {
+        output.summary.push_back(std::string("report: ") + run.params.reportFile);
+        if (WritesResult(run.params))
+            output.summary.push_back(std::string("result: ") + run.params.outputFile);
+    }
+    if (run.weightsComputed) AddWeights(run, output);
+    if (output.ok) AddTargetResults(run, output);
+    return output;
+}
+
+// The failure line keeps the job's name, as it always read; the cause follows it.
+int EmitHierarchy(const JobOutput& output, bool json) {
+    if (json || output.ok) return Emit(output, json);
+    std::cerr << output.summary.front() << "\n";
+    if (!output.cause.empty()) std::cerr << "quarnel " << output.command << ": " << output.cause << "\n";
+    return 1;
+}
+
+int RunHierarchy(const std::string& parameterFile, bool showReport, bool json) {
+    const DecomposRun run = RunDecompos(parameterFile.c_str());
+    if (showReport && !json && run.paramsRead && ReportCreated(run.status))
+        ShowGbkFile(run.params.reportFile);
+    return EmitHierarchy(OutputOf(run), json);
 }
 
 }  // namespace
@@ -62,11 +192,14 @@ void AddHierarchyCommands(CLI::App& app, int& exitCode) {
         "hierarchy", "Hierarchy analysis (qelDecompos): weights, consistency, anomaly ranking or prediction");
     auto parameterFile = std::make_shared<std::string>();
     auto showReport = std::make_shared<bool>(false);
+    auto json = std::make_shared<bool>(false);
     hierarchy->add_option("PARAMFILE", *parameterFile, "parameter file (keyword QELFrmDECOMPOSE)")
         ->required();
     hierarchy->add_flag("--show-report", *showReport, "print the report, converted from GBK to UTF-8");
-    hierarchy->callback(
-        [parameterFile, showReport, &exitCode] { RunHierarchy(*parameterFile, *showReport, exitCode); });
+    AddJsonFlag(hierarchy, *json);
+    hierarchy->callback([parameterFile, showReport, json, &exitCode] {
+        exitCode = RunHierarchy(*parameterFile, *showReport, *json);
+    });
 
     auto* report = app.add_subcommand("report", "Print a GBK report converted to UTF-8");
     auto reportFile = std::make_shared<std::string>();

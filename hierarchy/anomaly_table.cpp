@@ -1,5 +1,7 @@
 #include "hierarchy/anomaly_table.h"
 
+#include <quarnel/hierarchy.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -22,28 +24,42 @@ using TableToken = char[kRowNameField];
 // on the 32-bit host; that also keeps a bogus row count from reserving tens of gigabytes.
 constexpr std::uint64_t kLargestArray = 0xFFFFFFFFull;
 
-int ReadHeader(ScanStream& table, TextSink& report) {
+// Where the table stopped making sense, for the host: the token's kind, its byte offset and why.
+int Refuse(const ScanResult& read, const char* what, TableCause& cause) {
+    cause.what =
+        std::string(what) + " at byte " + std::to_string(read.position) + ": " + ScanStatusText(read.status);
+    return kMalformedInput;
+}
+
+int ReadHeader(ScanStream& table, TextSink& report, TableCause& cause) {
     TableToken header;
-    if (!table.Word(header, sizeof header).ok()) return kMalformedInput;
+    if (const ScanResult read = table.Word(header, sizeof header); !read.ok())
+        return Refuse(read, "the header", cause);
     report.Print("\n\n  输入数据文件的头部信息为:\n  %s\n ", header);
-    return std::strcmp(header, "AnmLvl") == 0 ? kSuccess : kNotAnomalyTable;
+    if (std::strcmp(header, "AnmLvl") == 0) return kSuccess;
+    cause.what = std::string("the first token is \"") + header + "\", not AnmLvl";
+    return kNotAnomalyTable;
 }
 
 int ReadVariableNames(ScanStream& table, const HierarchyParams& params, std::int32_t variableCount,
-                      TextSink& report) {
+                      TextSink& report, TableCause& cause) {
     TableToken token;
-    if (!table.Word(token, sizeof token).ok()) return kMalformedInput;
+    if (const ScanResult read = table.Word(token, sizeof token); !read.ok())
+        return Refuse(read, "the title", cause);
     report.Print("  %s", token);
     std::int32_t count = 0;
     for (int level = 0; level < kLevelCount; ++level) {
         for (int i = 0; i < params.ElementsInUse(level); ++i) {
-            if (!table.Word(token, sizeof token).ok()) return kMalformedInput;
+            if (const ScanResult read = table.Word(token, sizeof token); !read.ok())
+                return Refuse(read, "a variable name", cause);
             report.Print("  %s", token);
             ++count;
         }
     }
     if (count != variableCount) {
         report.Print("%ld %ld\n\n", count, variableCount);
+        cause.what = "the table counts " + std::to_string(variableCount) +
+                     " variables, but the parameter file has " + std::to_string(count) + " elements";
         return kVariableCountMismatch;
     }
     report.Put("\n\n\n ");
@@ -66,27 +82,44 @@ int AllocateRows(std::int32_t count, bool withIndex, AnomalyRows& rows) {
 // an endless token ends the read.
 constexpr std::size_t kMaxRowNameText = 4096;
 
-bool ReadRowName(ScanStream& table, std::string& text, RowName& name) {
-    if (!table.Word(text, kMaxRowNameText).ok()) return false;
+ScanResult ReadRowName(ScanStream& table, std::string& text, RowName& name) {
+    const ScanResult read = table.Word(text, kMaxRowNameText);
+    if (!read.ok()) return read;
     const std::size_t length = text.size() < kRowNameField - 1 ? text.size() : kRowNameField - 1;
     std::memcpy(name, text.data(), length);
     name[length] = '\0';
-    return true;
+    return read;
 }
 
-// The score is stored as float after each weighted value is added; every value counts.
-bool ReadRow(ScanStream& table, const HierarchyParams& params, const TotalWeights& totalWeights,
-             std::string& text, RowName& name, float& score) {
-    if (!ReadRowName(table, text, name)) return false;
-    score = 0.0f;
+// The total weights of the elements in use, in the order of a row's values.
+struct RowWeights {
+    int count = 0;
+    float weights[kLevelCount * kMaxElements];
+};
+
+RowWeights RowWeightsOf(const HierarchyParams& params, const TotalWeights& totalWeights) {
+    RowWeights row;
     for (int level = 0; level < kLevelCount; ++level) {
-        for (int i = 0; i < params.ElementsInUse(level); ++i) {
-            float value = 0.0f;
-            if (!table.Float(value).ok() || !std::isfinite(value)) return false;
-            score = static_cast<float>(score + static_cast<double>(totalWeights[level][i]) * value);
-        }
+        for (int i = 0; i < params.ElementsInUse(level); ++i)
+            row.weights[row.count++] = totalWeights[level][i];
     }
-    return true;
+    return row;
+}
+
+// A row's values are read whole, then scored by the core.
+int ReadRow(ScanStream& table, const RowWeights& weights, std::string& text, RowName& name, float& score,
+            TableCause& cause) {
+    if (const ScanResult read = ReadRowName(table, text, name); !read.ok())
+        return Refuse(read, "a row name", cause);
+    float values[kLevelCount * kMaxElements];
+    for (int i = 0; i < weights.count; ++i) {
+        ScanResult read = table.Float(values[i]);
+        if (read.ok() && !std::isfinite(values[i])) read.status = ScanStatus::not_finite;
+        if (!read.ok()) return Refuse(read, "a value", cause);
+    }
+    const auto count = static_cast<std::size_t>(weights.count);
+    score = hierarchy::ScoreRow({values, count}, {weights.weights, count});
+    return kSuccess;
 }
 
 }  // namespace
@@ -96,24 +129,39 @@ const char* AnomalyTableName(const HierarchyParams& params) {
 }
 
 int ReadAnomalyTable(ScanStream& table, const HierarchyParams& params, const TotalWeights& totalWeights,
-                     bool withIndex, TextSink& report, AnomalyRows& rows) {
-    if (const int status = ReadHeader(table, report); status != kSuccess) return status;
+                     bool withIndex, TextSink& report, AnomalyRows& rows, TableCause& cause) {
+    if (const int status = ReadHeader(table, report, cause); status != kSuccess) return status;
     std::int32_t variableCount = 0;
     std::int32_t rowCount = 0;
-    if (!table.Int(variableCount).ok() || !table.Int(rowCount).ok()) return kMalformedInput;
+    if (const ScanResult read = table.Int(variableCount); !read.ok())
+        return Refuse(read, "the variable count", cause);
+    if (const ScanResult read = table.Int(rowCount); !read.ok()) return Refuse(read, "the row count", cause);
     report.Print(" %ld  %ld\n", variableCount, rowCount);
-    if (const int status = ReadVariableNames(table, params, variableCount, report); status != kSuccess) {
+    if (const int status = ReadVariableNames(table, params, variableCount, report, cause);
+        status != kSuccess) {
         return status;
     }
     // Every row takes at least two bytes (its name and a blank), so a count the rest of the table
     // cannot hold is a table that ends early, refused before the rows are reserved.
     const std::uint64_t left = table.Size() - std::min(table.Size(), table.Position());
-    if (rowCount > 0 && std::uint64_t(rowCount) > left / 2) return kMalformedInput;
+    if (rowCount > 0 && std::uint64_t(rowCount) > left / 2) {
+        cause.what =
+            "the row count " + std::to_string(rowCount) + " is more than the rest of the table can hold";
+        return kMalformedInput;
+    }
+    if (rowCount < 0) {
+        cause.what = "the row count " + std::to_string(rowCount) + " is negative";
+        return kMalformedInput;
+    }
     if (const int status = AllocateRows(rowCount, withIndex, rows); status != kSuccess) return status;
+    const RowWeights weights = RowWeightsOf(params, totalWeights);
     std::string text;
     for (std::int32_t r = 0; r < rows.count; ++r) {
-        if (!ReadRow(table, params, totalWeights, text, rows.names[r], rows.scores[r]))
-            return kMalformedInput;
+        if (const int status = ReadRow(table, weights, text, rows.names[r], rows.scores[r], cause);
+            status != kSuccess) {
+            cause.what = "row " + std::to_string(r + 1) + ": " + cause.what;
+            return status;
+        }
     }
     return kSuccess;
 }

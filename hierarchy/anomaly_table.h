@@ -2,9 +2,11 @@
 // The anomaly table of targets 0 and 2: the header "AnmLvl", the variable and row counts, a
 // title token, one variable-name token per element of the present levels, then per row its
 // name and one value per element. Every row is scored with the total weights as it is read;
-// only the row's name (cut to 19 characters), its score and, for ranking, its index are kept.
+// only the row's name (cut to 19 characters), its score (the core's ScoreRow) and, for ranking,
+// its index are kept.
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "grid/scan_stream.h"
 #include "grid/text_sink.h"
@@ -22,6 +24,11 @@ struct AnomalyRows {
     std::unique_ptr<std::int32_t[]> index;  // only for ranking
 };
 
+// What made a table unreadable, in words, when that is known ("row 3: a value at byte 120: ...").
+struct TableCause {
+    std::string what;
+};
+
 // The table's file: the file field of the second geophysics element; null when that element
 // does not exist.
 const char* AnomalyTableName(const HierarchyParams& params);
@@ -32,6 +39,6 @@ const char* AnomalyTableName(const HierarchyParams& params);
 // does not parse or (other than a row name) is longer than 19 characters, or the row count is
 // negative or more than the rest of the table can hold.
 int ReadAnomalyTable(ScanStream& table, const HierarchyParams& params, const TotalWeights& totalWeights,
-                     bool withIndex, TextSink& report, AnomalyRows& rows);
+                     bool withIndex, TextSink& report, AnomalyRows& rows, TableCause& cause);
 
 }  // namespace quarnel

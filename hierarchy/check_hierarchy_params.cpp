@@ -1,8 +1,11 @@
 #include "hierarchy/check_hierarchy_params.h"
 
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "hierarchy/hierarchy_status.h"
+#include "hierarchy/level_texts.h"
 
 namespace quarnel {
 
@@ -15,12 +18,25 @@ bool UsableImportance(float v) {
     return std::isfinite(v) && v != 0.0f;
 }
 
-bool LevelImportancesUsable(const HierarchyParams& params, int level) {
-    if (!UsableImportance(params.levelImportance[level])) return false;
+std::string ImportanceText(float v) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%g", static_cast<double>(v));
+    return text;
+}
+
+// The first importance of the level that is not usable, named; "" when all are usable.
+std::string UnusableImportance(const HierarchyParams& params, int level) {
+    const std::string name = LevelName(level);
+    if (!UsableImportance(params.levelImportance[level]))
+        return "the " + name + " level's importance is " + ImportanceText(params.levelImportance[level]);
     for (int i = 0; i < params.elementCount[level]; ++i) {
-        if (!UsableImportance(params.elementImportance[level][i])) return false;
+        const float v = params.elementImportance[level][i];
+        if (!UsableImportance(v)) {
+            return "the importance of " + name + " element " + std::to_string(i + 1) + " (" +
+                   params.elements[level][i].name + ") is " + ImportanceText(v);
+        }
     }
-    return true;
+    return "";
 }
 
 int GridCount(const HierarchyParams& params) {
@@ -31,12 +47,19 @@ int GridCount(const HierarchyParams& params) {
 
 }  // namespace
 
-int CheckHierarchyParams(const HierarchyParams& params) {
+int CheckHierarchyParams(const HierarchyParams& params, std::string* cause) {
     using namespace hierarchy_status;
     for (int level = 0; level < kLevelCount; ++level) {
-        if (params.LevelPresent(level) && !LevelImportancesUsable(params, level)) return kBadImportance;
+        if (!params.LevelPresent(level)) continue;
+        if (std::string unusable = UnusableImportance(params, level); !unusable.empty()) {
+            if (cause != nullptr) *cause = std::move(unusable);
+            return kBadImportance;
+        }
     }
-    if (params.target == kPredictRegularGrid && GridCount(params) == 0) return kMalformedParameterFile;
+    if (params.target == kPredictRegularGrid && GridCount(params) == 0) {
+        if (cause != nullptr) *cause = "target 1 names no element grid";
+        return kMalformedParameterFile;
+    }
     return kSuccess;
 }
 

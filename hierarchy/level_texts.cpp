@@ -23,4 +23,10 @@ const LevelTexts& LevelText(int level) {
     return kLevelTexts[level];
 }
 
+const char* LevelName(int level) {
+    static const char* const kNames[kLevelCount] = {"geology", "geophysics", "geochemistry",
+                                                    "remote sensing"};
+    return kNames[level];
+}
+
 }  // namespace quarnel

@@ -15,4 +15,7 @@ struct LevelTexts {
 
 const LevelTexts& LevelText(int level);
 
+// The level's English name, for causes and the host's summary ("remote sensing").
+const char* LevelName(int level);
+
 }  // namespace quarnel

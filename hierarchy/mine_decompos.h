@@ -1,16 +1,22 @@
 #pragma once
-// CMine_Decompos: the hierarchy-analysis job. Run reads the parameter file, writes the report
-// opening, lets ComputeWeights build the judgement matrices, weights and consistency sections
-// and fill the total weights, then scores with one target operation. Every stage appends to
-// the one report and returns a status; the first failing stage ends the job with it. Every file
-// a stage opens is closed by the time the stage returns, on every path.
+// CMine_Decompos: the hierarchy-analysis job, an adapter around the core (quarnel/hierarchy.h).
+// Run reads the parameter file, writes the report opening, lets ComputeWeights have the core
+// form the judgement matrices, weights and consistency and write their sections, then scores
+// with one target operation. Every stage appends to the one report and returns a status; the
+// first failing stage ends the job with it, and what the stages learn (results, the cause of a
+// failure) is kept in LastRun. Every file a stage opens is closed by the time it returns.
+#include <quarnel/hierarchy.h>
+
 #include "grid/text_sink.h"
+#include "hierarchy/decompos_run.h"
 #include "hierarchy/hierarchy_params.h"
 
 namespace quarnel {
 
+static_assert(kLevelCount == hierarchy::kLevelCount && kMaxElements == hierarchy::kMaxOrder);
+
 // A judgement matrix of order 0 to 10, in the first rows and columns of a 10 x 10 array.
-using JudgementMatrix = float[kMaxElements][kMaxElements];
+using JudgementMatrix = hierarchy::Matrix;
 
 class CMine_Decompos {
   public:
@@ -37,6 +43,13 @@ class CMine_Decompos {
                              TextSink& report);
     // Target 1: streams the element grids cell by cell into the KVSGDA01 grid outputFile.
     int PredictRegularGrid(const HierarchyParams& params, const TotalWeights& totalWeights, TextSink& report);
+
+    // The status, the cause of a failure and the results of the last Run (or of the stages
+    // called since the job was made).
+    DecomposRun& LastRun() { return run_; }
+
+  private:
+    DecomposRun run_;
 };
 
 }  // namespace quarnel

@@ -1,6 +1,7 @@
 #include "hierarchy/anomaly_table.h"
 #include "hierarchy/hierarchy_status.h"
 #include "hierarchy/mine_decompos.h"
+#include "hierarchy/table_cause.h"
 
 namespace quarnel {
 
@@ -11,12 +12,20 @@ int CMine_Decompos::PredictIrregularGrid(const HierarchyParams& params, const To
     using namespace hierarchy_status;
     const char* tableName = AnomalyTableName(params);
     ScanStream table;
-    if (tableName == nullptr || !table.Open(tableName)) return kTableOrGridNotOpened;
+    if (tableName == nullptr || !table.Open(tableName)) {
+        run_.cause = TableNotOpenedCause(tableName);
+        return kTableOrGridNotOpened;
+    }
     TextSink forecast;
-    if (!forecast.Open(params.outputFile, kTextFileLineEnds)) return kTableOrGridNotOpened;
+    if (!forecast.Open(params.outputFile, kTextFileLineEnds)) {
+        run_.cause = std::string(params.outputFile) + ": the forecast file cannot be created";
+        return kTableOrGridNotOpened;
+    }
     AnomalyRows rows;
-    if (const int status = ReadAnomalyTable(table, params, totalWeights, false, report, rows);
+    TableCause cause;
+    if (const int status = ReadAnomalyTable(table, params, totalWeights, false, report, rows, cause);
         status != kSuccess) {
+        run_.cause = TableCauseText(tableName, cause);
         return status;
     }
     forecast.Print("非规则网找矿远景预测\n   %ld\n", rows.count);
@@ -24,7 +33,12 @@ int CMine_Decompos::PredictIrregularGrid(const HierarchyParams& params, const To
     for (std::int32_t r = 0; r < rows.count; ++r)
         forecast.Print("%25s%14.2f\n", rows.names[r], rows.scores[r]);
     report.Put("\n\n\n ");
-    return forecast.Close() ? kSuccess : kWriteFailed;
+    run_.rowsScored = rows.count;
+    if (!forecast.Close()) {
+        run_.cause = std::string(params.outputFile) + ": could not be written completely";
+        return kWriteFailed;
+    }
+    return kSuccess;
 }
 
 }  // namespace quarnel

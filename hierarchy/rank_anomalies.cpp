@@ -1,25 +1,18 @@
-#include <utility>
+#include <quarnel/hierarchy.h>
 
 #include "hierarchy/anomaly_table.h"
 #include "hierarchy/hierarchy_status.h"
 #include "hierarchy/mine_decompos.h"
+#include "hierarchy/table_cause.h"
 
 namespace quarnel {
 
 namespace {
 
-// Selection sort, descending: a later row takes over only with a strictly greater score, and
-// the maximum is exchanged into place, which fixes the order of equal scores.
-void SortByScore(AnomalyRows& rows) {
-    for (std::int32_t r = 0; r < rows.count; ++r) rows.index[r] = r;
-    for (std::int32_t i = 0; i + 1 < rows.count; ++i) {
-        std::int32_t best = i;
-        for (std::int32_t j = i + 1; j < rows.count; ++j) {
-            if (rows.scores[j] > rows.scores[best]) best = j;
-        }
-        std::swap(rows.scores[i], rows.scores[best]);
-        std::swap(rows.index[i], rows.index[best]);
-    }
+void KeepTopRanks(const AnomalyRows& rows, DecomposRun& run) {
+    run.ranking.clear();
+    for (std::int32_t i = 0; i < rows.count && i < kRanksKept; ++i)
+        run.ranking.push_back({rows.names[rows.index[i]], rows.scores[i], i + 1});
 }
 
 }  // namespace
@@ -28,17 +21,26 @@ int CMine_Decompos::RankAnomalies(const HierarchyParams& params, const TotalWeig
                                   TextSink& report) {
     const char* tableName = AnomalyTableName(params);
     ScanStream table;
-    if (tableName == nullptr || !table.Open(tableName)) return hierarchy_status::kTableOrGridNotOpened;
+    if (tableName == nullptr || !table.Open(tableName)) {
+        run_.cause = TableNotOpenedCause(tableName);
+        return hierarchy_status::kTableOrGridNotOpened;
+    }
     AnomalyRows rows;
-    if (const int status = ReadAnomalyTable(table, params, totalWeights, true, report, rows); status != 0) {
+    TableCause cause;
+    if (const int status = ReadAnomalyTable(table, params, totalWeights, true, report, rows, cause);
+        status != 0) {
+        run_.cause = TableCauseText(tableName, cause);
         return status;
     }
     report.Put("异常评序结果\n\t       异常号      异常评序值  异常评序序号\n");
-    SortByScore(rows);
+    const auto count = static_cast<std::size_t>(rows.count);
+    hierarchy::RankScores({rows.scores.get(), count}, {rows.index.get(), count});
     for (std::int32_t i = 0; i < rows.count; ++i) {
         report.Print("%20s%15.2f%10ld\n", rows.names[rows.index[i]], rows.scores[i], i + 1);
     }
     report.Put("\n\n\n ");
+    run_.rowsScored = rows.count;
+    KeepTopRanks(rows, run_);
     return hierarchy_status::kSuccess;
 }
 

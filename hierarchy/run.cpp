@@ -24,30 +24,43 @@ int RunTarget(CMine_Decompos& job, const HierarchyParams& params, const TotalWei
 }
 
 // Everything that refuses the parameter file does so before the report is created.
-int ReadSoundParams(const char* parameterFile, HierarchyParams& params) {
-    int status = ReadHierarchyParams(parameterFile, params);
-    if (status == hierarchy_status::kSuccess) status = CheckHierarchyParams(params);
-    if (status == hierarchy_status::kSuccess) status = GuardInputs(parameterFile, params);
+int ReadSoundParams(const char* parameterFile, DecomposRun& run) {
+    int status = ReadHierarchyParams(parameterFile, run.params, &run.cause);
+    run.paramsRead = status == hierarchy_status::kSuccess;
+    if (status == hierarchy_status::kSuccess) status = CheckHierarchyParams(run.params, &run.cause);
+    if (status == hierarchy_status::kSuccess) status = GuardInputs(parameterFile, run.params, &run.cause);
+    return status;
+}
+
+int RunStages(CMine_Decompos& job, const char* parameterFile, DecomposRun& run) {
+    using namespace hierarchy_status;
+    if (parameterFile == nullptr) return kParameterFileNotOpened;
+    if (const int status = ReadSoundParams(parameterFile, run); status != kSuccess) return status;
+    const HierarchyParams& params = run.params;
+    TextSink report;
+    if (!report.Open(params.reportFile, kTextFileLineEnds)) {
+        run.cause = std::string(params.reportFile) + ": cannot be created";
+        return kReportNotCreated;
+    }
+    WriteReportOpening(params, report);
+    float presentImportance[kLevelCount];
+    const int n = PresentImportances(params, presentImportance);
+    TotalWeights totalWeights = {};
+    int status = job.ComputeWeights(params, presentImportance, totalWeights, n, report);
+    if (status == kSuccess) status = RunTarget(job, params, totalWeights, report);
+    if (!report.Close() && status == kSuccess) {
+        run.cause = std::string(params.reportFile) + ": could not be written completely";
+        status = kWriteFailed;
+    }
     return status;
 }
 
 }  // namespace
 
 int CMine_Decompos::Run(const char* parameterFile) {
-    using namespace hierarchy_status;
-    if (parameterFile == nullptr) return kParameterFileNotOpened;
-    HierarchyParams params;
-    if (const int status = ReadSoundParams(parameterFile, params); status != kSuccess) return status;
-    TextSink report;
-    if (!report.Open(params.reportFile, kTextFileLineEnds)) return kReportNotCreated;
-    WriteReportOpening(params, report);
-    float presentImportance[kLevelCount];
-    const int n = PresentImportances(params, presentImportance);
-    TotalWeights totalWeights = {};
-    int status = ComputeWeights(params, presentImportance, totalWeights, n, report);
-    if (status == kSuccess) status = RunTarget(*this, params, totalWeights, report);
-    if (!report.Close() && status == kSuccess) status = kWriteFailed;
-    return status;
+    run_ = DecomposRun{};
+    run_.status = RunStages(*this, parameterFile, run_);
+    return run_.status;
 }
 
 }  // namespace quarnel
