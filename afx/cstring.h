@@ -1,9 +1,13 @@
 #pragma once
-// CString: an 8-bit string in the system code page, with the handful of members the jobs use.
-// Positions and lengths are in bytes. Members that take a position or count clamp it to the
-// string, so no argument can reach outside it. Trimming removes the C locale's white space
-// (blank, \t, \n, \v, \f, \r) and never touches bytes of multi-byte characters.
+// CString: an 8-bit string, the application framework's string as the jobs were written against
+// it. Its bytes are kept as given (GBK text and paths pass through unchanged). The jobs read lines
+// into it (CStdioFile::ReadString) and use a few members (its bytes, length, TrimRight); the
+// others complete the stand-in and are tested with it. Positions and lengths are in bytes.
+// Members that take a position or count clamp it to the string, so no argument can reach outside
+// it. Trimming removes the C locale's white space (blank, \t, \n, \v, \f, \r) and never touches
+// bytes of multi-byte characters.
 #include <string>
+#include <utility>
 
 class CString {
   public:
