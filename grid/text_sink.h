@@ -1,6 +1,12 @@
 #pragma once
 // Buffered text output with printf's layouts and no printf per value.
 //
+// A sink writes a file whole or not at all (grid/output_file.h): the bytes go to a temporary
+// file, and only Close puts it at its path; a failed write, a format that could not be honoured,
+// Discard or destruction without Close leave whatever was at the path untouched. Lines end as
+// Open was told: the bytes as written, or each "\n" as "\r\n" (kTextFileLineEnds: the jobs'
+// text files, as the platform's C runtime writes text).
+//
 // Print takes a format in printf's notation for the conversions the library's files use
 // (%d %ld %s %f with the '-' flag, width and, for %f and %s, precision; and %%) and writes
 // exactly printf's bytes, with one house rule: two numbers never touch. When a converted
@@ -63,18 +69,19 @@ class TextSink {
     TextSink(const TextSink&) = delete;
     TextSink& operator=(const TextSink&) = delete;
 
-    // Starts writing path as an OutputFile, its lines ending as lineEnds says: nothing appears
-    // at path until Close; false when it cannot be created.
+    // Starts writing path, its lines ending as lineEnds says: nothing appears at path until
+    // Close; false when it cannot be created. A sink still open closes its earlier file first,
+    // which puts that file in place.
     bool Open(const char* path, LineEnds lineEnds = LineEnds::lf);
-    // Appends everything written to *target, as written, instead of a file (tests, in-memory
-    // reports).
+    // Appends everything written to *target instead of a file (tests, in-memory reports), as
+    // written: line ends are never expanded there.
     void OpenMemory(std::string* target);
     bool IsOpen() const { return file_.IsOpen() || memory_ != nullptr; }
     // Flushes everything written so far; false when a write failed or a format could not be
     // honoured. The file is not yet in place.
     bool Finish();
-    // Finishes and puts the file in place; false (and the path left as it was) when any write
-    // failed or a format could not be honoured.
+    // Finishes and puts the file in place in one step; false (and the path left as it was) when
+    // any write failed or a format could not be honoured. A memory sink stops appending.
     bool Close();
     // Drops the file: the path stays as it was. A sink destroyed without Close does the same,
     // so a job that gives up half-way leaves no partial file.
