@@ -1,5 +1,3 @@
-#include <exception>
-
 #include "feature/feature_job.h"
 #include "feature/feature_status.h"
 #include "feature/mine_feater.h"
