@@ -1,16 +1,26 @@
+#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "cli/commands.h"
 #include "cli/gbk_text.h"
+#include "cli/job_output.h"
+#include "feature/feature_job.h"
 #include "feature/feature_params.h"
 #include "feature/feature_status.h"
-#include "frame/quarnel.h"
+#include "quarnel/feature.h"
 
 namespace quarnel::cli {
 
 namespace {
+
+struct FeatureOptions {
+    std::string parameterFile;
+    bool showReport = false;
+    bool summary = false;
+    bool json = false;
+};
 
 // Statuses the job returns before it creates the report, once its parameter file has been read:
 // a report file of that name is not this run's.
@@ -18,24 +28,127 @@ bool ReportCreated(int code) {
     return code != kFeatureParamsRefused && code != kFeatureReportUnwritten;
 }
 
-void ShowReport(const char* path) {
-    if (!PrintGbkFile(path, std::cout)) std::cerr << "cannot read " << path << "\n";
+const char* MethodName(int method) {
+    return method == 0 ? "vector length" : "principal component of the product matrix";
 }
 
-void RunFeature(const std::string& parameterFile, bool showReport, int& exitCode) {
-    const int code = qelFeater(parameterFile.c_str());
+std::string Fixed(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f", value);
+    return text;
+}
+
+nlohmann::ordered_json Units(const feature::AnalysisResults& found) {
+    nlohmann::ordered_json units = nlohmann::ordered_json::array();
+    for (const feature::UnitJudgement& unit : found.units) {
+        units.push_back({{"row", unit.row}, {"col", unit.col}, {"size", unit.size}, {"score", unit.score}});
+    }
+    return units;
+}
+
+nlohmann::ordered_json Variables(const FeatureParams& params, const feature::AnalysisResults& found) {
+    nlohmann::ordered_json variables = nlohmann::ordered_json::array();
+    for (int i = 0; i < params.varCount; ++i) {
+        const EvidenceVariable& var = params.vars[i];
+        nlohmann::ordered_json variable = {{"name", var.name},
+                                           {"lower", var.lower},
+                                           {"upper", var.upper},
+                                           {"weight", found.weights[static_cast<std::size_t>(i)]}};
+        if (found.method == 0) variable["vector_length"] = found.lengths[static_cast<std::size_t>(i)];
+        if (found.method == 1) variable["first_component"] = found.component[static_cast<std::size_t>(i)];
+        variables.push_back(variable);
+    }
+    return variables;
+}
+
+nlohmann::ordered_json ProductMatrix(const feature::AnalysisResults& found) {
+    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+    const auto n = static_cast<std::size_t>(found.variables);
+    for (std::size_t row = 0; row < n; ++row) {
+        rows.push_back(
+            std::vector<float>(found.productMatrix.begin() + static_cast<std::ptrdiff_t>(row * n),
+                               found.productMatrix.begin() + static_cast<std::ptrdiff_t>((row + 1) * n)));
+    }
+    return rows;
+}
+
+nlohmann::ordered_json Results(const FeatureParams& params, const feature::AnalysisResults& found) {
+    nlohmann::ordered_json results;
+    results["method"] = found.method;
+    results["method_name"] = MethodName(found.method);
+    results["variables"] = Variables(params, found);
+    if (found.method == 1) results["jacobi_sweeps"] = found.sweeps;
+    results["product_matrix_size"] = found.variables;
+    results["product_matrix"] = ProductMatrix(found);
+    const feature::ScoreStatistics& scores = found.scores;
+    results["scores"] = {{"cells", scores.scored},
+                         {"blank", scores.blank},
+                         {"min", scores.min},
+                         {"max", scores.max},
+                         {"mean", scores.Mean()}};
+    results["model_units_matched"] = found.units.size();
+    results["model_units"] = Units(found);
+    return results;
+}
+
+std::vector<std::string> Summary(const FeatureParams& params, const feature::AnalysisResults& found) {
+    std::vector<std::string> lines;
+    lines.push_back(std::string("method ") + std::to_string(found.method) + ": " + MethodName(found.method));
+    for (int i = 0; i < params.varCount; ++i) {
+        lines.push_back(std::string("weight of ") + params.vars[i].name + ": " +
+                        Fixed(found.weights[static_cast<std::size_t>(i)]));
+    }
+    if (found.method == 1) lines.push_back("Jacobi sweeps: " + std::to_string(found.sweeps));
+    const std::string n = std::to_string(found.variables);
+    lines.push_back("product matrix: " + n + " x " + n);
+    const feature::ScoreStatistics& scores = found.scores;
+    lines.push_back("scores of " + std::to_string(scores.scored) + " cells: min " + Fixed(scores.min) +
+                    ", max " + Fixed(scores.max) + ", mean " + Fixed(scores.Mean()) +
+                    "; blank cells: " + std::to_string(scores.blank));
+    lines.push_back("model units matched: " + std::to_string(found.units.size()));
+    return lines;
+}
+
+void RunFeature(const FeatureOptions& options, int& exitCode) {
+    const FeatureOutcome outcome = RunFeatureJob(options.parameterFile.c_str());
+    const int code = outcome.status;
     auto params = std::make_unique<FeatureParams>();
-    const bool named = ReadFeatureParams(parameterFile.c_str(), *params) == kFeatureOk;
-    if (showReport && named && ReportCreated(code)) ShowReport(params->reportPath);
-    const std::string line = "qelFeater status " + std::to_string(code) + ": " + FeatureStatusText(code);
-    if (code != kFeatureOk) {
+    const bool named = ReadFeatureParams(options.parameterFile.c_str(), *params) == kFeatureOk;
+    if (options.showReport && named && ReportCreated(code)) {
+        // Under --json the report goes to standard error, so standard output stays one object.
+        if (!PrintGbkFile(params->reportPath, options.json ? std::cerr : std::cout)) {
+            std::cerr << "cannot read " << params->reportPath << "\n";
+        }
+    }
+    JobOutput output;
+    output.command = "feature";
+    output.ok = code == kFeatureOk;
+    output.status = code;
+    output.meaning = FeatureStatusText(code);
+    output.cause = outcome.cause;
+    if (output.ok) {
+        output.outputs = {params->reportPath, params->scoreGridPath};
+        output.results = Results(*params, outcome.results);
+    }
+    if (options.json) {
+        exitCode = Emit(output, true);
+        return;
+    }
+    // The job's own status line, then what was written, or the cause of the failure.
+    const std::string line = "qelFeater status " + std::to_string(code) + ": " + output.meaning;
+    if (!output.ok) {
         std::cerr << line << "\n";
+        if (!output.cause.empty()) std::cerr << "quarnel feature: " << output.cause << "\n";
         exitCode = 1;
         return;
     }
     std::cout << line << "\n";
     std::cout << "report: " << params->reportPath << "\n";
     std::cout << "score grid: " << params->scoreGridPath << "\n";
+    if (options.summary) {
+        for (const std::string& summaryLine : Summary(*params, outcome.results))
+            std::cout << summaryLine << "\n";
+    }
 }
 
 }  // namespace
@@ -44,12 +157,16 @@ void AddFeatureCommands(CLI::App& app, int& exitCode) {
     auto* feature = app.add_subcommand(
         "feature",
         "Characteristic analysis (qelFeater): coded evidence, product matrix, weights, score grid");
-    auto parameterFile = std::make_shared<std::string>();
-    auto showReport = std::make_shared<bool>(false);
-    feature->add_option("PARAMFILE", *parameterFile, "parameter file (keyword QelFrmFeater)")->required();
-    feature->add_flag("--show-report", *showReport, "print the report, converted from GBK to UTF-8");
-    feature->callback(
-        [parameterFile, showReport, &exitCode] { RunFeature(*parameterFile, *showReport, exitCode); });
+    auto options = std::make_shared<FeatureOptions>();
+    feature->add_option("PARAMFILE", options->parameterFile, "parameter file (keyword QelFrmFeater)")
+        ->required();
+    feature->add_flag("--show-report", options->showReport, "print the report, converted from GBK to UTF-8");
+    feature->add_flag(
+        "--summary", options->summary,
+        "also print the results: weights, Jacobi sweeps, product-matrix size, score statistics, "
+        "matched model units");
+    AddJsonFlag(feature, options->json);
+    feature->callback([options, &exitCode] { RunFeature(*options, exitCode); });
 }
 
 }  // namespace quarnel::cli

@@ -6,21 +6,16 @@
 // the job (its rows, cols and blank value apply to all). Returns 0, 3001 + i (grid i not
 // opened), 3057 (a header word longer than 51 characters) or 3058 (a header that does not
 // parse, counts that are not positive or promise more values than the file can hold, or a grid
-// whose rows or cols differ from the governing header's).
+// whose rows or cols differ from the governing header's). Cause then says which grid, what and
+// where, in English.
+#include <cstdint>
 #include <memory>
+#include <string>
 
 #include "feature/feature_types.h"
 #include "grid/kvsgda.h"
 
 namespace quarnel {
-
-// A cell is blank when any variable's value equals the blank value exactly.
-inline bool IsBlankCell(const float* values, int n, float blankValue) {
-    for (int i = 0; i < n; ++i) {
-        if (values[i] == blankValue) return true;
-    }
-    return false;
-}
 
 class EvidenceGrids {
   public:
@@ -31,10 +26,17 @@ class EvidenceGrids {
     // The next cell's value of every grid into values[0..n-1]; 0, or 3058 when a grid ends
     // early or holds a value that does not parse.
     int ReadCell(float* values);
+    // Why the last failing Open or ReadCell failed; empty after success.
+    const std::string& Cause() const { return cause_; }
 
   private:
+    int Refuse(int status, std::string cause);
+
     std::unique_ptr<KvsgdaReader[]> grids_;
+    const FeatureParams* params_ = nullptr;
     int count_ = 0;
+    std::int64_t cellsRead_ = 0;
+    std::string cause_;
     KvsgdaHeader fileHeader_;
     GridHeader header_{};
 };

@@ -1,5 +1,6 @@
 #include <memory>
 #include <new>
+#include <string>
 
 #include "feature/feature_params.h"
 #include "feature/feature_status.h"
@@ -43,16 +44,29 @@ bool OutputsEndangerInputs(const char* parameterFile, const FeatureParams& param
 }  // namespace
 
 int CMine_Feater::Run(const char* parameterFile) {
+    results_ = {};
+    cause_.clear();
     FeatureParams params{};
     int status = ReadFeatureParams(parameterFile, params);
+    if (status == kFeatureFileUnavailable) cause_ = std::string(parameterFile) + ": cannot be opened";
     if (status != kFeatureOk) return status;
-    if (OutputsEndangerInputs(parameterFile, params)) return kFeatureParamsRefused;
+    results_.method = params.method;
+    if (OutputsEndangerInputs(parameterFile, params)) {
+        cause_ = "the report or the score grid names an input of the job or the other output";
+        return kFeatureParamsRefused;
+    }
     TextSink report;
-    if (!report.Open(params.reportPath, kTextFileLineEnds)) return kFeatureReportUnwritten;
+    if (!report.Open(params.reportPath, kTextFileLineEnds)) {
+        cause_ = std::string(params.reportPath) + ": cannot be created";
+        return kFeatureReportUnwritten;
+    }
     WriteReportOpening(params, report);
     status = RunStages(params, report);
     if (status == kFeatureOk) report.Put(" Ok\n\n");
-    if (!report.Close() && status == kFeatureOk) status = kFeatureReportUnwritten;
+    if (!report.Close() && status == kFeatureOk) {
+        cause_ = std::string(params.reportPath) + ": writing failed";
+        status = kFeatureReportUnwritten;
+    }
     return status;
 }
 

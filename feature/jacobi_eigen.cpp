@@ -1,9 +1,10 @@
 #include <cmath>
+#include <span>
 #include <utility>
 
-#include "feature/mine_feater.h"
+#include "quarnel/feature.h"
 
-namespace quarnel {
+namespace quarnel::feature {
 
 namespace {
 
@@ -105,14 +106,18 @@ float OffDiagonalNorm(const float* a, int n) {
     return static_cast<float>(std::sqrt(static_cast<double>(sum)));
 }
 
-void SweepThresholdLevels(float* a, float* v, int n, float norm) {
+// The number of passes made over the pairs.
+int SweepThresholdLevels(float* a, float* v, int n, float norm) {
     const float tolerance = static_cast<float>((static_cast<double>(1e-7f) / n) * norm);
     float threshold = static_cast<float>(static_cast<double>(norm) / n);
     Rotator rotator(a, v, n);
+    int passes = 0;
     for (int level = 0;;) {
-        for (int sweep = 0; sweep < kMaxSweepsPerLevel && rotator.Sweep(threshold); ++sweep) {
+        for (int sweep = 0; sweep < kMaxSweepsPerLevel; ++sweep) {
+            ++passes;
+            if (!rotator.Sweep(threshold)) break;
         }
-        if (!(tolerance < threshold) || ++level >= kThresholdLevels) return;
+        if (!(tolerance < threshold) || ++level >= kThresholdLevels) return passes;
         threshold = static_cast<float>(static_cast<double>(threshold) / n);
     }
 }
@@ -133,15 +138,15 @@ void SortDescending(float* values, float* v, int n) {
 
 }  // namespace
 
-int CMine_Feater::JacobiEigen(float* a, int n, float* v, float* values) {
-    SetIdentity(v, n);
-    const float norm = OffDiagonalNorm(a, n);
+EigenResult JacobiEigen(std::span<float> a, int n, std::span<float> vectors, std::span<float> values) {
+    SetIdentity(vectors.data(), n);
+    const float norm = OffDiagonalNorm(a.data(), n);
     // A zero norm means the matrix is already diagonal; sweeping it at a zero threshold would
     // rotate every pair for ever.
-    if (norm > 0.0f) SweepThresholdLevels(a, v, n, norm);
+    const int sweeps = norm > 0.0f ? SweepThresholdLevels(a.data(), vectors.data(), n, norm) : 0;
     for (int i = 0; i < n; ++i) values[i] = a[i * n + i];
-    SortDescending(values, v, n);
-    return 0;
+    SortDescending(values.data(), vectors.data(), n);
+    return {sweeps};
 }
 
-}  // namespace quarnel
+}  // namespace quarnel::feature

@@ -1,6 +1,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <new>
+#include <string>
 #include <system_error>
 
 #include "feature/feature_status.h"
@@ -32,30 +33,47 @@ bool AllocateUnits(ModelUnitList& units, std::int32_t count) {
     return true;
 }
 
-bool ReadRecords(ScanStream& in, ModelUnitList& units) {
+std::string AtByte(const ScanResult& read) {
+    return std::string(ScanStatusText(read.status)) + " at byte " + std::to_string(read.position);
+}
+
+// The first read that fails, or the last one.
+ScanResult ReadRecords(ScanStream& in, ModelUnitList& units) {
+    ScanResult read{ScanStatus::ok, 0};
     for (std::int32_t k = 0; k < units.unitCount; ++k) {
         std::int32_t sequence = 0;
-        if (!in.Int(sequence).ok() || !in.Int(units.unitRows[k]).ok() || !in.Int(units.unitCols[k]).ok() ||
-            !in.Int(units.unitSizes[k]).ok()) {
-            return false;
+        for (std::int32_t* field : {&sequence, &units.unitRows[k], &units.unitCols[k], &units.unitSizes[k]}) {
+            read = in.Int(*field);
+            if (!read.ok()) return read;
         }
     }
-    return true;
+    return read;
 }
 
 }  // namespace
 
-int ReadModelUnits(const char* path, ModelUnitList& units) {
+int ReadModelUnits(const char* path, ModelUnitList& units, std::string* cause) {
+    const auto refuse = [&](int status, const std::string& what) {
+        if (cause != nullptr) *cause = std::string(path) + ": " + what;
+        return status;
+    };
     ScanStream in;
-    if (!in.Open(path)) return kFeatureUnitFileUnopened;
+    if (!in.Open(path)) return refuse(kFeatureUnitFileUnopened, "cannot be opened");
     char title[kHeaderTokenCapacity];
     const ScanResult titleRead = in.Word(title, sizeof title);
-    if (titleRead.status == ScanStatus::too_long) return kFeatureParamsRefused;
+    if (titleRead.status == ScanStatus::too_long)
+        return refuse(kFeatureParamsRefused, "title longer than 51 characters");
     std::int32_t count = 0;
-    if (!titleRead.ok() || !in.Int(count).ok()) return kFeatureMalformedInput;
-    if (count < 0 || count > MostRecordsIn(path)) return kFeatureMalformedInput;
+    if (!titleRead.ok()) return refuse(kFeatureMalformedInput, "no title: " + AtByte(titleRead));
+    const ScanResult countRead = in.Int(count);
+    if (!countRead.ok()) return refuse(kFeatureMalformedInput, "unit count: " + AtByte(countRead));
+    if (count < 0 || count > MostRecordsIn(path)) {
+        return refuse(kFeatureMalformedInput,
+                      "unit count " + std::to_string(count) + " is negative or more than the file can hold");
+    }
     if (!AllocateUnits(units, count)) return kFeatureNoMemory;
-    if (!ReadRecords(in, units)) return kFeatureMalformedInput;
+    const ScanResult recordRead = ReadRecords(in, units);
+    if (!recordRead.ok()) return refuse(kFeatureMalformedInput, "unit record: " + AtByte(recordRead));
     return kFeatureOk;
 }
 

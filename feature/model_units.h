@@ -8,6 +8,7 @@
 // never matched and neither is any unit after it.
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace quarnel {
 
@@ -19,8 +20,9 @@ struct ModelUnitList {
 };
 
 // 0, or 3600 (not opened), 3070 (arrays not allocated), 3057 (title longer than 51 characters),
-// 3058 (count negative or more than the file can hold, a record missing or not an integer).
-int ReadModelUnits(const char* path, ModelUnitList& units);
+// 3058 (count negative or more than the file can hold, a record missing or not an integer);
+// on failure cause, when given, says what and where.
+int ReadModelUnits(const char* path, ModelUnitList& units, std::string* cause = nullptr);
 
 class ModelUnitCursor {
   public:

@@ -1,59 +1,48 @@
-#include <cmath>
+#include <array>
 #include <memory>
 #include <new>
+#include <span>
 
 #include "feature/feature_status.h"
 #include "feature/mine_feater.h"
 #include "feature/report_rows.h"
 #include "grid/text_sink.h"
+#include "quarnel/feature.h"
 
 namespace quarnel {
 
-namespace {
-
-// Divides every off-diagonal element by the root of its two diagonal elements as built, then
-// sets the diagonal to 1. False when a diagonal product is 0: a variable that never codes
-// non-zero has no correlation with anything.
-bool NormaliseProductMatrix(float* p, int n) {
-    for (int i = 1; i < n; ++i) {
-        for (int j = 0; j < i; ++j) {
-            const float product = static_cast<float>(static_cast<double>(p[i * n + i]) * p[j * n + j]);
-            const float t = static_cast<float>(std::sqrt(static_cast<double>(product)));
-            if (t == 0.0f) return false;
-            p[i * n + j] /= t;
-            p[j * n + i] = p[i * n + j];
-        }
-    }
-    for (int i = 0; i < n; ++i) p[i * n + i] = 1.0f;
-    return true;
-}
-
-}  // namespace
-
-int CMine_Feater::PrincipalComponentWeights(FeatureParams params, float* p, float* w, TextSink& report) {
+int CMine_Feater::PrincipalComponentWeights(const FeatureParams& params, float* p, float* w,
+                                            TextSink& report) {
     const int n = params.varCount;
-    const std::unique_ptr<float[]> e(new (std::nothrow) float[n > 0 ? n * n : 0]);
+    const std::size_t count = n > 0 ? static_cast<std::size_t>(n) : 0;
+    const std::unique_ptr<float[]> e(new (std::nothrow) float[count * count]);
     if (!e) return kFeatureNoMemory;
-    if (!NormaliseProductMatrix(p, n)) return kFeatureNoWeights;
+    const std::span<float> matrix(p, count * count);
+    if (!feature::NormaliseProductMatrix(matrix, n)) return kFeatureNoWeights;
     report.Put("\n\t乘积矩阵(归一化)：\n");
     WriteMatrix(report, p, n, "%6.2f");
-    const int status = JacobiEigen(p, n, e.get(), w);
-    if (status != kFeatureOk) return status;
-    if (n <= 0) return kFeatureNoWeights;
-    float sum = 0.0f;
-    for (int i = 0; i < n; ++i) {
-        w[i] = e[i * n];
-        sum += std::fabs(w[i]);
-    }
-    if (sum == 0.0f) return kFeatureNoWeights;
-    sum /= 100.0f;
+    std::array<float, kMaxFeatureVars> values{};
+    std::array<float, kMaxFeatureVars> component{};
+    const feature::PrincipalComponentResult result = feature::PrincipalComponentWeights(
+        matrix, n, std::span<float>(e.get(), count * count), std::span<float>(values.data(), count),
+        std::span<float>(component.data(), count), std::span<float>(w, count));
+    results_.sweeps = result.sweeps;
+    if (!result.formed) return kFeatureNoWeights;
     report.Put("\n\t乘积矩阵第一主分量：\n");
-    WriteValues(report, w, n, "%7.2f");
+    WriteValues(report, component.data(), n, "%7.2f");
     report.Put("\n\n\t变量权：\n");
-    for (int i = 0; i < n; ++i) w[i] /= sum;
     WriteValues(report, w, n, "%7.2f");
     report.Put("\n\n");
+    results_.component.assign(component.begin(), component.begin() + static_cast<std::ptrdiff_t>(count));
+    results_.weights.assign(w, w + count);
     return kFeatureOk;
+}
+
+int CMine_Feater::JacobiEigen(float* a, int n, float* v, float* values) {
+    const std::size_t count = n > 0 ? static_cast<std::size_t>(n) : 0;
+    feature::JacobiEigen(std::span<float>(a, count * count), n, std::span<float>(v, count * count),
+                         std::span<float>(values, count));
+    return 0;
 }
 
 }  // namespace quarnel

@@ -1,44 +1,37 @@
-#include <algorithm>
 #include <memory>
 #include <new>
+#include <span>
 
-#include "feature/code_value.h"
 #include "feature/evidence_grids.h"
 #include "feature/feature_status.h"
 #include "feature/mine_feater.h"
 #include "feature/model_units.h"
 #include "feature/report_rows.h"
 #include "grid/text_sink.h"
+#include "quarnel/feature.h"
 
 namespace quarnel {
 
-namespace {
-
-// Adds the outer product of the codes to the lower triangle of p.
-void AddCodes(const FeatureParams& params, float* codes, float* p) {
-    const int n = params.varCount;
-    for (int i = 0; i < n; ++i) codes[i] = CodeValue(codes[i], params.vars[i].lower, params.vars[i].upper);
-    for (int j = 0; j < n; ++j) {
-        for (int k = 0; k <= j; ++k) p[j * n + k] += codes[k] * codes[j];
-    }
+std::vector<feature::CodeBounds> BoundsOf(const FeatureParams& params) {
+    std::vector<feature::CodeBounds> bounds(static_cast<std::size_t>(params.varCount));
+    for (int i = 0; i < params.varCount; ++i) bounds[i] = {params.vars[i].lower, params.vars[i].upper};
+    return bounds;
 }
 
-void MirrorLowerTriangle(float* p, int n) {
-    for (int j = 1; j < n; ++j) {
-        for (int k = 0; k < j; ++k) p[k * n + j] = p[j * n + k];
-    }
-}
-
-}  // namespace
-
-int CMine_Feater::BuildProductMatrix(FeatureParams params, float* p, TextSink& report) {
+int CMine_Feater::BuildProductMatrix(const FeatureParams& params, float* p, TextSink& report) {
     const int n = params.varCount;
     const std::unique_ptr<float[]> x(new (std::nothrow) float[n]);
     if (!x) return kFeatureNoMemory;
     EvidenceGrids grids;
     int status = grids.Open(params);
-    if (status != kFeatureOk) return status;
-    std::fill(p, p + n * n, 0.0f);
+    if (status != kFeatureOk) {
+        cause_ = grids.Cause();
+        return status;
+    }
+    const std::span<float> matrix(p, static_cast<std::size_t>(n * n));
+    const std::span<float> values(x.get(), static_cast<std::size_t>(n));
+    const std::vector<feature::CodeBounds> bounds = BoundsOf(params);
+    feature::ClearProductMatrix(matrix);
     const bool withUnits = params.hasModelUnits == 1;
     ModelUnitList units;
     if (withUnits) {
@@ -50,12 +43,18 @@ int CMine_Feater::BuildProductMatrix(FeatureParams params, float* p, TextSink& r
     for (int row = 0; row < header.rows; ++row) {
         for (int col = 0; col < header.cols; ++col) {
             status = grids.ReadCell(x.get());
-            if (status != kFeatureOk) return status;
+            if (status != kFeatureOk) {
+                cause_ = grids.Cause();
+                return status;
+            }
             const bool used = !withUnits || cursor.Match(row, col);
-            if (used && !IsBlankCell(x.get(), n, header.blankValue)) AddCodes(params, x.get(), p);
+            if (used && !feature::IsBlankCell(values, header.blankValue))
+                feature::AddCellCodes(bounds, values, matrix);
         }
     }
-    MirrorLowerTriangle(p, n);
+    feature::MirrorLowerTriangle(matrix, n);
+    results_.variables = n;
+    results_.productMatrix.assign(matrix.begin(), matrix.end());
     report.Put("\n\t乘积矩阵：\n");
     WriteMatrix(report, p, n, "%8.2f");
     return kFeatureOk;

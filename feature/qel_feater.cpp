@@ -1,16 +1,28 @@
-#include <exception>
-
+#include "feature/feature_job.h"
 #include "feature/feature_status.h"
 #include "feature/mine_feater.h"
 #include "frame/quarnel.h"
 
-// Nothing may leave the library but the status: anything thrown inside the job (the report's
-// buffers can fail to grow) ends it as memory exhausted.
-extern "C" QUARNEL_API int QUARNEL_CALL qelFeater(const char* parameterFile) {
+namespace quarnel {
+
+// The report's buffers can fail to grow, and so can the results: either ends the job as memory
+// exhausted.
+FeatureOutcome RunFeatureJob(const char* parameterFile) noexcept {
+    FeatureOutcome outcome;
     try {
-        quarnel::CMine_Feater job;
-        return job.Run(parameterFile);
+        CMine_Feater job;
+        outcome.status = job.Run(parameterFile);
+        outcome.cause = job.Cause();
+        outcome.results = job.Results();
     } catch (...) {
-        return quarnel::kFeatureNoMemory;
+        outcome.status = kFeatureNoMemory;
+        outcome.cause.clear();
     }
+    return outcome;
+}
+
+}  // namespace quarnel
+
+extern "C" QUARNEL_API int QUARNEL_CALL qelFeater(const char* parameterFile) {
+    return quarnel::RunFeatureJob(parameterFile).status;
 }

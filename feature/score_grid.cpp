@@ -1,40 +1,29 @@
 #include <array>
+#include <span>
 
-#include "feature/code_value.h"
 #include "feature/evidence_grids.h"
 #include "feature/feature_status.h"
 #include "feature/mine_feater.h"
 #include "feature/model_units.h"
 #include "grid/kvsgda.h"
 #include "grid/text_sink.h"
+#include "quarnel/feature.h"
 
 namespace quarnel {
 
-namespace {
-
-// Sum of weight times code over the variables, in variable order; the blank value when any
-// value is blank. Blankness is a flag of its own, so a partial sum that happens to equal the
-// blank value (every cell, when the blank value is 0) does not blank the cell. The sum of a
-// blank cell is thrown away, so its terms are added without a branch.
-float CellScore(const FeatureParams& params, const float* w, const float* values, float blankValue) {
-    bool blank = false;
-    float score = 0.0f;
-    for (int i = 0; i < params.varCount; ++i) {
-        blank = blank || values[i] == blankValue;
-        score += w[i] * CodeValue(values[i], params.vars[i].lower, params.vars[i].upper);
-    }
-    return blank ? blankValue : score;
-}
-
-}  // namespace
-
-int CMine_Feater::ScoreGrid(FeatureParams params, const float* w, TextSink& report) {
+int CMine_Feater::ScoreGrid(const FeatureParams& params, const float* w, TextSink& report) {
     EvidenceGrids grids;
     int status = grids.Open(params);
-    if (status != kFeatureOk) return status;
+    if (status != kFeatureOk) {
+        cause_ = grids.Cause();
+        return status;
+    }
     const GridHeader& header = grids.Header();
     KvsgdaWriter grid;
-    if (!grid.Open(params.scoreGridPath, KvsgdaLayout::feature)) return kFeatureFileUnavailable;
+    if (!grid.Open(params.scoreGridPath, KvsgdaLayout::feature)) {
+        cause_ = std::string(params.scoreGridPath) + ": cannot be created";
+        return kFeatureFileUnavailable;
+    }
     grid.WriteHeader(grids.FileHeader());
     const bool withUnits = params.hasModelUnits == 1;
     ModelUnitList units;
@@ -45,19 +34,31 @@ int CMine_Feater::ScoreGrid(FeatureParams params, const float* w, TextSink& repo
         report.Put("  北向单元号  东向单元号  矿规模    预测值\n");
     }
     ModelUnitCursor cursor(units);
+    const std::vector<feature::CodeBounds> bounds = BoundsOf(params);
+    const std::span<const float> weights(w, bounds.size());
     std::array<float, kMaxFeatureVars> x;
+    const std::span<const float> values(x.data(), bounds.size());
+    feature::ScoreStatistics& statistics = results_.scores;
     for (int row = 0; row < header.rows; ++row) {
         for (int col = 0; col < header.cols; ++col) {
             status = grids.ReadCell(x.data());
-            if (status != kFeatureOk) return status;
-            const float score = CellScore(params, w, x.data(), header.blankValue);
-            grid.Put(score);
+            if (status != kFeatureOk) {
+                cause_ = grids.Cause();
+                return status;
+            }
+            const feature::CellScore score = feature::ScoreCell(bounds, weights, values, header.blankValue);
+            grid.Put(score.score);
+            statistics.Add(score);
             if (withUnits && cursor.Match(row, col)) {
-                report.Print("%10d%12d%8d%12.2f\n", row, col, cursor.MatchedSize(), score);
+                const feature::UnitJudgement unit{row, col, cursor.MatchedSize(), score.score};
+                results_.units.push_back(unit);
+                report.Print("%10d%12d%8d%12.2f\n", unit.row, unit.col, unit.size, unit.score);
             }
         }
     }
-    return grid.Close() ? kFeatureOk : kFeatureFileUnavailable;
+    if (grid.Close()) return kFeatureOk;
+    cause_ = std::string(params.scoreGridPath) + ": writing failed";
+    return kFeatureFileUnavailable;
 }
 
 }  // namespace quarnel

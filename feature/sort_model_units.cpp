@@ -50,7 +50,7 @@ int CMine_Feater::SortModelUnits(std::int32_t* unitRows, std::int32_t* unitCols,
 }
 
 int CMine_Feater::LoadModelUnits(const char* path, ModelUnitList& units) {
-    const int status = ReadModelUnits(path, units);
+    const int status = ReadModelUnits(path, units, &cause_);
     if (status == 0)
         SortModelUnits(units.unitRows.get(), units.unitCols.get(), units.unitSizes.get(), units.unitCount);
     return status;

@@ -1,41 +1,30 @@
-#include <cmath>
+#include <array>
+#include <span>
 
 #include "feature/feature_status.h"
 #include "feature/mine_feater.h"
 #include "feature/report_rows.h"
 #include "grid/text_sink.h"
+#include "quarnel/feature.h"
 
 namespace quarnel {
 
-namespace {
-
-// Euclidean length of a row, the squares summed in column order into a float32 total.
-float RowLength(const float* row, int n) {
-    float squares = 0.0f;
-    for (int k = 0; k < n; ++k) squares = static_cast<float>(squares + static_cast<double>(row[k]) * row[k]);
-    return static_cast<float>(std::sqrt(static_cast<double>(squares)));
-}
-
-}  // namespace
-
-int CMine_Feater::VectorLengthWeights(FeatureParams params, const float* p, float* w, TextSink& report) {
+int CMine_Feater::VectorLengthWeights(const FeatureParams& params, const float* p, float* w,
+                                      TextSink& report) {
     const int n = params.varCount;
+    const std::size_t count = n > 0 ? static_cast<std::size_t>(n) : 0;
+    std::array<float, kMaxFeatureVars> lengths{};
+    const feature::VectorLengthResult result =
+        feature::VectorLengthWeights(std::span<const float>(p, count * count), n,
+                                     std::span<float>(lengths.data(), count), std::span<float>(w, count));
     report.Put("\n\t矢量长度：\n");
-    if (n <= 0) return kFeatureNoWeights;
-    float total = 0.0f;
-    for (int i = 0; i < n; ++i) {
-        w[i] = RowLength(p + i * n, n);
-        report.Print("%7.2f", w[i]);
-        total += w[i];
-    }
-    if (total == 0.0f) return kFeatureNoWeights;
-    total /= 100.0f;
+    WriteValues(report, lengths.data(), n, "%7.2f");
+    results_.lengths.assign(lengths.begin(), lengths.begin() + static_cast<std::ptrdiff_t>(count));
+    if (!result.formed) return kFeatureNoWeights;
     report.Put("\n\n\t变量权：\n");
-    for (int i = 0; i < n; ++i) {
-        w[i] /= total;
-        report.Print("%7.2f", w[i]);
-    }
+    WriteValues(report, w, n, "%7.2f");
     report.Put("\n\n");
+    results_.weights.assign(w, w + count);
     return kFeatureOk;
 }
 

@@ -1,6 +1,7 @@
 // The feature command of the quarnel host.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "feature/feature_status.h"
@@ -75,6 +76,69 @@ TEST_F(CliFeature, MissingParameterFileIs3000) {
     const CliResult r = Quarnel("feature " + folder_ / "none.txt");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.output.find("qelFeater status 3000"), std::string::npos) << r.output;
+}
+
+TEST_F(CliFeature, JsonHoldsTheResults) {
+    const CliResult r = Quarnel("feature --json " + Params(1));
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    const nlohmann::json object = nlohmann::json::parse(r.output);
+    EXPECT_EQ(object["command"], "feature");
+    EXPECT_EQ(object["status"], 0);
+    EXPECT_EQ(object["outputs"], nlohmann::json::array({folder_ / "report.txt", folder_ / "score.grd"}));
+    const nlohmann::json& results = object["results"];
+    EXPECT_EQ(results["method"], 1);
+    EXPECT_EQ(results["variables"][0]["name"], "Au");
+    EXPECT_EQ(results["variables"][0]["weight"], 100.0);
+    EXPECT_EQ(results["jacobi_sweeps"], 0);  // one variable: nothing off the diagonal
+    EXPECT_EQ(results["product_matrix_size"], 1);
+    EXPECT_EQ(results["product_matrix"], nlohmann::json::parse("[[2.0]]"));
+    // Codes +1 and -1 of the cells 5 and 0 give scores 100 and -100.
+    EXPECT_EQ(results["scores"]["cells"], 2);
+    EXPECT_EQ(results["scores"]["blank"], 0);
+    EXPECT_EQ(results["scores"]["min"], -100.0);
+    EXPECT_EQ(results["scores"]["max"], 100.0);
+    EXPECT_EQ(results["scores"]["mean"], 0.0);
+    EXPECT_EQ(results["model_units_matched"], 0);
+}
+
+TEST_F(CliFeature, SummaryStatesTheResultsInEnglish) {
+    const CliResult r = Quarnel("feature --summary " + Params(0));
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("score grid: " + folder_ / "score.grd" +
+                            "\nmethod 0: vector length\nweight of Au: 100.00\nproduct matrix: 1 x 1\n"
+                            "scores of 2 cells: min -100.00, max 100.00, mean 0.00; blank cells: 0\n"
+                            "model units matched: 0\n"),
+              std::string::npos)
+        << r.output;
+}
+
+TEST_F(CliFeature, FailureNamesTheGridsWhoseSizesDiffer) {
+    WriteFile(folder_ / "au.grd", GridText(2, 3, {5, 0, 5, 0, 5, 0}));
+    WriteFile(folder_ / "cu.grd", GridText(2, 4, {5, 0, 5, 0, 5, 0, 5, 0}));
+    const std::string params = folder_ / "params.txt";
+    WriteFile(params, ParamText({{"Cu", "1", "3", folder_ / "cu.grd"}, {"Au", "1", "3", folder_ / "au.grd"}},
+                                0, "none", 0, folder_ / "score.grd", folder_ / "report.txt"));
+    const CliResult text = Quarnel("feature " + params);
+    EXPECT_EQ(text.exitCode, 1);
+    const std::string cause =
+        folder_ / "cu.grd" + ": 2 x 4 cells, but " + folder_ / "au.grd" + " has 2 x 3 cells";
+    EXPECT_NE(text.output.find("qelFeater status 3058: "), std::string::npos) << text.output;
+    EXPECT_NE(text.output.find("quarnel feature: " + cause + "\n"), std::string::npos) << text.output;
+    const CliResult json = Quarnel("feature --json " + params);
+    EXPECT_EQ(json.exitCode, 1);
+    const nlohmann::json object = nlohmann::json::parse(json.output);
+    EXPECT_EQ(object["status"], 3058);
+    EXPECT_EQ(object["cause"], cause);
+}
+
+TEST_F(CliFeature, FailureNamesTheByteOfABadValue) {
+    const std::string params = Params(0);
+    WriteFile(folder_ / "v.grd", "KVSGDA01 1 2 0 1 0 1 0 1 99999 5 x");
+    const CliResult r = Quarnel("feature " + params);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.output.find(folder_ / "v.grd" + ": value of row 0, column 1: not a number at byte 33"),
+              std::string::npos)
+        << r.output;
 }
 
 }  // namespace
