@@ -18,7 +18,6 @@ namespace {
 struct FeatureOptions {
     std::string parameterFile;
     bool showReport = false;
-    bool summary = false;
     bool json = false;
 };
 
@@ -145,10 +144,7 @@ void RunFeature(const FeatureOptions& options, int& exitCode) {
     std::cout << line << "\n";
     std::cout << "report: " << params->reportPath << "\n";
     std::cout << "score grid: " << params->scoreGridPath << "\n";
-    if (options.summary) {
-        for (const std::string& summaryLine : Summary(*params, outcome.results))
-            std::cout << summaryLine << "\n";
-    }
+    for (const std::string& summaryLine : Summary(*params, outcome.results)) std::cout << summaryLine << "\n";
 }
 
 }  // namespace
@@ -161,10 +157,6 @@ void AddFeatureCommands(CLI::App& app, int& exitCode) {
     feature->add_option("PARAMFILE", options->parameterFile, "parameter file (keyword QelFrmFeater)")
         ->required();
     feature->add_flag("--show-report", options->showReport, "print the report, converted from GBK to UTF-8");
-    feature->add_flag(
-        "--summary", options->summary,
-        "also print the results: weights, Jacobi sweeps, product-matrix size, score statistics, "
-        "matched model units");
     AddJsonFlag(feature, options->json);
     feature->callback([options, &exitCode] { RunFeature(*options, exitCode); });
 }
