@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 #include "bp/bp_status.h"
@@ -12,36 +13,10 @@
 #include "grid/kvb_file.h"
 #include "grid/matrix.h"
 #include "grid/native_path.h"
-#include "hxf/ihxf.h"
-#include "kor/cxarray.h"
-#include "prep/hxf_grid.h"
+#include "hxf/hxf_file.h"
 
 namespace quarnel {
 namespace {
-
-constexpr int kGridIdSize = 32;
-
-// An open HXF file, closed on every path out.
-class HxfFile {
-  public:
-    explicit HxfFile(const char* path) : handle_(GetHXFHandle(path)) {
-        if (handle_ != 0) GetGridFileInfo(handle_, &info_);
-    }
-    ~HxfFile() {
-        if (handle_ != 0) CloseGridFile(&handle_);
-    }
-    HxfFile(const HxfFile&) = delete;
-    HxfFile& operator=(const HxfFile&) = delete;
-
-    bool IsOpen() const { return handle_ != 0; }
-    int handle() const { return handle_; }
-    const HXFGridFileInfo& info() const { return info_; }
-    int Cells() const { return GridCellCount(info_.rows, info_.cols); }
-
-  private:
-    int handle_;
-    HXFGridFileInfo info_{};
-};
 
 struct Probe {
     int cells = -1;
@@ -64,10 +39,10 @@ Probe ProbeInput(const ClassInput& input) {
         case InputKind::hxf: {
             HxfFile file(input.path);
             if (!file.IsOpen()) break;
-            probe.cells = file.Cells();
+            probe.cells = GridCellCount(file.info().rows, file.info().cols);
             probe.nx = file.info().cols;
             probe.ny = file.info().rows;
-            probe.grids = GetNumberOfGrid(file.handle());
+            probe.grids = file.GridCount();
             break;
         }
         case InputKind::none:
@@ -103,9 +78,10 @@ int LoadDsaa(const ClassInput& input, int cellCount, int inputCount, double* col
 }
 
 template <class T>
-bool LoadHxfGrid(const HxfFile& file, const char* id, short elementType, std::size_t stride, double* column) {
+bool LoadHxfGrid(const HxfFile& file, const std::string& id, short elementType, std::size_t stride,
+                 double* column) {
     CxArray<T> array(0, 0, ZT_STOR_ROWMAJOR);
-    if (prep::LoadHxfGrid(file.handle(), id, elementType, array) != HXF_OK) return false;
+    if (file.Load(id, elementType, array) != HXF_OK) return false;
     std::size_t s = 0;
     for (int r = 0; r < file.info().rows; ++r) {
         for (int q = 0; q < file.info().cols; ++q, ++s) {
@@ -118,15 +94,15 @@ bool LoadHxfGrid(const HxfFile& file, const char* id, short elementType, std::si
 
 int LoadHxf(const ClassInput& input, int cellCount, int inputCount, double* column) {
     HxfFile file(input.path);
-    if (!file.IsOpen() || file.Cells() != cellCount || GetNumberOfGrid(file.handle()) != input.grids) {
+    if (!file.IsOpen() || GridCellCount(file.info().rows, file.info().cols) != cellCount ||
+        file.GridCount() != input.grids) {
         return kBPClassMisfit;
     }
     HXFGridGCSInfo gcs{};
     GetGridGCSInfo(file.handle(), &gcs);
     const std::size_t stride = std::size_t(inputCount);
     for (int k = 1; k <= input.grids; ++k, ++column) {
-        char id[kGridIdSize] = {};
-        GetGridID(file.handle(), k, id, kGridIdSize);
+        const std::string id = file.GridId(k);
         // Floats load as floats; every other element type is converted to double by the library.
         bool loaded = file.info().elementType == HXF_FLOAT
                           ? LoadHxfGrid<float>(file, id, HXF_FLOAT, stride, column)

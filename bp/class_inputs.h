@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "afx/string_array.h"
-#include "bp/class_grid.h"
+#include "quarnel/bp.h"
 
 namespace quarnel {
 
