@@ -81,19 +81,16 @@ bool IsNumber(const std::string& field) {
 // only, so the job would read such a line as one number and zeros for the rest.
 bool TabSeparatesNumbers(std::string_view line) {
     bool tabBetween = false;
-    bool tabPending = false;
     int fields = 0;
     std::size_t i = 0;
     while (i < line.size()) {
         const std::size_t start = line.find_first_not_of(" \t\r\n", i);
         if (start == std::string_view::npos) break;
-        if (fields > 0 && line.substr(i, start - i).find('\t') != std::string_view::npos) tabPending = true;
+        if (fields > 0 && line.substr(i, start - i).find('\t') != std::string_view::npos) tabBetween = true;
         std::size_t end = line.find_first_of(" \t\r\n", start);
         if (end == std::string_view::npos) end = line.size();
         if (!IsNumber(std::string(line.substr(start, end - start)))) return false;
         ++fields;
-        tabBetween = tabBetween || tabPending;
-        tabPending = false;
         i = end;
     }
     return fields >= 2 && tabBetween;
