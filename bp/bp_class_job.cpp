@@ -52,9 +52,9 @@ BPClassReport ReadNetworkAndProbe(const char* networkFile, const CStringArray& f
         return Failure(kBPClassMisfit, networkName + ": the first line holds no usable layer counts");
     if (network.outputCount > kMaxClassOutputs)
         return Failure(kBPClassMisfit, networkName + ": more than 30 outputs");
-    int status = ProbeClassInputs(files, kinds, layout);
-    if (status != kBPClassDone)
-        return Failure(status, "an input grid cannot be opened, is not of its kind or differs in cell count");
+    std::string cause;
+    int status = ProbeClassInputs(files, kinds, layout, cause);
+    if (status != kBPClassDone) return Failure(status, cause);
     if (layout.gridCount != network.inputCount) {
         return Failure(kBPClassMisfit, "the inputs hold " + std::to_string(layout.gridCount) + " grids; " +
                                            networkName + " takes " + std::to_string(network.inputCount));
@@ -62,8 +62,8 @@ BPClassReport ReadNetworkAndProbe(const char* networkFile, const CStringArray& f
     // Inputs whose header promises no cell would make a class grid of no cells, reported as done.
     if (layout.cellCount <= 0 || std::int64_t(layout.nx) * layout.ny != layout.cellCount)
         return Failure(kBPClassMisfit, "the input grids hold no cells");
-    status = CheckInputsHoldCells(layout);
-    if (status != kBPClassDone) return Failure(status, "an input grid is shorter than its header says");
+    status = CheckInputsHoldCells(layout, cause);
+    if (status != kBPClassDone) return Failure(status, cause);
     // The network, the cell-by-input values, the classes and the work of one cell, at once.
     MemoryBudget budget;
     AddNetwork(budget, network.inputCount, network.hiddenCount, network.outputCount);
@@ -99,8 +99,9 @@ BPClassReport Classify(const BPClassRequest& request) {
     work.Allocate(network);
 
     InputRange range;
-    const int status = LoadClassInputs(layout, network.inputCount, matrix.data(), range);
-    if (status != kBPClassDone) return Failure(status, "the values of an input grid cannot be read");
+    std::string cause;
+    const int status = LoadClassInputs(layout, network.inputCount, matrix.data(), range, cause);
+    if (status != kBPClassDone) return Failure(status, cause);
     RescaleColumns(matrix.data(), cells, network.inputCount, range, DSAA_BLANK);
     ClassifyRow(network, matrix.data(), cells, DSAA_BLANK, classes.data(), work);
     if (!WriteClassDsaa(request.outputGrid, classes.data(), layout.nx, layout.ny))

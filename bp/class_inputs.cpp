@@ -121,16 +121,27 @@ InputKind InputKindFromCode(const CString& code) {
     return InputKind::none;
 }
 
-int ProbeClassInputs(const CStringArray& files, const CStringArray& kinds, ClassLayout& layout) {
-    if (kinds.GetSize() < files.GetSize()) return kBPClassMisfit;
+int ProbeClassInputs(const CStringArray& files, const CStringArray& kinds, ClassLayout& layout,
+                     std::string& cause) {
+    if (kinds.GetSize() < files.GetSize()) {
+        cause = std::to_string(kinds.GetSize()) + " kinds for " + std::to_string(files.GetSize()) +
+                " input files";
+        return kBPClassMisfit;
+    }
     for (int j = 0; j < files.GetSize(); ++j) {
         ClassInput input{files[j], InputKindFromCode(kinds[j]), 0};
         if (input.kind != InputKind::none) {
             Probe probe = ProbeInput(input);
-            if (probe.cells < 0 || probe.grids < 0) return kBPClassMisfit;
+            if (probe.cells < 0 || probe.grids < 0) {
+                cause = std::string(input.path) + ": cannot be opened or is not a grid of kind " +
+                        std::string(kinds[j]);
+                return kBPClassMisfit;
+            }
             if (layout.cellCount == 0) {
                 layout.cellCount = probe.cells;
             } else if (probe.cells != layout.cellCount) {
+                cause = std::string(input.path) + ": " + std::to_string(probe.cells) +
+                        " cells where the inputs before it have " + std::to_string(layout.cellCount);
                 return kBPClassMisfit;
             }
             if (probe.grids > INT_MAX - layout.gridCount) return kBPClassMisfit;
@@ -144,25 +155,36 @@ int ProbeClassInputs(const CStringArray& files, const CStringArray& kinds, Class
     return kBPClassDone;
 }
 
-int CheckInputsHoldCells(const ClassLayout& layout) {
+int CheckInputsHoldCells(const ClassLayout& layout, std::string& cause) {
     for (const ClassInput& input : layout.inputs) {
         if (input.kind == InputKind::kvb) {
             KvbGridHeader header{};
             CKvbFile().ReadHeader(input.path, &header);
-            if (!KvbFileHoldsGrid(input.path, header)) return kBPClassFailed;
+            if (!KvbFileHoldsGrid(input.path, header)) {
+                cause = std::string(input.path) + ": shorter than the grid its header describes";
+                return kBPClassFailed;
+            }
         } else if (input.kind == InputKind::dsaa) {
             std::error_code error;
             const std::uintmax_t bytes = std::filesystem::file_size(NativePath(input.path), error);
-            if (error || std::uintmax_t(layout.cellCount) > bytes / 2) return kBPClassMisfit;
+            if (error || std::uintmax_t(layout.cellCount) > bytes / 2) {
+                cause = std::string(input.path) + ": too short to hold " + std::to_string(layout.cellCount) +
+                        " values";
+                return kBPClassMisfit;
+            }
         }
     }
     return kBPClassDone;
 }
 
-int LoadClassInputs(const ClassLayout& layout, int inputCount, double* matrix, InputRange& range) {
+int LoadClassInputs(const ClassLayout& layout, int inputCount, double* matrix, InputRange& range,
+                    std::string& cause) {
     int column = 0;
     for (const ClassInput& input : layout.inputs) {
-        if (input.grids > inputCount - column) return kBPClassMisfit;
+        if (input.grids > inputCount - column) {
+            cause = "the inputs hold more grids than the network takes";
+            return kBPClassMisfit;
+        }
         double* first = matrix + column;
         int status = kBPClassDone;
         switch (input.kind) {
@@ -178,7 +200,12 @@ int LoadClassInputs(const ClassLayout& layout, int inputCount, double* matrix, I
             case InputKind::none:
                 break;
         }
-        if (status != kBPClassDone) return status;
+        if (status != kBPClassDone) {
+            cause = std::string(input.path) + (status == kBPClassMisfit
+                                                   ? ": its values do not fit the cells of the inputs"
+                                                   : ": its values cannot be read");
+            return status;
+        }
         column += input.grids;
     }
     return kBPClassDone;

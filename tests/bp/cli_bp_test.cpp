@@ -204,6 +204,15 @@ TEST_F(CliBp, ClassifyJsonCountsTheCellsOfEachClass) {
     EXPECT_EQ(misfit.exitCode, 1);
     EXPECT_EQ(nlohmann::json::parse(misfit.output)["cause"],
               "the inputs hold 1 grids; " + Path("net.txt") + " takes 2");
+
+    WriteFile(Path("c.grd"), "DSAA\n3 1\n0 2\n0 0\n0 1\n1 2 3\n");
+    const CliResult differ = Quarnel("bp-classify " + Path("net.txt") + " " + Path("out3.grd") + " " +
+                                     Path("a.grd") + " " + Path("c.grd"));
+    EXPECT_EQ(differ.exitCode, 1);
+    EXPECT_NE(differ.output.find("quarnel bp-classify: " + Path("c.grd") +
+                                 ": 3 cells where the inputs before it have 4"),
+              std::string::npos)
+        << differ.output;
 }
 
 }  // namespace
