@@ -156,6 +156,12 @@ TEST_F(CliPrepTest, JsonGivesTheRangeCellsAndWindowShapeAsData) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(nlohmann::json::parse(r.output)["cause"],
               "the window size 3 is larger than the grid of 2 x 3 cells");
+
+    ASSERT_EQ(Quarnel("hxf-pack " + Path("ab.hxf") + " " + Path("a.grd") + " " + Path("b.grd")).exitCode, 0);
+    r = Quarnel("hxf-dump " + Path("ab.hxf") + " " + Path("ab.txt") + " --json");
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(nlohmann::json::parse(r.output)["results"],
+              nlohmann::json({{"grids", 2}, {"rows", 2}, {"cols", 3}}));
 }
 
 }  // namespace
