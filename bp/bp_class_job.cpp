@@ -1,16 +1,21 @@
+#include "bp/bp_class_job.h"
+
 #include <cstdint>
 #include <exception>
+#include <new>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "afx/stdio_file.h"
 #include "afx/string_array.h"
 #include "bp/bp_records.h"
 #include "bp/bp_status.h"
-#include "bp/class_grid.h"
 #include "bp/class_inputs.h"
 #include "bp/network_file.h"
 #include "bp/split_string.h"
 #include "frame/quarnel.h"
+#include "grid/dsaa_reader.h"
 #include "grid/dsaa_writer.h"
 #include "grid/same_file.h"
 
@@ -28,75 +33,104 @@ bool OutputNamesAnInput(const char* outputGrid, const char* networkFile, const C
     return false;
 }
 
+BPClassReport Failure(int status, std::string cause) {
+    BPClassReport report;
+    report.status = status;
+    report.cause = std::move(cause);
+    return report;
+}
+
 // Reads the network in two halves around the probe, so the inputs are checked against the
 // counts and their files, and the job's memory is asked for, before anything is sized by them.
-int ReadNetworkAndProbe(const char* networkFile, const CStringArray& files, const CStringArray& kinds,
-                        BPNetwork& network, ClassLayout& layout) {
+BPClassReport ReadNetworkAndProbe(const char* networkFile, const CStringArray& files,
+                                  const CStringArray& kinds, BPNetwork& network, ClassLayout& layout) {
+    const std::string networkName = networkFile;
     CStdioFile file;
-    if (!file.Open(networkFile, CFile::modeRead | CFile::typeText)) return kBPClassMisfit;
-    if (ReadNetworkCounts(file, network) != NetworkFileStatus::ok || network.outputCount > kMaxClassOutputs) {
-        return kBPClassMisfit;
+    if (!file.Open(networkFile, CFile::modeRead | CFile::typeText))
+        return Failure(kBPClassMisfit, networkName + ": cannot be opened");
+    if (ReadNetworkCounts(file, network) != NetworkFileStatus::ok)
+        return Failure(kBPClassMisfit, networkName + ": the first line holds no usable layer counts");
+    if (network.outputCount > kMaxClassOutputs)
+        return Failure(kBPClassMisfit, networkName + ": more than 30 outputs");
+    std::string cause;
+    int status = ProbeClassInputs(files, kinds, layout, cause);
+    if (status != kBPClassDone) return Failure(status, cause);
+    if (layout.gridCount != network.inputCount) {
+        return Failure(kBPClassMisfit, "the inputs hold " + std::to_string(layout.gridCount) + " grids; " +
+                                           networkName + " takes " + std::to_string(network.inputCount));
     }
-    int status = ProbeClassInputs(files, kinds, layout);
-    if (status != kBPClassDone) return status;
-    if (layout.gridCount != network.inputCount) return kBPClassMisfit;
     // Inputs whose header promises no cell would make a class grid of no cells, reported as done.
     if (layout.cellCount <= 0 || std::int64_t(layout.nx) * layout.ny != layout.cellCount)
-        return kBPClassMisfit;
-    status = CheckInputsHoldCells(layout);
-    if (status != kBPClassDone) return status;
+        return Failure(kBPClassMisfit, "the input grids hold no cells");
+    status = CheckInputsHoldCells(layout, cause);
+    if (status != kBPClassDone) return Failure(status, cause);
     // The network, the cell-by-input values, the classes and the work of one cell, at once.
     MemoryBudget budget;
     AddNetwork(budget, network.inputCount, network.hiddenCount, network.outputCount);
     budget.Add(layout.cellCount, network.inputCount, sizeof(double));
     budget.Add(layout.cellCount, sizeof(int));
     budget.Add(std::int64_t(network.hiddenCount) + network.outputCount, sizeof(double));
-    if (!budget.Fits()) return kBPClassFailed;
+    if (!budget.Fits()) return Failure(kBPClassFailed, "the grids and the network do not fit memory");
     network.Allocate(network.inputCount, network.hiddenCount, network.outputCount);
-    return ReadNetworkValues(file, network) == NetworkFileStatus::ok ? kBPClassDone : kBPClassMisfit;
+    if (ReadNetworkValues(file, network) != NetworkFileStatus::ok)
+        return Failure(kBPClassMisfit, networkName + ": the weights cannot be read");
+    BPClassReport ready;
+    ready.status = kBPClassDone;
+    return ready;
 }
 
-int Classify(const char* networkFile, const char* outputGrid, const char* inputFiles,
-             const char* inputKinds) {
+BPClassReport Classify(const BPClassRequest& request) {
     CStringArray files;
     CStringArray kinds;
-    SplitString(inputFiles, '*', &files);
-    SplitString(inputKinds, '*', &kinds);
-    if (OutputNamesAnInput(outputGrid, networkFile, files)) return kBPClassFailed;
+    SplitString(request.inputFiles, '*', &files);
+    SplitString(request.inputKinds, '*', &kinds);
+    if (OutputNamesAnInput(request.outputGrid, request.networkFile, files))
+        return Failure(kBPClassFailed,
+                       std::string(request.outputGrid) + " names an input; it is not overwritten");
 
     BPNetwork network;
     ClassLayout layout;
-    int status = ReadNetworkAndProbe(networkFile, files, kinds, network, layout);
-    if (status != kBPClassDone) return status;
+    BPClassReport report = ReadNetworkAndProbe(request.networkFile, files, kinds, network, layout);
+    if (report.status != kBPClassDone) return report;
     const std::size_t cells = std::size_t(layout.cellCount);
     std::vector<double> matrix(MatrixSize(layout.cellCount, network.inputCount), 0.0);
     std::vector<int> classes(cells, 0);
-    std::vector<double> hidden(std::size_t(network.hiddenCount), 0.0);
-    std::vector<double> outputs(std::size_t(network.outputCount), 0.0);
+    BPClassWork work;
+    work.Allocate(network);
 
     InputRange range;
-    status = LoadClassInputs(layout, network.inputCount, matrix.data(), range);
-    if (status != kBPClassDone) return status;
-    RescaleColumns(matrix.data(), cells, network.inputCount, range);
-    for (std::size_t s = 0; s < cells; ++s) {
-        classes[s] = ClassValue(network, matrix.data() + s * std::size_t(network.inputCount), hidden.data(),
-                                outputs.data());
-    }
-    if (!WriteClassDsaa(outputGrid, classes.data(), layout.nx, layout.ny)) return kBPClassFailed;
-    return kBPClassDone;
+    std::string cause;
+    const int status = LoadClassInputs(layout, network.inputCount, matrix.data(), range, cause);
+    if (status != kBPClassDone) return Failure(status, cause);
+    RescaleColumns(matrix.data(), cells, network.inputCount, range, DSAA_BLANK);
+    ClassifyRow(network, matrix.data(), cells, DSAA_BLANK, classes.data(), work);
+    if (!WriteClassDsaa(request.outputGrid, classes.data(), layout.nx, layout.ny))
+        return Failure(kBPClassFailed, "cannot write " + std::string(request.outputGrid));
+    report.cells = layout.cellCount;
+    report.rows = layout.ny;
+    report.cols = layout.nx;
+    report.classCounts = CountClasses(classes.data(), cells);
+    return report;
 }
 
 }  // namespace
+
+BPClassReport RunBPClass(const BPClassRequest& request) noexcept {
+    try {
+        if (request.networkFile == nullptr || request.inputFiles == nullptr || request.inputKinds == nullptr)
+            return Failure(kBPClassMisfit, "no network or inputs named");
+        if (request.outputGrid == nullptr) return Failure(kBPClassFailed, "no output grid named");
+        return Classify(request);
+    } catch (const std::bad_alloc&) {
+        return Failure(kBPClassFailed, "out of memory");  // short enough to need no memory
+    } catch (const std::exception&) {
+        return Failure(kBPClassFailed, "too many values");
+    }
+}
+
 }  // namespace quarnel
 
 extern "C" QUARNEL_API int QUARNEL_CALL OnBPClass(const char* networkFile, const char* outputGrid,
                                                   const char* inputFiles, const char* inputKinds) {
-    if (networkFile == nullptr || inputFiles == nullptr || inputKinds == nullptr)
-        return quarnel::kBPClassMisfit;
-    if (outputGrid == nullptr) return quarnel::kBPClassFailed;
-    try {
-        return quarnel::Classify(networkFile, outputGrid, inputFiles, inputKinds);
-    } catch (const std::exception&) {
-        return quarnel::kBPClassFailed;
-    }
+    return quarnel::RunBPClass({networkFile, outputGrid, inputFiles, inputKinds}).status;
 }

@@ -1,8 +1,7 @@
-#include "bp/bp_forward.h"
-
 #include <vector>
 
-#include "bp/power.h"
+#include "power.h"
+#include "quarnel/bp.h"
 
 namespace quarnel {
 namespace {

@@ -6,6 +6,11 @@
 // header; no output touched), draw the initial weights from rand(), train, write the network
 // file, then the result file (0 when either cannot be created or written, or names the sample
 // file or the other output). 1 when both files are written, converged or not.
+// cause says in words why a job that did not finish stopped (which file, what).
+#include <string>
+
+#include "quarnel/bp.h"
+
 namespace quarnel {
 
 struct BPTrainRequest {
@@ -22,11 +27,10 @@ struct BPTrainRequest {
 
 struct BPTrainReport {
     int status = 0;
-    int epochs = 0;
-    bool converged = false;
-    double trainError = 0.0;
+    std::string cause;
+    BPTrainingSummary summary;
 };
 
-BPTrainReport RunBPTrain(const BPTrainRequest& request) noexcept;
+BPTrainReport RunBPTrain(const BPTrainRequest& request, const Progress& progress = {}) noexcept;
 
 }  // namespace quarnel

@@ -1,6 +1,8 @@
-#include "bp/bp_training.h"
+#include <algorithm>
+#include <cstddef>
+#include <utility>
 
-#include "bp/bp_forward.h"
+#include "quarnel/bp.h"
 
 namespace quarnel {
 namespace {
@@ -86,7 +88,7 @@ void BPTrainWork::Allocate(const BPNetwork& network) {
 }
 
 BPTrainOutcome TrainBPNetwork(BPNetwork& network, const BPSampleSet& samples, int maxIterations,
-                              double errorLimit, BPTrainWork& work) {
+                              double errorLimit, BPTrainWork& work, const Progress& progress) {
     BPTrainOutcome outcome;
     if (maxIterations <= 0) {
         network.trainError = MeasureError(network, samples, work);
@@ -96,6 +98,7 @@ BPTrainOutcome TrainBPNetwork(BPNetwork& network, const BPSampleSet& samples, in
         ++outcome.epochs;
         network.trainError = RunEpoch(network, samples, work);
         outcome.converged = network.trainError <= errorLimit;
+        if (progress) progress({"epoch", outcome.epochs, maxIterations, network.trainError});
     } while (!outcome.converged && outcome.epochs < maxIterations);
     return outcome;
 }
@@ -104,6 +107,30 @@ void ComputeClassBits(const BPNetwork& network, const double* x, BPTrainWork& wo
     BPForward(network, x, work.hidden.data(), work.outputs.data());
     for (int k = 0; k < network.outputCount; ++k)
         work.bits[std::size_t(k)] = work.outputs[std::size_t(k)] > 0.5 ? 1 : 0;
+}
+
+BPTraining TrainNetwork(BPNetwork initial, const BPSampleSet& samples, int maxIterations, double errorLimit,
+                        const Progress& progress) {
+    BPTraining training{std::move(initial), {}};
+    BPNetwork& network = training.network;
+    BPTrainingSummary& summary = training.summary;
+    BPTrainWork work;
+    work.Allocate(network);
+    const BPTrainOutcome outcome =
+        TrainBPNetwork(network, samples, maxIterations, errorLimit, work, progress);
+    summary.epochs = outcome.epochs;
+    summary.converged = outcome.converged;
+    summary.finalError = network.trainError;
+    summary.computedBits.assign(MatrixSize(samples.sampleCount, network.outputCount), 0);
+    for (int s = 0; s < samples.sampleCount; ++s) {
+        ComputeClassBits(network, samples.Inputs(s), work);
+        std::copy(work.bits.begin(), work.bits.end(),
+                  summary.computedBits.begin() + std::ptrdiff_t(s) * network.outputCount);
+        if (std::equal(work.bits.begin(), work.bits.end(), samples.Targets(s))) ++summary.samplesMatched;
+    }
+    if (samples.sampleCount > 0)
+        summary.trainingAccuracy = double(summary.samplesMatched) / samples.sampleCount;
+    return training;
 }
 
 }  // namespace quarnel

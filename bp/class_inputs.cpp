@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 #include "bp/bp_status.h"
@@ -12,36 +13,10 @@
 #include "grid/kvb_file.h"
 #include "grid/matrix.h"
 #include "grid/native_path.h"
-#include "hxf/ihxf.h"
-#include "kor/cxarray.h"
-#include "prep/hxf_grid.h"
+#include "hxf/hxf_file.h"
 
 namespace quarnel {
 namespace {
-
-constexpr int kGridIdSize = 32;
-
-// An open HXF file, closed on every path out.
-class HxfFile {
-  public:
-    explicit HxfFile(const char* path) : handle_(GetHXFHandle(path)) {
-        if (handle_ != 0) GetGridFileInfo(handle_, &info_);
-    }
-    ~HxfFile() {
-        if (handle_ != 0) CloseGridFile(&handle_);
-    }
-    HxfFile(const HxfFile&) = delete;
-    HxfFile& operator=(const HxfFile&) = delete;
-
-    bool IsOpen() const { return handle_ != 0; }
-    int handle() const { return handle_; }
-    const HXFGridFileInfo& info() const { return info_; }
-    int Cells() const { return GridCellCount(info_.rows, info_.cols); }
-
-  private:
-    int handle_;
-    HXFGridFileInfo info_{};
-};
 
 struct Probe {
     int cells = -1;
@@ -64,10 +39,10 @@ Probe ProbeInput(const ClassInput& input) {
         case InputKind::hxf: {
             HxfFile file(input.path);
             if (!file.IsOpen()) break;
-            probe.cells = file.Cells();
+            probe.cells = GridCellCount(file.info().rows, file.info().cols);
             probe.nx = file.info().cols;
             probe.ny = file.info().rows;
-            probe.grids = GetNumberOfGrid(file.handle());
+            probe.grids = file.GridCount();
             break;
         }
         case InputKind::none:
@@ -103,9 +78,10 @@ int LoadDsaa(const ClassInput& input, int cellCount, int inputCount, double* col
 }
 
 template <class T>
-bool LoadHxfGrid(const HxfFile& file, const char* id, short elementType, std::size_t stride, double* column) {
+bool LoadHxfGrid(const HxfFile& file, const std::string& id, short elementType, std::size_t stride,
+                 double* column) {
     CxArray<T> array(0, 0, ZT_STOR_ROWMAJOR);
-    if (prep::LoadHxfGrid(file.handle(), id, elementType, array) != HXF_OK) return false;
+    if (file.Load(id, elementType, array) != HXF_OK) return false;
     std::size_t s = 0;
     for (int r = 0; r < file.info().rows; ++r) {
         for (int q = 0; q < file.info().cols; ++q, ++s) {
@@ -118,15 +94,15 @@ bool LoadHxfGrid(const HxfFile& file, const char* id, short elementType, std::si
 
 int LoadHxf(const ClassInput& input, int cellCount, int inputCount, double* column) {
     HxfFile file(input.path);
-    if (!file.IsOpen() || file.Cells() != cellCount || GetNumberOfGrid(file.handle()) != input.grids) {
+    if (!file.IsOpen() || GridCellCount(file.info().rows, file.info().cols) != cellCount ||
+        file.GridCount() != input.grids) {
         return kBPClassMisfit;
     }
     HXFGridGCSInfo gcs{};
     GetGridGCSInfo(file.handle(), &gcs);
     const std::size_t stride = std::size_t(inputCount);
     for (int k = 1; k <= input.grids; ++k, ++column) {
-        char id[kGridIdSize] = {};
-        GetGridID(file.handle(), k, id, kGridIdSize);
+        const std::string id = file.GridId(k);
         // Floats load as floats; every other element type is converted to double by the library.
         bool loaded = file.info().elementType == HXF_FLOAT
                           ? LoadHxfGrid<float>(file, id, HXF_FLOAT, stride, column)
@@ -145,16 +121,27 @@ InputKind InputKindFromCode(const CString& code) {
     return InputKind::none;
 }
 
-int ProbeClassInputs(const CStringArray& files, const CStringArray& kinds, ClassLayout& layout) {
-    if (kinds.GetSize() < files.GetSize()) return kBPClassMisfit;
+int ProbeClassInputs(const CStringArray& files, const CStringArray& kinds, ClassLayout& layout,
+                     std::string& cause) {
+    if (kinds.GetSize() < files.GetSize()) {
+        cause = std::to_string(kinds.GetSize()) + " kinds for " + std::to_string(files.GetSize()) +
+                " input files";
+        return kBPClassMisfit;
+    }
     for (int j = 0; j < files.GetSize(); ++j) {
         ClassInput input{files[j], InputKindFromCode(kinds[j]), 0};
         if (input.kind != InputKind::none) {
             Probe probe = ProbeInput(input);
-            if (probe.cells < 0 || probe.grids < 0) return kBPClassMisfit;
+            if (probe.cells < 0 || probe.grids < 0) {
+                cause = std::string(input.path) + ": cannot be opened or is not a grid of kind " +
+                        std::string(kinds[j]);
+                return kBPClassMisfit;
+            }
             if (layout.cellCount == 0) {
                 layout.cellCount = probe.cells;
             } else if (probe.cells != layout.cellCount) {
+                cause = std::string(input.path) + ": " + std::to_string(probe.cells) +
+                        " cells where the inputs before it have " + std::to_string(layout.cellCount);
                 return kBPClassMisfit;
             }
             if (probe.grids > INT_MAX - layout.gridCount) return kBPClassMisfit;
@@ -168,25 +155,36 @@ int ProbeClassInputs(const CStringArray& files, const CStringArray& kinds, Class
     return kBPClassDone;
 }
 
-int CheckInputsHoldCells(const ClassLayout& layout) {
+int CheckInputsHoldCells(const ClassLayout& layout, std::string& cause) {
     for (const ClassInput& input : layout.inputs) {
         if (input.kind == InputKind::kvb) {
             KvbGridHeader header{};
             CKvbFile().ReadHeader(input.path, &header);
-            if (!KvbFileHoldsGrid(input.path, header)) return kBPClassFailed;
+            if (!KvbFileHoldsGrid(input.path, header)) {
+                cause = std::string(input.path) + ": shorter than the grid its header describes";
+                return kBPClassFailed;
+            }
         } else if (input.kind == InputKind::dsaa) {
             std::error_code error;
             const std::uintmax_t bytes = std::filesystem::file_size(NativePath(input.path), error);
-            if (error || std::uintmax_t(layout.cellCount) > bytes / 2) return kBPClassMisfit;
+            if (error || std::uintmax_t(layout.cellCount) > bytes / 2) {
+                cause = std::string(input.path) + ": too short to hold " + std::to_string(layout.cellCount) +
+                        " values";
+                return kBPClassMisfit;
+            }
         }
     }
     return kBPClassDone;
 }
 
-int LoadClassInputs(const ClassLayout& layout, int inputCount, double* matrix, InputRange& range) {
+int LoadClassInputs(const ClassLayout& layout, int inputCount, double* matrix, InputRange& range,
+                    std::string& cause) {
     int column = 0;
     for (const ClassInput& input : layout.inputs) {
-        if (input.grids > inputCount - column) return kBPClassMisfit;
+        if (input.grids > inputCount - column) {
+            cause = "the inputs hold more grids than the network takes";
+            return kBPClassMisfit;
+        }
         double* first = matrix + column;
         int status = kBPClassDone;
         switch (input.kind) {
@@ -202,7 +200,12 @@ int LoadClassInputs(const ClassLayout& layout, int inputCount, double* matrix, I
             case InputKind::none:
                 break;
         }
-        if (status != kBPClassDone) return status;
+        if (status != kBPClassDone) {
+            cause = std::string(input.path) + (status == kBPClassMisfit
+                                                   ? ": its values do not fit the cells of the inputs"
+                                                   : ": its values cannot be read");
+            return status;
+        }
         column += input.grids;
     }
     return kBPClassDone;

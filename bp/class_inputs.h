@@ -10,11 +10,13 @@
 //
 // Each step returns a status of OnBPClass: kBPClassDone, kBPClassMisfit (an input cannot be
 // opened or is not of its kind, cell counts differ, a DSAA body holds another number of values
-// than cells) or kBPClassFailed (a binary or HXF grid cannot be read).
+// than cells) or kBPClassFailed (a binary or HXF grid cannot be read), and on failure sets cause
+// to the input and what is wrong with it.
+#include <string>
 #include <vector>
 
 #include "afx/string_array.h"
-#include "bp/class_grid.h"
+#include "quarnel/bp.h"
 
 namespace quarnel {
 
@@ -38,16 +40,18 @@ InputKind InputKindFromCode(const CString& code);
 
 // Pairs files[j] with kinds[j] and probes each. Cell counts must agree: the first nonzero
 // count fixes cellCount, any later count that differs is a misfit.
-int ProbeClassInputs(const CStringArray& files, const CStringArray& kinds, ClassLayout& layout);
+int ProbeClassInputs(const CStringArray& files, const CStringArray& kinds, ClassLayout& layout,
+                     std::string& cause);
 
 // Before the matrix is sized by cellCount: a binary grid too short for its cells cannot be read
 // (kBPClassFailed), and a DSAA file too short to hold cellCount values at two bytes each cannot
 // hold its body (kBPClassMisfit); the first such input decides. So a few bytes cannot make the
 // job reserve gigabytes.
-int CheckInputsHoldCells(const ClassLayout& layout);
+int CheckInputsHoldCells(const ClassLayout& layout, std::string& cause);
 
 // Fills matrix (cellCount × inputCount, zeroed) and sets range to the [zMin, zMax] of the last
 // binary grid loaded, if any.
-int LoadClassInputs(const ClassLayout& layout, int inputCount, double* matrix, InputRange& range);
+int LoadClassInputs(const ClassLayout& layout, int inputCount, double* matrix, InputRange& range,
+                    std::string& cause);
 
 }  // namespace quarnel

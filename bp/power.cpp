@@ -1,4 +1,4 @@
-#include "bp/power.h"
+#include "power.h"
 
 #include <algorithm>
 #include <bit>
@@ -9,7 +9,7 @@
 namespace quarnel {
 namespace {
 
-#include "bp/power_table.inc"
+#include "power_table.inc"
 
 // 2.71^x = e^y with y = x ln 2.71, and e^y = 2^(k/128) e^r with k the integer nearest
 // y 128 / ln 2 and |r| <= ln 2 / 256. 2^(k/128) = 2^(k >> 7) H_j (1 + T_j), j = k mod 128, from the

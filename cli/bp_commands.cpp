@@ -1,4 +1,8 @@
 // bp-train and bp-classify: the BP network jobs from the command line.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -6,16 +10,18 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "afx/stdio_file.h"
+#include "bp/bp_class_job.h"
 #include "bp/bp_status.h"
 #include "bp/bp_train_job.h"
 #include "cli/commands.h"
-#include "frame/quarnel.h"
+#include "cli/job_output.h"
 #include "grid/grid_kind.h"
 #include "grid/next_token.h"
-#include "hxf/ihxf.h"
+#include "hxf/hxf_file.h"
 
 namespace quarnel::cli {
 namespace {
@@ -31,6 +37,8 @@ struct TrainArgs {
     int maxIterations = 1000;
     double errorLimit = 0.01;
     std::optional<unsigned> seed;
+    bool quiet = false;
+    bool json = false;
 };
 
 struct ClassifyArgs {
@@ -38,15 +46,23 @@ struct ClassifyArgs {
     std::string output;
     std::vector<std::string> inputs;
     std::vector<std::string> kinds;
+    bool json = false;
 };
+
+// The status part of a command's output; outputs, results and summary are added on success.
+JobOutput StatusOutput(const char* command, bool ok, int status, const char* meaning, std::string cause) {
+    JobOutput output;
+    output.command = command;
+    output.ok = ok;
+    output.status = status;
+    output.meaning = meaning;
+    output.cause = std::move(cause);
+    return output;
+}
 
 int Fail(const char* command, const std::string& message) {
     std::cerr << "quarnel " << command << ": " << message << "\n";
     return 1;
-}
-
-int FailStatus(const char* command, int status, const char* meaning) {
-    return Fail(command, "status " + std::to_string(status) + ": " + meaning);
 }
 
 int CountTokens(std::string_view line) {
@@ -55,12 +71,39 @@ int CountTokens(std::string_view line) {
     return count;
 }
 
+bool IsNumber(const std::string& field) {
+    char* end = nullptr;
+    std::strtod(field.c_str(), &end);
+    return !field.empty() && end == field.c_str() + field.size();
+}
+
+// A line of numbers some of which a tab separates. The sample file separates numbers by blanks
+// only, so the job would read such a line as one number and zeros for the rest.
+bool TabSeparatesNumbers(std::string_view line) {
+    bool tabBetween = false;
+    int fields = 0;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        const std::size_t start = line.find_first_not_of(" \t\r\n", i);
+        if (start == std::string_view::npos) break;
+        if (fields > 0 && line.substr(i, start - i).find('\t') != std::string_view::npos) tabBetween = true;
+        std::size_t end = line.find_first_of(" \t\r\n", start);
+        if (end == std::string_view::npos) end = line.size();
+        if (!IsNumber(std::string(line.substr(start, end - start)))) return false;
+        ++fields;
+        i = end;
+    }
+    return fields >= 2 && tabBetween;
+}
+
 // What the defaults are taken from: the sample lines after the header that hold a token, and
-// the tokens of the first of them.
+// the tokens of the first of them; and the first line whose numbers a tab separates (from 1,
+// the header being line 1), 0 when none.
 struct SampleShape {
     bool opened = false;
     int lines = 0;
     int firstLineTokens = 0;
+    int tabLine = 0;
 };
 
 SampleShape MeasureSampleFile(const std::string& path) {
@@ -70,8 +113,10 @@ SampleShape MeasureSampleFile(const std::string& path) {
     shape.opened = true;
     CString line;
     file.ReadString(line);
-    while (file.ReadString(line)) {
-        int tokens = CountTokens({line.GetString(), std::size_t(line.GetLength())});
+    for (int number = 2; file.ReadString(line); ++number) {
+        const std::string_view text{line.GetString(), std::size_t(line.GetLength())};
+        if (shape.tabLine == 0 && TabSeparatesNumbers(text)) shape.tabLine = number;
+        int tokens = CountTokens(text);
         if (tokens == 0) continue;
         if (shape.lines++ == 0) shape.firstLineTokens = tokens;
     }
@@ -80,9 +125,8 @@ SampleShape MeasureSampleFile(const std::string& path) {
 
 // False when --inputs cannot be taken from a readable sample file. A file that cannot be read
 // is left to the job, which reports it with its own status.
-bool FillTrainDefaults(TrainArgs& a) {
+bool FillTrainDefaults(TrainArgs& a, const SampleShape& shape) {
     if (a.count >= 0 && a.inputs >= 0) return true;
-    SampleShape shape = MeasureSampleFile(a.samples);
     if (!shape.opened) {
         if (a.count < 0) a.count = 0;
         if (a.inputs < 0) a.inputs = 1;
@@ -93,8 +137,65 @@ bool FillTrainDefaults(TrainArgs& a) {
     return a.inputs >= 1;
 }
 
+// Epochs and the current error on one terminal line, redrawn about a hundred times in all.
+Progress TerminalProgress() {
+    return [](const ProgressStep& step) {
+        const std::int64_t every = std::max<std::int64_t>(1, step.total / 100);
+        const bool last = step.done == step.total;
+        if (step.done % every != 0 && !last) return;
+        std::fprintf(stderr, "\repoch %lld of %lld, error %.8f", static_cast<long long>(step.done),
+                     static_cast<long long>(step.total), step.value);
+        if (last) std::fputc('\n', stderr);
+        std::fflush(stderr);
+    };
+}
+
+std::string FixedError(double error) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.8f", error);
+    return text;
+}
+
+nlohmann::ordered_json ComputedClasses(const BPTrainingSummary& summary, int samples, int outputs) {
+    nlohmann::ordered_json classes = nlohmann::ordered_json::array();
+    for (int s = 0; s < samples; ++s) {
+        const int* bits = summary.ComputedBits(s, outputs);
+        classes.push_back(std::vector<int>(bits, bits + outputs));
+    }
+    return classes;
+}
+
+void DescribeTraining(const TrainArgs& a, const BPTrainingSummary& summary, JobOutput& output) {
+    output.results["network"] = {{"inputs", a.inputs}, {"hidden", a.hidden}, {"outputs", a.outputs}};
+    output.results["samples"] = a.count;
+    output.results["epochs"] = summary.epochs;
+    output.results["converged"] = summary.converged;
+    output.results["final_error"] = summary.finalError;
+    output.results["training_accuracy"] = summary.trainingAccuracy;
+    output.results["computed_classes"] = ComputedClasses(summary, a.count, a.outputs);
+
+    const std::string error = FixedError(summary.finalError);
+    output.summary.push_back("network " + std::to_string(a.inputs) + "-" + std::to_string(a.hidden) + "-" +
+                             std::to_string(a.outputs) + ", " + std::to_string(a.count) + " samples");
+    const std::string epochs = std::to_string(summary.epochs);
+    if (summary.epochs == 0)
+        output.summary.push_back("no epoch run; error of the untrained network " + error);
+    else if (summary.converged)
+        output.summary.push_back("converged after " + epochs + " epochs; final error " + error);
+    else
+        output.summary.push_back("not converged: " + epochs + " epochs run; final error " + error);
+    output.summary.push_back("training samples classified as their targets: " +
+                             std::to_string(summary.samplesMatched) + " of " + std::to_string(a.count));
+    output.summary.push_back("wrote " + a.network + " and " + a.result);
+}
+
 int Train(TrainArgs a) {
-    if (!FillTrainDefaults(a)) {
+    const SampleShape shape = MeasureSampleFile(a.samples);
+    if (shape.tabLine != 0) {
+        return Fail("bp-train", a.samples + ": line " + std::to_string(shape.tabLine) +
+                                    " separates numbers by tabs; the sample file separates them by blanks");
+    }
+    if (!FillTrainDefaults(a, shape)) {
         return Fail("bp-train", "the first sample line holds too few numbers for --outputs " +
                                     std::to_string(a.outputs) + "; give --inputs");
     }
@@ -102,35 +203,21 @@ int Train(TrainArgs a) {
     if (a.seed) std::srand(*a.seed);
     BPTrainRequest request{a.samples.c_str(), a.network.c_str(), a.result.c_str(), a.count,     a.inputs,
                            a.hidden,          a.outputs,         a.maxIterations,  a.errorLimit};
-    BPTrainReport report = RunBPTrain(request);
-    if (report.status != kBPTrainDone)
-        return FailStatus("bp-train", report.status, BPTrainStatusText(report.status));
-    std::cout << "network " << a.inputs << "-" << a.hidden << "-" << a.outputs << ", " << a.count
-              << " samples\n";
-    char error[64];
-    std::snprintf(error, sizeof error, "%.8f", report.trainError);
-    if (report.epochs == 0) {
-        std::cout << "no epoch run; error of the untrained network " << error << "\n";
-    } else if (report.converged) {
-        std::cout << "converged after " << report.epochs << " epochs; final error " << error << "\n";
-    } else {
-        std::cout << "not converged: " << report.epochs << " epochs run; final error " << error << "\n";
+    const bool showProgress = !a.quiet && isatty(fileno(stderr)) != 0;
+    const BPTrainReport report = RunBPTrain(request, showProgress ? TerminalProgress() : Progress{});
+    JobOutput output = StatusOutput("bp-train", report.status == kBPTrainDone, report.status,
+                                    BPTrainStatusText(report.status), report.cause);
+    if (output.ok) {
+        output.outputs = {a.network, a.result};
+        DescribeTraining(a, report.summary, output);
     }
-    std::cout << "wrote " << a.network << " and " << a.result << "\n";
-    return 0;
-}
-
-bool IsHxfFile(const std::string& path) {
-    int handle = GetHXFHandle(path.c_str());
-    bool hxf = handle != 0;
-    CloseGridFile(&handle);
-    return hxf;
+    return Emit(output, a.json);
 }
 
 // The kind code of an input by its content, or empty when it is none of the three.
 std::string DetectKind(const std::string& path) {
     if (IsKvbFile(path.c_str())) return "0";
-    if (IsHxfFile(path)) return "2";
+    if (HxfFile(path.c_str()).IsOpen()) return "2";
     if (StartsAsDsaa(path.c_str())) return "1";
     return {};
 }
@@ -155,11 +242,26 @@ int Classify(ClassifyArgs a) {
         return Fail("bp-classify", "--kinds names " + std::to_string(a.kinds.size()) + " kinds for " +
                                        std::to_string(a.inputs.size()) + " inputs");
     }
-    int status =
-        OnBPClass(a.network.c_str(), a.output.c_str(), StarList(a.inputs).c_str(), StarList(a.kinds).c_str());
-    if (status != kBPClassDone) return FailStatus("bp-classify", status, BPClassStatusText(status));
-    std::cout << "wrote " << a.output << "\n";
-    return 0;
+    const std::string files = StarList(a.inputs);
+    const std::string kinds = StarList(a.kinds);
+    const BPClassReport report =
+        RunBPClass({a.network.c_str(), a.output.c_str(), files.c_str(), kinds.c_str()});
+    JobOutput output = StatusOutput("bp-classify", report.status == kBPClassDone, report.status,
+                                    BPClassStatusText(report.status), report.cause);
+    if (output.ok) {
+        output.outputs = {a.output};
+        output.results["cells"] = report.cells;
+        output.results["rows"] = report.rows;
+        output.results["cols"] = report.cols;
+        nlohmann::ordered_json counts = nlohmann::ordered_json::object();
+        for (const auto& [value, cells] : report.classCounts) counts[std::to_string(value)] = cells;
+        output.results["class_counts"] = counts;
+        output.summary.push_back("wrote " + a.output);
+        for (const auto& [value, cells] : report.classCounts)
+            output.summary.push_back("class " + std::to_string(value) + ": " + std::to_string(cells) +
+                                     " cells");
+    }
+    return Emit(output, a.json);
 }
 
 }  // namespace
@@ -196,6 +298,8 @@ void AddBpCommands(CLI::App& app, int& exitCode) {
     trainCommand->add_option(
         "--seed", train->seed,
         "seed the random generator first (default: unseeded, as a fresh process starts)");
+    trainCommand->add_flag("-q,--quiet", train->quiet, "show no training progress on the terminal");
+    AddJsonFlag(trainCommand, train->json);
     trainCommand->callback([train, &exitCode] { exitCode = Train(*train); });
 
     auto classify = std::make_shared<ClassifyArgs>();
@@ -212,6 +316,7 @@ void AddBpCommands(CLI::App& app, int& exitCode) {
         ->add_option("-k,--kinds", classify->kinds,
                      "kind of each input: 0 KVSGDB01, 1 DSAA, 2 HXF (default: told from each file's content)")
         ->delimiter(',');
+    AddJsonFlag(classifyCommand, classify->json);
     classifyCommand->callback([classify, &exitCode] { exitCode = Classify(*classify); });
 }
 

@@ -12,8 +12,8 @@
 #include "grid/kvsgda.h"
 #include "grid/same_file.h"
 #include "grid/working_grid.h"
-#include "hxf/ihxf.h"
-#include "prep/hxf_grid.h"
+#include "hxf/hxf_file.h"
+#include "quarnel/prep.h"
 
 namespace quarnel::cli {
 namespace {
@@ -89,52 +89,61 @@ int Pack(const GridArgs& a) {
                               : WritePack<float>(a, grids, ids, HXF_FLOAT);
 }
 
-// Smallest and largest non-blank value and the number of blanks of a set of values. The
-// preparation formats count a value within 1 of the blank value as blank; KVSGDA01 grids only
+// Smallest and largest non-blank value and the number of blanks of a grid. The preparation
+// formats count a value within 1 of the blank value as blank (prep::IsBlank); KVSGDA01 grids only
 // a value equal to it.
 struct ValueSummary {
     double blank;
-    double tolerance;
-    double low = INFINITY;
-    double high = -INFINITY;
+    bool exactBlank;
+    prep::ValueRange range;
     long long blanks = 0;
-    void Add(double v) {
-        if (std::fabs(v - blank) <= tolerance) {
-            ++blanks;
-            return;
-        }
-        low = std::fmin(low, v);
-        high = std::fmax(high, v);
-    }
 };
+
+ValueSummary SummaryOfRows(const double* const* values, int rows, int cols, double blank) {
+    return {blank, false, prep::NonBlankRange(values, rows, cols, blank),
+            static_cast<long long>(prep::CountBlanks(values, rows, cols, blank))};
+}
 
 void PrintSummary(const char* format, int rows, int cols, const ValueSummary& s) {
     std::cout << "format " << format << "\nrows   " << rows << "\ncols   " << cols << "\n";
-    if (s.low <= s.high)
-        std::cout << "range  " << s.low << " .. " << s.high << "\n";
+    if (s.range.low <= s.range.high)
+        std::cout << "range  " << s.range.low << " .. " << s.range.high << "\n";
     else
         std::cout << "range  none (every value is blank)\n";
-    std::cout << "blanks " << s.blanks << (s.tolerance > 0 ? " (values within 1 of " : " (values equal to ")
+    std::cout << "blanks " << s.blanks << (s.exactBlank ? " (values equal to " : " (values within 1 of ")
               << s.blank << ")\n";
 }
 
-int InfoHxf(const std::string& path, int handle) {
-    HXFGridFileInfo info{};
-    GetGridFileInfo(handle, &info);
-    const int count = GetNumberOfGrid(handle);
+// The rows x cols values of a loaded grid (0 outside the array's own shape), row after row.
+std::vector<double> GridValues(const CxArray<double>& values, int rows, int cols) {
+    std::vector<double> cells;
+    cells.reserve(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols));
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c) cells.push_back(values.GetAt(r, c));
+    return cells;
+}
+
+std::vector<const double*> RowPointers(const std::vector<double>& cells, int rows, int cols) {
+    std::vector<const double*> pointers;
+    for (int r = 0; r < rows; ++r) pointers.push_back(cells.data() + static_cast<std::size_t>(r) * cols);
+    return pointers;
+}
+
+int InfoHxf(const std::string& path, const HxfFile& file) {
+    const HXFGridFileInfo& info = file.info();
+    const int count = file.GridCount();
     std::cout << "format HXF, element type " << info.elementType << ", " << count
               << (count == 1 ? " grid\n" : " grids\n");
     for (int k = 1; k <= count; ++k) {
-        char id[32] = {};
-        GetGridID(handle, k, id, sizeof id);
+        const std::string id = file.GridId(k);
         CxArray<double> values(0, 0, ZT_STOR_ROWMAJOR);
-        if (prep::LoadHxfGrid(handle, id, HXF_DOUBLE, values) != HXF_OK)
-            return Fail("info", "cannot load grid " + std::string(id) + " of " + path);
-        ValueSummary summary{DSAA_BLANK, 1};
-        for (int r = 0; r < info.rows; ++r)
-            for (int c = 0; c < info.cols; ++c) summary.Add(values.GetAt(r, c));
+        if (file.Load(id, HXF_DOUBLE, values) != HXF_OK)
+            return Fail("info", "cannot load grid " + id + " of " + path);
+        const std::vector<double> cells = GridValues(values, info.rows, info.cols);
+        const std::vector<const double*> rows = RowPointers(cells, info.rows, info.cols);
         std::cout << "\ngrid " << id << "\n";
-        PrintSummary("HXF", info.rows, info.cols, summary);
+        PrintSummary("HXF", info.rows, info.cols,
+                     SummaryOfRows(rows.data(), info.rows, info.cols, DSAA_BLANK));
     }
     return 0;
 }
@@ -145,7 +154,7 @@ bool InfoKvsgda(const std::string& path, int& exitCode) {
     KvsgdaHeader header;
     if (!reader.Open(path.c_str()) || !reader.ReadHeader(&header).ok() || header.word != "KVSGDA01")
         return false;
-    ValueSummary summary{header.blankValue, 0};
+    ValueSummary summary{header.blankValue, true, {}};
     const long long cells = static_cast<long long>(header.rows) * header.cols;
     for (long long k = 0; k < cells; ++k) {
         float v = 0;
@@ -156,7 +165,12 @@ bool InfoKvsgda(const std::string& path, int& exitCode) {
                                  " at byte " + std::to_string(next.position));
             return true;
         }
-        summary.Add(v);
+        if (v == summary.blank) {
+            ++summary.blanks;
+        } else {
+            summary.range.low = std::fmin(summary.range.low, v);
+            summary.range.high = std::fmax(summary.range.high, v);
+        }
     }
     PrintSummary("KVSGDA01", header.rows, header.cols, summary);
     exitCode = 0;
@@ -164,21 +178,15 @@ bool InfoKvsgda(const std::string& path, int& exitCode) {
 }
 
 int Info(const GridArgs& a) {
-    int handle = GetHXFHandle(a.path.c_str());
-    if (handle != 0) {
-        const int result = InfoHxf(a.path, handle);
-        CloseGridFile(&handle);
-        return result;
-    }
+    const HxfFile hxf(a.path.c_str());
+    if (hxf.IsOpen()) return InfoHxf(a.path, hxf);
     int exitCode = 1;
     if (InfoKvsgda(a.path, exitCode)) return exitCode;
     WorkingGrid grid;
     const GridReadResult read = LoadWorkingGrid(a.path.c_str(), &grid);
     if (!read.ok()) return Fail("info", ReadFailure(a.path, read));
-    ValueSummary summary{grid.blank, 1};
-    for (int r = 0; r < grid.rows; ++r)
-        for (int c = 0; c < grid.cols; ++c) summary.Add(grid.values[r][c]);
-    PrintSummary(grid.kind == GridFileKind::kvsgdb01 ? "KVSGDB01" : "DSAA", grid.rows, grid.cols, summary);
+    PrintSummary(grid.kind == GridFileKind::kvsgdb01 ? "KVSGDB01" : "DSAA", grid.rows, grid.cols,
+                 SummaryOfRows(grid.values.get(), grid.rows, grid.cols, grid.blank));
     return 0;
 }
 

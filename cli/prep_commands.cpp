@@ -1,14 +1,14 @@
 // normalize, hxf-dump and window-stats: the preparation jobs from the command line.
-#include <cstdio>
-#include <iostream>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "cli/commands.h"
+#include "cli/job_output.h"
 #include "frame/quarnel.h"
-#include "grid/same_file.h"
-#include "hxf/ihxf.h"
+#include "hxf/hxf_file.h"
 #include "prep/normalize_hxf.h"
+#include "prep/prep_jobs.h"
 #include "prep/status_text.h"
 
 namespace quarnel::cli {
@@ -20,50 +20,70 @@ struct PrepArgs {
     std::string output;
     std::string stdOutput;
     int window = 0;
+    bool json = false;
 };
 
-int Report(const char* command, int status, bool ok, const char* meaning, const std::string& wrote) {
-    if (!ok) {
-        std::cerr << "quarnel " << command << ": status " << status << ": " << meaning << "\n";
-        return 1;
-    }
-    std::cout << "wrote " << wrote << "\n";
-    return 0;
-}
-
-bool IsHxfFile(const std::string& path) {
-    int handle = GetHXFHandle(path.c_str());
-    const bool hxf = handle != 0;
-    CloseGridFile(&handle);
-    return hxf;
+// The status part of a command's output; outputs, results and summary are added on success.
+JobOutput StatusOutput(const char* command, bool ok, int status, const char* meaning, std::string cause) {
+    JobOutput output;
+    output.command = command;
+    output.ok = ok;
+    output.status = status;
+    output.meaning = meaning;
+    output.cause = std::move(cause);
+    return output;
 }
 
 // The dump's status is 0 whatever happens, so the command asks the job itself what happened.
-int DumpHxf(const char* command, const std::string& input, const std::string& output) {
+int DumpHxf(const char* command, const std::string& input, const std::string& output, bool json) {
     const prep::HxfDumpResult result = prep::DumpHxf(input.c_str(), output.c_str());
-    const bool written = result.outcome == prep::HxfDumpOutcome::written;
-    const int exitCode = Report(command, 0, written, prep::NormalizeHxfStatusText(0), output);
-    if (!written) {
-        std::cerr << "quarnel " << command << ": " << input << ": "
-                  << prep::HxfDumpOutcomeText(result.outcome);
-        if (result.outcome == prep::HxfDumpOutcome::grid_not_loaded)
-            std::cerr << " (grid " << result.grid << ")";
-        std::cerr << "\n";
+    JobOutput out = StatusOutput(command, result.outcome == prep::HxfDumpOutcome::written, 0,
+                                 prep::NormalizeHxfStatusText(0),
+                                 input + ": " + prep::HxfDumpOutcomeText(result.outcome));
+    if (result.outcome == prep::HxfDumpOutcome::grid_not_loaded)
+        out.cause += " (grid " + std::to_string(result.grid) + ")";
+    if (out.ok) {
+        out.outputs = {output};
+        out.results["grids"] = result.grids;
+        out.results["rows"] = result.rows;
+        out.results["cols"] = result.cols;
+        out.summary.push_back("wrote " + output);
     }
-    return exitCode;
+    return Emit(out, json);
 }
 
 int Normalize(const PrepArgs& a) {
-    int kind = a.kind == "auto" ? (IsHxfFile(a.input) ? 2 : 0) : std::stoi(a.kind);
-    if (kind == 2) return DumpHxf("normalize", a.input, a.output);
-    const int status = OnDataNormalize2(a.input.c_str(), kind, a.output.c_str());
-    return Report("normalize", status, status == 1, prep::Normalize2StatusText(status), a.output);
+    const int kind = a.kind == "auto" ? (HxfFile(a.input.c_str()).IsOpen() ? 2 : 0) : std::stoi(a.kind);
+    if (kind == 2) return DumpHxf("normalize", a.input, a.output, a.json);
+    const prep::NormalizeReport report = prep::RunNormalize(a.input.c_str(), a.output.c_str());
+    JobOutput out = StatusOutput("normalize", report.status == 1, report.status,
+                                 prep::Normalize2StatusText(report.status), report.cause);
+    if (out.ok) {
+        out.outputs = {a.output};
+        const bool anyValue = report.range.low <= report.range.high;
+        out.results["range"] =
+            anyValue ? nlohmann::ordered_json{{"low", report.range.low}, {"high", report.range.high}}
+                     : nlohmann::ordered_json();
+        out.results["cells"] = static_cast<long long>(report.rows) * report.cols;
+        out.results["blanks"] = report.blanks;
+        out.summary.push_back("wrote " + a.output);
+    }
+    return Emit(out, a.json);
 }
 
 int WindowStats(const PrepArgs& a) {
-    const int status = OnCalAvgVar(a.input.c_str(), a.output.c_str(), a.stdOutput.c_str(), a.window);
-    return Report("window-stats", status, status == 1, prep::CalAvgVarStatusText(status),
-                  a.output + " and " + a.stdOutput);
+    const prep::WindowStatsReport report =
+        prep::RunCalAvgVar(a.input.c_str(), a.output.c_str(), a.stdOutput.c_str(), a.window);
+    JobOutput out = StatusOutput("window-stats", report.status == 1, report.status,
+                                 prep::CalAvgVarStatusText(report.status), report.cause);
+    if (out.ok) {
+        out.outputs = {a.output, a.stdOutput};
+        out.results["window"] = report.window;
+        out.results["rows"] = report.rows;
+        out.results["cols"] = report.cols;
+        out.summary.push_back("wrote " + a.output + " and " + a.stdOutput);
+    }
+    return Emit(out, a.json);
 }
 
 }  // namespace
@@ -80,6 +100,7 @@ void AddPrepCommands(CLI::App& app, int& exitCode) {
         ->capture_default_str();
     normalize->add_option("INPUT", args->input, "input grid or multi-grid file")->required();
     normalize->add_option("OUTPUT", args->output, "output DSAA grid (text dump for kind 2)")->required();
+    AddJsonFlag(normalize, args->json);
     normalize->callback([args, &exitCode] { exitCode = Normalize(*args); });
 
     CLI::App* dump = app.add_subcommand("hxf-dump",
@@ -87,7 +108,9 @@ void AddPrepCommands(CLI::App& app, int& exitCode) {
                                         "one line per grid column");
     dump->add_option("HXF", args->input, "multi-grid file")->required();
     dump->add_option("OUTPUT", args->output, "text file to write")->required();
-    dump->callback([args, &exitCode] { exitCode = DumpHxf("hxf-dump", args->input, args->output); });
+    AddJsonFlag(dump, args->json);
+    dump->callback(
+        [args, &exitCode] { exitCode = DumpHxf("hxf-dump", args->input, args->output, args->json); });
 
     CLI::App* stats = app.add_subcommand(
         "window-stats",
@@ -96,6 +119,7 @@ void AddPrepCommands(CLI::App& app, int& exitCode) {
     stats->add_option("MEAN", args->output, "output grid of window means")->required();
     stats->add_option("STD", args->stdOutput, "output grid of window standard deviations")->required();
     stats->add_option("-w,--window", args->window, "window size in cells (1 or more)")->required();
+    AddJsonFlag(stats, args->json);
     stats->callback([args, &exitCode] { exitCode = WindowStats(*args); });
 }
 

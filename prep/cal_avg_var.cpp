@@ -1,9 +1,13 @@
+#include <string>
+#include <utility>
+
 #include "frame/quarnel.h"
 #include "grid/dsaa_writer.h"
+#include "grid/grid_status.h"
 #include "grid/same_file.h"
 #include "grid/text_sink.h"
 #include "grid/working_grid.h"
-#include "prep/job_guard.h"
+#include "prep/prep_jobs.h"
 #include "quarnel/prep.h"
 
 namespace quarnel::prep {
@@ -32,19 +36,32 @@ bool ComputeWindows(const WorkingGrid& grid, int w, WindowGrids& out) {
     return true;
 }
 
-int CalAvgVar(const char* inPath, const char* meanPath, const char* stdPath, int w) {
-    if (w <= 0) return 0;
+WindowStatsReport Failure(std::string cause) {
+    WindowStatsReport report;
+    report.cause = std::move(cause);
+    return report;
+}
+
+WindowStatsReport CalAvgVar(const char* inPath, const char* meanPath, const char* stdPath, int w) {
+    if (w <= 0) return Failure("the window size " + std::to_string(w) + " is below 1");
     // Creating an output would truncate the grid about to be read; one file for both outputs
     // would keep only the deviations while reporting both written.
-    if (SameExistingFile(meanPath, inPath) || SameExistingFile(stdPath, inPath) ||
-        SameOutputFile(meanPath, stdPath))
-        return 0;
+    if (SameExistingFile(meanPath, inPath) || SameExistingFile(stdPath, inPath))
+        return Failure("an output names the input grid");
+    if (SameOutputFile(meanPath, stdPath)) return Failure("the mean and deviation grids are one file");
     WorkingGrid grid;
-    if (!LoadWorkingGrid(inPath, &grid).ok()) return 0;
+    const GridReadResult read = LoadWorkingGrid(inPath, &grid);
+    if (!read.ok()) {
+        return Failure(std::string(inPath) + ": " + GridReadStatusText(read.status) + " (byte " +
+                       std::to_string(read.position) + ")");
+    }
     // A window larger than the grid leaves no complete window, and a grid without cells is no DSAA grid.
-    if (w > grid.rows || w > grid.cols) return 0;
+    if (w > grid.rows || w > grid.cols) {
+        return Failure("the window size " + std::to_string(w) + " is larger than the grid of " +
+                       std::to_string(grid.rows) + " x " + std::to_string(grid.cols) + " cells");
+    }
     WindowGrids windows;
-    if (!ComputeWindows(grid, w, windows)) return 0;
+    if (!ComputeWindows(grid, w, windows)) return Failure("out of memory");
     // Each grid rescaled to 0..1 between its own smallest and largest value; blanks stay.
     for (double* const* values : {windows.mean.get(), windows.deviation.get()}) {
         const ValueRange range = NonBlankRange(values, windows.rows, windows.cols, grid.blank);
@@ -57,16 +74,34 @@ int CalAvgVar(const char* inPath, const char* meanPath, const char* stdPath, int
     // earlier grids as they were, never a mean grid without its partner.
     TextSink mean;
     TextSink deviation;
-    if (!mean.Open(meanPath, kTextFileLineEnds) || !deviation.Open(stdPath, kTextFileLineEnds)) return 0;
+    if (!mean.Open(meanPath, kTextFileLineEnds) || !deviation.Open(stdPath, kTextFileLineEnds))
+        return Failure("cannot create " + std::string(meanPath) + " or " + stdPath);
     const bool written = WriteStatisticsDsaa(mean, windows.mean.get(), windows.rows, windows.cols) &&
                          WriteStatisticsDsaa(deviation, windows.deviation.get(), windows.rows, windows.cols);
-    return written && mean.Close() && deviation.Close() ? 1 : 0;
+    if (!written || !mean.Close() || !deviation.Close())
+        return Failure("cannot write " + std::string(meanPath) + " or " + stdPath);
+    WindowStatsReport report;
+    report.status = 1;
+    report.window = w;
+    report.rows = windows.rows;
+    report.cols = windows.cols;
+    return report;
 }
 
 }  // namespace
+
+WindowStatsReport RunCalAvgVar(const char* inPath, const char* meanPath, const char* stdPath,
+                               int w) noexcept {
+    try {
+        return CalAvgVar(inPath, meanPath, stdPath, w);
+    } catch (...) {
+        return {};
+    }
+}
+
 }  // namespace quarnel::prep
 
 extern "C" QUARNEL_API int QUARNEL_CALL OnCalAvgVar(const char* inPath, const char* meanPath,
                                                     const char* stdPath, int w) {
-    return quarnel::prep::GuardJob(0, [&] { return quarnel::prep::CalAvgVar(inPath, meanPath, stdPath, w); });
+    return quarnel::prep::RunCalAvgVar(inPath, meanPath, stdPath, w).status;
 }

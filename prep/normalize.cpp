@@ -2,7 +2,7 @@
 #include "grid/dsaa_writer.h"
 #include "grid/same_file.h"
 #include "grid/working_grid.h"
-#include "prep/job_guard.h"
+#include "prep/prep_jobs.h"
 #include "quarnel/prep.h"
 
 namespace quarnel::prep {
@@ -24,20 +24,35 @@ void Normalize(const WorkingGrid& grid, const ValueRange& range, double* const* 
     }
 }
 
-int NormalizeGrid(const char* inputFile, const char* outputFile) {
+NormalizeReport NormalizeGrid(const char* inputFile, const char* outputFile) {
+    NormalizeReport report;
     // Creating the output would truncate the grid about to be read.
-    if (SameExistingFile(outputFile, inputFile)) return 0;
+    if (SameExistingFile(outputFile, inputFile)) return report;
     WorkingGrid grid;
-    if (!LoadWorkingGrid(inputFile, &grid).ok()) return 0;
+    if (!LoadWorkingGrid(inputFile, &grid).ok()) return report;
     RowMatrix<double> normalized(AllocDoubleMatrix(grid.rows, grid.cols), grid.rows);
-    if (!normalized) return 0;
-    Normalize(grid, RangeOf(grid), normalized.get());
-    return WriteNormalisedDsaa(outputFile, normalized.get(), grid.rows, grid.cols) ? 1 : 0;
+    if (!normalized) return report;
+    report.range = RangeOf(grid);
+    report.rows = grid.rows;
+    report.cols = grid.cols;
+    report.blanks = CountBlanks(grid.values.get(), grid.rows, grid.cols, grid.blank);
+    Normalize(grid, report.range, normalized.get());
+    if (WriteNormalisedDsaa(outputFile, normalized.get(), grid.rows, grid.cols)) report.status = 1;
+    return report;
 }
 
 }  // namespace
+
+NormalizeReport RunNormalize(const char* inputFile, const char* outputFile) noexcept {
+    try {
+        return NormalizeGrid(inputFile, outputFile);
+    } catch (...) {
+        return {};
+    }
+}
+
 }  // namespace quarnel::prep
 
 extern "C" QUARNEL_API int QUARNEL_CALL OnDataNormalize(const char* inputFile, const char* outputFile) {
-    return quarnel::prep::GuardJob(0, [&] { return quarnel::prep::NormalizeGrid(inputFile, outputFile); });
+    return quarnel::prep::RunNormalize(inputFile, outputFile).status;
 }

@@ -3,32 +3,17 @@
 #include "frame/quarnel.h"
 #include "grid/same_file.h"
 #include "grid/text_sink.h"
-#include "prep/hxf_grid.h"
+#include "hxf/hxf_file.h"
 
 namespace quarnel::prep {
 namespace {
 
-// Closes the multi-grid file on every return path.
-class HxfFile {
-  public:
-    explicit HxfFile(const char* path) : handle_(GetHXFHandle(path)) {}
-    ~HxfFile() { CloseGridFile(&handle_); }
-    HxfFile(const HxfFile&) = delete;
-    HxfFile& operator=(const HxfFile&) = delete;
-    int handle() const { return handle_; }
-
-  private:
-    int handle_;
-};
-
 // One line per grid column, the column's values top row first. Only float grids have values
 // to write; a grid of any other element type leaves its line breaks alone. False when a float
 // grid's values cannot be loaded.
-bool DumpGrid(int handle, int index, const HXFGridFileInfo& info, TextSink& out) {
-    char id[32] = {};
-    GetGridID(handle, index, id, sizeof id);
+bool DumpGrid(const HxfFile& file, int index, const HXFGridFileInfo& info, TextSink& out) {
     CxArray<float> values(0, 0, ZT_STOR_ROWMAJOR);
-    const int loaded = LoadHxfGrid(handle, id, HXF_FLOAT, values);
+    const int loaded = file.Load(file.GridId(index), HXF_FLOAT, values);
     if (info.elementType == HXF_FLOAT && loaded != HXF_OK) return false;
     for (int c = 0; c < info.cols; ++c) {
         if (info.elementType == HXF_FLOAT)
@@ -43,17 +28,17 @@ HxfDumpResult Dump(const char* hxfFile, const char* outputFile) {
     if (SameExistingFile(outputFile, hxfFile)) return {HxfDumpOutcome::names_input};
     HxfFile file(hxfFile);
     // A file that does not open as a multi-grid file has nothing to dump: no output is created.
-    if (file.handle() == 0) return {HxfDumpOutcome::not_hxf};
-    HXFGridFileInfo info{};
+    if (!file.IsOpen()) return {HxfDumpOutcome::not_hxf};
+    const HXFGridFileInfo& info = file.info();
     HXFGridGCSInfo gcs{};
-    GetGridFileInfo(file.handle(), &info);
     GetGridGCSInfo(file.handle(), &gcs);
-    const int count = GetNumberOfGrid(file.handle());
+    const int count = file.GridCount();
     TextSink out;
     if (!out.Open(outputFile, kTextFileLineEnds)) return {HxfDumpOutcome::cannot_create};
     for (int k = 1; k <= count; ++k)
-        if (!DumpGrid(file.handle(), k, info, out)) return {HxfDumpOutcome::grid_not_loaded, k};
-    return {out.Close() ? HxfDumpOutcome::written : HxfDumpOutcome::write_failed};
+        if (!DumpGrid(file, k, info, out)) return {HxfDumpOutcome::grid_not_loaded, k};
+    if (!out.Close()) return {HxfDumpOutcome::write_failed};
+    return {HxfDumpOutcome::written, 0, count, info.rows, info.cols};
 }
 
 }  // namespace

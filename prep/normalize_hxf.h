@@ -17,7 +17,10 @@ enum class HxfDumpOutcome {
 
 struct HxfDumpResult {
     HxfDumpOutcome outcome = HxfDumpOutcome::written;
-    int grid = 0;  // for grid_not_loaded: the grid's position in the file, from 1
+    int grid = 0;   // for grid_not_loaded: the grid's position in the file, from 1
+    int grids = 0;  // for written: the grids in the file, each grid's rows and columns
+    int rows = 0;
+    int cols = 0;
 };
 
 HxfDumpResult DumpHxf(const char* hxfFile, const char* outputFile) noexcept;

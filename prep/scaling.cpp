@@ -15,4 +15,12 @@ ValueRange NonBlankRange(const double* const* values, int rows, int cols, double
     return range;
 }
 
+std::int64_t CountBlanks(const double* const* values, int rows, int cols, double blank) {
+    std::int64_t blanks = 0;
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c)
+            if (IsBlank(values[r][c], blank)) ++blanks;
+    return blanks;
+}
+
 }  // namespace quarnel::prep

@@ -24,10 +24,10 @@
 #include <vector>
 
 #include "bp/bp_records.h"
-#include "bp/class_grid.h"
 #include "bp/network_file.h"
 #include "frame/quarnel.h"
 #include "grid/dsaa_lines.h"
+#include "grid/dsaa_reader.h"
 #include "grid/text_sink.h"
 
 namespace {
@@ -231,15 +231,14 @@ int BenchClassification(const Options& o) {
     });
     quarnel::BPNetwork network;
     if (quarnel::ReadNetworkFile(networkFile.c_str(), network) != quarnel::NetworkFileStatus::ok) return 1;
-    std::vector<double> hidden(kHidden), outputs(kOutputs);
+    quarnel::BPClassWork work;
+    work.Allocate(network);
     std::vector<int> classes(cells);
     const std::vector<double> loaded = matrix;
     const double forward = BestSeconds(o.runs, [&] {
         matrix = loaded;
-        quarnel::RescaleColumns(matrix.data(), cells, kGrids, quarnel::InputRange{});
-        for (std::size_t s = 0; s < cells; ++s)
-            classes[s] =
-                quarnel::ClassValue(network, matrix.data() + s * kGrids, hidden.data(), outputs.data());
+        quarnel::RescaleColumns(matrix.data(), cells, kGrids, quarnel::InputRange{}, quarnel::DSAA_BLANK);
+        quarnel::ClassifyRow(network, matrix.data(), cells, quarnel::DSAA_BLANK, classes.data(), work);
         return true;
     });
     std::printf("classification, %d DSAA inputs of %d x %d, network %d-%d-%d (best of %d)\n", kGrids, o.size,

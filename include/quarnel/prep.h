@@ -3,6 +3,7 @@
 // and the statistics of w x w windows. A value within 1 of the grid's blank value is no data:
 // it is left out of every range, sum and deviation, and stays blank.
 #include <cmath>
+#include <cstdint>
 
 namespace quarnel::prep {
 
@@ -23,6 +24,9 @@ struct ValueRange {
 
 // The smallest and largest values of rows x cols that are not blank.
 ValueRange NonBlankRange(const double* const* values, int rows, int cols, double blank);
+
+// How many values of rows x cols are blank.
+std::int64_t CountBlanks(const double* const* values, int rows, int cols, double blank);
 
 struct WindowStatistics {
     double mean = 0;

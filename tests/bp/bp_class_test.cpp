@@ -1,18 +1,21 @@
 // BP classification: list splitting, input probes, scaling and the whole job on all input kinds.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "afx/string_array.h"
 #include "bp/bp_records.h"
 #include "bp/cell_count.h"
-#include "bp/class_grid.h"
 #include "bp/split_string.h"
 #include "frame/quarnel.h"
+#include "grid/dsaa_reader.h"
 #include "hxf/ihxf.h"
+#include "quarnel/bp.h"
 #include "tests/bp/bp_test_files.h"
 
 namespace quarnel {
@@ -79,17 +82,49 @@ TEST(CellCounts, KvbProbeReadsTheHeaderInAnyLetterCase) {
 
 TEST(RescaleColumns, EachColumnIsScaledByTheRangeOfTheColumnsUpToIt) {
     std::vector<double> matrix = {0, 0, 10, 5, 4, 99999.05};
-    RescaleColumns(matrix.data(), 3, 2, InputRange{});
+    RescaleColumns(matrix.data(), 3, 2, InputRange{}, DSAA_BLANK);
     EXPECT_EQ(matrix, (std::vector<double>{0, 0, 1, 0.5, 0.4, 99999.05}));
 }
 
 TEST(RescaleColumns, TheRangeStartsFromAGivenBinaryGridRangeAndAnEmptyRangeGivesZero) {
     std::vector<double> matrix = {0, 10};
-    RescaleColumns(matrix.data(), 2, 1, InputRange{-10, 10});
+    RescaleColumns(matrix.data(), 2, 1, InputRange{-10, 10}, DSAA_BLANK);
     EXPECT_EQ(matrix, (std::vector<double>{0.5, 1}));
     std::vector<double> flat = {3, 3, 99999};
-    RescaleColumns(flat.data(), 3, 1, InputRange{});
+    RescaleColumns(flat.data(), 3, 1, InputRange{}, DSAA_BLANK);
     EXPECT_EQ(flat, (std::vector<double>{0, 0, 99999}));
+}
+
+// A 2-1-2 network whose hidden node is 0.5 whatever its inputs: output 0 takes it with weight 4
+// (above one half), output 1 with weight -4 (below).
+BPNetwork SplitNetwork() {
+    BPNetwork network;
+    network.Allocate(2, 1, 2);
+    network.weightHiddenOutput = {4.0, -4.0};
+    return network;
+}
+
+TEST(ClassifyRow, EachCellsBitsGiveItsCodePlusTwoAndABlankFirstInputGivesOne) {
+    const BPNetwork network = SplitNetwork();
+    BPClassWork work;
+    work.Allocate(network);
+    const std::vector<double> inputs = {0.0, 1.0, 99999.05, 0.5, 0.3, 99999.0};
+    std::vector<int> classes(3, 0);
+    ClassifyRow(network, inputs.data(), 3, DSAA_BLANK, classes.data(), work);
+    EXPECT_EQ(classes, (std::vector<int>{4, 1, 4}));
+    EXPECT_EQ(CountClasses(classes.data(), classes.size()), (std::map<int, std::int64_t>{{1, 1}, {4, 2}}));
+}
+
+TEST(ClassifyRow, TheBlankValueIsTheOneGiven) {
+    const BPNetwork network = SplitNetwork();
+    BPClassWork work;
+    work.Allocate(network);
+    const std::vector<double> inputs = {-9999.0, 0.0};
+    int value = 0;
+    ClassifyRow(network, inputs.data(), 1, -9999.0, &value, work);
+    EXPECT_EQ(value, 1);
+    ClassifyRow(network, inputs.data(), 1, DSAA_BLANK, &value, work);
+    EXPECT_EQ(value, 4);
 }
 
 // A network file as text: counts, then each line of values.

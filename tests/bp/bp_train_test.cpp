@@ -8,13 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "bp/bp_forward.h"
 #include "bp/bp_records.h"
 #include "bp/bp_train_job.h"
-#include "bp/bp_training.h"
 #include "bp/initial_weights.h"
 #include "bp/network_file.h"
 #include "frame/quarnel.h"
+#include "quarnel/bp.h"
 #include "tests/grid/grid_test_files.h"
 
 namespace quarnel {
@@ -125,6 +124,49 @@ TEST(Training, NoEpochRunsWithoutIterationsAndTheErrorIsTheUntrainedOne) {
     EXPECT_EQ(TrainTiny(1, -5).network.trainError, 0.125);
 }
 
+// Three samples of input 1, targets 1, 1 and 0, on the all-zero 1-1-1 network: the two ones pull
+// the output above one half, so every sample computes bit 1 and two of three match their target.
+TEST(TrainingSummary, CountsEpochsAndTheSamplesWhoseComputedBitsMatch) {
+    BPNetwork initial;
+    initial.Allocate(1, 1, 1);
+    BPSampleSet samples;
+    samples.Allocate(3, 1, 1);
+    samples.inputs = {1.0, 1.0, 1.0};
+    samples.targets = {1, 1, 0};
+    std::vector<ProgressStep> steps;
+    const BPTraining training =
+        TrainNetwork(initial, samples, 3, -1.0, [&](const ProgressStep& step) { steps.push_back(step); });
+    EXPECT_EQ(training.summary.epochs, 3);
+    EXPECT_FALSE(training.summary.converged);
+    EXPECT_EQ(training.summary.finalError, training.network.trainError);
+    EXPECT_EQ(training.summary.computedBits, (std::vector<int>{1, 1, 1}));
+    EXPECT_EQ(training.summary.samplesMatched, 2);
+    EXPECT_EQ(training.summary.trainingAccuracy, 2.0 / 3.0);
+    ASSERT_EQ(steps.size(), 3u);
+    EXPECT_EQ(steps[2].what, "epoch");
+    EXPECT_EQ(steps[2].done, 3);
+    EXPECT_EQ(steps[2].total, 3);
+    EXPECT_EQ(steps[2].value, training.summary.finalError);
+}
+
+TEST(TrainingSummary, TheSameNetworkAsTrainingInPlaceAndNoAccuracyWithoutSamples) {
+    const BPTraining training = TrainNetwork(TrainTiny(1, 0).network, BPSampleSet{}, 5, -1.0);
+    EXPECT_EQ(training.summary.epochs, 5);
+    EXPECT_TRUE(training.summary.computedBits.empty());
+    EXPECT_EQ(training.summary.trainingAccuracy, 0.0);
+    BPNetwork initial;
+    initial.Allocate(1, 1, 1);
+    BPSampleSet one;
+    one.Allocate(1, 1, 1);
+    one.inputs = {1.0};
+    one.targets = {1};
+    const BPTraining trained = TrainNetwork(initial, one, 1, -1.0);
+    const TinyRun run = TrainTiny(1, 1);
+    EXPECT_EQ(trained.network.weightHiddenOutput, run.network.weightHiddenOutput);
+    EXPECT_EQ(trained.network.outputThreshold, run.network.outputThreshold);
+    EXPECT_EQ(trained.summary.trainingAccuracy, 1.0);
+}
+
 TEST(Training, TargetsOtherThanZeroAndOneAreUsedWhole) {
     TinyRun run = TrainTiny(257, 1);
     EXPECT_EQ(run.network.trainError, 32896.125);
@@ -177,7 +219,7 @@ TEST_F(TrainJob, WithoutIterationsTheUntrainedErrorIsWrittenAndAnOutputOfOneHalf
     WriteFile(Path("samples.txt"), std::string(kHeader) + "1 1\n");
     BPTrainReport report = Run(1, 1, 1, 1, 0, 1.0);
     EXPECT_EQ(report.status, 1);
-    EXPECT_EQ(report.epochs, 0);
+    EXPECT_EQ(report.summary.epochs, 0);
     EXPECT_EQ(ReadFile(network_),
               "         1           1           1            0.12500000\n"
               "     0.00000\n     0.00000\n     0.00000\n     0.00000\n");
@@ -197,8 +239,8 @@ TEST_F(TrainJob, NoSamplesConvergeAfterOneEpochWithTheScaledRandomNetwork) {
     WriteFile(Path("samples.txt"), kHeader);
     BPTrainReport report = Run(0, 1, 1, 1, 50, 0.0);
     EXPECT_EQ(report.status, 1);
-    EXPECT_EQ(report.epochs, 1);
-    EXPECT_TRUE(report.converged);
+    EXPECT_EQ(report.summary.epochs, 1);
+    EXPECT_TRUE(report.summary.converged);
     EXPECT_EQ(ReadFile(network_),
               "         1           1           1            0.00000000\n"
               "     0.00000\n     0.00000\n     0.00000\n     0.00000\n");
@@ -212,7 +254,7 @@ TEST_F(TrainJob, FiveEpochsOfATwoThreeTwoNetworkFromSeedSeven) {
     std::srand(7);
     BPTrainReport report = Run(3, 2, 3, 2, 5, -1.0);
     EXPECT_EQ(report.status, 1);
-    EXPECT_EQ(report.epochs, 5);
+    EXPECT_EQ(report.summary.epochs, 5);
     EXPECT_EQ(ReadFile(network_),
               "         2           3           2            0.70734815\n"
               "    -0.48102     0.53885    -0.25593\n"
@@ -233,8 +275,8 @@ TEST_F(TrainJob, ExclusiveOrConvergesAfterTheExpectedEpochCount) {
     std::srand(3);
     BPTrainReport report = Run(4, 2, 2, 1, 2000, 0.2);
     EXPECT_EQ(report.status, 1);
-    EXPECT_EQ(report.epochs, 728);
-    EXPECT_TRUE(report.converged);
+    EXPECT_EQ(report.summary.epochs, 728);
+    EXPECT_TRUE(report.summary.converged);
     EXPECT_EQ(ReadFile(network_),
               "         2           2           1            0.19909417\n"
               "    -0.99780    -2.71631\n"

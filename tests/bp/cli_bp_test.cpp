@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "hxf/ihxf.h"
@@ -123,6 +124,95 @@ TEST_F(CliBp, ClassifyFailureNamesTheStatusAndItsMeaning) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.output.find("status 2: the inputs do not fit"), std::string::npos) << r.output;
     EXPECT_FALSE(Exists(Path("out.grd")));
+}
+
+TEST_F(CliBp, TrainJsonGivesTheTrainingSummaryAsData) {
+    WriteFile(Path("s.txt"), "BP Training Sample File !!!\n1 1\n");
+    const CliResult r = Quarnel("bp-train -s " + Path("s.txt") + " -n " + Path("n.txt") + " -r " +
+                                Path("r.txt") + " -H 1 -m 3 -e -1 --json");
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    const nlohmann::json j = nlohmann::json::parse(r.output);
+    EXPECT_EQ(j["command"], "bp-train");
+    EXPECT_EQ(j["ok"], true);
+    EXPECT_EQ(j["status"], 1);
+    EXPECT_EQ(j["outputs"], nlohmann::json({Path("n.txt"), Path("r.txt")}));
+    const nlohmann::json& results = j["results"];
+    EXPECT_EQ(results["network"], nlohmann::json({{"inputs", 1}, {"hidden", 1}, {"outputs", 1}}));
+    EXPECT_EQ(results["samples"], 1);
+    EXPECT_EQ(results["epochs"], 3);
+    EXPECT_EQ(results["converged"], false);
+    EXPECT_NEAR(results["final_error"].get<double>(), 0.10668195, 5e-9);
+    EXPECT_EQ(results["training_accuracy"], 1.0);
+    EXPECT_EQ(results["computed_classes"], nlohmann::json::parse("[[1]]"));
+}
+
+TEST_F(CliBp, TrainFailureCarriesItsCause) {
+    CliResult r = Quarnel("bp-train -s " + Path("missing.txt") + " -n " + Path("n.txt") + " -r " +
+                          Path("r.txt") + " -c 1 -i 1 --json");
+    EXPECT_EQ(r.exitCode, 1);
+    const nlohmann::json j = nlohmann::json::parse(r.output);
+    EXPECT_EQ(j["ok"], false);
+    EXPECT_EQ(j["status"], 2);
+    EXPECT_EQ(j["cause"], Path("missing.txt") + ": cannot be opened");
+
+    WriteFile(Path("s.txt"), "BP Training Sample File !!!\n1 1\n");
+    r = Quarnel("bp-train -s " + Path("s.txt") + " -n " + Path("s.txt") + " -r " + Path("r.txt"));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.output.find("quarnel bp-train: status 0: "), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("quarnel bp-train: an output names the sample file " + Path("s.txt")),
+              std::string::npos)
+        << r.output;
+}
+
+TEST_F(CliBp, TrainRefusesNumbersSeparatedByTabs) {
+    WriteFile(Path("s.txt"), "BP Training Sample File !!!\n0 0 0\n0\t1\t1\n");
+    const CliResult r = Quarnel("bp-train -s " + Path("s.txt") + " -n " + Path("n.txt") + " -r " +
+                                Path("r.txt") + " -c 2 -i 2");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.output.find("line 3 separates numbers by tabs; the sample file separates them by blanks"),
+              std::string::npos)
+        << r.output;
+    EXPECT_FALSE(Exists(Path("n.txt")));
+    EXPECT_FALSE(Exists(Path("r.txt")));
+}
+
+TEST_F(CliBp, TabsAroundButNotBetweenNumbersStillTrain) {
+    WriteFile(Path("s.txt"), "BP Training Sample File !!!\n\t0 1 1\t\n1 0 1\n");
+    const CliResult r = Quarnel("bp-train -s " + Path("s.txt") + " -n " + Path("n.txt") + " -r " +
+                                Path("r.txt") + " -m 1 --quiet");
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("network 2-3-1, 2 samples"), std::string::npos) << r.output;
+}
+
+TEST_F(CliBp, ClassifyJsonCountsTheCellsOfEachClass) {
+    WriteFile(Path("net.txt"), bptest::kXorNetwork);
+    WriteFile(Path("a.grd"), bptest::kCornerGridA);
+    WriteFile(Path("b.grd"), bptest::kCornerGridB);
+    const CliResult r = Quarnel("bp-classify " + Path("net.txt") + " " + Path("out.grd") + " " +
+                                Path("a.grd") + " " + Path("b.grd") + " --json");
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    const nlohmann::json j = nlohmann::json::parse(r.output);
+    EXPECT_EQ(j["outputs"], nlohmann::json({Path("out.grd")}));
+    EXPECT_EQ(j["results"]["cells"], 4);
+    EXPECT_EQ(j["results"]["rows"], 2);
+    EXPECT_EQ(j["results"]["cols"], 2);
+    EXPECT_EQ(j["results"]["class_counts"], nlohmann::json({{"2", 2}, {"3", 2}}));
+    EXPECT_EQ(ReadFile(Path("out.grd")), bptest::kXorGrid);
+
+    const CliResult misfit =
+        Quarnel("bp-classify " + Path("net.txt") + " " + Path("out2.grd") + " " + Path("a.grd") + " --json");
+    EXPECT_EQ(misfit.exitCode, 1);
+    EXPECT_EQ(nlohmann::json::parse(misfit.output)["cause"],
+              "the inputs hold 1 grids; " + Path("net.txt") + " takes 2");
+
+    WriteFile(Path("c.grd"), "DSAA\n3 1\n0 2\n0 0\n0 1\n1 2 3\n");
+    const CliResult differ = Quarnel("bp-classify " + Path("net.txt") + " " + Path("out3.grd") + " " +
+                                     Path("a.grd") + " " + Path("c.grd"));
+    EXPECT_EQ(differ.exitCode, 1);
+    EXPECT_NE(differ.output.find("quarnel bp-classify: " + Path("c.grd") +
+                                 ": 3 cells where the inputs before it have 4"),
+              std::string::npos)
+        << differ.output;
 }
 
 }  // namespace

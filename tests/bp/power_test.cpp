@@ -14,7 +14,7 @@
 #include <random>
 #include <vector>
 
-#include "bp/bp_forward.h"
+#include "quarnel/bp.h"
 
 namespace quarnel {
 namespace {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "tests/cli/run_quarnel.h"
@@ -135,6 +136,32 @@ TEST_F(CliPrepTest, HelpExitsZero) {
         SCOPED_TRACE(command);
         EXPECT_EQ(Quarnel(command).exitCode, 0);
     }
+}
+
+TEST_F(CliPrepTest, JsonGivesTheRangeCellsAndWindowShapeAsData) {
+    CliResult r = Quarnel("normalize " + Path("a.grd") + " " + Path("n.grd") + " --json");
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    nlohmann::json j = nlohmann::json::parse(r.output);
+    EXPECT_EQ(j["command"], "normalize");
+    EXPECT_EQ(j["outputs"], nlohmann::json({Path("n.grd")}));
+    EXPECT_EQ(j["results"],
+              nlohmann::json({{"range", {{"low", 10.0}, {"high", 50.0}}}, {"cells", 6}, {"blanks", 1}}));
+
+    r = Quarnel("window-stats " + Path("b.grd") + " " + Path("m.grd") + " " + Path("s.grd") + " -w 2 --json");
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    j = nlohmann::json::parse(r.output);
+    EXPECT_EQ(j["results"], nlohmann::json({{"window", 2}, {"rows", 1}, {"cols", 1}}));
+
+    r = Quarnel("window-stats " + Path("b.grd") + " " + Path("m.grd") + " " + Path("s.grd") + " -w 3 --json");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(nlohmann::json::parse(r.output)["cause"],
+              "the window size 3 is larger than the grid of 2 x 3 cells");
+
+    ASSERT_EQ(Quarnel("hxf-pack " + Path("ab.hxf") + " " + Path("a.grd") + " " + Path("b.grd")).exitCode, 0);
+    r = Quarnel("hxf-dump " + Path("ab.hxf") + " " + Path("ab.txt") + " --json");
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(nlohmann::json::parse(r.output)["results"],
+              nlohmann::json({{"grids", 2}, {"rows", 2}, {"cols", 3}}));
 }
 
 }  // namespace
