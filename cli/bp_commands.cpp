@@ -49,17 +49,6 @@ struct ClassifyArgs {
     bool json = false;
 };
 
-// The status part of a command's output; outputs, results and summary are added on success.
-JobOutput StatusOutput(const char* command, bool ok, int status, const char* meaning, std::string cause) {
-    JobOutput output;
-    output.command = command;
-    output.ok = ok;
-    output.status = status;
-    output.meaning = meaning;
-    output.cause = std::move(cause);
-    return output;
-}
-
 int Fail(const char* command, const std::string& message) {
     std::cerr << "quarnel " << command << ": " << message << "\n";
     return 1;

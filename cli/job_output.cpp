@@ -1,8 +1,19 @@
 #include "cli/job_output.h"
 
 #include <iostream>
+#include <utility>
 
 namespace quarnel::cli {
+
+JobOutput StatusOutput(const char* command, bool ok, int status, const char* meaning, std::string cause) {
+    JobOutput output;
+    output.command = command;
+    output.ok = ok;
+    output.status = status;
+    output.meaning = meaning;
+    output.cause = std::move(cause);
+    return output;
+}
 
 int Emit(const JobOutput& output, bool json) {
     if (json) {

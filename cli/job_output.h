@@ -26,6 +26,9 @@ struct JobOutput {
     std::vector<std::string> summary;
 };
 
+// The status part of a command's output; outputs, results and summary are added on success.
+JobOutput StatusOutput(const char* command, bool ok, int status, const char* meaning, std::string cause);
+
 int Emit(const JobOutput& output, bool json);
 
 // The --json flag every job command takes.

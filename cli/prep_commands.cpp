@@ -23,17 +23,6 @@ struct PrepArgs {
     bool json = false;
 };
 
-// The status part of a command's output; outputs, results and summary are added on success.
-JobOutput StatusOutput(const char* command, bool ok, int status, const char* meaning, std::string cause) {
-    JobOutput output;
-    output.command = command;
-    output.ok = ok;
-    output.status = status;
-    output.meaning = meaning;
-    output.cause = std::move(cause);
-    return output;
-}
-
 // The dump's status is 0 whatever happens, so the command asks the job itself what happened.
 int DumpHxf(const char* command, const std::string& input, const std::string& output, bool json) {
     const prep::HxfDumpResult result = prep::DumpHxf(input.c_str(), output.c_str());
