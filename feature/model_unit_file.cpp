@@ -1,28 +1,15 @@
 #include <cstdint>
-#include <filesystem>
 #include <new>
 #include <string>
-#include <system_error>
 
 #include "feature/feature_status.h"
 #include "feature/feature_types.h"
 #include "feature/model_units.h"
-#include "grid/native_path.h"
 #include "grid/scan_stream.h"
 
 namespace quarnel {
 
 namespace {
-
-// A record is four integers, each after at least one blank, so a file of this many bytes cannot
-// hold more records than this; a larger count is a file that ends early, refused before the
-// arrays are allocated.
-std::int64_t MostRecordsIn(const char* path) {
-    std::error_code error;
-    const auto bytes = std::filesystem::file_size(NativePath(path), error);
-    if (error) return INT32_MAX;
-    return static_cast<std::int64_t>(bytes / 8);
-}
 
 bool AllocateUnits(ModelUnitList& units, std::int32_t count) {
     units.unitRows.reset(new (std::nothrow) std::int32_t[count]);
@@ -67,7 +54,9 @@ int ReadModelUnits(const char* path, ModelUnitList& units, std::string* cause) {
     if (!titleRead.ok()) return refuse(kFeatureMalformedInput, "no title: " + AtByte(titleRead));
     const ScanResult countRead = in.Int(count);
     if (!countRead.ok()) return refuse(kFeatureMalformedInput, "unit count: " + AtByte(countRead));
-    if (count < 0 || count > MostRecordsIn(path)) {
+    // A record is four integers, each after at least one blank: a count the file cannot hold is a
+    // file that ends early, refused before the arrays are allocated.
+    if (count < 0 || !in.HasRoomFor(std::uint64_t(count), 8)) {
         return refuse(kFeatureMalformedInput,
                       "unit count " + std::to_string(count) + " is negative or more than the file can hold");
     }

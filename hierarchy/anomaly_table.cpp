@@ -141,10 +141,9 @@ int ReadAnomalyTable(ScanStream& table, const HierarchyParams& params, const Tot
         status != kSuccess) {
         return status;
     }
-    // Every row takes at least two bytes (its name and a blank), so a count the rest of the table
-    // cannot hold is a table that ends early, refused before the rows are reserved.
-    const std::uint64_t left = table.Size() - std::min(table.Size(), table.Position());
-    if (rowCount > 0 && std::uint64_t(rowCount) > left / 2) {
+    // Every row takes at least two bytes (its name and a blank), so a count the table cannot hold
+    // is a table that ends early, refused before the rows are reserved.
+    if (rowCount > 0 && !table.HasRoomFor(std::uint64_t(rowCount))) {
         cause.what =
             "the row count " + std::to_string(rowCount) + " is more than the rest of the table can hold";
         return kMalformedInput;
