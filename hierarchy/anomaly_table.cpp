@@ -2,7 +2,6 @@
 
 #include <quarnel/hierarchy.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
