@@ -49,7 +49,7 @@ struct Options {
 double CpuSeconds() {
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + now.tv_nsec * 1e-9;
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
 double BestSeconds(int runs, const std::function<bool()>& job) {
@@ -243,7 +243,7 @@ int BenchClassification(const Options& o) {
     });
     std::printf("classification, %d DSAA inputs of %d x %d, network %d-%d-%d (best of %d)\n", kGrids, o.size,
                 o.size, kGrids, kHidden, kOutputs, o.runs);
-    std::printf("  OnBPClass        %8.3f s  %12.0f cells/s\n", whole, cells / whole);
+    std::printf("  OnBPClass        %8.3f s  %12.0f cells/s\n", whole, static_cast<double>(cells) / whole);
     std::printf("  reading          %8.3f s  (%4.1f %%)\n", reading, 100 * reading / whole);
     std::printf("  forward pass     %8.3f s  (%4.1f %%, with the column scaling)\n", forward,
                 100 * forward / whole);

@@ -43,7 +43,7 @@ void WriteGrid(const std::string& path, int size, unsigned seed) {
     text.reserve(text.size() + std::size_t(size) * size * 6);
     for (int r = 0; r < size; ++r) {
         for (int c = 0; c < size; ++c) {
-            const unsigned v = random() % 1001;
+            const auto v = static_cast<unsigned>(random() % 1001);
             if (v == 1000) {
                 text += "99999 ";
                 continue;
