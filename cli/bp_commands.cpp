@@ -104,7 +104,9 @@ SampleShape MeasureSampleFile(const std::string& path) {
     file.ReadString(line);
     for (int number = 2; file.ReadString(line); ++number) {
         const std::string_view text{line.GetString(), std::size_t(line.GetLength())};
-        if (shape.tabLine == 0 && TabSeparatesNumbers(text)) shape.tabLine = number;
+        // Only a line that holds a tab needs its fields parsed.
+        if (shape.tabLine == 0 && text.find('\t') != std::string_view::npos && TabSeparatesNumbers(text))
+            shape.tabLine = number;
         int tokens = CountTokens(text);
         if (tokens == 0) continue;
         if (shape.lines++ == 0) shape.firstLineTokens = tokens;

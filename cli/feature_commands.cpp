@@ -7,7 +7,6 @@
 #include "cli/gbk_text.h"
 #include "cli/job_output.h"
 #include "feature/feature_job.h"
-#include "feature/feature_params.h"
 #include "feature/feature_status.h"
 #include "quarnel/feature.h"
 
@@ -111,9 +110,8 @@ std::vector<std::string> Summary(const FeatureParams& params, const feature::Ana
 void RunFeature(const FeatureOptions& options, int& exitCode) {
     const FeatureOutcome outcome = RunFeatureJob(options.parameterFile.c_str());
     const int code = outcome.status;
-    auto params = std::make_unique<FeatureParams>();
-    const bool named = ReadFeatureParams(options.parameterFile.c_str(), *params) == kFeatureOk;
-    if (options.showReport && named && ReportCreated(code)) {
+    const FeatureParams* params = outcome.params.get();
+    if (options.showReport && params != nullptr && ReportCreated(code)) {
         // Under --json the report goes to standard error, so standard output stays one object.
         if (!PrintGbkFile(params->reportPath, options.json ? std::cerr : std::cout)) {
             std::cerr << "cannot read " << params->reportPath << "\n";

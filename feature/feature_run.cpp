@@ -46,10 +46,14 @@ bool OutputsEndangerInputs(const char* parameterFile, const FeatureParams& param
 int CMine_Feater::Run(const char* parameterFile) {
     results_ = {};
     cause_.clear();
-    FeatureParams params{};
-    int status = ReadFeatureParams(parameterFile, params);
+    params_ = std::make_unique<FeatureParams>();
+    int status = ReadFeatureParams(parameterFile, *params_);
     if (status == kFeatureFileUnavailable) cause_ = std::string(parameterFile) + ": cannot be opened";
-    if (status != kFeatureOk) return status;
+    if (status != kFeatureOk) {
+        params_.reset();
+        return status;
+    }
+    const FeatureParams& params = *params_;
     results_.method = params.method;
     if (OutputsEndangerInputs(parameterFile, params)) {
         cause_ = "the report or the score grid names an input of the job or the other output";

@@ -9,7 +9,9 @@
 // The arithmetic is the analysis core's (quarnel/feature.h); the stages read the files, call it,
 // write the report and keep its results, and the cause of a failure where one is known.
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "feature/feature_types.h"
@@ -47,6 +49,9 @@ class CMine_Feater {
     const feature::AnalysisResults& Results() const { return results_; }
     // Why the job failed, in English (which file, what, where); empty when not known.
     const std::string& Cause() const { return cause_; }
+    // The parameters Run read, or null when the file could not be read whole; the caller takes
+    // them, so a host need not read the file again.
+    std::unique_ptr<FeatureParams> TakeParams() { return std::move(params_); }
 
   private:
     // Product matrix, weights and score grid after the report opening; the first failing
@@ -57,6 +62,7 @@ class CMine_Feater {
 
     feature::AnalysisResults results_;
     std::string cause_;
+    std::unique_ptr<FeatureParams> params_;
 };
 
 // The variables' coding bounds, in variable order.

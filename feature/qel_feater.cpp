@@ -14,6 +14,7 @@ FeatureOutcome RunFeatureJob(const char* parameterFile) noexcept {
         outcome.status = job.Run(parameterFile);
         outcome.cause = job.Cause();
         outcome.results = job.Results();
+        outcome.params = job.TakeParams();
     } catch (...) {
         outcome.status = kFeatureNoMemory;
         outcome.cause.clear();

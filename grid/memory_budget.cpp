@@ -41,6 +41,31 @@ std::uint64_t CgroupRoom() {
 }
 #endif
 
+// Bytes the process can still allocate: available physical memory, capped by its address-space
+// and control-group limits where it has them.
+std::uint64_t AvailableMemoryBytes() {
+#if defined(_WIN32)
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof(status);
+    if (!GlobalMemoryStatusEx(&status)) return UINT64_MAX;
+    // A 32-bit process runs out of address space long before the machine runs out of memory.
+    return std::min<std::uint64_t>(status.ullAvailPhys, status.ullAvailVirtual);
+#else
+    // MemAvailable is in KiB; without it, the machine's physical memory.
+    std::uint64_t room = NumberAfter("/proc/meminfo", "MemAvailable:");
+    if (room != UINT64_MAX) {
+        room *= 1024;
+    } else if (const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
+               pages > 0 && pageSize > 0) {
+        room = std::uint64_t(pages) * std::uint64_t(pageSize);
+    }
+    rlimit limit{};
+    if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        room = std::min<std::uint64_t>(room, limit.rlim_cur);
+    return std::min(room, CgroupRoom());
+#endif
+}
+
 }  // namespace
 
 MemoryBudget& MemoryBudget::Add(std::int64_t count, std::uint64_t elementSize) {
@@ -64,28 +89,6 @@ MemoryBudget& MemoryBudget::Add(std::int64_t rows, std::int64_t cols, std::uint6
 
 bool MemoryBudget::Fits() const {
     return !impossible_ && bytes_ <= AvailableMemoryBytes();
-}
-
-std::uint64_t AvailableMemoryBytes() {
-#if defined(_WIN32)
-    MEMORYSTATUSEX status{};
-    status.dwLength = sizeof(status);
-    if (!GlobalMemoryStatusEx(&status)) return UINT64_MAX;
-    // A 32-bit process runs out of address space long before the machine runs out of memory.
-    return std::min<std::uint64_t>(status.ullAvailPhys, status.ullAvailVirtual);
-#else
-    std::uint64_t room = NumberAfter("/proc/meminfo", "MemAvailable:");
-    room = room == UINT64_MAX ? room : room * 1024;
-    if (room == UINT64_MAX) {
-        const long pages = sysconf(_SC_PHYS_PAGES);
-        const long pageSize = sysconf(_SC_PAGESIZE);
-        if (pages > 0 && pageSize > 0) room = std::uint64_t(pages) * std::uint64_t(pageSize);
-    }
-    rlimit limit{};
-    if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
-        room = std::min<std::uint64_t>(room, limit.rlim_cur);
-    return std::min(room, CgroupRoom());
-#endif
 }
 
 }  // namespace quarnel

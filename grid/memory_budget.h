@@ -12,16 +12,11 @@ class MemoryBudget {
     // count values of elementSize bytes; a negative count or a sum past 2^64 never fits.
     MemoryBudget& Add(std::int64_t count, std::uint64_t elementSize);
     MemoryBudget& Add(std::int64_t rows, std::int64_t cols, std::uint64_t elementSize);
-    std::uint64_t Bytes() const { return bytes_; }
     bool Fits() const;
 
   private:
     std::uint64_t bytes_ = 0;
     bool impossible_ = false;
 };
-
-// Bytes the process can still allocate: available physical memory, capped by its address-space
-// and control-group limits where it has them.
-std::uint64_t AvailableMemoryBytes();
 
 }  // namespace quarnel

@@ -86,9 +86,10 @@ std::FILE* CreateTemporary(const fs::path& final, fs::path& temporary) {
     return nullptr;
 }
 
-bool MayReplace(const fs::path& final, bool& direct) {
+bool MayReplace(const fs::path& final, bool& direct, int& mode) {
     const DWORD attributes = GetFileAttributesW(final.c_str());
     direct = false;
+    mode = -1;
     if (attributes == INVALID_FILE_ATTRIBUTES) return true;
     return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
 }
@@ -101,7 +102,7 @@ void Remove(const fs::path& file) {
     DeleteFileW(file.c_str());
 }
 
-void KeepMode(std::FILE*, const fs::path&) {}
+void KeepMode(std::FILE*, int) {}
 
 std::FILE* OpenDirect(const fs::path& final) {
     return _wfopen(final.c_str(), L"wb");
@@ -139,13 +140,15 @@ std::FILE* CreateTemporary(const fs::path& final, fs::path& temporary) {
 }
 
 // A regular file or a new one is replaced; something else is written in place, as long as it
-// may be written.
-bool MayReplace(const fs::path& final, bool& direct) {
+// may be written. mode: the permission bits of an existing file, -1 for a new one.
+bool MayReplace(const fs::path& final, bool& direct, int& mode) {
     struct stat info;
     direct = false;
+    mode = -1;
     if (stat(final.c_str(), &info) != 0) return errno == ENOENT;
     if (S_ISDIR(info.st_mode)) return false;
     direct = !S_ISREG(info.st_mode);
+    mode = int(info.st_mode & 07777);
     return access(final.c_str(), W_OK) == 0;
 }
 
@@ -158,9 +161,8 @@ void Remove(const fs::path& file) {
 }
 
 // The new file takes the permission bits of the file it replaces, as writing into it would have.
-void KeepMode(std::FILE* stream, const fs::path& final) {
-    struct stat info;
-    if (stat(final.c_str(), &info) == 0) fchmod(fileno(stream), info.st_mode & 07777);
+void KeepMode(std::FILE* stream, int mode) {
+    if (mode >= 0) fchmod(fileno(stream), mode_t(mode));
 }
 
 std::FILE* OpenDirect(const fs::path& final) {
@@ -205,10 +207,11 @@ bool OutputFile::Create(const char* path) {
     const fs::path named = NativePath(path);
     if (named.empty()) return false;
     final_ = FollowLinks(named);
-    if (!MayReplace(final_, direct_)) return false;
+    int mode = -1;
+    if (!MayReplace(final_, direct_, mode)) return false;
     if (!direct_) SweepAbandoned(final_);
     stream_ = direct_ ? OpenDirect(final_) : CreateTemporary(final_, temporary_);
-    if (stream_ != nullptr && !direct_) KeepMode(stream_, final_);
+    if (stream_ != nullptr && !direct_) KeepMode(stream_, mode);
     failed_ = false;
     return stream_ != nullptr;
 }
