@@ -18,7 +18,9 @@
 #include "bp/bp_status.h"
 #include "bp/bp_train_job.h"
 #include "cli/commands.h"
+#include "cli/geo_door.h"
 #include "cli/job_output.h"
+#include "geo/bp.h"
 #include "grid/grid_kind.h"
 #include "grid/next_token.h"
 #include "hxf/hxf_file.h"
@@ -47,6 +49,7 @@ struct ClassifyArgs {
     std::vector<std::string> inputs;
     std::vector<std::string> kinds;
     bool json = false;
+    geo::WriteOptions write;
 };
 
 int Fail(const char* command, const std::string& message) {
@@ -219,7 +222,30 @@ std::string StarList(const std::vector<std::string>& items) {
     return list;
 }
 
+void DescribeClasses(const std::string& path, int rows, int cols,
+                     const std::map<int, std::int64_t>& classCounts, JobOutput& output) {
+    output.outputs = {path};
+    output.results["cells"] = static_cast<long long>(rows) * cols;
+    output.results["rows"] = rows;
+    output.results["cols"] = cols;
+    nlohmann::ordered_json counts = nlohmann::ordered_json::object();
+    for (const auto& [value, cells] : classCounts) counts[std::to_string(value)] = cells;
+    output.results["class_counts"] = counts;
+    output.summary.push_back("wrote " + path);
+    for (const auto& [value, cells] : classCounts)
+        output.summary.push_back("class " + std::to_string(value) + ": " + std::to_string(cells) + " cells");
+}
+
+int ClassifyRasters(const ClassifyArgs& a) {
+    return RunGdalDoor(
+        "bp-classify", a.json, kBPClassDone, BPClassStatusText, kBPClassFailed, [&](JobOutput& out) {
+            const geo::ClassifyResult result = geo::ClassifyRasters(a.network, a.inputs, a.output, a.write);
+            DescribeClasses(a.output, result.rows, result.cols, result.classCounts, out);
+        });
+}
+
 int Classify(ClassifyArgs a) {
+    if (a.kinds.empty() && TakesGdalDoor(a.inputs, {a.output}, a.write)) return ClassifyRasters(a);
     for (const std::string& path : a.inputs) {
         if (path.find('*') != std::string::npos) return Fail("bp-classify", "a path holds '*': " + path);
     }
@@ -239,19 +265,7 @@ int Classify(ClassifyArgs a) {
         RunBPClass({a.network.c_str(), a.output.c_str(), files.c_str(), kinds.c_str()});
     JobOutput output = StatusOutput("bp-classify", report.status == kBPClassDone, report.status,
                                     BPClassStatusText(report.status), report.cause);
-    if (output.ok) {
-        output.outputs = {a.output};
-        output.results["cells"] = report.cells;
-        output.results["rows"] = report.rows;
-        output.results["cols"] = report.cols;
-        nlohmann::ordered_json counts = nlohmann::ordered_json::object();
-        for (const auto& [value, cells] : report.classCounts) counts[std::to_string(value)] = cells;
-        output.results["class_counts"] = counts;
-        output.summary.push_back("wrote " + a.output);
-        for (const auto& [value, cells] : report.classCounts)
-            output.summary.push_back("class " + std::to_string(value) + ": " + std::to_string(cells) +
-                                     " cells");
-    }
+    if (output.ok) DescribeClasses(a.output, report.rows, report.cols, report.classCounts, output);
     return Emit(output, a.json);
 }
 
@@ -307,6 +321,7 @@ void AddBpCommands(CLI::App& app, int& exitCode) {
         ->add_option("-k,--kinds", classify->kinds,
                      "kind of each input: 0 KVSGDB01, 1 DSAA, 2 HXF (default: told from each file's content)")
         ->delimiter(',');
+    AddRasterOutputOptions(classifyCommand, classify->write);
     AddJsonFlag(classifyCommand, classify->json);
     classifyCommand->callback([classify, &exitCode] { exitCode = Classify(*classify); });
 }
