@@ -18,6 +18,7 @@
 #include "bp/bp_status.h"
 #include "bp/bp_train_job.h"
 #include "cli/commands.h"
+#include "cli/door_jobs.h"
 #include "cli/geo_door.h"
 #include "cli/job_output.h"
 #include "geo/bp.h"
@@ -27,21 +28,6 @@
 
 namespace quarnel::cli {
 namespace {
-
-struct TrainArgs {
-    std::string samples;
-    std::string network;
-    std::string result;
-    int count = -1;
-    int inputs = -1;
-    int hidden = -1;
-    int outputs = 1;
-    int maxIterations = 1000;
-    double errorLimit = 0.01;
-    std::optional<unsigned> seed;
-    bool quiet = false;
-    bool json = false;
-};
 
 struct ClassifyArgs {
     std::string network;
@@ -194,6 +180,12 @@ int Train(TrainArgs a) {
                                     std::to_string(a.outputs) + "; give --inputs");
     }
     if (a.hidden < 0) a.hidden = a.inputs + a.outputs;
+    return Emit(TrainOutput(a), a.json);
+}
+
+}  // namespace
+
+JobOutput TrainOutput(const TrainArgs& a) {
     if (a.seed) std::srand(*a.seed);
     BPTrainRequest request{a.samples.c_str(), a.network.c_str(), a.result.c_str(), a.count,     a.inputs,
                            a.hidden,          a.outputs,         a.maxIterations,  a.errorLimit};
@@ -205,8 +197,10 @@ int Train(TrainArgs a) {
         output.outputs = {a.network, a.result};
         DescribeTraining(a, report.summary, output);
     }
-    return Emit(output, a.json);
+    return output;
 }
+
+namespace {
 
 // The kind code of an input by its content, or empty when it is none of the three.
 std::string DetectKind(const std::string& path) {
@@ -236,16 +230,9 @@ void DescribeClasses(const std::string& path, int rows, int cols,
         output.summary.push_back("class " + std::to_string(value) + ": " + std::to_string(cells) + " cells");
 }
 
-int ClassifyRasters(const ClassifyArgs& a) {
-    return RunGdalDoor(
-        "bp-classify", a.json, kBPClassDone, BPClassStatusText, kBPClassFailed, [&](JobOutput& out) {
-            const geo::ClassifyResult result = geo::ClassifyRasters(a.network, a.inputs, a.output, a.write);
-            DescribeClasses(a.output, result.rows, result.cols, result.classCounts, out);
-        });
-}
-
 int Classify(ClassifyArgs a) {
-    if (a.kinds.empty() && TakesGdalDoor(a.inputs, {a.output}, a.write)) return ClassifyRasters(a);
+    if (a.kinds.empty() && TakesGdalDoor(a.inputs, {a.output}, a.write))
+        return Emit(ClassifyRastersOutput(a.network, a.inputs, a.output, a.write), a.json);
     for (const std::string& path : a.inputs) {
         if (path.find('*') != std::string::npos) return Fail("bp-classify", "a path holds '*': " + path);
     }
@@ -270,6 +257,15 @@ int Classify(ClassifyArgs a) {
 }
 
 }  // namespace
+
+JobOutput ClassifyRastersOutput(const std::string& network, const std::vector<std::string>& inputs,
+                                const std::string& output, const geo::WriteOptions& write) {
+    return GdalDoorOutput(
+        "bp-classify", kBPClassDone, BPClassStatusText, kBPClassFailed, [&](JobOutput& out) {
+            const geo::ClassifyResult result = geo::ClassifyRasters(network, inputs, output, write);
+            DescribeClasses(output, result.rows, result.cols, result.classCounts, out);
+        });
+}
 
 void AddBpCommands(CLI::App& app, int& exitCode) {
     auto train = std::make_shared<TrainArgs>();

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/door_jobs.h"
 #include "cli/gbk_text.h"
 #include "cli/geo_door.h"
 #include "cli/job_output.h"
@@ -140,35 +141,34 @@ void ToFileRows(std::vector<feature::UnitJudgement>& units, int rows) {
     });
 }
 
-int RunFeatureRaster(const FeatureOptions& options, const FeatureParams& params) {
-    return RunGdalDoor("feature", options.json, kFeatureOk, FeatureStatusText, kFeatureMalformedInput,
-                       [&](JobOutput& out) {
-                           geo::FeatureRequest request;
-                           for (int i = 0; i < params.varCount; ++i) {
-                               const EvidenceVariable& var = params.vars[i];
-                               request.variables.push_back({var.name, var.gridPath, var.lower, var.upper});
-                           }
-                           request.method = params.method;
-                           request.scoreOutput = params.scoreGridPath;
-                           request.useModelUnits = params.hasModelUnits == 1;
-                           if (request.useModelUnits) {
-                               const int rows = geo::Raster::Open(params.vars[0].gridPath).frame().rows;
-                               request.modelUnits = ModelUnitsOf(params, rows);
-                           }
-                           feature::AnalysisResults found = geo::AnalyseFeatures(request, options.write);
-                           ToFileRows(found.units, geo::Raster::Open(params.vars[0].gridPath).frame().rows);
-                           out.outputs = {params.scoreGridPath};
-                           out.results = Results(params, found);
-                           out.summary.push_back("score grid: " + std::string(params.scoreGridPath));
-                           for (const std::string& line : Summary(params, found)) out.summary.push_back(line);
-                       });
+JobOutput FeatureRasterOutput(const FeatureParams& params, const geo::WriteOptions& write) {
+    return GdalDoorOutput("feature", kFeatureOk, FeatureStatusText, kFeatureMalformedInput,
+                          [&](JobOutput& out) {
+                              geo::FeatureRequest request;
+                              for (int i = 0; i < params.varCount; ++i) {
+                                  const EvidenceVariable& var = params.vars[i];
+                                  request.variables.push_back({var.name, var.gridPath, var.lower, var.upper});
+                              }
+                              request.method = params.method;
+                              request.scoreOutput = params.scoreGridPath;
+                              request.useModelUnits = params.hasModelUnits == 1;
+                              const int rows = geo::Raster::Open(params.vars[0].gridPath).frame().rows;
+                              if (request.useModelUnits) request.modelUnits = ModelUnitsOf(params, rows);
+                              feature::AnalysisResults found = geo::AnalyseFeatures(request, write);
+                              ToFileRows(found.units, rows);
+                              out.outputs = {params.scoreGridPath};
+                              out.results = Results(params, found);
+                              out.summary.push_back("score grid: " + std::string(params.scoreGridPath));
+                              for (const std::string& line : Summary(params, found))
+                                  out.summary.push_back(line);
+                          });
 }
 
 void RunFeature(const FeatureOptions& options, int& exitCode) {
     if (const auto params = std::make_unique<FeatureParams>();
         ReadFeatureParams(options.parameterFile.c_str(), *params) == kFeatureOk &&
         ParamsTakeGdalDoor(*params, options.write)) {
-        exitCode = RunFeatureRaster(options, *params);
+        exitCode = Emit(FeatureRasterOutput(*params, options.write), options.json);
         return;
     }
     const FeatureOutcome outcome = RunFeatureJob(options.parameterFile.c_str());
@@ -209,6 +209,14 @@ void RunFeature(const FeatureOptions& options, int& exitCode) {
 }
 
 }  // namespace
+
+JobOutput FeatureRastersOutput(const std::string& parameterFile, const geo::WriteOptions& write) {
+    const auto params = std::make_unique<FeatureParams>();
+    if (const int code = ReadFeatureParams(parameterFile.c_str(), *params); code != kFeatureOk)
+        return StatusOutput("feature", false, code, FeatureStatusText(code),
+                            parameterFile + ": cannot be read");
+    return FeatureRasterOutput(*params, write);
+}
 
 void AddFeatureCommands(CLI::App& app, int& exitCode) {
     auto* feature = app.add_subcommand(

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/door_jobs.h"
 #include "cli/gbk_text.h"
 #include "cli/geo_door.h"
 #include "cli/job_output.h"
@@ -213,15 +214,14 @@ std::string WeightsOnlyParameters(const std::string& parameterFile) {
     return path.string();
 }
 
-int RunHierarchyRaster(const std::string& parameterFile, const HierarchyParams& params, bool showReport,
-                       const CliOptions& options) {
+JobOutput HierarchyRasterOutput(const std::string& parameterFile, const HierarchyParams& params,
+                                const geo::WriteOptions& write) {
     const std::string weightsOnly = WeightsOnlyParameters(parameterFile);
     DecomposRun run = RunDecompos(weightsOnly.c_str());
     std::filesystem::remove(weightsOnly);
     run.params = params;
-    if (showReport && !options.json && run.paramsRead && ReportCreated(run.status))
-        ShowGbkFile(run.params.reportFile);
-    if (run.status != status::kSuccess) return EmitHierarchy(OutputOf(run), options.json);
+    JobOutput output = OutputOf(run);
+    if (run.status != status::kSuccess) return output;
     std::vector<std::string> rasters;
     std::vector<float> weights;
     for (int level = 0; level < kLevelCount; ++level)
@@ -229,10 +229,9 @@ int RunHierarchyRaster(const std::string& parameterFile, const HierarchyParams& 
             rasters.emplace_back(params.elements[level][i].file);
             weights.push_back(run.weights.totalWeights[std::size_t(level)][std::size_t(i)]);
         }
-    JobOutput output = OutputOf(run);
     try {
         const geo::PredictionResult prediction =
-            geo::PredictHierarchyRaster(rasters, weights, params.outputFile, options.write);
+            geo::PredictHierarchyRaster(rasters, weights, params.outputFile, write);
         output.results["grid"] = {{"rows", prediction.rows}, {"cols", prediction.cols}};
         output.results["prediction"] = {{"cells", prediction.predicted},
                                         {"blank", prediction.blank},
@@ -248,7 +247,7 @@ int RunHierarchyRaster(const std::string& parameterFile, const HierarchyParams& 
         output.summary.front() =
             "qelDecompos status " + std::to_string(output.status) + ": " + output.meaning;
     }
-    return EmitHierarchy(output, options.json);
+    return output;
 }
 
 bool TakesGdalDoor(const HierarchyParams& params, const geo::WriteOptions& write) {
@@ -262,8 +261,11 @@ bool TakesGdalDoor(const HierarchyParams& params, const geo::WriteOptions& write
 
 int RunHierarchy(const std::string& parameterFile, bool showReport, const CliOptions& options) {
     if (HierarchyParams params{}; ReadHierarchyParams(parameterFile.c_str(), params) == status::kSuccess &&
-                                  TakesGdalDoor(params, options.write))
-        return RunHierarchyRaster(parameterFile, params, showReport, options);
+                                  TakesGdalDoor(params, options.write)) {
+        JobOutput output = HierarchyRasterOutput(parameterFile, params, options.write);
+        if (showReport && !options.json && ReportCreated(output.status)) ShowGbkFile(params.reportFile);
+        return EmitHierarchy(output, options.json);
+    }
     const bool json = options.json;
     const DecomposRun run = RunDecompos(parameterFile.c_str());
     if (showReport && !json && run.paramsRead && ReportCreated(run.status))
@@ -272,6 +274,14 @@ int RunHierarchy(const std::string& parameterFile, bool showReport, const CliOpt
 }
 
 }  // namespace
+
+JobOutput HierarchyRastersOutput(const std::string& parameterFile, const geo::WriteOptions& write) {
+    HierarchyParams params{};
+    std::string cause;
+    if (const int code = ReadHierarchyParams(parameterFile.c_str(), params, &cause); code != status::kSuccess)
+        return StatusOutput("hierarchy", false, code, status::Meaning(code).c_str(), cause);
+    return HierarchyRasterOutput(parameterFile, params, write);
+}
 
 void AddHierarchyCommands(CLI::App& app, int& exitCode) {
     auto* hierarchy = app.add_subcommand(
