@@ -56,4 +56,9 @@ struct FeatureRequest {
 feature::AnalysisResults AnalyseFeatures(const FeatureRequest& request, const WriteOptions& options,
                                          const Progress& progress = {});
 
+// Band 1 of input coded as feature analysis codes it: +1 at or above upper, otherwise -1 at or
+// below lower, otherwise 0; no data stays no data.
+void CodeRaster(const std::string& input, feature::CodeBounds bounds, const std::string& output,
+                const WriteOptions& options);
+
 }  // namespace quarnel::geo
