@@ -11,5 +11,6 @@ void AddPrepCommands(CLI::App& app, int& exitCode);
 void AddBpCommands(CLI::App& app, int& exitCode);
 void AddHierarchyCommands(CLI::App& app, int& exitCode);
 void AddFeatureCommands(CLI::App& app, int& exitCode);
+void AddGeoCommands(CLI::App& app, int& exitCode);
 
 }  // namespace quarnel::cli
