@@ -11,6 +11,7 @@ void AddPrepCommands(CLI::App& app, int& exitCode);
 void AddBpCommands(CLI::App& app, int& exitCode);
 void AddHierarchyCommands(CLI::App& app, int& exitCode);
 void AddFeatureCommands(CLI::App& app, int& exitCode);
+void AddGeoCommands(CLI::App& app, int& exitCode);
 void AddRunCommand(CLI::App& app, int& exitCode);
 
 }  // namespace quarnel::cli
