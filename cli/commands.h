@@ -12,5 +12,6 @@ void AddBpCommands(CLI::App& app, int& exitCode);
 void AddHierarchyCommands(CLI::App& app, int& exitCode);
 void AddFeatureCommands(CLI::App& app, int& exitCode);
 void AddGeoCommands(CLI::App& app, int& exitCode);
+void AddRunCommand(CLI::App& app, int& exitCode);
 
 }  // namespace quarnel::cli
