@@ -1,9 +1,12 @@
 #include "geo/point_files.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <random>
 #include <set>
