@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <mutex>
@@ -338,7 +339,16 @@ bool IsDesignGrid(const std::string& path) {
     return DetectDesignKind(path) != DesignKind::none;
 }
 
+void RefuseSpecialFile(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (!error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+        !std::filesystem::is_directory(status))
+        throw GeoError(path + ": not a regular file");
+}
+
 Raster Raster::Open(const std::string& path) {
+    RefuseSpecialFile(path);
     switch (DetectDesignKind(path)) {
         case DesignKind::dsaa:
             return Raster(path, OpenDsaa(path));

@@ -83,6 +83,13 @@ TEST_F(HostCatalogue, EndlessInputsAreRefusedPromptly) {
             {"feature", endless},
             {"hierarchy", dir_ / "hierarchy.txt"},
             {"feature", dir_ / "feature.txt"},
+            {"convert", endless, out},
+            {"align", endless, grid, "-o", out},
+            {"align", grid, endless, "-o", out},
+            {"samples", endless, "--deposits", grid, "-o", out},
+            {"samples", grid, "--deposits", endless, "-o", out},
+            {"model-units", grid, "--deposits", endless, "-o", out},
+            {"anomaly-table", endless, "--points", grid, "-o", out},
         };
         for (const std::vector<std::string>& arguments : commands) {
             const CliResult result = RunCli(arguments, {.killAfterMs = 20000});

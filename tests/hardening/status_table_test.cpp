@@ -88,7 +88,7 @@ TEST(StatusTables, HierarchyRowsAreWhatTheHostPrints) {
 }
 
 TEST(StatusTables, FeatureRowsAreWhatTheHostPrints) {
-    const auto rows = StatusRows("<!-- status:feature -->", "## Behaviour notes");
+    const auto rows = StatusRows("<!-- status:feature -->", "<!-- status:geo -->");
     const int fixed[] = {kFeatureOk,
                          kFeatureFileUnavailable,
                          kFeatureBadKeyword,
