@@ -20,7 +20,9 @@ bool TakesGdalDoor(const std::vector<std::string>& inputs, const std::vector<std
         if (geo::IsGdalOutput(output, options)) return true;
     for (const std::string& input : inputs) {
         std::error_code error;
-        if (std::filesystem::is_regular_file(input, error) && !geo::IsDesignGrid(input)) return true;
+        if (std::filesystem::is_regular_file(input, error) && !geo::IsDesignGrid(input) &&
+            geo::IsGdalRaster(input))
+            return true;
     }
     return false;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // How a job command chooses its door. The design's door (the exported job, byte for byte) serves
-// design grids in and design grids out; the GDAL door (geo/) serves a run with any other raster
-// in, a GeoTIFF (.tif/.tiff) out or a --format named. Both compute with the same core.
+// design grids in and design grids out, and files no GDAL driver recognises (the design's job
+// says what is wrong with them); the GDAL door (geo/) serves a run with any other raster in, a
+// GeoTIFF (.tif/.tiff) out or a --format named. Both compute with the same core.
 #include <functional>
 #include <string>
 #include <vector>

@@ -270,14 +270,15 @@ class GdalSource final : public RasterSource {
     }
     void ReadRows(int band, int first, int count, double* out, double noDataAs) const override {
         GDALRasterBandH handle = GDALGetRasterBand(dataset_, band);
-        if (GDALRasterIO(handle, GF_Read, 0, first, frame.cols, count, out, frame.cols, count, GDT_Float64, 0, 0) !=
-            CE_None)
-            throw GeoError(std::string(GDALGetDescription(dataset_)) + ": rows " + std::to_string(first + 1) + " to " +
-                           std::to_string(first + count) + " of band " + std::to_string(band) +
+        if (GDALRasterIO(handle, GF_Read, 0, first, frame.cols, count, out, frame.cols, count, GDT_Float64, 0,
+                         0) != CE_None)
+            throw GeoError(std::string(GDALGetDescription(dataset_)) + ": rows " + std::to_string(first + 1) +
+                           " to " + std::to_string(first + count) + " of band " + std::to_string(band) +
                            " cannot be read: " + CPLGetLastErrorMsg());
         const std::optional<double> noData = NoData(band);
         const double same = noData ? *noData : kNaN;  // compares unequal to every value when absent
-        const double surfer = Format().rfind("GS", 0) == 0 ? kSurferBlank : std::numeric_limits<double>::infinity();
+        const double surfer =
+            Format().rfind("GS", 0) == 0 ? kSurferBlank : std::numeric_limits<double>::infinity();
         const std::size_t n = std::size_t(count) * std::size_t(frame.cols);
         for (std::size_t i = 0; i < n; ++i) {
             const double v = out[i];
@@ -345,6 +346,16 @@ void RefuseSpecialFile(const std::string& path) {
     if (!error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
         !std::filesystem::is_directory(status))
         throw GeoError(path + ": not a regular file");
+}
+
+bool IsGdalRaster(const std::string& path) {
+    InitialiseGdal();
+    // Identification alone is not enough: some drivers claim files by their size.
+    GDALDatasetH dataset =
+        GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    if (dataset == nullptr) return false;
+    GDALClose(dataset);
+    return true;
 }
 
 Raster Raster::Open(const std::string& path) {

@@ -95,6 +95,9 @@ RasterData ReadRaster(const std::string& path, int band = 1);
 // True when path names a file of the design's own formats (DSAA, KVSGDB01, KVSGDA01, HXF).
 bool IsDesignGrid(const std::string& path);
 
+// True when one of GDAL's raster drivers opens the file at path.
+bool IsGdalRaster(const std::string& path);
+
 // Throws GeoError for a FIFO, device or socket, which would block or never end; a missing path
 // or one of GDAL's virtual paths (/vsi...) passes, to be judged by whatever opens it.
 void RefuseSpecialFile(const std::string& path);

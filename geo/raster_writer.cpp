@@ -113,8 +113,9 @@ class RasterSink {
             }
             if (!float64_) v = double(static_cast<float>(v));
             if (hasNoData && v == noData)
-                throw GeoError(path_ + ": a computed value equals the no-data value " + std::to_string(noData) +
-                               " (row " + std::to_string(first + int(i / std::size_t(frame_.cols)) + 1) + ")");
+                throw GeoError(path_ + ": a computed value equals the no-data value " +
+                               std::to_string(noData) + " (row " +
+                               std::to_string(first + int(i / std::size_t(frame_.cols)) + 1) + ")");
             s.Add(v);
             stored[i] = v;
         }
