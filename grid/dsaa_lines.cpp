@@ -38,7 +38,7 @@ DsaaLinesStatus ProbeDsaaLines(const char* path, DsaaLinesShape& shape) {
     return file.LineTooLong() ? DsaaLinesStatus::line_too_long : DsaaLinesStatus::ok;
 }
 
-DsaaLineValues ReadDsaaLineValues(const char* path, double* out, std::size_t stride, std::uint64_t capacity) {
+DsaaLineValues ReadDsaaLineValues(const char* path, const DsaaValueBlocks& out) {
     CStdioFile file;
     if (!file.Open(path, CFile::modeRead | CFile::typeText)) return {DsaaLinesStatus::cannot_open, 0};
     CString line;
@@ -51,7 +51,10 @@ DsaaLineValues ReadDsaaLineValues(const char* path, double* out, std::size_t str
             if (token.empty()) continue;
             const double value = AtofText(token);
             if (!std::isfinite(value)) return {DsaaLinesStatus::not_finite, count};
-            if (count < capacity) out[count * stride] = value;
+            if (count < out.capacity) {
+                const std::size_t k = std::size_t(count);
+                out.blocks[k / out.blockValues][(k % out.blockValues) * out.stride] = value;
+            }
             ++count;
         }
     }
