@@ -7,7 +7,9 @@
 // ReadDsaaLineValues: skips exactly five lines (the header), then takes every token of every
 // following line, in file order, as the next value (converted as atof does). Value k is stored
 // in the caller's blocks (DsaaValueBlocks) for k below capacity; the count covers every value
-// the file holds, so a caller compares it with the size it expected.
+// the file holds, so a caller compares it with the size it expected. The lines are read from a
+// buffer without a copy, and a plain decimal (grid/plain_decimal.h) converts on the short way;
+// any other token goes through AtofText.
 #include <cstddef>
 #include <cstdint>
 

@@ -9,6 +9,7 @@
 // result: not such a token, a byte after it that scanf's collection could take ('.', an exponent
 // or hexadecimal letter, a sign), or a halfway double. The caller then takes the general path.
 // `last` acts as the end of the input: a caller whose token may go on past it must check.
+// ScanPlainDouble is the same short way for atof and strtod: the token's correctly rounded double.
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -109,7 +110,8 @@ inline const char* WordDigits(const char* p, Digits* digits) {
 
 }  // namespace plain_decimal_detail
 
-inline const char* ScanPlainDecimal(const char* p, const char* last, float* value) {
+// The same token as the correctly rounded double, as strtod and atof read it.
+inline const char* ScanPlainDouble(const char* p, const char* last, double* value) {
     using namespace plain_decimal_detail;
     const bool negative = *p == '-';
     if (*p == '-' || *p == '+') ++p;
@@ -127,11 +129,19 @@ inline const char* ScanPlainDecimal(const char* p, const char* last, float* valu
     if (digits.count == 0) return nullptr;
     if (end != last && *end != ' ' && MayContinue(*end)) return nullptr;
     const double exact = double(digits.mantissa) / kPow10[digits.decimals];
+    *value = negative ? -exact : exact;
+    return end;
+}
+
+inline const char* ScanPlainDecimal(const char* p, const char* last, float* value) {
+    double exact = 0.0;
+    const char* const end = ScanPlainDouble(p, last, &exact);
+    if (end == nullptr) return nullptr;
     constexpr std::uint64_t kBelowFloat = (std::uint64_t(1) << 29) - 1;
     constexpr std::uint64_t kHalfway = std::uint64_t(1) << 28;
     if ((std::bit_cast<std::uint64_t>(exact) & kBelowFloat) == kHalfway) return nullptr;
-    const float rounded = float(exact);
-    *value = negative ? -rounded : rounded;
+    // Rounding is symmetric, so the sign may come before it.
+    *value = float(exact);
     return end;
 }
 
