@@ -58,6 +58,21 @@ constexpr std::uint64_t kBytes(std::uint8_t b) {
     return 0x0101010101010101ull * b;
 }
 
+// The index of the lowest set bit of a nonzero word, from its two halves: a 32-bit target has no
+// 64-bit instruction for it and would call a library helper for std::countr_zero.
+inline int LowestSetBitByHalves(std::uint64_t word) {
+    const auto low = std::uint32_t(word);
+    return low != 0 ? std::countr_zero(low) : 32 + std::countr_zero(std::uint32_t(word >> 32));
+}
+
+inline int LowestSetBit(std::uint64_t word) {
+#if UINTPTR_MAX == UINT32_MAX
+    return LowestSetBitByHalves(word);
+#else
+    return std::countr_zero(word);
+#endif
+}
+
 // Eight bytes as loaded on a little-endian machine, the first byte of text lowest. Returns how
 // many bytes from the first one are ASCII digits (8 when all are). The sums stay within their
 // bytes: seven-bit values plus at most 0x50 never carry.
@@ -67,7 +82,7 @@ inline int DigitRun(std::uint64_t word) {
     const std::uint64_t aboveNine = low + kBytes(0x80 - '9' - 1);
     const std::uint64_t digit = atLeastZero & ~aboveNine & ~word & kBytes(0x80);
     const std::uint64_t other = ~digit & kBytes(0x80);
-    return other == 0 ? 8 : std::countr_zero(other) / 8;
+    return other == 0 ? 8 : LowestSetBit(other) / 8;
 }
 
 // The value of the first n (1 to 7) digit bytes of word. They are moved to the top of the word

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "grid/number_text.h"
+#include "grid/plain_decimal.h"
 
 namespace quarnel {
 namespace {
@@ -406,6 +407,19 @@ TEST(ScanFloatToken, DecimalsNearHalfwayPointsMatchScanf) {
                 ADD_FAILURE() << "seed " << seed << " float bits 0x" << std::hex << bits;
                 return;
             }
+        }
+    }
+}
+
+// The 32-bit build counts trailing zeros of the plain-decimal path's words by halves.
+TEST(LowestSetBitByHalves, GivesWhatTheSixtyFourBitCountGives) {
+    std::mt19937_64 random(64);
+    for (int k = 0; k < 64; ++k) {
+        const std::uint64_t bit = std::uint64_t(1) << k;
+        for (const std::uint64_t above : {std::uint64_t(0), ~std::uint64_t(0), std::uint64_t(random())}) {
+            const std::uint64_t word = bit | (k < 63 ? above << (k + 1) : 0);
+            EXPECT_EQ(plain_decimal_detail::LowestSetBitByHalves(word), std::countr_zero(word))
+                << std::hex << word;
         }
     }
 }
