@@ -73,6 +73,22 @@ inline int LowestSetBit(std::uint64_t word) {
 #endif
 }
 
+// m (at most 2^53) as a double, exactly, from two 32-bit conversions: a 32-bit build converts a
+// 64-bit integer on the x87 unit and hands the result to SSE through memory.
+inline double ExactDoubleByHalves(std::uint64_t m) {
+    const auto high = std::int32_t(m >> 32);                              // below 2^22
+    const auto lowLess31 = std::int32_t(std::uint32_t(m) ^ 0x80000000u);  // the low half less 2^31
+    return double(high) * 0x1p32 + (double(lowLess31) + 0x1p31);
+}
+
+inline double ExactDouble(std::uint64_t m) {
+#if UINTPTR_MAX == UINT32_MAX
+    return ExactDoubleByHalves(m);
+#else
+    return double(m);
+#endif
+}
+
 // Eight bytes as loaded on a little-endian machine, the first byte of text lowest. Returns how
 // many bytes from the first one are ASCII digits (8 when all are). The sums stay within their
 // bytes: seven-bit values plus at most 0x50 never carry.
@@ -143,7 +159,7 @@ inline const char* ScanPlainDouble(const char* p, const char* last, double* valu
     }
     if (digits.count == 0) return nullptr;
     if (end != last && *end != ' ' && MayContinue(*end)) return nullptr;
-    const double exact = double(digits.mantissa) / kPow10[digits.decimals];
+    const double exact = ExactDouble(digits.mantissa) / kPow10[digits.decimals];
     *value = negative ? -exact : exact;
     return end;
 }

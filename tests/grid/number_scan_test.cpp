@@ -9,6 +9,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "grid/number_text.h"
 #include "grid/plain_decimal.h"
@@ -422,6 +423,22 @@ TEST(LowestSetBitByHalves, GivesWhatTheSixtyFourBitCountGives) {
                 << std::hex << word;
         }
     }
+}
+
+// And converts the digits of a plain decimal to double from 32-bit halves.
+TEST(ExactDoubleByHalves, GivesTheDigitsExactly) {
+    std::mt19937_64 random(53);
+    std::vector<std::uint64_t> values = {0,
+                                         1,
+                                         0x7FFFFFFF,
+                                         0x80000000,
+                                         0xFFFFFFFF,
+                                         0x100000000,
+                                         (std::uint64_t(1) << 53) - 1,
+                                         std::uint64_t(1) << 53};
+    for (int i = 0; i < 100000; ++i) values.push_back(random() >> (11 + i % 53));
+    for (const std::uint64_t m : values)
+        EXPECT_EQ(plain_decimal_detail::ExactDoubleByHalves(m), double(m)) << m;
 }
 
 TEST(ScanFloatToken, EmptyTextIsNoMatch) {
