@@ -101,9 +101,20 @@ inline int DigitRun(std::uint64_t word) {
     return other == 0 ? 8 : LowestSetBit(other) / 8;
 }
 
+// The same as RunValue for n (1 to 4) digit bytes in the low half of a word, in 32-bit
+// arithmetic: a 32-bit build multiplies 64-bit integers in three steps each.
+inline std::uint32_t ShortRunValue(std::uint32_t word, int n) {
+    std::uint32_t v = (word - 0x30303030u) << (8 * (4 - n));
+    v = v * 10 + (v >> 8);  // byte 2k: the pair of digits 2k and 2k+1
+    return (v & 0xFF) * 100 + ((v >> 16) & 0xFF);
+}
+
 // The value of the first n (1 to 7) digit bytes of word. They are moved to the top of the word
 // behind zeros; then neighbouring digits combine into pairs, and the four pairs into the number.
 inline std::uint64_t RunValue(std::uint64_t word, int n) {
+#if UINTPTR_MAX == UINT32_MAX
+    if (n <= 4) return ShortRunValue(std::uint32_t(word), n);
+#endif
     // Only bytes past the run can borrow, and they are shifted out.
     std::uint64_t v = (word - kBytes('0')) << (8 * (8 - n));
     v = v * 10 + (v >> 8);  // byte 2k: the pair of digits 2k and 2k+1

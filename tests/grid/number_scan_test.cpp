@@ -425,6 +425,24 @@ TEST(LowestSetBitByHalves, GivesWhatTheSixtyFourBitCountGives) {
     }
 }
 
+// And takes runs of up to four digits in 32-bit arithmetic: every run, whatever bytes follow it.
+TEST(ShortRunValue, GivesWhatTheSixtyFourBitRunValueGives) {
+    std::mt19937 random(4);
+    for (int n = 1; n <= 4; ++n) {
+        for (int value = 0; value < 10000; ++value) {
+            char bytes[8];
+            for (char& b : bytes) b = char(random() % 256);
+            for (int k = n - 1, rest = value; k >= 0; --k, rest /= 10) bytes[k] = char('0' + rest % 10);
+            if (bytes[n] >= '0' && bytes[n] <= '9') bytes[n] = ' ';
+            const std::uint64_t word = plain_decimal_detail::Load8(bytes);
+            ASSERT_EQ(plain_decimal_detail::ShortRunValue(std::uint32_t(word), n),
+                      plain_decimal_detail::RunValue(word, n))
+                << std::string(bytes, 8);
+            if (n < 4 && value >= 1000) break;
+        }
+    }
+}
+
 // And converts the digits of a plain decimal to double from 32-bit halves.
 TEST(ExactDoubleByHalves, GivesTheDigitsExactly) {
     std::mt19937_64 random(53);
