@@ -8,7 +8,7 @@ CellInputMatrix::CellInputMatrix(int cellCount, int inputCount)
     : stride_(std::size_t(inputCount)),
       blockCells_(
           std::max<std::size_t>(1, kBlockBytes / (std::max<std::size_t>(1, stride_) * sizeof(double)))) {
-    MatrixSize(cellCount, inputCount);
+    MatrixSize(cellCount, inputCount);  // throws std::length_error where the values cannot be counted
     const std::size_t cells = std::size_t(cellCount);
     const std::size_t blockCount = (cells + blockCells_ - 1) / blockCells_;
     storage_.reserve(blockCount);
