@@ -107,6 +107,19 @@ bool ScaledRoundedNarrow(std::uint64_t product, int shift, std::uint64_t* scaled
     return true;
 }
 
+// ScaledRoundedNarrow for 33 <= shift <= 63, from the halves of product: the quotient is in the
+// high half (below 2^31), the bit worth one half is bit shift - 33 of it, and the bits below that
+// are its lower bits and the whole low half.
+std::uint32_t ScaledRoundedHigh(std::uint64_t product, int shift) {
+    const auto high = std::uint32_t(product >> 32);
+    const auto low = std::uint32_t(product);
+    const int halfBit = shift - 33;
+    const std::uint32_t quotient = high >> (halfBit + 1);
+    const std::uint32_t half = (high >> halfBit) & 1;
+    const std::uint32_t below = (high & ((std::uint32_t(1) << halfBit) - 1)) | low;
+    return quotient + (half & (std::uint32_t(below != 0) | (quotient & 1)));
+}
+
 // The double's magnitude times 10^precision, rounded to an integer the way printf rounds the
 // exact binary value: to nearest, an exact tie to even. Exact as long as the value is below
 // 2^53 (a negative binary exponent) and the result fits 64 bits; false otherwise, for the
@@ -214,11 +227,13 @@ std::size_t FormatTwoDecimals(char* out, double v, int width) {
     const std::uint64_t fraction = bits & ((std::uint64_t(1) << 52) - 1);
     const std::uint64_t mantissa = exponentField == 0 ? fraction : fraction | (std::uint64_t(1) << 52);
     const int shift = exponentField == 0 ? 1074 : 1075 - exponentField;
+    const bool negative = (bits >> 63) != 0;
+    // Nearly every grid value lies below 2^20: its rounding and digits in 32-bit arithmetic spare a
+    // 32-bit build its 64-bit shifts and divisions, each several instructions there.
+    if (shift >= 33 && shift < 64)
+        return PutTwoDecimals(out, ScaledRoundedHigh(mantissa * 100, shift), negative, width);
     std::uint64_t scaled = 0;
     ScaledRoundedNarrow(mantissa * 100, shift, &scaled);
-    const bool negative = (bits >> 63) != 0;
-    // Nearly every grid value has at most ten digits: in 32-bit arithmetic their digits spare a
-    // 32-bit build its 64-bit divisions, each several multiplications there.
     if (scaled <= UINT32_MAX) return PutTwoDecimals(out, std::uint32_t(scaled), negative, width);
     return PutTwoDecimals(out, scaled, negative, width);
 }
