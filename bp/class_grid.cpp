@@ -48,12 +48,19 @@ void ScaleInputColumn(double* column, std::size_t cells, std::size_t stride, dou
     }
 }
 
-void RescaleColumns(double* matrix, std::size_t cells, int inputCount, InputRange start, double blank) {
+void RescaleColumns(std::span<const BPCellBlock> blocks, int inputCount, InputRange start, double blank) {
     const std::size_t stride = std::size_t(inputCount);
     for (std::size_t i = 0; i < stride; ++i) {
-        FoldInputRange(matrix + i, cells, stride, blank, start);
-        ScaleInputColumn(matrix + i, cells, stride, blank, start);
+        for (const BPCellBlock& block : blocks)
+            FoldInputRange(block.inputs + i, block.cells, stride, blank, start);
+        for (const BPCellBlock& block : blocks)
+            ScaleInputColumn(block.inputs + i, block.cells, stride, blank, start);
     }
+}
+
+void RescaleColumns(double* matrix, std::size_t cells, int inputCount, InputRange start, double blank) {
+    const BPCellBlock whole{matrix, cells};
+    RescaleColumns(std::span(&whole, 1), inputCount, start, blank);
 }
 
 void BPClassWork::Allocate(const BPNetwork& network) {
