@@ -1,9 +1,11 @@
 #include "geo/bp.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
 #include "bp/network_file.h"
+#include "geo/parallel.h"
 #include "geo/rows.h"
 #include "quarnel/bp.h"
 
@@ -34,14 +36,25 @@ BPNetwork ReadNetwork(const std::string& path) {
 
 // The running ranges of the core's rescaling: input i's range folded into those before it.
 std::vector<InputRange> RunningRanges(const std::vector<InputBand>& bands) {
+    // Each input's own range, the rasters read side by side (a raster's bands on one thread).
+    std::vector<InputRange> own(bands.size());
+    std::vector<const Raster*> rasters;
+    for (const InputBand& input : bands)
+        if (std::find(rasters.begin(), rasters.end(), input.raster) == rasters.end())
+            rasters.push_back(input.raster);
+    Parallel(rasters.size(), [&](std::size_t r) {
+        for (std::size_t i = 0; i < bands.size(); ++i) {
+            if (bands[i].raster != rasters[r]) continue;
+            RowStrip strip(*bands[i].raster, bands[i].band);
+            while (strip.Next())
+                FoldInputRange(strip.Values().data(), strip.Values().size(), 1, kCoreBlank, own[i]);
+        }
+    });
     std::vector<InputRange> ranges;
     InputRange running;
-    for (const InputBand& input : bands) {
-        InputRange own;
-        RowStrip strip(*input.raster, input.band);
-        while (strip.Next()) FoldInputRange(strip.Values().data(), strip.Values().size(), 1, kCoreBlank, own);
-        if (own.lo <= own.hi) {
-            const double extremes[] = {own.lo, own.hi};
+    for (const InputRange& range : own) {
+        if (range.lo <= range.hi) {
+            const double extremes[] = {range.lo, range.hi};
             FoldInputRange(extremes, 2, 1, kCoreBlank, running);
         }
         ranges.push_back(running);
@@ -75,15 +88,19 @@ ClassifyResult ClassifyRasters(const std::string& networkPath, const std::vector
     RasterWriter writer(output, frame, 1, 1.0, options);
     writer.SetBandName(1, "class");
     ClassifyResult result{frame.rows, frame.cols, network.inputCount, {}};
-    BPClassWork work;
-    work.Allocate(network);
+    std::vector<BPClassWork> works(ParallelWidth());
+    for (BPClassWork& work : works) work.Allocate(network);
     std::vector<double> matrix;
     std::vector<int> classes;
     std::vector<double> values;
     while (true) {
-        bool more = true;
-        for (RowStrip& strip : strips) more = strip.Next() && more;
-        if (!more) break;
+        // The rasters read side by side; a raster's bands share its dataset, so one thread each.
+        std::vector<char> read(strips.size());
+        Parallel(rasters.size(), [&](std::size_t r) {
+            for (std::size_t k = 0; k < strips.size(); ++k)
+                if (bands[k].raster == rasters[r].get()) read[k] = strips[k].Next();
+        });
+        if (std::find(read.begin(), read.end(), 0) != read.end()) break;
         const std::size_t cells = strips.front().Values().size();
         matrix.resize(cells * inputCount);
         for (std::size_t i = 0; i < inputCount; ++i) {
@@ -92,7 +109,14 @@ ClassifyResult ClassifyRasters(const std::string& networkPath, const std::vector
             ScaleInputColumn(matrix.data() + i, cells, inputCount, kCoreBlank, ranges[i]);
         }
         classes.resize(cells);
-        ClassifyRow(network, matrix.data(), cells, kCoreBlank, classes.data(), work);
+        // Every cell's class is its own arithmetic, so the strip is split among the cores.
+        const std::size_t parts = works.size();
+        Parallel(parts, [&](std::size_t p) {
+            const std::size_t begin = cells * p / parts;
+            const std::size_t end = cells * (p + 1) / parts;
+            ClassifyRow(network, matrix.data() + begin * inputCount, end - begin, kCoreBlank,
+                        classes.data() + begin, works[p]);
+        });
         values.resize(cells);
         for (std::size_t c = 0; c < cells; ++c) {
             ++result.classCounts[classes[c]];
