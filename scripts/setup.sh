@@ -2,7 +2,7 @@
 # Installs what building and testing Quarnel needs on a Debian machine (run as root).
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
-          clang clang-14 libclang-rt-14-dev python3 libfann-dev libmpfr-dev)
+          clang clang-14 libclang-rt-14-dev python3 libfann-dev libmpfr-dev libcairo2-dev fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
