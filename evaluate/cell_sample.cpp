@@ -39,12 +39,14 @@ CellSample SampleCells(std::span<const double> values, std::optional<double> noD
     if (!mask.empty() && mask.size() != values.size()) mask = {};
     CellSample sample;
     std::vector<std::int32_t> depositsAt(values.size(), 0);
-    for (const std::int64_t cell : depositCells) {
+    for (std::size_t deposit = 0; deposit < depositCells.size(); ++deposit) {
+        const std::int64_t cell = depositCells[deposit];
         const auto place = static_cast<std::size_t>(cell);
         if (cell < 0 || place >= values.size() || !IsValid(values, noData, mask, place)) {
             ++sample.depositsOnInvalid;
         } else {
             ++depositsAt[place];
+            sample.validDeposits.push_back(static_cast<std::int64_t>(deposit));
         }
     }
     for (std::size_t cell = 0; cell < values.size(); ++cell) {

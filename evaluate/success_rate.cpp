@@ -6,6 +6,16 @@
 
 namespace quarnel::evaluate {
 
+std::vector<CurvePoint> ThinCurve(std::span<const CurvePoint> points, double step) {
+    std::vector<CurvePoint> kept;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const bool moved =
+            kept.empty() || points[i].x - kept.back().x >= step || points[i].y - kept.back().y >= step;
+        if (moved || i + 1 == points.size()) kept.push_back(points[i]);
+    }
+    return kept;
+}
+
 double AreaForDepositShare(std::span<const CurvePoint> points, double depositShare) {
     for (std::size_t i = 1; i < points.size(); ++i) {
         const CurvePoint& low = points[i - 1];

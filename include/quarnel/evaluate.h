@@ -18,7 +18,8 @@ struct CellSample {
     std::vector<double> scores;
     std::vector<std::int32_t> deposits;
     std::vector<std::int64_t> cellIndex;
-    std::int64_t depositsOnInvalid = 0;  // deposits whose cell is no-data or masked out
+    std::vector<std::int64_t> validDeposits;  // the deposits (indices into depositCells) on these cells
+    std::int64_t depositsOnInvalid = 0;       // deposits whose cell is no-data, masked out or off the raster
 };
 
 // Keeps the cells whose value is neither noData nor NaN and whose mask byte (when a mask is
@@ -67,6 +68,11 @@ struct SuccessRateResult {
     double areaFor90 = 0;
 };
 SuccessRateResult SuccessRate(std::span<const double> scores, std::span<const std::int32_t> deposits);
+
+// The curve with a point kept only where x or y has moved by step or more since the last kept
+// point (the first and last always kept): at most about 2 / step points for a picture or a
+// summary, which look the same.
+std::vector<CurvePoint> ThinCurve(std::span<const CurvePoint> points, double step);
 
 // The share of area at which a curve (x and y rising, from (0, 0)) first reaches depositShare.
 double AreaForDepositShare(std::span<const CurvePoint> points, double depositShare);

@@ -165,6 +165,19 @@ TEST(EvaluateSuccessRate, CountsDepositsAndSpreadsATiedGroupEvenly) {
     EXPECT_FALSE(SuccessRate(scores, std::vector<std::int32_t>(10, 0)).formed);
 }
 
+TEST(EvaluateSuccessRate, ThinnedCurveKeepsItsEndsAndStepsOfAtLeastTheStep) {
+    std::vector<CurvePoint> points;
+    for (int i = 0; i <= 1000; ++i) points.push_back({i / 1000.0, std::sqrt(i / 1000.0)});
+    const std::vector<CurvePoint> thin = ThinCurve(points, 0.01);
+    EXPECT_LT(thin.size(), 200u);
+    EXPECT_GT(thin.size(), 100u);
+    EXPECT_EQ(thin.front().x, 0.0);
+    EXPECT_EQ(thin.back().x, 1.0);
+    for (std::size_t i = 1; i + 1 < thin.size(); ++i) {
+        EXPECT_TRUE(thin[i].x - thin[i - 1].x >= 0.01 || thin[i].y - thin[i - 1].y >= 0.01) << i;
+    }
+}
+
 TEST(EvaluateClassTable, AreaSharesDepositsAndRelativeDensity) {
     const std::vector<double> classes{3, 1, 1, 3, 2, 1, 1, 1};
     const std::vector<std::int32_t> deposits{2, 1, 0, 0, 0, 0, 0, 1};
@@ -194,6 +207,7 @@ TEST(EvaluateSample, LeavesOutNoDataNanAndMaskedCellsAndCountsTheirDeposits) {
     EXPECT_EQ(sample.deposits, (std::vector<std::int32_t>{2, 0, 1}));
     EXPECT_EQ(sample.cellIndex, (std::vector<std::int64_t>{0, 2, 5}));
     EXPECT_EQ(sample.depositsOnInvalid, 5);
+    EXPECT_EQ(sample.validDeposits, (std::vector<std::int64_t>{0, 2, 7}));
     // Without a mask or a no-data value only NaN is left out.
     EXPECT_EQ(SampleCells(values, std::nullopt, {}, depositCells).scores.size(), 5u);
     // A subset: deposits 2 (cell 0) and 7 (cell 5), and 1 (no-data), which no cell takes.
