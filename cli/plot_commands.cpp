@@ -1,18 +1,146 @@
 // plot and plot-curves: pictures of a raster with its deposits, and of the curves that evaluate
 // wrote as JSON.
+#include <ogr_spatialref.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
 #include "cli/evaluation_report.h"
+#include "cli/geo_points.h"
 #include "cli/job_output.h"
+#include "geo/points.h"
+#include "geo/raster.h"
 #include "plot/plot.h"
 
 namespace quarnel::cli {
 namespace {
+
+struct MapOptions {
+    std::string raster;
+    std::string output;
+    std::string deposits;
+    geo::PointOptions points;
+    plot::MapOptions picture;
+    std::vector<std::string> classNames;
+    int band = 1;
+    bool json = false;
+};
+
+// The unit of the raster's coordinates for the scale bar: "degree" for a geographic CRS, the
+// linear unit's name ("metre") for a projected one, empty without a CRS.
+std::string MapUnits(const std::string& crsWkt) {
+    if (crsWkt.empty()) return "";
+    OGRSpatialReference crs;
+    if (crs.importFromWkt(crsWkt.c_str()) != OGRERR_NONE) return "";
+    if (crs.IsGeographic()) return "degree";
+    const char* name = nullptr;
+    crs.GetLinearUnits(&name);
+    return name != nullptr ? name : "";
+}
+
+// VALUE=NAME, as --class-name takes it; false when VALUE is not a number.
+bool ParseClassName(const std::string& text, plot::ClassName& name) {
+    const std::size_t equals = text.find('=');
+    if (equals == std::string::npos || equals == 0) return false;
+    const std::string value = text.substr(0, equals);
+    char* end = nullptr;
+    name.value = std::strtod(value.c_str(), &end);
+    name.name = text.substr(equals + 1);
+    return end == value.c_str() + value.size();
+}
+
+void DrawMap(const MapOptions& options, JobOutput& output) {
+    geo::RasterData raster;
+    geo::PlacedPoints placed;
+    try {
+        raster = geo::ReadRaster(options.raster, options.band);
+        if (!options.deposits.empty()) {
+            placed = geo::PlacePoints(geo::ReadPoints(options.deposits, raster.frame.crsWkt, options.points),
+                                      raster.frame);
+        }
+    } catch (const geo::GeoError& error) {
+        output = StatusOutput("plot", false, kEvaluateInputUnread, EvaluateStatusText(kEvaluateInputUnread),
+                              error.what());
+        return;
+    }
+    plot::MapOptions picture = options.picture;
+    if (picture.title.empty()) picture.title = std::filesystem::path(options.raster).filename().string();
+    picture.units = MapUnits(raster.frame.crsWkt);
+    for (const std::string& text : options.classNames) {
+        plot::ClassName name;
+        if (ParseClassName(text, name)) picture.classNames.push_back(name);
+    }
+    for (const geo::Point& point : placed.points) picture.deposits.push_back({point.x, point.y});
+    const plot::MapRaster map{raster.frame.rows, raster.frame.cols, raster.values, raster.frame.geoTransform,
+                              std::nullopt};
+    const plot::PlotOutcome drawn = plot::PlotMap(map, picture, options.output);
+    if (!drawn.ok) {
+        // A raster the picture cannot show is an input that does not fit; otherwise the file failed.
+        const int status =
+            drawn.cause.rfind(options.output, 0) == 0 ? kEvaluateOutputUnwritten : kEvaluateInputsUnfit;
+        const std::string cause =
+            status == kEvaluateInputsUnfit ? options.raster + ": " + drawn.cause : drawn.cause;
+        output = StatusOutput("plot", false, status, EvaluateStatusText(status), cause);
+        return;
+    }
+    output.outputs = {options.output};
+    output.results = {{"width", drawn.width},
+                      {"height", drawn.height},
+                      {"rows", raster.frame.rows},
+                      {"cols", raster.frame.cols},
+                      {"classes", picture.classes},
+                      {"deposits_drawn", placed.points.size()},
+                      {"deposits_outside", placed.outside}};
+    output.summary.push_back(
+        "wrote " + options.output + ": " + std::to_string(drawn.width) + " x " +
+        std::to_string(drawn.height) + " pixels, " + std::to_string(placed.points.size()) +
+        " deposits drawn" +
+        (placed.outside > 0 ? ", " + std::to_string(placed.outside) + " outside the map" : ""));
+}
+
+int RunPlot(const MapOptions& options) {
+    JobOutput output = StatusOutput("plot", true, kEvaluateOk, EvaluateStatusText(kEvaluateOk), "");
+    try {
+        DrawMap(options, output);
+    } catch (const std::bad_alloc&) {
+        output = StatusOutput("plot", false, kEvaluateInputUnread, EvaluateStatusText(kEvaluateInputUnread),
+                              "out of memory");
+    }
+    return Emit(output, options.json);
+}
+
+void AddPlotCommand(CLI::App& app, int& exitCode) {
+    auto* command =
+        app.add_subcommand("plot", "A north-up picture of a raster (scores or classes) with deposits");
+    auto options = std::make_shared<MapOptions>();
+    command->add_option("RASTER", options->raster, "the raster (any GDAL raster or design grid)")->required();
+    command->add_option("-o,--output", options->output, "the picture: NAME.png or NAME.svg")->required();
+    command->add_option("--deposits", options->deposits,
+                        "points drawn over the raster (CSV with x and y, "
+                        "GeoPackage, shapefile...)");
+    command->add_option("--title", options->picture.title, "the title (default: the raster's file name)");
+    command->add_flag("--classes", options->picture.classes,
+                      "the raster holds classes: a colour and a legend "
+                      "row each");
+    command->add_option("--class-name", options->classNames, "VALUE=NAME: the legend's name of a class value")
+        ->check([](const std::string& text) {
+            plot::ClassName name;
+            return ParseClassName(text, name) ? std::string()
+                                              : "expected VALUE=NAME, VALUE a number: " + text;
+        });
+    command->add_option("--band", options->band, "the band to draw (default 1)")->check(CLI::PositiveNumber);
+    command->add_option("--size", options->picture.mapPixels, "the map's longer side in pixels (default 720)")
+        ->check(CLI::Range(64, 8192));
+    AddPointOptions(command, options->points);
+    AddJsonFlag(command, options->json);
+    command->callback([options, &exitCode] { exitCode = RunPlot(*options); });
+}
 
 struct CurveOptions {
     std::vector<std::string> evaluations;
@@ -115,6 +243,7 @@ void AddPlotCurvesCommand(CLI::App& app, int& exitCode) {
 }  // namespace
 
 void AddPlotCommands(CLI::App& app, int& exitCode) {
+    AddPlotCommand(app, exitCode);
     AddPlotCurvesCommand(app, exitCode);
 }
 
