@@ -256,6 +256,10 @@ void ReportEvaluation(const evaluate::CellSample& sample, std::span<const std::i
     }
     if (request.holdout) ReportHoldout(sample, depositCells, request, output, csv);
     if (request.folds > 0) ReportFolds(sample, depositCells, request, output, csv);
+    if (!request.csvFolder.empty() && !csv.failed()) {
+        output.summary.push_back("wrote " + std::to_string(output.outputs.size()) + " CSV files into " +
+                                 request.csvFolder);
+    }
     output.status = csv.failed() ? kEvaluateOutputUnwritten : kEvaluateOk;
     output.meaning = EvaluateStatusText(output.status);
     output.ok = !csv.failed();

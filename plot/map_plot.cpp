@@ -224,6 +224,12 @@ std::string ClassLabel(const MapOptions& options, double value) {
     return TickLabel(value);
 }
 
+// A value of the ramp's range: four significant digits, but whole numbers below 10^15 in full.
+std::string LegendLabel(double value) {
+    return std::fabs(value) >= 1e4 && std::fabs(value) < 1e15 ? TickLabel(std::round(value), 15)
+                                                              : TickLabel(value, 4);
+}
+
 // The legend's body from the top at y; returns where the next part may start.
 double DrawRampLegend(cairo_t* cr, const CellColours& colours, double left, double y) {
     const ValueRange& range = colours.range();
@@ -237,8 +243,8 @@ double DrawRampLegend(cairo_t* cr, const CellColours& colours, double left, doub
         cairo_fill(cr);
     }
     SetColour(cr, kBlack);
-    DrawText(cr, left + 28, y, TickLabel(range.high, 4), 11, Align::Start, Align::Middle);
-    DrawText(cr, left + 28, y + kRampHeight, TickLabel(range.low, 4), 11, Align::Start, Align::Middle);
+    DrawText(cr, left + 28, y, LegendLabel(range.high), 11, Align::Start, Align::Middle);
+    DrawText(cr, left + 28, y + kRampHeight, LegendLabel(range.low), 11, Align::Start, Align::Middle);
     return y + kRampHeight + 14;
 }
 
