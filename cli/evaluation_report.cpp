@@ -210,21 +210,6 @@ void ReportFolds(const evaluate::CellSample& sample, std::span<const std::int64_
 
 }  // namespace
 
-const char* EvaluateStatusText(int status) {
-    switch (status) {
-        case kEvaluateOk:
-            return "success";
-        case kEvaluateInputUnread:
-            return "an input cannot be read";
-        case kEvaluateInputsUnfit:
-            return "the inputs do not fit together";
-        case kEvaluateOutputUnwritten:
-            return "an output cannot be written";
-        default:
-            return "unknown status";
-    }
-}
-
 void ReportEvaluation(const evaluate::CellSample& sample, std::span<const std::int64_t> depositCells,
                       const EvaluationRequest& request, JobOutput& output) {
     output.ok = false;

@@ -8,19 +8,11 @@
 #include <span>
 #include <string>
 
+#include "cli/evaluate_status.h"
 #include "cli/job_output.h"
 #include "quarnel/evaluate.h"
 
 namespace quarnel::cli {
-
-// The evaluate, plot and plot-curves commands' statuses (README "Status tables").
-enum EvaluateStatus {
-    kEvaluateOk = 0,
-    kEvaluateInputUnread = 1,
-    kEvaluateInputsUnfit = 2,
-    kEvaluateOutputUnwritten = 3,
-};
-const char* EvaluateStatusText(int status);
 
 struct EvaluationRequest {
     std::optional<double> holdout;  // the share of deposits held out
