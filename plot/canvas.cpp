@@ -26,6 +26,39 @@ std::string LowerExtension(const std::string& path) {
     return extension;
 }
 
+// The length of the well-formed UTF-8 sequence at text[i] (no overlong forms, surrogates or code
+// points above U+10FFFF), or 0.
+std::size_t SequenceLength(const std::string& text, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    if (lead < 0x80) return 1;
+    const std::size_t length = lead >= 0xc2 && lead <= 0xdf   ? 2
+                               : lead >= 0xe0 && lead <= 0xef ? 3
+                               : lead >= 0xf0 && lead <= 0xf4 ? 4
+                                                              : 0;
+    if (length == 0 || i + length > text.size()) return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xc0) != 0x80) return 0;
+    }
+    const unsigned char second = byte(i + 1);
+    if ((lead == 0xe0 && second < 0xa0) || (lead == 0xed && second >= 0xa0) ||
+        (lead == 0xf0 && second < 0x90) || (lead == 0xf4 && second >= 0x90))
+        return 0;
+    return length;
+}
+
+// cairo draws nothing more once given text that is not UTF-8 (a title from a GBK file name), so
+// each byte of a malformed sequence becomes "?".
+std::string Utf8(const std::string& text) {
+    std::string clean;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = SequenceLength(text, i);
+        clean += length == 0 ? "?" : text.substr(i, length);
+        i += length == 0 ? 1 : length;
+    }
+    return clean;
+}
+
 }  // namespace
 
 Canvas::~Canvas() {
@@ -74,8 +107,9 @@ bool Canvas::Save(std::string& cause) {
     return true;
 }
 
-void DrawText(cairo_t* cr, double x, double y, const std::string& text, double size, Align horizontal,
+void DrawText(cairo_t* cr, double x, double y, const std::string& raw, double size, Align horizontal,
               Align vertical, bool bold) {
+    const std::string text = Utf8(raw);
     cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL,
                            bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, size);

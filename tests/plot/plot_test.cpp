@@ -135,14 +135,17 @@ TEST_F(PlotFiles, ClassMapColoursEachValueByItsPlaceAmongTheClasses) {
     EXPECT_EQ(picture.At(CellX(3), CellY(2)).a, 0);
 }
 
+// A title that is not UTF-8 (a GBK file name) is drawn with "?" for its bad bytes.
 TEST_F(PlotFiles, SvgIsWrittenWholeUnderItsName) {
     MapOptions options;
-    options.title = "svg";
+    options.title = "svg \xb5\xd8\xcd\xbc \xed\xa0\x80 \xf4\x90\x80\x80 \xe2\x82";  // GBK, a surrogate, past
+                                                                                    // U+10FFFF, cut
     ASSERT_TRUE(PlotMap(Raster(), options, Path("map.SVG")).ok);
     std::ifstream in(Path("map.SVG"));
     const std::string text{std::istreambuf_iterator<char>(in), {}};
     EXPECT_NE(text.find("<svg"), std::string::npos);
     EXPECT_NE(text.find("</svg>"), std::string::npos);
+    EXPECT_GT(text.size(), 10000u);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 1);
 }
 
