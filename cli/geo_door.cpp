@@ -25,8 +25,8 @@ bool TakesGdalDoor(const std::vector<std::string>& inputs, const std::vector<std
     return false;
 }
 
-int RunGdalDoor(const char* command, bool json, int doneStatus, const char* (*meaning)(int), int failedStatus,
-                const std::function<void(JobOutput&)>& run) {
+JobOutput GdalDoorOutput(const char* command, int doneStatus, const char* (*meaning)(int), int failedStatus,
+                         const std::function<void(JobOutput&)>& run) {
     JobOutput out = StatusOutput(command, true, doneStatus, meaning(doneStatus), {});
     try {
         run(out);
@@ -35,7 +35,12 @@ int RunGdalDoor(const char* command, bool json, int doneStatus, const char* (*me
     } catch (const std::exception& error) {
         out = StatusOutput(command, false, failedStatus, meaning(failedStatus), error.what());
     }
-    return Emit(out, json);
+    return out;
+}
+
+int RunGdalDoor(const char* command, bool json, int doneStatus, const char* (*meaning)(int), int failedStatus,
+                const std::function<void(JobOutput&)>& run) {
+    return Emit(GdalDoorOutput(command, doneStatus, meaning, failedStatus, run), json);
 }
 
 }  // namespace quarnel::cli

@@ -19,6 +19,8 @@ bool TakesGdalDoor(const std::vector<std::string>& inputs, const std::vector<std
 
 // Runs a GDAL-door job: run fills output (outputs, results, summary) on success; a failure
 // (geo::GeoError or any other exception) becomes status failedStatus with the cause.
+JobOutput GdalDoorOutput(const char* command, int doneStatus, const char* (*meaning)(int), int failedStatus,
+                         const std::function<void(JobOutput&)>& run);
 int RunGdalDoor(const char* command, bool json, int doneStatus, const char* (*meaning)(int), int failedStatus,
                 const std::function<void(JobOutput&)>& run);
 

@@ -5,7 +5,9 @@
 #include <ogr_srs_api.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
@@ -31,6 +33,22 @@ bool IsCsv(const std::string& path) {
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](char c) { return char(std::tolower(static_cast<unsigned char>(c))); });
     return extension == ".csv" || extension == ".txt";
+}
+
+int FieldNamed(OGRFeatureDefnH definition, const std::string& name, const std::string& path) {
+    const int field = OGR_FD_GetFieldIndex(definition, name.c_str());
+    if (field < 0) throw GeoError(path + ": has no field " + name);
+    return field;
+}
+
+// A field's value as a number: a numeric field, or text that is one number and nothing more.
+bool NumberOf(OGRFeatureH feature, int field, double& value) {
+    if (!OGR_F_IsFieldSetAndNotNull(feature, field)) return false;
+    const char* text = OGR_F_GetFieldAsString(feature, field);
+    char* end = nullptr;
+    value = std::strtod(text, &end);
+    while (end != text && std::isspace(static_cast<unsigned char>(*end))) ++end;
+    return end != text && *end == '\0' && std::isfinite(value);
 }
 
 }  // namespace
@@ -78,9 +96,10 @@ std::vector<Point> ReadPoints(const std::string& path, const std::string& crsWkt
     });
 
     const OGRFeatureDefnH definition = OGR_L_GetLayerDefn(layer);
-    int nameField = -1;
+    int nameField = options.nameField.empty() ? -1 : FieldNamed(definition, options.nameField, path);
     for (int i = 0; i < OGR_FD_GetFieldCount(definition) && nameField < 0; ++i)
         if (OGR_Fld_GetType(OGR_FD_GetFieldDefn(definition, i)) == OFTString) nameField = i;
+    const int valueField = options.valueField.empty() ? -1 : FieldNamed(definition, options.valueField, path);
 
     std::vector<Point> points;
     OGR_L_ResetReading(layer);
@@ -99,6 +118,11 @@ std::vector<Point> ReadPoints(const std::string& path, const std::string& crsWkt
         point.name = nameField >= 0 && OGR_F_IsFieldSetAndNotNull(feature, nameField)
                          ? OGR_F_GetFieldAsString(feature, nameField)
                          : std::to_string(OGR_F_GetFID(feature));
+        if (valueField >= 0 && !NumberOf(feature, valueField, point.value)) {
+            OGR_F_Destroy(feature);
+            throw GeoError(path + ": point " + std::to_string(points.size() + 1) + ": field " +
+                           options.valueField + " holds no number");
+        }
         points.push_back(std::move(point));
     }
     if (csv && points.empty() && OGR_L_GetGeomType(layer) == wkbNone)

@@ -12,16 +12,19 @@
 namespace quarnel::geo {
 
 struct PointOptions {
-    std::string xColumn;  // CSV only; empty: x, easting, lon or longitude
-    std::string yColumn;  // CSV only; empty: y, northing, lat or latitude
-    std::string crs;      // CRS of CSV coordinates ("EPSG:28354", WKT, PROJ); empty: the raster's
-    std::string layer;    // the layer of a multi-layer file; empty: the first
+    std::string xColumn;     // CSV only; empty: x, easting, lon or longitude
+    std::string yColumn;     // CSV only; empty: y, northing, lat or latitude
+    std::string crs;         // CRS of CSV coordinates ("EPSG:28354", WKT, PROJ); empty: the raster's
+    std::string layer;       // the layer of a multi-layer file; empty: the first
+    std::string nameField;   // the field that names a point; empty: the first text field
+    std::string valueField;  // a field of numbers read into Point::value; empty: none
 };
 
 struct Point {
     double x = 0;
     double y = 0;
-    std::string name;  // the first text field's value, or the feature id
+    std::string name;  // the name field's value, or the feature id
+    double value = 0;  // the value field's number
 };
 
 // Every point feature of path in crsWkt (empty: as stored); throws GeoError naming the file.

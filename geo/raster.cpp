@@ -29,6 +29,16 @@ std::string Number(double v) {
     return text;
 }
 
+std::string CrsName(const std::string& wkt) {
+    if (wkt.empty()) return "no CRS";
+    OGRSpatialReferenceH srs = OSRNewSpatialReference(wkt.c_str());
+    std::string name = srs != nullptr && OSRGetName(srs) != nullptr ? OSRGetName(srs) : "a CRS";
+    OSRDestroySpatialReference(srs);
+    return "CRS \"" + name + "\"";
+}
+
+}  // namespace
+
 bool SameCrs(const std::string& a, const std::string& b) {
     if (a == b) return true;
     if (a.empty() || b.empty()) return false;
@@ -39,16 +49,6 @@ bool SameCrs(const std::string& a, const std::string& b) {
     OSRDestroySpatialReference(sb);
     return same;
 }
-
-std::string CrsName(const std::string& wkt) {
-    if (wkt.empty()) return "no CRS";
-    OGRSpatialReferenceH srs = OSRNewSpatialReference(wkt.c_str());
-    std::string name = srs != nullptr && OSRGetName(srs) != nullptr ? OSRGetName(srs) : "a CRS";
-    OSRDestroySpatialReference(srs);
-    return "CRS \"" + name + "\"";
-}
-
-}  // namespace
 
 std::string FrameDifference(const GridFrame& a, const GridFrame& b) {
     if (a.rows != b.rows || a.cols != b.cols)

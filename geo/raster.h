@@ -40,6 +40,9 @@ struct GridFrame {
     double CellHeight() const { return -geoTransform[5]; }
 };
 
+// True when the two CRS (WKT) are one, or both are none.
+bool SameCrs(const std::string& a, const std::string& b);
+
 // How b differs from a (size, cell origin or size, CRS), or empty when they are one grid.
 // Coordinates agree within a thousandth of a cell.
 std::string FrameDifference(const GridFrame& a, const GridFrame& b);

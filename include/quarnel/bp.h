@@ -128,6 +128,15 @@ struct InputRange {
     double hi = -1e308;
 };
 
+// The two steps of RescaleColumns for one column (every stride-th of cells values), so a host
+// that streams its grids can fold every column over all cells first and scale a block at a
+// time: the non-blank values folded into range (>= raises hi, <= lowers lo), and the
+// non-blank values rescaled with range as it stands.
+void FoldInputRange(const double* column, std::size_t cells, std::size_t stride, double blank,
+                    InputRange& range);
+void ScaleInputColumn(double* column, std::size_t cells, std::size_t stride, double blank,
+                      const InputRange& range);
+
 // matrix is [cells][inputCount], column i holding network input i.
 void RescaleColumns(double* matrix, std::size_t cells, int inputCount, InputRange start, double blank);
 
