@@ -7,7 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/geo_door.h"
-#include "cli/geo_points.h"
+#include "cli/geo_inputs.h"
 #include "cli/job_output.h"
 #include "geo/align.h"
 #include "geo/convert.h"

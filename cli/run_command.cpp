@@ -29,14 +29,16 @@ struct RunRecord {
     bool ok = true;
 
     void Add(const std::string& step, const JobOutput& output) {
-        nlohmann::ordered_json entry = {{"ok", output.ok}, {"status", output.status}, {"meaning", output.meaning}};
+        nlohmann::ordered_json entry = {
+            {"ok", output.ok}, {"status", output.status}, {"meaning", output.meaning}};
         if (!output.ok && !output.cause.empty()) entry["cause"] = output.cause;
         entry["outputs"] = output.outputs;
         entry["results"] = output.results;
         summary[step] = entry;
         if (!output.ok) {
             ok = false;
-            lines.push_back(step + ": failed: " + output.meaning + (output.cause.empty() ? "" : ": " + output.cause));
+            lines.push_back(step + ": failed: " + output.meaning +
+                            (output.cause.empty() ? "" : ": " + output.cause));
             return;
         }
         for (const std::string& path : output.outputs) lines.push_back(step + ": " + path);
@@ -52,7 +54,9 @@ std::vector<std::string> PrepareLayers(const Workflow& workflow, const fs::path&
         const std::string input = layer.raster.string();
         const std::string output = (folder / (layer.name + ".tif")).string();
         switch (layer.prepare) {
-            case Preparation::classes: prepared.push_back(input); break;
+            case Preparation::classes:
+                prepared.push_back(input);
+                break;
             case Preparation::normalize:
                 geo::NormalizeRaster(input, output, tiff);
                 prepared.push_back(output);
@@ -69,8 +73,8 @@ std::vector<std::string> PrepareLayers(const Workflow& workflow, const fs::path&
                 const std::string deviation = (folder / (layer.name + ".blocks-deviation.tif")).string();
                 geo::WindowStatisticsRaster(input, mean, deviation, layer.window, tiff);
                 const std::string& blocks = layer.prepare == Preparation::windowMean ? mean : deviation;
-                geo::AlignRaster(blocks, geo::Raster::Open(workflow.layers.front().raster.string()).frame(), output,
-                                 geo::Resampling::nearest, tiff);
+                geo::AlignRaster(blocks, geo::Raster::Open(workflow.layers.front().raster.string()).frame(),
+                                 output, geo::Resampling::nearest, tiff);
                 prepared.push_back(output);
                 break;
             }
@@ -85,7 +89,8 @@ std::vector<std::string> PrepareLayers(const Workflow& workflow, const fs::path&
     return prepared;
 }
 
-std::string PreparedPath(const Workflow& workflow, const std::vector<std::string>& prepared, const std::string& name) {
+std::string PreparedPath(const Workflow& workflow, const std::vector<std::string>& prepared,
+                         const std::string& name) {
     for (std::size_t i = 0; i < workflow.layers.size(); ++i)
         if (workflow.layers[i].name == name) return prepared[i];
     return workflow.Layer(name).raster.string();
@@ -115,8 +120,8 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
     options.background = bp.background;
     options.seed = bp.seed;
     options.minDistance = bp.minDistance;
-    const geo::SampleResult samples = geo::WriteBpSamples(inputs, workflow.deposits->path.string(),
-                                                          PointOptionsOf(*workflow.deposits), train.samples, options);
+    const geo::SampleResult samples = geo::WriteBpSamples(
+        inputs, workflow.deposits->path.string(), PointOptionsOf(*workflow.deposits), train.samples, options);
     record.summary["bp_samples"] = {{"deposit_points", samples.deposits.read},
                                     {"outside", samples.deposits.outside},
                                     {"on_no_data", samples.deposits.onNoData},
@@ -135,8 +140,8 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
     const JobOutput trained = TrainOutput(train);
     record.Add("bp_train", trained);
     if (!trained.ok) return;
-    record.Add("bp_classify",
-               ClassifyRastersOutput(train.network, inputs, (folder / "classes.tif").string(), geo::WriteOptions{}));
+    record.Add("bp_classify", ClassifyRastersOutput(train.network, inputs, (folder / "classes.tif").string(),
+                                                    geo::WriteOptions{}));
 }
 
 // A token of the design's parameter files: no white space, at most `limit` bytes.
@@ -176,8 +181,8 @@ void RunFeature(const Workflow& workflow, const std::vector<std::string>& prepar
     const fs::path units = folder / "model_units.txt";
     const std::string first = PreparedPath(workflow, prepared, feature.variables.front().layer);
     if (feature.modelUnits) {
-        const geo::ModelUnitResult made = geo::WriteModelUnits(first, workflow.deposits->path.string(),
-                                                               PointOptionsOf(*workflow.deposits), units.string(), "");
+        const geo::ModelUnitResult made = geo::WriteModelUnits(
+            first, workflow.deposits->path.string(), PointOptionsOf(*workflow.deposits), units.string(), "");
         record.summary["feature_model_units"] = {{"deposit_points", made.deposits.read},
                                                  {"outside", made.deposits.outside},
                                                  {"on_no_data", made.deposits.onNoData},
@@ -189,7 +194,8 @@ void RunFeature(const Workflow& workflow, const std::vector<std::string>& prepar
     sink.Print("QelFrmFeater\n%d\n", int(feature.variables.size()));
     for (const WorkflowVariable& variable : feature.variables)
         sink.Print("%s %.9f %.9f %s\n", Token(variable.layer, 99, "layer name"), double(variable.lower),
-                   double(variable.upper), Token(PreparedPath(workflow, prepared, variable.layer), 199, "raster path"));
+                   double(variable.upper),
+                   Token(PreparedPath(workflow, prepared, variable.layer), 199, "raster path"));
     sink.Print("%d %s\n%d %s %s\n", feature.modelUnits ? 1 : 0, Token(units.string(), 199, "model-unit path"),
                feature.method, Token((folder / "score.tif").string(), 199, "score path"),
                Token((folder / "report.txt").string(), 199, "report path"));
@@ -217,7 +223,8 @@ int RunWorkflow(const std::string& file, bool json) {
         if (workflow.feature) RunFeature(workflow, prepared, MakeFolder(out / "feature"), record);
         const fs::path summary = out / "summary.json";
         TextSink sink;
-        const std::string text = record.summary.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+        const std::string text =
+            record.summary.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
         if (!sink.Open(summary.string().c_str()) || (sink.Put(text), sink.Put("\n"), !sink.Close()))
             throw WorkflowError(summary.string() + ": cannot be written");
         record.lines.push_back("summary: " + summary.string());
@@ -226,7 +233,8 @@ int RunWorkflow(const std::string& file, bool json) {
         return 1;
     }
     if (json)
-        std::cout << record.summary.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+        std::cout << record.summary.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+                  << "\n";
     else
         for (const std::string& line : record.lines) (record.ok ? std::cout : std::cerr) << line << "\n";
     return record.ok ? 0 : 1;
@@ -235,8 +243,9 @@ int RunWorkflow(const std::string& file, bool json) {
 }  // namespace
 
 void AddRunCommand(CLI::App& app, int& exitCode) {
-    auto* run = app.add_subcommand("run", "Run a workflow file (TOML): prepare the evidence layers, then every "
-                                          "method it names, writing GeoTIFF maps, reports and summary.json");
+    auto* run = app.add_subcommand("run",
+                                   "Run a workflow file (TOML): prepare the evidence layers, then every "
+                                   "method it names, writing GeoTIFF maps, reports and summary.json");
     auto file = std::make_shared<std::string>();
     auto json = std::make_shared<bool>(false);
     run->add_option("WORKFLOW", *file, "workflow file (.toml)")->required();

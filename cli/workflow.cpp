@@ -1,8 +1,9 @@
 #include "cli/workflow.h"
 
+#include <toml++/toml.h>
+
 #include <algorithm>
 #include <set>
-#include <toml++/toml.h>
 
 namespace quarnel::cli {
 
@@ -15,8 +16,10 @@ class Section {
     Section(const toml::table& table, std::string path, const std::filesystem::path& file)
         : table_(table), path_(std::move(path)), file_(file) {}
 
-    [[noreturn]] void Fail(const std::string& key, const toml::source_region& where, const std::string& what) const {
-        throw WorkflowError(file_.string() + ":" + std::to_string(where.begin.line) + ": " + Key(key) + ": " + what);
+    [[noreturn]] void Fail(const std::string& key, const toml::source_region& where,
+                           const std::string& what) const {
+        throw WorkflowError(file_.string() + ":" + std::to_string(where.begin.line) + ": " + Key(key) + ": " +
+                            what);
     }
 
     const toml::node* Find(const std::string& key) {
@@ -54,7 +57,8 @@ class Section {
         if (node == nullptr) return fallback;
         if (!node->is_integer()) Fail(key, node->source(), "not a whole number");
         const std::int64_t v = node->value<std::int64_t>().value();
-        if (v < low || v > high) Fail(key, node->source(), "must lie between " + Format(low) + " and " + Format(high));
+        if (v < low || v > high)
+            Fail(key, node->source(), "must lie between " + Format(low) + " and " + Format(high));
         return static_cast<int>(v);
     }
 
@@ -152,7 +156,8 @@ WorkflowLayer ReadLayer(Section& section) {
                                                  {"window-mean", Preparation::windowMean},
                                                  {"window-deviation", Preparation::windowDeviation}});
     const bool code = layer.prepare == Preparation::code;
-    const bool window = layer.prepare == Preparation::windowMean || layer.prepare == Preparation::windowDeviation;
+    const bool window =
+        layer.prepare == Preparation::windowMean || layer.prepare == Preparation::windowDeviation;
     if (code) {
         layer.lower = float(section.Number("lower", 0, -kFloatLimit, kFloatLimit));
         layer.upper = float(section.Number("upper", 0, -kFloatLimit, kFloatLimit));
@@ -183,7 +188,8 @@ WorkflowHierarchy ReadHierarchy(Section& section) {
         level.level = levelSection.Choice<int>(
             "level", -1, {{"geology", 0}, {"geophysics", 1}, {"geochemistry", 2}, {"remote-sensing", 3}});
         if (level.level < 0) levelSection.Fail("level", levelSection.source(), "missing");
-        if (!seen.insert(level.level).second) levelSection.Fail("level", levelSection.source(), "named twice");
+        if (!seen.insert(level.level).second)
+            levelSection.Fail("level", levelSection.source(), "named twice");
         level.importance = float(levelSection.Number("importance", 1, 1e-30, kFloatLimit));
         for (Section& elementSection : levelSection.Tables("elements", true)) {
             WorkflowElement element;
@@ -258,7 +264,8 @@ Workflow ReadWorkflow(const std::filesystem::path& file) {
     for (Section& section : top.Tables("layers", true)) {
         workflow.layers.push_back(ReadLayer(section));
         if (!names.insert(workflow.layers.back().name).second)
-            section.Fail("name", section.source(), "a second layer named \"" + workflow.layers.back().name + "\"");
+            section.Fail("name", section.source(),
+                         "a second layer named \"" + workflow.layers.back().name + "\"");
     }
     if (auto section = top.Table("deposits")) {
         WorkflowDeposits deposits;

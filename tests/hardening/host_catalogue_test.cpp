@@ -63,6 +63,7 @@ TEST_F(HostCatalogue, EndlessInputsAreRefusedPromptly) {
     ASSERT_EQ(truncate(zeros.c_str(), 3LL << 30), 0);
     WriteFile(dir_ / "grid.grd", fuzz::kSmallDsaa);
     WriteFile(dir_ / "net.txt", fuzz::kOneInputNetwork);
+    WriteFile(dir_ / "points.csv", "x,y\n0,0\n");
     const std::string grid = dir_ / "grid.grd";
     const std::string out = dir_ / "out";
     for (const std::string& endless : {std::string("/dev/zero"), fifo, zeros}) {
@@ -83,6 +84,12 @@ TEST_F(HostCatalogue, EndlessInputsAreRefusedPromptly) {
             {"feature", endless},
             {"hierarchy", dir_ / "hierarchy.txt"},
             {"feature", dir_ / "feature.txt"},
+            {"evaluate", endless, dir_ / "points.csv"},
+            {"evaluate", grid, endless},
+            {"evaluate", grid, dir_ / "points.csv", "--mask", endless},
+            {"plot", endless, "-o", out + ".png"},
+            {"plot", grid, "-o", out + ".png", "--deposits", endless},
+            {"plot-curves", endless, "-o", out + ".png"},
         };
         for (const std::vector<std::string>& arguments : commands) {
             const CliResult result = RunCli(arguments, {.killAfterMs = 20000});
@@ -97,6 +104,7 @@ TEST_F(HostCatalogue, EndlessInputsAreRefusedPromptly) {
         }
     }
     EXPECT_FALSE(Exists(out));
+    EXPECT_FALSE(Exists(out + ".png"));
 }
 
 TEST_F(HostCatalogue, AnUnknownCommandIsNamed) {
