@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 #include "grid/output_file.h"
@@ -149,10 +150,15 @@ nlohmann::ordered_json EvaluationJson(const evaluate::Evaluation& found) {
     return {{"roc", RocJson(found.roc)}, {"success_rate", SuccessRateJson(found.successRate)}};
 }
 
-evaluate::Evaluation EvaluateSubset(const evaluate::CellSample& sample,
-                                    std::span<const std::int64_t> depositCells,
-                                    std::span<const std::int64_t> chosen) {
-    return evaluate::Evaluate(sample.scores, evaluate::DepositsOfSubset(sample, depositCells, chosen));
+// The map's cells are ranked once (in Sampled) for every set of deposits.
+struct Sampled {
+    const evaluate::CellSample& sample;
+    std::span<const std::int64_t> depositCells;
+    evaluate::ScoreRanking ranking;
+};
+
+evaluate::Evaluation EvaluateSubset(const Sampled& map, std::span<const std::int64_t> chosen) {
+    return evaluate::Evaluate(map.ranking, evaluate::DepositsOfSubset(map.sample, map.depositCells, chosen));
 }
 
 // The valid deposits at the given places of sample.validDeposits, as deposit numbers.
@@ -164,30 +170,44 @@ std::vector<std::int64_t> DepositNumbers(const evaluate::CellSample& sample,
     return numbers;
 }
 
-void ReportHoldout(const evaluate::CellSample& sample, std::span<const std::int64_t> depositCells,
-                   const EvaluationRequest& request, JobOutput& output, CsvFiles& csv) {
+// One set of deposits: its CSV curves written, its summary lines added by describe, its JSON
+// returned. The curves (a point per distinct score) are freed on return, so a run holds one
+// set's at a time.
+template <typename Describe>
+nlohmann::ordered_json ReportSubset(const Sampled& map, std::span<const std::int64_t> chosen,
+                                    const std::string& prefix, CsvFiles& csv, Describe describe) {
+    const evaluate::Evaluation found = EvaluateSubset(map, chosen);
+    describe(found);
+    csv.Curves(prefix, found);
+    return EvaluationJson(found);
+}
+
+void ReportHoldout(const Sampled& map, const EvaluationRequest& request, JobOutput& output, CsvFiles& csv) {
+    const evaluate::CellSample& sample = map.sample;
     const auto count = static_cast<std::int64_t>(sample.validDeposits.size());
     const evaluate::DepositSplit split = evaluate::HoldoutSplit(count, *request.holdout, request.seed);
     const std::vector<std::int64_t> training = DepositNumbers(sample, split.training);
     const std::vector<std::int64_t> heldOut = DepositNumbers(sample, split.heldOut);
-    const evaluate::Evaluation trained = EvaluateSubset(sample, depositCells, training);
-    const evaluate::Evaluation predicted = EvaluateSubset(sample, depositCells, heldOut);
-    output.results["holdout"] = {
-        {"fraction", *request.holdout},        {"seed", request.seed},
-        {"training_deposits", training},       {"held_out_deposits", heldOut},
-        {"training", EvaluationJson(trained)}, {"held_out", EvaluationJson(predicted)}};
-    output.summary.push_back("holdout of " + Percent(*request.holdout) + " (seed " +
-                             std::to_string(request.seed) + "): " + std::to_string(training.size()) +
-                             " training deposits, " + std::to_string(heldOut.size()) + " held out");
-    output.summary.push_back("training " + SuccessRateLine("success rate", trained.successRate));
-    output.summary.push_back("held out " + SuccessRateLine("prediction rate", predicted.successRate));
-    output.summary.push_back("held out " + RocLine(predicted.roc));
-    csv.Curves("training_", trained);
-    csv.Curves("held_out_", predicted);
+    std::vector<std::string>& lines = output.summary;
+    lines.push_back("holdout of " + Percent(*request.holdout) + " (seed " + std::to_string(request.seed) +
+                    "): " + std::to_string(training.size()) + " training deposits, " +
+                    std::to_string(heldOut.size()) + " held out");
+    nlohmann::ordered_json trained =
+        ReportSubset(map, training, "training_", csv, [&](const evaluate::Evaluation& found) {
+            lines.push_back("training " + SuccessRateLine("success rate", found.successRate));
+        });
+    nlohmann::ordered_json predicted =
+        ReportSubset(map, heldOut, "held_out_", csv, [&](const evaluate::Evaluation& found) {
+            lines.push_back("held out " + SuccessRateLine("prediction rate", found.successRate));
+            lines.push_back("held out " + RocLine(found.roc));
+        });
+    output.results["holdout"] = {{"fraction", *request.holdout},   {"seed", request.seed},
+                                 {"training_deposits", training},  {"held_out_deposits", heldOut},
+                                 {"training", std::move(trained)}, {"held_out", std::move(predicted)}};
 }
 
-void ReportFolds(const evaluate::CellSample& sample, std::span<const std::int64_t> depositCells,
-                 const EvaluationRequest& request, JobOutput& output, CsvFiles& csv) {
+void ReportFolds(const Sampled& map, const EvaluationRequest& request, JobOutput& output, CsvFiles& csv) {
+    const evaluate::CellSample& sample = map.sample;
     const auto count = static_cast<std::int64_t>(sample.validDeposits.size());
     const std::vector<int> foldOf = evaluate::FoldSplit(count, request.folds, request.seed);
     nlohmann::ordered_json folds = nlohmann::ordered_json::array();
@@ -197,13 +217,14 @@ void ReportFolds(const evaluate::CellSample& sample, std::span<const std::int64_
             if (foldOf[i] == fold) places.push_back(static_cast<std::int64_t>(i));
         }
         const std::vector<std::int64_t> deposits = DepositNumbers(sample, places);
-        const evaluate::Evaluation found = EvaluateSubset(sample, depositCells, deposits);
+        const std::string number = std::to_string(fold + 1);
         nlohmann::ordered_json one = {{"fold", fold + 1}, {"deposits", deposits}};
-        one.update(EvaluationJson(found));
-        folds.push_back(one);
-        const std::string name = "fold " + std::to_string(fold + 1) + " of " + std::to_string(request.folds);
-        output.summary.push_back(name + " " + SuccessRateLine("prediction rate", found.successRate));
-        csv.Curves("fold_" + std::to_string(fold + 1) + "_", found);
+        one.update(
+            ReportSubset(map, deposits, "fold_" + number + "_", csv, [&](const evaluate::Evaluation& found) {
+                output.summary.push_back("fold " + number + " of " + std::to_string(request.folds) + " " +
+                                         SuccessRateLine("prediction rate", found.successRate));
+            }));
+        folds.push_back(std::move(one));
     }
     output.results["folds"] = {{"count", request.folds}, {"seed", request.seed}, {"each", folds}};
 }
@@ -221,13 +242,14 @@ void ReportEvaluation(const evaluate::CellSample& sample, std::span<const std::i
         return;
     }
     CsvFiles csv(request.csvFolder, output);
-    const evaluate::Evaluation found = evaluate::Evaluate(sample.scores, sample.deposits);
+    const Sampled map{sample, depositCells, evaluate::RankScores(sample.scores)};
     output.results["cells"] = sample.scores.size();
     output.results["deposits_used"] = sample.validDeposits.size();
-    output.results.update(EvaluationJson(found));
-    output.summary.push_back(RocLine(found.roc));
-    output.summary.push_back(SuccessRateLine("success rate", found.successRate));
-    csv.Curves("", found);
+    output.results.update(
+        ReportSubset(map, sample.validDeposits, "", csv, [&](const evaluate::Evaluation& found) {
+            output.summary.push_back(RocLine(found.roc));
+            output.summary.push_back(SuccessRateLine("success rate", found.successRate));
+        }));
     if (request.classes) {
         const std::vector<evaluate::ClassRow> table = evaluate::ClassTable(sample.scores, sample.deposits);
         output.results["classes"] = ClassesJson(table);
@@ -239,8 +261,8 @@ void ReportEvaluation(const evaluate::CellSample& sample, std::span<const std::i
         }
         csv.Classes(table);
     }
-    if (request.holdout) ReportHoldout(sample, depositCells, request, output, csv);
-    if (request.folds > 0) ReportFolds(sample, depositCells, request, output, csv);
+    if (request.holdout) ReportHoldout(map, request, output, csv);
+    if (request.folds > 0) ReportFolds(map, request, output, csv);
     if (!request.csvFolder.empty() && !csv.failed()) {
         output.summary.push_back("wrote " + std::to_string(output.outputs.size()) + " CSV files into " +
                                  request.csvFolder);

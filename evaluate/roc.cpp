@@ -56,7 +56,11 @@ double DeLongVariance(const std::vector<ScoreGroup>& groups, const std::vector<C
 }  // namespace
 
 RocResult Roc(std::span<const double> scores, std::span<const std::int32_t> deposits) {
-    const std::vector<ScoreGroup> groups = GroupByScore(scores, deposits);
+    return Roc(RankScores(scores.first(std::min(scores.size(), deposits.size()))), deposits);
+}
+
+RocResult Roc(const ScoreRanking& ranking, std::span<const std::int32_t> deposits) {
+    const std::vector<ScoreGroup> groups = GroupByScore(ranking, deposits);
     RocResult roc;
     for (const ScoreGroup& group : groups) {
         roc.depositCells += group.depositCells;

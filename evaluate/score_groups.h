@@ -5,16 +5,16 @@
 #include <span>
 #include <vector>
 
+#include "quarnel/evaluate.h"
+
 namespace quarnel::evaluate {
 
 struct ScoreGroup {
-    double score = 0;
     std::int64_t cells = 0;
     std::int64_t depositCells = 0;  // cells holding at least one deposit
     std::int64_t deposits = 0;
 };
 
-// scores and deposits have one entry per cell (the shorter length counts).
-std::vector<ScoreGroup> GroupByScore(std::span<const double> scores, std::span<const std::int32_t> deposits);
+std::vector<ScoreGroup> GroupByScore(const ScoreRanking& ranking, std::span<const std::int32_t> deposits);
 
 }  // namespace quarnel::evaluate

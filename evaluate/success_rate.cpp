@@ -28,7 +28,11 @@ double AreaForDepositShare(std::span<const CurvePoint> points, double depositSha
 }
 
 SuccessRateResult SuccessRate(std::span<const double> scores, std::span<const std::int32_t> deposits) {
-    const std::vector<ScoreGroup> groups = GroupByScore(scores, deposits);
+    return SuccessRate(RankScores(scores.first(std::min(scores.size(), deposits.size()))), deposits);
+}
+
+SuccessRateResult SuccessRate(const ScoreRanking& ranking, std::span<const std::int32_t> deposits) {
+    const std::vector<ScoreGroup> groups = GroupByScore(ranking, deposits);
     SuccessRateResult result;
     for (const ScoreGroup& group : groups) {
         result.cells += group.cells;
@@ -81,7 +85,11 @@ std::vector<ClassRow> ClassTable(std::span<const double> classes, std::span<cons
 }
 
 Evaluation Evaluate(std::span<const double> scores, std::span<const std::int32_t> deposits) {
-    return {Roc(scores, deposits), SuccessRate(scores, deposits)};
+    return Evaluate(RankScores(scores.first(std::min(scores.size(), deposits.size()))), deposits);
+}
+
+Evaluation Evaluate(const ScoreRanking& ranking, std::span<const std::int32_t> deposits) {
+    return {Roc(ranking, deposits), SuccessRate(ranking, deposits)};
 }
 
 }  // namespace quarnel::evaluate

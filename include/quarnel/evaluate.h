@@ -28,6 +28,16 @@ struct CellSample {
 CellSample SampleCells(std::span<const double> values, std::optional<double> noData,
                        std::span<const std::uint8_t> mask, std::span<const std::int64_t> depositCells);
 
+// The cells ranked by score, highest first (NaN last, each on its own), and where each group of
+// equal scores ends. Ranking is the costly step (a sort); made once per map, it serves every set
+// of deposits evaluated on it. deposits given with a ranking hold one count per ranked cell;
+// cells past their end hold none.
+struct ScoreRanking {
+    std::vector<std::size_t> order;      // cell positions
+    std::vector<std::size_t> groupEnds;  // in order: one past each group's last cell
+};
+ScoreRanking RankScores(std::span<const double> scores);
+
 // A point of a curve: x the share of area (ROC: of the cells without deposits), y the share of
 // deposits (ROC: of the deposit cells) at or above a score threshold.
 struct CurvePoint {
@@ -51,6 +61,7 @@ struct RocResult {
     std::optional<double> aucHigh;
 };
 RocResult Roc(std::span<const double> scores, std::span<const std::int32_t> deposits);
+RocResult Roc(const ScoreRanking& ranking, std::span<const std::int32_t> deposits);
 
 // Success-rate curve: cells ranked by score, highest first; a group of equal scores enters
 // together, the deposits it captures spread evenly over its area. points run from (0, 0) to
@@ -68,6 +79,7 @@ struct SuccessRateResult {
     double areaFor90 = 0;
 };
 SuccessRateResult SuccessRate(std::span<const double> scores, std::span<const std::int32_t> deposits);
+SuccessRateResult SuccessRate(const ScoreRanking& ranking, std::span<const std::int32_t> deposits);
 
 // The curve with a point kept only where x or y has moved by step or more since the last kept
 // point (the first and last always kept): at most about 2 / step points for a picture or a
@@ -95,6 +107,7 @@ struct Evaluation {
     SuccessRateResult successRate;
 };
 Evaluation Evaluate(std::span<const double> scores, std::span<const std::int32_t> deposits);
+Evaluation Evaluate(const ScoreRanking& ranking, std::span<const std::int32_t> deposits);
 
 // Splitting deposits 0 .. count - 1 into a training part and a part kept back for the
 // prediction rate. The order is a Fisher-Yates shuffle driven by std::mt19937_64(seed) with a

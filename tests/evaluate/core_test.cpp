@@ -106,6 +106,25 @@ TEST(EvaluateRoc, DeLongIntervalEqualsTheDirectComputation) {
     }
 }
 
+// NaN ranks below every number, so scores holding NaN are sorted safely; one ranking serves
+// every set of deposits.
+TEST(EvaluateRoc, RanksNanLastAndOneRankingServesEveryDepositSet) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::vector<double> scores;
+    for (int i = 0; i < 500; ++i) scores.push_back(i % 7 == 0 ? nan : (i * 31) % 50);
+    const ScoreRanking ranking = RankScores(scores);
+    ASSERT_EQ(ranking.order.size(), 500u);
+    EXPECT_EQ(ranking.groupEnds.size(), 50u + 72u);  // 50 values, 72 NaN cells one group each
+    for (std::size_t i = 0; i < 428; ++i) EXPECT_FALSE(std::isnan(scores[ranking.order[i]])) << i;
+    std::vector<std::int32_t> a(500, 0), b(500, 0);
+    for (int i = 1; i < 500; i += 11) a[static_cast<std::size_t>(i)] = 1;
+    for (int i = 3; i < 500; i += 17) b[static_cast<std::size_t>(i)] = 2;
+    for (const auto& deposits : {a, b}) {
+        EXPECT_EQ(Evaluate(ranking, deposits).roc.auc, Roc(scores, deposits).auc);
+        EXPECT_EQ(Evaluate(ranking, deposits).successRate.area, SuccessRate(scores, deposits).area);
+    }
+}
+
 TEST(EvaluateRoc, NeedsBothKindsOfCellForACurveAndTwoOfEachForAnInterval) {
     EXPECT_FALSE(Roc(std::vector<double>{1, 2}, std::vector<std::int32_t>{0, 0}).formed);
     EXPECT_FALSE(Roc(std::vector<double>{1, 2}, std::vector<std::int32_t>{1, 3}).formed);

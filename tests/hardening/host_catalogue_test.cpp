@@ -52,6 +52,26 @@ TEST_F(HostCatalogue, InfoRefusesWhatItCannotRead) {
     ExpectExit({"info", dir_ / "kvsgda"}, {dir_ / "kvsgda"}, 1);
 }
 
+// Every input of the validation commands, in turn unreadable: exit 1, no picture, no CSV file.
+TEST_F(HostCatalogue, EvaluateAndPlotRefuseWhatTheyCannotRead) {
+    WriteFile(dir_ / "grid.grd", fuzz::kSmallDsaa);
+    WriteFile(dir_ / "points.csv", "x,y\n0,0\n");
+    const std::string grid = dir_ / "grid.grd";
+    const std::string points = dir_ / "points.csv";
+    const std::string csv = dir_ / "csv";
+    const std::string png = dir_ / "out.png";
+    for (const std::string& path : Unreadable()) {
+        ExpectExit({"evaluate", path, points, "--csv", csv}, {path}, 1);
+        ExpectExit({"evaluate", grid, path, "--csv", csv}, {path}, 1);
+        ExpectExit({"evaluate", grid, points, "--mask", path, "--csv", csv}, {path}, 1);
+        ExpectExit({"plot", path, "-o", png}, {path}, 1);
+        ExpectExit({"plot", grid, "-o", png, "--deposits", path}, {path}, 1);
+        ExpectExit({"plot-curves", path, "-o", png}, {path}, 1);
+    }
+    EXPECT_FALSE(Exists(csv));
+    EXPECT_FALSE(Exists(png));
+}
+
 // Inputs that never end or are not files: every command and job refuses each at once, with
 // exit 1, whether it is the file named on the command line or one a parameter file names.
 TEST_F(HostCatalogue, EndlessInputsAreRefusedPromptly) {
