@@ -28,7 +28,8 @@ std::vector<std::int64_t> ShuffledDeposits(std::int64_t count, std::uint64_t see
     std::vector<std::int64_t> order(static_cast<std::size_t>(std::max<std::int64_t>(count, 0)));
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::int64_t>(i);
     std::mt19937_64 generator(seed);
-    for (std::size_t i = order.size(); i > 1; --i) std::swap(order[i - 1], order[Draw(generator, i)]);
+    for (std::size_t i = order.size(); i > 1; --i)
+        std::swap(order[i - 1], order[static_cast<std::size_t>(Draw(generator, i))]);
     return order;
 }
 
