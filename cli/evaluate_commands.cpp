@@ -10,7 +10,7 @@
 
 #include "cli/commands.h"
 #include "cli/evaluation_report.h"
-#include "cli/geo_inputs.h"
+#include "cli/geo_points.h"
 #include "cli/job_output.h"
 #include "geo/points.h"
 #include "geo/raster.h"
@@ -60,9 +60,6 @@ void Evaluate(const EvaluateOptions& options, JobOutput& output) {
     std::vector<std::uint8_t> mask;
     std::vector<geo::Point> points;
     try {
-        for (const std::string* path : {&options.map, &options.mask, &options.deposits}) {
-            if (!path->empty()) RequireRegularFile(*path);
-        }
         map = geo::ReadRaster(options.map);
         if (!options.mask.empty()) {
             const geo::RasterData maskRaster = geo::ReadRaster(options.mask);

@@ -7,7 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/geo_door.h"
-#include "cli/geo_inputs.h"
+#include "cli/geo_points.h"
 #include "cli/job_output.h"
 #include "geo/align.h"
 #include "geo/convert.h"
@@ -96,6 +96,7 @@ int Align(const GeoArgs& a) {
     return Run("align", a.json, [&](JobOutput& out) {
         const geo::Resampling resampling = geo::ResamplingNamed(a.resampling);
         const geo::GridFrame target = geo::Raster::Open(a.input).frame();
+        for (const std::string& input : a.inputs) geo::Raster::Open(input);  // before DIR is made
         std::error_code error;
         std::filesystem::create_directories(a.output, error);
         if (error) throw geo::GeoError(a.output + ": the folder cannot be created (" + error.message() + ")");

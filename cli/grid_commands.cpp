@@ -237,7 +237,7 @@ int InfoRaster(const std::string& path) {
 
 int Info(const GridArgs& a) {
     std::error_code error;
-    if (std::filesystem::exists(a.path, error) && !geo::IsDesignGrid(a.path)) {
+    if (std::filesystem::is_regular_file(a.path, error) && !geo::IsDesignGrid(a.path)) {
         try {
             return InfoRaster(a.path);
         } catch (const geo::GeoError& e) {

@@ -12,7 +12,7 @@
 
 #include "cli/commands.h"
 #include "cli/evaluation_report.h"
-#include "cli/geo_inputs.h"
+#include "cli/geo_points.h"
 #include "cli/job_output.h"
 #include "geo/points.h"
 #include "geo/raster.h"
@@ -59,10 +59,8 @@ void DrawMap(const MapOptions& options, JobOutput& output) {
     geo::RasterData raster;
     geo::PlacedPoints placed;
     try {
-        RequireRegularFile(options.raster);
         raster = geo::ReadRaster(options.raster, options.band);
         if (!options.deposits.empty()) {
-            RequireRegularFile(options.deposits);
             placed = geo::PlacePoints(geo::ReadPoints(options.deposits, raster.frame.crsWkt, options.points),
                                       raster.frame);
         }
@@ -168,7 +166,7 @@ CurvePlace PlaceOf(const std::string& kind) {
 // One curve from an evaluate --json file, or the cause why not.
 std::string ReadCurve(const std::string& file, const std::string& kind, plot::CurveSeries& series) {
     try {
-        RequireRegularFile(file);
+        geo::RefuseSpecialFile(file);
     } catch (const geo::GeoError& error) {
         return error.what();
     }

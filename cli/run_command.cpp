@@ -62,7 +62,7 @@ std::vector<std::string> PrepareLayers(const Workflow& workflow, const fs::path&
                 prepared.push_back(output);
                 break;
             case Preparation::code:
-                geo::CodeRaster(input, {layer.lower, layer.upper}, output, tiff);
+                geo::CodeRaster(input, {layer.lower, layer.upper}, layer.invert, output, tiff);
                 prepared.push_back(output);
                 break;
             case Preparation::windowMean:
@@ -210,11 +210,12 @@ fs::path MakeFolder(const fs::path& folder) {
     return folder;
 }
 
-int RunWorkflow(const std::string& file, bool json) {
+int RunWorkflow(const std::string& file, const std::string& output, bool json) {
     RunRecord record;
     try {
         const Workflow workflow = ReadWorkflow(file);
-        const fs::path out = MakeFolder(workflow.output);
+        const fs::path out =
+            MakeFolder((output.empty() ? workflow.output : fs::path(output)).lexically_normal());
         record.summary["workflow"] = file;
         record.summary["output"] = out.string();
         const std::vector<std::string> prepared = PrepareLayers(workflow, MakeFolder(out / "layers"), record);
@@ -247,10 +248,12 @@ void AddRunCommand(CLI::App& app, int& exitCode) {
                                    "Run a workflow file (TOML): prepare the evidence layers, then every "
                                    "method it names, writing GeoTIFF maps, reports and summary.json");
     auto file = std::make_shared<std::string>();
+    auto output = std::make_shared<std::string>();
     auto json = std::make_shared<bool>(false);
     run->add_option("WORKFLOW", *file, "workflow file (.toml)")->required();
-    AddJsonFlag(run, *json);
-    run->callback([file, json, &exitCode] { exitCode = RunWorkflow(*file, *json); });
+    run->add_option("-o,--output", *output, "output folder (default: the workflow's `output`)");
+    run->add_flag("--json", *json, "print summary.json instead of the list of results");
+    run->callback([file, output, json, &exitCode] { exitCode = RunWorkflow(*file, *output, *json); });
 }
 
 }  // namespace quarnel::cli

@@ -161,6 +161,7 @@ WorkflowLayer ReadLayer(Section& section) {
     if (code) {
         layer.lower = float(section.Number("lower", 0, -kFloatLimit, kFloatLimit));
         layer.upper = float(section.Number("upper", 0, -kFloatLimit, kFloatLimit));
+        layer.invert = section.Flag("invert", false);
     }
     if (window) layer.window = section.Integer("window", 5, 1, 1 << 20);
     section.Finish();

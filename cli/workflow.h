@@ -7,6 +7,7 @@
 //   [[layers]]  name = "breccia"  raster = "Dist2Breccia.tif"
 //               prepare = "classes"           # classes | normalize | code | window-mean | window-deviation
 //               lower = 1.5  upper = 1.5      # code: +1 at or above upper, -1 at or below lower, else 0
+//               invert = true                 # code: the opposite sign (low values favourable)
 //               window = 5                    # window-*: block size in cells
 //   [bp]        hidden = 8  max_iterations = 1000  error_limit = 0.01  background = 300
 //               seed = 1  min_distance = 2000.0  layers = ["breccia", ...]   (default: every layer)
@@ -41,6 +42,7 @@ struct WorkflowLayer {
     Preparation prepare = Preparation::classes;
     float lower = 0;
     float upper = 0;
+    bool invert = false;
     int window = 0;
 };
 

@@ -3,10 +3,10 @@
 // geotransform and CRS by GDAL's warper, so the methods can take them together
 // (geo::RequireSameFrame refuses rasters that are not).
 //
-// An input in another CRS is reprojected; an input without one is taken to be in the
-// reference's. Cells the input does not cover, or covers only with no data, are no data. The
-// values are written through geo::RasterWriter (Float32 unless asked for Float64, NaN as
-// no-data for GDAL formats), every band of the input.
+// An input in another CRS is reprojected; where the input or the reference has no CRS, the
+// input's coordinates are taken as the reference's. Cells the input does not cover, or covers only with no
+// data, are no data. The values are written through geo::RasterWriter (Float32 unless asked for Float64, NaN
+// as no-data for GDAL formats), every band of the input.
 #include <string>
 
 #include "geo/raster.h"

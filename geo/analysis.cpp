@@ -180,15 +180,17 @@ feature::AnalysisResults AnalyseFeatures(const FeatureRequest& request, const Wr
     return results;
 }
 
-void CodeRaster(const std::string& input, feature::CodeBounds bounds, const std::string& output,
+void CodeRaster(const std::string& input, feature::CodeBounds bounds, bool invert, const std::string& output,
                 const WriteOptions& options) {
+    const double sign = invert ? -1.0 : 1.0;
     const Raster raster = Raster::Open(input);
     RasterWriter writer(output, raster.frame(), 1, raster.NoData(1), options);
     RowStrip strip(raster, 1);
     while (strip.Next()) {
         for (double& v : strip.Values())
-            v = v == kCoreBlank ? std::nan("")
-                                : double(feature::CodeValue(static_cast<float>(v), bounds.lower, bounds.upper));
+            v = v == kCoreBlank
+                    ? std::nan("")
+                    : sign * double(feature::CodeValue(static_cast<float>(v), bounds.lower, bounds.upper));
         writer.WriteRows(1, strip.first(), strip.count(), strip.Values().data());
     }
     writer.Commit();

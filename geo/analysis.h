@@ -57,8 +57,9 @@ feature::AnalysisResults AnalyseFeatures(const FeatureRequest& request, const Wr
                                          const Progress& progress = {});
 
 // Band 1 of input coded as feature analysis codes it: +1 at or above upper, otherwise -1 at or
-// below lower, otherwise 0; no data stays no data.
-void CodeRaster(const std::string& input, feature::CodeBounds bounds, const std::string& output,
+// below lower, otherwise 0 (the opposite signs when invert is set, for evidence whose low values
+// are favourable); no data stays no data.
+void CodeRaster(const std::string& input, feature::CodeBounds bounds, bool invert, const std::string& output,
                 const WriteOptions& options);
 
 }  // namespace quarnel::geo

@@ -1,9 +1,12 @@
 #include "geo/point_files.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <random>
 #include <set>
@@ -171,20 +174,22 @@ SampleResult WriteBpSamples(const std::vector<std::string>& evidencePaths, const
             targets.push_back(0);
         }
     }
-    // Rescaled by the core as bp-classify rescales a whole grid: two rows holding each layer's
-    // smallest and largest value lead, so the running range is the grids' own.
+    // Rescaled by the core as bp-classify rescales whole grids: the running range folds in each
+    // layer's smallest and largest value before that layer's samples are scaled.
     const int layers = evidence.LayerCount();
-    std::vector<double> matrix(coverage.low);
-    matrix.insert(matrix.end(), coverage.high.begin(), coverage.high.end());
-    const std::vector<double> values = evidence.ValuesAt(cells);
-    matrix.insert(matrix.end(), values.begin(), values.end());
-    RescaleColumns(matrix.data(), cells.size() + 2, layers, InputRange{}, DSAA_BLANK);
+    std::vector<double> matrix = evidence.ValuesAt(cells);
+    InputRange range;
+    for (std::size_t i = 0; i < std::size_t(layers); ++i) {
+        FoldInputRange(&coverage.low[i], 1, 1, DSAA_BLANK, range);
+        FoldInputRange(&coverage.high[i], 1, 1, DSAA_BLANK, range);
+        ScaleInputColumn(matrix.data() + i, cells.size(), std::size_t(layers), DSAA_BLANK, range);
+    }
 
     TextSink sink;
     Open(sink, output);
     sink.Put("BP Training Sample File !!!\n");
     for (std::size_t s = 0; s < cells.size(); ++s) {
-        const double* inputs = matrix.data() + (s + 2) * std::size_t(layers);
+        const double* inputs = matrix.data() + s * std::size_t(layers);
         for (int i = 0; i < layers; ++i) {
             PutNumber(sink, inputs[i], false);
             sink.Put(' ');

@@ -56,6 +56,7 @@ bool NumberOf(OGRFeatureH feature, int field, double& value) {
 std::vector<Point> ReadPoints(const std::string& path, const std::string& crsWkt,
                               const PointOptions& options) {
     InitialiseGdal();
+    RefuseSpecialFile(path);
     const bool csv = IsCsv(path);
     const std::string xNames =
         "X_POSSIBLE_NAMES=" + (options.xColumn.empty() ? "x,easting,lon,longitude" : options.xColumn);

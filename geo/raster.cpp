@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <mutex>
@@ -95,7 +96,7 @@ class RasterSource {
     virtual std::string Format() const = 0;
     virtual std::string BandName(int band) const = 0;
     virtual std::optional<double> NoData(int band) const = 0;
-    virtual void ReadRows(int band, int first, int count, double* out) const = 0;
+    virtual void ReadRows(int band, int first, int count, double* out, double noDataAs) const = 0;
     virtual int PreferredRowCount() const { return 256; }
 };
 
@@ -115,11 +116,11 @@ class DesignSource final : public RasterSource {
         return names.empty() ? std::string() : names[std::size_t(band - 1)];
     }
     std::optional<double> NoData(int) const override { return noData; }
-    void ReadRows(int band, int first, int count, double* out) const override {
+    void ReadRows(int band, int first, int count, double* out, double noDataAs) const override {
         const auto& values = bands[std::size_t(band - 1)];
-        const std::size_t cols = std::size_t(frame.cols);
-        std::copy_n(values.begin() + std::ptrdiff_t(std::size_t(first) * cols), std::size_t(count) * cols,
-                    out);
+        const std::size_t n = std::size_t(count) * std::size_t(frame.cols);
+        const double* from = values.data() + std::size_t(first) * std::size_t(frame.cols);
+        for (std::size_t i = 0; i < n; ++i) out[i] = std::isnan(from[i]) ? noDataAs : from[i];
     }
 };
 
@@ -267,18 +268,21 @@ class GdalSource final : public RasterSource {
         if (has == 0) return std::nullopt;
         return value;
     }
-    void ReadRows(int band, int first, int count, double* out) const override {
+    void ReadRows(int band, int first, int count, double* out, double noDataAs) const override {
         GDALRasterBandH handle = GDALGetRasterBand(dataset_, band);
-        if (GDALRasterIO(handle, GF_Read, 0, first, frame.cols, count, out, frame.cols, count, GDT_Float64, 0,
-                         0) != CE_None)
-            throw GeoError(std::string(GDALGetDescription(dataset_)) + ": rows " + std::to_string(first + 1) +
-                           " to " + std::to_string(first + count) + " of band " + std::to_string(band) +
+        if (GDALRasterIO(handle, GF_Read, 0, first, frame.cols, count, out, frame.cols, count, GDT_Float64, 0, 0) !=
+            CE_None)
+            throw GeoError(std::string(GDALGetDescription(dataset_)) + ": rows " + std::to_string(first + 1) + " to " +
+                           std::to_string(first + count) + " of band " + std::to_string(band) +
                            " cannot be read: " + CPLGetLastErrorMsg());
         const std::optional<double> noData = NoData(band);
-        const bool surfer = Format().rfind("GS", 0) == 0;
+        const double same = noData ? *noData : kNaN;  // compares unequal to every value when absent
+        const double surfer = Format().rfind("GS", 0) == 0 ? kSurferBlank : std::numeric_limits<double>::infinity();
         const std::size_t n = std::size_t(count) * std::size_t(frame.cols);
-        for (std::size_t i = 0; i < n; ++i)
-            if ((noData && out[i] == *noData) || (surfer && out[i] >= kSurferBlank)) out[i] = kNaN;
+        for (std::size_t i = 0; i < n; ++i) {
+            const double v = out[i];
+            out[i] = v == same || v >= surfer || std::isnan(v) ? noDataAs : v;
+        }
     }
     int PreferredRowCount() const override {
         int width = 0;
@@ -335,7 +339,16 @@ bool IsDesignGrid(const std::string& path) {
     return DetectDesignKind(path) != DesignKind::none;
 }
 
+void RefuseSpecialFile(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (!error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+        !std::filesystem::is_directory(status))
+        throw GeoError(path + ": not a regular file");
+}
+
 Raster Raster::Open(const std::string& path) {
+    RefuseSpecialFile(path);
     switch (DetectDesignKind(path)) {
         case DesignKind::dsaa:
             return Raster(path, OpenDsaa(path));
@@ -376,12 +389,12 @@ int Raster::PreferredRowCount() const {
     return source_->PreferredRowCount();
 }
 
-void Raster::ReadRows(int band, int first, int count, double* out) const {
+void Raster::ReadRows(int band, int first, int count, double* out, double noDataAs) const {
     if (band < 1 || band > BandCount()) throw GeoError(path_ + ": has no band " + std::to_string(band));
     if (first < 0 || count < 0 || first + count > frame().rows)
         throw GeoError(path_ + ": rows " + std::to_string(first) + "+" + std::to_string(count) +
                        " lie outside");
-    source_->ReadRows(band, first, count, out);
+    source_->ReadRows(band, first, count, out, noDataAs);
 }
 
 RasterData ReadRaster(const std::string& path, int band) {

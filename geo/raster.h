@@ -14,6 +14,7 @@
 // Everything else goes through GDAL, block by block through its block cache (capped at 64 MB
 // unless GDAL_CACHEMAX is set), so reading a large raster takes memory for the rows asked for.
 #include <array>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -70,8 +71,10 @@ class Raster {
     std::string BandName(int band) const;
     // The band's no-data value as its file states it, if any.
     std::optional<double> NoData(int band) const;
-    // Rows [first, first + count) of band (from 1) into out, count x cols values, no-data as NaN.
-    void ReadRows(int band, int first, int count, double* out) const;
+    // Rows [first, first + count) of band (from 1) into out, count x cols values, no data as
+    // noDataAs (NaN unless a kernel wants its own blank value).
+    void ReadRows(int band, int first, int count, double* out,
+                  double noDataAs = std::numeric_limits<double>::quiet_NaN()) const;
     // Rows GDAL reads in one block; reading that many at a time wastes nothing.
     int PreferredRowCount() const;
 
@@ -91,6 +94,10 @@ RasterData ReadRaster(const std::string& path, int band = 1);
 
 // True when path names a file of the design's own formats (DSAA, KVSGDB01, KVSGDA01, HXF).
 bool IsDesignGrid(const std::string& path);
+
+// Throws GeoError for a FIFO, device or socket, which would block or never end; a missing path
+// or one of GDAL's virtual paths (/vsi...) passes, to be judged by whatever opens it.
+void RefuseSpecialFile(const std::string& path);
 
 // Registers GDAL's drivers once and caps its block cache; every entry point calls it.
 void InitialiseGdal();

@@ -54,8 +54,8 @@ struct BandStatistics {
     std::int64_t count = 0;
 
     void Add(double v) {
-        min = std::min(min, v);
-        max = std::max(max, v);
+        min = v < min ? v : min;
+        max = v > max ? v : max;
         sum += v;
         squares += v * v;
         ++count;
@@ -99,21 +99,26 @@ class RasterSink {
             throw GeoError(path_ + ": rows written outside the raster");
         const std::size_t n = std::size_t(count) * std::size_t(frame_.cols);
         stored_.resize(n);
-        BandStatistics& statistics = statistics_[std::size_t(band - 1)];
+        // Local running values: the compiler cannot keep members in registers across stores into
+        // stored_, which it must assume may alias them.
+        BandStatistics s = statistics_[std::size_t(band - 1)];
+        const bool hasNoData = noData_.has_value();
+        const double noData = hasNoData ? *noData_ : 0.0;
+        double* stored = stored_.data();
         for (std::size_t i = 0; i < n; ++i) {
             double v = values[i];
             if (std::isnan(v)) {
-                stored_[i] = noData_ ? *noData_ : v;
+                stored[i] = hasNoData ? noData : v;
                 continue;
             }
-            v = AsStored(v);
-            if (noData_ && v == *noData_)
-                throw GeoError(path_ + ": a computed value equals the no-data value " +
-                               std::to_string(*noData_) + " (row " +
-                               std::to_string(first + int(i / std::size_t(frame_.cols)) + 1) + ")");
-            statistics.Add(v);
-            stored_[i] = v;
+            if (!float64_) v = double(static_cast<float>(v));
+            if (hasNoData && v == noData)
+                throw GeoError(path_ + ": a computed value equals the no-data value " + std::to_string(noData) +
+                               " (row " + std::to_string(first + int(i / std::size_t(frame_.cols)) + 1) + ")");
+            s.Add(v);
+            stored[i] = v;
         }
+        statistics_[std::size_t(band - 1)] = s;
         Store(band, first, count, stored_.data());
     }
     virtual void SetBandName(int, const std::string&) {}

@@ -10,9 +10,11 @@ RowStrip::RowStrip(const Raster& raster, int band, int rowsPerStrip)
       band_(band),
       rowsPerStrip_(rowsPerStrip > 0 ? rowsPerStrip : raster.PreferredRowCount()),
       cols_(std::size_t(raster.frame().cols)) {
-    // At least 16 rows and 1 MB a strip: one GDAL call per row would cost more than the work.
-    rowsPerStrip_ = std::clamp(std::max(rowsPerStrip_, int((1u << 17) / std::max<std::size_t>(cols_, 1))), 1,
-                               std::max(raster.frame().rows, 1));
+    // About 2 MB a strip, and never more rows than a block: a strip stays in the processor's
+    // cache through the passes a kernel makes over it, while GDAL's block cache keeps the blocks
+    // it was read from for the strips that follow.
+    const int cacheRows = int((std::size_t(1) << 18) / std::max<std::size_t>(cols_, 1));
+    rowsPerStrip_ = std::clamp(std::min(rowsPerStrip_, cacheRows), 1, std::max(raster.frame().rows, 1));
     values_.resize(std::size_t(rowsPerStrip_) * cols_);
     rows_.resize(std::size_t(rowsPerStrip_));
     for (int r = 0; r < rowsPerStrip_; ++r) rows_[std::size_t(r)] = values_.data() + std::size_t(r) * cols_;
@@ -23,9 +25,7 @@ bool RowStrip::Next() {
     first_ = next_;
     count_ = std::min(rowsPerStrip_, raster_.frame().rows - first_);
     next_ = first_ + count_;
-    raster_.ReadRows(band_, first_, count_, values_.data());
-    for (double& v : Values())
-        if (std::isnan(v)) v = kCoreBlank;
+    raster_.ReadRows(band_, first_, count_, values_.data(), kCoreBlank);
     return true;
 }
 

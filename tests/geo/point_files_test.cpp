@@ -210,6 +210,28 @@ TEST_F(PointFiles, CommandsReportPointsLeftOut) {
     const CliResult refused = Quarnel("convert " + Layers()[0] + " " + Layers()[0]);
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(refused.output.find("it is not overwritten"), std::string::npos) << refused.output;
+    // The status line says what the README's table says.
+    const std::string status = "quarnel convert: status 1: ";
+    const std::size_t at = refused.output.find(status);
+    ASSERT_NE(at, std::string::npos) << refused.output;
+    const std::size_t end = refused.output.find('\n', at);
+    const std::string meaning = refused.output.substr(at + status.size(), end - at - status.size());
+    EXPECT_NE(ReadText(std::string(QUARNEL_SOURCE_DIR) + "/README.md").find("| 1 | " + meaning + " |\n"),
+              std::string::npos)
+        << meaning;
+}
+
+// The bundled model-unit file was made by hand from the deposits' cells; the command makes it
+// again from their coordinates.
+TEST(ModelUnits, CloncurryDepositsGiveTheBundledFile) {
+    ScratchFolder dir("cloncurry_units");
+    const std::string data = std::string(QUARNEL_SOURCE_DIR) + "/examples/cloncurry/";
+    const geo::ModelUnitResult result =
+        geo::WriteModelUnits(data + "StratNo_bin_1km.kvsgda01.txt", data + "IOCG_Deposits_cells_1km.csv", {},
+                             dir / "units.txt", "IOCG_Cloncurry_1km");
+    EXPECT_EQ(ReadText(dir / "units.txt"), ReadText(data + "IOCG_model_units_1km.txt"));
+    EXPECT_EQ(result.deposits.read, 258);
+    EXPECT_EQ(result.size, 258);
 }
 
 }  // namespace

@@ -89,7 +89,7 @@ TEST(StatusTables, HierarchyRowsAreWhatTheHostPrints) {
 }
 
 TEST(StatusTables, FeatureRowsAreWhatTheHostPrints) {
-    const auto rows = StatusRows("<!-- status:feature -->", "<!-- status:evaluate -->");
+    const auto rows = StatusRows("<!-- status:feature -->", "<!-- status:geo -->");
     const int fixed[] = {kFeatureOk,
                          kFeatureFileUnavailable,
                          kFeatureBadKeyword,

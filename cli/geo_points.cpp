@@ -1,6 +1,4 @@
-#include "cli/geo_inputs.h"
-
-#include <sys/stat.h>
+#include "cli/geo_points.h"
 
 namespace quarnel::cli {
 
@@ -13,12 +11,6 @@ void AddPointOptions(CLI::App* command, geo::PointOptions& options) {
                         "CRS of CSV coordinates (EPSG:code, WKT or PROJ; default: the rasters')");
     command->add_option("--layer", options.layer,
                         "the point layer of a multi-layer file (default: the first)");
-}
-
-void RequireRegularFile(const std::string& path) {
-    struct stat info;
-    if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
-        throw geo::GeoError(path + ": not a regular file");
 }
 
 }  // namespace quarnel::cli
