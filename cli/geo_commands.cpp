@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/geo_door.h"
+#include "cli/geo_points.h"
 #include "cli/job_output.h"
 #include "geo/align.h"
 #include "geo/convert.h"
@@ -164,15 +165,6 @@ int AnomalyTable(const GeoArgs& a) {
         out.results["rows"] = rows;
         out.results["variables"] = result.variables;
     });
-}
-
-void AddPointOptions(CLI::App* command, geo::PointOptions& options) {
-    command->add_option("--x-column", options.xColumn,
-                        "CSV column of the x (default: x, easting, lon, longitude)");
-    command->add_option("--y-column", options.yColumn,
-                        "CSV column of the y (default: y, northing, lat, latitude)");
-    command->add_option("--points-crs", options.crs,
-                        "CRS of CSV coordinates (EPSG:code, WKT or PROJ; default: the rasters')");
 }
 
 }  // namespace
