@@ -155,7 +155,6 @@ JobOutput OutputOf(const DecomposRun& run) {
     output.meaning =
         run.paramsRead ? status::Meaning(run.status, run.params.target) : status::Meaning(run.status);
     output.cause = run.cause;
-    output.summary.push_back("qelDecompos status " + std::to_string(run.status) + ": " + output.meaning);
     if (!run.paramsRead) return output;
     output.results["target"] = run.params.target;
     if (ReportCreated(run.status)) output.outputs.emplace_back(run.params.reportFile);
@@ -170,19 +169,11 @@ JobOutput OutputOf(const DecomposRun& run) {
     return output;
 }
 
-// The failure line keeps the job's name, as it always read; the cause follows it.
-int EmitHierarchy(const JobOutput& output, bool json) {
-    if (json || output.ok) return Emit(output, json);
-    std::cerr << output.summary.front() << "\n";
-    if (!output.cause.empty()) std::cerr << "quarnel " << output.command << ": " << output.cause << "\n";
-    return 1;
-}
-
 int RunHierarchy(const std::string& parameterFile, bool showReport, bool json) {
     const DecomposRun run = RunDecompos(parameterFile.c_str());
     if (showReport && !json && run.paramsRead && ReportCreated(run.status))
         ShowGbkFile(run.params.reportFile);
-    return EmitHierarchy(OutputOf(run), json);
+    return Emit(OutputOf(run), json);
 }
 
 }  // namespace

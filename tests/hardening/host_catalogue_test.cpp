@@ -41,7 +41,7 @@ class HostCatalogue : public ::testing::Test {
         run.ExpectExport([] { return 0; }, 0, true);
     }
 
-    TempDir dir_;
+    TempFolder dir_;
 };
 
 TEST_F(HostCatalogue, InfoRefusesWhatItCannotRead) {
@@ -96,7 +96,7 @@ TEST_F(HostCatalogue, EndlessInputsAreRefusedPromptly) {
             EXPECT_EQ(RunCli({"report", endless}, {.killAfterMs = 20000}).exitCode, 1);
         }
     }
-    EXPECT_FALSE(Exists(out));
+    EXPECT_FALSE(FileExists(out));
 }
 
 TEST_F(HostCatalogue, AnUnknownCommandIsNamed) {
