@@ -5,7 +5,11 @@
 // the table targets; geology A 37.5, B 12.5 and geochemistry Cu 50 for the grid target.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <vector>
+
 #include "frame/quarnel.h"
+#include "hierarchy/decompos_run.h"
 #include "tests/hierarchy/hierarchy_files.h"
 
 namespace quarnel::test {
@@ -42,27 +46,29 @@ TEST(RankAnomalies, WholeReport) {
     EXPECT_FALSE(FileExists(dir / "forecast.txt")) << "target 0 writes only the report";
 }
 
-std::string RankingOf(const char* scores) {
+// The job's ranking as data: "name score rank" per row, best first.
+std::vector<std::string> RankingOf(const char* scores) {
     TempFolder dir;
     const std::string table = dir.Write("anomalies.txt", std::string("AnmLvl 4 3 No A B C D\n") + scores);
-    EXPECT_EQ(RunParams(dir, TableParams(dir, 0, table)), 0);
-    const std::string report = ReadFile(dir / "report.txt");
-    return report.substr(report.find("异常评序序号\n") + std::string("异常评序序号\n").size());
+    const DecomposRun run = RunDecompos(dir.Write("params.txt", TableParams(dir, 0, table)).c_str());
+    EXPECT_EQ(run.status, 0);
+    std::vector<std::string> rows;
+    for (const RankedRow& row : run.ranking) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%s %.2f %d", row.name.c_str(), double(row.score), row.rank);
+        rows.emplace_back(line);
+    }
+    return rows;
 }
 
 // The selection sort takes a later row only with a strictly greater score and exchanges the
 // maximum into place, which decides the order of equal scores.
 TEST(RankAnomalies, TiesFollowTheExchangeOrder) {
+    using Rows = std::vector<std::string>;
     EXPECT_EQ(RankingOf("R1 0 0 0 0.2\nR2 0 0 0 0.2\nR3 0 0 0 0.28\n"),
-              "                  R3           7.00         1\n"
-              "                  R2           5.00         2\n"
-              "                  R1           5.00         3\n"
-              "\n\n\n ");
+              (Rows{"R3 7.00 1", "R2 5.00 2", "R1 5.00 3"}));
     EXPECT_EQ(RankingOf("R1 0 0 0 0.28\nR2 0 0 0 0.2\nR3 0 0 0 0.2\n"),
-              "                  R1           7.00         1\n"
-              "                  R2           5.00         2\n"
-              "                  R3           5.00         3\n"
-              "\n\n\n ");
+              (Rows{"R1 7.00 1", "R2 5.00 2", "R3 5.00 3"}));
 }
 
 TEST(PredictIrregularGrid, WholeReportAndForecast) {
