@@ -3,6 +3,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "cli/commands.h"
 #include "cli/door_jobs.h"
@@ -180,32 +181,16 @@ void RunFeature(const FeatureOptions& options, int& exitCode) {
             std::cerr << "cannot read " << params->reportPath << "\n";
         }
     }
-    JobOutput output;
-    output.command = "feature";
-    output.ok = code == kFeatureOk;
-    output.status = code;
-    output.meaning = FeatureStatusText(code);
-    output.cause = outcome.cause;
+    JobOutput output =
+        StatusOutput("feature", code == kFeatureOk, code, FeatureStatusText(code), outcome.cause);
     if (output.ok) {
         output.outputs = {params->reportPath, params->scoreGridPath};
         output.results = Results(*params, outcome.results);
+        output.summary = {std::string("report: ") + params->reportPath,
+                          std::string("score grid: ") + params->scoreGridPath};
+        for (std::string& line : Summary(*params, outcome.results)) output.summary.push_back(std::move(line));
     }
-    if (options.json) {
-        exitCode = Emit(output, true);
-        return;
-    }
-    // The job's own status line, then what was written, or the cause of the failure.
-    const std::string line = "qelFeater status " + std::to_string(code) + ": " + output.meaning;
-    if (!output.ok) {
-        std::cerr << line << "\n";
-        if (!output.cause.empty()) std::cerr << "quarnel feature: " << output.cause << "\n";
-        exitCode = 1;
-        return;
-    }
-    std::cout << line << "\n";
-    std::cout << "report: " << params->reportPath << "\n";
-    std::cout << "score grid: " << params->scoreGridPath << "\n";
-    for (const std::string& summaryLine : Summary(*params, outcome.results)) std::cout << summaryLine << "\n";
+    exitCode = Emit(output, options.json);
 }
 
 }  // namespace

@@ -170,7 +170,6 @@ JobOutput OutputOf(const DecomposRun& run) {
     output.meaning =
         run.paramsRead ? status::Meaning(run.status, run.params.target) : status::Meaning(run.status);
     output.cause = run.cause;
-    output.summary.push_back("qelDecompos status " + std::to_string(run.status) + ": " + output.meaning);
     if (!run.paramsRead) return output;
     output.results["target"] = run.params.target;
     if (ReportCreated(run.status)) output.outputs.emplace_back(run.params.reportFile);
@@ -183,14 +182,6 @@ JobOutput OutputOf(const DecomposRun& run) {
     if (run.weightsComputed) AddWeights(run, output);
     if (output.ok) AddTargetResults(run, output);
     return output;
-}
-
-// The failure line keeps the job's name, as it always read; the cause follows it.
-int EmitHierarchy(const JobOutput& output, bool json) {
-    if (json || output.ok) return Emit(output, json);
-    std::cerr << output.summary.front() << "\n";
-    if (!output.cause.empty()) std::cerr << "quarnel " << output.command << ": " << output.cause << "\n";
-    return 1;
 }
 
 // The parameter file with its target replaced by the weights-only one: through the GDAL door the
@@ -244,8 +235,6 @@ JobOutput HierarchyRasterOutput(const std::string& parameterFile, const Hierarch
         output.status = status::kMalformedInput;
         output.meaning = status::Meaning(output.status, params.target);
         output.cause = error.what();
-        output.summary.front() =
-            "qelDecompos status " + std::to_string(output.status) + ": " + output.meaning;
     }
     return output;
 }
@@ -264,13 +253,13 @@ int RunHierarchy(const std::string& parameterFile, bool showReport, const CliOpt
                                   TakesGdalDoor(params, options.write)) {
         JobOutput output = HierarchyRasterOutput(parameterFile, params, options.write);
         if (showReport && !options.json && ReportCreated(output.status)) ShowGbkFile(params.reportFile);
-        return EmitHierarchy(output, options.json);
+        return Emit(output, options.json);
     }
     const bool json = options.json;
     const DecomposRun run = RunDecompos(parameterFile.c_str());
     if (showReport && !json && run.paramsRead && ReportCreated(run.status))
         ShowGbkFile(run.params.reportFile);
-    return EmitHierarchy(OutputOf(run), json);
+    return Emit(OutputOf(run), json);
 }
 
 }  // namespace

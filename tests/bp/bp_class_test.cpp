@@ -29,10 +29,10 @@ using bptest::kCornerGridA;
 using bptest::kCornerGridB;
 using bptest::kXorGrid;
 using bptest::kXorNetwork;
-using testing::KvbFileBytes;
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using testkit::KvbFileBytes;
+using testkit::ReadFile;
+using testkit::TempFolder;
+using testkit::WriteFile;
 
 std::vector<std::string> Split(const char* text) {
     CStringArray pieces;
@@ -51,7 +51,7 @@ TEST(SplitString, KeepsOnlyPiecesEndedBySeparator) {
 }
 
 TEST(CellCounts, DsaaProbeNeedsTheExactWordAndTakesTheCountsOfLineTwo) {
-    TempDir dir;
+    TempFolder dir;
     int nx = -7, ny = -7;
     WriteFile(dir / "a.grd", "  DSAA \r\n4 3\n0 1\n");
     EXPECT_EQ(DsaaCellCount((dir / "a.grd").c_str(), &ny, &nx), 12);
@@ -73,7 +73,7 @@ TEST(CellCounts, DsaaProbeNeedsTheExactWordAndTakesTheCountsOfLineTwo) {
 }
 
 TEST(CellCounts, KvbProbeReadsTheHeaderInAnyLetterCase) {
-    TempDir dir;
+    TempFolder dir;
     WriteFile(dir / "a.kvb", KvbFileBytes(2, 3, {1, 2, 3, 4, 5, 6}, 0, 1, -9999, "kvsgdb01"));
     int nx = 0, ny = 0;
     EXPECT_EQ(KvbCellCount((dir / "a.kvb").c_str(), &ny, &nx), 6);
@@ -194,7 +194,7 @@ class ClassJob : public ::testing::Test {
         ASSERT_EQ(WriteHXFFile(Path("ab.hxf").c_str(), HXF_FLOAT, 2, 2, 2, ids, values), HXF_OK);
     }
 
-    TempDir dir_;
+    TempFolder dir_;
 };
 
 TEST_F(ClassJob, DsaaInputsGiveTheClassGridInTheDesignedLayout) {

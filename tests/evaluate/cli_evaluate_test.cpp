@@ -7,13 +7,13 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "tests/cli/run_quarnel.h"
+#include "tests/testkit/testkit.h"
 
 namespace quarnel {
 namespace {
 
-using testing::CliResult;
-using testing::Quarnel;
+using testkit::CliResult;
+using testkit::RunCliLine;
 
 class CliEvaluate : public ::testing::Test {
   protected:
@@ -35,7 +35,7 @@ class CliEvaluate : public ::testing::Test {
     std::string Path(const std::string& name) const { return (folder_ / name).string(); }
     void Write(const std::string& name, const std::string& text) const { std::ofstream(Path(name)) << text; }
     nlohmann::json Json(const std::string& arguments) const {
-        const CliResult r = Quarnel(arguments + " --json");
+        const CliResult r = RunCliLine(arguments + " --json");
         return nlohmann::json::parse(r.output, nullptr, false);
     }
 
@@ -57,7 +57,7 @@ TEST_F(CliEvaluate, ResultsOfASmallMapAreTheHandWorkedOnes) {
     // three is captured halfway through it.
     EXPECT_DOUBLE_EQ(r["success_rate"]["area_for_50"].get<double>(), 5.5 / 11);
 
-    const CliResult text = Quarnel("evaluate " + Path("map.grd") + " " + Path("deposits.csv"));
+    const CliResult text = RunCliLine("evaluate " + Path("map.grd") + " " + Path("deposits.csv"));
     EXPECT_EQ(text.exitCode, 0);
     EXPECT_NE(text.output.find("ROC: AUC 0.6250"), std::string::npos) << text.output;
     EXPECT_NE(text.output.find("5 read, 3 on valid cells, 1 outside the map, 1 on no-data or masked cells"),
@@ -84,18 +84,20 @@ TEST_F(CliEvaluate, FailuresNameTheFileAndExitWithStatusOne) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const CliResult r = Quarnel(c.arguments + " --json");
+        const CliResult r = RunCliLine(c.arguments + " --json");
         EXPECT_EQ(r.exitCode, 1);
         const nlohmann::json out = nlohmann::json::parse(r.output, nullptr, false);
         EXPECT_EQ(out.value("status", -1), c.status) << r.output;
         EXPECT_NE(out.value("cause", "").find(c.cause), std::string::npos) << r.output;
     }
     // Refused by the parser: a holdout with folds, a share above 1.
-    EXPECT_EQ(Quarnel("evaluate " + Path("map.grd") + " " + Path("deposits.csv") + " --holdout 0.3 --folds 3")
-                  .exitCode,
-              1);
-    EXPECT_EQ(Quarnel("evaluate " + Path("map.grd") + " " + Path("deposits.csv") + " --holdout 1.5").exitCode,
-              1);
+    EXPECT_EQ(
+        RunCliLine("evaluate " + Path("map.grd") + " " + Path("deposits.csv") + " --holdout 0.3 --folds 3")
+            .exitCode,
+        1);
+    EXPECT_EQ(
+        RunCliLine("evaluate " + Path("map.grd") + " " + Path("deposits.csv") + " --holdout 1.5").exitCode,
+        1);
     EXPECT_TRUE(std::filesystem::exists(Path("map.grd")));
 }
 
@@ -111,9 +113,10 @@ TEST_F(CliEvaluate, PlotDrawsTheMapAndPlotCurvesTheEvaluations) {
     cairo_surface_destroy(png);
 
     for (const char* name : {"a", "b"}) {
-        const CliResult r = Quarnel("evaluate " + Path("map.grd") + " " + Path("deposits.csv") +
-                                    " --holdout 0.5 --json > " + Path(std::string(name) + ".json"));
+        const CliResult r =
+            RunCliLine("evaluate " + Path("map.grd") + " " + Path("deposits.csv") + " --holdout 0.5 --json");
         ASSERT_EQ(r.exitCode, 0) << r.output;
+        testkit::WriteFile(Path(std::string(name) + ".json"), r.output);
     }
     const nlohmann::json curves = Json("plot-curves " + Path("a.json") + " " + Path("b.json") + " -o " +
                                        Path("rate.svg") + " --kind prediction-rate --name one");

@@ -7,9 +7,12 @@
 #include <sstream>
 
 #include "geo_fixtures.h"
-#include "tests/cli/run_quarnel.h"
+#include "tests/testkit/testkit.h"
 
 namespace quarnel::testing {
+
+using testkit::CliResult;
+using testkit::RunCliLine;
 namespace {
 
 constexpr int kRows = 7;
@@ -92,7 +95,7 @@ class Doors : public ::testing::Test {
         WriteDesignGrids(folder, "b", Evidence(2, false));
         WriteText(folder / "net.txt", "2 2 1 0.5\n0.1 -0.2\n0.3\n0.5 -0.7\n-0.4 0.9\n1.5\n-2.0\n");
     }
-    CliResult Run(const std::string& arguments) { return Quarnel(arguments); }
+    CliResult Run(const std::string& arguments) { return RunCliLine(arguments); }
 };
 
 TEST_F(Doors, NormalizeKeepsFrameNoDataAndValues) {
@@ -194,7 +197,7 @@ class Workflows : public ::testing::TestWithParam<BadWorkflow> {};
 TEST_P(Workflows, AreRefusedWithTheirLineAndKey) {
     ScratchFolder folder("workflow");
     WriteText(folder / "w.toml", GetParam().text);
-    const CliResult run = Quarnel("run " + folder / "w.toml");
+    const CliResult run = RunCliLine("run " + folder / "w.toml");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.output.find(GetParam().message), std::string::npos) << run.output;
 }
@@ -230,7 +233,7 @@ TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
               "elements = [{ layer = \"a\", importance = 2 }, { layer = \"b\" }]\n"
               "[feature]\n[[feature.variables]]\nlayer = \"a\"\nlower = 0.3\nupper = 0.6\n"
               "[[feature.variables]]\nlayer = \"b\"\nlower = -0.5\nupper = 0.5\n");
-    const CliResult run = Quarnel("run " + folder / "w.toml");
+    const CliResult run = RunCliLine("run " + folder / "w.toml");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     for (const char* map :
          {"out/bp/classes.tif", "out/hierarchy/prospectivity.tif", "out/feature/score.tif"}) {

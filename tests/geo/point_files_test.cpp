@@ -9,9 +9,12 @@
 #include <sstream>
 
 #include "geo_fixtures.h"
-#include "tests/cli/run_quarnel.h"
+#include "tests/testkit/testkit.h"
 
 namespace quarnel::testing {
+
+using testkit::CliResult;
+using testkit::RunCliLine;
 namespace {
 
 constexpr int kRows = 8;
@@ -191,23 +194,23 @@ TEST_F(PointFiles, AnomalyTableRowsNamedByField) {
 }
 
 TEST_F(PointFiles, CommandsReportPointsLeftOut) {
-    const CliResult samples = Quarnel("samples " + Layers()[0] + " " + Layers()[1] + " --deposits " +
-                                      (dir_ / "deposits.gpkg") + " -o " + (dir_ / "s.txt") + " --json");
+    const CliResult samples = RunCliLine("samples " + Layers()[0] + " " + Layers()[1] + " --deposits " +
+                                         (dir_ / "deposits.gpkg") + " -o " + (dir_ / "s.txt") + " --json");
     EXPECT_EQ(samples.exitCode, 0) << samples.output;
     for (const char* key :
          {"\"outside\": 1", "\"on_no_data\": 1", "\"deposit_cells\": 3", "\"background_cells\": 3"})
         EXPECT_NE(samples.output.find(key), std::string::npos) << key << "\n" << samples.output;
-    const CliResult units = Quarnel("model-units " + Layers()[0] + " --deposits " + (dir_ / "deposits.gpkg") +
-                                    " -o " + (dir_ / "u.txt"));
+    const CliResult units = RunCliLine("model-units " + Layers()[0] + " --deposits " +
+                                       (dir_ / "deposits.gpkg") + " -o " + (dir_ / "u.txt"));
     EXPECT_EQ(units.exitCode, 0) << units.output;
     EXPECT_NE(units.output.find("left out: 1 outside the rasters, 1 on no data"), std::string::npos)
         << units.output;
-    const CliResult info = Quarnel("info " + Layers()[0]);
+    const CliResult info = RunCliLine("info " + Layers()[0]);
     EXPECT_NE(info.output.find("crs    GDA94 / MGA zone 54\ngeotransform 500000 100 0 7000800 0 -100"),
               std::string::npos)
         << info.output;
     EXPECT_NE(info.output.find("range  0 .. 79\nblanks 1"), std::string::npos) << info.output;
-    const CliResult refused = Quarnel("convert " + Layers()[0] + " " + Layers()[0]);
+    const CliResult refused = RunCliLine("convert " + Layers()[0] + " " + Layers()[0]);
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(refused.output.find("it is not overwritten"), std::string::npos) << refused.output;
     // The status line says what the README's table says.

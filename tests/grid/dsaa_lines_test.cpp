@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/grid/grid_test_files.h"
+#include "tests/testkit/testkit.h"
 
 namespace quarnel {
 namespace {
 
-using testing::TempDir;
-using testing::WriteFile;
+using TempDir = testkit::TempFolder;
+using testkit::WriteFile;
 
 constexpr const char* kHeader = "DSAA\n2 2\n0 1\n0 1\n0 1\n";
 

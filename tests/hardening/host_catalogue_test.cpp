@@ -41,7 +41,7 @@ class HostCatalogue : public ::testing::Test {
         run.ExpectExport([] { return 0; }, 0, true);
     }
 
-    TempDir dir_;
+    TempFolder dir_;
 };
 
 TEST_F(HostCatalogue, InfoRefusesWhatItCannotRead) {
@@ -68,8 +68,8 @@ TEST_F(HostCatalogue, EvaluateAndPlotRefuseWhatTheyCannotRead) {
         ExpectExit({"plot", grid, "-o", png, "--deposits", path}, {path}, 1);
         ExpectExit({"plot-curves", path, "-o", png}, {path}, 1);
     }
-    EXPECT_FALSE(Exists(csv));
-    EXPECT_FALSE(Exists(png));
+    EXPECT_FALSE(FileExists(csv));
+    EXPECT_FALSE(FileExists(png));
 }
 
 // Inputs that never end or are not files: every command and job refuses each at once, with
@@ -130,8 +130,8 @@ TEST_F(HostCatalogue, EndlessInputsAreRefusedPromptly) {
             EXPECT_EQ(RunCli({"report", endless}, {.killAfterMs = 20000}).exitCode, 1);
         }
     }
-    EXPECT_FALSE(Exists(out));
-    EXPECT_FALSE(Exists(out + ".png"));
+    EXPECT_FALSE(FileExists(out));
+    EXPECT_FALSE(FileExists(out + ".png"));
 }
 
 TEST_F(HostCatalogue, AnUnknownCommandIsNamed) {
