@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/evaluation_report.h"
 #include "cli/job_output.h"
+#include "geo/points.h"
 #include "geo/raster_writer.h"
 
 namespace quarnel::cli {
@@ -33,5 +35,16 @@ JobOutput ClassifyRastersOutput(const std::string& network, const std::vector<st
 // hierarchy and feature on a parameter file whose grids are rasters.
 JobOutput HierarchyRastersOutput(const std::string& parameterFile, const geo::WriteOptions& write);
 JobOutput FeatureRastersOutput(const std::string& parameterFile, const geo::WriteOptions& write);
+
+// evaluate: a map against deposit points.
+JobOutput EvaluateOutput(const std::string& map, const std::string& deposits, const geo::PointOptions& points,
+                         const EvaluationRequest& request);
+// plot: a picture of band 1 of a raster with the deposits (none when deposits is empty).
+JobOutput PlotMapOutput(const std::string& raster, const std::string& output, const std::string& deposits,
+                        const std::string& title, bool classes);
+// plot-curves: one kind of curve ("roc", "success-rate", "prediction-rate") of evaluate --json
+// files, named by names where given.
+JobOutput PlotCurvesOutput(const std::vector<std::string>& evaluations, const std::vector<std::string>& names,
+                           const std::string& kind, const std::string& title, const std::string& output);
 
 }  // namespace quarnel::cli

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/door_jobs.h"
 #include "cli/evaluation_report.h"
 #include "cli/geo_points.h"
 #include "cli/job_output.h"
@@ -105,17 +106,31 @@ void Evaluate(const EvaluateOptions& options, JobOutput& output) {
     ReportEvaluation(sample, cells, options.request, output);
 }
 
-int RunEvaluate(const EvaluateOptions& options) {
+JobOutput EvaluateOf(const EvaluateOptions& options) {
     JobOutput output = StatusOutput("evaluate", true, kEvaluateOk, EvaluateStatusText(kEvaluateOk), "");
     try {
         Evaluate(options, output);
     } catch (const std::bad_alloc&) {
         Fail(output, kEvaluateInputUnread, "out of memory");
     }
-    return Emit(output, options.json);
+    return output;
+}
+
+int RunEvaluate(const EvaluateOptions& options) {
+    return Emit(EvaluateOf(options), options.json);
 }
 
 }  // namespace
+
+JobOutput EvaluateOutput(const std::string& map, const std::string& deposits, const geo::PointOptions& points,
+                         const EvaluationRequest& request) {
+    EvaluateOptions options;
+    options.map = map;
+    options.deposits = deposits;
+    options.points = points;
+    options.request = request;
+    return EvaluateOf(options);
+}
 
 void AddEvaluateCommands(CLI::App& app, int& exitCode) {
     auto* command = app.add_subcommand(

@@ -15,18 +15,23 @@ JobOutput StatusOutput(const char* command, bool ok, int status, const char* mea
     return output;
 }
 
+nlohmann::ordered_json JsonOf(const JobOutput& output) {
+    nlohmann::ordered_json object;
+    object["command"] = output.command;
+    object["ok"] = output.ok;
+    object["status"] = output.status;
+    object["meaning"] = output.meaning;
+    if (!output.ok && !output.cause.empty()) object["cause"] = output.cause;
+    object["outputs"] = output.outputs;
+    object["results"] = output.results;
+    return object;
+}
+
 int Emit(const JobOutput& output, bool json) {
     if (json) {
-        nlohmann::ordered_json object;
-        object["command"] = output.command;
-        object["ok"] = output.ok;
-        object["status"] = output.status;
-        object["meaning"] = output.meaning;
-        if (!output.ok && !output.cause.empty()) object["cause"] = output.cause;
-        object["outputs"] = output.outputs;
-        object["results"] = output.results;
         // Invalid bytes (a GBK path) are replaced rather than ending the command.
-        std::cout << object.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+        std::cout << JsonOf(output).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+                  << "\n";
     } else if (output.ok) {
         for (const std::string& line : output.summary) std::cout << line << "\n";
     } else {

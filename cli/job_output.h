@@ -31,6 +31,9 @@ JobOutput StatusOutput(const char* command, bool ok, int status, const char* mea
 
 int Emit(const JobOutput& output, bool json);
 
+// The JSON object --json prints.
+nlohmann::ordered_json JsonOf(const JobOutput& output);
+
 // The --json flag every job command takes.
 void AddJsonFlag(CLI::App* command, bool& json);
 

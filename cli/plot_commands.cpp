@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/door_jobs.h"
 #include "cli/evaluation_report.h"
 #include "cli/geo_points.h"
 #include "cli/job_output.h"
@@ -104,7 +105,7 @@ void DrawMap(const MapOptions& options, JobOutput& output) {
         (placed.outside > 0 ? ", " + std::to_string(placed.outside) + " outside the map" : ""));
 }
 
-int RunPlot(const MapOptions& options) {
+JobOutput PlotOf(const MapOptions& options) {
     JobOutput output = StatusOutput("plot", true, kEvaluateOk, EvaluateStatusText(kEvaluateOk), "");
     try {
         DrawMap(options, output);
@@ -112,7 +113,11 @@ int RunPlot(const MapOptions& options) {
         output = StatusOutput("plot", false, kEvaluateInputUnread, EvaluateStatusText(kEvaluateInputUnread),
                               "out of memory");
     }
-    return Emit(output, options.json);
+    return output;
+}
+
+int RunPlot(const MapOptions& options) {
+    return Emit(PlotOf(options), options.json);
 }
 
 void AddPlotCommand(CLI::App& app, int& exitCode) {
@@ -195,15 +200,14 @@ std::string ReadCurve(const std::string& file, const std::string& kind, plot::Cu
     return "";
 }
 
-int PlotCurves(const CurveOptions& options) {
+JobOutput CurvesOf(const CurveOptions& options) {
     std::vector<plot::CurveSeries> series(options.evaluations.size());
     for (std::size_t i = 0; i < series.size(); ++i) {
         const std::string cause = ReadCurve(options.evaluations[i], options.kind, series[i]);
         if (!cause.empty()) {
             const int status =
                 cause.find("curve") != std::string::npos ? kEvaluateInputsUnfit : kEvaluateInputUnread;
-            return Emit(StatusOutput("plot-curves", false, status, EvaluateStatusText(status), cause),
-                        options.json);
+            return StatusOutput("plot-curves", false, status, EvaluateStatusText(status), cause);
         }
         if (i < options.names.size()) series[i].name = options.names[i];
     }
@@ -221,7 +225,11 @@ int PlotCurves(const CurveOptions& options) {
                                  options.kind + " curves, " + std::to_string(drawn.width) + " x " +
                                  std::to_string(drawn.height) + " pixels");
     }
-    return Emit(output, options.json);
+    return output;
+}
+
+int PlotCurves(const CurveOptions& options) {
+    return Emit(CurvesOf(options), options.json);
 }
 
 void AddPlotCurvesCommand(CLI::App& app, int& exitCode) {
@@ -246,6 +254,28 @@ void AddPlotCurvesCommand(CLI::App& app, int& exitCode) {
 }
 
 }  // namespace
+
+JobOutput PlotMapOutput(const std::string& raster, const std::string& output, const std::string& deposits,
+                        const std::string& title, bool classes) {
+    MapOptions options;
+    options.raster = raster;
+    options.output = output;
+    options.deposits = deposits;
+    options.picture.title = title;
+    options.picture.classes = classes;
+    return PlotOf(options);
+}
+
+JobOutput PlotCurvesOutput(const std::vector<std::string>& evaluations, const std::vector<std::string>& names,
+                           const std::string& kind, const std::string& title, const std::string& output) {
+    CurveOptions options;
+    options.evaluations = evaluations;
+    options.names = names;
+    options.kind = kind;
+    options.title = title;
+    options.output = output;
+    return CurvesOf(options);
+}
 
 void AddPlotCommands(CLI::App& app, int& exitCode) {
     AddPlotCommand(app, exitCode);

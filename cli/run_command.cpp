@@ -7,12 +7,14 @@
 
 #include "cli/commands.h"
 #include "cli/door_jobs.h"
+#include "cli/run_report.h"
 #include "cli/workflow.h"
 #include "geo/align.h"
 #include "geo/analysis.h"
 #include "geo/point_files.h"
 #include "geo/prep.h"
 #include "grid/text_sink.h"
+#include "quarnel/evaluate.h"
 
 namespace quarnel::cli {
 
@@ -23,10 +25,19 @@ namespace fs = std::filesystem;
 const char* const kLevelNames[] = {"geology", "geophysics", "geochemistry", "remote-sensing"};
 
 // What one run wrote and found, step by step, for summary.json and the closing lines.
+struct RunMap {
+    std::string method;
+    std::string path;
+    bool classes = false;
+    std::size_t section = 0;  // the method's section of the report
+};
+
 struct RunRecord {
     nlohmann::ordered_json summary = nlohmann::ordered_json::object();
     std::vector<std::string> lines;
     bool ok = true;
+    RunReport report;
+    std::vector<RunMap> maps;
 
     void Add(const std::string& step, const JobOutput& output) {
         nlohmann::ordered_json entry = {
@@ -96,6 +107,13 @@ std::string PreparedPath(const Workflow& workflow, const std::vector<std::string
     return workflow.Layer(name).raster.string();
 }
 
+// The deposits the methods learn from, and those kept back for the prediction rate.
+struct DepositSets {
+    std::string training;
+    geo::PointOptions trainingOptions;
+    std::string heldOut;  // empty: none kept back
+};
+
 geo::PointOptions PointOptionsOf(const WorkflowDeposits& deposits) {
     geo::PointOptions options;
     options.xColumn = deposits.xColumn;
@@ -104,8 +122,47 @@ geo::PointOptions PointOptionsOf(const WorkflowDeposits& deposits) {
     return options;
 }
 
-void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, const fs::path& folder,
-           RunRecord& record) {
+// Writes points as a CSV file of x and y in the rasters' CRS.
+void WritePoints(const std::vector<geo::Point>& points, std::span<const std::int64_t> chosen,
+                 const fs::path& path) {
+    TextSink sink;
+    if (!sink.Open(path.string().c_str())) throw WorkflowError(path.string() + ": cannot be created");
+    sink.Put("x,y\n");
+    for (const std::int64_t k : chosen)
+        sink.Print("%.6f,%.6f\n", points[std::size_t(k)].x, points[std::size_t(k)].y);
+    if (!sink.Close()) throw WorkflowError(path.string() + ": cannot be written");
+}
+
+DepositSets SplitDeposits(const Workflow& workflow, const std::string& reference, const fs::path& folder,
+                          RunRecord& record) {
+    DepositSets sets;
+    if (!workflow.deposits) return sets;
+    sets.training = workflow.deposits->path.string();
+    sets.trainingOptions = PointOptionsOf(*workflow.deposits);
+    if (!workflow.validation.holdout) return sets;
+    const std::vector<geo::Point> points =
+        geo::ReadPoints(sets.training, geo::Raster::Open(reference).frame().crsWkt, sets.trainingOptions);
+    const evaluate::DepositSplit split = evaluate::HoldoutSplit(
+        std::int64_t(points.size()), *workflow.validation.holdout, workflow.validation.seed);
+    const fs::path training = folder / "training_deposits.csv";
+    const fs::path heldOut = folder / "held_out_deposits.csv";
+    WritePoints(points, split.training, training);
+    WritePoints(points, split.heldOut, heldOut);
+    sets.training = training.string();
+    sets.trainingOptions = {};
+    sets.heldOut = heldOut.string();
+    record.summary["deposit_split"] = {{"fraction_held_out", *workflow.validation.holdout},
+                                       {"seed", workflow.validation.seed},
+                                       {"training", split.training.size()},
+                                       {"held_out", split.heldOut.size()}};
+    record.lines.push_back("deposits: " + std::to_string(split.training.size()) + " for training (" +
+                           training.string() + "), " + std::to_string(split.heldOut.size()) + " kept back (" +
+                           heldOut.string() + ")");
+    return sets;
+}
+
+void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, const DepositSets& deposits,
+           const fs::path& folder, RunRecord& record) {
     const WorkflowBp& bp = *workflow.bp;
     std::vector<std::string> inputs;
     if (bp.layers.empty())
@@ -120,8 +177,8 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
     options.background = bp.background;
     options.seed = bp.seed;
     options.minDistance = bp.minDistance;
-    const geo::SampleResult samples = geo::WriteBpSamples(
-        inputs, workflow.deposits->path.string(), PointOptionsOf(*workflow.deposits), train.samples, options);
+    const geo::SampleResult samples =
+        geo::WriteBpSamples(inputs, deposits.training, deposits.trainingOptions, train.samples, options);
     record.summary["bp_samples"] = {{"deposit_points", samples.deposits.read},
                                     {"outside", samples.deposits.outside},
                                     {"on_no_data", samples.deposits.onNoData},
@@ -139,9 +196,29 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
     train.quiet = true;
     const JobOutput trained = TrainOutput(train);
     record.Add("bp_train", trained);
-    if (!trained.ok) return;
-    record.Add("bp_classify", ClassifyRastersOutput(train.network, inputs, (folder / "classes.tif").string(),
-                                                    geo::WriteOptions{}));
+    ReportSection section{
+        "BP network",
+        "A three-layer back-propagation network trained on the deposit cells (target 1) and "
+        "background cells (target 0), then applied to every cell.",
+        {{"inputs", inputs},
+         {"hidden", train.hidden},
+         {"max_iterations", bp.maxIterations},
+         {"error_limit", bp.errorLimit},
+         {"background", bp.background},
+         {"seed", bp.seed},
+         {"min_distance", bp.minDistance}},
+        {{"samples", record.summary["bp_samples"]}, {"training", trained.results}},
+        {},
+        {folder / "training_result.txt"}};
+    if (trained.ok) {
+        const std::string classes = (folder / "classes.tif").string();
+        const JobOutput classified =
+            ClassifyRastersOutput(train.network, inputs, classes, geo::WriteOptions{});
+        record.Add("bp_classify", classified);
+        section.results["classification"] = classified.results;
+        if (classified.ok) record.maps.push_back({"bp", classes, true, record.report.methods.size()});
+    }
+    record.report.methods.push_back(section);
 }
 
 // A token of the design's parameter files: no white space, at most `limit` bytes.
@@ -172,17 +249,36 @@ void RunHierarchy(const Workflow& workflow, const std::vector<std::string>& prep
     sink.Print("%s\n%s\n", Token((folder / "prospectivity.tif").string(), 199, "output path"),
                Token((folder / "report.txt").string(), 199, "report path"));
     if (!sink.Close()) throw WorkflowError(params.string() + ": cannot be written");
-    record.Add("hierarchy", HierarchyRastersOutput(params.string(), geo::WriteOptions{}));
+    const JobOutput found = HierarchyRastersOutput(params.string(), geo::WriteOptions{});
+    record.Add("hierarchy", found);
+    nlohmann::ordered_json levelImportances = nlohmann::ordered_json::array();
+    for (const WorkflowLevel& level : workflow.hierarchy->levels) {
+        nlohmann::ordered_json elements = nlohmann::ordered_json::object();
+        for (const WorkflowElement& element : level.elements) elements[element.layer] = element.importance;
+        levelImportances.push_back(
+            {{"level", kLevelNames[level.level]}, {"importance", level.importance}, {"elements", elements}});
+    }
+    record.report.methods.push_back(
+        {"Hierarchy analysis",
+         "Judgement matrices from the importances, their weights and consistency, and "
+         "the weighted sum of the layers at every cell.",
+         {{"levels", levelImportances}},
+         found.results,
+         {},
+         {folder / "report.txt"}});
+    if (found.ok)
+        record.maps.push_back(
+            {"hierarchy", (folder / "prospectivity.tif").string(), false, record.report.methods.size() - 1});
 }
 
-void RunFeature(const Workflow& workflow, const std::vector<std::string>& prepared, const fs::path& folder,
-                RunRecord& record) {
+void RunFeature(const Workflow& workflow, const std::vector<std::string>& prepared,
+                const DepositSets& deposits, const fs::path& folder, RunRecord& record) {
     const WorkflowFeature& feature = *workflow.feature;
     const fs::path units = folder / "model_units.txt";
     const std::string first = PreparedPath(workflow, prepared, feature.variables.front().layer);
     if (feature.modelUnits) {
-        const geo::ModelUnitResult made = geo::WriteModelUnits(
-            first, workflow.deposits->path.string(), PointOptionsOf(*workflow.deposits), units.string(), "");
+        const geo::ModelUnitResult made =
+            geo::WriteModelUnits(first, deposits.training, deposits.trainingOptions, units.string(), "");
         record.summary["feature_model_units"] = {{"deposit_points", made.deposits.read},
                                                  {"outside", made.deposits.outside},
                                                  {"on_no_data", made.deposits.onNoData},
@@ -200,7 +296,116 @@ void RunFeature(const Workflow& workflow, const std::vector<std::string>& prepar
                feature.method, Token((folder / "score.tif").string(), 199, "score path"),
                Token((folder / "report.txt").string(), 199, "report path"));
     if (!sink.Close()) throw WorkflowError(params.string() + ": cannot be written");
-    record.Add("feature", FeatureRastersOutput(params.string(), geo::WriteOptions{}));
+    const JobOutput found = FeatureRastersOutput(params.string(), geo::WriteOptions{});
+    record.Add("feature", found);
+    nlohmann::ordered_json variables = nlohmann::ordered_json::array();
+    for (const WorkflowVariable& variable : feature.variables)
+        variables.push_back(
+            {{"layer", variable.layer}, {"lower", variable.lower}, {"upper", variable.upper}});
+    record.report.methods.push_back(
+        {"Feature analysis",
+         "Each layer coded +1, 0 or -1 by its bounds, the product matrix of the codes" +
+             std::string(feature.modelUnits ? " at the deposit cells" : "") +
+             ", weights from it, and every cell's score.",
+         {{"method", feature.method == 0 ? "vector length" : "principal component"},
+          {"model_units", feature.modelUnits},
+          {"variables", variables}},
+         found.results,
+         {},
+         {}});
+    if (found.ok)
+        record.maps.push_back(
+            {"feature", (folder / "score.tif").string(), false, record.report.methods.size() - 1});
+}
+
+// Every method's map judged against the training deposits (ROC, success rate) and the deposits
+// kept back (prediction rate), drawn, and its curves plotted side by side.
+void Validate(const DepositSets& deposits, const fs::path& folder, RunRecord& record) {
+    std::vector<std::string> judged;
+    std::vector<std::string> predicted;
+    std::vector<std::string> names;
+    nlohmann::ordered_json validation = nlohmann::ordered_json::object();
+    for (const RunMap& map : record.maps) {
+        EvaluationRequest request;
+        request.classes = map.classes;
+        const JobOutput found =
+            EvaluateOutput(map.path, deposits.training, deposits.trainingOptions, request);
+        record.Add("validation_" + map.method, found);
+        if (!found.ok) continue;
+        const fs::path json = folder / (map.method + ".json");
+        TextSink sink;
+        if (!sink.Open(json.string().c_str())) throw WorkflowError(json.string() + ": cannot be created");
+        sink.Put(JsonOf(found).dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+        if (!sink.Close()) throw WorkflowError(json.string() + ": cannot be written");
+        judged.push_back(json.string());
+        names.push_back(map.method);
+        nlohmann::ordered_json& entry = validation[map.method];
+        entry["roc"] = found.results["roc"];
+        entry["success_rate"] = found.results["success_rate"];
+        entry["roc"].erase("points");
+        entry["success_rate"].erase("points");
+        if (!deposits.heldOut.empty()) {
+            const JobOutput kept = EvaluateOutput(map.path, deposits.heldOut, {}, request);
+            const fs::path keptJson = folder / (map.method + ".held_out.json");
+            TextSink keptSink;
+            if (kept.ok && keptSink.Open(keptJson.string().c_str())) {
+                keptSink.Put(
+                    JsonOf(kept).dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+                if (keptSink.Close()) predicted.push_back(keptJson.string());
+                entry["prediction_rate"] = kept.results["success_rate"];
+                entry["prediction_rate"].erase("points");
+            }
+        }
+        const fs::path picture = folder / (map.method + ".png");
+        if (PlotMapOutput(map.path, picture.string(), deposits.training, map.method + " map", map.classes).ok)
+            record.report.methods[map.section].pictures.push_back(
+                {map.method + " map with the training deposits", picture});
+    }
+    record.summary["validation"] = validation;
+    record.report.validation = validation;
+    if (judged.empty()) return;
+    const std::pair<const char*, const char*> kinds[] = {{"roc", "ROC"}, {"success-rate", "Success rate"}};
+    for (const auto& [kind, title] : kinds) {
+        const fs::path picture = folder / (std::string(kind) + ".png");
+        if (PlotCurvesOutput(judged, names, kind, title, picture.string()).ok)
+            record.report.curves.push_back({title, picture});
+    }
+    if (!predicted.empty()) {
+        const fs::path picture = folder / "prediction-rate.png";
+        if (PlotCurvesOutput(predicted, names, "success-rate", "Prediction rate (deposits kept back)",
+                             picture.string())
+                .ok)
+            record.report.curves.push_back({"Prediction rate", picture});
+    }
+    record.lines.push_back("validation: " + folder.string());
+}
+
+// The inputs' part of the report: each prepared layer drawn, and the deposits.
+void ReportInputs(const Workflow& workflow, const std::vector<std::string>& prepared,
+                  const DepositSets& deposits, const fs::path& folder, RunRecord& record) {
+    ReportSection layers{
+        "Evidence layers", "Each layer as the methods take it, with the training deposits.", {}, {}, {}, {}};
+    for (std::size_t i = 0; i < workflow.layers.size(); ++i) {
+        const WorkflowLayer& layer = workflow.layers[i];
+        layers.parameters[layer.name] = {{"raster", layer.raster.string()}, {"prepared", prepared[i]}};
+        const fs::path picture = folder / (layer.name + ".png");
+        if (PlotMapOutput(prepared[i], picture.string(), deposits.training, layer.name, false).ok)
+            layers.pictures.push_back({layer.name, picture});
+    }
+    record.report.inputs.push_back(layers);
+    if (workflow.deposits) {
+        nlohmann::ordered_json found = nlohmann::ordered_json::object();
+        for (const char* key : {"deposit_split", "bp_samples", "feature_model_units"})
+            if (record.summary.contains(key)) found[key] = record.summary[key];
+        record.report.inputs.push_back(
+            {"Deposits",
+             "The known deposits, the cells they fall on and how many fell outside "
+             "the rasters or on no data.",
+             {{"file", workflow.deposits->path.string()}},
+             found,
+             {},
+             {}});
+    }
 }
 
 fs::path MakeFolder(const fs::path& folder) {
@@ -219,9 +424,17 @@ int RunWorkflow(const std::string& file, const std::string& output, bool json) {
         record.summary["workflow"] = file;
         record.summary["output"] = out.string();
         const std::vector<std::string> prepared = PrepareLayers(workflow, MakeFolder(out / "layers"), record);
-        if (workflow.bp) RunBp(workflow, prepared, MakeFolder(out / "bp"), record);
+        const fs::path validation = MakeFolder(out / "validation");
+        const DepositSets deposits = SplitDeposits(workflow, prepared.front(), validation, record);
+        if (workflow.bp) RunBp(workflow, prepared, deposits, MakeFolder(out / "bp"), record);
         if (workflow.hierarchy) RunHierarchy(workflow, prepared, MakeFolder(out / "hierarchy"), record);
-        if (workflow.feature) RunFeature(workflow, prepared, MakeFolder(out / "feature"), record);
+        if (workflow.feature) RunFeature(workflow, prepared, deposits, MakeFolder(out / "feature"), record);
+        if (workflow.deposits) Validate(deposits, validation, record);
+        ReportInputs(workflow, prepared, deposits, out / "layers", record);
+        record.report.workflow = file;
+        const fs::path page = out / "report.html";
+        if (!WriteRunReport(record.report, page)) throw WorkflowError(page.string() + ": cannot be written");
+        record.lines.push_back("report: " + page.string());
         const fs::path summary = out / "summary.json";
         TextSink sink;
         const std::string text =

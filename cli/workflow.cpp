@@ -280,6 +280,14 @@ Workflow ReadWorkflow(const std::filesystem::path& file) {
     if (auto section = top.Table("bp")) workflow.bp = ReadBp(*section);
     if (auto section = top.Table("hierarchy")) workflow.hierarchy = ReadHierarchy(*section);
     if (auto section = top.Table("feature")) workflow.feature = ReadFeature(*section);
+    if (auto section = top.Table("validation")) {
+        if (section->Find("holdout") != nullptr)
+            workflow.validation.holdout = section->Number("holdout", 0, 0.01, 0.99);
+        workflow.validation.seed = std::uint32_t(section->Integer("seed", 1, 0, 2147483647));
+        section->Finish();
+        if (workflow.validation.holdout && !workflow.deposits)
+            section->Fail("holdout", section->source(), "needs the deposits");
+    }
     top.Finish();
     if ((workflow.bp || (workflow.feature && workflow.feature->modelUnits)) && !workflow.deposits)
         throw WorkflowError(file.string() + ": deposits: missing (BP training and model units need them)");

@@ -13,6 +13,7 @@
 //               seed = 1  min_distance = 2000.0  layers = ["breccia", ...]   (default: every layer)
 //   [hierarchy] [[hierarchy.levels]] level = "geology"  importance = 3
 //               elements = [{ layer = "breccia", importance = 2 }, ...]
+//   [validation] holdout = 0.3  seed = 1      # deposits kept back from training, for prediction rates
 //   [feature]   method = "vector-length"      # or "principal-component"
 //               model_units = true            # product matrix over the deposit cells only
 //               [[feature.variables]] layer = "breccia"  lower = 1  upper = 2
@@ -90,6 +91,11 @@ struct WorkflowFeature {
     std::vector<WorkflowVariable> variables;
 };
 
+struct WorkflowValidation {
+    std::optional<double> holdout;  // the share of deposits kept back
+    std::uint32_t seed = 1;
+};
+
 struct Workflow {
     std::filesystem::path file;
     std::filesystem::path output;
@@ -98,6 +104,7 @@ struct Workflow {
     std::optional<WorkflowBp> bp;
     std::optional<WorkflowHierarchy> hierarchy;
     std::optional<WorkflowFeature> feature;
+    WorkflowValidation validation;
 
     const WorkflowLayer& Layer(const std::string& name) const;
 };

@@ -1,0 +1,176 @@
+#include "cli/run_report.h"
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "cli/gbk_text.h"
+#include "grid/text_sink.h"
+
+namespace quarnel::cli {
+
+namespace {
+
+std::string Escape(std::string_view text) {
+    std::string escaped;
+    for (const char c : text) {
+        switch (c) {
+            case '&':
+                escaped += "&amp;";
+                break;
+            case '<':
+                escaped += "&lt;";
+                break;
+            case '>':
+                escaped += "&gt;";
+                break;
+            case '"':
+                escaped += "&quot;";
+                break;
+            default:
+                escaped += c;
+        }
+    }
+    return escaped;
+}
+
+std::string ReadBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string Base64(std::string_view bytes) {
+    static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    text.reserve((bytes.size() + 2) / 3 * 4);
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::size_t left = bytes.size() - i;
+        std::uint32_t group = std::uint32_t(static_cast<unsigned char>(bytes[i])) << 16;
+        if (left > 1) group |= std::uint32_t(static_cast<unsigned char>(bytes[i + 1])) << 8;
+        if (left > 2) group |= std::uint32_t(static_cast<unsigned char>(bytes[i + 2]));
+        text += kDigits[(group >> 18) & 63];
+        text += kDigits[(group >> 12) & 63];
+        text += left > 1 ? kDigits[(group >> 6) & 63] : '=';
+        text += left > 2 ? kDigits[group & 63] : '=';
+    }
+    return text;
+}
+
+// A JSON value as text for a table cell: numbers with up to 6 significant digits.
+std::string Cell(const nlohmann::ordered_json& value) {
+    if (value.is_number_float()) {
+        std::ostringstream text;
+        text.precision(6);
+        text << value.get<double>();
+        return text.str();
+    }
+    if (value.is_string()) return Escape(value.get<std::string>());
+    if (value.is_null()) return "&ndash;";
+    return Escape(value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+}
+
+// An object as a two-column table, nested objects and arrays as nested tables or lists.
+void PutTable(std::string& page, const nlohmann::ordered_json& object) {
+    page += "<table>";
+    for (const auto& [key, value] : object.items()) {
+        page += "<tr><th>" + Escape(key) + "</th><td>";
+        if (value.is_object())
+            PutTable(page, value);
+        else if (value.is_array() && !value.empty() && value.front().is_object()) {
+            for (const auto& item : value) PutTable(page, item);
+        } else if (value.is_array() && value.size() > 12) {
+            page += "<details><summary>" + std::to_string(value.size()) + " values</summary><code>" +
+                    Cell(value) + "</code></details>";
+        } else {
+            page += Cell(value);
+        }
+        page += "</td></tr>";
+    }
+    page += "</table>";
+}
+
+void PutPictures(std::string& page, const std::vector<ReportPicture>& pictures) {
+    if (pictures.empty()) return;
+    page += "<div class=\"pictures\">";
+    for (const ReportPicture& picture : pictures) {
+        const std::string png = ReadBytes(picture.png);
+        if (png.empty()) continue;
+        page += "<figure><img alt=\"" + Escape(picture.caption) + "\" src=\"data:image/png;base64," +
+                Base64(png) + "\"><figcaption>" + Escape(picture.caption) + "</figcaption></figure>";
+    }
+    page += "</div>";
+}
+
+void PutSection(std::string& page, const ReportSection& section) {
+    page += "<section><h3>" + Escape(section.title) + "</h3>";
+    if (!section.description.empty()) page += "<p>" + Escape(section.description) + "</p>";
+    if (!section.parameters.empty()) {
+        page += "<h4>Parameters</h4>";
+        PutTable(page, section.parameters);
+    }
+    if (!section.results.empty()) {
+        page += "<h4>Results</h4>";
+        PutTable(page, section.results);
+    }
+    PutPictures(page, section.pictures);
+    for (const std::filesystem::path& report : section.gbkReports) {
+        const std::string gbk = ReadBytes(report);
+        if (gbk.empty()) continue;
+        page += "<details><summary>Report " + Escape(report.filename().string()) +
+                " (the job's GBK text, shown as UTF-8)</summary><pre>" + Escape(GbkToUtf8(gbk)) +
+                "</pre></details>";
+    }
+    page += "</section>";
+}
+
+void PutValidation(std::string& page, const nlohmann::ordered_json& validation) {
+    page +=
+        "<table class=\"grid\"><tr><th>method</th><th>AUC</th><th>95 % interval</th>"
+        "<th>success-rate area</th><th>area for 50 / 75 / 90 % of deposits</th><th>prediction-rate area</th>"
+        "</tr>";
+    for (const auto& [method, found] : validation.items()) {
+        const auto value = [&](const char* a, const char* b) {
+            return found.contains(a) && found[a].contains(b) ? Cell(found[a][b]) : std::string("&ndash;");
+        };
+        page += "<tr><td>" + Escape(method) + "</td><td>" + value("roc", "auc") + "</td><td>" +
+                value("roc", "auc_low") + " &ndash; " + value("roc", "auc_high") + "</td><td>" +
+                value("success_rate", "area") + "</td><td>" + value("success_rate", "area_for_50") + " / " +
+                value("success_rate", "area_for_75") + " / " + value("success_rate", "area_for_90") +
+                "</td><td>" + value("prediction_rate", "area") + "</td></tr>";
+    }
+    page += "</table>";
+}
+
+constexpr const char* kStyle =
+    "body{font-family:DejaVu Sans,Helvetica,Arial,sans-serif;margin:2em auto;max-width:80em;color:#222}"
+    "h1{font-size:1.6em}h2{border-bottom:1px solid #ccc;margin-top:2em}section{margin:1.5em 0}"
+    "table{border-collapse:collapse;margin:.3em 0}th,td{border:1px solid #ddd;padding:.2em .5em;"
+    "text-align:left;vertical-align:top;font-size:.9em}th{background:#f4f4f4}"
+    ".pictures{display:flex;flex-wrap:wrap;gap:1em}figure{margin:0}img{max-width:38em;height:auto}"
+    "figcaption{font-size:.85em;color:#555}pre{white-space:pre-wrap;font-size:.8em;background:#fafafa;"
+    "padding:.5em}code{font-size:.8em}";
+
+}  // namespace
+
+bool WriteRunReport(const RunReport& report, const std::filesystem::path& path) {
+    std::string page =
+        "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>Quarnel run: " +
+        Escape(report.workflow) + "</title><style>" + kStyle + "</style></head><body>";
+    page += "<h1>Prospectivity run</h1><p>Workflow <code>" + Escape(report.workflow) + "</code>.</p>";
+    page += "<h2>Inputs</h2>";
+    for (const ReportSection& section : report.inputs) PutSection(page, section);
+    page += "<h2>Methods</h2>";
+    for (const ReportSection& section : report.methods) PutSection(page, section);
+    page +=
+        "<h2>Validation</h2><p>Each map against the deposits it was made with (ROC, success rate) and, "
+        "with a holdout, against the deposits kept back (prediction rate).</p>";
+    PutValidation(page, report.validation);
+    PutPictures(page, report.curves);
+    page += "</body></html>\n";
+    TextSink sink;
+    if (!sink.Open(path.string().c_str())) return false;
+    sink.Put(page);
+    return sink.Close();
+}
+
+}  // namespace quarnel::cli
