@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
           clang clang-14 libclang-rt-14-dev python3 libfann-dev libmpfr-dev
-          libgdal-dev gdal-bin libtomlplusplus-dev python3-gdal libcairo2-dev fonts-dejavu-core)
+          libgdal-dev gdal-bin libtomlplusplus-dev python3-gdal libcairo2-dev fonts-dejavu-core chromium)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -223,11 +223,14 @@ TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
     ScratchFolder folder("workflow-run");
     WriteTiff(folder / "a.tif", GridOf(Evidence(1, true)));
     WriteTiff(folder / "b.tif", GridOf(Evidence(2, false)));
-    WriteText(folder / "deposits.csv", "x,y\n500150,7000550\n500350,7000150\n500250,7000350\n900000,0\n");
+    WriteText(
+        folder / "deposits.csv",
+        "x,y\n500150,7000550\n500350,7000150\n500250,7000350\n500050,7000250\n500450,7000050\n900000,0\n");
     WriteText(folder / "w.toml",
               "output = \"out\"\n[deposits]\npath = \"deposits.csv\"\n"
               "[[layers]]\nname = \"a\"\nraster = \"a.tif\"\nprepare = \"normalize\"\n"
               "[[layers]]\nname = \"b\"\nraster = \"b.tif\"\nprepare = \"code\"\nlower = 5\nupper = 15\n"
+              "[validation]\nholdout = 0.34\n"
               "[bp]\nmax_iterations = 20\nbackground = 3\n"
               "[hierarchy]\n[[hierarchy.levels]]\nlevel = \"geology\"\n"
               "elements = [{ layer = \"a\", importance = 2 }, { layer = \"b\" }]\n"
@@ -242,6 +245,30 @@ TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
     }
     const std::string summary = ReadText(folder / "out/summary.json");
     EXPECT_NE(summary.find("\"outside\": 1"), std::string::npos) << summary;  // the point at (900000, 0)
+    EXPECT_NE(summary.find("\"prediction_rate\""), std::string::npos) << summary;
+
+    // Chromium reads the page as a browser does: every section there, every picture inline.
+    const CliResult dom = RunCliLine("--version");  // the host runs; the browser is asked next
+    ASSERT_EQ(dom.exitCode, 0);
+    std::FILE* browser = popen(("chromium --headless --no-sandbox --disable-gpu --dump-dom file://" +
+                                (folder / "out/report.html") + " 2>/dev/null")
+                                   .c_str(),
+                               "r");
+    ASSERT_NE(browser, nullptr);
+    std::string page;
+    char chunk[65536];
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, browser)) > 0;) page.append(chunk, got);
+    ASSERT_EQ(pclose(browser), 0);
+    for (const char* heading : {"<h2>Inputs</h2>", "<h2>Methods</h2>", "<h2>Validation</h2>", "BP network",
+                                "Hierarchy analysis", "Feature analysis"})
+        EXPECT_NE(page.find(heading), std::string::npos) << heading;
+    std::size_t images = 0;
+    for (std::size_t at = page.find("<img"); at != std::string::npos; at = page.find("<img", at + 1)) {
+        ++images;
+        EXPECT_EQ(page.compare(page.find("src=", at), 27, "src=\"data:image/png;base64,"), 0);
+    }
+    EXPECT_EQ(images, 2u + 3u + 3u);  // the layers, the three maps, ROC, success and prediction rates
+    EXPECT_EQ(page.find("http"), std::string::npos);
 }
 
 }  // namespace
