@@ -53,16 +53,16 @@ py::dict MatrixOf(const hierarchy::MatrixResult& matrix) {
     return out;
 }
 
-py::dict Weights(const std::vector<bool>& present, const std::vector<float>& level,
-                 const std::vector<std::vector<float>>& elements) {
-    const hierarchy::Importances importances = ImportancesOf(present, level, elements);
-    const hierarchy::HierarchyWeights weights = hierarchy::ComputeHierarchyWeights(importances);
+}  // namespace
+
+py::dict HierarchyWeightsDict(const hierarchy::HierarchyWeights& weights,
+                              const std::array<int, hierarchy::kLevelCount>& elementCount) {
     py::list matrices;
     for (const hierarchy::MatrixResult& matrix : weights.matrices) matrices.append(MatrixOf(matrix));
     py::list total;
     for (std::size_t k = 0; k < kLevelCount; ++k) {
         py::list row;
-        for (std::size_t i = 0; i < elements[k].size(); ++i) row.append(weights.totalWeights[k][i]);
+        for (std::size_t i = 0; i < std::size_t(elementCount[k]); ++i) row.append(weights.totalWeights[k][i]);
         total.append(row);
     }
     py::dict out;
@@ -71,6 +71,14 @@ py::dict Weights(const std::vector<bool>& present, const std::vector<float>& lev
     out["combined_consistency"] = weights.combinedConsistency;
     out["total_weights"] = total;
     return out;
+}
+
+namespace {
+
+py::dict Weights(const std::vector<bool>& present, const std::vector<float>& level,
+                 const std::vector<std::vector<float>>& elements) {
+    const hierarchy::Importances importances = ImportancesOf(present, level, elements);
+    return HierarchyWeightsDict(hierarchy::ComputeHierarchyWeights(importances), importances.elementCount);
 }
 
 std::vector<float> WeightsFor(const Array<float>& weights, int count) {

@@ -2,6 +2,7 @@
 // and gives back a dict: the status the export returns, its meaning from the job's status
 // table, the cause of a failure where it is known, and the job's results. Texts that come from
 // the job's files (names, causes quoting them) stay bytes; the Python layer decodes them as GBK.
+#include <array>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -39,8 +40,8 @@ py::dict Normalize(const std::string& input, const std::string& output, int kind
             dump = prep::DumpHxf(input.c_str(), output.c_str());
         }
         const bool written = dump.outcome == prep::HxfDumpOutcome::written;
-        py::dict out =
-            Outcome(0, prep::Normalize2StatusText(0), written ? "" : prep::HxfDumpOutcomeText(dump.outcome));
+        py::dict out = Outcome(0, prep::NormalizeHxfStatusText(0),
+                               written ? "" : prep::HxfDumpOutcomeText(dump.outcome));
         out["written"] = written;
         out["results"]["grids"] = dump.grids;
         out["results"]["rows"] = dump.rows;
@@ -137,6 +138,11 @@ py::dict Hierarchy(const std::string& parameterFile) {
     out["written"] = run.status == hierarchy_status::kSuccess;
     py::dict results = out["results"];
     if (run.paramsRead) results["target"] = run.params.target;
+    if (run.paramsRead && run.weightsComputed) {
+        std::array<int, kLevelCount> counts{};
+        for (int k = 0; k < kLevelCount; ++k) counts[std::size_t(k)] = run.params.ElementsInUse(k);
+        results["weights"] = HierarchyWeightsDict(run.weights, counts);
+    }
     results["rows_scored"] = run.rowsScored;
     py::list ranking;
     for (const RankedRow& row : run.ranking)
