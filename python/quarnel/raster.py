@@ -12,11 +12,16 @@ DSAA_BLANK = 99999.0
 
 
 def is_data_array(value: Any) -> bool:
+    """Whether value is an xarray DataArray; rioxarray is then loaded, which gives it .rio."""
     try:
         import xarray
     except ImportError:  # pragma: no cover - xarray is a dependency of the raster functions only
         return False
-    return isinstance(value, xarray.DataArray)
+    if not isinstance(value, xarray.DataArray):
+        return False
+    import rioxarray  # noqa: F401
+
+    return True
 
 
 def open_raster(path: str, nodata: float | None = None, band: int | None = None):
@@ -94,7 +99,8 @@ def coarsened(template: Any, values: np.ndarray, w: int, nodata: float | None, n
 def _with_nodata(result: Any, nodata: float | None, dtype: np.dtype):
     if np.issubdtype(dtype, np.floating):
         return result.rio.write_nodata(np.nan if nodata is None else nodata, encoded=False)
-    return result
+    # Class rasters have no no-data value (class 1 marks a blank first input).
+    return result.rio.write_nodata(None, encoded=False)
 
 
 def deposits_to_cells(deposits: Any, grid: Any) -> np.ndarray:

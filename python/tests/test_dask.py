@@ -109,3 +109,19 @@ def test_data_arrays_stay_georeferenced(client, stack):
     mean, _ = qd.window_stats(lazy, 5)
     assert same(mean.values, quarnel.window_stats(raster, 5)[0].values)
     assert mean.rio.transform() == quarnel.window_stats(raster, 5)[0].rio.transform()
+
+
+def test_geotiff_stack_classified_to_geotiff(client, stack, tmp_path):
+    xarray = pytest.importorskip("xarray")
+    pytest.importorskip("rioxarray")
+    bands = xarray.DataArray(stack[:, :60, :50].astype(np.float32), dims=("band", "y", "x"),
+                             coords={"band": [1, 2, 3, 4], "y": 7005.0 - 10 * np.arange(60), "x": 5.0 + 10 * np.arange(50)})
+    bands.rio.write_crs("EPSG:28354").rio.write_nodata(np.nan).rio.to_raster(tmp_path / "evidence.tif")
+    raster = quarnel.open_raster(str(tmp_path / "evidence.tif"))
+    network = quarnel.Network.from_arrays(np.zeros(2), [0.0], np.full((4, 2), 1.0), [[1.0], [-3.0]])
+    qd.classify(network, raster.chunk({"x": 16, "y": 16})).rio.to_raster(
+        tmp_path / "classes.tif", tiled=True, lock=distributed.Lock("rio", client=client)
+    )
+    classes = quarnel.open_raster(str(tmp_path / "classes.tif"))
+    assert same(classes.values, network.classify(raster).values)
+    assert classes.rio.crs == raster.rio.crs and classes.rio.transform() == raster.rio.transform()
