@@ -31,10 +31,13 @@ def is_nan_nodata(nodata: float | None) -> bool:
 
 def stand_in(values: np.ndarray) -> float:
     """A blank value more than 4 away from every finite value and from 0..1 (the rescaled range)."""
-    finite = values[np.isfinite(values)]
-    largest = float(np.max(np.abs(finite))) if finite.size else 0.0
+    # fmin and fmax pass over NaN and make no copy of a large array.
+    ends = [np.fmin.reduce(values, axis=None), np.fmax.reduce(values, axis=None)] if values.size else []
+    largest = max((abs(float(e)) for e in ends if not np.isnan(e)), default=0.0)
     value = -(2.0 * largest + 8.0)
-    if not np.isfinite(values.dtype.type(value)):
+    with np.errstate(over="ignore"):
+        fits = np.isfinite(values.dtype.type(value))
+    if not fits:
         raise ValueError(
             f"values up to {largest:g} leave no room for a no-data stand-in in {values.dtype}; "
             "give nodata as an explicit value"

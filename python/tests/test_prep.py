@@ -65,6 +65,7 @@ def test_window_stats_blank_windows_and_rescaling():
         (lambda: quarnel.normalize(np.array([[1.0, np.inf]])), "infinite"),
         (lambda: quarnel.normalize(np.array([[1.0, np.nan]]), nodata=0), "not finite"),
         (lambda: quarnel.normalize(np.ones(3)), "2 dimensions"),
+        (lambda: quarnel.hierarchy.predict(np.full((1, 2, 2), 3e38, np.float32), [1.0]), "no room"),
     ],
 )
 def test_bad_input_is_a_value_error(call, message):
