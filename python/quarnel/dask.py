@@ -170,7 +170,6 @@ def classify(
     band's range is reduced now and folded in band order into the running range (band b is
     scaled by the range of bands 0..b and the start range); the int32 class raster is lazy."""
     array, template = _stack(stack)
-    template = template if template is not None or not isinstance(stack, (list, tuple)) else None
     nodata = nodata_of(template, nodata)
     parts = dask.compute(*[dask.delayed(_band_extremes)(b, nodata) for b in array.to_delayed().ravel()])
     extremes = np.stack(parts)
