@@ -8,7 +8,7 @@ data, NaN) is classified by a 4-8-1 BP network and scored by feature analysis on
 cluster of W single-threaded worker processes with bounded memory; each result is reduced on
 the workers (class counts, score sum), so no raster is ever held whole. The same is done in
 memory on a K x K stack in the same run. Prints cells per second for each path and each
-worker's peak resident memory (ru_maxrss), and the in-memory process's peak.
+worker's peak resident memory (VmHWM), and the in-memory process's peak.
 
 Run with Debian's python3 and the quarnel package importable (PYTHONPATH=build-python/site
 after `pip install --target build-python/site`, or build/python of a -DQUARNEL_PYTHON=ON tree).
@@ -16,7 +16,6 @@ after `pip install --target build-python/site`, or build/python of a -DQUARNEL_P
 
 import argparse
 import os
-import resource
 import time
 from pathlib import Path
 
@@ -42,7 +41,12 @@ def network() -> quarnel.Network:
 
 
 def peak_kib() -> int:
-    return resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+    """This process's peak resident memory (VmHWM). Not ru_maxrss: Linux keeps that across
+    exec, so a worker started from a large parent would report the parent's peak."""
+    for line in Path("/proc/self/status").read_text().splitlines():
+        if line.startswith("VmHWM:"):
+            return int(line.split()[1])
+    raise RuntimeError("no VmHWM in /proc/self/status")
 
 
 def in_memory(size: int, net: quarnel.Network, weights: np.ndarray) -> dict:
@@ -85,14 +89,14 @@ def main() -> None:
     net = network()
     weights = quarnel.feature.weights(
         quarnel.feature.product_matrix(evidence(500, 500).compute(scheduler="synchronous"), LOWER, UPPER), 0).weights
-    memory = in_memory(args.in_memory_size, net, weights)
-
     package = str(Path(quarnel.__file__).resolve().parents[1])
     os.environ["PYTHONPATH"] = os.pathsep.join(filter(None, [package, os.environ.get("PYTHONPATH")]))
     with distributed.LocalCluster(n_workers=args.workers, threads_per_worker=1, processes=True,
                                   memory_limit=args.memory_limit, dashboard_address=None) as cluster, \
             distributed.Client(cluster) as client:
         dask_run = out_of_core(args.size, args.chunk, net, weights, client)
+    # In memory after the cluster, so the workers are not started from a large process.
+    memory = in_memory(args.in_memory_size, net, weights)
 
     print(f"network {net}")
     print(f"in memory   {args.in_memory_size} x {args.in_memory_size} x 4: "

@@ -55,7 +55,10 @@ def with_blank(values: Any, nodata: float | None, dtype: type, name: str = "arra
         blank = stand_in(array)
         nan = np.isnan(array)
         if nan.any():
-            array = np.where(nan, array.dtype.type(blank), array)
+            # The caller's array is never changed; a converted copy is ours to fill.
+            if np.shares_memory(array, np.asarray(values)):
+                array = array.copy()
+            np.copyto(array, array.dtype.type(blank), where=nan)
         return array, Blank(blank, True)
     if not np.isfinite(array).all():
         raise ValueError(f"{name} holds values that are not finite (NaN or infinite) besides nodata={nodata!r}")
