@@ -24,7 +24,7 @@ def is_data_array(value: Any) -> bool:
     return True
 
 
-def open_raster(path: str, nodata: float | None = None, band: int | None = None):
+def open_raster(path: str, nodata: float | None = None, band: int | None = None, chunks: Any = None):
     """A raster file as an xarray DataArray through rioxarray (GDAL).
 
     Parameters
@@ -34,6 +34,8 @@ def open_raster(path: str, nodata: float | None = None, band: int | None = None)
         file's own; a Surfer DSAA grid is given the design's blank value 99999, since GDAL
         reports Surfer's 1.70141e38 instead.
     band: keep only this band (from 1); a single-band file is always squeezed to rows x cols.
+    chunks: read lazily into a dask-backed DataArray of these chunks (as rioxarray takes them,
+        e.g. {"x": 2048, "y": 2048}) for quarnel.dask; by default the values are read now.
 
     Returns a DataArray of the file's values (not masked: no-data cells hold the no-data value),
     with ``x``/``y`` coordinates, ``rio.crs`` and ``rio.transform`` as the file gives them. GDAL
@@ -41,7 +43,7 @@ def open_raster(path: str, nodata: float | None = None, band: int | None = None)
     """
     import rioxarray
 
-    data = rioxarray.open_rasterio(path, masked=False)
+    data = rioxarray.open_rasterio(path, masked=False, chunks=chunks)
     if band is not None:
         data = data.sel(band=band)
     elif data.sizes.get("band", 1) == 1 and "band" in data.dims:
@@ -51,7 +53,7 @@ def open_raster(path: str, nodata: float | None = None, band: int | None = None)
         nodata = DSAA_BLANK if driver == "GSAG" else data.rio.nodata
     if nodata is not None:
         data = data.rio.write_nodata(nodata)
-    return data.load()
+    return data if chunks is not None else data.load()
 
 
 def _driver_of(path: str) -> str | None:

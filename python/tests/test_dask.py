@@ -118,8 +118,9 @@ def test_geotiff_stack_classified_to_geotiff(client, stack, tmp_path):
                              coords={"band": [1, 2, 3, 4], "y": 7005.0 - 10 * np.arange(60), "x": 5.0 + 10 * np.arange(50)})
     bands.rio.write_crs("EPSG:28354").rio.write_nodata(np.nan).rio.to_raster(tmp_path / "evidence.tif")
     raster = quarnel.open_raster(str(tmp_path / "evidence.tif"))
+    lazy = quarnel.open_raster(str(tmp_path / "evidence.tif"), chunks={"x": 16, "y": 16})
     network = quarnel.Network.from_arrays(np.zeros(2), [0.0], np.full((4, 2), 1.0), [[1.0], [-3.0]])
-    qd.classify(network, raster.chunk({"x": 16, "y": 16})).rio.to_raster(
+    qd.classify(network, lazy).rio.to_raster(
         tmp_path / "classes.tif", tiled=True, lock=distributed.Lock("rio", client=client)
     )
     classes = quarnel.open_raster(str(tmp_path / "classes.tif"))
