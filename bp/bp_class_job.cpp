@@ -11,6 +11,7 @@
 #include "afx/string_array.h"
 #include "bp/bp_records.h"
 #include "bp/bp_status.h"
+#include "bp/cell_input_matrix.h"
 #include "bp/class_inputs.h"
 #include "bp/network_file.h"
 #include "bp/split_string.h"
@@ -93,17 +94,21 @@ BPClassReport Classify(const BPClassRequest& request) {
     BPClassReport report = ReadNetworkAndProbe(request.networkFile, files, kinds, network, layout);
     if (report.status != kBPClassDone) return report;
     const std::size_t cells = std::size_t(layout.cellCount);
-    std::vector<double> matrix(MatrixSize(layout.cellCount, network.inputCount), 0.0);
+    const CellInputMatrix matrix(layout.cellCount, network.inputCount);
     std::vector<int> classes(cells, 0);
     BPClassWork work;
     work.Allocate(network);
 
     InputRange range;
     std::string cause;
-    const int status = LoadClassInputs(layout, network.inputCount, matrix.data(), range, cause);
+    const int status = LoadClassInputs(layout, network.inputCount, matrix, range, cause);
     if (status != kBPClassDone) return Failure(status, cause);
-    RescaleColumns(matrix.data(), cells, network.inputCount, range, DSAA_BLANK);
-    ClassifyRow(network, matrix.data(), cells, DSAA_BLANK, classes.data(), work);
+    RescaleColumns(matrix.Blocks(), network.inputCount, range, DSAA_BLANK);
+    std::size_t first = 0;
+    for (const BPCellBlock& block : matrix.Blocks()) {
+        ClassifyRow(network, block.inputs, block.cells, DSAA_BLANK, classes.data() + first, work);
+        first += block.cells;
+    }
     if (!WriteClassDsaa(request.outputGrid, classes.data(), layout.nx, layout.ny))
         return Failure(kBPClassFailed, "cannot write " + std::string(request.outputGrid));
     report.cells = layout.cellCount;

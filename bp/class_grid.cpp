@@ -8,26 +8,6 @@ namespace {
 // The tolerance that tells a no-data cell of a classification input.
 constexpr double kBlankTolerance = 0.1;
 
-void FoldColumn(const double* column, std::size_t cells, std::size_t stride, double blank,
-                InputRange& range) {
-    for (std::size_t s = 0; s < cells; ++s) {
-        double v = column[s * stride];
-        if (IsBlankInput(v, blank)) continue;
-        if (v >= range.hi) range.hi = v;
-        if (v <= range.lo) range.lo = v;
-    }
-}
-
-void ScaleColumn(double* column, std::size_t cells, std::size_t stride, double blank,
-                 const InputRange& range) {
-    double span = range.hi - range.lo;
-    for (std::size_t s = 0; s < cells; ++s) {
-        double& v = column[s * stride];
-        if (IsBlankInput(v, blank)) continue;
-        v = span == 0.0 ? 0.0 : (v - range.lo) / span;
-    }
-}
-
 // The hidden layer with blank inputs left out of the sums; rows in the outer loop as in
 // BPForward, each sum in ascending order of the input.
 void HiddenLayer(const BPNetwork& network, const double* x, double blank, double* hidden) {
@@ -48,12 +28,39 @@ bool IsBlankInput(double v, double blank) {
     return std::fabs(v - blank) <= kBlankTolerance;
 }
 
-void RescaleColumns(double* matrix, std::size_t cells, int inputCount, InputRange start, double blank) {
+void FoldInputRange(const double* column, std::size_t cells, std::size_t stride, double blank,
+                    InputRange& range) {
+    for (std::size_t s = 0; s < cells; ++s) {
+        double v = column[s * stride];
+        if (IsBlankInput(v, blank)) continue;
+        if (v >= range.hi) range.hi = v;
+        if (v <= range.lo) range.lo = v;
+    }
+}
+
+void ScaleInputColumn(double* column, std::size_t cells, std::size_t stride, double blank,
+                      const InputRange& range) {
+    double span = range.hi - range.lo;
+    for (std::size_t s = 0; s < cells; ++s) {
+        double& v = column[s * stride];
+        if (IsBlankInput(v, blank)) continue;
+        v = span == 0.0 ? 0.0 : (v - range.lo) / span;
+    }
+}
+
+void RescaleColumns(std::span<const BPCellBlock> blocks, int inputCount, InputRange start, double blank) {
     const std::size_t stride = std::size_t(inputCount);
     for (std::size_t i = 0; i < stride; ++i) {
-        FoldColumn(matrix + i, cells, stride, blank, start);
-        ScaleColumn(matrix + i, cells, stride, blank, start);
+        for (const BPCellBlock& block : blocks)
+            FoldInputRange(block.inputs + i, block.cells, stride, blank, start);
+        for (const BPCellBlock& block : blocks)
+            ScaleInputColumn(block.inputs + i, block.cells, stride, blank, start);
     }
+}
+
+void RescaleColumns(double* matrix, std::size_t cells, int inputCount, InputRange start, double blank) {
+    const BPCellBlock whole{matrix, cells};
+    RescaleColumns(std::span(&whole, 1), inputCount, start, blank);
 }
 
 void BPClassWork::Allocate(const BPNetwork& network) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "bp/bp_status.h"
 #include "bp/cell_count.h"
@@ -51,48 +52,53 @@ Probe ProbeInput(const ClassInput& input) {
     return probe;
 }
 
-int LoadKvb(const ClassInput& input, int cellCount, int inputCount, double* column, InputRange& range) {
+int LoadKvb(const ClassInput& input, int cellCount, const CellInputMatrix& matrix, int column,
+            InputRange& range) {
     KvbGridHeader header{};
     CKvbFile reader;
     float** rows = reader.ReadGrid(input.path, &header);
     RowMatrix<float> grid(rows, header.rows);
     if (!grid) return kBPClassFailed;
     if (std::int64_t(header.rows) * header.cols != cellCount) return kBPClassMisfit;
-    const std::size_t stride = std::size_t(inputCount);
     std::size_t s = 0;
     for (int r = 0; r < header.rows; ++r) {
         const float* stored = grid[std::size_t(header.rows - 1 - r)];
-        for (int q = 0; q < header.cols; ++q, ++s) column[s * stride] = double(stored[q]);
+        for (int q = 0; q < header.cols; ++q, ++s) matrix.Cell(s)[column] = double(stored[q]);
     }
     range.lo = double(header.zMin);
     range.hi = double(header.zMax);
     return kBPClassDone;
 }
 
-int LoadDsaa(const ClassInput& input, int cellCount, int inputCount, double* column) {
-    DsaaLineValues values =
-        ReadDsaaLineValues(input.path, column, std::size_t(inputCount), std::uint64_t(cellCount));
+int LoadDsaa(const ClassInput& input, int cellCount, int inputCount, const CellInputMatrix& matrix,
+             int column) {
+    std::vector<double*> columns = matrix.BlockStarts();
+    for (double*& start : columns) start += column;
+    const DsaaValueBlocks out{columns.data(), matrix.BlockCells(), std::size_t(inputCount),
+                              std::uint64_t(cellCount)};
+    DsaaLineValues values = ReadDsaaLineValues(input.path, out);
     if (values.status != DsaaLinesStatus::ok || values.count != std::uint64_t(cellCount))
         return kBPClassMisfit;
     return kBPClassDone;
 }
 
 template <class T>
-bool LoadHxfGrid(const HxfFile& file, const std::string& id, short elementType, std::size_t stride,
-                 double* column) {
+bool LoadHxfGrid(const HxfFile& file, const std::string& id, short elementType, const CellInputMatrix& matrix,
+                 int column) {
     CxArray<T> array(0, 0, ZT_STOR_ROWMAJOR);
     if (file.Load(id, elementType, array) != HXF_OK) return false;
     std::size_t s = 0;
     for (int r = 0; r < file.info().rows; ++r) {
         for (int q = 0; q < file.info().cols; ++q, ++s) {
-            column[s * stride] = double(array.GetAt(r, q));
-            if (!std::isfinite(column[s * stride])) return false;
+            double& value = matrix.Cell(s)[column];
+            value = double(array.GetAt(r, q));
+            if (!std::isfinite(value)) return false;
         }
     }
     return true;
 }
 
-int LoadHxf(const ClassInput& input, int cellCount, int inputCount, double* column) {
+int LoadHxf(const ClassInput& input, int cellCount, const CellInputMatrix& matrix, int column) {
     HxfFile file(input.path);
     if (!file.IsOpen() || GridCellCount(file.info().rows, file.info().cols) != cellCount ||
         file.GridCount() != input.grids) {
@@ -100,13 +106,12 @@ int LoadHxf(const ClassInput& input, int cellCount, int inputCount, double* colu
     }
     HXFGridGCSInfo gcs{};
     GetGridGCSInfo(file.handle(), &gcs);
-    const std::size_t stride = std::size_t(inputCount);
     for (int k = 1; k <= input.grids; ++k, ++column) {
         const std::string id = file.GridId(k);
         // Floats load as floats; every other element type is converted to double by the library.
         bool loaded = file.info().elementType == HXF_FLOAT
-                          ? LoadHxfGrid<float>(file, id, HXF_FLOAT, stride, column)
-                          : LoadHxfGrid<double>(file, id, HXF_DOUBLE, stride, column);
+                          ? LoadHxfGrid<float>(file, id, HXF_FLOAT, matrix, column)
+                          : LoadHxfGrid<double>(file, id, HXF_DOUBLE, matrix, column);
         if (!loaded) return kBPClassFailed;
     }
     return kBPClassDone;
@@ -177,25 +182,24 @@ int CheckInputsHoldCells(const ClassLayout& layout, std::string& cause) {
     return kBPClassDone;
 }
 
-int LoadClassInputs(const ClassLayout& layout, int inputCount, double* matrix, InputRange& range,
-                    std::string& cause) {
+int LoadClassInputs(const ClassLayout& layout, int inputCount, const CellInputMatrix& matrix,
+                    InputRange& range, std::string& cause) {
     int column = 0;
     for (const ClassInput& input : layout.inputs) {
         if (input.grids > inputCount - column) {
             cause = "the inputs hold more grids than the network takes";
             return kBPClassMisfit;
         }
-        double* first = matrix + column;
         int status = kBPClassDone;
         switch (input.kind) {
             case InputKind::kvb:
-                status = LoadKvb(input, layout.cellCount, inputCount, first, range);
+                status = LoadKvb(input, layout.cellCount, matrix, column, range);
                 break;
             case InputKind::dsaa:
-                status = LoadDsaa(input, layout.cellCount, inputCount, first);
+                status = LoadDsaa(input, layout.cellCount, inputCount, matrix, column);
                 break;
             case InputKind::hxf:
-                status = LoadHxf(input, layout.cellCount, inputCount, first);
+                status = LoadHxf(input, layout.cellCount, matrix, column);
                 break;
             case InputKind::none:
                 break;

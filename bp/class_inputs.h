@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "afx/string_array.h"
+#include "bp/cell_input_matrix.h"
 #include "quarnel/bp.h"
 
 namespace quarnel {
@@ -51,7 +52,7 @@ int CheckInputsHoldCells(const ClassLayout& layout, std::string& cause);
 
 // Fills matrix (cellCount × inputCount, zeroed) and sets range to the [zMin, zMax] of the last
 // binary grid loaded, if any.
-int LoadClassInputs(const ClassLayout& layout, int inputCount, double* matrix, InputRange& range,
-                    std::string& cause);
+int LoadClassInputs(const ClassLayout& layout, int inputCount, const CellInputMatrix& matrix,
+                    InputRange& range, std::string& cause);
 
 }  // namespace quarnel

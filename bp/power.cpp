@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <limits>
 
+#if defined(__i386__) && defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace quarnel {
 namespace {
 
@@ -28,7 +32,6 @@ constexpr int kIndexShift = 52 - 7;
 constexpr std::uint64_t kIndexMask = 127;
 constexpr std::uint64_t kExponentOne = std::uint64_t(1) << 52;
 constexpr std::uint64_t kExponentMask = std::uint64_t(0x7ff) << 52;
-constexpr std::uint64_t kMantissaMask = kExponentOne - 1;
 
 // Past |x| = 1024 the result is 0 or inf in any case; below it every product here stays finite.
 constexpr double kSaturatedBeyond = 1024.0;
@@ -67,12 +70,35 @@ double Magnitude(double x) {
     return std::max(x, -x);
 }
 
+// In the 32-bit build the bits of a double are worked on in SSE registers: as a 64-bit integer
+// they would pass through two integer registers and memory, and a double then loaded from the two
+// halves just stored waits for them (a stall of a dozen cycles, several times a call).
+#if defined(__i386__) && defined(__SSE2__)
+double BitsAsDouble(__m128i bits) {
+    return _mm_cvtsd_f64(_mm_castsi128_pd(bits));
+}
+
+__m128i LoadBits(const std::uint64_t* bits) {
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bits));
+}
+#endif
+
+// x with its mantissa cleared, the sign too: 2^floor(log2 |x|) for a normal x, 0 for 0 and a
+// subnormal x, inf for inf and NaN.
+double ExponentOf(double x) {
+#if defined(__i386__) && defined(__SSE2__)
+    return BitsAsDouble(_mm_and_si128(_mm_castpd_si128(_mm_set_sd(x)), _mm_set_epi32(0, 0, 0x7ff00000, 0)));
+#else
+    return std::bit_cast<double>(std::bit_cast<std::uint64_t>(x) & kExponentMask);
+#endif
+}
+
 // Half the distance from x to the nearer of its neighbouring doubles (0 for a subnormal x):
-// x + d rounds to x whenever |d| is below it.
+// x + d rounds to x whenever |d| is below it. The mantissa is zero exactly where |x| equals its
+// exponent alone (0, a power of two, inf; never for NaN).
 double HalfStep(double x) {
-    const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
-    const double powerOfTwo = std::bit_cast<double>(bits & kExponentMask);
-    return (bits & kMantissaMask) == 0 ? powerOfTwo * 0x1p-54 : powerOfTwo * 0x1p-53;
+    const double powerOfTwo = ExponentOf(x);
+    return Magnitude(x) == powerOfTwo ? powerOfTwo * 0x1p-54 : powerOfTwo * 0x1p-53;
 }
 
 // a b + c rounded once, as a fused multiply-add gives it. With the product rounded, a b + c =
@@ -97,11 +123,22 @@ struct Scale {
     double tail;
 };
 
-Scale ScaleOf(std::uint64_t roundedBits, std::int64_t exponentBias) {
+// k is in the low bits of rounded (see ExpOfSum).
+Scale ScaleOf(double rounded, std::int64_t exponentBias) {
+    const std::uint64_t biasBits = std::uint64_t(exponentBias) * kExponentOne;
+#if defined(__i386__) && defined(__SSE2__)
+    const __m128i roundedBits = _mm_castpd_si128(_mm_set_sd(rounded));
+    const std::uint32_t j = std::uint32_t(_mm_cvtsi128_si32(roundedBits)) & std::uint32_t(kIndexMask);
+    const __m128i scaleBits = _mm_sub_epi64(
+        _mm_add_epi64(LoadBits(&kExp2Table[2 * j + 1]), _mm_slli_epi64(roundedBits, kIndexShift)),
+        _mm_set_epi64x(0, std::int64_t(biasBits)));
+    return {BitsAsDouble(scaleBits), BitsAsDouble(LoadBits(&kExp2Table[2 * j]))};
+#else
+    const std::uint64_t roundedBits = std::bit_cast<std::uint64_t>(rounded);
     const std::uint64_t j = roundedBits & kIndexMask;
-    const std::uint64_t scaleBits =
-        kExp2Table[2 * j + 1] + (roundedBits << kIndexShift) - std::uint64_t(exponentBias) * kExponentOne;
+    const std::uint64_t scaleBits = kExp2Table[2 * j + 1] + (roundedBits << kIndexShift) - biasBits;
     return {std::bit_cast<double>(scaleBits), std::bit_cast<double>(kExp2Table[2 * j])};
+#endif
 }
 
 // e^r - 1 + tail for |r| <= ln 2 / 256, in glibc's order of operations. Of its fused
@@ -124,21 +161,20 @@ double RoundToSubnormalSteps(double yHigh, double yError) {
 // e^(yHigh + yLow) for |yHigh| < 1024 and |yLow| <= 2^-52 |yHigh|.
 double ExpOfSum(double yHigh, double yLow) {
     const double rounded = kInvLn2N * yHigh + kRoundingShift;
-    const std::uint64_t roundedBits = std::bit_cast<std::uint64_t>(rounded);
     const double k = rounded - kRoundingShift;
     const double r = (yHigh + k * kNegLn2HiN + k * kNegLn2LoN) + yLow;
     if (Magnitude(yHigh) < kScaledFrom) {
-        const Scale s = ScaleOf(roundedBits, 0);
+        const Scale s = ScaleOf(rounded, 0);
         return FusedMultiplyAdd(s.scale, ExpMinusOnePlusTail(r, s.tail), s.scale);
     }
     if (yHigh > 0) {
         // 2^(k/128) may pass the largest double: scale it by 2^-1009 and the result back.
-        const Scale s = ScaleOf(roundedBits, 1009);
+        const Scale s = ScaleOf(rounded, 1009);
         return 0x1p1009 * FusedMultiplyAdd(s.scale, ExpMinusOnePlusTail(r, s.tail), s.scale);
     }
     // 2^(k/128) may be subnormal: scale it by 2^1022. Here glibc rounds the product and the sum
     // apart, and so does this.
-    const Scale s = ScaleOf(roundedBits, -1022);
+    const Scale s = ScaleOf(rounded, -1022);
     const double product = s.scale * ExpMinusOnePlusTail(r, s.tail);
     double y = s.scale + product;
     if (y < 1.0) y = RoundToSubnormalSteps(y, (s.scale - y) + product);

@@ -18,7 +18,10 @@
 #include "bp/bp_status.h"
 #include "bp/bp_train_job.h"
 #include "cli/commands.h"
+#include "cli/door_jobs.h"
+#include "cli/geo_door.h"
 #include "cli/job_output.h"
+#include "geo/bp.h"
 #include "grid/grid_kind.h"
 #include "grid/next_token.h"
 #include "hxf/hxf_file.h"
@@ -26,27 +29,13 @@
 namespace quarnel::cli {
 namespace {
 
-struct TrainArgs {
-    std::string samples;
-    std::string network;
-    std::string result;
-    int count = -1;
-    int inputs = -1;
-    int hidden = -1;
-    int outputs = 1;
-    int maxIterations = 1000;
-    double errorLimit = 0.01;
-    std::optional<unsigned> seed;
-    bool quiet = false;
-    bool json = false;
-};
-
 struct ClassifyArgs {
     std::string network;
     std::string output;
     std::vector<std::string> inputs;
     std::vector<std::string> kinds;
     bool json = false;
+    geo::WriteOptions write;
 };
 
 int Fail(const char* command, const std::string& message) {
@@ -191,6 +180,12 @@ int Train(TrainArgs a) {
                                     std::to_string(a.outputs) + "; give --inputs");
     }
     if (a.hidden < 0) a.hidden = a.inputs + a.outputs;
+    return Emit(TrainOutput(a), a.json);
+}
+
+}  // namespace
+
+JobOutput TrainOutput(const TrainArgs& a) {
     if (a.seed) std::srand(*a.seed);
     BPTrainRequest request{a.samples.c_str(), a.network.c_str(), a.result.c_str(), a.count,     a.inputs,
                            a.hidden,          a.outputs,         a.maxIterations,  a.errorLimit};
@@ -202,8 +197,10 @@ int Train(TrainArgs a) {
         output.outputs = {a.network, a.result};
         DescribeTraining(a, report.summary, output);
     }
-    return Emit(output, a.json);
+    return output;
 }
+
+namespace {
 
 // The kind code of an input by its content, or empty when it is none of the three.
 std::string DetectKind(const std::string& path) {
@@ -219,7 +216,23 @@ std::string StarList(const std::vector<std::string>& items) {
     return list;
 }
 
+void DescribeClasses(const std::string& path, int rows, int cols,
+                     const std::map<int, std::int64_t>& classCounts, JobOutput& output) {
+    output.outputs = {path};
+    output.results["cells"] = static_cast<long long>(rows) * cols;
+    output.results["rows"] = rows;
+    output.results["cols"] = cols;
+    nlohmann::ordered_json counts = nlohmann::ordered_json::object();
+    for (const auto& [value, cells] : classCounts) counts[std::to_string(value)] = cells;
+    output.results["class_counts"] = counts;
+    output.summary.push_back("wrote " + path);
+    for (const auto& [value, cells] : classCounts)
+        output.summary.push_back("class " + std::to_string(value) + ": " + std::to_string(cells) + " cells");
+}
+
 int Classify(ClassifyArgs a) {
+    if (a.kinds.empty() && TakesGdalDoor(a.inputs, {a.output}, a.write))
+        return Emit(ClassifyRastersOutput(a.network, a.inputs, a.output, a.write), a.json);
     for (const std::string& path : a.inputs) {
         if (path.find('*') != std::string::npos) return Fail("bp-classify", "a path holds '*': " + path);
     }
@@ -239,23 +252,20 @@ int Classify(ClassifyArgs a) {
         RunBPClass({a.network.c_str(), a.output.c_str(), files.c_str(), kinds.c_str()});
     JobOutput output = StatusOutput("bp-classify", report.status == kBPClassDone, report.status,
                                     BPClassStatusText(report.status), report.cause);
-    if (output.ok) {
-        output.outputs = {a.output};
-        output.results["cells"] = report.cells;
-        output.results["rows"] = report.rows;
-        output.results["cols"] = report.cols;
-        nlohmann::ordered_json counts = nlohmann::ordered_json::object();
-        for (const auto& [value, cells] : report.classCounts) counts[std::to_string(value)] = cells;
-        output.results["class_counts"] = counts;
-        output.summary.push_back("wrote " + a.output);
-        for (const auto& [value, cells] : report.classCounts)
-            output.summary.push_back("class " + std::to_string(value) + ": " + std::to_string(cells) +
-                                     " cells");
-    }
+    if (output.ok) DescribeClasses(a.output, report.rows, report.cols, report.classCounts, output);
     return Emit(output, a.json);
 }
 
 }  // namespace
+
+JobOutput ClassifyRastersOutput(const std::string& network, const std::vector<std::string>& inputs,
+                                const std::string& output, const geo::WriteOptions& write) {
+    return GdalDoorOutput(
+        "bp-classify", kBPClassDone, BPClassStatusText, kBPClassFailed, [&](JobOutput& out) {
+            const geo::ClassifyResult result = geo::ClassifyRasters(network, inputs, output, write);
+            DescribeClasses(output, result.rows, result.cols, result.classCounts, out);
+        });
+}
 
 void AddBpCommands(CLI::App& app, int& exitCode) {
     auto train = std::make_shared<TrainArgs>();
@@ -307,6 +317,7 @@ void AddBpCommands(CLI::App& app, int& exitCode) {
         ->add_option("-k,--kinds", classify->kinds,
                      "kind of each input: 0 KVSGDB01, 1 DSAA, 2 HXF (default: told from each file's content)")
         ->delimiter(',');
+    AddRasterOutputOptions(classifyCommand, classify->write);
     AddJsonFlag(classifyCommand, classify->json);
     classifyCommand->callback([classify, &exitCode] { exitCode = Classify(*classify); });
 }

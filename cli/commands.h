@@ -11,5 +11,10 @@ void AddPrepCommands(CLI::App& app, int& exitCode);
 void AddBpCommands(CLI::App& app, int& exitCode);
 void AddHierarchyCommands(CLI::App& app, int& exitCode);
 void AddFeatureCommands(CLI::App& app, int& exitCode);
+void AddGeoCommands(CLI::App& app, int& exitCode);
+void AddRunCommand(CLI::App& app, int& exitCode);
+// evaluate, plot and plot-curves: validation of prospectivity maps and their pictures.
+void AddEvaluateCommands(CLI::App& app, int& exitCode);
+void AddPlotCommands(CLI::App& app, int& exitCode);
 
 }  // namespace quarnel::cli

@@ -1,13 +1,20 @@
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "cli/commands.h"
+#include "cli/door_jobs.h"
 #include "cli/gbk_text.h"
+#include "cli/geo_door.h"
 #include "cli/job_output.h"
 #include "feature/feature_job.h"
+#include "feature/feature_params.h"
 #include "feature/feature_status.h"
+#include "feature/model_units.h"
+#include "geo/analysis.h"
 #include "quarnel/feature.h"
 
 namespace quarnel::cli {
@@ -18,6 +25,7 @@ struct FeatureOptions {
     std::string parameterFile;
     bool showReport = false;
     bool json = false;
+    geo::WriteOptions write;
 };
 
 // Statuses the job returns before it creates the report, once its parameter file has been read:
@@ -107,7 +115,63 @@ std::vector<std::string> Summary(const FeatureParams& params, const feature::Ana
     return lines;
 }
 
+bool ParamsTakeGdalDoor(const FeatureParams& params, const geo::WriteOptions& write) {
+    std::vector<std::string> grids;
+    for (int i = 0; i < params.varCount; ++i) grids.emplace_back(params.vars[i].gridPath);
+    return TakesGdalDoor(grids, {params.scoreGridPath}, write);
+}
+
+// Model-unit rows count from the first row of values, which in the design's text grids is the
+// southern one; the GDAL door counts rows from the north.
+std::vector<geo::ModelUnit> ModelUnitsOf(const FeatureParams& params, int rows) {
+    ModelUnitList list;
+    std::string cause;
+    if (ReadModelUnits(params.modelUnitPath, list, &cause) != kFeatureOk)
+        throw geo::GeoError(cause.empty() ? std::string(params.modelUnitPath) + ": cannot be read" : cause);
+    std::vector<geo::ModelUnit> units;
+    for (std::int32_t u = 0; u < list.unitCount; ++u)
+        units.push_back({{rows - 1 - list.unitRows[u], list.unitCols[u]}, list.unitSizes[u]});
+    return units;
+}
+
+// Back-judged units named as the model-unit file names them, in its row order.
+void ToFileRows(std::vector<feature::UnitJudgement>& units, int rows) {
+    for (feature::UnitJudgement& unit : units) unit.row = rows - 1 - unit.row;
+    std::stable_sort(units.begin(), units.end(), [](const auto& a, const auto& b) {
+        return a.row != b.row ? a.row < b.row : a.col < b.col;
+    });
+}
+
+JobOutput FeatureRasterOutput(const FeatureParams& params, const geo::WriteOptions& write) {
+    return GdalDoorOutput("feature", kFeatureOk, FeatureStatusText, kFeatureMalformedInput,
+                          [&](JobOutput& out) {
+                              geo::FeatureRequest request;
+                              for (int i = 0; i < params.varCount; ++i) {
+                                  const EvidenceVariable& var = params.vars[i];
+                                  request.variables.push_back({var.name, var.gridPath, var.lower, var.upper});
+                              }
+                              request.method = params.method;
+                              request.scoreOutput = params.scoreGridPath;
+                              request.useModelUnits = params.hasModelUnits == 1;
+                              const int rows = geo::Raster::Open(params.vars[0].gridPath).frame().rows;
+                              if (request.useModelUnits) request.modelUnits = ModelUnitsOf(params, rows);
+                              feature::AnalysisResults found = geo::AnalyseFeatures(request, write);
+                              ToFileRows(found.units, rows);
+                              out.outputs = {params.scoreGridPath};
+                              out.results = Results(params, found);
+                              out.summary.push_back("score grid: " + std::string(params.scoreGridPath));
+                              for (const std::string& line : Summary(params, found))
+                                  out.summary.push_back(line);
+                          });
+}
+
 void RunFeature(const FeatureOptions& options, int& exitCode) {
+    if (const auto params = std::make_unique<FeatureParams>();
+        ReadFeatureParams(options.parameterFile.c_str(), *params) == kFeatureOk &&
+        ParamsTakeGdalDoor(*params, options.write)) {
+        exitCode = Emit(FeatureRasterOutput(*params, options.write), options.json);
+        return;
+    }
     const FeatureOutcome outcome = RunFeatureJob(options.parameterFile.c_str());
     const int code = outcome.status;
     const FeatureParams* params = outcome.params.get();
@@ -117,35 +181,27 @@ void RunFeature(const FeatureOptions& options, int& exitCode) {
             std::cerr << "cannot read " << params->reportPath << "\n";
         }
     }
-    JobOutput output;
-    output.command = "feature";
-    output.ok = code == kFeatureOk;
-    output.status = code;
-    output.meaning = FeatureStatusText(code);
-    output.cause = outcome.cause;
+    JobOutput output =
+        StatusOutput("feature", code == kFeatureOk, code, FeatureStatusText(code), outcome.cause);
     if (output.ok) {
         output.outputs = {params->reportPath, params->scoreGridPath};
         output.results = Results(*params, outcome.results);
+        output.summary = {std::string("report: ") + params->reportPath,
+                          std::string("score grid: ") + params->scoreGridPath};
+        for (std::string& line : Summary(*params, outcome.results)) output.summary.push_back(std::move(line));
     }
-    if (options.json) {
-        exitCode = Emit(output, true);
-        return;
-    }
-    // The job's own status line, then what was written, or the cause of the failure.
-    const std::string line = "qelFeater status " + std::to_string(code) + ": " + output.meaning;
-    if (!output.ok) {
-        std::cerr << line << "\n";
-        if (!output.cause.empty()) std::cerr << "quarnel feature: " << output.cause << "\n";
-        exitCode = 1;
-        return;
-    }
-    std::cout << line << "\n";
-    std::cout << "report: " << params->reportPath << "\n";
-    std::cout << "score grid: " << params->scoreGridPath << "\n";
-    for (const std::string& summaryLine : Summary(*params, outcome.results)) std::cout << summaryLine << "\n";
+    exitCode = Emit(output, options.json);
 }
 
 }  // namespace
+
+JobOutput FeatureRastersOutput(const std::string& parameterFile, const geo::WriteOptions& write) {
+    const auto params = std::make_unique<FeatureParams>();
+    if (const int code = ReadFeatureParams(parameterFile.c_str(), *params); code != kFeatureOk)
+        return StatusOutput("feature", false, code, FeatureStatusText(code),
+                            parameterFile + ": cannot be read");
+    return FeatureRasterOutput(*params, write);
+}
 
 void AddFeatureCommands(CLI::App& app, int& exitCode) {
     auto* feature = app.add_subcommand(
@@ -155,6 +211,7 @@ void AddFeatureCommands(CLI::App& app, int& exitCode) {
     feature->add_option("PARAMFILE", options->parameterFile, "parameter file (keyword QelFrmFeater)")
         ->required();
     feature->add_flag("--show-report", options->showReport, "print the report, converted from GBK to UTF-8");
+    AddRasterOutputOptions(feature, options->write);
     AddJsonFlag(feature, options->json);
     feature->callback([options, &exitCode] { RunFeature(*options, exitCode); });
 }

@@ -1,13 +1,19 @@
 // hxf-pack and info: putting grids into a multi-grid file and describing a grid file.
+#include <ogr_srs_api.h>
+
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <iomanip>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "geo/raster.h"
 #include "grid/grid_status.h"
 #include "grid/kvsgda.h"
 #include "grid/same_file.h"
@@ -177,7 +183,67 @@ bool InfoKvsgda(const std::string& path, int& exitCode) {
     return true;
 }
 
+std::string CrsName(const std::string& wkt) {
+    if (wkt.empty()) return "none";
+    OGRSpatialReferenceH srs = OSRNewSpatialReference(wkt.c_str());
+    const char* name = srs != nullptr ? OSRGetName(srs) : nullptr;
+    std::string text = name != nullptr ? name : "unnamed";
+    OSRDestroySpatialReference(srs);
+    return text;
+}
+
+// Any other raster, through the GDAL door: its grid and, per band, the no-data value, the range
+// of the other values and how many cells hold none.
+int InfoRaster(const std::string& path) {
+    const geo::Raster raster = geo::Raster::Open(path);
+    const geo::GridFrame& frame = raster.frame();
+    const auto& t = frame.geoTransform;
+    std::cout << "format " << raster.Format() << "\nrows   " << frame.rows << "\ncols   " << frame.cols
+              << "\ncrs    " << CrsName(frame.crsWkt) << "\ngeotransform";
+    for (double v : t) std::cout << " " << std::setprecision(15) << v;
+    std::cout << std::setprecision(6) << "\n";
+    const int strip = std::max(1, raster.PreferredRowCount());
+    std::vector<double> values(static_cast<std::size_t>(strip) * static_cast<std::size_t>(frame.cols));
+    for (int b = 1; b <= raster.BandCount(); ++b) {
+        prep::ValueRange range;
+        long long blanks = 0;
+        for (int first = 0; first < frame.rows; first += strip) {
+            const int count = std::min(strip, frame.rows - first);
+            raster.ReadRows(b, first, count, values.data());
+            for (std::size_t i = 0;
+                 i < static_cast<std::size_t>(count) * static_cast<std::size_t>(frame.cols); ++i) {
+                if (std::isnan(values[i])) {
+                    ++blanks;
+                    continue;
+                }
+                range.low = std::fmin(range.low, values[i]);
+                range.high = std::fmax(range.high, values[i]);
+            }
+        }
+        const std::string name = raster.BandName(b);
+        std::cout << "\nband   " << b << (name.empty() ? "" : " (" + name + ")") << "\nno-data ";
+        if (const std::optional<double> noData = raster.NoData(b))
+            std::cout << *noData << "\n";
+        else
+            std::cout << "none\n";
+        if (range.low <= range.high)
+            std::cout << "range  " << range.low << " .. " << range.high << "\n";
+        else
+            std::cout << "range  none (every value is no data)\n";
+        std::cout << "blanks " << blanks << " (cells without data)\n";
+    }
+    return 0;
+}
+
 int Info(const GridArgs& a) {
+    std::error_code error;
+    if (std::filesystem::is_regular_file(a.path, error) && !geo::IsDesignGrid(a.path)) {
+        try {
+            return InfoRaster(a.path);
+        } catch (const geo::GeoError& e) {
+            return Fail("info", e.what());
+        }
+    }
     const HxfFile hxf(a.path.c_str());
     if (hxf.IsOpen()) return InfoHxf(a.path, hxf);
     int exitCode = 1;
@@ -205,9 +271,10 @@ void AddGridCommands(CLI::App& app, int& exitCode) {
         ->capture_default_str();
     pack->callback([args, &exitCode] { exitCode = Pack(*args); });
 
-    CLI::App* info =
-        app.add_subcommand("info", "Describe a grid file: format, rows, columns, value range, blanks");
-    info->add_option("GRID", args->path, "DSAA, KVSGDB01, KVSGDA01 or HXF file")->required();
+    CLI::App* info = app.add_subcommand(
+        "info", "Describe a grid file or any GDAL raster: format, size, grid, value range, blanks");
+    info->add_option("GRID", args->path, "DSAA, KVSGDB01, KVSGDA01 or HXF file, or any raster GDAL reads")
+        ->required();
     info->callback([args, &exitCode] { exitCode = Info(*args); });
 }
 

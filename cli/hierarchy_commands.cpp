@@ -1,23 +1,38 @@
 // hierarchy and report: the hierarchy job from the command line, its results taken from the
 // job's own record of the run (never from the GBK report), and any GBK report shown as UTF-8.
+#include <unistd.h>
+
+#include <cctype>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/door_jobs.h"
 #include "cli/gbk_text.h"
+#include "cli/geo_door.h"
 #include "cli/job_output.h"
+#include "geo/analysis.h"
 #include "hierarchy/decompos_run.h"
 #include "hierarchy/hierarchy_status.h"
 #include "hierarchy/level_texts.h"
+#include "hierarchy/read_hierarchy_params.h"
 
 namespace quarnel::cli {
 
 namespace {
 
 namespace status = hierarchy_status;
+
+struct CliOptions {
+    bool json = false;
+    geo::WriteOptions write;
+};
 using nlohmann::ordered_json;
 
 // Statuses the job returns before it creates the report: a file of that name is not this run's.
@@ -155,7 +170,6 @@ JobOutput OutputOf(const DecomposRun& run) {
     output.meaning =
         run.paramsRead ? status::Meaning(run.status, run.params.target) : status::Meaning(run.status);
     output.cause = run.cause;
-    output.summary.push_back("qelDecompos status " + std::to_string(run.status) + ": " + output.meaning);
     if (!run.paramsRead) return output;
     output.results["target"] = run.params.target;
     if (ReportCreated(run.status)) output.outputs.emplace_back(run.params.reportFile);
@@ -170,35 +184,107 @@ JobOutput OutputOf(const DecomposRun& run) {
     return output;
 }
 
-// The failure line keeps the job's name, as it always read; the cause follows it.
-int EmitHierarchy(const JobOutput& output, bool json) {
-    if (json || output.ok) return Emit(output, json);
-    std::cerr << output.summary.front() << "\n";
-    if (!output.cause.empty()) std::cerr << "quarnel " << output.command << ": " << output.cause << "\n";
-    return 1;
+// The parameter file with its target replaced by the weights-only one: through the GDAL door the
+// job computes the weights and writes its report, and the door predicts the grid.
+std::string WeightsOnlyParameters(const std::string& parameterFile) {
+    std::ifstream in(parameterFile, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+    std::size_t at = 0;
+    for (int token = 0; token < 2; ++token) {
+        while (at < text.size() && blank(text[at])) ++at;
+        if (token == 1) break;
+        while (at < text.size() && !blank(text[at])) ++at;
+    }
+    std::size_t end = at;
+    while (end < text.size() && !blank(text[end])) ++end;
+    text.replace(at, end - at, "3");
+    const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                       ("quarnel-hierarchy-" + std::to_string(getpid()) + ".params");
+    std::ofstream(path, std::ios::binary) << text;
+    return path.string();
 }
 
-int RunHierarchy(const std::string& parameterFile, bool showReport, bool json) {
+JobOutput HierarchyRasterOutput(const std::string& parameterFile, const HierarchyParams& params,
+                                const geo::WriteOptions& write) {
+    const std::string weightsOnly = WeightsOnlyParameters(parameterFile);
+    DecomposRun run = RunDecompos(weightsOnly.c_str());
+    std::filesystem::remove(weightsOnly);
+    run.params = params;
+    JobOutput output = OutputOf(run);
+    if (run.status != status::kSuccess) return output;
+    std::vector<std::string> rasters;
+    std::vector<float> weights;
+    for (int level = 0; level < kLevelCount; ++level)
+        for (int i = 0; i < params.ElementsInUse(level); ++i) {
+            rasters.emplace_back(params.elements[level][i].file);
+            weights.push_back(run.weights.totalWeights[std::size_t(level)][std::size_t(i)]);
+        }
+    try {
+        const geo::PredictionResult prediction =
+            geo::PredictHierarchyRaster(rasters, weights, params.outputFile, write);
+        output.results["grid"] = {{"rows", prediction.rows}, {"cols", prediction.cols}};
+        output.results["prediction"] = {{"cells", prediction.predicted},
+                                        {"blank", prediction.blank},
+                                        {"min", prediction.min},
+                                        {"max", prediction.max}};
+        output.summary.push_back("predicted a grid of " + std::to_string(prediction.rows) + " x " +
+                                 std::to_string(prediction.cols) + " cells");
+    } catch (const std::exception& error) {
+        output.ok = false;
+        output.status = status::kMalformedInput;
+        output.meaning = status::Meaning(output.status, params.target);
+        output.cause = error.what();
+    }
+    return output;
+}
+
+bool TakesGdalDoor(const HierarchyParams& params, const geo::WriteOptions& write) {
+    if (params.target != kPredictRegularGrid) return false;
+    std::vector<std::string> grids;
+    for (int level = 0; level < kLevelCount; ++level)
+        for (int i = 0; i < params.ElementsInUse(level); ++i)
+            grids.emplace_back(params.elements[level][i].file);
+    return cli::TakesGdalDoor(grids, {params.outputFile}, write);
+}
+
+int RunHierarchy(const std::string& parameterFile, bool showReport, const CliOptions& options) {
+    if (HierarchyParams params{}; ReadHierarchyParams(parameterFile.c_str(), params) == status::kSuccess &&
+                                  TakesGdalDoor(params, options.write)) {
+        JobOutput output = HierarchyRasterOutput(parameterFile, params, options.write);
+        if (showReport && !options.json && ReportCreated(output.status)) ShowGbkFile(params.reportFile);
+        return Emit(output, options.json);
+    }
+    const bool json = options.json;
     const DecomposRun run = RunDecompos(parameterFile.c_str());
     if (showReport && !json && run.paramsRead && ReportCreated(run.status))
         ShowGbkFile(run.params.reportFile);
-    return EmitHierarchy(OutputOf(run), json);
+    return Emit(OutputOf(run), json);
 }
 
 }  // namespace
+
+JobOutput HierarchyRastersOutput(const std::string& parameterFile, const geo::WriteOptions& write) {
+    HierarchyParams params{};
+    std::string cause;
+    if (const int code = ReadHierarchyParams(parameterFile.c_str(), params, &cause); code != status::kSuccess)
+        return StatusOutput("hierarchy", false, code, status::Meaning(code).c_str(), cause);
+    return HierarchyRasterOutput(parameterFile, params, write);
+}
 
 void AddHierarchyCommands(CLI::App& app, int& exitCode) {
     auto* hierarchy = app.add_subcommand(
         "hierarchy", "Hierarchy analysis (qelDecompos): weights, consistency, anomaly ranking or prediction");
     auto parameterFile = std::make_shared<std::string>();
     auto showReport = std::make_shared<bool>(false);
-    auto json = std::make_shared<bool>(false);
+    auto options = std::make_shared<CliOptions>();
     hierarchy->add_option("PARAMFILE", *parameterFile, "parameter file (keyword QELFrmDECOMPOSE)")
         ->required();
     hierarchy->add_flag("--show-report", *showReport, "print the report, converted from GBK to UTF-8");
-    AddJsonFlag(hierarchy, *json);
-    hierarchy->callback([parameterFile, showReport, json, &exitCode] {
-        exitCode = RunHierarchy(*parameterFile, *showReport, *json);
+    AddRasterOutputOptions(hierarchy, options->write);
+    AddJsonFlag(hierarchy, options->json);
+    hierarchy->callback([parameterFile, showReport, options, &exitCode] {
+        exitCode = RunHierarchy(*parameterFile, *showReport, *options);
     });
 
     auto* report = app.add_subcommand("report", "Print a GBK report converted to UTF-8");

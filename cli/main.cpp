@@ -26,6 +26,10 @@ int main(int argc, char** argv) {
     quarnel::cli::AddBpCommands(app, exitCode);
     quarnel::cli::AddHierarchyCommands(app, exitCode);
     quarnel::cli::AddFeatureCommands(app, exitCode);
+    quarnel::cli::AddGeoCommands(app, exitCode);
+    quarnel::cli::AddEvaluateCommands(app, exitCode);
+    quarnel::cli::AddPlotCommands(app, exitCode);
+    quarnel::cli::AddRunCommand(app, exitCode);
     // A first word that is no option and no command is named, rather than left to the parser's
     // "arguments were not expected".
     if (argc > 1 && argv[1][0] != '-' && !IsCommand(app, argv[1])) {

@@ -4,8 +4,10 @@
 #include <utility>
 
 #include "cli/commands.h"
+#include "cli/geo_door.h"
 #include "cli/job_output.h"
 #include "frame/quarnel.h"
+#include "geo/prep.h"
 #include "hxf/hxf_file.h"
 #include "prep/normalize_hxf.h"
 #include "prep/prep_jobs.h"
@@ -20,8 +22,38 @@ struct PrepArgs {
     std::string output;
     std::string stdOutput;
     int window = 0;
+    int band = 1;
     bool json = false;
+    geo::WriteOptions write;
 };
+
+nlohmann::ordered_json RangeJson(const prep::ValueRange& range) {
+    if (range.low > range.high) return nlohmann::ordered_json();
+    return {{"low", range.low}, {"high", range.high}};
+}
+
+int NormalizeRaster(const PrepArgs& a) {
+    return RunGdalDoor("normalize", a.json, 1, prep::Normalize2StatusText, 0, [&](JobOutput& out) {
+        const geo::NormalizeResult result = geo::NormalizeRaster(a.input, a.output, a.write, a.band);
+        out.outputs = {a.output};
+        out.results["range"] = RangeJson(result.range);
+        out.results["cells"] = static_cast<long long>(result.rows) * result.cols;
+        out.results["blanks"] = result.blanks;
+        out.summary.push_back("wrote " + a.output);
+    });
+}
+
+int WindowStatsRaster(const PrepArgs& a) {
+    return RunGdalDoor("window-stats", a.json, 1, prep::CalAvgVarStatusText, 0, [&](JobOutput& out) {
+        const geo::WindowStatisticsResult result =
+            geo::WindowStatisticsRaster(a.input, a.output, a.stdOutput, a.window, a.write, a.band);
+        out.outputs = {a.output, a.stdOutput};
+        out.results["window"] = result.window;
+        out.results["rows"] = result.rows;
+        out.results["cols"] = result.cols;
+        out.summary.push_back("wrote " + a.output + " and " + a.stdOutput);
+    });
+}
 
 // The dump's status is 0 whatever happens, so the command asks the job itself what happened.
 int DumpHxf(const char* command, const std::string& input, const std::string& output, bool json) {
@@ -44,15 +76,13 @@ int DumpHxf(const char* command, const std::string& input, const std::string& ou
 int Normalize(const PrepArgs& a) {
     const int kind = a.kind == "auto" ? (HxfFile(a.input.c_str()).IsOpen() ? 2 : 0) : std::stoi(a.kind);
     if (kind == 2) return DumpHxf("normalize", a.input, a.output, a.json);
+    if (TakesGdalDoor({a.input}, {a.output}, a.write)) return NormalizeRaster(a);
     const prep::NormalizeReport report = prep::RunNormalize(a.input.c_str(), a.output.c_str());
     JobOutput out = StatusOutput("normalize", report.status == 1, report.status,
                                  prep::Normalize2StatusText(report.status), report.cause);
     if (out.ok) {
         out.outputs = {a.output};
-        const bool anyValue = report.range.low <= report.range.high;
-        out.results["range"] =
-            anyValue ? nlohmann::ordered_json{{"low", report.range.low}, {"high", report.range.high}}
-                     : nlohmann::ordered_json();
+        out.results["range"] = RangeJson(report.range);
         out.results["cells"] = static_cast<long long>(report.rows) * report.cols;
         out.results["blanks"] = report.blanks;
         out.summary.push_back("wrote " + a.output);
@@ -61,6 +91,7 @@ int Normalize(const PrepArgs& a) {
 }
 
 int WindowStats(const PrepArgs& a) {
+    if (TakesGdalDoor({a.input}, {a.output, a.stdOutput}, a.write)) return WindowStatsRaster(a);
     const prep::WindowStatsReport report =
         prep::RunCalAvgVar(a.input.c_str(), a.output.c_str(), a.stdOutput.c_str(), a.window);
     JobOutput out = StatusOutput("window-stats", report.status == 1, report.status,
@@ -89,6 +120,9 @@ void AddPrepCommands(CLI::App& app, int& exitCode) {
         ->capture_default_str();
     normalize->add_option("INPUT", args->input, "input grid or multi-grid file")->required();
     normalize->add_option("OUTPUT", args->output, "output DSAA grid (text dump for kind 2)")->required();
+    normalize->add_option("--band", args->band, "band of a multi-band raster (GDAL door)")
+        ->capture_default_str();
+    AddRasterOutputOptions(normalize, args->write);
     AddJsonFlag(normalize, args->json);
     normalize->callback([args, &exitCode] { exitCode = Normalize(*args); });
 
@@ -108,6 +142,8 @@ void AddPrepCommands(CLI::App& app, int& exitCode) {
     stats->add_option("MEAN", args->output, "output grid of window means")->required();
     stats->add_option("STD", args->stdOutput, "output grid of window standard deviations")->required();
     stats->add_option("-w,--window", args->window, "window size in cells (1 or more)")->required();
+    stats->add_option("--band", args->band, "band of a multi-band raster (GDAL door)")->capture_default_str();
+    AddRasterOutputOptions(stats, args->write);
     AddJsonFlag(stats, args->json);
     stats->callback([args, &exitCode] { exitCode = WindowStats(*args); });
 }

@@ -12,6 +12,21 @@ mkdir -p "$2"
 out=$(cd "$2" && pwd)
 data=$here/cloncurry
 
+# --- district ---
+# The main workflow: the Cloncurry district at 100 m, four GeoTIFF evidence maps and the deposits
+# as points, through every method by one workflow file; every map it writes is GeoTIFF in the
+# district's own CRS and extent, which GDAL confirms.
+"$quarnel" run "$here/cloncurry-100m/district.toml" --output "$out/district"
+crs=$(gdalsrsinfo -o proj4 "$here/cloncurry-100m/StratNo.tif")
+for map in "$out"/district/*/*.tif; do
+  info=$(gdalinfo -stats "$map")
+  [ "$(gdalsrsinfo -o proj4 "$map")" = "$crs" ] || { echo "$map: not in the district's CRS" >&2; exit 1; }
+  grep -q "Size is 1259, 2487" <<<"$info" || { echo "$map: not the district's extent" >&2; exit 1; }
+done
+echo "district maps in $out/district: layers/ (coded evidence), bp/classes.tif, hierarchy/prospectivity.tif,"
+echo "  feature/score.tif, with the GBK reports and summary.json; each read back by gdalinfo -stats"
+
+# The design's own formats on the 1 km grids derived from the same maps.
 # --- prep ---
 # The continuous layer, the distance to breccia in metres, rescaled to 0..1 and averaged over
 # 5 x 5 km windows; the four binary evidence maps packed into one multi-grid file and dumped.

@@ -43,7 +43,8 @@ void ReadAsClassificationDoes(const char* path) {
     if (quarnel::ProbeDsaaLines(path, shape) != quarnel::DsaaLinesStatus::ok) return;
     constexpr std::uint64_t kCapacity = 64;
     std::vector<double> values(kCapacity * 2);
-    const quarnel::DsaaLineValues read = quarnel::ReadDsaaLineValues(path, values.data(), 2, kCapacity);
+    double* const block = values.data();
+    const quarnel::DsaaLineValues read = quarnel::ReadDsaaLineValues(path, {&block, kCapacity, 2, kCapacity});
     // A line-read grid is refused only for an endless line or a value that is not finite.
     if (read.status != quarnel::DsaaLinesStatus::ok &&
         read.status != quarnel::DsaaLinesStatus::line_too_long &&

@@ -5,9 +5,11 @@
 // (letter case counts); nx and ny are the first two tokens of the second line under the
 // blank-separated token rule, converted as atoi does (a missing token gives 0).
 // ReadDsaaLineValues: skips exactly five lines (the header), then takes every token of every
-// following line, in file order, as the next value (converted as atof does). Values are
-// stored at out[k * stride] for k below capacity; the count covers every value the file
-// holds, so a caller compares it with the size it expected.
+// following line, in file order, as the next value (converted as atof does). Value k is stored
+// in the caller's blocks (DsaaValueBlocks) for k below capacity; the count covers every value
+// the file holds, so a caller compares it with the size it expected. The lines are read from a
+// buffer without a copy, and a plain decimal (grid/plain_decimal.h) converts on the short way;
+// any other token goes through AtofText.
 #include <cstddef>
 #include <cstdint>
 
@@ -29,6 +31,15 @@ struct DsaaLineValues {
     std::uint64_t count;
 };
 
-DsaaLineValues ReadDsaaLineValues(const char* path, double* out, std::size_t stride, std::uint64_t capacity);
+// Where value k (k < capacity) goes: blocks[k / blockValues][(k % blockValues) * stride]. One
+// block of capacity values is a plain strided array.
+struct DsaaValueBlocks {
+    double* const* blocks;
+    std::size_t blockValues;
+    std::size_t stride;
+    std::uint64_t capacity;
+};
+
+DsaaLineValues ReadDsaaLineValues(const char* path, const DsaaValueBlocks& out);
 
 }  // namespace quarnel

@@ -2,7 +2,9 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 
 #include "grid/number_text.h"
 
@@ -36,7 +38,8 @@ constexpr char kDigitPairs[] =
     "8081828384858687888990919293949596979899";
 
 // Writes exactly `count` digits of u (leading zeros included) so that they end at `end`.
-char* PutDigitsBackward(char* end, std::uint64_t u, int count) {
+template <class Unsigned>
+char* PutDigitsBackward(char* end, Unsigned u, int count) {
     for (; count >= 2; count -= 2) {
         end -= 2;
         std::memcpy(end, kDigitPairs + 2 * (u % 100), 2);
@@ -46,9 +49,11 @@ char* PutDigitsBackward(char* end, std::uint64_t u, int count) {
     return end;
 }
 
-int DigitCount(std::uint64_t u) {
+template <class Unsigned>
+int DigitCount(Unsigned u) {
+    constexpr int kMaxDigits = std::numeric_limits<Unsigned>::digits10 + 1;
     int count = 1;
-    while (count < 20 && u >= kPow10[count]) ++count;
+    while (count < kMaxDigits && u >= Unsigned(kPow10[count])) ++count;
     return count;
 }
 
@@ -95,9 +100,24 @@ bool ScaledRoundedNarrow(std::uint64_t product, int shift, std::uint64_t* scaled
     const std::uint64_t remainder = product & ((std::uint64_t(1) << shift) - 1);
     const std::uint64_t half = std::uint64_t(1) << (shift - 1);
     // Up when above the half, or at it with an odd quotient; as arithmetic, since which way a
-    // value rounds is a coin toss no branch predictor can learn.
-    *scaled = quotient + std::uint64_t(remainder + (quotient & 1) > half);
+    // value rounds is a coin toss no branch predictor can learn. The comparison is the borrow of
+    // a subtraction (remainder + 1 <= 2 half <= 2^63, so the difference of the two lies within
+    // 2^62 of zero): a 32-bit build compiles a 64-bit comparison into a branch.
+    *scaled = quotient + ((half - (remainder + (quotient & 1))) >> 63);
     return true;
+}
+
+// ScaledRoundedNarrow for 33 <= shift <= 63, from the halves of product: the quotient is in the
+// high half (below 2^31), the bit worth one half is bit shift - 33 of it, and the bits below that
+// are its lower bits and the whole low half.
+std::uint32_t ScaledRoundedHigh(std::uint64_t product, int shift) {
+    const auto high = std::uint32_t(product >> 32);
+    const auto low = std::uint32_t(product);
+    const int halfBit = shift - 33;
+    const std::uint32_t quotient = high >> (halfBit + 1);
+    const std::uint32_t half = (high >> halfBit) & 1;
+    const std::uint32_t below = (high & ((std::uint32_t(1) << halfBit) - 1)) | low;
+    return quotient + (half & (std::uint32_t(below != 0) | (quotient & 1)));
 }
 
 // The double's magnitude times 10^precision, rounded to an integer the way printf rounds the
@@ -178,20 +198,10 @@ std::size_t Justify(char* out, Text text, int width) {
 constexpr char kBlanks[] = "                ";
 constexpr int kShortField = sizeof kBlanks - 1;
 
-// "%W.2f", the layout of every grid the jobs write, for 0 <= W <= kShortField and |v| < 2^52,
-// written in place behind blanks laid down in one move. 0 for any other value, which then takes
-// the general path. The rounding is ScaledRounded's for two decimals, kept in line.
-std::size_t FormatTwoDecimals(char* out, double v, int width) {
-    const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
-    const int exponentField = int((bits >> 52) & 0x7FF);
-    if (exponentField >= 1075) return 0;
-    const std::uint64_t fraction = bits & ((std::uint64_t(1) << 52) - 1);
-    const std::uint64_t mantissa = exponentField == 0 ? fraction : fraction | (std::uint64_t(1) << 52);
-    const int shift = exponentField == 0 ? 1074 : 1075 - exponentField;
-    std::uint64_t scaled = 0;
-    ScaledRoundedNarrow(mantissa * 100, shift, &scaled);
-    const bool negative = (bits >> 63) != 0;
-    const std::uint64_t integer = scaled / 100;
+// The text of FormatTwoDecimals for the value scaled / 100 (rounded), laid out in `out`.
+template <class Unsigned>
+std::size_t PutTwoDecimals(char* out, Unsigned scaled, bool negative, int width) {
+    const Unsigned integer = scaled / 100;
     const int digits = integer < 10 ? 1 : DigitCount(integer);
     const std::size_t length = std::size_t(negative) + std::size_t(digits) + 3;
     const std::size_t field = std::max(length, std::size_t(width));
@@ -205,6 +215,27 @@ std::size_t FormatTwoDecimals(char* out, double v, int width) {
         p = PutDigitsBackward(p, integer, digits);
     if (negative) p[-1] = '-';
     return field;
+}
+
+// "%W.2f", the layout of every grid the jobs write, for 0 <= W <= kShortField and |v| < 2^52,
+// written in place behind blanks laid down in one move. 0 for any other value, which then takes
+// the general path. The rounding is ScaledRounded's for two decimals, kept in line.
+std::size_t FormatTwoDecimals(char* out, double v, int width) {
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
+    const int exponentField = int((bits >> 52) & 0x7FF);
+    if (exponentField >= 1075) return 0;
+    const std::uint64_t fraction = bits & ((std::uint64_t(1) << 52) - 1);
+    const std::uint64_t mantissa = exponentField == 0 ? fraction : fraction | (std::uint64_t(1) << 52);
+    const int shift = exponentField == 0 ? 1074 : 1075 - exponentField;
+    const bool negative = (bits >> 63) != 0;
+    // Nearly every grid value lies below 2^20: its rounding and digits in 32-bit arithmetic spare a
+    // 32-bit build its 64-bit shifts and divisions, each several instructions there.
+    if (shift >= 33 && shift < 64)
+        return PutTwoDecimals(out, ScaledRoundedHigh(mantissa * 100, shift), negative, width);
+    std::uint64_t scaled = 0;
+    ScaledRoundedNarrow(mantissa * 100, shift, &scaled);
+    if (scaled <= UINT32_MAX) return PutTwoDecimals(out, std::uint32_t(scaled), negative, width);
+    return PutTwoDecimals(out, scaled, negative, width);
 }
 
 std::size_t FormatFixedText(char* out, double v, int width, int precision) {

@@ -9,6 +9,7 @@
 // result: not such a token, a byte after it that scanf's collection could take ('.', an exponent
 // or hexadecimal letter, a sign), or a halfway double. The caller then takes the general path.
 // `last` acts as the end of the input: a caller whose token may go on past it must check.
+// ScanPlainDouble is the same short way for atof and strtod: the token's correctly rounded double.
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -57,6 +58,37 @@ constexpr std::uint64_t kBytes(std::uint8_t b) {
     return 0x0101010101010101ull * b;
 }
 
+// The index of the lowest set bit of a nonzero word, from its two halves: a 32-bit target has no
+// 64-bit instruction for it and would call a library helper for std::countr_zero.
+inline int LowestSetBitByHalves(std::uint64_t word) {
+    const auto low = std::uint32_t(word);
+    return low != 0 ? std::countr_zero(low) : 32 + std::countr_zero(std::uint32_t(word >> 32));
+}
+
+inline int LowestSetBit(std::uint64_t word) {
+#if UINTPTR_MAX == UINT32_MAX
+    return LowestSetBitByHalves(word);
+#else
+    return std::countr_zero(word);
+#endif
+}
+
+// m (at most 2^53) as a double, exactly, from two 32-bit conversions: a 32-bit build converts a
+// 64-bit integer on the x87 unit and hands the result to SSE through memory.
+inline double ExactDoubleByHalves(std::uint64_t m) {
+    const auto high = std::int32_t(m >> 32);                              // below 2^22
+    const auto lowLess31 = std::int32_t(std::uint32_t(m) ^ 0x80000000u);  // the low half less 2^31
+    return double(high) * 0x1p32 + (double(lowLess31) + 0x1p31);
+}
+
+inline double ExactDouble(std::uint64_t m) {
+#if UINTPTR_MAX == UINT32_MAX
+    return ExactDoubleByHalves(m);
+#else
+    return double(m);
+#endif
+}
+
 // Eight bytes as loaded on a little-endian machine, the first byte of text lowest. Returns how
 // many bytes from the first one are ASCII digits (8 when all are). The sums stay within their
 // bytes: seven-bit values plus at most 0x50 never carry.
@@ -66,12 +98,23 @@ inline int DigitRun(std::uint64_t word) {
     const std::uint64_t aboveNine = low + kBytes(0x80 - '9' - 1);
     const std::uint64_t digit = atLeastZero & ~aboveNine & ~word & kBytes(0x80);
     const std::uint64_t other = ~digit & kBytes(0x80);
-    return other == 0 ? 8 : std::countr_zero(other) / 8;
+    return other == 0 ? 8 : LowestSetBit(other) / 8;
+}
+
+// The same as RunValue for n (1 to 4) digit bytes in the low half of a word, in 32-bit
+// arithmetic: a 32-bit build multiplies 64-bit integers in three steps each.
+inline std::uint32_t ShortRunValue(std::uint32_t word, int n) {
+    std::uint32_t v = (word - 0x30303030u) << (8 * (4 - n));
+    v = v * 10 + (v >> 8);  // byte 2k: the pair of digits 2k and 2k+1
+    return (v & 0xFF) * 100 + ((v >> 16) & 0xFF);
 }
 
 // The value of the first n (1 to 7) digit bytes of word. They are moved to the top of the word
 // behind zeros; then neighbouring digits combine into pairs, and the four pairs into the number.
 inline std::uint64_t RunValue(std::uint64_t word, int n) {
+#if UINTPTR_MAX == UINT32_MAX
+    if (n <= 4) return ShortRunValue(std::uint32_t(word), n);
+#endif
     // Only bytes past the run can borrow, and they are shifted out.
     std::uint64_t v = (word - kBytes('0')) << (8 * (8 - n));
     v = v * 10 + (v >> 8);  // byte 2k: the pair of digits 2k and 2k+1
@@ -109,7 +152,8 @@ inline const char* WordDigits(const char* p, Digits* digits) {
 
 }  // namespace plain_decimal_detail
 
-inline const char* ScanPlainDecimal(const char* p, const char* last, float* value) {
+// The same token as the correctly rounded double, as strtod and atof read it.
+inline const char* ScanPlainDouble(const char* p, const char* last, double* value) {
     using namespace plain_decimal_detail;
     const bool negative = *p == '-';
     if (*p == '-' || *p == '+') ++p;
@@ -126,12 +170,20 @@ inline const char* ScanPlainDecimal(const char* p, const char* last, float* valu
     }
     if (digits.count == 0) return nullptr;
     if (end != last && *end != ' ' && MayContinue(*end)) return nullptr;
-    const double exact = double(digits.mantissa) / kPow10[digits.decimals];
+    const double exact = ExactDouble(digits.mantissa) / kPow10[digits.decimals];
+    *value = negative ? -exact : exact;
+    return end;
+}
+
+inline const char* ScanPlainDecimal(const char* p, const char* last, float* value) {
+    double exact = 0.0;
+    const char* const end = ScanPlainDouble(p, last, &exact);
+    if (end == nullptr) return nullptr;
     constexpr std::uint64_t kBelowFloat = (std::uint64_t(1) << 29) - 1;
     constexpr std::uint64_t kHalfway = std::uint64_t(1) << 28;
     if ((std::bit_cast<std::uint64_t>(exact) & kBelowFloat) == kHalfway) return nullptr;
-    const float rounded = float(exact);
-    *value = negative ? -rounded : rounded;
+    // Rounding is symmetric, so the sign may come before it.
+    *value = float(exact);
     return end;
 }
 

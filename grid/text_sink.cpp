@@ -61,9 +61,11 @@ std::size_t Separated(char* out, std::size_t length, char last) {
 std::string WithCrlf(std::string_view text) {
     std::string out;
     out.reserve(text.size() + std::size_t(std::count(text.begin(), text.end(), '\n')));
-    for (const char c : text) {
-        if (c == '\n') out += '\r';
-        out += c;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t newline = std::min(text.find('\n', start), text.size());
+        out.append(text.substr(start, newline - start));
+        if (newline < text.size()) out.append("\r\n");
+        start = newline + 1;
     }
     return out;
 }

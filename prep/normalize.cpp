@@ -1,5 +1,9 @@
+#include <string>
+#include <utility>
+
 #include "frame/quarnel.h"
 #include "grid/dsaa_writer.h"
+#include "grid/grid_status.h"
 #include "grid/same_file.h"
 #include "grid/working_grid.h"
 #include "prep/prep_jobs.h"
@@ -26,18 +30,30 @@ void Normalize(WorkingGrid& grid, const ValueRange& range) {
     }
 }
 
-NormalizeReport NormalizeGrid(const char* inputFile, const char* outputFile) {
+NormalizeReport Failure(std::string cause) {
     NormalizeReport report;
+    report.cause = std::move(cause);
+    return report;
+}
+
+NormalizeReport NormalizeGrid(const char* inputFile, const char* outputFile) {
     // Creating the output would truncate the grid about to be read.
-    if (SameExistingFile(outputFile, inputFile)) return report;
+    if (SameExistingFile(outputFile, inputFile)) return Failure("the output names the input grid");
     WorkingGrid grid;
-    if (!LoadWorkingGrid(inputFile, &grid).ok()) return report;
+    const GridReadResult read = LoadWorkingGrid(inputFile, &grid);
+    if (!read.ok()) {
+        return Failure(std::string(inputFile) + ": " + GridReadStatusText(read.status) + " (byte " +
+                       std::to_string(read.position) + ")");
+    }
+    NormalizeReport report;
     report.range = RangeOf(grid);
     report.rows = grid.rows;
     report.cols = grid.cols;
     report.blanks = CountBlanks(grid.values.get(), grid.rows, grid.cols, grid.blank);
     Normalize(grid, report.range);
-    if (WriteNormalisedDsaa(outputFile, grid.values.get(), grid.rows, grid.cols)) report.status = 1;
+    if (!WriteNormalisedDsaa(outputFile, grid.values.get(), grid.rows, grid.cols))
+        return Failure("cannot write " + std::string(outputFile));
+    report.status = 1;
     return report;
 }
 

@@ -223,8 +223,9 @@ int BenchClassification(const Options& o) {
     std::vector<double> matrix(cells * kGrids);
     const double reading = BestSeconds(o.runs, [&] {
         for (int g = 0; g < kGrids; ++g) {
+            double* const column = matrix.data() + g;
             quarnel::DsaaLineValues read =
-                quarnel::ReadDsaaLineValues(grids[g].c_str(), matrix.data() + g, kGrids, cells);
+                quarnel::ReadDsaaLineValues(grids[g].c_str(), {&column, cells, kGrids, cells});
             if (read.status != quarnel::DsaaLinesStatus::ok || read.count != cells) return false;
         }
         return true;

@@ -25,13 +25,15 @@
 // Classification: a value within 0.1 of the blank value is no data. RescaleColumns keeps one
 // running range [lo, hi], from `start`, never reset: for column i, each non-blank value is folded
 // into the range, then each non-blank value v becomes (v - lo) / (hi - lo) with the range as it
-// now stands (0 where the range is empty); blank values stay. A cell's class value is 1 when its
-// first input is blank; otherwise the forward pass (blank inputs left out of the hidden sums)
-// gives one bit per output, 1 where the output is above 0.5, output 0 the most significant, and
-// the value is that code plus 2.
+// now stands (0 where the range is empty); blank values stay. The range runs over every cell of a
+// column before the next column starts, also where the cells are held in blocks. A cell's class
+// value is 1 when its first input is blank; otherwise the forward pass (blank inputs left out of
+// the hidden sums) gives one bit per output, 1 where the output is above 0.5, output 0 the most
+// significant, and the value is that code plus 2.
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <span>
 #include <vector>
 
 #include "quarnel/progress.h"
@@ -128,7 +130,25 @@ struct InputRange {
     double hi = -1e308;
 };
 
-// matrix is [cells][inputCount], column i holding network input i.
+// The two steps of rescaling for one column (every stride-th of cells values), so a host that
+// streams its grids can fold every column over all cells first and scale a block at a time: the
+// non-blank values folded into range (>= raises hi, <= lowers lo), and the non-blank values
+// rescaled with range as it stands.
+void FoldInputRange(const double* column, std::size_t cells, std::size_t stride, double blank,
+                    InputRange& range);
+void ScaleInputColumn(double* column, std::size_t cells, std::size_t stride, double blank,
+                      const InputRange& range);
+
+// A run of consecutive cells of the cell-by-input matrix: [cells][inputCount], row-major. A large
+// matrix is held as several blocks, so that a 32-bit process needs no single free region for it.
+struct BPCellBlock {
+    double* inputs;
+    std::size_t cells;
+};
+
+// blocks hold the cells in order, column i of each holding network input i.
+void RescaleColumns(std::span<const BPCellBlock> blocks, int inputCount, InputRange start, double blank);
+// The matrix as one block.
 void RescaleColumns(double* matrix, std::size_t cells, int inputCount, InputRange start, double blank);
 
 // Scratch of one classification: hiddenCount and outputCount values.

@@ -1,6 +1,7 @@
 // BP classification: list splitting, input probes, scaling and the whole job on all input kinds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -11,9 +12,12 @@
 #include "afx/string_array.h"
 #include "bp/bp_records.h"
 #include "bp/cell_count.h"
+#include "bp/cell_input_matrix.h"
+#include "bp/network_file.h"
 #include "bp/split_string.h"
 #include "frame/quarnel.h"
 #include "grid/dsaa_reader.h"
+#include "grid/dsaa_writer.h"
 #include "hxf/ihxf.h"
 #include "quarnel/bp.h"
 #include "tests/bp/bp_test_files.h"
@@ -25,10 +29,10 @@ using bptest::kCornerGridA;
 using bptest::kCornerGridB;
 using bptest::kXorGrid;
 using bptest::kXorNetwork;
-using testing::KvbFileBytes;
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using testkit::KvbFileBytes;
+using testkit::ReadFile;
+using testkit::TempFolder;
+using testkit::WriteFile;
 
 std::vector<std::string> Split(const char* text) {
     CStringArray pieces;
@@ -47,7 +51,7 @@ TEST(SplitString, KeepsOnlyPiecesEndedBySeparator) {
 }
 
 TEST(CellCounts, DsaaProbeNeedsTheExactWordAndTakesTheCountsOfLineTwo) {
-    TempDir dir;
+    TempFolder dir;
     int nx = -7, ny = -7;
     WriteFile(dir / "a.grd", "  DSAA \r\n4 3\n0 1\n");
     EXPECT_EQ(DsaaCellCount((dir / "a.grd").c_str(), &ny, &nx), 12);
@@ -69,7 +73,7 @@ TEST(CellCounts, DsaaProbeNeedsTheExactWordAndTakesTheCountsOfLineTwo) {
 }
 
 TEST(CellCounts, KvbProbeReadsTheHeaderInAnyLetterCase) {
-    TempDir dir;
+    TempFolder dir;
     WriteFile(dir / "a.kvb", KvbFileBytes(2, 3, {1, 2, 3, 4, 5, 6}, 0, 1, -9999, "kvsgdb01"));
     int nx = 0, ny = 0;
     EXPECT_EQ(KvbCellCount((dir / "a.kvb").c_str(), &ny, &nx), 6);
@@ -93,6 +97,41 @@ TEST(RescaleColumns, TheRangeStartsFromAGivenBinaryGridRangeAndAnEmptyRangeGives
     std::vector<double> flat = {3, 3, 99999};
     RescaleColumns(flat.data(), 3, 1, InputRange{}, DSAA_BLANK);
     EXPECT_EQ(flat, (std::vector<double>{0, 0, 99999}));
+}
+
+TEST(RescaleColumns, CellsHeldInBlocksAreScaledAsTheWholeMatrixIs) {
+    // Column 0's range is widened only by the last cell, column 1's by the first: a range kept
+    // per block would scale the others differently.
+    const std::vector<double> whole = {5, -3, 99999, 7, 2, 1, 4, 99999.02, 6, 0, 3, 2, 1, 4, 20, 11};
+    std::vector<double> flat = whole;
+    RescaleColumns(flat.data(), 8, 2, InputRange{}, DSAA_BLANK);
+    for (std::size_t blockCells : {1, 3, 5, 8}) {
+        std::vector<double> cells = whole;
+        std::vector<BPCellBlock> blocks;
+        for (std::size_t first = 0; first < 8; first += blockCells)
+            blocks.push_back({cells.data() + 2 * first, std::min<std::size_t>(blockCells, 8 - first)});
+        RescaleColumns(blocks, 2, InputRange{}, DSAA_BLANK);
+        EXPECT_EQ(cells, flat) << "blocks of " << blockCells << " cells";
+    }
+}
+
+TEST(CellInputMatrix, HoldsTheCellsInOrderInZeroedBlocksOfAtMostFourMebibytes) {
+    const int inputs = 3;
+    const std::size_t blockCells = CellInputMatrix::kBlockBytes / (inputs * sizeof(double));
+    const int cells = int(2 * blockCells + 5);
+    const CellInputMatrix matrix(cells, inputs);
+    ASSERT_EQ(matrix.Blocks().size(), 3u);
+    EXPECT_EQ(matrix.BlockCells(), blockCells);
+    EXPECT_EQ(matrix.Blocks()[2].cells, 5u);
+    EXPECT_EQ(matrix.Cell(blockCells + 1), matrix.Blocks()[1].inputs + inputs);
+    EXPECT_EQ(matrix.Cell(std::size_t(cells) - 1), matrix.Blocks()[2].inputs + 4 * inputs);
+    for (const BPCellBlock& block : matrix.Blocks()) {
+        EXPECT_EQ(std::count(block.inputs, block.inputs + block.cells * inputs, 0.0),
+                  std::ptrdiff_t(block.cells * inputs));
+    }
+    // A cell larger than a block still gets one of its own.
+    const CellInputMatrix wide(2, int(CellInputMatrix::kBlockBytes / sizeof(double)) + 1);
+    EXPECT_EQ(wide.Blocks().size(), 2u);
 }
 
 // A 2-1-2 network whose hidden node is 0.5 whatever its inputs: output 0 takes it with weight 4
@@ -155,7 +194,7 @@ class ClassJob : public ::testing::Test {
         ASSERT_EQ(WriteHXFFile(Path("ab.hxf").c_str(), HXF_FLOAT, 2, 2, 2, ids, values), HXF_OK);
     }
 
-    TempDir dir_;
+    TempFolder dir_;
 };
 
 TEST_F(ClassJob, DsaaInputsGiveTheClassGridInTheDesignedLayout) {
@@ -237,6 +276,38 @@ TEST_F(ClassJob, ABinaryGridsOwnBlankValueIsTakenAsData) {
     WriteFile(Path("a.kvb"), KvbFileBytes(1, 2, {1, -9999}, 0, 1, -9999));
     EXPECT_EQ(Run(Path("a.kvb") + "*", "0*"), 1);
     EXPECT_EQ(Output(), "DSAA\n2 1\n1 2\n1 1\n2 3\n3 2 \n");
+}
+
+TEST_F(ClassJob, AGridOfSeveralMatrixBlocksIsClassifiedAsOneFlatMatrixWouldBe) {
+    // Two inputs of 700 x 400 cells fill two blocks; the largest value of the first input is in
+    // the last cell, so every cell's scaling depends on both blocks.
+    const int nx = 700, ny = 400, cells = nx * ny;
+    ASSERT_GT(std::size_t(cells), CellInputMatrix::kBlockBytes / (2 * sizeof(double)));
+    std::string a = "DSAA\n700 400\n0 1\n0 1\n0 1\n", b = a;
+    std::vector<double> flat(2 * std::size_t(cells));
+    for (int s = 0; s < cells; ++s) {
+        const int va = s == cells - 1 ? 5000 : s % 997, vb = s % 13 == 0 ? 99999 : s % 89;
+        a += std::to_string(va) + (s % nx == nx - 1 ? "\n" : " ");
+        b += std::to_string(vb) + (s % nx == nx - 1 ? "\n" : " ");
+        flat[2 * std::size_t(s)] = va;
+        flat[2 * std::size_t(s) + 1] = vb;
+    }
+    WriteFile(Path("a.grd"), a);
+    WriteFile(Path("b.grd"), b);
+    WriteFile(Path("net.txt"),
+              NetworkText("2 2 2 0", {"-1 2", "0.5 -3", "30 -20", "-40 25", "9 -7", "-6 8"}));
+    ASSERT_EQ(Run(Path("a.grd") + "*" + Path("b.grd") + "*", "1*1*"), 1);
+
+    BPNetwork network;
+    ASSERT_EQ(ReadNetworkFile(Path("net.txt").c_str(), network), NetworkFileStatus::ok);
+    BPClassWork work;
+    work.Allocate(network);
+    std::vector<int> classes(std::size_t(cells), 0);
+    RescaleColumns(flat.data(), std::size_t(cells), 2, InputRange{}, DSAA_BLANK);
+    ClassifyRow(network, flat.data(), std::size_t(cells), DSAA_BLANK, classes.data(), work);
+    EXPECT_GE(CountClasses(classes.data(), classes.size()).size(), 3u);  // blanks and two codes at least
+    ASSERT_TRUE(WriteClassDsaa(Path("flat.grd").c_str(), classes.data(), nx, ny));
+    EXPECT_TRUE(Output() == ReadFile(Path("flat.grd")));
 }
 
 TEST_F(ClassJob, CellCountsThatDifferReturnTwo) {

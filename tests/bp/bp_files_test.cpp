@@ -8,18 +8,18 @@
 #include "bp/network_file.h"
 #include "bp/result_line.h"
 #include "bp/sample_file.h"
-#include "tests/grid/grid_test_files.h"
+#include "tests/testkit/testkit.h"
 
 namespace quarnel {
 namespace {
 
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using testkit::ReadFile;
+using testkit::TempFolder;
+using testkit::WriteFile;
 
 BPSampleSet ReadSamples(const std::string& text, int samples, int inputs, int outputs,
                         SampleFileStatus expected = SampleFileStatus::ok) {
-    TempDir dir;
+    TempFolder dir;
     std::string path = dir / "samples.txt";
     WriteFile(path, text);
     BPSampleSet set;
@@ -47,7 +47,7 @@ TEST(SampleFile, HeaderWithLeadingBlankOtherCaseOrMissingIsRefused) {
     ReadSamples("", 1, 1, 1, SampleFileStatus::not_sample_file);
     BPSampleSet set;
     set.Allocate(1, 1, 1);
-    TempDir dir;
+    TempFolder dir;
     EXPECT_EQ(ReadSampleFile((dir / "missing.txt").c_str(), set), SampleFileStatus::cannot_open);
 }
 
@@ -84,7 +84,7 @@ BPNetwork SmallNetwork() {
 }
 
 TEST(NetworkFile, HeaderLineHasTheDesignedLayout) {
-    TempDir dir;
+    TempFolder dir;
     std::string path = dir / "net.txt";
     BPNetwork network;
     network.Allocate(4, 6, 2);
@@ -96,7 +96,7 @@ TEST(NetworkFile, HeaderLineHasTheDesignedLayout) {
 }
 
 TEST(NetworkFile, WholeFileAndValuesThatFillTheirFieldGetOneBlank) {
-    TempDir dir;
+    TempFolder dir;
     std::string path = dir / "net.txt";
     ASSERT_TRUE(WriteNetworkFile(path.c_str(), SmallNetwork()));
     EXPECT_EQ(ReadFile(path),
@@ -111,7 +111,7 @@ TEST(NetworkFile, WholeFileAndValuesThatFillTheirFieldGetOneBlank) {
 }
 
 TEST(NetworkFile, ReadsBackWhatWasWrittenRoundedToFiveDecimals) {
-    TempDir dir;
+    TempFolder dir;
     std::string path = dir / "net.txt";
     ASSERT_TRUE(WriteNetworkFile(path.c_str(), SmallNetwork()));
     BPNetwork back;
@@ -127,7 +127,7 @@ TEST(NetworkFile, ReadsBackWhatWasWrittenRoundedToFiveDecimals) {
 }
 
 TEST(NetworkFile, AShortFileReadsAsZeros) {
-    TempDir dir;
+    TempFolder dir;
     std::string path = dir / "net.txt";
     WriteFile(path, "1 2 1 0.5\r\n0.25\r\n");
     BPNetwork back;
@@ -140,7 +140,7 @@ TEST(NetworkFile, AShortFileReadsAsZeros) {
 }
 
 TEST(NetworkFile, CountsBelowOneAndMissingFilesAreReported) {
-    TempDir dir;
+    TempFolder dir;
     WriteFile(dir / "zero.txt", "1 0 1 0.5\n");
     BPNetwork back;
     EXPECT_EQ(ReadNetworkFile((dir / "zero.txt").c_str(), back), NetworkFileStatus::bad_counts);

@@ -1,7 +1,7 @@
 #pragma once
 // What the BP tests share beyond the common test helpers: a small network whose class grid is
 // known by hand, and the grids it classifies.
-#include "tests/grid/grid_test_files.h"
+#include "tests/testkit/testkit.h"
 
 namespace quarnel::bptest {
 

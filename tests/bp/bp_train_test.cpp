@@ -14,14 +14,14 @@
 #include "bp/network_file.h"
 #include "frame/quarnel.h"
 #include "quarnel/bp.h"
-#include "tests/grid/grid_test_files.h"
+#include "tests/testkit/testkit.h"
 
 namespace quarnel {
 namespace {
 
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using testkit::ReadFile;
+using testkit::TempFolder;
+using testkit::WriteFile;
 
 constexpr const char* kHeader = "BP Training Sample File !!!\n";
 
@@ -197,7 +197,7 @@ class TrainJob : public ::testing::Test {
         return RunBPTrain(request);
     }
 
-    TempDir dir_;
+    TempFolder dir_;
     std::string network_;
     std::string result_;
 };

@@ -9,30 +9,30 @@
 
 #include "hxf/ihxf.h"
 #include "tests/bp/bp_test_files.h"
-#include "tests/cli/run_quarnel.h"
+#include "tests/testkit/testkit.h"
 
 namespace quarnel {
 namespace {
 
-using testing::CliResult;
-using testing::KvbFileBytes;
-using testing::Quarnel;
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using testkit::CliResult;
+using testkit::KvbFileBytes;
+using testkit::ReadFile;
+using testkit::RunCliLine;
+using testkit::TempFolder;
+using testkit::WriteFile;
 
 class CliBp : public ::testing::Test {
   protected:
     std::string Path(const char* name) const { return dir_ / name; }
     static bool Exists(const std::string& path) { return std::filesystem::exists(path); }
 
-    TempDir dir_;
+    TempFolder dir_;
 };
 
 TEST_F(CliBp, TrainReportsEpochsAndTheFinalErrorAndWritesBothFiles) {
     WriteFile(Path("s.txt"), "BP Training Sample File !!!\n1 1\n");
-    CliResult r = Quarnel("bp-train -s " + Path("s.txt") + " -n " + Path("n.txt") + " -r " + Path("r.txt") +
-                          " -H 1 -m 3 -e -1");
+    CliResult r = RunCliLine("bp-train -s " + Path("s.txt") + " -n " + Path("n.txt") + " -r " +
+                             Path("r.txt") + " -H 1 -m 3 -e -1");
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_NE(r.output.find("network 1-1-1, 1 samples"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("not converged: 3 epochs run; final error"), std::string::npos) << r.output;
@@ -50,8 +50,8 @@ TEST_F(CliBp, ZeroDrawsStartEveryWeightAtMinusHalf) {
     const std::string asan = std::getenv("ASAN_OPTIONS") ? std::getenv("ASAN_OPTIONS") : "";
     setenv("ASAN_OPTIONS", (asan + ":verify_asan_link_order=0").c_str(), 1);
     setenv("LD_PRELOAD", ZERO_RAND_LIBRARY, 1);
-    const CliResult r = Quarnel("bp-train -s " + Path("s.txt") + " -n " + Path("n.txt") + " -r " +
-                                Path("r.txt") + " -H 2 -m 1");
+    const CliResult r = RunCliLine("bp-train -s " + Path("s.txt") + " -n " + Path("n.txt") + " -r " +
+                                   Path("r.txt") + " -H 2 -m 1");
     unsetenv("LD_PRELOAD");
     setenv("ASAN_OPTIONS", asan.c_str(), 1);
     EXPECT_EQ(r.exitCode, 0) << r.output;
@@ -61,8 +61,8 @@ TEST_F(CliBp, ZeroDrawsStartEveryWeightAtMinusHalf) {
 
 TEST_F(CliBp, TrainSaysWhenTheErrorReachedTheLimit) {
     WriteFile(Path("s.txt"), "BP Training Sample File !!!\n1 1\n");
-    CliResult r = Quarnel("bp-train --samples " + Path("s.txt") + " --network " + Path("n.txt") +
-                          " --result " + Path("r.txt") + " --hidden 1 --error-limit 0.2");
+    CliResult r = RunCliLine("bp-train --samples " + Path("s.txt") + " --network " + Path("n.txt") +
+                             " --result " + Path("r.txt") + " --hidden 1 --error-limit 0.2");
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_NE(r.output.find("converged after 1 epochs; final error 0.12500000"), std::string::npos)
         << r.output;
@@ -73,7 +73,7 @@ TEST_F(CliBp, TrainSaysWhenTheErrorReachedTheLimit) {
 
 TEST_F(CliBp, TrainFailureNamesTheStatusAndItsMeaning) {
     CliResult r =
-        Quarnel("bp-train -s " + Path("missing.txt") + " -n " + Path("n.txt") + " -r " + Path("r.txt"));
+        RunCliLine("bp-train -s " + Path("missing.txt") + " -n " + Path("n.txt") + " -r " + Path("r.txt"));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.output.find("status 2: no valid sample file"), std::string::npos) << r.output;
     EXPECT_FALSE(Exists(Path("n.txt")));
@@ -83,8 +83,8 @@ TEST_F(CliBp, ClassifyTellsEachInputsKindFromItsContent) {
     WriteFile(Path("net.txt"), bptest::kXorNetwork);
     WriteFile(Path("a.grd"), bptest::kCornerGridA);
     WriteFile(Path("b.kvb"), KvbFileBytes(2, 2, {0, 1, 0, 1}));
-    CliResult r = Quarnel("bp-classify " + Path("net.txt") + " " + Path("out.grd") + " " + Path("a.grd") +
-                          " " + Path("b.kvb"));
+    CliResult r = RunCliLine("bp-classify " + Path("net.txt") + " " + Path("out.grd") + " " + Path("a.grd") +
+                             " " + Path("b.kvb"));
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_EQ(ReadFile(Path("out.grd")), bptest::kXorGrid);
 
@@ -93,7 +93,7 @@ TEST_F(CliBp, ClassifyTellsEachInputsKindFromItsContent) {
     const char* ids[] = {"a", "b"};
     const void* values[] = {a, b};
     ASSERT_EQ(WriteHXFFile(Path("ab.hxf").c_str(), HXF_FLOAT, 2, 2, 2, ids, values), HXF_OK);
-    r = Quarnel("bp-classify " + Path("net.txt") + " " + Path("hxf.grd") + " " + Path("ab.hxf"));
+    r = RunCliLine("bp-classify " + Path("net.txt") + " " + Path("hxf.grd") + " " + Path("ab.hxf"));
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_EQ(ReadFile(Path("hxf.grd")), bptest::kXorGrid);
 }
@@ -103,16 +103,16 @@ TEST_F(CliBp, ClassifyTakesGivenKindsAndRefusesFilesOfNoKnownKind) {
     WriteFile(Path("a.grd"), bptest::kCornerGridA);
     WriteFile(Path("b.grd"), bptest::kCornerGridB);
     WriteFile(Path("junk.txt"), "hello\n");
-    CliResult r = Quarnel("bp-classify " + Path("net.txt") + " " + Path("out.grd") + " " + Path("a.grd") +
-                          " " + Path("junk.txt"));
+    CliResult r = RunCliLine("bp-classify " + Path("net.txt") + " " + Path("out.grd") + " " + Path("a.grd") +
+                             " " + Path("junk.txt"));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.output.find("not a KVSGDB01, DSAA or HXF grid file"), std::string::npos) << r.output;
-    r = Quarnel("bp-classify " + Path("net.txt") + " " + Path("out.grd") + " " + Path("a.grd") + " " +
-                Path("b.grd") + " --kinds 1");
+    r = RunCliLine("bp-classify " + Path("net.txt") + " " + Path("out.grd") + " " + Path("a.grd") + " " +
+                   Path("b.grd") + " --kinds 1");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.output.find("--kinds names 1 kinds for 2 inputs"), std::string::npos) << r.output;
-    r = Quarnel("bp-classify " + Path("net.txt") + " " + Path("out.grd") + " " + Path("a.grd") + " " +
-                Path("b.grd") + " --kinds 1,1");
+    r = RunCliLine("bp-classify " + Path("net.txt") + " " + Path("out.grd") + " " + Path("a.grd") + " " +
+                   Path("b.grd") + " --kinds 1,1");
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_EQ(ReadFile(Path("out.grd")), bptest::kXorGrid);
 }
@@ -120,7 +120,7 @@ TEST_F(CliBp, ClassifyTakesGivenKindsAndRefusesFilesOfNoKnownKind) {
 TEST_F(CliBp, ClassifyFailureNamesTheStatusAndItsMeaning) {
     WriteFile(Path("net.txt"), bptest::kXorNetwork);
     WriteFile(Path("a.grd"), bptest::kCornerGridA);
-    CliResult r = Quarnel("bp-classify " + Path("net.txt") + " " + Path("out.grd") + " " + Path("a.grd"));
+    CliResult r = RunCliLine("bp-classify " + Path("net.txt") + " " + Path("out.grd") + " " + Path("a.grd"));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.output.find("status 2: the inputs do not fit"), std::string::npos) << r.output;
     EXPECT_FALSE(Exists(Path("out.grd")));
@@ -128,8 +128,8 @@ TEST_F(CliBp, ClassifyFailureNamesTheStatusAndItsMeaning) {
 
 TEST_F(CliBp, TrainJsonGivesTheTrainingSummaryAsData) {
     WriteFile(Path("s.txt"), "BP Training Sample File !!!\n1 1\n");
-    const CliResult r = Quarnel("bp-train -s " + Path("s.txt") + " -n " + Path("n.txt") + " -r " +
-                                Path("r.txt") + " -H 1 -m 3 -e -1 --json");
+    const CliResult r = RunCliLine("bp-train -s " + Path("s.txt") + " -n " + Path("n.txt") + " -r " +
+                                   Path("r.txt") + " -H 1 -m 3 -e -1 --json");
     ASSERT_EQ(r.exitCode, 0) << r.output;
     const nlohmann::json j = nlohmann::json::parse(r.output);
     EXPECT_EQ(j["command"], "bp-train");
@@ -147,8 +147,8 @@ TEST_F(CliBp, TrainJsonGivesTheTrainingSummaryAsData) {
 }
 
 TEST_F(CliBp, TrainFailureCarriesItsCause) {
-    CliResult r = Quarnel("bp-train -s " + Path("missing.txt") + " -n " + Path("n.txt") + " -r " +
-                          Path("r.txt") + " -c 1 -i 1 --json");
+    CliResult r = RunCliLine("bp-train -s " + Path("missing.txt") + " -n " + Path("n.txt") + " -r " +
+                             Path("r.txt") + " -c 1 -i 1 --json");
     EXPECT_EQ(r.exitCode, 1);
     const nlohmann::json j = nlohmann::json::parse(r.output);
     EXPECT_EQ(j["ok"], false);
@@ -156,7 +156,7 @@ TEST_F(CliBp, TrainFailureCarriesItsCause) {
     EXPECT_EQ(j["cause"], Path("missing.txt") + ": cannot be opened");
 
     WriteFile(Path("s.txt"), "BP Training Sample File !!!\n1 1\n");
-    r = Quarnel("bp-train -s " + Path("s.txt") + " -n " + Path("s.txt") + " -r " + Path("r.txt"));
+    r = RunCliLine("bp-train -s " + Path("s.txt") + " -n " + Path("s.txt") + " -r " + Path("r.txt"));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.output.find("quarnel bp-train: status 0: "), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("quarnel bp-train: an output names the sample file " + Path("s.txt")),
@@ -166,8 +166,8 @@ TEST_F(CliBp, TrainFailureCarriesItsCause) {
 
 TEST_F(CliBp, TrainRefusesNumbersSeparatedByTabs) {
     WriteFile(Path("s.txt"), "BP Training Sample File !!!\n0 0 0\n0\t1\t1\n");
-    const CliResult r = Quarnel("bp-train -s " + Path("s.txt") + " -n " + Path("n.txt") + " -r " +
-                                Path("r.txt") + " -c 2 -i 2");
+    const CliResult r = RunCliLine("bp-train -s " + Path("s.txt") + " -n " + Path("n.txt") + " -r " +
+                                   Path("r.txt") + " -c 2 -i 2");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.output.find("line 3 separates numbers by tabs; the sample file separates them by blanks"),
               std::string::npos)
@@ -178,8 +178,8 @@ TEST_F(CliBp, TrainRefusesNumbersSeparatedByTabs) {
 
 TEST_F(CliBp, TabsAroundButNotBetweenNumbersStillTrain) {
     WriteFile(Path("s.txt"), "BP Training Sample File !!!\n\t0 1 1\t\n1 0 1\n");
-    const CliResult r = Quarnel("bp-train -s " + Path("s.txt") + " -n " + Path("n.txt") + " -r " +
-                                Path("r.txt") + " -m 1 --quiet");
+    const CliResult r = RunCliLine("bp-train -s " + Path("s.txt") + " -n " + Path("n.txt") + " -r " +
+                                   Path("r.txt") + " -m 1 --quiet");
     EXPECT_EQ(r.exitCode, 0) << r.output;
     EXPECT_NE(r.output.find("network 2-3-1, 2 samples"), std::string::npos) << r.output;
 }
@@ -188,8 +188,8 @@ TEST_F(CliBp, ClassifyJsonCountsTheCellsOfEachClass) {
     WriteFile(Path("net.txt"), bptest::kXorNetwork);
     WriteFile(Path("a.grd"), bptest::kCornerGridA);
     WriteFile(Path("b.grd"), bptest::kCornerGridB);
-    const CliResult r = Quarnel("bp-classify " + Path("net.txt") + " " + Path("out.grd") + " " +
-                                Path("a.grd") + " " + Path("b.grd") + " --json");
+    const CliResult r = RunCliLine("bp-classify " + Path("net.txt") + " " + Path("out.grd") + " " +
+                                   Path("a.grd") + " " + Path("b.grd") + " --json");
     ASSERT_EQ(r.exitCode, 0) << r.output;
     const nlohmann::json j = nlohmann::json::parse(r.output);
     EXPECT_EQ(j["outputs"], nlohmann::json({Path("out.grd")}));
@@ -199,15 +199,15 @@ TEST_F(CliBp, ClassifyJsonCountsTheCellsOfEachClass) {
     EXPECT_EQ(j["results"]["class_counts"], nlohmann::json({{"2", 2}, {"3", 2}}));
     EXPECT_EQ(ReadFile(Path("out.grd")), bptest::kXorGrid);
 
-    const CliResult misfit =
-        Quarnel("bp-classify " + Path("net.txt") + " " + Path("out2.grd") + " " + Path("a.grd") + " --json");
+    const CliResult misfit = RunCliLine("bp-classify " + Path("net.txt") + " " + Path("out2.grd") + " " +
+                                        Path("a.grd") + " --json");
     EXPECT_EQ(misfit.exitCode, 1);
     EXPECT_EQ(nlohmann::json::parse(misfit.output)["cause"],
               "the inputs hold 1 grids; " + Path("net.txt") + " takes 2");
 
     WriteFile(Path("c.grd"), "DSAA\n3 1\n0 2\n0 0\n0 1\n1 2 3\n");
-    const CliResult differ = Quarnel("bp-classify " + Path("net.txt") + " " + Path("out3.grd") + " " +
-                                     Path("a.grd") + " " + Path("c.grd"));
+    const CliResult differ = RunCliLine("bp-classify " + Path("net.txt") + " " + Path("out3.grd") + " " +
+                                        Path("a.grd") + " " + Path("c.grd"));
     EXPECT_EQ(differ.exitCode, 1);
     EXPECT_NE(differ.output.find("quarnel bp-classify: " + Path("c.grd") +
                                  ": 3 cells where the inputs before it have 4"),

@@ -5,9 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
+
+#include "tests/testkit/testkit.h"
 
 namespace quarnel::cli {
 namespace {
@@ -43,10 +44,11 @@ TEST(GbkToUtf8, LongTextConvertsWhole) {
 }
 
 TEST(PrintGbkFile, WholeFileAcrossBlocks) {
-    const std::string path = ::testing::TempDir() + "gbk_text_test_report.txt";
+    const testkit::TempFolder folder;
+    const std::string path = folder / "report.txt";
     // A character cut by the block boundary must come out whole.
     const std::string gbk = std::string((1 << 16) - 1, 'a') + "地\n最大特征值为   3.000";
-    std::ofstream(path, std::ios::binary) << gbk;
+    testkit::WriteFile(path, gbk);
     std::ostringstream text;
     ASSERT_TRUE(PrintGbkFile(path.c_str(), text));
     EXPECT_EQ(text.str(), GbkToUtf8(gbk) + "\n");

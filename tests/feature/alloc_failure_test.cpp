@@ -67,11 +67,11 @@ namespace quarnel {
 namespace {
 
 using test::GridText;
-using test::OpenDescriptorCount;
 using test::ParamText;
-using test::ReadFile;
-using test::TempFolder;
-using test::WriteFile;
+using testkit::OpenFileCount;
+using testkit::ReadFile;
+using testkit::TempFolder;
+using testkit::WriteFile;
 
 // Three variables (arrays of 12 floats per vector, 36 per matrix) and five model units (20
 // bytes per unit array), so every array the job allocates is told apart by its size.
@@ -91,9 +91,9 @@ class AllocationFailure : public ::testing::Test {
 
     int RunFailing(std::size_t size, int nth) {
         plan = {size, nth, 0};
-        const int before = OpenDescriptorCount();
+        const int before = OpenFileCount();
         const int status = qelFeater((folder_ / "params.txt").c_str());
-        EXPECT_EQ(OpenDescriptorCount(), before);
+        EXPECT_EQ(OpenFileCount(), before);
         plan = {};
         return status;
     }

@@ -14,8 +14,8 @@
 namespace quarnel {
 namespace {
 
-using test::TempFolder;
-using test::WriteFile;
+using testkit::TempFolder;
+using testkit::WriteFile;
 
 TEST(CodeValue, UpperTestComesFirstSoCrossedThresholdsNeverCodeZero) {
     EXPECT_EQ(CodeValue(1.5f, 2.0f, 1.0f), 1.0f);

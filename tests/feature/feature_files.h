@@ -1,30 +1,18 @@
 #pragma once
-// Files for the feature-analysis tests: a fresh folder per test, whole-file reads and
-// writes, KVSGDA01 grids and parameter files built from their parts.
+// Files for the feature-analysis tests: KVSGDA01 grids and parameter files built from their
+// parts.
 #include <string>
 #include <vector>
 
+#include "tests/testkit/testkit.h"
+
 namespace quarnel::test {
 
-class TempFolder {
-  public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    // path of name inside the folder
-    std::string operator/(const std::string& name) const { return root_ + "/" + name; }
-
-  private:
-    std::string root_;
-};
-
-void WriteFile(const std::string& path, const std::string& text);
-std::string ReadFile(const std::string& path);
-bool FileExists(const std::string& path);
-// Number of file descriptors this process holds open.
-int OpenDescriptorCount();
+using testkit::FileExists;
+using testkit::OpenFileCount;
+using testkit::ReadFile;
+using testkit::TempFolder;
+using testkit::WriteFile;
 
 // A KVSGDA01 grid: word, rows, cols, six reals, blank value, then the values row by row.
 std::string GridText(int rows, int cols, const std::vector<double>& values, double blank = 99999,

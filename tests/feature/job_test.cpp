@@ -11,13 +11,13 @@
 namespace quarnel {
 namespace {
 
-using test::FileExists;
 using test::GridText;
-using test::OpenDescriptorCount;
 using test::ParamText;
-using test::ReadFile;
-using test::TempFolder;
-using test::WriteFile;
+using testkit::FileExists;
+using testkit::OpenFileCount;
+using testkit::ReadFile;
+using testkit::TempFolder;
+using testkit::WriteFile;
 
 // Runs the job inside a fresh folder, so the parameter file can name its files plainly
 // ("au.grd") and the report shows them so.
@@ -41,9 +41,9 @@ class FeatureJob : public ::testing::Test {
     }
     // Runs the job and checks that it left no file open.
     static int Run() {
-        const int before = OpenDescriptorCount();
+        const int before = OpenFileCount();
         const int status = qelFeater("params.txt");
-        EXPECT_EQ(OpenDescriptorCount(), before);
+        EXPECT_EQ(OpenFileCount(), before);
         return status;
     }
 
@@ -59,9 +59,13 @@ class FeatureJob : public ::testing::Test {
     static constexpr const char* kScoreHeader =
         "KVSGDA01\n         3          4       0.50       3.50\n"
         "     -0.50       2.50       3.00      30.00\n  99999.00\n";
-    static constexpr const char* kAllCellsMatrix = "\n\t乘积矩阵：\n    8.00    7.00\n    7.00    9.00\n";
-    static constexpr const char* kVectorLengthWeights =
-        "\n\t矢量长度：\n  10.63  11.40\n\n\t变量权：\n  48.25  51.75\n\n";
+    // A failure after the weights leaves the report of a success but for its closing line.
+    static std::string WithoutOk(std::string report) {
+        const std::string ok = " Ok\n\n";
+        EXPECT_TRUE(report.ends_with(ok));
+        if (report.ends_with(ok)) report.resize(report.size() - ok.size());
+        return report;
+    }
 
     TempFolder folder_;
     std::filesystem::path previous_;
@@ -70,8 +74,7 @@ class FeatureJob : public ::testing::Test {
 TEST_F(FeatureJob, VectorLengthMethodOverEveryCell) {
     Params(0, 0);
     ASSERT_EQ(Run(), kFeatureOk);
-    EXPECT_EQ(ReadFile("report.txt"),
-              Opening(kVectorLength, kNoUnits) + kAllCellsMatrix + kVectorLengthWeights + " Ok\n\n");
+    testkit::ExpectGolden(ReadFile("report.txt"), "feature/vector-length-every-cell.txt");
     EXPECT_EQ(ReadFile("score.grd"), std::string(kScoreHeader) +
                                          "  100.00  -48.25  -51.75  100.00\n"
                                          " -100.00  100.00 99999.00 99999.00\n"
@@ -81,16 +84,7 @@ TEST_F(FeatureJob, VectorLengthMethodOverEveryCell) {
 TEST_F(FeatureJob, PrincipalComponentMethodOverModelUnits) {
     Params(1, 1);
     ASSERT_EQ(Run(), kFeatureOk);
-    EXPECT_EQ(ReadFile("report.txt"),
-              Opening(kPrincipal, kUnits) +
-                  "\n\t乘积矩阵：\n    1.00    1.00\n    1.00    3.00\n"
-                  "\n\t乘积矩阵(归一化)：\n  1.00  0.58\n  0.58  1.00\n"
-                  "\n\t乘积矩阵第一主分量：\n   0.71   0.71\n\n\t变量权：\n  50.00  50.00\n\n"
-                  "\t模型单元回判结果：\n  北向单元号  东向单元号  矿规模    预测值\n"
-                  "         0           2       3      -50.00\n"
-                  "         1           1       7      100.00\n"
-                  "         2           2       5       50.00\n"
-                  " Ok\n\n");
+    testkit::ExpectGolden(ReadFile("report.txt"), "feature/principal-component-model-units.txt");
     EXPECT_EQ(ReadFile("score.grd"), std::string(kScoreHeader) +
                                          "  100.00  -50.00  -50.00  100.00\n"
                                          " -100.00  100.00 99999.00 99999.00\n"
@@ -102,8 +96,7 @@ TEST_F(FeatureJob, OtherModelUnitFlagUsesEveryCellSilently) {
     Params(2, 0);
     std::filesystem::remove("units.txt");
     ASSERT_EQ(Run(), kFeatureOk);
-    EXPECT_EQ(ReadFile("report.txt"),
-              Opening(kVectorLength, "") + kAllCellsMatrix + kVectorLengthWeights + " Ok\n\n");
+    testkit::ExpectGolden(ReadFile("report.txt"), "feature/vector-length-every-cell-flag2.txt");
 }
 
 TEST_F(FeatureJob, MissingParameterFileIs3000) {
@@ -113,8 +106,7 @@ TEST_F(FeatureJob, MissingParameterFileIs3000) {
 TEST_F(FeatureJob, MissingScoreGridFolderIs3000AfterTheWeights) {
     Params(0, 0, "missing/score.grd");
     EXPECT_EQ(Run(), kFeatureFileUnavailable);
-    EXPECT_EQ(ReadFile("report.txt"),
-              Opening(kVectorLength, kNoUnits) + kAllCellsMatrix + kVectorLengthWeights);
+    EXPECT_EQ(ReadFile("report.txt"), WithoutOk(testkit::Golden("feature/vector-length-every-cell.txt")));
 }
 
 TEST_F(FeatureJob, MissingReportFolderIs3059AndWritesNothing) {
@@ -132,8 +124,7 @@ TEST_F(FeatureJob, ReportThatCannotBeWrittenIs3059) {
 TEST_F(FeatureJob, ScoreGridThatCannotBeWrittenIs3000) {
     Params(0, 0, "/dev/full");
     EXPECT_EQ(Run(), kFeatureFileUnavailable);
-    EXPECT_EQ(ReadFile("report.txt"),
-              Opening(kVectorLength, kNoUnits) + kAllCellsMatrix + kVectorLengthWeights);
+    EXPECT_EQ(ReadFile("report.txt"), WithoutOk(testkit::Golden("feature/vector-length-every-cell.txt")));
 }
 
 TEST_F(FeatureJob, MissingGridIs3001PlusItsIndex) {

@@ -12,9 +12,9 @@ namespace quarnel {
 namespace {
 
 using test::ParamText;
-using test::TempFolder;
 using test::VariableLine;
-using test::WriteFile;
+using testkit::TempFolder;
+using testkit::WriteFile;
 
 int Read(const std::string& text, FeatureParams& params) {
     TempFolder folder;

@@ -12,9 +12,9 @@ namespace quarnel {
 namespace {
 
 using test::GridText;
-using test::ReadFile;
-using test::TempFolder;
-using test::WriteFile;
+using testkit::ReadFile;
+using testkit::TempFolder;
+using testkit::WriteFile;
 
 // Runs one stage of the job with its own report and hands back what the stage wrote there.
 class Stage {

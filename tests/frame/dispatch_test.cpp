@@ -2,10 +2,9 @@
 
 #include <climits>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "loaded_library.h"
+#include "tests/testkit/testkit.h"
 
 namespace {
 
@@ -16,19 +15,15 @@ TEST(DispatcherTest, UnknownKindsReturnMinusOneAndTouchNoFile) {
     const auto normalize2 = library.Find<Normalize2>("OnDataNormalize2");
     ASSERT_NE(nullptr, normalize2);
 
-    const auto dir = FreshTestDir();
-    const std::string input = (dir / "in.grd").string();
+    const quarnel::testkit::TempFolder folder;
     const std::string grid = "DSAA\n2 1\n0 1\n0 0\n10 20\n10 20\n";
-    std::ofstream(input, std::ios::binary) << grid;
-    const std::string output = (dir / "out.grd").string();
+    const std::string input = folder.Write("in.grd", grid);
+    const std::string output = folder / "out.grd";
     for (int kind : {3, -1, 4, INT_MIN, INT_MAX}) {
         EXPECT_EQ(-1, normalize2(input.c_str(), kind, output.c_str())) << "kind " << kind;
         EXPECT_FALSE(std::filesystem::exists(output)) << "kind " << kind;
     }
-    std::ostringstream kept;
-    kept << std::ifstream(input, std::ios::binary).rdbuf();
-    EXPECT_EQ(grid, kept.str());
-    std::filesystem::remove_all(dir);
+    EXPECT_EQ(grid, quarnel::testkit::ReadFile(input));
 }
 
 }  // namespace

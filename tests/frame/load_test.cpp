@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "loaded_library.h"
+#include "tests/testkit/testkit.h"
 
 namespace {
 
@@ -17,7 +18,8 @@ void InDirectory(const std::filesystem::path& dir, Body body) {
 }
 
 TEST(LibraryLoadTest, LoadAndUnloadWithoutCallingLeavesNoFile) {
-    const auto dir = FreshTestDir();
+    const quarnel::testkit::TempFolder folder;
+    const std::filesystem::path dir = folder / ".";
     InDirectory(dir, [] {
         for (int round = 0; round < 2; ++round) {
             void* handle = dlopen(QUARNEL_LIBRARY, RTLD_NOW | RTLD_LOCAL);
@@ -28,7 +30,6 @@ TEST(LibraryLoadTest, LoadAndUnloadWithoutCallingLeavesNoFile) {
         }
     });
     EXPECT_TRUE(std::filesystem::is_empty(dir));
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -1,10 +1,7 @@
 #pragma once
-// libquarnel.so opened with dlopen for the length of a test, and the paths a test works in.
+// libquarnel.so opened with dlopen for the length of a test.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-
-#include <filesystem>
-#include <string>
 
 class LoadedLibrary {
   public:
@@ -24,13 +21,3 @@ class LoadedLibrary {
   private:
     void* handle_;
 };
-
-// An empty directory of the test's own, removed afterwards.
-inline std::filesystem::path FreshTestDir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    auto dir = std::filesystem::path(::testing::TempDir()) /
-               (std::string("frame_") + info->test_suite_name() + "_" + info->name());
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    return dir;
-}

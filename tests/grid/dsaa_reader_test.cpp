@@ -6,23 +6,23 @@
 #include <filesystem>
 
 #include "grid/working_grid.h"
-#include "tests/grid/grid_test_files.h"
+#include "tests/testkit/testkit.h"
 
 namespace quarnel {
 namespace {
 
-using testing::KvbFileBytes;
-using testing::TempDir;
-using testing::WriteFile;
+using testkit::KvbFileBytes;
+using testkit::TempFolder;
+using testkit::WriteFile;
 
-GridReadResult Read(const TempDir& dir, const std::string& text, DsaaGrid* grid) {
+GridReadResult Read(const TempFolder& dir, const std::string& text, DsaaGrid* grid) {
     const std::string path = dir / "grid.grd";
     WriteFile(path, text);
     return ReadDsaaGrid(path.c_str(), grid);
 }
 
 TEST(ReadDsaaGrid, ReadsHeaderAndRowsAsFloat32) {
-    TempDir dir;
+    TempFolder dir;
     DsaaGrid grid;
     const GridReadResult result =
         Read(dir, "DSAA\n3 2\n0 2\n0 1\n10 99999\n10 20 30\n0.1 99999 -2.5e1\n", &grid);
@@ -38,7 +38,7 @@ TEST(ReadDsaaGrid, ReadsHeaderAndRowsAsFloat32) {
 }
 
 TEST(ReadDsaaGrid, LowercaseWordAndCrlfAreAccepted) {
-    TempDir dir;
+    TempFolder dir;
     DsaaGrid grid;
     ASSERT_TRUE(Read(dir, "dsaa\r\n1 1\r\n0 1\r\n0 1\r\n0 1\r\n7.5\r\n", &grid).ok());
     EXPECT_EQ(grid.values[0][0], 7.5);
@@ -47,7 +47,7 @@ TEST(ReadDsaaGrid, LowercaseWordAndCrlfAreAccepted) {
 }
 
 TEST(ReadDsaaGrid, ReadOnlyInputIsRead) {
-    TempDir dir;
+    TempFolder dir;
     const std::string path = dir / "readonly.grd";
     WriteFile(path, "DSAA 1 1 0 1 0 1 0 1 3\n");
     std::filesystem::permissions(path,
@@ -79,7 +79,7 @@ TEST(ReadDsaaGrid, FailuresNameTheirCauseAndPlace) {
         // 100000 x 100000 values cannot be in a file of 40 bytes: refused before allocating.
         {"DSAA 100000 100000 0 1 0 1 0 1 5 6 7 8", GridReadStatus::bad_size, 5},
     };
-    TempDir dir;
+    TempFolder dir;
     for (const Failure& failure : failures) {
         DsaaGrid grid;
         const GridReadResult result = Read(dir, failure.text, &grid);
@@ -92,7 +92,7 @@ TEST(ReadDsaaGrid, FailuresNameTheirCauseAndPlace) {
 }
 
 TEST(LoadWorkingGrid, BinaryAndTextGridsOfTheSameDataGiveTheSameMatrix) {
-    TempDir dir;
+    TempFolder dir;
     const std::string dsaa = dir / "grid.txt";
     const std::string kvb = dir / "grid.grd";
     WriteFile(dsaa, "DSAA\n3 2\n0 2\n0 1\n1 6\n1.25 2 3\n4 5 6.5\n");
@@ -119,7 +119,7 @@ TEST(LoadWorkingGrid, BinaryAndTextGridsOfTheSameDataGiveTheSameMatrix) {
 }
 
 TEST(LoadWorkingGrid, BinaryFailuresAreTold) {
-    TempDir dir;
+    TempFolder dir;
     const std::string path = dir / "bad.grd";
     WorkingGrid grid;
     WriteFile(path, KvbFileBytes(2, 2, {1, 2, 3}));

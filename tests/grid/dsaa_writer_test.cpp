@@ -6,16 +6,16 @@
 #include <filesystem>
 
 #include "grid/text_sink.h"
-#include "tests/grid/grid_test_files.h"
+#include "tests/testkit/testkit.h"
 
 namespace quarnel {
 namespace {
 
-using testing::ReadFile;
-using testing::TempDir;
+using testkit::ReadFile;
+using testkit::TempFolder;
 
 TEST(WriteNormalisedDsaa, WritesTheNormalisationLayout) {
-    TempDir dir;
+    TempFolder dir;
     const std::string path = dir / "out.grd";
     const double row0[] = {0.0, 0.5, 1.0};
     const double row1[] = {99999.0, -0.001, 0.125};
@@ -28,7 +28,7 @@ TEST(WriteNormalisedDsaa, WritesTheNormalisationLayout) {
 }
 
 TEST(WriteStatisticsDsaa, WritesTheStatisticsLayout) {
-    TempDir dir;
+    TempFolder dir;
     const std::string path = dir / "mean.grd";
     const double row0[] = {0.0, 1.0, 0.25};
     const double row1[] = {99999.0, 0.375, 0.625};
@@ -45,7 +45,7 @@ TEST(WriteStatisticsDsaa, WritesTheStatisticsLayout) {
 }
 
 TEST(WriteClassDsaa, WritesClassesWithTheirRange) {
-    TempDir dir;
+    TempFolder dir;
     const std::string path = dir / "class.grd";
     const int classes[] = {1, 3, 2, 5, 4, 1};
     ASSERT_TRUE(WriteClassDsaa(path.c_str(), classes, 3, 2));
@@ -57,7 +57,7 @@ TEST(WriteClassDsaa, WritesClassesWithTheirRange) {
 }
 
 TEST(DsaaWriters, FailWhenTheFileCannotBeCreatedOrWritten) {
-    TempDir dir;
+    TempFolder dir;
     const double row[] = {1.0};
     const double* rows[] = {row};
     const int classes[] = {1};

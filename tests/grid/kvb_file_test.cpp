@@ -9,14 +9,14 @@
 
 #include "grid/grid_kind.h"
 #include "grid/matrix.h"
-#include "tests/grid/grid_test_files.h"
+#include "tests/testkit/testkit.h"
 
 namespace quarnel {
 namespace {
 
-using testing::KvbFileBytes;
-using testing::TempDir;
-using testing::WriteFile;
+using testkit::KvbFileBytes;
+using testkit::TempFolder;
+using testkit::WriteFile;
 
 KvbGridHeader Untouched() {
     KvbGridHeader header{};
@@ -26,7 +26,7 @@ KvbGridHeader Untouched() {
 }
 
 TEST(CKvbFile, ReadsHeaderAndStoredRows) {
-    TempDir dir;
+    TempFolder dir;
     const std::string path = dir / "grid.grd";
     WriteFile(path, KvbFileBytes(2, 3, {1, 2, 3, 4, 5, 6}, -1.5f, 9.25f, 1e30f));
     CKvbFile kvb;
@@ -48,7 +48,7 @@ TEST(CKvbFile, ReadsHeaderAndStoredRows) {
 }
 
 TEST(CKvbFile, LowercaseMagicIsAccepted) {
-    TempDir dir;
+    TempFolder dir;
     const std::string path = dir / "lower.grd";
     WriteFile(path, KvbFileBytes(1, 2, {7, 8}, 0, 1, 0, "kvsgdb01"));
     EXPECT_TRUE(IsKvbFile(path.c_str()));
@@ -61,7 +61,7 @@ TEST(CKvbFile, LowercaseMagicIsAccepted) {
 }
 
 TEST(CKvbFile, OneByOneGridIs2180BytesAndOneValue) {
-    TempDir dir;
+    TempFolder dir;
     const std::string path = dir / "one.grd";
     const std::string bytes = KvbFileBytes(1, 1, {42.5f});
     ASSERT_EQ(bytes.size(), 2180u);
@@ -75,7 +75,7 @@ TEST(CKvbFile, OneByOneGridIs2180BytesAndOneValue) {
 }
 
 TEST(CKvbFile, ShortFileIsRefused) {
-    TempDir dir;
+    TempFolder dir;
     const std::string path = dir / "short.grd";
     std::string bytes = KvbFileBytes(2, 2, {1, 2, 3, 4});
     bytes.pop_back();
@@ -90,7 +90,7 @@ TEST(CKvbFile, ShortFileIsRefused) {
 }
 
 TEST(CKvbFile, HostileCountsAreRefusedBeforeAllocating) {
-    TempDir dir;
+    TempFolder dir;
     const std::string path = dir / "hostile.grd";
     CKvbFile kvb;
     KvbGridHeader header{};
@@ -104,7 +104,7 @@ TEST(CKvbFile, HostileCountsAreRefusedBeforeAllocating) {
 }
 
 TEST(CKvbFile, OtherFilesLeaveTheHeaderAsItWas) {
-    TempDir dir;
+    TempFolder dir;
     const std::string dsaa = dir / "grid.txt";
     WriteFile(dsaa, "DSAA\n1 1\n0 1\n0 1\n0 1\n5\n" + std::string(3000, ' '));
     const std::string cutHeader = dir / "cut.grd";
@@ -121,7 +121,7 @@ TEST(CKvbFile, OtherFilesLeaveTheHeaderAsItWas) {
 }
 
 TEST(CKvbFile, LeavesTheHostsLocaleAlone) {
-    TempDir dir;
+    TempFolder dir;
     const std::string path = dir / "grid.grd";
     WriteFile(path, KvbFileBytes(1, 1, {1}));
     const std::string before = std::locale().name();
@@ -137,7 +137,7 @@ TEST(CKvbFile, LeavesTheHostsLocaleAlone) {
 }
 
 TEST(DetectGridKind, TellsBinaryFromTextAndMissing) {
-    TempDir dir;
+    TempFolder dir;
     WriteFile(dir / "a.grd", KvbFileBytes(1, 1, {1}, 0, 1, 0, "KvSgDb01"));
     WriteFile(dir / "b.txt", "DSAA\n");
     WriteFile(dir / "c.grd", "KVSGDB0");  // seven bytes: too short to be binary

@@ -5,14 +5,14 @@
 
 #include <string>
 
-#include "tests/grid/grid_test_files.h"
+#include "tests/testkit/testkit.h"
 
 namespace quarnel {
 namespace {
 
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using testkit::ReadFile;
+using testkit::TempFolder;
+using testkit::WriteFile;
 
 KvsgdaHeader Header(int rows, int cols) {
     KvsgdaHeader header;
@@ -48,7 +48,7 @@ const char kHeaderReals[] =
     "      1.50       2.25\n      0.00     100.00      -3.00 12345678.00\n  99999.00\n";
 
 TEST(KvsgdaWriter, HierarchyLayoutBreaksRowsAfterEveryTenthValue) {
-    TempDir dir;
+    TempFolder dir;
     const std::string text = WriteGrid(dir / "h.grd", KvsgdaLayout::hierarchy, Header(2, 25));
     std::string expected = "KVSGDA01\n           2          25" + std::string(kHeaderReals);
     for (int r = 0; r < 2; ++r) {
@@ -59,7 +59,7 @@ TEST(KvsgdaWriter, HierarchyLayoutBreaksRowsAfterEveryTenthValue) {
 }
 
 TEST(KvsgdaWriter, HierarchyRowsOfTwentyEndWithAnEmptyLine) {
-    TempDir dir;
+    TempFolder dir;
     const std::string text = WriteGrid(dir / "h.grd", KvsgdaLayout::hierarchy, Header(2, 20));
     std::string expected = "KVSGDA01\n           2          20" + std::string(kHeaderReals);
     for (int r = 0; r < 2; ++r) expected += Values(20 * r, 10) + "\n" + Values(20 * r + 10, 10) + "\n\n";
@@ -67,7 +67,7 @@ TEST(KvsgdaWriter, HierarchyRowsOfTwentyEndWithAnEmptyLine) {
 }
 
 TEST(KvsgdaWriter, CharacteristicLayoutWritesOneLinePerRow) {
-    TempDir dir;
+    TempFolder dir;
     KvsgdaHeader header = Header(3, 12);
     header.word = "GRIDWORD";
     const std::string text = WriteGrid(dir / "c.grd", KvsgdaLayout::feature, header);
@@ -79,7 +79,7 @@ TEST(KvsgdaWriter, CharacteristicLayoutWritesOneLinePerRow) {
 }
 
 TEST(KvsgdaWriter, WideValuesStaySeparated) {
-    TempDir dir;
+    TempFolder dir;
     const std::string path = dir / "wide.grd";
     KvsgdaWriter writer;
     ASSERT_TRUE(writer.Open(path.c_str(), KvsgdaLayout::feature));
@@ -93,7 +93,7 @@ TEST(KvsgdaWriter, WideValuesStaySeparated) {
 }
 
 TEST(KvsgdaWriter, CloseFailsWhenTheGridIsIncomplete) {
-    TempDir dir;
+    TempFolder dir;
     KvsgdaWriter writer;
     ASSERT_TRUE(writer.Open((dir / "part.grd").c_str(), KvsgdaLayout::hierarchy));
     writer.WriteHeader(Header(2, 2));
@@ -103,7 +103,7 @@ TEST(KvsgdaWriter, CloseFailsWhenTheGridIsIncomplete) {
 }
 
 TEST(KvsgdaReader, ReadsWhatTheWritersWriteInLockstep) {
-    TempDir dir;
+    TempFolder dir;
     WriteGrid(dir / "a.grd", KvsgdaLayout::hierarchy, Header(3, 25));
     KvsgdaHeader second = Header(3, 25);
     second.word = "OTHER";
@@ -135,7 +135,7 @@ TEST(KvsgdaReader, ReadsWhatTheWritersWriteInLockstep) {
 }
 
 TEST(KvsgdaReader, HeaderFailures) {
-    TempDir dir;
+    TempFolder dir;
     const std::string path = dir / "g.grd";
     struct Case {
         std::string text;

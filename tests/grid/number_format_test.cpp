@@ -170,21 +170,11 @@ TEST(FormatFixed, WidthsAndLeftJustificationMatchPrintf) {
 // a digit, where the text outgrows the field, the largest magnitude it takes (below 2^52) and the
 // smallest, and halves that round to even.
 TEST(FormatFixed, TwoDecimalFieldsMatchPrintf) {
-    std::vector<double> values = {0.0,
-                                  -0.0,
-                                  0.005,
-                                  0.015,
-                                  0.025,
-                                  -0.005,
-                                  0.994999,
-                                  0.995,
-                                  1.0 / 1024,
-                                  99999.0,
-                                  DBL_TRUE_MIN,
-                                  -DBL_MIN,
-                                  4503599627370495.5,
-                                  4503599627370496.0,
-                                  9007199254740991.0};
+    std::vector<double> values = {
+        0.0, -0.0, 0.005, 0.015, 0.025, -0.005, 0.994999, 0.995, 1.0 / 1024, 99999.0, DBL_TRUE_MIN, -DBL_MIN,
+        4503599627370495.5, 4503599627370496.0, 9007199254740991.0,
+        // Where the hundredths pass 2^32 and the digits 32-bit arithmetic.
+        42949672.94, 42949672.95, 42949672.955, 42949672.96, -42949672.95, -42949672.96};
     for (double power = 1; power <= 1e16; power *= 10) {
         for (double v : {power, power - 0.005, power - 0.001, power + 0.125, power - 0.125, power * 0.5}) {
             values.push_back(v);

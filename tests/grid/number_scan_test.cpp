@@ -9,8 +9,10 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "grid/number_text.h"
+#include "grid/plain_decimal.h"
 
 namespace quarnel {
 namespace {
@@ -408,6 +410,53 @@ TEST(ScanFloatToken, DecimalsNearHalfwayPointsMatchScanf) {
             }
         }
     }
+}
+
+// The 32-bit build counts trailing zeros of the plain-decimal path's words by halves.
+TEST(LowestSetBitByHalves, GivesWhatTheSixtyFourBitCountGives) {
+    std::mt19937_64 random(64);
+    for (int k = 0; k < 64; ++k) {
+        const std::uint64_t bit = std::uint64_t(1) << k;
+        for (const std::uint64_t above : {std::uint64_t(0), ~std::uint64_t(0), std::uint64_t(random())}) {
+            const std::uint64_t word = bit | (k < 63 ? above << (k + 1) : 0);
+            EXPECT_EQ(plain_decimal_detail::LowestSetBitByHalves(word), std::countr_zero(word))
+                << std::hex << word;
+        }
+    }
+}
+
+// And takes runs of up to four digits in 32-bit arithmetic: every run, whatever bytes follow it.
+TEST(ShortRunValue, GivesWhatTheSixtyFourBitRunValueGives) {
+    std::mt19937 random(4);
+    for (int n = 1; n <= 4; ++n) {
+        for (int value = 0; value < 10000; ++value) {
+            char bytes[8];
+            for (char& b : bytes) b = char(random() % 256);
+            for (int k = n - 1, rest = value; k >= 0; --k, rest /= 10) bytes[k] = char('0' + rest % 10);
+            if (bytes[n] >= '0' && bytes[n] <= '9') bytes[n] = ' ';
+            const std::uint64_t word = plain_decimal_detail::Load8(bytes);
+            ASSERT_EQ(plain_decimal_detail::ShortRunValue(std::uint32_t(word), n),
+                      plain_decimal_detail::RunValue(word, n))
+                << std::string(bytes, 8);
+            if (n < 4 && value >= 1000) break;
+        }
+    }
+}
+
+// And converts the digits of a plain decimal to double from 32-bit halves.
+TEST(ExactDoubleByHalves, GivesTheDigitsExactly) {
+    std::mt19937_64 random(53);
+    std::vector<std::uint64_t> values = {0,
+                                         1,
+                                         0x7FFFFFFF,
+                                         0x80000000,
+                                         0xFFFFFFFF,
+                                         0x100000000,
+                                         (std::uint64_t(1) << 53) - 1,
+                                         std::uint64_t(1) << 53};
+    for (int i = 0; i < 100000; ++i) values.push_back(random() >> (11 + i % 53));
+    for (const std::uint64_t m : values)
+        EXPECT_EQ(plain_decimal_detail::ExactDoubleByHalves(m), double(m)) << m;
 }
 
 TEST(ScanFloatToken, EmptyTextIsNoMatch) {

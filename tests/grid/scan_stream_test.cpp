@@ -11,21 +11,17 @@
 #include <string>
 #include <vector>
 
+#include "tests/testkit/testkit.h"
+
 namespace quarnel {
 namespace {
 
 class ScanStreamTest : public ::testing::Test {
   protected:
-    std::string Write(const std::string& name, const std::string& content) {
-        const std::string path = ::testing::TempDir() + "quarnel_scan_stream_" + name;
-        std::ofstream(path, std::ios::binary) << content;
-        paths_.push_back(path);
-        return path;
+    std::string Write(const std::string& name, const std::string& content) const {
+        return folder_.Write(name, content);
     }
-    void TearDown() override {
-        for (const std::string& path : paths_) std::filesystem::remove(path);
-    }
-    std::vector<std::string> paths_;
+    testkit::TempFolder folder_;
 };
 
 // Random tokens: numbers of many shapes, some broken, some long, separated by mixed blanks.
@@ -292,12 +288,12 @@ TEST_F(ScanStreamTest, UnreadableInputIsAReadError) {
     float f = 0;
     EXPECT_EQ(stream.Float(f).status, ScanStatus::read_error);  // never opened
     // A directory opens on Linux but cannot be read.
-    if (stream.Open(::testing::TempDir().c_str())) {
+    if (stream.Open((folder_ / ".").c_str())) {
         EXPECT_EQ(stream.Float(f).status, ScanStatus::read_error);
         std::string word;
         EXPECT_EQ(stream.Word(word, 10).status, ScanStatus::read_error);
     }
-    EXPECT_FALSE(stream.Open((::testing::TempDir() + "quarnel_no_such_file").c_str()));
+    EXPECT_FALSE(stream.Open((folder_ / "no_such_file").c_str()));
     EXPECT_FALSE(stream.IsOpen());
 }
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/testkit/testkit.h"
+
 namespace quarnel {
 namespace {
 
@@ -122,20 +124,12 @@ TEST(TextSink, UnsupportedFormatsFailTheSink) {
     EXPECT_FALSE(fails([](TextSink& s) { s.Print("%64.20f", 5.0); }));
 }
 
-std::string TempPath(const char* name) {
-    return ::testing::TempDir() + "quarnel_text_sink_" + name;
-}
-
-std::string FileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // Many times the buffer's size, so written in many flushes, line ends among them.
 TEST(TextSink, LargeOutputReachesTheFileWholeWithItsLineEnds) {
     for (const LineEnds ends : {LineEnds::lf, LineEnds::crlf}) {
         const std::string lineEnd = ends == LineEnds::crlf ? "\r\n" : "\n";
-        const std::string path = TempPath("large.txt");
+        const testkit::TempFolder folder;
+        const std::string path = folder / "large.txt";
         std::string expected;
         TextSink sink;
         ASSERT_TRUE(sink.Open(path.c_str(), ends));
@@ -155,14 +149,14 @@ TEST(TextSink, LargeOutputReachesTheFileWholeWithItsLineEnds) {
         sink.Put("\r\n\n");
         expected += "\r" + lineEnd + lineEnd;
         EXPECT_TRUE(sink.Close());
-        EXPECT_EQ(FileText(path), expected) << "crlf: " << (ends == LineEnds::crlf);
-        std::filesystem::remove(path);
+        EXPECT_EQ(testkit::ReadFile(path), expected) << "crlf: " << (ends == LineEnds::crlf);
     }
 }
 
 TEST(TextSink, OpenFailsForAPathThatCannotBeCreated) {
     TextSink sink;
-    EXPECT_FALSE(sink.Open((TempPath("no_such_dir") + "/x.txt").c_str()));
+    const testkit::TempFolder folder;
+    EXPECT_FALSE(sink.Open((folder / "no_such_dir/x.txt").c_str()));
     EXPECT_FALSE(sink.IsOpen());
 }
 
@@ -175,7 +169,8 @@ TEST(TextSink, CloseReportsAFailedWrite) {
 }
 
 TEST(TextSink, ReopeningStartsAFreshFile) {
-    const std::string path = TempPath("reopen.txt");
+    const testkit::TempFolder folder;
+    const std::string path = folder / "reopen.txt";
     TextSink sink;
     std::string memory;
     sink.OpenMemory(&memory);
@@ -184,8 +179,7 @@ TEST(TextSink, ReopeningStartsAFreshFile) {
     sink.Print("%d", 2);
     EXPECT_TRUE(sink.Close());
     EXPECT_EQ(memory, "1");
-    EXPECT_EQ(FileText(path), "2");
-    std::filesystem::remove(path);
+    EXPECT_EQ(testkit::ReadFile(path), "2");
 }
 
 }  // namespace

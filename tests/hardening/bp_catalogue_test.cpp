@@ -22,10 +22,10 @@ namespace {
 constexpr const char* kSamples = "BP Training Sample File !!!\n0.25 0.75 1 0\n0.80 0.10 0 1\n0.55 0.40 1 1\n";
 
 // A file as the case makes it, under the name given; returns its path.
-using MakeFile = std::function<std::string(const TempDir&, const std::string& name)>;
+using MakeFile = std::function<std::string(const TempFolder&, const std::string& name)>;
 
 MakeFile File(const std::string& bytes) {
-    return [bytes](const TempDir& dir, const std::string& name) {
+    return [bytes](const TempFolder& dir, const std::string& name) {
         WriteFile(dir / name, bytes);
         return dir / name;
     };
@@ -35,20 +35,20 @@ MakeFile Cut(const std::string& bytes, std::size_t size) {
     return File(bytes.substr(0, size));
 }
 
-std::string MissingFile(const TempDir& dir, const std::string& name) {
+std::string MissingFile(const TempFolder& dir, const std::string& name) {
     return dir / ("missing-" + name);
 }
 
-std::string Folder(const TempDir& dir, const std::string& name) {
+std::string Folder(const TempFolder& dir, const std::string& name) {
     mkdir((dir / name).c_str(), 0755);
     return dir / name;
 }
 
-std::string LongPath(const TempDir& dir, const std::string&) {
+std::string LongPath(const TempFolder& dir, const std::string&) {
     return OverlongPath(dir / "x");
 }
 
-std::string GbkFile(const TempDir& dir, const std::string& name, const std::string& bytes) {
+std::string GbkFile(const TempFolder& dir, const std::string& name, const std::string& bytes) {
     mkdir((dir / kGbkName).c_str(), 0755);
     const std::string path = dir / kGbkName + "/" + kGbkName + name;
     WriteFile(path, bytes);
@@ -79,8 +79,8 @@ const std::vector<SampleCase>& SampleCases() {
         {"NanAndInf", File("BP Training Sample File !!!\nnan inf 1 0\n-inf 1e999 0 1\n0.5 -nan 1 1\n"), 1},
         {"HugeTargets", File("BP Training Sample File !!!\n0.5 0.5 2147483647 -2147483648\n"), 1},
         {"Crlf", File(WithCrlf(kSamples)), 1},
-        {"GbkPath", [](const TempDir& dir, const std::string& name) { return GbkFile(dir, name, kSamples); },
-         1},
+        {"GbkPath",
+         [](const TempFolder& dir, const std::string& name) { return GbkFile(dir, name, kSamples); }, 1},
     };
     return cases;
 }
@@ -91,7 +91,7 @@ void PrintTo(const SampleCase& c, std::ostream* out) {
 
 class BPTrainCatalogue : public ::testing::TestWithParam<SampleCase> {
   protected:
-    TempDir dir_;
+    TempFolder dir_;
 };
 
 // The network file is written before the result file is created, so a result file that cannot
@@ -146,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(BadInputs, BPTrainCatalogue, ::testing::ValuesIn(Sample
 class BPTrainOutputs : public ::testing::Test {
   protected:
     void SetUp() override { WriteFile(samples_, kSamples); }
-    TempDir dir_;
+    TempFolder dir_;
     std::string samples_ = dir_ / "samples.txt";
 };
 
@@ -176,7 +176,7 @@ TEST_F(BPTrainOutputs, CountsBeyondMemoryTogetherFailBeforeAllocating) {
                 "-i", "2", "-o", "2", "-H", "2000000000"});
     EXPECT_EQ(result.exitCode, 1) << result.output;
     EXPECT_LT(result.peakKiB, 256 * 1024) << "KiB touched before failing";
-    EXPECT_FALSE(Exists(dir_ / "net.txt"));
+    EXPECT_FALSE(FileExists(dir_ / "net.txt"));
 }
 
 TEST_F(BPTrainOutputs, ZeroSamplesTrainOneEpoch) {
@@ -243,8 +243,8 @@ const std::vector<ClassCase>& NetworkCases() {
         {"ThirtyOneOutputs", File("1 1 31 0\n" + std::string(200, ' ') + "\n"), 2},
         {"NanAndInf", File("1 2 1 nan\nnan inf\n-inf\n1e999 -1e999\nnan\ninf\n"), 1},
         {"Crlf", File(WithCrlf(kNetwork)), 1},
-        {"GbkPath", [](const TempDir& dir, const std::string& name) { return GbkFile(dir, name, kNetwork); },
-         1},
+        {"GbkPath",
+         [](const TempFolder& dir, const std::string& name) { return GbkFile(dir, name, kNetwork); }, 1},
     };
     return cases;
 }
@@ -268,14 +268,15 @@ const std::vector<ClassCase>& GridCases() {
         {"SizeBeyondFile", File("DSAA\n1000 1000\n0 2\n0 1\n0 1\n1 2 3\n4 5 6\n"), 2},
         {"NanAndInf", File("DSAA\n3 2\n0 2\n0 1\n0 1\nnan 2 inf\n-inf 99999 6\n"), 2},
         {"EndlessLine",
-         [](const TempDir& dir, const std::string& name) {
+         [](const TempFolder& dir, const std::string& name) {
              WriteFile(dir / name,
                        "DSAA\n3 2\n0 2\n0 1\n0 1\n" + std::string(CStdioFile::kMaxLineLength + 1, '7'));
              return dir / name;
          },
          2},
         {"Crlf", File(WithCrlf(kGrid)), 1},
-        {"GbkPath", [](const TempDir& dir, const std::string& name) { return GbkFile(dir, name, kGrid); }, 1},
+        {"GbkPath", [](const TempFolder& dir, const std::string& name) { return GbkFile(dir, name, kGrid); },
+         1},
     };
     return cases;
 }
@@ -299,7 +300,7 @@ void ExpectClassify(const std::string& network, const std::string& grid, const s
 
 class BPClassNetworkCatalogue : public ::testing::TestWithParam<ClassCase> {
   protected:
-    TempDir dir_;
+    TempFolder dir_;
 };
 
 TEST_P(BPClassNetworkCatalogue, NetworkFile) {
@@ -313,7 +314,7 @@ INSTANTIATE_TEST_SUITE_P(BadInputs, BPClassNetworkCatalogue, ::testing::ValuesIn
 
 class BPClassGridCatalogue : public ::testing::TestWithParam<ClassCase> {
   protected:
-    TempDir dir_;
+    TempFolder dir_;
 };
 
 TEST_P(BPClassGridCatalogue, InputGrid) {
@@ -331,7 +332,7 @@ class BPClassOutputs : public ::testing::Test {
         WriteFile(network_, kNetwork);
         WriteFile(grid_, kGrid);
     }
-    TempDir dir_;
+    TempFolder dir_;
     std::string network_ = dir_ / "net.txt";
     std::string grid_ = dir_ / "grid.grd";
 };

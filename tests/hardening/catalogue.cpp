@@ -1,11 +1,7 @@
 #include "tests/hardening/catalogue.h"
 
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
 #include <random>
 #include <system_error>
@@ -29,11 +25,6 @@ std::string Describe(const std::optional<std::string>& bytes) {
 }
 
 }  // namespace
-
-bool Exists(const std::string& path) {
-    std::error_code error;
-    return fs::exists(fs::symlink_status(path, error));
-}
 
 std::string OverlongPath(const std::string& folder) {
     std::string path = folder;
@@ -59,84 +50,6 @@ std::string Garbage(std::size_t size, unsigned seed) {
     std::string bytes(size, '\0');
     for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
     return bytes;
-}
-
-namespace {
-
-struct RunningCli {
-    pid_t child = -1;
-    int output = -1;
-};
-
-RunningCli StartCli(const std::vector<std::string>& arguments, const CliLimits& limits) {
-    const std::string program = std::string(QUARNEL_BUILD_DIR) + "/quarnel";
-    char outputName[] = "/tmp/quarnel-cli-XXXXXX";
-    RunningCli run;
-    run.output = mkstemp(outputName);
-    if (run.output < 0) return run;
-    unlink(outputName);
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    run.child = fork();
-    if (run.child == 0) {
-        dup2(run.output, 1);
-        dup2(run.output, 2);
-        if (limits.fileSize > 0) {
-            // A write past the limit then fails with EFBIG, as on a full disk, instead of a signal.
-            signal(SIGXFSZ, SIG_IGN);
-            const rlimit size{rlim_t(limits.fileSize), rlim_t(limits.fileSize)};
-            setrlimit(RLIMIT_FSIZE, &size);
-        }
-        if (limits.addressSpace > 0) {
-            const rlimit space{rlim_t(limits.addressSpace), rlim_t(limits.addressSpace)};
-            setrlimit(RLIMIT_AS, &space);
-        }
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    return run;
-}
-
-CliResult FinishCli(RunningCli run, const CliLimits& limits) {
-    CliResult result;
-    if (run.output < 0) return result;
-    int status = 0;
-    rusage usage{};
-    pid_t ended = 0;
-    if (run.child > 0 && limits.killAfterMs > 0) {
-        // Polls in steps of a millisecond, so a host that ends by itself is not waited for.
-        for (int waited = 0; waited < limits.killAfterMs && ended == 0; ++waited) {
-            usleep(1000);
-            ended = wait4(run.child, &status, WNOHANG, &usage);
-        }
-        if (ended == 0) kill(run.child, SIGKILL);
-    }
-    if (run.child > 0 && (ended == run.child || wait4(run.child, &status, 0, &usage) == run.child)) {
-        result.peakKiB = usage.ru_maxrss;
-        result.exited = WIFEXITED(status);
-        result.exitCode = result.exited ? WEXITSTATUS(status) : -WTERMSIG(status);
-    }
-    lseek(run.output, 0, SEEK_SET);
-    char chunk[4096];
-    for (ssize_t got; (got = read(run.output, chunk, sizeof chunk)) > 0;)
-        result.output.append(chunk, std::size_t(got));
-    close(run.output);
-    return result;
-}
-
-}  // namespace
-
-CliResult RunCli(const std::vector<std::string>& arguments, const CliLimits& limits) {
-    return FinishCli(StartCli(arguments, limits), limits);
-}
-
-std::vector<CliResult> RunClisTogether(const std::vector<std::vector<std::string>>& runs) {
-    std::vector<RunningCli> running;
-    for (const auto& arguments : runs) running.push_back(StartCli(arguments, {}));
-    std::vector<CliResult> results;
-    for (const RunningCli& run : running) results.push_back(FinishCli(run, {}));
-    return results;
 }
 
 void Case::Input(const std::string& path) {
@@ -183,7 +96,7 @@ void Case::CheckFiles(bool success, const std::string& context) {
     }
     if (success) {
         for (const std::string& path : written_)
-            EXPECT_TRUE(Exists(path)) << context << ": " << path << " not written";
+            EXPECT_TRUE(FileExists(path)) << context << ": " << path << " not written";
         return;
     }
     for (const auto& [path, bytes] : untouched_) {

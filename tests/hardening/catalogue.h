@@ -10,16 +10,20 @@
 #include <string>
 #include <vector>
 
-#include "tests/grid/grid_test_files.h"
+#include "tests/testkit/testkit.h"
 
 namespace quarnel::hardening {
 
-using testing::KvbFileBytes;
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using testkit::CliOptions;
+using testkit::CliResult;
+using testkit::FileExists;
+using testkit::KvbFileBytes;
+using testkit::ReadFile;
+using testkit::RunCli;
+using testkit::RunClisTogether;
+using testkit::TempFolder;
+using testkit::WriteFile;
 
-bool Exists(const std::string& path);
 // A folder name made of GBK bytes ("地质数据"), as a Chinese Windows host passes it.
 inline constexpr const char* kGbkName = "\xB5\xD8\xD6\xCA\xCA\xFD\xBE\xDD";
 // A path longer than any the system accepts (PATH_MAX is 4096).
@@ -30,22 +34,6 @@ std::string OverlongName();
 std::string WithCrlf(const std::string& text);
 // Bytes of a fixed pseudo-random sequence, NULs and high bytes included.
 std::string Garbage(std::size_t size, unsigned seed);
-
-struct CliResult {
-    bool exited = false;  // false: killed by a signal (a crash or a sanitizer abort)
-    int exitCode = -1;
-    std::string output;  // standard output and standard error together
-    long peakKiB = 0;    // the host's peak resident memory
-};
-struct CliLimits {
-    long long fileSize = 0;      // bytes any one file may grow to (RLIMIT_FSIZE); 0: no limit
-    long long addressSpace = 0;  // bytes of address space (RLIMIT_AS); 0: no limit
-    int killAfterMs = 0;         // SIGKILL the host if it still runs this long after its start; 0: wait
-};
-// Runs the host build/quarnel with these arguments (no shell in between).
-CliResult RunCli(const std::vector<std::string>& arguments, const CliLimits& limits = {});
-// Starts every run at once, then waits for all of them.
-std::vector<CliResult> RunClisTogether(const std::vector<std::vector<std::string>>& runs);
 
 class Case {
   public:

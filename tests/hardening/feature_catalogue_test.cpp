@@ -22,7 +22,7 @@ constexpr const char* kUnits = "units 2\n1 0 0 3\n2 1 2 5\n";
 
 // A job's files in one folder, named in the parameter file by absolute path.
 struct Job {
-    explicit Job(const TempDir& folder) : dir(folder) {}
+    explicit Job(const TempFolder& folder) : dir(folder) {}
 
     std::string Params() const {
         return "QelFrmFeater 2\nAu 1.5 3 " + grids[0] + "\nCu 0.5 1 " + grids[1] + "\n1 " + units + "\n0 " +
@@ -30,7 +30,7 @@ struct Job {
     }
     std::vector<std::string> Inputs() const { return {params, grids[0], grids[1], units}; }
 
-    const TempDir& dir;
+    const TempFolder& dir;
     std::string params = dir / "params.txt";
     std::vector<std::string> grids = {dir / "au.grd", dir / "cu.grd"};
     std::string units = dir / "units.txt";
@@ -207,7 +207,7 @@ void PrintTo(const FeatureCase& c, std::ostream* out) {
 
 class FeatureCatalogue : public ::testing::TestWithParam<FeatureCase> {
   protected:
-    TempDir dir_;
+    TempFolder dir_;
 };
 
 TEST_P(FeatureCatalogue, Job) {
@@ -233,7 +233,7 @@ INSTANTIATE_TEST_SUITE_P(BadInputs, FeatureCatalogue, ::testing::ValuesIn(Cases(
                          [](const auto& test) { return std::string(test.param.name); });
 
 TEST(FeatureCatalogueRuns, CrlfFilesGiveTheSameResult) {
-    TempDir dir;
+    TempFolder dir;
     Job job(dir);
     WriteValid(job);
     ASSERT_EQ(qelFeater(job.params.c_str()), kFeatureOk);

@@ -33,7 +33,7 @@ TEST(Findings, AtofTextSignWithoutNumberIsPlainZero) {
 // Nineteen bytes asked for 80 GB of zero weights: counts promising more values than the file
 // has bytes are refused before anything is sized by them.
 TEST(Findings, NetworkCountsBeyondTheFileAreRefused) {
-    hardening::TempDir folder;
+    hardening::TempFolder folder;
     BPNetwork network;
     hardening::WriteFile(folder / "huge", "100000 100000 10 0\n");
     EXPECT_EQ(ReadNetworkFile((folder / "huge").c_str(), network), NetworkFileStatus::bad_counts);
@@ -50,7 +50,7 @@ TEST(Findings, NetworkCountsBeyondTheFileAreRefused) {
 // and zero 4 GB before its values turned out unreadable; a 20-byte DSAA grid could ask for 17 GB.
 // Both are refused before the cell-by-input matrix is sized.
 TEST(Findings, ClassificationChecksInputsAgainstTheirFilesBeforeSizingTheMatrix) {
-    hardening::TempDir folder;
+    hardening::TempFolder folder;
     hardening::WriteFile(folder / "net", fuzz::kOneInputNetwork);
     std::string kvb = hardening::KvbFileBytes(1, 0x1f000003, {1, 2, 3});
     hardening::WriteFile(folder / "wide.kvb", kvb);
@@ -61,7 +61,7 @@ TEST(Findings, ClassificationChecksInputsAgainstTheirFilesBeforeSizingTheMatrix)
     EXPECT_EQ(
         OnBPClass((folder / "net").c_str(), (folder / "out").c_str(), (folder / "wide.grd*").c_str(), "1*"),
         kBPClassMisfit);
-    EXPECT_FALSE(hardening::Exists(folder / "out"));
+    EXPECT_FALSE(hardening::FileExists(folder / "out"));
 }
 
 }  // namespace

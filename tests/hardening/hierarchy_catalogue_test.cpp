@@ -24,7 +24,7 @@ constexpr const char* kTable = "AnmLvl 3 2\nName Fault Mag Grav\nA1 1 2 3\nA2 4 
 // A job's files in one folder: the parameter file names the grids (target 1) or the table
 // (targets 0 and 2) by absolute path, and the report and result beside them.
 struct Job {
-    explicit Job(const TempDir& folder) : dir(folder) {}
+    explicit Job(const TempFolder& folder) : dir(folder) {}
 
     std::string Params(int target) const {
         const std::string second = target == 1 ? grids[1] : table;
@@ -32,7 +32,7 @@ struct Job {
                "\n2 2\nMag 1 " + grids[1] + "\nGrav 2 " + second + "\n" + output + " " + report + "\n";
     }
 
-    const TempDir& dir;
+    const TempFolder& dir;
     std::string params = dir / "params.txt";
     std::vector<std::string> grids = {dir / "a.grd", dir / "b.grd"};
     std::string table = dir / "table.txt";
@@ -305,7 +305,7 @@ void PrintTo(const HierarchyCase& c, std::ostream* out) {
 
 class HierarchyCatalogue : public ::testing::TestWithParam<HierarchyCase> {
   protected:
-    TempDir dir_;
+    TempFolder dir_;
 };
 
 TEST_P(HierarchyCatalogue, Job) {
@@ -318,7 +318,7 @@ INSTANTIATE_TEST_SUITE_P(BadInputs, HierarchyCatalogue, ::testing::ValuesIn(Case
                          [](const auto& test) { return std::string(test.param.name); });
 
 TEST(HierarchyCatalogueRuns, CrlfFilesGiveTheSameResult) {
-    TempDir dir;
+    TempFolder dir;
     Job lf(dir);
     Valid(lf, 1);
     ASSERT_EQ(qelDecompos(lf.params.c_str()), status::kSuccess);

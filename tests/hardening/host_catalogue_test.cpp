@@ -41,7 +41,7 @@ class HostCatalogue : public ::testing::Test {
         run.ExpectExport([] { return 0; }, 0, true);
     }
 
-    TempDir dir_;
+    TempFolder dir_;
 };
 
 TEST_F(HostCatalogue, InfoRefusesWhatItCannotRead) {
@@ -50,6 +50,26 @@ TEST_F(HostCatalogue, InfoRefusesWhatItCannotRead) {
     ExpectExit({"info", dir_ / "grid.grd"}, {dir_ / "grid.grd"}, 0);
     WriteFile(dir_ / "kvsgda", "KVSGDA01 2 2 0 1 0 1 0 1 nan\nnan inf\n-inf 1e999\n");
     ExpectExit({"info", dir_ / "kvsgda"}, {dir_ / "kvsgda"}, 1);
+}
+
+// Every input of the validation commands, in turn unreadable: exit 1, no picture, no CSV file.
+TEST_F(HostCatalogue, EvaluateAndPlotRefuseWhatTheyCannotRead) {
+    WriteFile(dir_ / "grid.grd", fuzz::kSmallDsaa);
+    WriteFile(dir_ / "points.csv", "x,y\n0,0\n");
+    const std::string grid = dir_ / "grid.grd";
+    const std::string points = dir_ / "points.csv";
+    const std::string csv = dir_ / "csv";
+    const std::string png = dir_ / "out.png";
+    for (const std::string& path : Unreadable()) {
+        ExpectExit({"evaluate", path, points, "--csv", csv}, {path}, 1);
+        ExpectExit({"evaluate", grid, path, "--csv", csv}, {path}, 1);
+        ExpectExit({"evaluate", grid, points, "--mask", path, "--csv", csv}, {path}, 1);
+        ExpectExit({"plot", path, "-o", png}, {path}, 1);
+        ExpectExit({"plot", grid, "-o", png, "--deposits", path}, {path}, 1);
+        ExpectExit({"plot-curves", path, "-o", png}, {path}, 1);
+    }
+    EXPECT_FALSE(FileExists(csv));
+    EXPECT_FALSE(FileExists(png));
 }
 
 // Inputs that never end or are not files: every command and job refuses each at once, with
@@ -63,6 +83,7 @@ TEST_F(HostCatalogue, EndlessInputsAreRefusedPromptly) {
     ASSERT_EQ(truncate(zeros.c_str(), 3LL << 30), 0);
     WriteFile(dir_ / "grid.grd", fuzz::kSmallDsaa);
     WriteFile(dir_ / "net.txt", fuzz::kOneInputNetwork);
+    WriteFile(dir_ / "points.csv", "x,y\n0,0\n");
     const std::string grid = dir_ / "grid.grd";
     const std::string out = dir_ / "out";
     for (const std::string& endless : {std::string("/dev/zero"), fifo, zeros}) {
@@ -83,6 +104,19 @@ TEST_F(HostCatalogue, EndlessInputsAreRefusedPromptly) {
             {"feature", endless},
             {"hierarchy", dir_ / "hierarchy.txt"},
             {"feature", dir_ / "feature.txt"},
+            {"convert", endless, out},
+            {"align", endless, grid, "-o", out},
+            {"align", grid, endless, "-o", out},
+            {"samples", endless, "--deposits", grid, "-o", out},
+            {"samples", grid, "--deposits", endless, "-o", out},
+            {"model-units", grid, "--deposits", endless, "-o", out},
+            {"anomaly-table", endless, "--points", grid, "-o", out},
+            {"evaluate", endless, dir_ / "points.csv"},
+            {"evaluate", grid, endless},
+            {"evaluate", grid, dir_ / "points.csv", "--mask", endless},
+            {"plot", endless, "-o", out + ".png"},
+            {"plot", grid, "-o", out + ".png", "--deposits", endless},
+            {"plot-curves", endless, "-o", out + ".png"},
         };
         for (const std::vector<std::string>& arguments : commands) {
             const CliResult result = RunCli(arguments, {.killAfterMs = 20000});
@@ -96,7 +130,8 @@ TEST_F(HostCatalogue, EndlessInputsAreRefusedPromptly) {
             EXPECT_EQ(RunCli({"report", endless}, {.killAfterMs = 20000}).exitCode, 1);
         }
     }
-    EXPECT_FALSE(Exists(out));
+    EXPECT_FALSE(FileExists(out));
+    EXPECT_FALSE(FileExists(out + ".png"));
 }
 
 TEST_F(HostCatalogue, AnUnknownCommandIsNamed) {

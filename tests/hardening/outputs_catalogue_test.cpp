@@ -41,7 +41,7 @@ struct Command {
     std::vector<std::string> outputs;  // file names in the case's folder
     // Writes variant v's inputs (their names carry v, so two variants can share a folder) and
     // returns the arguments that write the outputs.
-    std::function<std::vector<std::string>(const TempDir&, int v, int n)> make;
+    std::function<std::vector<std::string>(const TempFolder&, int v, int n)> make;
 };
 
 std::string V(const char* name, int v) {
@@ -52,33 +52,33 @@ const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         {"normalize",
          {"out.grd"},
-         [](const TempDir& dir, int v, int n) -> std::vector<std::string> {
+         [](const TempFolder& dir, int v, int n) -> std::vector<std::string> {
              WriteFile(dir / V("in", v), Dsaa(n, v));
              return {"normalize", dir / V("in", v), dir / "out.grd"};
          }},
         {"window-stats",
          {"mean.grd", "std.grd"},
-         [](const TempDir& dir, int v, int n) -> std::vector<std::string> {
+         [](const TempFolder& dir, int v, int n) -> std::vector<std::string> {
              WriteFile(dir / V("in", v), Dsaa(n, v));
              return {"window-stats", dir / V("in", v), dir / "mean.grd", dir / "std.grd", "-w", "3"};
          }},
         {"hxf-pack",
          {"out.hxf"},
-         [](const TempDir& dir, int v, int n) -> std::vector<std::string> {
+         [](const TempFolder& dir, int v, int n) -> std::vector<std::string> {
              WriteFile(dir / V("a", v), Dsaa(n, v));
              WriteFile(dir / V("b", v), Dsaa(n, v + 2));
              return {"hxf-pack", dir / "out.hxf", dir / V("a", v), dir / V("b", v)};
          }},
         {"hxf-dump",
          {"dump.txt"},
-         [](const TempDir& dir, int v, int n) -> std::vector<std::string> {
+         [](const TempFolder& dir, int v, int n) -> std::vector<std::string> {
              WriteFile(dir / V("a", v), Dsaa(n, v));
              RunCli({"hxf-pack", dir / V("in", v), dir / V("a", v)});
              return {"hxf-dump", dir / V("in", v), dir / "dump.txt"};
          }},
         {"bp-train",
          {"net.txt", "result.txt"},
-         [](const TempDir& dir, int v, int n) -> std::vector<std::string> {
+         [](const TempFolder& dir, int v, int n) -> std::vector<std::string> {
              std::string samples = kSampleHeader;
              for (int i = 0; i < n; ++i)
                  samples += std::to_string((i * 37 + v) % 100) + " " + std::to_string(i % 2) + "\n";
@@ -97,7 +97,7 @@ const std::vector<Command>& Commands() {
          }},
         {"bp-classify",
          {"classes.grd"},
-         [](const TempDir& dir, int v, int n) -> std::vector<std::string> {
+         [](const TempFolder& dir, int v, int n) -> std::vector<std::string> {
              WriteFile(dir / V("samples", v), std::string(kSampleHeader) + "10 0\n90 1\n");
              RunCli({"bp-train", "-s", dir / V("samples", v), "-n", dir / V("net", v), "-r",
                      dir / V("result", v), "-m", "20", "--seed", std::to_string(v + 1)});
@@ -106,7 +106,7 @@ const std::vector<Command>& Commands() {
          }},
         {"hierarchy",
          {"out.txt", "report.txt"},
-         [](const TempDir& dir, int v, int n) -> std::vector<std::string> {
+         [](const TempFolder& dir, int v, int n) -> std::vector<std::string> {
              WriteFile(dir / V("grid", v), Kvsgda(n, v));
              WriteFile(dir / V("params", v), "QELFrmDECOMPOSE 1 1 0 0 0\n1 1\nA 1 " + dir / V("grid", v) +
                                                  "\n" + dir / "out.txt " + dir / "report.txt\n");
@@ -114,7 +114,7 @@ const std::vector<Command>& Commands() {
          }},
         {"feature",
          {"score.grd", "report.txt"},
-         [](const TempDir& dir, int v, int n) -> std::vector<std::string> {
+         [](const TempFolder& dir, int v, int n) -> std::vector<std::string> {
              WriteFile(dir / V("grid", v), Kvsgda(n, v));
              WriteFile(dir / V("params", v), "QelFrmFeater 1\nAu 20 60 " + dir / V("grid", v) +
                                                  "\n0 none\n0 " + dir / "score.grd " + dir / "report.txt\n");
@@ -124,19 +124,19 @@ const std::vector<Command>& Commands() {
     return commands;
 }
 
-std::map<std::string, std::string> Outputs(const TempDir& dir, const Command& command) {
+std::map<std::string, std::string> Outputs(const TempFolder& dir, const Command& command) {
     std::map<std::string, std::string> bytes;
     for (const std::string& name : command.outputs)
         bytes[name] = fs::exists(dir / name) ? ReadFile(dir / name) : "(none)";
     return bytes;
 }
 
-void WriteEarlierOutputs(const TempDir& dir, const Command& command) {
+void WriteEarlierOutputs(const TempFolder& dir, const Command& command) {
     for (const std::string& name : command.outputs) WriteFile(dir / name, "an earlier " + name);
 }
 
 // Files in the folder whose names mark them temporary (a leading dot).
-std::vector<std::string> Leftovers(const TempDir& dir) {
+std::vector<std::string> Leftovers(const TempFolder& dir) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(fs::path(dir / "")))
         if (entry.path().filename().string().front() == '.')
@@ -149,7 +149,7 @@ class OutputsCatalogue : public ::testing::TestWithParam<Command> {};
 // A write cut short (as on a full disk) fails the command and leaves every output as it was.
 TEST_P(OutputsCatalogue, CutShortLeavesEveryEarlierOutput) {
     const Command& command = GetParam();
-    TempDir dir;
+    TempFolder dir;
     const std::vector<std::string> arguments = command.make(dir, 0, 40);
     WriteEarlierOutputs(dir, command);
     const std::map<std::string, std::string> earlier = Outputs(dir, command);
@@ -167,7 +167,7 @@ TEST_P(OutputsCatalogue, CutShortLeavesEveryEarlierOutput) {
 // Killed at any moment, a command leaves its earlier outputs or its whole new ones.
 TEST_P(OutputsCatalogue, KilledLeavesEarlierOrWholeOutputs) {
     const Command& command = GetParam();
-    TempDir dir;
+    TempFolder dir;
     const std::vector<std::string> arguments = command.make(dir, 0, 300);
     ASSERT_EQ(RunCli(arguments).exitCode, 0);
     const std::map<std::string, std::string> whole = Outputs(dir, command);
@@ -190,7 +190,7 @@ TEST_P(OutputsCatalogue, KilledLeavesEarlierOrWholeOutputs) {
 // Two runs writing the same outputs at once leave one run's whole outputs.
 TEST_P(OutputsCatalogue, RacingRunsLeaveOneWholeResult) {
     const Command& command = GetParam();
-    TempDir dir;
+    TempFolder dir;
     const std::vector<std::string> first = command.make(dir, 0, 60);
     const std::vector<std::string> second = command.make(dir, 1, 60);
     ASSERT_EQ(RunCli(first).exitCode, 0);
@@ -217,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(Host, OutputsCatalogue, ::testing::ValuesIn(Commands())
 TEST(OutputsThroughLinks, DanglingLinkToTheOtherOutputIsRefused) {
     for (const Command& command : Commands()) {
         if (command.outputs.size() < 2) continue;
-        TempDir dir;
+        TempFolder dir;
         const std::vector<std::string> arguments = command.make(dir, 0, 10);
         fs::create_symlink(dir / command.outputs[0], dir / command.outputs[1]);
         const CliResult result = RunCli(arguments);

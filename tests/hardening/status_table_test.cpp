@@ -9,6 +9,7 @@
 #include <string>
 
 #include "bp/bp_status.h"
+#include "cli/evaluate_status.h"
 #include "feature/feature_status.h"
 #include "feature/feature_types.h"
 #include "hierarchy/hierarchy_status.h"
@@ -88,7 +89,7 @@ TEST(StatusTables, HierarchyRowsAreWhatTheHostPrints) {
 }
 
 TEST(StatusTables, FeatureRowsAreWhatTheHostPrints) {
-    const auto rows = StatusRows("<!-- status:feature -->", "## Behaviour notes");
+    const auto rows = StatusRows("<!-- status:feature -->", "<!-- status:geo -->");
     const int fixed[] = {kFeatureOk,
                          kFeatureFileUnavailable,
                          kFeatureBadKeyword,
@@ -102,6 +103,15 @@ TEST(StatusTables, FeatureRowsAreWhatTheHostPrints) {
     for (int code : fixed) EXPECT_EQ(rows.at(std::to_string(code)), FeatureStatusText(code)) << code;
     for (int i = 0; i < kMaxFeatureVars; ++i)
         EXPECT_EQ(rows.at("3001 + i"), FeatureStatusText(kFeatureGridUnopened + i));
+}
+
+TEST(StatusTables, EvaluateRowsAreWhatTheHostPrints) {
+    const auto rows = StatusRows("<!-- status:evaluate -->", "## Behaviour notes");
+    ASSERT_EQ(rows.size(), 4u);
+    for (int code : {cli::kEvaluateOk, cli::kEvaluateInputUnread, cli::kEvaluateInputsUnfit,
+                     cli::kEvaluateOutputUnwritten}) {
+        EXPECT_EQ(rows.at(std::to_string(code)), cli::EvaluateStatusText(code)) << code;
+    }
 }
 
 }  // namespace

@@ -2,22 +2,18 @@
 // summary and --json results, the status line and the actual cause of a failure.
 // Report text on the terminal is UTF-8 (u8 literals); plain literals here are GBK.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
 
 #include "hierarchy/hierarchy_status.h"
-#include "scratch.h"
+#include "tests/hierarchy/hierarchy_files.h"
 
 namespace quarnel::test {
 namespace {
 
-struct Shown {
-    int exitCode = -1;
-    std::string out;  // standard output
-};
+using testkit::CliResult;
+using testkit::RunCliLine;
 
 // The weights part of the summary for the fixture's parameters: geology alone, Fault 3, Granite 1.
 const std::string kWeightsSummary =
@@ -25,18 +21,6 @@ const std::string kWeightsSummary =
     "geology matrix: weights Fault 0.750 Granite 0.250, largest eigenvalue 2.000, CR 0.000, combined "
     "consistency 0.000, consistent\n"
     "total weights (geology), percent: Fault 75.000 Granite 25.000\n";
-
-Shown Quarnel(const std::string& arguments, const std::string& errorFile) {
-    const std::string command = std::string(QUARNEL_BUILD_DIR) + "/quarnel " + arguments + " 2>" + errorFile;
-    Shown shown;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return shown;
-    char chunk[4096];
-    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) shown.out.append(chunk, got);
-    const int status = pclose(pipe);
-    shown.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return shown;
-}
 
 std::string Utf8(std::u8string_view text) {
     return std::string(text.begin(), text.end());
@@ -51,52 +35,52 @@ class CliHierarchy : public ::testing::Test {
                                           {0, "", {}},
                                           {0, "", {}},
                                           {0, "", {}}}},
-                                        dir_.Path("out.txt"), dir_.Path("report.txt")));
+                                        dir_ / "out.txt", dir_ / "report.txt"));
     }
-    std::string Errors() const { return ReadFile(dir_.Path("stderr.txt")); }
-    Shown Run(const std::string& arguments) { return Quarnel(arguments, dir_.Path("stderr.txt")); }
+    static CliResult Run(const std::string& arguments) {
+        return RunCliLine(arguments, {.separateErrors = true});
+    }
 
-    ScratchDir dir_;
+    TempFolder dir_;
 };
 
 TEST_F(CliHierarchy, ShowsTheReportInUtf8AndWhereTheFilesAre) {
-    const Shown shown = Run("hierarchy " + Params(5, "x.grd") + " --show-report");
-    EXPECT_EQ(shown.exitCode, 0) << Errors();
-    EXPECT_EQ(shown.out.rfind(Utf8(u8"\t\t层次分析程序\n  目的层：找矿预测（不规则网格）\n"), 0), 0u)
-        << shown.out;
-    EXPECT_NE(shown.out.find(Utf8(u8"RI(1-2)=0.000,主层次与地质层间的判断矩阵构造合理\n"
-                                  u8"qelDecompos status 0: success\nreport: ")),
+    const CliResult shown = Run("hierarchy " + Params(5, "x.grd") + " --show-report");
+    EXPECT_EQ(shown.exitCode, 0) << shown.errors;
+    EXPECT_EQ(shown.output.rfind(Utf8(u8"\t\t层次分析程序\n  目的层：找矿预测（不规则网格）\n"), 0), 0u)
+        << shown.output;
+    EXPECT_NE(shown.output.find(Utf8(u8"RI(1-2)=0.000,主层次与地质层间的判断矩阵构造合理\n"
+                                     u8"report: ")),
               std::string::npos)
-        << shown.out;
-    EXPECT_EQ(Errors(), "");
+        << shown.output;
+    EXPECT_EQ(shown.errors, "");
 }
 
 TEST_F(CliHierarchy, PrintsWhereTheResultIs) {
     const std::string grid = dir_.Write("grid.txt", "KVSGDA01 1 1 0 1 0 1 0 1 99999 5\n");
-    const Shown shown = Run("hierarchy " + Params(1, grid));
-    EXPECT_EQ(shown.exitCode, 0) << Errors();
-    EXPECT_EQ(shown.out, "qelDecompos status 0: success\nreport: " + dir_.Path("report.txt") +
-                             "\nresult: " + dir_.Path("out.txt") + "\n" + kWeightsSummary +
-                             "predicted a grid of 1 x 1 cells\n");
+    const CliResult shown = Run("hierarchy " + Params(1, grid));
+    EXPECT_EQ(shown.exitCode, 0) << shown.errors;
+    EXPECT_EQ(shown.output, "report: " + dir_ / "report.txt" + "\nresult: " + dir_ / "out.txt" + "\n" +
+                                kWeightsSummary + "predicted a grid of 1 x 1 cells\n");
 }
 
 TEST_F(CliHierarchy, FailureExitsOneWithTheStatusAndItsMeaning) {
-    Shown shown = Run("hierarchy " + dir_.Path("missing.txt") + " --show-report");
+    CliResult shown = Run("hierarchy " + dir_ / "missing.txt" + " --show-report");
     EXPECT_EQ(shown.exitCode, 1);
-    EXPECT_EQ(shown.out, "");
-    EXPECT_EQ(Errors(),
-              "qelDecompos status 3000: the parameter file cannot be opened\n"
+    EXPECT_EQ(shown.output, "");
+    EXPECT_EQ(shown.errors,
+              "quarnel hierarchy: status 3000: the parameter file cannot be opened\n"
               "quarnel hierarchy: " +
-                  dir_.Path("missing.txt") + ": cannot be opened\n");
+                  dir_ / "missing.txt" + ": cannot be opened\n");
 
     // A report left behind by a failure is still shown.
-    shown = Run("hierarchy " + Params(1, dir_.Path("missing.grd")) + " --show-report");
+    shown = Run("hierarchy " + Params(1, dir_ / "missing.grd") + " --show-report");
     EXPECT_EQ(shown.exitCode, 1);
-    EXPECT_EQ(shown.out.rfind(Utf8(u8"\t\t层次分析程序\n"), 0), 0u);
-    EXPECT_EQ(Errors(),
-              "qelDecompos status 3001: target 1: the grid of geology element 1 cannot be opened\n"
+    EXPECT_EQ(shown.output.rfind(Utf8(u8"\t\t层次分析程序\n"), 0), 0u);
+    EXPECT_EQ(shown.errors,
+              "quarnel hierarchy: status 3001: target 1: the grid of geology element 1 cannot be opened\n"
               "quarnel hierarchy: " +
-                  dir_.Path("missing.grd") + ": cannot be opened\n");
+                  dir_ / "missing.grd" + ": cannot be opened\n");
 }
 
 TEST_F(CliHierarchy, FailureNamesTheActualCause) {
@@ -104,16 +88,16 @@ TEST_F(CliHierarchy, FailureNamesTheActualCause) {
     const std::string b = dir_.Write("b.grd", "KVSGDA01 2 3 0 1 0 1 0 1 99999 1 2 3 4 5 6\n");
     const std::string params = dir_.Write(
         "params.txt", ParameterText(1, {{{1, "4", {{"Fault", "3", a}, {"Granite", "1", b}}}, {}, {}, {}}},
-                                    dir_.Path("out.txt"), dir_.Path("report.txt")));
-    Shown shown = Run("hierarchy " + params);
+                                    dir_ / "out.txt", dir_ / "report.txt"));
+    CliResult shown = Run("hierarchy " + params);
     EXPECT_EQ(shown.exitCode, 1);
-    EXPECT_EQ(shown.out, "");
-    EXPECT_EQ(Errors(), "qelDecompos status 3902: " + hierarchy_status::Meaning(3902) +
-                            "\nquarnel hierarchy: " + b + ": 2 x 3 cells, but " + a + " has 3 x 3\n");
+    EXPECT_EQ(shown.output, "");
+    EXPECT_EQ(shown.errors, "quarnel hierarchy: status 3902: " + hierarchy_status::Meaning(3902) +
+                                "\nquarnel hierarchy: " + b + ": 2 x 3 cells, but " + a + " has 3 x 3\n");
 
     shown = Run("hierarchy " + params + " --json");
     EXPECT_EQ(shown.exitCode, 1);
-    const nlohmann::json object = nlohmann::json::parse(shown.out);
+    const nlohmann::json object = nlohmann::json::parse(shown.output);
     EXPECT_FALSE(object["ok"].get<bool>());
     EXPECT_EQ(object["status"], 3902);
     EXPECT_EQ(object["cause"], b + ": 2 x 3 cells, but " + a + " has 3 x 3");
@@ -128,14 +112,14 @@ TEST_F(CliHierarchy, JsonCarriesMatricesTotalWeightsAndRanking) {
                                                  {1, "1", {{"C", "1", "c"}, {"D", "1", table}}},
                                                  {},
                                                  {}}},
-                                               dir_.Path("out.txt"), dir_.Path("report.txt")));
-    const Shown shown = Run("hierarchy " + params + " --json");
-    EXPECT_EQ(shown.exitCode, 0) << Errors();
-    const nlohmann::json object = nlohmann::json::parse(shown.out);
+                                               dir_ / "out.txt", dir_ / "report.txt"));
+    const CliResult shown = Run("hierarchy " + params + " --json");
+    EXPECT_EQ(shown.exitCode, 0) << shown.errors;
+    const nlohmann::json object = nlohmann::json::parse(shown.output);
     EXPECT_EQ(object["command"], "hierarchy");
     EXPECT_TRUE(object["ok"].get<bool>());
     EXPECT_EQ(object["status"], 0);
-    EXPECT_EQ(object["outputs"], nlohmann::json::array({dir_.Path("report.txt")}));
+    EXPECT_EQ(object["outputs"], nlohmann::json::array({dir_ / "report.txt"}));
     const nlohmann::json& results = object["results"];
     EXPECT_EQ(results["target"], 0);
     ASSERT_EQ(results["matrices"].size(), 3u);
@@ -160,21 +144,21 @@ TEST_F(CliHierarchy, JsonCarriesMatricesTotalWeightsAndRanking) {
     EXPECT_EQ(results["ranking"][0], (nlohmann::json{{"rank", 1}, {"name", "R2"}, {"score", 50.0}}));
     EXPECT_EQ(results["ranking"][2]["name"], "R3");
 
-    const Shown plain = Run("hierarchy " + params);
+    const CliResult plain = Run("hierarchy " + params);
     EXPECT_NE(
-        plain.out.find("ranking of 3 anomalies (top 3):\n  1. R2 50.00\n  2. R1 37.50\n  3. R3 12.50\n"),
+        plain.output.find("ranking of 3 anomalies (top 3):\n  1. R2 50.00\n  2. R1 37.50\n  3. R3 12.50\n"),
         std::string::npos)
-        << plain.out;
+        << plain.output;
 }
 
 TEST_F(CliHierarchy, ReportCommandConvertsAnyGbkFile) {
     const std::string report = dir_.Write("some_report.txt", "\n最大特征值为   3.000\n");
-    Shown shown = Run("report " + report);
+    CliResult shown = Run("report " + report);
     EXPECT_EQ(shown.exitCode, 0);
-    EXPECT_EQ(shown.out, Utf8(u8"\n最大特征值为   3.000\n"));
-    shown = Run("report " + dir_.Path("missing.txt"));
+    EXPECT_EQ(shown.output, Utf8(u8"\n最大特征值为   3.000\n"));
+    shown = Run("report " + dir_ / "missing.txt");
     EXPECT_EQ(shown.exitCode, 1);
-    EXPECT_NE(Errors(), "");
+    EXPECT_NE(shown.errors, "");
 }
 
 }  // namespace

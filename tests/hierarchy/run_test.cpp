@@ -4,31 +4,31 @@
 
 #include "hierarchy/decompos_run.h"
 #include "hierarchy/hierarchy_status.h"
-#include "scratch.h"
+#include "tests/hierarchy/hierarchy_files.h"
 
 namespace quarnel::test {
 namespace {
 
 namespace status = hierarchy_status;
 
-std::string GridParams(const ScratchDir& dir, const std::string& a, const std::string& b) {
+std::string GridParams(const TempFolder& dir, const std::string& a, const std::string& b) {
     return dir.Write(
         "params.txt",
         ParameterText(1, {{{1, "1", {{"A", "3", a}, {"B", "1", b}}}, {0, "", {}}, {0, "", {}}, {0, "", {}}}},
-                      dir.Path("out.grd"), dir.Path("report.txt")));
+                      dir / "out.grd", dir / "report.txt"));
 }
 
-std::string TableParams(const ScratchDir& dir, const std::string& table) {
+std::string TableParams(const TempFolder& dir, const std::string& table) {
     return dir.Write("params.txt", ParameterText(0,
                                                  {{{1, "1", {{"A", "3", "a.grd"}, {"B", "1", "b.grd"}}},
                                                    {1, "1", {{"C", "1", "c.grd"}, {"D", "1", table}}},
                                                    {0, "", {}},
                                                    {0, "", {}}}},
-                                                 dir.Path("out.txt"), dir.Path("report.txt")));
+                                                 dir / "out.txt", dir / "report.txt"));
 }
 
 TEST(DecomposRun, GridsOfOtherDimensionsNameBothFiles) {
-    ScratchDir dir;
+    TempFolder dir;
     const std::string a = dir.Write("a.grd", "KVSGDA01 3 3 0 1 0 1 0 1 99999 1 2 3 4 5 6 7 8 9\n");
     const std::string b = dir.Write("b.grd", "KVSGDA01 2 3 0 1 0 1 0 1 99999 1 2 3 4 5 6\n");
     const DecomposRun run = RunDecompos(GridParams(dir, a, b).c_str());
@@ -38,7 +38,7 @@ TEST(DecomposRun, GridsOfOtherDimensionsNameBothFiles) {
 }
 
 TEST(DecomposRun, BadValueNamesTheFileRowAndByte) {
-    ScratchDir dir;
+    TempFolder dir;
     const std::string table = dir.Write("table.txt", "AnmLvl 4 2\nNo A B C D\nR1 1 0 0 0\nR2 0 x 0 0\n");
     const DecomposRun run = RunDecompos(TableParams(dir, table).c_str());
     EXPECT_EQ(run.status, status::kMalformedInput);
@@ -46,7 +46,7 @@ TEST(DecomposRun, BadValueNamesTheFileRowAndByte) {
 }
 
 TEST(DecomposRun, ParameterFileFailuresNameWhatAndWhere) {
-    ScratchDir dir;
+    TempFolder dir;
     std::string params = dir.Write("params.txt", "QELFrmDECOMPOSE 0 1 0 0 0 1.5 x\n");
     DecomposRun run = RunDecompos(params.c_str());
     EXPECT_EQ(run.status, status::kMalformedParameterFile);
@@ -56,14 +56,14 @@ TEST(DecomposRun, ParameterFileFailuresNameWhatAndWhere) {
         "params.txt",
         ParameterText(0,
                       {{{1, "1", {{"A", "3", "a"}, {"B", "0", "b"}}}, {0, "", {}}, {0, "", {}}, {0, "", {}}}},
-                      dir.Path("out.txt"), dir.Path("report.txt")));
+                      dir / "out.txt", dir / "report.txt"));
     run = RunDecompos(params.c_str());
     EXPECT_EQ(run.status, status::kBadImportance);
     EXPECT_EQ(run.cause, "the importance of geology element 2 (B) is 0");
 }
 
 TEST(DecomposRun, RankingKeepsTheTopRowsAsData) {
-    ScratchDir dir;
+    TempFolder dir;
     const std::string table =
         dir.Write("table.txt", "AnmLvl 4 3\nNo A B C D\nR1 1 0 0 0\nR2 0 0 0 2\nR3 0 1 0 0\n");
     const DecomposRun run = RunDecompos(TableParams(dir, table).c_str());

@@ -6,7 +6,7 @@
 
 #include "frame/quarnel.h"
 #include "hierarchy/hierarchy_status.h"
-#include "scratch.h"
+#include "tests/hierarchy/hierarchy_files.h"
 
 namespace quarnel::test {
 namespace {
@@ -29,8 +29,8 @@ class HierarchyStatus : public ::testing::Test {
     int RunLevels(int target, const std::array<LevelEntry, 4>& levels) {
         return Run(ParameterText(target, levels, Output(), Report()));
     }
-    std::string Report() const { return dir_.Path("report.txt"); }
-    std::string Output() const { return dir_.Path("output.txt"); }
+    std::string Report() const { return dir_ / "report.txt"; }
+    std::string Output() const { return dir_ / "output.txt"; }
     std::string ReportText() const { return ReadFile(Report()); }
     bool ReportEndsWith(const std::string& tail) const {
         const std::string report = ReportText();
@@ -41,14 +41,14 @@ class HierarchyStatus : public ::testing::Test {
     void ExpectReportUntouched() const { EXPECT_EQ(ReadFile(Report()), kPreviousReport); }
     void KeepPreviousReport() const { dir_.Write("report.txt", kPreviousReport); }
 
-    ScratchDir dir_;
+    TempFolder dir_;
 };
 
 // ---- the parameter file --------------------------------------------------------------------
 
 TEST_F(HierarchyStatus, ParameterFileMissing) {
     const int before = OpenFileCount();
-    EXPECT_EQ(qelDecompos(dir_.Path("absent.txt").c_str()), status::kParameterFileNotOpened);
+    EXPECT_EQ(qelDecompos((dir_ / "absent.txt").c_str()), status::kParameterFileNotOpened);
     EXPECT_EQ(qelDecompos(nullptr), status::kParameterFileNotOpened);
     EXPECT_EQ(OpenFileCount(), before);
 }
@@ -127,9 +127,8 @@ TEST_F(HierarchyStatus, ImportancesThatMakeNoWeights) {
 }
 
 TEST_F(HierarchyStatus, ReportCannotBeCreated) {
-    EXPECT_EQ(
-        Run(ParameterText(5, {{kAbsent, kAbsent, kAbsent, kAbsent}}, Output(), dir_.Path("no/report.txt"))),
-        status::kReportNotCreated);
+    EXPECT_EQ(Run(ParameterText(5, {{kAbsent, kAbsent, kAbsent, kAbsent}}, Output(), dir_ / "no/report.txt")),
+              status::kReportNotCreated);
 }
 
 TEST_F(HierarchyStatus, OutputsThatWouldOverwriteInputs) {
@@ -138,8 +137,8 @@ TEST_F(HierarchyStatus, OutputsThatWouldOverwriteInputs) {
     const std::array<LevelEntry, 4> gridLevels = {{{1, "1", {{"A", "1", grid}}}, kAbsent, kAbsent, kAbsent}};
     const std::array<LevelEntry, 4> tableLevels = {
         {kAbsent, {1, "1", {{"A", "1", "a"}, {"B", "1", table}}}, kAbsent, kAbsent}};
-    const std::string params = dir_.Path("params.txt");
-    const std::string relative = dir_.Path(".") + "/params.txt";
+    const std::string params = dir_ / "params.txt";
+    const std::string relative = dir_ / "." + "/params.txt";
 
     EXPECT_EQ(Run(ParameterText(5, gridLevels, Output(), params)), status::kOutputOverwritesInput);
     EXPECT_EQ(Run(ParameterText(5, gridLevels, Output(), relative)), status::kOutputOverwritesInput);
@@ -210,14 +209,12 @@ TEST_F(TableStatus, TableNotNamedOrNotOpened) {
         EXPECT_EQ(RunLevels(target, {{{1, "1", {{"A", "1", "a"}}}, kAbsent, kAbsent, kAbsent}}),
                   status::kTableOrGridNotOpened)
             << "geophysics absent, target " << target;
-        EXPECT_EQ(
-            RunLevels(target, {{kAbsent, {1, "1", {{"A", "1", dir_.Path("t.txt")}}}, kAbsent, kAbsent}}),
-            status::kTableOrGridNotOpened)
+        EXPECT_EQ(RunLevels(target, {{kAbsent, {1, "1", {{"A", "1", dir_ / "t.txt"}}}, kAbsent, kAbsent}}),
+                  status::kTableOrGridNotOpened)
             << "geophysics with one element, target " << target;
         EXPECT_EQ(
-            RunLevels(
-                target,
-                {{kAbsent, {1, "1", {{"A", "1", "a"}, {"B", "1", dir_.Path("t.txt")}}}, kAbsent, kAbsent}}),
+            RunLevels(target,
+                      {{kAbsent, {1, "1", {{"A", "1", "a"}, {"B", "1", dir_ / "t.txt"}}}, kAbsent, kAbsent}}),
             status::kTableOrGridNotOpened)
             << "table missing, target " << target;
         EXPECT_TRUE(ReportEndsWith("间的判断矩阵构造合理\n")) << "nothing more is written";
@@ -228,7 +225,7 @@ TEST_F(TableStatus, ForecastCannotBeCreated) {
     const std::string table = dir_.Write("table.txt", "AnmLvl 2 0 No A B\n");
     EXPECT_EQ(
         Run(ParameterText(2, {{kAbsent, {1, "1", {{"A", "1", "a"}, {"B", "1", table}}}, kAbsent, kAbsent}},
-                          dir_.Path("no/forecast.txt"), Report())),
+                          dir_ / "no/forecast.txt", Report())),
         status::kTableOrGridNotOpened);
     EXPECT_TRUE(ReportEndsWith("主层次与地球物理层间的判断矩阵构造合理\n"));
 }
@@ -294,7 +291,7 @@ TEST_F(HierarchyStatus, GridThatCannotBeOpenedByPosition) {
             for (int k = 0; k < 4; ++k) {
                 levels[k] = {1, "1", {}};
                 for (int i = 0; i < 10; ++i) {
-                    const std::string file = k == level && i == element ? dir_.Path("missing.txt") : grid;
+                    const std::string file = k == level && i == element ? dir_ / "missing.txt" : grid;
                     std::string name = "E";
                     name += std::to_string(i);
                     levels[k].elements.push_back({name, "1", file});
@@ -310,7 +307,7 @@ TEST_F(HierarchyStatus, GridThatCannotBeOpenedByPosition) {
 TEST_F(HierarchyStatus, OutputGridCannotBeCreated) {
     const std::string grid = dir_.Write("grid.txt", kGrid);
     EXPECT_EQ(Run(ParameterText(1, {{{1, "1", {{"A", "1", grid}}}, kAbsent, kAbsent, kAbsent}},
-                                dir_.Path("no/output.txt"), Report())),
+                                dir_ / "no/output.txt", Report())),
               status::kOutputGridNotCreated);
     EXPECT_TRUE(ReportEndsWith("间的判断矩阵构造合理\n\n输入数据的行数为2,\t列数为3\n"));
 }

@@ -1,56 +1,19 @@
 // The three target operations end to end: anomaly ranking (target 0), irregular-grid forecast
-// (target 2) and regular-grid prediction (target 1), with their whole reports and outputs.
+// (target 2) and regular-grid prediction (target 1), with their whole reports (golden files)
+// and outputs.
 // Scores are total weights times values: geology A 37.5, B 12.5 and geophysics C 25, D 25 for
 // the table targets; geology A 37.5, B 12.5 and geochemistry Cu 50 for the grid target.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <vector>
+
 #include "frame/quarnel.h"
-#include "scratch.h"
+#include "hierarchy/decompos_run.h"
+#include "tests/hierarchy/hierarchy_files.h"
 
 namespace quarnel::test {
 namespace {
-
-const char* const kTableWeightsReport =
-    "\n"
-    "  主层次：\n"
-    "    主层次元素  重要性\n"
-    "    地质层      1.0\n"
-    "    地球物理层  1.0\n"
-    "\n"
-    "  子层次：\n"
-    "\n"
-    "      地质层次元素  重要性\n"
-    "              A     3.0\n"
-    "              B     1.0\n"
-    "\n"
-    "  地球物理层次元素  重要性\n"
-    "              C     1.0\n"
-    "              D     1.0\n"
-    "\n"
-    "目的层与主层次间的判断矩阵:\n"
-    "                     地质层次元素 地球物理层次元素  权重（主分量）\n"
-    "    地质层次元素       1.000            1.000            0.500\n"
-    "地球物理层次元素       1.000            1.000            0.500\n"
-    "\n"
-    "最大特征值为   2.000\n"
-    "\n"
-    " CR(0-1)=  0.00, 目的层与主层次间的判断矩阵构造合理\n"
-    "\n"
-    "主层次与地质层间的判断矩阵:\n"
-    "                       A           B   权重（主分量） 加权总权重\n"
-    "           A       1.000       3.000       0.750      37.500\n"
-    "           B       0.333       1.000       0.250      12.500\n"
-    "\n"
-    "最大特征值为   2.000\n"
-    "RI(1-2)=0.000,主层次与地质层间的判断矩阵构造合理\n"
-    "\n"
-    "主层次与地球物理层间的判断矩阵:\n"
-    "                       C           D   权重（主分量） 加权总权重\n"
-    "           C       1.000       1.000       0.500      25.000\n"
-    "           D       1.000       1.000       0.500      25.000\n"
-    "\n"
-    "最大特征值为   2.000\n"
-    "RI(1-2)=0.000,主层次与地球物理层间的判断矩阵构造合理\n";
 
 const char* const kAnomalyTable =
     "AnmLvl 4 5\n"
@@ -62,93 +25,60 @@ const char* const kAnomalyTable =
     "AN5 0.5 0 0 0\n";
 
 // The table is named by the second geophysics element's file field.
-std::string TableParams(const ScratchDir& dir, int target, const std::string& tablePath) {
+std::string TableParams(const TempFolder& dir, int target, const std::string& tablePath) {
     return ParameterText(target,
                          {{{1, "1", {{"A", "3", "a.grd"}, {"B", "1", "b.grd"}}},
                            {1, "1", {{"C", "1", "c.grd"}, {"D", "1", tablePath}}},
                            {0, "", {}},
                            {0, "", {}}}},
-                         dir.Path("forecast.txt"), dir.Path("report.txt"));
+                         dir / "forecast.txt", dir / "report.txt");
 }
 
-int RunParams(const ScratchDir& dir, const std::string& params) {
+int RunParams(const TempFolder& dir, const std::string& params) {
     return qelDecompos(dir.Write("params.txt", params).c_str());
 }
 
 TEST(RankAnomalies, WholeReport) {
-    ScratchDir dir;
+    TempFolder dir;
     const std::string table = dir.Write("anomalies.txt", kAnomalyTable);
     EXPECT_EQ(RunParams(dir, TableParams(dir, 0, table)), 0);
-    EXPECT_EQ(ReadFile(dir.Path("report.txt")), std::string("\t\t层次分析程序\n"
-                                                            "  目的层：异常评序\n") +
-                                                    kTableWeightsReport +
-                                                    "\n"
-                                                    "\n"
-                                                    "  输入数据文件的头部信息为:\n"
-                                                    "  AnmLvl\n"
-                                                    "  4  5\n"
-                                                    "  AnomalyNo  A  B  C  D\n"
-                                                    "\n"
-                                                    "\n"
-                                                    " 异常评序结果\n"
-                                                    "\t       异常号      异常评序值  异常评序序号\n"
-                                                    " AnomalyName_with_25         100.00         1\n"
-                                                    "                 AN3          50.00         2\n"
-                                                    "                 AN2          37.50         3\n"
-                                                    "                 AN1          37.50         4\n"
-                                                    "                 AN5          18.75         5\n"
-                                                    "\n"
-                                                    "\n"
-                                                    "\n"
-                                                    " ");
-    EXPECT_FALSE(FileExists(dir.Path("forecast.txt"))) << "target 0 writes only the report";
+    testkit::ExpectGolden(ReadFile(dir / "report.txt"), "hierarchy/target0-rank-anomalies.txt");
+    EXPECT_FALSE(FileExists(dir / "forecast.txt")) << "target 0 writes only the report";
 }
 
-std::string RankingOf(const char* scores) {
-    ScratchDir dir;
+// The job's ranking as data: "name score rank" per row, best first.
+std::vector<std::string> RankingOf(const char* scores) {
+    TempFolder dir;
     const std::string table = dir.Write("anomalies.txt", std::string("AnmLvl 4 3 No A B C D\n") + scores);
-    EXPECT_EQ(RunParams(dir, TableParams(dir, 0, table)), 0);
-    const std::string report = ReadFile(dir.Path("report.txt"));
-    return report.substr(report.find("异常评序序号\n") + std::string("异常评序序号\n").size());
+    const DecomposRun run = RunDecompos(dir.Write("params.txt", TableParams(dir, 0, table)).c_str());
+    EXPECT_EQ(run.status, 0);
+    std::vector<std::string> rows;
+    for (const RankedRow& row : run.ranking) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%s %.2f %d", row.name.c_str(), double(row.score), row.rank);
+        rows.emplace_back(line);
+    }
+    return rows;
 }
 
 // The selection sort takes a later row only with a strictly greater score and exchanges the
 // maximum into place, which decides the order of equal scores.
 TEST(RankAnomalies, TiesFollowTheExchangeOrder) {
+    using Rows = std::vector<std::string>;
     EXPECT_EQ(RankingOf("R1 0 0 0 0.2\nR2 0 0 0 0.2\nR3 0 0 0 0.28\n"),
-              "                  R3           7.00         1\n"
-              "                  R2           5.00         2\n"
-              "                  R1           5.00         3\n"
-              "\n\n\n ");
+              (Rows{"R3 7.00 1", "R2 5.00 2", "R1 5.00 3"}));
     EXPECT_EQ(RankingOf("R1 0 0 0 0.28\nR2 0 0 0 0.2\nR3 0 0 0 0.2\n"),
-              "                  R1           7.00         1\n"
-              "                  R2           5.00         2\n"
-              "                  R3           5.00         3\n"
-              "\n\n\n ");
+              (Rows{"R1 7.00 1", "R2 5.00 2", "R3 5.00 3"}));
 }
 
 TEST(PredictIrregularGrid, WholeReportAndForecast) {
-    ScratchDir dir;
+    TempFolder dir;
     std::string table = kAnomalyTable;
     table.replace(table.find("AnomalyNo"), 9, "PointNo");
     const std::string tablePath = dir.Write("points.txt", table);
     EXPECT_EQ(RunParams(dir, TableParams(dir, 2, tablePath)), 0);
-    EXPECT_EQ(ReadFile(dir.Path("report.txt")), std::string("\t\t层次分析程序\n"
-                                                            "  目的层：找矿预测（不规则网格）\n") +
-                                                    kTableWeightsReport +
-                                                    "\n"
-                                                    "\n"
-                                                    "  输入数据文件的头部信息为:\n"
-                                                    "  AnmLvl\n"
-                                                    "  4  5\n"
-                                                    "  PointNo  A  B  C  D\n"
-                                                    "\n"
-                                                    "\n"
-                                                    " \n"
-                                                    "\n"
-                                                    "\n"
-                                                    " ");
-    EXPECT_EQ(ReadFile(dir.Path("forecast.txt")),
+    testkit::ExpectGolden(ReadFile(dir / "report.txt"), "hierarchy/target2-irregular-grid.txt");
+    EXPECT_EQ(ReadFile(dir / "forecast.txt"),
               "非规则网找矿远景预测\n"
               "   5\n"
               "\t\t非规则网号       预测值\n"
@@ -159,52 +89,10 @@ TEST(PredictIrregularGrid, WholeReportAndForecast) {
               "                      AN5         18.75\n");
 }
 
-const char* const kGridWeightsReport =
-    "\t\t层次分析程序\n"
-    "  目的层：找矿预测（规则网格）\n"
-    "\n"
-    "  主层次：\n"
-    "    主层次元素  重要性\n"
-    "    地质层      1.0\n"
-    "    地球化学层  1.0\n"
-    "\n"
-    "  子层次：\n"
-    "\n"
-    "      地质层次元素  重要性\n"
-    "              A     3.0\n"
-    "              B     1.0\n"
-    "\n"
-    "  地球化学层次元素  重要性\n"
-    "             Cu     1.0\n"
-    "\n"
-    "目的层与主层次间的判断矩阵:\n"
-    "                     地质层次元素 地球化学层次元素  权重（主分量）\n"
-    "    地质层次元素       1.000            1.000            0.500\n"
-    "地球化学层次元素       1.000            1.000            0.500\n"
-    "\n"
-    "最大特征值为   2.000\n"
-    "\n"
-    " CR(0-1)=  0.00, 目的层与主层次间的判断矩阵构造合理\n"
-    "\n"
-    "主层次与地质层间的判断矩阵:\n"
-    "                       A           B   权重（主分量） 加权总权重\n"
-    "           A       1.000       3.000       0.750      37.500\n"
-    "           B       0.333       1.000       0.250      12.500\n"
-    "\n"
-    "最大特征值为   2.000\n"
-    "RI(1-2)=0.000,主层次与地质层间的判断矩阵构造合理\n"
-    "\n"
-    "主层次与地球化学层间的判断矩阵:\n"
-    "                      Cu   权重（主分量） 加权总权重\n"
-    "          Cu       1.000       1.000      50.000\n"
-    "\n"
-    "最大特征值为   1.000\n"
-    "RI(1-2)=0.000,主层次与地球化学层间的判断矩阵构造合理\n";
-
 // Every cell is blank where any grid holds the blank value of the grid opened last (99999),
 // whatever the earlier grids' own blank values; the output carries the last grid's header.
 TEST(PredictRegularGrid, WholeReportAndGrid) {
-    ScratchDir dir;
+    TempFolder dir;
     const std::string a = dir.Write("a.txt", "KVSGDA01 2 3 1 2 3 4 5 6 -1\n1 0 2\n99999 1 0\n");
     const std::string b = dir.Write("b.txt", "KVSGDA01 2 3 7 8 9 10 11 12 -2\n0 4 1\n1 1 99999\n");
     const std::string cu = dir.Write("cu.txt",
@@ -213,14 +101,10 @@ TEST(PredictRegularGrid, WholeReportAndGrid) {
     const std::string params = ParameterText(
         1,
         {{{1, "1", {{"A", "3", a}, {"B", "1", b}}}, {0, "", {}}, {1, "1", {{"Cu", "1", cu}}}, {0, "", {}}}},
-        dir.Path("prediction.txt"), dir.Path("report.txt"));
+        dir / "prediction.txt", dir / "report.txt");
     EXPECT_EQ(RunParams(dir, params), 0);
-    EXPECT_EQ(ReadFile(dir.Path("report.txt")), std::string(kGridWeightsReport) +
-                                                    "\n"
-                                                    "输入数据的行数为2,\t列数为3\n"
-                                                    "\n"
-                                                    "\n");
-    EXPECT_EQ(ReadFile(dir.Path("prediction.txt")),
+    testkit::ExpectGolden(ReadFile(dir / "report.txt"), "hierarchy/target1-regular-grid.txt");
+    EXPECT_EQ(ReadFile(dir / "prediction.txt"),
               "KVSGDA01\n"
               "           2           3 600761.81  725761.81\n"
               "-2508991.00 -2260991.00       1.00       2.00\n"
@@ -232,7 +116,7 @@ TEST(PredictRegularGrid, WholeReportAndGrid) {
 // One level of equally important element grids sharing the header "rows cols 0 1 0 1 0 1";
 // each body starts with the grid's blank value.
 std::string PredictionOf(const std::string& rowsAndCols, const std::vector<std::string>& gridBodies) {
-    ScratchDir dir;
+    TempFolder dir;
     std::vector<ElementEntry> elements;
     for (std::size_t i = 0; i < gridBodies.size(); ++i) {
         std::string name = "E";
@@ -244,9 +128,9 @@ std::string PredictionOf(const std::string& rowsAndCols, const std::vector<std::
         elements.push_back({name, "1", dir.Write(name + ".txt", text)});
     }
     const std::string params = ParameterText(1, {{{1, "1", elements}, {0, "", {}}, {0, "", {}}, {0, "", {}}}},
-                                             dir.Path("prediction.txt"), dir.Path("report.txt"));
+                                             dir / "prediction.txt", dir / "report.txt");
     EXPECT_EQ(RunParams(dir, params), 0);
-    return ReadFile(dir.Path("prediction.txt"));
+    return ReadFile(dir / "prediction.txt");
 }
 
 // Two equally weighted grids (50 each), blank value 50: a partial sum of 50 is no blank.

@@ -26,9 +26,9 @@ class CalAvgVarTest : public ::testing::Test {
     }
     std::string Mean() const { return ReadFile(Path("mean.grd")); }
     std::string Std() const { return ReadFile(Path("std.grd")); }
-    bool NoOutput() const { return !Exists(Path("mean.grd")) && !Exists(Path("std.grd")); }
+    bool NoOutput() const { return !FileExists(Path("mean.grd")) && !FileExists(Path("std.grd")); }
 
-    TempDir dir_;
+    TempFolder dir_;
 };
 
 TEST_F(CalAvgVarTest, IncompleteEdgeWindowsAreDropped) {
@@ -143,7 +143,7 @@ TEST_F(CalAvgVarTest, UncreatableOutputs) {
     WriteFile(Path("in.grd"), "DSAA\n1 1\n0 0\n0 0\n0 0\n1\n");
     const std::string in = Path("in.grd");
     EXPECT_EQ(OnCalAvgVar(in.c_str(), Path("no/mean.grd").c_str(), Path("std.grd").c_str(), 1), 0);
-    EXPECT_FALSE(Exists(Path("std.grd")));
+    EXPECT_FALSE(FileExists(Path("std.grd")));
     // Neither grid is put in place unless both can be: an earlier mean grid stays as it was.
     WriteFile(Path("mean.grd"), "an earlier mean grid");
     EXPECT_EQ(OnCalAvgVar(in.c_str(), Path("mean.grd").c_str(), Path("no/std.grd").c_str(), 1), 0);

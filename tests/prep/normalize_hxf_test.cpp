@@ -22,7 +22,7 @@ class NormalizeHxfTest : public ::testing::Test {
     int Run() { return OnDataNormalizeHXF(Path("in.hxf").c_str(), Path("out.txt").c_str()); }
     std::string Output() const { return ReadFile(Path("out.txt")); }
 
-    TempDir dir_;
+    TempFolder dir_;
 };
 
 TEST_F(NormalizeHxfTest, FloatGridsAreWrittenOneLinePerColumnWithoutRescaling) {
@@ -48,22 +48,22 @@ TEST_F(NormalizeHxfTest, IntegerGridsGiveLineBreaksOnly) {
 TEST_F(NormalizeHxfTest, FileWithoutGridsGivesAnEmptyOutput) {
     ASSERT_EQ(WriteHXFFile(Path("in.hxf").c_str(), 17, 2, 2, 0, nullptr, nullptr), 0);
     EXPECT_EQ(Run(), 0);
-    EXPECT_TRUE(Exists(Path("out.txt")));
+    EXPECT_TRUE(FileExists(Path("out.txt")));
     EXPECT_EQ(Output(), "");
 }
 
 TEST_F(NormalizeHxfTest, UnopenableFileCreatesNoOutput) {
     EXPECT_EQ(Run(), 0);
-    EXPECT_FALSE(Exists(Path("out.txt")));
+    EXPECT_FALSE(FileExists(Path("out.txt")));
     WriteFile(Path("in.hxf"), "not a multi-grid file");
     EXPECT_EQ(Run(), 0);
-    EXPECT_FALSE(Exists(Path("out.txt")));
+    EXPECT_FALSE(FileExists(Path("out.txt")));
 }
 
 TEST_F(NormalizeHxfTest, UncreatableOutputStillReturnsZero) {
     WriteTwoGrids<float>(17);
     EXPECT_EQ(OnDataNormalizeHXF(Path("in.hxf").c_str(), Path("no/out.txt").c_str()), 0);
-    EXPECT_FALSE(Exists(Path("no/out.txt")));
+    EXPECT_FALSE(FileExists(Path("no/out.txt")));
 }
 
 }  // namespace

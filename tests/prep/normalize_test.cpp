@@ -21,9 +21,9 @@ class NormalizeTest : public ::testing::Test {
         return OnDataNormalize(Path("in.grd").c_str(), Path("out.grd").c_str());
     }
     std::string Output() const { return ReadFile(Path("out.grd")); }
-    bool OutputExists() const { return Exists(Path("out.grd")); }
+    bool OutputExists() const { return FileExists(Path("out.grd")); }
 
-    TempDir dir_;
+    TempFolder dir_;
 };
 
 // Text grids and the value rows they normalise to (after the header of their shape).

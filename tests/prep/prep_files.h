@@ -1,6 +1,6 @@
 #pragma once
-// Helpers of the preparation job tests beyond the shared grid-test files: whether a file
-// exists, and running a job as a user who cannot write its input.
+// Helpers of the preparation job tests beyond the test kit: running a job as a user who
+// cannot write its input.
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,18 +9,15 @@
 #include <functional>
 #include <string>
 
-#include "tests/grid/grid_test_files.h"
+#include "tests/testkit/testkit.h"
 
 namespace quarnel::test {
 
-using testing::KvbFileBytes;
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
-
-inline bool Exists(const std::string& path) {
-    return std::filesystem::exists(path);
-}
+using testkit::FileExists;
+using testkit::KvbFileBytes;
+using testkit::ReadFile;
+using testkit::TempFolder;
+using testkit::WriteFile;
 
 // Runs job in a child process whose user cannot write readOnlyFile (mode 0444; as root the child
 // drops to an unprivileged user, since root writes through any mode) and returns the job's

@@ -5,14 +5,13 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "hxf/ihxf.h"
 #include "kor/cxarray.h"
+#include "tests/testkit/testkit.h"
 
 namespace {
 
@@ -20,30 +19,18 @@ namespace fs = std::filesystem;
 
 class HxfFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::path(::testing::TempDir()) /
-               (std::string("hxf_") + info->test_suite_name() + "_" + info->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
+    std::string PathOf(const std::string& name) const { return folder_ / name; }
 
     std::string WriteBytes(const std::string& name, const std::vector<unsigned char>& bytes) const {
-        const std::string path = PathOf(name);
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return path;
+        return folder_.Write(name, std::string(bytes.begin(), bytes.end()));
     }
 
     static std::vector<unsigned char> ReadBytes(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        const std::string bytes = quarnel::testkit::ReadFile(path);
+        return {bytes.begin(), bytes.end()};
     }
 
-    fs::path dir_;
+    quarnel::testkit::TempFolder folder_;
 };
 
 template <class T>
@@ -341,7 +328,7 @@ TEST_F(OneGridFileTest, DamagedFilesGiveHandleZero) {
     std::vector<unsigned char> garbage(4096);
     for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<unsigned char>(i * 131 + 7);
     EXPECT_EQ(0, GetHXFHandle(WriteBytes("garbage.hxf", garbage).c_str()));
-    EXPECT_EQ(0, GetHXFHandle(dir_.string().c_str()));
+    EXPECT_EQ(0, GetHXFHandle(PathOf(".").c_str()));
 }
 
 TEST_F(HxfFileTest, WriterRefusesBadArgumentsAndCreatesNothing) {
@@ -367,7 +354,7 @@ TEST_F(HxfFileTest, WriterRefusesBadArgumentsAndCreatesNothing) {
     EXPECT_NE(0, write(HXF_FLOAT, 2, 2, 1, {"a"}, missing));
     EXPECT_NE(0, WriteHXFFile(nullptr, HXF_FLOAT, 2, 2, 0, nullptr, nullptr));
     EXPECT_FALSE(fs::exists(path));
-    EXPECT_NE(0, WriteHXFFile((dir_ / "no" / "dir.hxf").string().c_str(), HXF_FLOAT, 2, 2, 1,
+    EXPECT_NE(0, WriteHXFFile(PathOf("no/dir.hxf").c_str(), HXF_FLOAT, 2, 2, 1,
                               std::vector<const char*>{"a"}.data(), one));
 }
 

@@ -3,27 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
+
+#include "tests/testkit/testkit.h"
 
 namespace {
 
 class CStdioFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = std::filesystem::path(::testing::TempDir()) /
-               ("afx_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
-    std::string Write(const std::string& name, const std::string& bytes) {
-        const std::string path = (dir_ / name).string();
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
+    std::string Write(const std::string& name, const std::string& bytes) const {
+        return folder_.Write(name, bytes);
     }
 
     static std::vector<std::string> ReadAll(const std::string& path) {
@@ -36,7 +26,7 @@ class CStdioFileTest : public ::testing::Test {
         return lines;
     }
 
-    std::filesystem::path dir_;
+    quarnel::testkit::TempFolder folder_;
 };
 
 using Lines = std::vector<std::string>;
@@ -78,7 +68,7 @@ TEST_F(CStdioFileTest, LengthCountsTheFilesBytes) {
 
 TEST_F(CStdioFileTest, MissingFilesAndWritingFail) {
     CStdioFile file;
-    EXPECT_FALSE(file.Open((dir_ / "absent.txt").string().c_str(), CFile::modeRead));
+    EXPECT_FALSE(file.Open((folder_ / "absent.txt").c_str(), CFile::modeRead));
     EXPECT_FALSE(file.IsOpen());
     CString line;
     EXPECT_FALSE(file.ReadString(line));

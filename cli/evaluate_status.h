@@ -1,0 +1,14 @@
+#pragma once
+// The statuses of the evaluate, plot and plot-curves commands; the texts are the README's status
+// rows ("Status tables"), word for word.
+namespace quarnel::cli {
+
+enum EvaluateStatus {
+    kEvaluateOk = 0,
+    kEvaluateInputUnread = 1,
+    kEvaluateInputsUnfit = 2,
+    kEvaluateOutputUnwritten = 3,
+};
+const char* EvaluateStatusText(int status);
+
+}  // namespace quarnel::cli

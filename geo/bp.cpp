@@ -1,0 +1,132 @@
+#include "geo/bp.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "bp/network_file.h"
+#include "geo/parallel.h"
+#include "geo/rows.h"
+#include "quarnel/bp.h"
+
+namespace quarnel::geo {
+
+namespace {
+
+// One network input: a band of an open raster.
+struct InputBand {
+    const Raster* raster;
+    int band;
+};
+
+BPNetwork ReadNetwork(const std::string& path) {
+    BPNetwork network;
+    switch (ReadNetworkFile(path.c_str(), network)) {
+        case NetworkFileStatus::ok:
+            return network;
+        case NetworkFileStatus::cannot_open:
+            throw GeoError(path + ": cannot be opened");
+        case NetworkFileStatus::bad_counts:
+            throw GeoError(path + ": not a network file (bad counts on line 1)");
+        case NetworkFileStatus::line_too_long:
+            throw GeoError(path + ": a line longer than a network file's");
+    }
+    throw GeoError(path + ": cannot be read");
+}
+
+// The running ranges of the core's rescaling: input i's range folded into those before it.
+std::vector<InputRange> RunningRanges(const std::vector<InputBand>& bands) {
+    // Each input's own range, the rasters read side by side (a raster's bands on one thread).
+    std::vector<InputRange> own(bands.size());
+    std::vector<const Raster*> rasters;
+    for (const InputBand& input : bands)
+        if (std::find(rasters.begin(), rasters.end(), input.raster) == rasters.end())
+            rasters.push_back(input.raster);
+    Parallel(rasters.size(), [&](std::size_t r) {
+        for (std::size_t i = 0; i < bands.size(); ++i) {
+            if (bands[i].raster != rasters[r]) continue;
+            RowStrip strip(*bands[i].raster, bands[i].band);
+            while (strip.Next())
+                FoldInputRange(strip.Values().data(), strip.Values().size(), 1, kCoreBlank, own[i]);
+        }
+    });
+    std::vector<InputRange> ranges;
+    InputRange running;
+    for (const InputRange& range : own) {
+        if (range.lo <= range.hi) {
+            const double extremes[] = {range.lo, range.hi};
+            FoldInputRange(extremes, 2, 1, kCoreBlank, running);
+        }
+        ranges.push_back(running);
+    }
+    return ranges;
+}
+
+}  // namespace
+
+ClassifyResult ClassifyRasters(const std::string& networkPath, const std::vector<std::string>& inputs,
+                               const std::string& output, const WriteOptions& options,
+                               const Progress& progress) {
+    if (inputs.empty()) throw GeoError("no input rasters named");
+    const BPNetwork network = ReadNetwork(networkPath);
+    std::vector<std::unique_ptr<Raster>> rasters;
+    std::vector<InputBand> bands;
+    for (const std::string& path : inputs) {
+        rasters.push_back(std::make_unique<Raster>(Raster::Open(path)));
+        RequireSameFrame(inputs.front(), rasters.front()->frame(), path, rasters.back()->frame());
+        for (int b = 1; b <= rasters.back()->BandCount(); ++b) bands.push_back({rasters.back().get(), b});
+    }
+    if (int(bands.size()) != network.inputCount)
+        throw GeoError(networkPath + ": the network takes " + std::to_string(network.inputCount) +
+                       " inputs, but the rasters give " + std::to_string(bands.size()) + " bands");
+    const GridFrame& frame = rasters.front()->frame();
+    const std::vector<InputRange> ranges = RunningRanges(bands);
+
+    const std::size_t inputCount = bands.size();
+    std::vector<RowStrip> strips;
+    for (const InputBand& input : bands) strips.emplace_back(*input.raster, input.band);
+    RasterWriter writer(output, frame, 1, 1.0, options);
+    writer.SetBandName(1, "class");
+    ClassifyResult result{frame.rows, frame.cols, network.inputCount, {}};
+    std::vector<BPClassWork> works(ParallelWidth());
+    for (BPClassWork& work : works) work.Allocate(network);
+    std::vector<double> matrix;
+    std::vector<int> classes;
+    std::vector<double> values;
+    while (true) {
+        // The rasters read side by side; a raster's bands share its dataset, so one thread each.
+        std::vector<char> read(strips.size());
+        Parallel(rasters.size(), [&](std::size_t r) {
+            for (std::size_t k = 0; k < strips.size(); ++k)
+                if (bands[k].raster == rasters[r].get()) read[k] = strips[k].Next();
+        });
+        if (std::find(read.begin(), read.end(), 0) != read.end()) break;
+        const std::size_t cells = strips.front().Values().size();
+        matrix.resize(cells * inputCount);
+        for (std::size_t i = 0; i < inputCount; ++i) {
+            const double* column = strips[i].Values().data();
+            for (std::size_t c = 0; c < cells; ++c) matrix[c * inputCount + i] = column[c];
+            ScaleInputColumn(matrix.data() + i, cells, inputCount, kCoreBlank, ranges[i]);
+        }
+        classes.resize(cells);
+        // Every cell's class is its own arithmetic, so the strip is split among the cores.
+        const std::size_t parts = works.size();
+        Parallel(parts, [&](std::size_t p) {
+            const std::size_t begin = cells * p / parts;
+            const std::size_t end = cells * (p + 1) / parts;
+            ClassifyRow(network, matrix.data() + begin * inputCount, end - begin, kCoreBlank,
+                        classes.data() + begin, works[p]);
+        });
+        values.resize(cells);
+        for (std::size_t c = 0; c < cells; ++c) {
+            ++result.classCounts[classes[c]];
+            values[c] = classes[c] == 1 ? std::nan("") : double(classes[c]);
+        }
+        writer.WriteRows(1, strips.front().first(), strips.front().count(), values.data());
+        if (progress) progress({"row", strips.front().first() + strips.front().count(), frame.rows, 0});
+    }
+    writer.Commit();
+    return result;
+}
+
+}  // namespace quarnel::geo

@@ -1,0 +1,24 @@
+#pragma once
+// A raster copied from one format to another through the GDAL door: the design's grids (DSAA,
+// KVSGDB01, KVSGDA01, HXF) and any GDAL raster in, any of geo::RasterWriter's formats out, with
+// the map coordinates wherever the output has a place for them and no data kept as no data.
+#include <string>
+
+#include "geo/raster_writer.h"
+
+namespace quarnel::geo {
+
+struct ConvertResult {
+    int bands = 0;
+    int rows = 0;
+    int cols = 0;
+    std::string inputFormat;
+};
+
+// Copies band `band` of input (0: every band) into output. The output keeps the input's no-data
+// value where every band copied states the same one, else NaN (GDAL formats; the design's
+// formats use their own). A one-band format refuses several bands, naming --band.
+ConvertResult ConvertRaster(const std::string& input, const std::string& output, const WriteOptions& options,
+                            int band = 0);
+
+}  // namespace quarnel::geo

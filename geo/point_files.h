@@ -1,0 +1,70 @@
+#pragma once
+// The design's input files made from points on evidence rasters: the BP sample file, the feature
+// analysis model-unit file and the hierarchy analysis anomaly table. Points are read with
+// geo::ReadPoints in the rasters' CRS; a point outside the rasters, or on a cell where a raster
+// it is read from holds no data, is left out and counted. Each file is written whole through
+// grid/'s TextSink, numbers as the shortest text that reads back to the value.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "geo/points.h"
+
+namespace quarnel::geo {
+
+// What happened to the points read.
+struct PointCount {
+    int read = 0;
+    int outside = 0;   // outside the rasters: left out
+    int onNoData = 0;  // on a cell without data: left out
+    int cells = 0;     // distinct cells of the points kept
+};
+
+struct SampleOptions {
+    int background = -1;     // background samples; negative: as many as deposit cells
+    std::uint64_t seed = 1;  // of the background draw
+    double minDistance = 0;  // map units from every deposit point to a background cell's centre
+};
+
+struct SampleResult {
+    PointCount deposits;
+    int background = 0;
+    int inputs = 0;
+};
+
+// "BP Training Sample File !!!", then one line per sample: every evidence layer's value at the
+// cell, rescaled as bp-classify rescales its inputs (one running range over the layers in
+// order: layer i by the range of layers 0..i over all their cells), then the target bit: 1 for
+// each deposit cell (once), 0 for background cells drawn at random (seeded, without repeats)
+// among the cells where every layer holds data, no deposit lies and every deposit point is at
+// least minDistance away. Deposit and background samples alternate, so that on-line training
+// sees both all through an epoch. Throws GeoError when fewer cells qualify than are asked.
+SampleResult WriteBpSamples(const std::vector<std::string>& evidence, const std::string& deposits,
+                            const PointOptions& pointOptions, const std::string& output,
+                            const SampleOptions& options);
+
+struct ModelUnitResult {
+    PointCount deposits;
+    std::int64_t size = 0;  // the sizes added up
+};
+
+// A title (one token of at most 51 characters; empty: the points file's name without extension,
+// blanks turned to '_'), the unit count, then per distinct cell "sequence row column size",
+// rows counted from the south (the design's file order) from 0, sorted by row then column;
+// size the number of points in the cell, or the sum of their whole-number sizeField values.
+ModelUnitResult WriteModelUnits(const std::string& evidence, const std::string& deposits,
+                                const PointOptions& pointOptions, const std::string& output,
+                                const std::string& title);
+
+struct AnomalyTableResult {
+    PointCount candidates;
+    int variables = 0;
+};
+
+// "AnmLvl variables rows", the title "Anomaly" and one name per evidence layer, then per
+// candidate its name and its value on every layer. Names are tokens of at most 19 characters:
+// white space becomes '_', longer names are cut.
+AnomalyTableResult WriteAnomalyTable(const std::vector<std::string>& evidence, const std::string& candidates,
+                                     const PointOptions& pointOptions, const std::string& output);
+
+}  // namespace quarnel::geo

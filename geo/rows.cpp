@@ -1,0 +1,32 @@
+#include "geo/rows.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace quarnel::geo {
+
+RowStrip::RowStrip(const Raster& raster, int band, int rowsPerStrip)
+    : raster_(raster),
+      band_(band),
+      rowsPerStrip_(rowsPerStrip > 0 ? rowsPerStrip : raster.PreferredRowCount()),
+      cols_(std::size_t(raster.frame().cols)) {
+    // About 2 MB a strip, and never more rows than a block: a strip stays in the processor's
+    // cache through the passes a kernel makes over it, while GDAL's block cache keeps the blocks
+    // it was read from for the strips that follow.
+    const int cacheRows = int((std::size_t(1) << 18) / std::max<std::size_t>(cols_, 1));
+    rowsPerStrip_ = std::clamp(std::min(rowsPerStrip_, cacheRows), 1, std::max(raster.frame().rows, 1));
+    values_.resize(std::size_t(rowsPerStrip_) * cols_);
+    rows_.resize(std::size_t(rowsPerStrip_));
+    for (int r = 0; r < rowsPerStrip_; ++r) rows_[std::size_t(r)] = values_.data() + std::size_t(r) * cols_;
+}
+
+bool RowStrip::Next() {
+    if (next_ >= raster_.frame().rows) return false;
+    first_ = next_;
+    count_ = std::min(rowsPerStrip_, raster_.frame().rows - first_);
+    next_ = first_ + count_;
+    raster_.ReadRows(band_, first_, count_, values_.data(), kCoreBlank);
+    return true;
+}
+
+}  // namespace quarnel::geo

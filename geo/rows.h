@@ -1,0 +1,39 @@
+#pragma once
+// A raster band walked a strip of rows at a time (as many rows as GDAL reads in one block), for
+// the core's row kernels: no data reads as kCoreBlank here, never NaN.
+#include <span>
+#include <vector>
+
+#include "geo/raster.h"
+
+namespace quarnel::geo {
+
+// The core tells no data by its value; the GDAL door's NaN reaches it as this one, which no
+// raster holds.
+inline constexpr double kCoreBlank = -1.0e300;
+
+class RowStrip {
+  public:
+    RowStrip(const Raster& raster, int band, int rowsPerStrip = 0);
+    // Reads the next strip; false after the last.
+    bool Next();
+    void Restart() { next_ = 0; }
+    int first() const { return first_; }
+    int count() const { return count_; }
+    std::span<double> Values() { return {values_.data(), std::size_t(count_) * cols_}; }
+    // Row pointers of the strip, as the core's kernels take them.
+    const double* const* Rows() const { return rows_.data(); }
+
+  private:
+    const Raster& raster_;
+    int band_;
+    int rowsPerStrip_;
+    std::size_t cols_;
+    int first_ = 0;
+    int count_ = 0;
+    int next_ = 0;
+    std::vector<double> values_;
+    std::vector<const double*> rows_;
+};
+
+}  // namespace quarnel::geo

@@ -1,0 +1,265 @@
+// The evaluation core: ROC and AUC against scikit-learn, DeLong's interval and the success rate
+// against direct computations, the class table, cell sampling and deposit splits.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "quarnel/evaluate.h"
+
+namespace quarnel::evaluate {
+namespace {
+
+struct GoldenCase {
+    std::string name;
+    std::vector<double> scores;
+    std::vector<std::int32_t> deposits;
+    double auc = 0;
+    std::vector<double> fpr;
+    std::vector<double> tpr;
+};
+
+template <typename T>
+std::vector<T> Numbers(const std::string& line) {
+    std::istringstream in(line.substr(line.find(' ') + 1));
+    std::vector<T> values;
+    for (T value; in >> value;) values.push_back(value);
+    return values;
+}
+
+// data/roc_golden.txt, written by make_roc_golden.py with scikit-learn.
+std::vector<GoldenCase> GoldenCases() {
+    std::ifstream in(std::string(QUARNEL_SOURCE_DIR) + "/tests/evaluate/data/roc_golden.txt");
+    std::vector<GoldenCase> cases;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("case ", 0) == 0) cases.push_back({line.substr(5), {}, {}, 0, {}, {}});
+        if (cases.empty()) continue;
+        GoldenCase& c = cases.back();
+        if (line.rfind("scores ", 0) == 0) c.scores = Numbers<double>(line);
+        if (line.rfind("deposits ", 0) == 0) c.deposits = Numbers<std::int32_t>(line);
+        if (line.rfind("auc ", 0) == 0) c.auc = Numbers<double>(line).at(0);
+        if (line.rfind("fpr ", 0) == 0) c.fpr = Numbers<double>(line);
+        if (line.rfind("tpr ", 0) == 0) c.tpr = Numbers<double>(line);
+    }
+    return cases;
+}
+
+TEST(EvaluateRoc, AucAndPointsEqualScikitLearnOnCasesWithTies) {
+    const std::vector<GoldenCase> cases = GoldenCases();
+    ASSERT_EQ(cases.size(), 8u);
+    for (const GoldenCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const RocResult roc = Roc(c.scores, c.deposits);
+        ASSERT_TRUE(roc.formed);
+        EXPECT_NEAR(roc.auc, c.auc, 1e-12);
+        ASSERT_EQ(roc.points.size(), c.fpr.size());
+        for (std::size_t i = 0; i < roc.points.size(); ++i) {
+            EXPECT_NEAR(roc.points[i].x, c.fpr[i], 1e-12) << i;
+            EXPECT_NEAR(roc.points[i].y, c.tpr[i], 1e-12) << i;
+        }
+    }
+}
+
+// DeLong's variance straight from its definition: the components of every deposit cell and
+// every other cell over all pairs.
+double DirectDeLongError(const GoldenCase& c) {
+    std::vector<double> positives, negatives;
+    for (std::size_t i = 0; i < c.scores.size(); ++i)
+        (c.deposits[i] > 0 ? positives : negatives).push_back(c.scores[i]);
+    const auto psi = [](double x, double y) { return x > y ? 1.0 : x == y ? 0.5 : 0.0; };
+    const double m = static_cast<double>(positives.size()), n = static_cast<double>(negatives.size());
+    std::vector<double> v10, v01;
+    double auc = 0;
+    for (const double x : positives) {
+        double sum = 0;
+        for (const double y : negatives) sum += psi(x, y);
+        v10.push_back(sum / n);
+        auc += sum;
+    }
+    auc /= m * n;
+    for (const double y : negatives) {
+        double sum = 0;
+        for (const double x : positives) sum += psi(x, y);
+        v01.push_back(sum / m);
+    }
+    double s10 = 0, s01 = 0;
+    for (const double v : v10) s10 += (v - auc) * (v - auc);
+    for (const double v : v01) s01 += (v - auc) * (v - auc);
+    return std::sqrt(s10 / (m - 1) / m + s01 / (n - 1) / n);
+}
+
+TEST(EvaluateRoc, DeLongIntervalEqualsTheDirectComputation) {
+    for (const GoldenCase& c : GoldenCases()) {
+        SCOPED_TRACE(c.name);
+        const RocResult roc = Roc(c.scores, c.deposits);
+        ASSERT_TRUE(roc.standardError.has_value());
+        const double error = DirectDeLongError(c);
+        EXPECT_NEAR(*roc.standardError, error, 1e-12);
+        EXPECT_NEAR(*roc.aucLow, std::max(0.0, c.auc - 1.959963984540054 * error), 1e-12);
+        EXPECT_NEAR(*roc.aucHigh, std::min(1.0, c.auc + 1.959963984540054 * error), 1e-12);
+    }
+}
+
+// NaN ranks below every number, so scores holding NaN are sorted safely; one ranking serves
+// every set of deposits.
+TEST(EvaluateRoc, RanksNanLastAndOneRankingServesEveryDepositSet) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::vector<double> scores;
+    for (int i = 0; i < 500; ++i) scores.push_back(i % 7 == 0 ? nan : (i * 31) % 50);
+    const ScoreRanking ranking = RankScores(scores);
+    ASSERT_EQ(ranking.order.size(), 500u);
+    EXPECT_EQ(ranking.groupEnds.size(), 50u + 72u);  // 50 values, 72 NaN cells one group each
+    for (std::size_t i = 0; i < 428; ++i) EXPECT_FALSE(std::isnan(scores[ranking.order[i]])) << i;
+    std::vector<std::int32_t> a(500, 0), b(500, 0);
+    for (int i = 1; i < 500; i += 11) a[static_cast<std::size_t>(i)] = 1;
+    for (int i = 3; i < 500; i += 17) b[static_cast<std::size_t>(i)] = 2;
+    for (const auto& deposits : {a, b}) {
+        EXPECT_EQ(Evaluate(ranking, deposits).roc.auc, Roc(scores, deposits).auc);
+        EXPECT_EQ(Evaluate(ranking, deposits).successRate.area, SuccessRate(scores, deposits).area);
+    }
+}
+
+TEST(EvaluateRoc, NeedsBothKindsOfCellForACurveAndTwoOfEachForAnInterval) {
+    EXPECT_FALSE(Roc(std::vector<double>{1, 2}, std::vector<std::int32_t>{0, 0}).formed);
+    EXPECT_FALSE(Roc(std::vector<double>{1, 2}, std::vector<std::int32_t>{1, 3}).formed);
+    EXPECT_FALSE(Roc(std::vector<double>{}, std::vector<std::int32_t>{}).formed);
+    const RocResult one = Roc(std::vector<double>{1, 2, 3}, std::vector<std::int32_t>{0, 0, 1});
+    EXPECT_TRUE(one.formed);
+    EXPECT_EQ(one.auc, 1.0);
+    EXPECT_FALSE(one.aucLow.has_value());
+}
+
+// The area under the success-rate curve, deposit by deposit: a deposit in a group of equal
+// scores sits halfway through the group's area.
+double DirectSuccessArea(const std::vector<double>& scores, const std::vector<std::int32_t>& deposits) {
+    const double cells = static_cast<double>(scores.size());
+    double total = 0, sum = 0;
+    for (std::size_t i = 0; i < scores.size(); ++i) {
+        if (deposits[i] == 0) continue;
+        double above = 0, tied = 0;
+        for (const double other : scores) {
+            above += other > scores[i];
+            tied += other == scores[i];
+        }
+        sum += deposits[i] * (1 - (above + tied / 2) / cells);
+        total += deposits[i];
+    }
+    return sum / total;
+}
+
+TEST(EvaluateSuccessRate, AreaEqualsTheDirectComputation) {
+    for (const GoldenCase& c : GoldenCases()) {
+        SCOPED_TRACE(c.name);
+        const SuccessRateResult rate = SuccessRate(c.scores, c.deposits);
+        ASSERT_TRUE(rate.formed);
+        EXPECT_NEAR(rate.area, DirectSuccessArea(c.scores, c.deposits), 1e-12);
+        EXPECT_EQ(rate.points.front().x, 0.0);
+        EXPECT_EQ(rate.points.back().x, 1.0);
+        EXPECT_EQ(rate.points.back().y, 1.0);
+    }
+}
+
+TEST(EvaluateSuccessRate, CountsDepositsAndSpreadsATiedGroupEvenly) {
+    // Ten cells; the top cell holds 2 of 4 deposits, a tie of four cells holds the other 2.
+    const std::vector<double> scores{9, 5, 5, 5, 5, 1, 1, 1, 1, 1};
+    const std::vector<std::int32_t> deposits{2, 0, 1, 1, 0, 0, 0, 0, 0, 0};
+    const SuccessRateResult rate = SuccessRate(scores, deposits);
+    EXPECT_EQ(rate.cells, 10);
+    EXPECT_EQ(rate.deposits, 4);
+    ASSERT_EQ(rate.points.size(), 4u);
+    EXPECT_DOUBLE_EQ(rate.points[1].x, 0.1);
+    EXPECT_DOUBLE_EQ(rate.points[1].y, 0.5);
+    EXPECT_DOUBLE_EQ(rate.points[2].x, 0.5);
+    EXPECT_DOUBLE_EQ(rate.points[2].y, 1.0);
+    EXPECT_DOUBLE_EQ(rate.areaFor50, 0.1);
+    EXPECT_DOUBLE_EQ(rate.areaFor75, 0.3);   // halfway through the tie
+    EXPECT_DOUBLE_EQ(rate.areaFor90, 0.42);  // 80 % of the way
+    EXPECT_DOUBLE_EQ(rate.area, 0.1 * 0.25 + 0.4 * 0.75 + 0.5);
+    EXPECT_FALSE(SuccessRate(scores, std::vector<std::int32_t>(10, 0)).formed);
+}
+
+TEST(EvaluateSuccessRate, ThinnedCurveKeepsItsEndsAndStepsOfAtLeastTheStep) {
+    std::vector<CurvePoint> points;
+    for (int i = 0; i <= 1000; ++i) points.push_back({i / 1000.0, std::sqrt(i / 1000.0)});
+    const std::vector<CurvePoint> thin = ThinCurve(points, 0.01);
+    EXPECT_LT(thin.size(), 200u);
+    EXPECT_GT(thin.size(), 100u);
+    EXPECT_EQ(thin.front().x, 0.0);
+    EXPECT_EQ(thin.back().x, 1.0);
+    for (std::size_t i = 1; i + 1 < thin.size(); ++i) {
+        EXPECT_TRUE(thin[i].x - thin[i - 1].x >= 0.01 || thin[i].y - thin[i - 1].y >= 0.01) << i;
+    }
+}
+
+TEST(EvaluateClassTable, AreaSharesDepositsAndRelativeDensity) {
+    const std::vector<double> classes{3, 1, 1, 3, 2, 1, 1, 1};
+    const std::vector<std::int32_t> deposits{2, 1, 0, 0, 0, 0, 0, 1};
+    const std::vector<ClassRow> table = ClassTable(classes, deposits);
+    ASSERT_EQ(table.size(), 3u);
+    // Whole map: 4 deposits on 8 cells, 0.5 a cell.
+    const double expected[3][4] = {{1, 5, 2, 0.8}, {2, 1, 0, 0}, {3, 2, 2, 2}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(table[i].value, expected[i][0]);
+        EXPECT_EQ(table[i].cells, static_cast<std::int64_t>(expected[i][1]));
+        EXPECT_DOUBLE_EQ(table[i].areaShare, expected[i][1] / 8);
+        EXPECT_EQ(table[i].deposits, static_cast<std::int64_t>(expected[i][2]));
+        EXPECT_DOUBLE_EQ(table[i].density, expected[i][3]);
+    }
+    EXPECT_EQ(ClassTable(classes, std::vector<std::int32_t>(8, 0))[0].density, 0.0);
+}
+
+TEST(EvaluateSample, LeavesOutNoDataNanAndMaskedCellsAndCountsTheirDeposits) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::vector<double> values{1, -9999, 3, nan, 5, 6};
+    const std::vector<std::uint8_t> mask{1, 1, 1, 1, 0, 1};
+    // Deposits: two in cell 0, one on no-data, one on NaN, one masked, one off the raster, one in 5.
+    const std::vector<std::int64_t> depositCells{0, 1, 0, 3, 4, 6, -1, 5};
+    const CellSample sample = SampleCells(values, -9999.0, mask, depositCells);
+    EXPECT_EQ(sample.scores, (std::vector<double>{1, 3, 6}));
+    EXPECT_EQ(sample.deposits, (std::vector<std::int32_t>{2, 0, 1}));
+    EXPECT_EQ(sample.cellIndex, (std::vector<std::int64_t>{0, 2, 5}));
+    EXPECT_EQ(sample.depositsOnInvalid, 5);
+    EXPECT_EQ(sample.validDeposits, (std::vector<std::int64_t>{0, 2, 7}));
+    // Without a mask or a no-data value only NaN is left out.
+    EXPECT_EQ(SampleCells(values, std::nullopt, {}, depositCells).scores.size(), 5u);
+    // A subset: deposits 2 (cell 0) and 7 (cell 5), and 1 (no-data), which no cell takes.
+    EXPECT_EQ(DepositsOfSubset(sample, depositCells, std::vector<std::int64_t>{2, 7, 1}),
+              (std::vector<std::int32_t>{1, 0, 1}));
+}
+
+TEST(EvaluateSplit, HoldoutIsAPartitionOfTheAskedSizeFixedByTheSeed) {
+    for (const double fraction : {0.0, 0.25, 0.3, 1.0}) {
+        SCOPED_TRACE(fraction);
+        const DepositSplit split = HoldoutSplit(10, fraction, 7);
+        EXPECT_EQ(split.heldOut.size(), static_cast<std::size_t>(std::llround(fraction * 10)));
+        std::set<std::int64_t> all(split.heldOut.begin(), split.heldOut.end());
+        all.insert(split.training.begin(), split.training.end());
+        EXPECT_EQ(all.size(), 10u);
+        EXPECT_EQ(*all.rbegin(), 9);
+        EXPECT_TRUE(std::is_sorted(split.heldOut.begin(), split.heldOut.end()));
+    }
+    EXPECT_EQ(HoldoutSplit(40, 0.25, 11).heldOut, HoldoutSplit(40, 0.25, 11).heldOut);
+    EXPECT_NE(HoldoutSplit(40, 0.25, 11).heldOut, HoldoutSplit(40, 0.25, 12).heldOut);
+    // The shuffle is this library's own over mt19937_64, so the split of a seed never changes.
+    EXPECT_EQ(HoldoutSplit(10, 0.3, 42).heldOut, (std::vector<std::int64_t>{1, 7, 9}));
+}
+
+TEST(EvaluateSplit, FoldsDealEveryDepositOnceInFoldsOfNearlyEqualSize) {
+    const std::vector<int> folds = FoldSplit(23, 5, 3);
+    ASSERT_EQ(folds.size(), 23u);
+    std::vector<int> sizes(5, 0);
+    for (const int fold : folds) ++sizes.at(static_cast<std::size_t>(fold));
+    EXPECT_EQ(sizes, (std::vector<int>{5, 5, 5, 4, 4}));
+    EXPECT_EQ(FoldSplit(23, 5, 3), folds);
+    EXPECT_NE(FoldSplit(23, 5, 4), folds);
+}
+
+}  // namespace
+}  // namespace quarnel::evaluate

@@ -1,0 +1,248 @@
+// Each job through both doors on the same data: the design's grids in and out, and GeoTIFF in and
+// out through the GDAL door, give the same values (the design's printed rounding aside), with the
+// inputs' CRS, geotransform and no-data carried; and the workflow file's errors name their line.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+
+#include "geo_fixtures.h"
+#include "tests/testkit/testkit.h"
+
+namespace quarnel::testing {
+
+using testkit::CliResult;
+using testkit::RunCliLine;
+namespace {
+
+constexpr int kRows = 7;
+constexpr int kCols = 5;
+constexpr double kDsaaBlank = 99999;
+
+// Values of an evidence grid, north-up: distinct, with one blank cell.
+std::vector<double> Evidence(int seed, bool blank) {
+    std::vector<double> values;
+    for (int i = 0; i < kRows * kCols; ++i) values.push_back(double((i * 37 + seed * 11) % 23) + 0.25 * seed);
+    if (blank) values[std::size_t(2 * kCols + 3)] = kDsaaBlank;
+    return values;
+}
+
+// 100 m cells, the first column centred at x = 500050, the top row at y = 7000650.
+TiffSpec GridOf(const std::vector<double>& values) {
+    TiffSpec spec;
+    spec.rows = kRows;
+    spec.cols = kCols;
+    spec.geoTransform = {500000, 100, 0, 7000700, 0, -100};
+    spec.epsg = 28354;
+    spec.noData = kDsaaBlank;
+    spec.bands = {values};
+    return spec;
+}
+
+// The same grid as DSAA (rows south first) and KVSGDA01 (the same order and blank).
+void WriteDesignGrids(const ScratchFolder& folder, const std::string& name,
+                      const std::vector<double>& values) {
+    std::ostringstream dsaa;
+    std::ostringstream kvsgda;
+    dsaa << "DSAA\n" << kCols << " " << kRows << "\n500050 500450\n7000050 7000650\n0 30\n";
+    kvsgda << "KVSGDA01\n" << kRows << " " << kCols << " 500050 500450\n7000050 7000650 0 30\n99999\n";
+    for (int r = kRows - 1; r >= 0; --r) {
+        for (int c = 0; c < kCols; ++c) {
+            dsaa << values[std::size_t(r * kCols + c)] << " ";
+            kvsgda << values[std::size_t(r * kCols + c)] << " ";
+        }
+        dsaa << "\n";
+        kvsgda << "\n";
+    }
+    WriteText(folder / (name + ".grd"), dsaa.str());
+    WriteText(folder / (name + ".kvsgda01.txt"), kvsgda.str());
+    WriteTiff(folder / (name + ".tif"), GridOf(values));
+}
+
+// A design text grid's values (after skipping `header` tokens), north-up, blanks as NaN.
+std::vector<double> DesignValues(const std::string& path, int header, int rows, int cols) {
+    std::istringstream in(ReadText(path));
+    std::string token;
+    for (int i = 0; i < header && in >> token; ++i) {
+    }
+    std::vector<double> values(std::size_t(rows * cols));
+    for (int r = rows - 1; r >= 0; --r)
+        for (int c = 0; c < cols; ++c) {
+            double v = 0;
+            in >> v;
+            values[std::size_t(r * cols + c)] = v == kDsaaBlank ? std::nan("") : v;
+        }
+    return values;
+}
+
+void ExpectSameValues(const std::vector<double>& design, const GdalBand& tiff, double tolerance) {
+    ASSERT_EQ(design.size(), tiff.values.size());
+    for (std::size_t i = 0; i < design.size(); ++i) {
+        const bool noData = tiff.noData && tiff.values[i] == *tiff.noData;
+        const bool nan = std::isnan(tiff.values[i]);
+        EXPECT_EQ(std::isnan(design[i]), noData || nan) << "cell " << i;
+        if (!std::isnan(design[i]) && !noData && !nan) {
+            EXPECT_NEAR(design[i], tiff.values[i], tolerance) << "cell " << i;
+        }
+    }
+}
+
+class Doors : public ::testing::Test {
+  protected:
+    ScratchFolder folder{"doors"};
+    void SetUp() override {
+        WriteDesignGrids(folder, "a", Evidence(1, true));
+        WriteDesignGrids(folder, "b", Evidence(2, false));
+        WriteText(folder / "net.txt", "2 2 1 0.5\n0.1 -0.2\n0.3\n0.5 -0.7\n-0.4 0.9\n1.5\n-2.0\n");
+    }
+    CliResult Run(const std::string& arguments) { return RunCliLine(arguments); }
+};
+
+TEST_F(Doors, NormalizeKeepsFrameNoDataAndValues) {
+    ASSERT_EQ(Run("normalize " + folder / "a.grd" + " " + folder / "n.grd").exitCode, 0);
+    const CliResult tiff = Run("normalize " + folder / "a.tif" + " " + folder / "n.tif");
+    ASSERT_EQ(tiff.exitCode, 0) << tiff.output;
+    const GdalBand out = ReadWithGdal(folder / "n.tif");
+    EXPECT_EQ(out.geoTransform, GridOf({}).geoTransform);
+    EXPECT_NE(out.crsWkt.find("GDA94 / MGA zone 54"), std::string::npos);
+    EXPECT_EQ(out.noData, kDsaaBlank);
+    ExpectSameValues(DesignValues(folder / "n.grd", 9, kRows, kCols), out, 0.005);
+}
+
+TEST_F(Doors, WindowStatisticsCoverTheSameBlocks) {
+    ASSERT_EQ(
+        Run("window-stats " + folder / "a.grd" + " " + folder / "m.grd " + folder / "s.grd -w 2").exitCode,
+        0);
+    ASSERT_EQ(
+        Run("window-stats " + folder / "a.tif" + " " + folder / "m.tif " + folder / "s.tif -w 2").exitCode,
+        0);
+    for (const char* name : {"m", "s"}) {
+        const GdalBand out = ReadWithGdal(folder / (std::string(name) + ".tif"));
+        ASSERT_EQ(out.rows, kRows / 2);
+        // Blocks start at the south-west corner: the leftover row lies along the north edge.
+        EXPECT_EQ(out.geoTransform, (std::array<double, 6>{500000, 200, 0, 7000600, 0, -200}));
+        ExpectSameValues(DesignValues(folder / (std::string(name) + ".grd"), 9, kRows / 2, kCols / 2), out,
+                         0.005);
+    }
+}
+
+TEST_F(Doors, ClassificationGivesTheSameClasses) {
+    ASSERT_EQ(
+        Run("bp-classify " + folder / "net.txt " + folder / "c.grd " + folder / "a.grd " + folder / "b.grd")
+            .exitCode,
+        0);
+    ASSERT_EQ(
+        Run("bp-classify " + folder / "net.txt " + folder / "c.tif " + folder / "a.tif " + folder / "b.tif")
+            .exitCode,
+        0);
+    std::vector<double> design = DesignValues(folder / "c.grd", 9, kRows, kCols);
+    for (double& v : design)
+        if (v == 1) v = std::nan("");  // class 1, no data in the first input, is the raster's no-data
+    ExpectSameValues(design, ReadWithGdal(folder / "c.tif"), 0);
+}
+
+TEST_F(Doors, MisalignedInputsAreRefusedWithBothNames) {
+    TiffSpec shifted = GridOf(Evidence(2, false));
+    shifted.geoTransform[0] += 50;
+    WriteTiff(folder / "shifted.tif", shifted);
+    const CliResult run = Run("bp-classify " + folder / "net.txt " + folder / "c.tif " + folder / "a.tif " +
+                              folder / "shifted.tif");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find("shifted.tif: origin 500050"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("a.tif has 500000"), std::string::npos) << run.output;
+}
+
+// Hierarchy prediction and feature analysis read KVSGDA01 or GeoTIFF grids named in one
+// parameter file; the results as data must agree whole.
+std::string JsonResults(const std::string& output) {
+    const std::size_t at = output.find("\"results\"");
+    return at == std::string::npos ? output : output.substr(at);
+}
+
+TEST_F(Doors, HierarchyPredictionAndFeatureAnalysisAgree) {
+    for (const std::string ext : {".kvsgda01.txt", ".tif"}) {
+        const std::string out = ext == ".tif" ? ".tif" : ".kvsgda01.txt";
+        WriteText(folder / ("h" + ext + ".params"), "QELFrmDECOMPOSE 1 1 1 0 0 2 1 A 1 " +
+                                                        folder / ("a" + ext) + " 1 1 B 1 " +
+                                                        folder / ("b" + ext) + " " + folder / ("hp" + out) +
+                                                        " " + folder / ("hr" + ext + ".txt"));
+        WriteText(folder / ("f" + ext + ".params"),
+                  "QelFrmFeater 2 A 5 12 " + folder / ("a" + ext) + " B 4 15 " + folder / ("b" + ext) +
+                      " 0 none 1 " + folder / ("fs" + out) + " " + folder / ("fr" + ext + ".txt"));
+    }
+    const CliResult hDesign = Run("hierarchy --json " + folder / "h.kvsgda01.txt.params");
+    const CliResult hTiff = Run("hierarchy --json " + folder / "h.tif.params");
+    ASSERT_EQ(hTiff.exitCode, 0) << hTiff.output;
+    // The GDAL door adds the prediction's statistics after the grid's size.
+    const std::string weights = JsonResults(hDesign.output);
+    EXPECT_EQ(weights.substr(0, weights.find("\"grid\"")),
+              JsonResults(hTiff.output).substr(0, weights.find("\"grid\"")));
+    ExpectSameValues(DesignValues(folder / "hp.kvsgda01.txt", 10, kRows, kCols),
+                     ReadWithGdal(folder / "hp.tif"), 0.005);
+    const CliResult fDesign = Run("feature --json " + folder / "f.kvsgda01.txt.params");
+    const CliResult fTiff = Run("feature --json " + folder / "f.tif.params");
+    ASSERT_EQ(fTiff.exitCode, 0) << fTiff.output;
+    EXPECT_EQ(JsonResults(fDesign.output), JsonResults(fTiff.output));
+    ExpectSameValues(DesignValues(folder / "fs.kvsgda01.txt", 10, kRows, kCols),
+                     ReadWithGdal(folder / "fs.tif"), 0.005);
+}
+
+struct BadWorkflow {
+    const char* text;
+    const char* message;
+};
+
+class Workflows : public ::testing::TestWithParam<BadWorkflow> {};
+
+TEST_P(Workflows, AreRefusedWithTheirLineAndKey) {
+    ScratchFolder folder("workflow");
+    WriteText(folder / "w.toml", GetParam().text);
+    const CliResult run = RunCliLine("run " + folder / "w.toml");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find(GetParam().message), std::string::npos) << run.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Workflows,
+    ::testing::Values(
+        BadWorkflow{"output = \"o\"\n[[layers]]\nname = \"a\"\nraster = \"a.tif\"\ncolour = 1\n",
+                    "w.toml:5: layers[1].colour: not a key"},
+        BadWorkflow{"output = \"o\"\n[[layers]]\nname = \"a\"\nraster = 3\n",
+                    "w.toml:4: layers[1].raster: not a string"},
+        BadWorkflow{"output = \"o\"\n[[layers]]\nname = \"a\"\nraster = \"a.tif\"\nprepare = \"smooth\"\n",
+                    "w.toml:5: layers[1].prepare: must be one of classes, normalize, code"},
+        BadWorkflow{
+            "output = \"o\"\n[[layers]]\nname = \"a\"\nraster = \"a.tif\"\n[feature]\nmodel_units = false\n"
+            "[[feature.variables]]\nlayer = \"b\"\n",
+            "no layer named \"b\""},
+        BadWorkflow{"output = \"o\"\n[[layers]]\nname = \"a\"\nraster = \"a.tif\"\n[bp]\nhidden = 0\n",
+                    "w.toml:6: bp.hidden: must lie between 1 and 1000"},
+        BadWorkflow{"output = \"o\"\n[[layers]\n", "w.toml:2:"}));
+
+TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
+    ScratchFolder folder("workflow-run");
+    WriteTiff(folder / "a.tif", GridOf(Evidence(1, true)));
+    WriteTiff(folder / "b.tif", GridOf(Evidence(2, false)));
+    WriteText(folder / "deposits.csv", "x,y\n500150,7000550\n500350,7000150\n500250,7000350\n900000,0\n");
+    WriteText(folder / "w.toml",
+              "output = \"out\"\n[deposits]\npath = \"deposits.csv\"\n"
+              "[[layers]]\nname = \"a\"\nraster = \"a.tif\"\nprepare = \"normalize\"\n"
+              "[[layers]]\nname = \"b\"\nraster = \"b.tif\"\nprepare = \"code\"\nlower = 5\nupper = 15\n"
+              "[bp]\nmax_iterations = 20\nbackground = 3\n"
+              "[hierarchy]\n[[hierarchy.levels]]\nlevel = \"geology\"\n"
+              "elements = [{ layer = \"a\", importance = 2 }, { layer = \"b\" }]\n"
+              "[feature]\n[[feature.variables]]\nlayer = \"a\"\nlower = 0.3\nupper = 0.6\n"
+              "[[feature.variables]]\nlayer = \"b\"\nlower = -0.5\nupper = 0.5\n");
+    const CliResult run = RunCliLine("run " + folder / "w.toml");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    for (const char* map :
+         {"out/bp/classes.tif", "out/hierarchy/prospectivity.tif", "out/feature/score.tif"}) {
+        const GdalBand band = ReadWithGdal(folder / map);
+        EXPECT_EQ(band.geoTransform, GridOf({}).geoTransform) << map;
+    }
+    const std::string summary = ReadText(folder / "out/summary.json");
+    EXPECT_NE(summary.find("\"outside\": 1"), std::string::npos) << summary;  // the point at (900000, 0)
+}
+
+}  // namespace
+}  // namespace quarnel::testing
