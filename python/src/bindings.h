@@ -13,6 +13,7 @@ void BindBP(pybind11::module_& m);
 void BindHierarchy(pybind11::module_& m);
 void BindFeature(pybind11::module_& m);
 void BindJobs(pybind11::module_& m);
+void BindEvaluate(pybind11::module_& m);
 
 // The matrices, consistency and total weights of a hierarchy analysis (total weights for the
 // first elementCount[k] elements of each level), as hierarchy_weights gives them.

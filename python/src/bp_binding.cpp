@@ -1,8 +1,8 @@
 // The BP network for Python: training on sample arrays (initial weights drawn as the training
 // job draws them), the network file, and classification of a band stack exactly as the
 // classification job does it (the running column range, class 1 where the first input is
-// blank). classify_in_ranges is the same classification with each column's range given, for
-// blocks of a raster whose ranges were reduced beforehand.
+// blank). classify_in_ranges is the same classification with each column's final range given
+// (the fold done beforehand over the whole raster), for one block of it.
 #include <cstdlib>
 #include <optional>
 #include <stdexcept>
@@ -140,8 +140,7 @@ Array<int> Classify(const BPNetwork& network, const Array<double>& stack, double
     return ClassesOf(network, matrix, cells, blank, stack);
 }
 
-// Each column rescaled through the core with its own final range: folding the column's values
-// into a range that already holds them leaves it as it is.
+// Each column scaled by the core's column step with its own final range.
 Array<int> ClassifyInRanges(const BPNetwork& network, const Array<double>& stack, double blank,
                             const Array<double>& low, const Array<double>& high) {
     std::size_t cells = 0;
@@ -151,12 +150,9 @@ Array<int> ClassifyInRanges(const BPNetwork& network, const Array<double>& stack
         throw py::value_error("one range per band is needed");
     {
         py::gil_scoped_release release;
-        std::vector<double> column(cells);
-        for (std::size_t b = 0; b < bands; ++b) {
-            for (std::size_t s = 0; s < cells; ++s) column[s] = matrix[s * bands + b];
-            RescaleColumns(column.data(), cells, 1, InputRange{low.data()[b], high.data()[b]}, blank);
-            for (std::size_t s = 0; s < cells; ++s) matrix[s * bands + b] = column[s];
-        }
+        for (std::size_t b = 0; b < bands; ++b)
+            ScaleInputColumn(matrix.data() + b, cells, bands, blank,
+                             InputRange{low.data()[b], high.data()[b]});
     }
     return ClassesOf(network, matrix, cells, blank, stack);
 }

@@ -9,4 +9,5 @@ PYBIND11_MODULE(_core, m) {
     quarnel::python::BindHierarchy(m);
     quarnel::python::BindFeature(m);
     quarnel::python::BindJobs(m);
+    quarnel::python::BindEvaluate(m);
 }
