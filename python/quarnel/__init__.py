@@ -1,0 +1,35 @@
+"""Quarnel: batch methods for mineral-prospectivity work on numpy arrays and xarray DataArrays.
+
+- normalize, window_stats: grid preparation.
+- train, Network: the BP network (training, network files, classification).
+- quarnel.hierarchy: judgement-matrix weights, grid prediction, row ranking.
+- quarnel.feature: feature (characteristic) analysis.
+- quarnel.evaluate: ROC/AUC, success rate and class table of a map against deposits.
+- quarnel.jobs: the design's eight jobs on files.
+- open_raster, deposits_to_cells: rasters and deposits through rioxarray and geopandas.
+- quarnel.dask (imported on its own): the same methods on chunked dask and xarray data.
+
+No-data is given as an explicit value (kept in the results) or as NaN (None), as each method's
+help says. Results are computed by the C++ core, the same bits as the jobs' files hold.
+"""
+
+from . import evaluate, feature, hierarchy, jobs
+from .bp import Network, TrainingSummary, count_classes, train
+from .prep import normalize, window_stats
+from .raster import cells_mask, deposits_to_cells, open_raster
+
+__all__ = [
+    "Network",
+    "TrainingSummary",
+    "cells_mask",
+    "count_classes",
+    "deposits_to_cells",
+    "evaluate",
+    "feature",
+    "hierarchy",
+    "jobs",
+    "normalize",
+    "open_raster",
+    "train",
+    "window_stats",
+]

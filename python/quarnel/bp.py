@@ -1,0 +1,170 @@
+"""The BP network: training on samples, the network file, classification of evidence stacks."""
+
+from __future__ import annotations
+
+from dataclasses import dataclass, field, fields
+from typing import Any
+
+import numpy as np
+
+from . import _core
+from ._grids import as_stack, with_blank
+from .raster import is_data_array, like, nodata_of
+
+# The classification job's no-data value (its DSAA grids' blank).
+DSAA_BLANK = 99999.0
+
+
+@dataclass(frozen=True)
+class TrainingSummary:
+    """How a training went: epochs run, whether the error reached the limit, the last epoch's
+    error, and the class bits the trained network computes for each sample."""
+
+    epochs: int
+    converged: bool
+    final_error: float
+    training_accuracy: float
+    samples_matched: int
+    computed_classes: np.ndarray = field(repr=False)
+
+
+class Network:
+    """A trained (or loaded) three-layer BP network.
+
+    ``inputs``, ``hidden``, ``outputs`` are the layer sizes; ``train_error`` the error of the
+    last training epoch; ``hidden_threshold``, ``output_threshold``, ``weight_input_hidden``
+    (inputs x hidden) and ``weight_hidden_output`` (hidden x outputs) copies of its values;
+    ``summary`` the TrainingSummary when the network came from ``train``.
+    """
+
+    def __init__(self, core: Any, summary: TrainingSummary | None = None):
+        self._core = core
+        self.summary = summary
+
+    def __repr__(self) -> str:
+        trained = "" if self.summary is None else f", epochs={self.summary.epochs}, converged={self.summary.converged}"
+        return (
+            f"Network(inputs={self.inputs}, hidden={self.hidden}, outputs={self.outputs}, "
+            f"train_error={self.train_error:.8f}{trained})"
+        )
+
+    def __reduce__(self):
+        return (Network, (self._core, self.summary))
+
+    inputs = property(lambda self: self._core.inputs)
+    hidden = property(lambda self: self._core.hidden)
+    outputs = property(lambda self: self._core.outputs)
+    train_error = property(lambda self: self._core.train_error)
+    hidden_threshold = property(lambda self: self._core.hidden_threshold)
+    output_threshold = property(lambda self: self._core.output_threshold)
+    weight_input_hidden = property(lambda self: self._core.weight_input_hidden)
+    weight_hidden_output = property(lambda self: self._core.weight_hidden_output)
+
+    def classify(self, stack: Any, nodata: float | None = None, start_range: tuple[float, float] | None = None):
+        """The class raster of an evidence stack, as the classification job computes it.
+
+        Parameters
+        ----------
+        stack: bands x rows x cols (numpy or DataArray with a band dimension) or a list of 2-D
+            grids, one band per network input in input order (computed in float64).
+        nodata: a value within 0.1 of it is no data. None/NaN: NaN marks no data. For a
+            DataArray, None takes its rio.nodata. The job's DSAA grids use 99999.
+        start_range: (low, high) the running range starts from; the job starts from an empty
+            range, or from the header range of its last KVSGDB01 input.
+
+        Each band b is rescaled to 0..1 by the running range of bands 0..b (every non-blank
+        value of a band is folded into one range that is never reset, then the band is scaled by
+        the range as it stands). A cell's class is 1 when its first band is no data; otherwise
+        2 + the network's output bits (output above 0.5), output 0 the most significant. No-data
+        in later bands is left out of the hidden sums.
+
+        Returns an int32 rows x cols grid (a DataArray for DataArray input).
+        """
+        template = stack if is_data_array(stack) else (stack[0] if isinstance(stack, (list, tuple)) else None)
+        nodata = nodata_of(template if template is not None else stack, nodata)
+        values, blank = with_blank(as_stack(stack), nodata, np.float64, "the stack")
+        low, high = (1e308, -1e308) if start_range is None else start_range
+        classes = _core.classify(self._core, values, blank.value, low, high)
+        if template is not None and is_data_array(template):
+            return like(template, classes, None, "class")
+        return classes
+
+    def save(self, path: str) -> None:
+        """Write the design's network file (counts and error, thresholds, weights "%12.5f"),
+        whole or not at all. ValueError when it cannot be written."""
+        _core.save_network(self._core, str(path))
+
+    @classmethod
+    def load(cls, path: str) -> "Network":
+        """Read a network file as the classification job reads it. ValueError naming the cause
+        when it cannot be opened or its counts are unusable."""
+        return cls(_core.load_network(str(path)))
+
+    @classmethod
+    def from_arrays(
+        cls,
+        hidden_threshold: Any,
+        output_threshold: Any,
+        weight_input_hidden: Any,
+        weight_hidden_output: Any,
+        train_error: float = 0.0,
+    ) -> "Network":
+        """A network from its values (inputs x hidden and hidden x outputs weight matrices)."""
+        wih = np.asarray(weight_input_hidden, dtype=np.float64)
+        who = np.asarray(weight_hidden_output, dtype=np.float64)
+        if wih.ndim != 2 or who.ndim != 2:
+            raise ValueError("the weight matrices must be 2-D")
+        core = _core.BPNetwork(
+            wih.shape[0], wih.shape[1], who.shape[1], float(train_error),
+            np.asarray(hidden_threshold, dtype=np.float64), np.asarray(output_threshold, dtype=np.float64), wih, who,
+        )
+        return cls(core)
+
+
+def train(
+    samples: Any,
+    targets: Any,
+    hidden: int | None = None,
+    max_iterations: int = 1000,
+    error_limit: float = 0.01,
+    seed: int | None = None,
+) -> Network:
+    """Train a BP network on samples as the training job does.
+
+    Parameters
+    ----------
+    samples: samples x inputs numbers (float64).
+    targets: samples x outputs integer class bits (a 1-D array for one output).
+    hidden: hidden nodes; default inputs + outputs (as ``bp-train``).
+    max_iterations: epochs at most; <= 0 runs none (train_error is then the untouched
+        network's error on the samples).
+    error_limit: training stops after the first epoch whose error is at or below it.
+    seed: seeds the process's C generator (srand) before the initial weights are drawn, so
+        ``seed=N`` gives the network ``quarnel bp-train --seed N`` gives. None draws from the
+        generator as it stands.
+
+    On-line back-propagation, learning rate 0.5, in sample order. Returns a Network whose
+    ``summary`` holds epochs, converged, final_error, training_accuracy and the computed
+    classes. The GIL is released while it trains.
+    """
+    inputs = np.ascontiguousarray(samples, dtype=np.float64)
+    bits = np.asarray(targets)
+    if bits.ndim == 1:
+        bits = bits.reshape(-1, 1)
+    if not np.isfinite(inputs).all():
+        raise ValueError("the samples hold values that are not finite")
+    if np.issubdtype(bits.dtype, np.floating) and not np.array_equal(bits, np.trunc(bits)):
+        raise ValueError("targets must be integers")
+    bits = np.ascontiguousarray(bits, dtype=np.int32)
+    if inputs.ndim != 2:
+        raise ValueError(f"samples must be samples x inputs, not {inputs.ndim}-D")
+    if hidden is None:
+        hidden = inputs.shape[1] + bits.shape[1]
+    result = _core.train(inputs, bits, int(hidden), int(max_iterations), float(error_limit), seed)
+    summary = TrainingSummary(**{f.name: result[f.name] for f in fields(TrainingSummary)})
+    return Network(result["network"], summary)
+
+
+def count_classes(classes: Any) -> dict[int, int]:
+    """How many cells hold each class value, by ascending value."""
+    return dict(_core.count_classes(np.ascontiguousarray(getattr(classes, "values", classes), dtype=np.int32)))

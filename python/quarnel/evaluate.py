@@ -1,0 +1,95 @@
+"""Validation of a prospectivity map against known deposits: ROC curve and AUC (with DeLong's
+95 % interval), success-rate curve and the class table."""
+
+from __future__ import annotations
+
+from dataclasses import dataclass, field
+from typing import Any
+
+import numpy as np
+
+from . import _core
+from ._grids import is_nan_nodata
+from .raster import nodata_of
+
+
+@dataclass(frozen=True)
+class Roc:
+    """ROC of the deposit cells against the other valid cells: points (x, y) from (0, 0) to
+    (1, 1), one per distinct score; auc the Mann-Whitney statistic (a tie counts half); its
+    standard error and 95 % interval (None with fewer than two cells of a kind)."""
+
+    formed: bool
+    deposit_cells: int
+    other_cells: int
+    auc: float
+    standard_error: float | None
+    auc_low: float | None
+    auc_high: float | None
+    points: np.ndarray = field(repr=False)
+
+
+@dataclass(frozen=True)
+class SuccessRate:
+    """Deposits captured against area, cells ranked by score (equal scores enter together):
+    points, the area under them and the shares of area capturing 50, 75 and 90 % of the deposits."""
+
+    formed: bool
+    cells: int
+    deposits: int
+    area: float
+    area_for_50: float
+    area_for_75: float
+    area_for_90: float
+    points: np.ndarray = field(repr=False)
+
+
+@dataclass(frozen=True)
+class Evaluation:
+    roc: Roc
+    success_rate: SuccessRate
+    deposits_on_invalid: int  # deposits on no-data, masked or off-raster cells
+
+
+def _sample(raster: Any, deposit_cells: Any, nodata: float | None, mask: Any):
+    values = np.ascontiguousarray(getattr(raster, "values", raster), dtype=np.float64)
+    if values.ndim != 2:
+        raise ValueError(f"the map must be 2-D, not {values.ndim}-D")
+    cells = np.asarray(deposit_cells, dtype=np.int64)
+    flat = cells[:, 0] * values.shape[1] + cells[:, 1] if cells.ndim == 2 else cells
+    inside = (cells.ndim != 2) | ((cells[..., 0] >= 0) & (cells[..., 0] < values.shape[0]) &
+                                  (cells[..., -1] >= 0) & (cells[..., -1] < values.shape[1]))
+    flat = np.ascontiguousarray(np.where(inside, flat, -1), dtype=np.int64)
+    nodata = nodata_of(raster, nodata)
+    used = None if mask is None else np.ascontiguousarray(mask, dtype=np.uint8).reshape(-1)
+    return _core.evaluate_sample(values.reshape(-1), None if is_nan_nodata(nodata) else float(nodata), used, flat)
+
+
+def evaluate(raster: Any, deposit_cells: Any, nodata: float | None = None, mask: Any = None) -> Evaluation:
+    """ROC and success rate of a map (scores or class values, rows x cols) against deposits.
+
+    deposit_cells: (row, col) pairs (as deposits_to_cells gives them) or row-major cell
+        indices; several deposits may share a cell (ROC counts the cell once, the success
+        rate counts each deposit).
+    nodata: cells holding it (and NaN cells) take no part; None: NaN only (a DataArray's
+        rio.nodata when it has one). mask: cells where it is 0/False take no part.
+    """
+    scores, deposits, invalid = _sample(raster, deposit_cells, nodata, mask)
+    result = _core.evaluate(scores, deposits)
+    return Evaluation(Roc(**result["roc"]), SuccessRate(**result["success_rate"]), int(invalid))
+
+
+@dataclass(frozen=True)
+class ClassRow:
+    value: float
+    cells: int
+    area_share: float
+    deposits: int
+    density: float  # (deposits / cells of the class) / (deposits / cells)
+
+
+def class_table(raster: Any, deposit_cells: Any, nodata: float | None = None, mask: Any = None) -> list[ClassRow]:
+    """One row per class value, ascending: its share of the valid cells, its deposits and its
+    deposit density relative to the whole map."""
+    classes, deposits, _ = _sample(raster, deposit_cells, nodata, mask)
+    return [ClassRow(*row) for row in _core.evaluate_class_table(classes, deposits)]

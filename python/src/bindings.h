@@ -1,0 +1,23 @@
+#pragma once
+// The parts of the quarnel._core module, one per method family, each adding its functions.
+#include <pybind11/pybind11.h>
+
+#include <array>
+
+#include "quarnel/hierarchy.h"
+
+namespace quarnel::python {
+
+void BindPrep(pybind11::module_& m);
+void BindBP(pybind11::module_& m);
+void BindHierarchy(pybind11::module_& m);
+void BindFeature(pybind11::module_& m);
+void BindJobs(pybind11::module_& m);
+void BindEvaluate(pybind11::module_& m);
+
+// The matrices, consistency and total weights of a hierarchy analysis (total weights for the
+// first elementCount[k] elements of each level), as hierarchy_weights gives them.
+pybind11::dict HierarchyWeightsDict(const hierarchy::HierarchyWeights& weights,
+                                    const std::array<int, hierarchy::kLevelCount>& elementCount);
+
+}  // namespace quarnel::python

@@ -1,0 +1,95 @@
+import pickle
+
+import numpy as np
+import pytest
+import quarnel
+from conftest import DATA, EVIDENCE, read_dsaa
+
+GRIDS = [DATA / f"{name}.grd" for name in EVIDENCE]
+
+
+@pytest.fixture(scope="module")
+def samples(evidence_dsaa):
+    """Deposit-like and background cells of the evidence stack, rescaled to 0..1."""
+    cells = evidence_dsaa.reshape(4, -1).T
+    rng = np.random.default_rng(7)
+    pick = rng.choice(len(cells), 40, replace=False)
+    inputs = (cells[pick] - 1.0).clip(0, 1)
+    targets = (inputs.sum(axis=1) >= 3).astype(np.int32)
+    return inputs, targets
+
+
+def write_samples(path, inputs, targets):
+    lines = ["BP Training Sample File !!!"]
+    lines += [" ".join([repr(float(v)) for v in x] + [str(t)]) for x, t in zip(inputs, targets)]
+    path.write_text("\n".join(lines) + "\n")
+
+
+def test_training_and_network_file_match_the_job(samples, tmp_path):
+    inputs, targets = samples
+    write_samples(tmp_path / "samples.txt", inputs, targets)
+    job = quarnel.jobs.bp_train(
+        tmp_path / "samples.txt", tmp_path / "job.txt", tmp_path / "result.txt", len(inputs), 4, 4, 1, 300, 0.0,
+        seed=1,
+    )
+    assert (job.status, job.ok) == (1, True), job.cause
+    network = quarnel.train(inputs, targets, hidden=4, max_iterations=300, error_limit=0.0, seed=1)
+    assert network.summary.epochs == job.results["epochs"] == 300
+    assert network.summary.final_error == job.results["final_error"]
+    assert network.summary.training_accuracy == job.results["training_accuracy"]
+    network.save(tmp_path / "python.txt")
+    assert (tmp_path / "python.txt").read_bytes() == (tmp_path / "job.txt").read_bytes()
+    loaded = quarnel.Network.load(tmp_path / "job.txt")
+    loaded.save(tmp_path / "again.txt")
+    assert (tmp_path / "again.txt").read_bytes() == (tmp_path / "job.txt").read_bytes()
+    assert "Network(inputs=4, hidden=4, outputs=1" in repr(network)
+
+
+def test_classification_matches_the_job(samples, evidence_dsaa, tmp_path):
+    inputs, targets = samples
+    quarnel.train(inputs, targets, hidden=4, max_iterations=200, seed=3).save(tmp_path / "net.txt")
+    job = quarnel.jobs.bp_classify(tmp_path / "net.txt", tmp_path / "classes.grd", GRIDS, [1] * 4)
+    assert job.status == 1, job.cause
+    network = quarnel.Network.load(tmp_path / "net.txt")
+    classes = network.classify(evidence_dsaa, nodata=99999)
+    expected, _ = read_dsaa(tmp_path / "classes.grd")
+    assert np.array_equal(classes, expected)
+    assert quarnel.count_classes(classes) == job.results["class_counts"]
+    assert len(job.results["class_counts"]) > 1  # the network tells cells apart
+    assert np.array_equal(network.classify(list(evidence_dsaa), nodata=99999), classes)
+    clone = pickle.loads(pickle.dumps(network))
+    assert np.array_equal(clone.weight_input_hidden, network.weight_input_hidden)
+
+
+def test_nan_and_explicit_nodata_classify_alike(samples, evidence_dsaa):
+    network = quarnel.train(*samples, hidden=3, max_iterations=50, seed=2)
+    stack = evidence_dsaa[:, :40, :30].copy()
+    stack[0, 0, 0] = stack[2, 5, 5] = 99999
+    with_nan = np.where(stack == 99999, np.nan, stack)
+    classes = network.classify(stack, nodata=99999)
+    assert np.array_equal(network.classify(with_nan), classes)
+    assert classes[0, 0] == 1 and (classes[1:, 1:] >= 2).all()
+
+
+def test_running_range_spans_the_bands_so_far():
+    # The class is 3 exactly when the rescaled band 1 is above 0.5. Band 1 alone spans 0..1, but
+    # it is scaled by the range of bands 0 and 1 together: 0..10 makes its 1.0 a 0.1.
+    network = quarnel.Network.from_arrays([-50.0], [-0.5], [[0.0], [100.0]], [[1.0]])
+    assert network.classify(np.array([[[0.0, 10.0]], [[0.0, 1.0]]])).tolist() == [[2, 2]]
+    assert network.classify(np.array([[[0.0, 1.0]], [[0.0, 1.0]]])).tolist() == [[2, 3]]
+    assert network.classify(np.array([[[0.0, 1.0]], [[0.0, 1.0]]]), start_range=(0.0, 2.5)).tolist() == [[2, 2]]
+
+
+@pytest.mark.parametrize(
+    "call, message",
+    [
+        (lambda n: n.classify(np.zeros((3, 2, 2))), "takes 4"),
+        (lambda n: quarnel.Network.load("/nonexistent/net.txt"), "cannot be opened"),
+        (lambda n: quarnel.train(np.zeros((2, 2)), [0, 1, 1]), "target rows"),
+        (lambda n: quarnel.train(np.zeros((2, 2)), [0.5, 1]), "integers"),
+    ],
+)
+def test_bad_input_is_a_value_error(samples, call, message):
+    network = quarnel.train(*samples, hidden=2, max_iterations=1, seed=1)
+    with pytest.raises(ValueError, match=message):
+        call(network)
