@@ -1,4 +1,5 @@
 // quarnel run: a workflow file taken from evidence rasters and deposits to prospectivity maps.
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -360,6 +361,21 @@ void Validate(const DepositSets& deposits, const fs::path& folder, RunRecord& re
         if (PlotMapOutput(map.path, picture.string(), deposits.training, map.method + " map", map.classes).ok)
             record.report.methods[map.section].pictures.push_back(
                 {map.method + " map with the training deposits", picture});
+    }
+    for (const auto& [method, found] : validation.items()) {
+        const auto number = [&](const char* part, const char* key) {
+            if (!found.contains(part) || !found[part].contains(key) || !found[part][key].is_number())
+                return std::string("-");
+            char text[32];
+            std::snprintf(text, sizeof text, "%.3f", found[part][key].get<double>());
+            return std::string(text);
+        };
+        std::string line = "validation " + method + ": ROC AUC " + number("roc", "auc") + " (95 % " +
+                           number("roc", "auc_low") + " to " + number("roc", "auc_high") +
+                           "), success-rate area " + number("success_rate", "area");
+        if (found.contains("prediction_rate"))
+            line += ", prediction-rate area " + number("prediction_rate", "area");
+        record.lines.push_back(line);
     }
     record.summary["validation"] = validation;
     record.report.validation = validation;
