@@ -76,11 +76,15 @@ void PutTable(std::string& page, const nlohmann::ordered_json& object) {
         page += "<tr><th>" + Escape(key) + "</th><td>";
         if (value.is_object())
             PutTable(page, value);
-        else if (value.is_array() && !value.empty() && value.front().is_object()) {
+        else if (value.is_array() && value.size() > 12) {
+            page += "<details><summary>" + std::to_string(value.size()) + " entries</summary>";
+            if (value.front().is_object())
+                for (const auto& item : value) PutTable(page, item);
+            else
+                page += "<code>" + Cell(value) + "</code>";
+            page += "</details>";
+        } else if (value.is_array() && !value.empty() && value.front().is_object()) {
             for (const auto& item : value) PutTable(page, item);
-        } else if (value.is_array() && value.size() > 12) {
-            page += "<details><summary>" + std::to_string(value.size()) + " values</summary><code>" +
-                    Cell(value) + "</code></details>";
         } else {
             page += Cell(value);
         }
