@@ -10,4 +10,5 @@ scripts/test-python.sh
 scripts/test-windows.sh
 scripts/build.sh build-asan -DQUARNEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 (cd build-asan && ctest --output-on-failure -j2)

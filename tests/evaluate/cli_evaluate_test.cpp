@@ -35,7 +35,8 @@ class CliEvaluate : public ::testing::Test {
     std::string Path(const std::string& name) const { return (folder_ / name).string(); }
     void Write(const std::string& name, const std::string& text) const { std::ofstream(Path(name)) << text; }
     nlohmann::json Json(const std::string& arguments) const {
-        const CliResult r = RunCliLine(arguments + " --json");
+        // Standard error apart: a library's warning must not spoil the JSON object.
+        const CliResult r = RunCliLine(arguments + " --json", {.separateErrors = true});
         return nlohmann::json::parse(r.output, nullptr, false);
     }
 
