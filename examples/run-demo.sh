@@ -16,7 +16,7 @@ data=$here/cloncurry
 # The main workflow: the Cloncurry district at 100 m, four GeoTIFF evidence maps and the deposits
 # as points, through every method by one workflow file; every map it writes is GeoTIFF in the
 # district's own CRS and extent, which GDAL confirms.
-"$quarnel" run "$here/cloncurry-100m/district.toml" --output "$out/district"
+"$quarnel" run "$here/cloncurry-100m/district.toml" --output "$out/district" | tee "$out/district.log"
 crs=$(gdalsrsinfo -o proj4 "$here/cloncurry-100m/StratNo.tif")
 for map in "$out"/district/*/*.tif; do
   info=$(gdalinfo -stats "$map")
@@ -102,3 +102,9 @@ echo "  classes.grd            the class grid (DSAA): 2 background-like, 3 depos
 echo "  classes_from_hxf.grd   the same, classified from prep/evidence_bin.hxf"
 echo "  network.txt            the trained 4-4-1 network"
 echo "  samples.txt            the training samples; training_result.txt: true and computed class per sample (GBK)"
+
+# The district's validation last: each method's ROC AUC, success-rate and prediction-rate areas.
+echo
+echo "Cloncurry district at 100 m, validation of each method:"
+grep '^validation ' "$out/district.log" | sed 's/^validation /  /'
+grep '^report: ' "$out/district.log"
