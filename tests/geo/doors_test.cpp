@@ -42,7 +42,7 @@ TiffSpec GridOf(const std::vector<double>& values) {
 }
 
 // The same grid as DSAA (rows south first) and KVSGDA01 (the same order and blank).
-void WriteDesignGrids(const ScratchFolder& folder, const std::string& name,
+void WriteDesignGrids(const testkit::TempFolder& folder, const std::string& name,
                       const std::vector<double>& values) {
     std::ostringstream dsaa;
     std::ostringstream kvsgda;
@@ -91,7 +91,7 @@ void ExpectSameValues(const std::vector<double>& design, const GdalBand& tiff, d
 
 class Doors : public ::testing::Test {
   protected:
-    ScratchFolder folder{"doors"};
+    testkit::TempFolder folder;
     void SetUp() override {
         WriteDesignGrids(folder, "a", Evidence(1, true));
         WriteDesignGrids(folder, "b", Evidence(2, false));
@@ -197,7 +197,7 @@ struct BadWorkflow {
 class Workflows : public ::testing::TestWithParam<BadWorkflow> {};
 
 TEST_P(Workflows, AreRefusedWithTheirLineAndKey) {
-    ScratchFolder folder("workflow");
+    testkit::TempFolder folder;
     WriteText(folder / "w.toml", GetParam().text);
     const CliResult run = RunCliLine("run " + folder / "w.toml");
     EXPECT_EQ(run.exitCode, 1);
@@ -222,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadWorkflow{"output = \"o\"\n[[layers]\n", "w.toml:2:"}));
 
 TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
-    ScratchFolder folder("workflow-run");
+    testkit::TempFolder folder;
     WriteTiff(folder / "a.tif", GridOf(Evidence(1, true)));
     WriteTiff(folder / "b.tif", GridOf(Evidence(2, false)));
     WriteText(

@@ -10,6 +10,7 @@
 #include "geo/raster.h"
 #include "geo_fixtures.h"
 #include "hxf/hxf_file.h"
+#include "tests/testkit/testkit.h"
 
 namespace quarnel::testing {
 namespace {
@@ -40,7 +41,7 @@ std::vector<std::string> Tokens(const std::string& text) {
 }
 
 TEST(Convert, DsaaKeepsTheGridAsGdalReadsIt) {
-    ScratchFolder dir("convert_dsaa");
+    testkit::TempFolder dir;
     WriteTiff(dir / "in.tif", SmallGrid());
     geo::ConvertRaster(dir / "in.tif", dir / "out.grd", {});
     const GdalBand out = ReadWithGdal(dir / "out.grd");
@@ -52,7 +53,7 @@ TEST(Convert, DsaaKeepsTheGridAsGdalReadsIt) {
 }
 
 TEST(Convert, KvsgdaHeaderHoldsCellCentresAndRange) {
-    ScratchFolder dir("convert_kvsgda");
+    testkit::TempFolder dir;
     WriteTiff(dir / "in.tif", SmallGrid());
     geo::ConvertRaster(dir / "in.tif", dir / "out.txt", {"KVSGDA01"});
     const std::vector<std::string> t = Tokens(ReadText(dir / "out.txt"));
@@ -73,7 +74,7 @@ TEST(Convert, KvsgdaHeaderHoldsCellCentresAndRange) {
 }
 
 TEST(Convert, HxfHoldsEveryBandSouthFirstByName) {
-    ScratchFolder dir("convert_hxf");
+    testkit::TempFolder dir;
     TiffSpec spec = SmallGrid();
     spec.bands.push_back(std::vector<double>(12, 7.5));
     spec.names = {"alpha", ""};
@@ -93,7 +94,7 @@ TEST(Convert, HxfHoldsEveryBandSouthFirstByName) {
 }
 
 TEST(Convert, GeoTiffKeepsValuesNoDataAndCrs) {
-    ScratchFolder dir("convert_tif");
+    testkit::TempFolder dir;
     WriteTiff(dir / "in.tif", SmallGrid());
     geo::ConvertRaster(dir / "in.tif", dir / "out.tif", {"GTiff", true});
     const GdalBand in = ReadWithGdal(dir / "in.tif");
@@ -105,7 +106,7 @@ TEST(Convert, GeoTiffKeepsValuesNoDataAndCrs) {
 }
 
 TEST(Convert, SurferBlankInDsaaIsNoData) {
-    ScratchFolder dir("convert_surfer");
+    testkit::TempFolder dir;
     WriteText(dir / "in.grd", "DSAA\n2 2\n0 1\n0 1\n1 4\n1 1.70141e38\n3 4\n");
     EXPECT_TRUE(std::isnan(geo::ReadRaster(dir / "in.grd").values[3]));  // south row first in the file
     geo::ConvertRaster(dir / "in.grd", dir / "out.tif", {});
@@ -115,7 +116,7 @@ TEST(Convert, SurferBlankInDsaaIsNoData) {
 }
 
 TEST(Convert, RefusesWhatTheOutputCannotHold) {
-    ScratchFolder dir("convert_refused");
+    testkit::TempFolder dir;
     TiffSpec spec = SmallGrid();
     spec.bands.push_back(std::vector<double>(12, 99998.999));
     WriteTiff(dir / "in.tif", spec);
@@ -180,7 +181,7 @@ bool SameValues(const std::vector<double>& a, const std::vector<double>& b) {
 }
 
 TEST(Align, ReprojectsOntoTheReferenceAsGdalwarpDoes) {
-    ScratchFolder dir("align");
+    testkit::TempFolder dir;
     TiffSpec reference;
     reference.rows = 5;
     reference.cols = 6;
@@ -216,7 +217,7 @@ TEST(Align, ReprojectsOntoTheReferenceAsGdalwarpDoes) {
 }
 
 TEST(Align, DesignGridKeepsItsBlanksAsNoData) {
-    ScratchFolder dir("align_design");
+    testkit::TempFolder dir;
     WriteText(dir / "in.grd", "DSAA\n3 2\n0.5 2.5\n0.5 1.5\n1 6\n1 2 99999\n4 5 6\n");
     const geo::GridFrame target = geo::Raster::Open(dir / "in.grd").frame();
     geo::AlignRaster(dir / "in.grd", target, dir / "out.tif", geo::Resampling::nearest, {});

@@ -4,7 +4,6 @@
 #include <gdal.h>
 #include <ogr_api.h>
 #include <ogr_srs_api.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -24,18 +23,6 @@ OGRSpatialReferenceH Srs(int epsg) {
 }
 
 }  // namespace
-
-ScratchFolder::ScratchFolder(const std::string& name)
-    : path_(std::filesystem::temp_directory_path() /
-            ("quarnel_geo_" + name + "_" + std::to_string(getpid()))) {
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-}
-
-ScratchFolder::~ScratchFolder() {
-    std::error_code error;
-    std::filesystem::remove_all(path_, error);
-}
 
 std::string CrsWkt(int epsg) {
     OGRSpatialReferenceH srs = Srs(epsg);

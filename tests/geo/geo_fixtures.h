@@ -9,17 +9,6 @@
 
 namespace quarnel::testing {
 
-// A folder of its own under the system's temporary folder, removed with the object.
-class ScratchFolder {
-  public:
-    explicit ScratchFolder(const std::string& name);
-    ~ScratchFolder();
-    std::string operator/(const std::string& file) const { return (path_ / file).string(); }
-
-  private:
-    std::filesystem::path path_;
-};
-
 struct TiffSpec {
     int rows = 0;
     int cols = 0;

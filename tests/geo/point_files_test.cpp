@@ -31,7 +31,7 @@ std::array<double, 2> Centre(int row, int col) {
 // 5 + column % 3.
 class PointFiles : public ::testing::Test {
   protected:
-    PointFiles() : dir_("point_files") {
+    PointFiles() {
         TiffSpec spec;
         spec.rows = kRows;
         spec.cols = kCols;
@@ -66,7 +66,7 @@ class PointFiles : public ::testing::Test {
 
     std::vector<std::string> Layers() const { return {dir_ / "layerA.tif", dir_ / "layerB.tif"}; }
 
-    ScratchFolder dir_;
+    testkit::TempFolder dir_;
 };
 
 TEST_F(PointFiles, ModelUnitsCountRowsFromTheSouth) {
@@ -227,7 +227,7 @@ TEST_F(PointFiles, CommandsReportPointsLeftOut) {
 // The bundled model-unit file was made by hand from the deposits' cells; the command makes it
 // again from their coordinates.
 TEST(ModelUnits, CloncurryDepositsGiveTheBundledFile) {
-    ScratchFolder dir("cloncurry_units");
+    testkit::TempFolder dir;
     const std::string data = std::string(QUARNEL_SOURCE_DIR) + "/examples/cloncurry/";
     const geo::ModelUnitResult result =
         geo::WriteModelUnits(data + "StratNo_bin_1km.kvsgda01.txt", data + "IOCG_Deposits_cells_1km.csv", {},
