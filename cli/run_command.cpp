@@ -319,6 +319,32 @@ void RunFeature(const Workflow& workflow, const std::vector<std::string>& prepar
             {"feature", (folder / "score.tif").string(), false, record.report.methods.size() - 1});
 }
 
+// An evaluation as evaluate --json prints it (plot-curves reads it); returns its path.
+std::string WriteEvaluation(const JobOutput& found, const fs::path& path) {
+    TextSink sink;
+    if (!sink.Open(path.string().c_str())) throw WorkflowError(path.string() + ": cannot be created");
+    sink.Put(JsonOf(found).dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+    if (!sink.Close()) throw WorkflowError(path.string() + ": cannot be written");
+    return path.string();
+}
+
+// "validation METHOD: ROC AUC ... (95 % ... to ...), success-rate area ...[, prediction-rate area ...]"
+std::string ValidationLine(const std::string& method, const nlohmann::ordered_json& found) {
+    const auto number = [&](const char* part, const char* key) {
+        if (!found.contains(part) || !found[part].contains(key) || !found[part][key].is_number())
+            return std::string("-");
+        char text[32];
+        std::snprintf(text, sizeof text, "%.3f", found[part][key].get<double>());
+        return std::string(text);
+    };
+    std::string line = "validation " + method + ": ROC AUC " + number("roc", "auc") + " (95 % " +
+                       number("roc", "auc_low") + " to " + number("roc", "auc_high") +
+                       "), success-rate area " + number("success_rate", "area");
+    if (found.contains("prediction_rate"))
+        line += ", prediction-rate area " + number("prediction_rate", "area");
+    return line;
+}
+
 // Every method's map judged against the training deposits (ROC, success rate) and the deposits
 // kept back (prediction rate), drawn, and its curves plotted side by side.
 void Validate(const DepositSets& deposits, const fs::path& folder, RunRecord& record) {
@@ -333,12 +359,7 @@ void Validate(const DepositSets& deposits, const fs::path& folder, RunRecord& re
             EvaluateOutput(map.path, deposits.training, deposits.trainingOptions, request);
         record.Add("validation_" + map.method, found);
         if (!found.ok) continue;
-        const fs::path json = folder / (map.method + ".json");
-        TextSink sink;
-        if (!sink.Open(json.string().c_str())) throw WorkflowError(json.string() + ": cannot be created");
-        sink.Put(JsonOf(found).dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
-        if (!sink.Close()) throw WorkflowError(json.string() + ": cannot be written");
-        judged.push_back(json.string());
+        judged.push_back(WriteEvaluation(found, folder / (map.method + ".json")));
         names.push_back(map.method);
         nlohmann::ordered_json& entry = validation[map.method];
         entry["roc"] = found.results["roc"];
@@ -347,12 +368,9 @@ void Validate(const DepositSets& deposits, const fs::path& folder, RunRecord& re
         entry["success_rate"].erase("points");
         if (!deposits.heldOut.empty()) {
             const JobOutput kept = EvaluateOutput(map.path, deposits.heldOut, {}, request);
-            const fs::path keptJson = folder / (map.method + ".held_out.json");
-            TextSink keptSink;
-            if (kept.ok && keptSink.Open(keptJson.string().c_str())) {
-                keptSink.Put(
-                    JsonOf(kept).dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
-                if (keptSink.Close()) predicted.push_back(keptJson.string());
+            record.Add("prediction_" + map.method, kept);
+            if (kept.ok) {
+                predicted.push_back(WriteEvaluation(kept, folder / (map.method + ".held_out.json")));
                 entry["prediction_rate"] = kept.results["success_rate"];
                 entry["prediction_rate"].erase("points");
             }
@@ -362,21 +380,8 @@ void Validate(const DepositSets& deposits, const fs::path& folder, RunRecord& re
             record.report.methods[map.section].pictures.push_back(
                 {map.method + " map with the training deposits", picture});
     }
-    for (const auto& [method, found] : validation.items()) {
-        const auto number = [&](const char* part, const char* key) {
-            if (!found.contains(part) || !found[part].contains(key) || !found[part][key].is_number())
-                return std::string("-");
-            char text[32];
-            std::snprintf(text, sizeof text, "%.3f", found[part][key].get<double>());
-            return std::string(text);
-        };
-        std::string line = "validation " + method + ": ROC AUC " + number("roc", "auc") + " (95 % " +
-                           number("roc", "auc_low") + " to " + number("roc", "auc_high") +
-                           "), success-rate area " + number("success_rate", "area");
-        if (found.contains("prediction_rate"))
-            line += ", prediction-rate area " + number("prediction_rate", "area");
-        record.lines.push_back(line);
-    }
+    for (const auto& [method, found] : validation.items())
+        record.lines.push_back(ValidationLine(method, found));
     record.summary["validation"] = validation;
     record.report.validation = validation;
     if (judged.empty()) return;
