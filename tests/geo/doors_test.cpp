@@ -30,15 +30,15 @@ std::vector<double> Evidence(int seed, bool blank) {
 }
 
 // 100 m cells, the first column centred at x = 500050, the top row at y = 7000650.
-TiffSpec GridOf(const std::vector<double>& values) {
-    TiffSpec spec;
-    spec.rows = kRows;
-    spec.cols = kCols;
-    spec.geoTransform = {500000, 100, 0, 7000700, 0, -100};
-    spec.epsg = 28354;
-    spec.noData = kDsaaBlank;
-    spec.bands = {values};
-    return spec;
+TiffFixture GridOf(const std::vector<double>& values) {
+    TiffFixture tiff;
+    tiff.rows = kRows;
+    tiff.cols = kCols;
+    tiff.geoTransform = {500000, 100, 0, 7000700, 0, -100};
+    tiff.epsg = 28354;
+    tiff.noData = kDsaaBlank;
+    tiff.bands = {values};
+    return tiff;
 }
 
 // The same grid as DSAA (rows south first) and KVSGDA01 (the same order and blank).
@@ -144,7 +144,7 @@ TEST_F(Doors, ClassificationGivesTheSameClasses) {
 }
 
 TEST_F(Doors, MisalignedInputsAreRefusedWithBothNames) {
-    TiffSpec shifted = GridOf(Evidence(2, false));
+    TiffFixture shifted = GridOf(Evidence(2, false));
     shifted.geoTransform[0] += 50;
     WriteTiff(folder / "shifted.tif", shifted);
     const CliResult run = Run("bp-classify " + folder / "net.txt " + folder / "c.tif " + folder / "a.tif " +

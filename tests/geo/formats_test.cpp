@@ -18,19 +18,19 @@ namespace {
 constexpr double kNoData = -9999;
 
 // 4 rows x 3 columns of 10 m cells from (1000, 2000), values r * 3 + c + 0.125, one no-data cell.
-TiffSpec SmallGrid() {
-    TiffSpec spec;
-    spec.rows = 4;
-    spec.cols = 3;
-    spec.geoTransform = {1000, 10, 0, 2000, 0, -10};
-    spec.epsg = 28354;
-    spec.noData = kNoData;
+TiffFixture SmallGrid() {
+    TiffFixture tiff;
+    tiff.rows = 4;
+    tiff.cols = 3;
+    tiff.geoTransform = {1000, 10, 0, 2000, 0, -10};
+    tiff.epsg = 28354;
+    tiff.noData = kNoData;
     std::vector<double> values;
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 3; ++c) values.push_back(r * 3 + c + 0.125);
     values[4] = kNoData;
-    spec.bands = {values};
-    return spec;
+    tiff.bands = {values};
+    return tiff;
 }
 
 std::vector<std::string> Tokens(const std::string& text) {
@@ -75,10 +75,10 @@ TEST(Convert, KvsgdaHeaderHoldsCellCentresAndRange) {
 
 TEST(Convert, HxfHoldsEveryBandSouthFirstByName) {
     testkit::TempFolder dir;
-    TiffSpec spec = SmallGrid();
-    spec.bands.push_back(std::vector<double>(12, 7.5));
-    spec.names = {"alpha", ""};
-    WriteTiff(dir / "in.tif", spec);
+    TiffFixture tiff = SmallGrid();
+    tiff.bands.push_back(std::vector<double>(12, 7.5));
+    tiff.names = {"alpha", ""};
+    WriteTiff(dir / "in.tif", tiff);
     const geo::ConvertResult result = geo::ConvertRaster(dir / "in.tif", dir / "out.hxf", {});
     EXPECT_EQ(result.bands, 2);
     HxfFile file((dir / "out.hxf").c_str());
@@ -117,9 +117,9 @@ TEST(Convert, SurferBlankInDsaaIsNoData) {
 
 TEST(Convert, RefusesWhatTheOutputCannotHold) {
     testkit::TempFolder dir;
-    TiffSpec spec = SmallGrid();
-    spec.bands.push_back(std::vector<double>(12, 99998.999));
-    WriteTiff(dir / "in.tif", spec);
+    TiffFixture tiff = SmallGrid();
+    tiff.bands.push_back(std::vector<double>(12, 99998.999));
+    WriteTiff(dir / "in.tif", tiff);
     try {
         geo::ConvertRaster(dir / "in.tif", dir / "out.grd", {});
         FAIL() << "two bands went into a DSAA grid";
@@ -182,7 +182,7 @@ bool SameValues(const std::vector<double>& a, const std::vector<double>& b) {
 
 TEST(Align, ReprojectsOntoTheReferenceAsGdalwarpDoes) {
     testkit::TempFolder dir;
-    TiffSpec reference;
+    TiffFixture reference;
     reference.rows = 5;
     reference.cols = 6;
     reference.geoTransform = {500000, 100, 0, 7000000, 0, -100};
@@ -192,7 +192,7 @@ TEST(Align, ReprojectsOntoTheReferenceAsGdalwarpDoes) {
     // A finer raster in geographic coordinates over the reference and beyond its west edge.
     const auto [west, north] = Reproject(499800, 7000100, 28354, 4326);
     const auto [east, south] = Reproject(500700, 6999400, 28354, 4326);
-    TiffSpec input;
+    TiffFixture input;
     input.rows = 40;
     input.cols = 40;
     input.geoTransform = {west, (east - west) / 40, 0, north, 0, (south - north) / 40};

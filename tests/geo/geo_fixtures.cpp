@@ -34,22 +34,22 @@ std::string CrsWkt(int epsg) {
     return text;
 }
 
-void WriteTiff(const std::string& path, const TiffSpec& spec) {
+void WriteTiff(const std::string& path, const TiffFixture& tiff) {
     geo::InitialiseGdal();
     GDALDatasetH dataset =
-        GDALCreate(GDALGetDriverByName("GTiff"), path.c_str(), spec.cols, spec.rows, int(spec.bands.size()),
-                   spec.float64 ? GDT_Float64 : GDT_Float32, nullptr);
+        GDALCreate(GDALGetDriverByName("GTiff"), path.c_str(), tiff.cols, tiff.rows, int(tiff.bands.size()),
+                   tiff.float64 ? GDT_Float64 : GDT_Float32, nullptr);
     if (dataset == nullptr) throw std::runtime_error("cannot create " + path);
     double transform[6];
-    std::copy(spec.geoTransform.begin(), spec.geoTransform.end(), transform);
+    std::copy(tiff.geoTransform.begin(), tiff.geoTransform.end(), transform);
     GDALSetGeoTransform(dataset, transform);
-    if (spec.epsg != 0) GDALSetProjection(dataset, CrsWkt(spec.epsg).c_str());
-    for (std::size_t b = 0; b < spec.bands.size(); ++b) {
+    if (tiff.epsg != 0) GDALSetProjection(dataset, CrsWkt(tiff.epsg).c_str());
+    for (std::size_t b = 0; b < tiff.bands.size(); ++b) {
         GDALRasterBandH band = GDALGetRasterBand(dataset, int(b) + 1);
-        if (spec.noData) GDALSetRasterNoDataValue(band, *spec.noData);
-        if (b < spec.names.size()) GDALSetDescription(band, spec.names[b].c_str());
-        std::vector<double> values = spec.bands[b];
-        if (GDALRasterIO(band, GF_Write, 0, 0, spec.cols, spec.rows, values.data(), spec.cols, spec.rows,
+        if (tiff.noData) GDALSetRasterNoDataValue(band, *tiff.noData);
+        if (b < tiff.names.size()) GDALSetDescription(band, tiff.names[b].c_str());
+        std::vector<double> values = tiff.bands[b];
+        if (GDALRasterIO(band, GF_Write, 0, 0, tiff.cols, tiff.rows, values.data(), tiff.cols, tiff.rows,
                          GDT_Float64, 0, 0) != CE_None)
             throw std::runtime_error("cannot write " + path);
     }

@@ -9,7 +9,7 @@
 
 namespace quarnel::testing {
 
-struct TiffSpec {
+struct TiffFixture {
     int rows = 0;
     int cols = 0;
     std::array<double, 6> geoTransform{0, 1, 0, 0, 0, -1};
@@ -20,7 +20,7 @@ struct TiffSpec {
     bool float64 = false;
 };
 
-void WriteTiff(const std::string& path, const TiffSpec& spec);
+void WriteTiff(const std::string& path, const TiffFixture& tiff);
 
 // A band as GDAL reads it (Float64), and its no-data value.
 struct GdalBand {

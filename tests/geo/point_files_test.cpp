@@ -32,12 +32,12 @@ std::array<double, 2> Centre(int row, int col) {
 class PointFiles : public ::testing::Test {
   protected:
     PointFiles() {
-        TiffSpec spec;
-        spec.rows = kRows;
-        spec.cols = kCols;
-        spec.geoTransform = {kWest, 100, 0, kNorth, 0, -100};
-        spec.epsg = 28354;
-        spec.noData = -1;
+        TiffFixture tiff;
+        tiff.rows = kRows;
+        tiff.cols = kCols;
+        tiff.geoTransform = {kWest, 100, 0, kNorth, 0, -100};
+        tiff.epsg = 28354;
+        tiff.noData = -1;
         std::vector<double> a;
         std::vector<double> b;
         for (int r = 0; r < kRows; ++r)
@@ -45,10 +45,10 @@ class PointFiles : public ::testing::Test {
                 a.push_back(r == 2 && c == 3 ? -1.0 : r * kCols + c);
                 b.push_back(5 + c % 3);
             }
-        spec.bands = {a};
-        WriteTiff(dir_ / "layerA.tif", spec);
-        spec.bands = {b};
-        WriteTiff(dir_ / "layerB.tif", spec);
+        tiff.bands = {a};
+        WriteTiff(dir_ / "layerA.tif", tiff);
+        tiff.bands = {b};
+        WriteTiff(dir_ / "layerB.tif", tiff);
         // Two deposits in cell (0, 0), one each in (4, 5) and (7, 9), one on no data, one outside.
         std::vector<TestPoint> points;
         const std::pair<int, int> cells[] = {{0, 0}, {0, 0}, {4, 5}, {7, 9}, {2, 3}};
