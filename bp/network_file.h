@@ -31,6 +31,9 @@ enum class NetworkFileStatus {
     line_too_long,  // a line longer than any network line can be (CStdioFile::kMaxLineLength)
 };
 
+// What a status means, for a cause naming the file: "cannot be opened", ...; empty for ok.
+const char* NetworkFileStatusText(NetworkFileStatus status);
+
 // First line: the three counts and the training error, nothing allocated.
 NetworkFileStatus ReadNetworkCounts(CStdioFile& file, BPNetwork& network);
 // The thresholds and weights of a network already allocated for its counts.

@@ -66,4 +66,18 @@ NetworkFileStatus ReadNetworkFile(const char* path, BPNetwork& network) {
     return ReadNetworkValues(file, network);
 }
 
+const char* NetworkFileStatusText(NetworkFileStatus status) {
+    switch (status) {
+        case NetworkFileStatus::ok:
+            return "";
+        case NetworkFileStatus::cannot_open:
+            return "cannot be opened";
+        case NetworkFileStatus::bad_counts:
+            return "the layer counts are below 1 or promise more values than the file has";
+        case NetworkFileStatus::line_too_long:
+            return "a line is longer than any network line can be";
+    }
+    return "cannot be read";
+}
+
 }  // namespace quarnel

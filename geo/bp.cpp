@@ -21,17 +21,10 @@ struct InputBand {
 
 BPNetwork ReadNetwork(const std::string& path) {
     BPNetwork network;
-    switch (ReadNetworkFile(path.c_str(), network)) {
-        case NetworkFileStatus::ok:
-            return network;
-        case NetworkFileStatus::cannot_open:
-            throw GeoError(path + ": cannot be opened");
-        case NetworkFileStatus::bad_counts:
-            throw GeoError(path + ": not a network file (bad counts on line 1)");
-        case NetworkFileStatus::line_too_long:
-            throw GeoError(path + ": a line longer than a network file's");
-    }
-    throw GeoError(path + ": cannot be read");
+    if (const NetworkFileStatus status = ReadNetworkFile(path.c_str(), network);
+        status != NetworkFileStatus::ok)
+        throw GeoError(path + ": " + NetworkFileStatusText(status));
+    return network;
 }
 
 // The running ranges of the core's rescaling: input i's range folded into those before it.

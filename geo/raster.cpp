@@ -149,12 +149,15 @@ bool IsValueBlank(double v, double blank) {
     return std::isnan(v) || v == blank;
 }
 
+[[noreturn]] void RefuseGrid(const std::string& path, const GridReadResult& read) {
+    throw GeoError(path + ": " + GridReadStatusText(read.status) + " (byte " + std::to_string(read.position) +
+                   ")");
+}
+
 std::unique_ptr<RasterSource> OpenDsaa(const std::string& path) {
     DsaaGrid grid;
     const GridReadResult read = ReadDsaaGrid(path.c_str(), &grid);
-    if (!read.ok())
-        throw GeoError(path + ": " + GridReadStatusText(read.status) + " (byte " +
-                       std::to_string(read.position) + ")");
+    if (!read.ok()) RefuseGrid(path, read);
     auto source = std::make_unique<DesignSource>();
     source->format = "DSAA";
     source->noData = DSAA_BLANK;
@@ -170,9 +173,7 @@ std::unique_ptr<RasterSource> OpenDsaa(const std::string& path) {
 std::unique_ptr<RasterSource> OpenKvsgdb(const std::string& path) {
     WorkingGrid grid;
     const GridReadResult read = LoadWorkingGrid(path.c_str(), &grid);
-    if (!read.ok())
-        throw GeoError(path + ": " + GridReadStatusText(read.status) + " (byte " +
-                       std::to_string(read.position) + ")");
+    if (!read.ok()) RefuseGrid(path, read);
     auto source = std::make_unique<DesignSource>();
     source->format = "KVSGDB01";
     source->noData = grid.blank;

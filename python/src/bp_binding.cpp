@@ -166,18 +166,10 @@ py::dict CountClassValues(const Array<int>& classes) {
 
 BPNetwork LoadNetwork(const std::string& path) {
     BPNetwork network;
-    switch (ReadNetworkFile(path.c_str(), network)) {
-        case NetworkFileStatus::ok:
-            return network;
-        case NetworkFileStatus::cannot_open:
-            throw py::value_error(path + ": cannot be opened");
-        case NetworkFileStatus::bad_counts:
-            throw py::value_error(path +
-                                  ": the layer counts are below 1 or promise more values than the file has");
-        case NetworkFileStatus::line_too_long:
-            throw py::value_error(path + ": a line is longer than any network line can be");
-    }
-    throw py::value_error(path + ": cannot be read");
+    if (const NetworkFileStatus status = ReadNetworkFile(path.c_str(), network);
+        status != NetworkFileStatus::ok)
+        throw py::value_error(path + ": " + NetworkFileStatusText(status));
+    return network;
 }
 
 void SaveNetwork(const BPNetwork& network, const std::string& path) {
