@@ -122,11 +122,12 @@ Progress TerminalProgress() {
     return [](const ProgressStep& step) {
         const std::int64_t every = std::max<std::int64_t>(1, step.total / 100);
         const bool last = step.done == step.total;
-        if (step.done % every != 0 && !last) return;
+        if (step.done % every != 0 && !last) return true;
         std::fprintf(stderr, "\repoch %lld of %lld, error %.8f", static_cast<long long>(step.done),
                      static_cast<long long>(step.total), step.value);
         if (last) std::fputc('\n', stderr);
         std::fflush(stderr);
+        return true;
     };
 }
 

@@ -134,8 +134,10 @@ TEST(TrainingSummary, CountsEpochsAndTheSamplesWhoseComputedBitsMatch) {
     samples.inputs = {1.0, 1.0, 1.0};
     samples.targets = {1, 1, 0};
     std::vector<ProgressStep> steps;
-    const BPTraining training =
-        TrainNetwork(initial, samples, 3, -1.0, [&](const ProgressStep& step) { steps.push_back(step); });
+    const BPTraining training = TrainNetwork(initial, samples, 3, -1.0, [&](const ProgressStep& step) {
+        steps.push_back(step);
+        return true;
+    });
     EXPECT_EQ(training.summary.epochs, 3);
     EXPECT_FALSE(training.summary.converged);
     EXPECT_EQ(training.summary.finalError, training.network.trainError);
