@@ -206,12 +206,16 @@ void WriteLargeRaster(const testkit::TempFolder& folder, const std::string& name
 
 class Interrupted : public ::testing::TestWithParam<const char*> {};
 
-// SIGINT in the middle of a job: it ends within a second with the stopped exit status, and the
-// folder holds its inputs alone (the output's temporary withdrawn).
+// SIGINT in the middle of a job (GDAL-door jobs, the training job): it ends within a second with
+// the stopped exit status, and the folder holds its inputs alone (the output's temporary withdrawn).
 TEST_P(Interrupted, EndsWithinASecondWithNoOutput) {
     testkit::TempFolder folder;
     WriteLargeRaster(folder, "big.vrt");
     WriteText(folder / "net.txt", "2 2 1 0.5\n0.1 -0.2\n0.3\n0.5 -0.7\n-0.4 0.9\n1.5\n-2.0\n");
+    std::string samples = "BP Training Sample File !!!\n";
+    for (int s = 0; s < 2000; ++s)
+        samples += std::to_string(s % 7 * 0.1) + " " + std::to_string(s % 3) + " 1\n";
+    WriteText(folder / "s.txt", samples);
     std::string line = GetParam();
     for (std::size_t at; (at = line.find("@")) != std::string::npos;) line.replace(at, 1, folder / "");
     testkit::CliOptions options;
@@ -225,13 +229,14 @@ TEST_P(Interrupted, EndsWithinASecondWithNoOutput) {
     for (const auto& entry : std::filesystem::directory_iterator(folder / ""))
         left.push_back(entry.path().filename().string());
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"big.vrt", "net.txt", "small.tif"}));
+    EXPECT_EQ(left, (std::vector<std::string>{"big.vrt", "net.txt", "s.txt", "small.tif"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, Interrupted,
                          ::testing::Values("convert @big.vrt @out.tif", "normalize @big.vrt @out.tif",
                                            "window-stats @big.vrt @m.tif @s.tif -w 3",
-                                           "bp-classify @net.txt @c.tif @big.vrt @big.vrt"));
+                                           "bp-classify @net.txt @c.tif @big.vrt @big.vrt",
+                                           "bp-train -s @s.txt -n @n.txt -r @r.txt -H 20 -m 100000000 -e 0"));
 
 struct BadWorkflow {
     const char* text;
