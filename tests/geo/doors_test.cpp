@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "cli/interrupt.h"
 #include "geo_fixtures.h"
 #include "tests/testkit/testkit.h"
 
@@ -221,7 +222,7 @@ TEST_P(Interrupted, EndsWithinASecondWithNoOutput) {
     testkit::CliOptions options;
     options.interruptAfterMs = 1500;
     const CliResult run = RunCliLine(line, options);
-    EXPECT_EQ(run.exitCode, 130) << run.output;
+    EXPECT_EQ(run.exitCode, cli::kStoppedExitStatus) << run.output;
     EXPECT_NE(run.output.find("stopped"), std::string::npos) << run.output;
     EXPECT_GE(run.msAfterInterrupt, 0);
     EXPECT_LT(run.msAfterInterrupt, 1000);
