@@ -91,7 +91,7 @@ BPTrainReport Train(const BPTrainRequest& request, const Progress& progress) {
         return Failure(kBPTrainFailed, "an output names the sample file " + std::string(request.sampleFile));
     if (SameOutputFile(request.networkFile, request.resultFile))
         return Failure(kBPTrainFailed, "the network and result files are one file");
-    DrawInitialWeights(network);
+    DrawInitialWeights(network, request.seed);
     const BPTraining training =
         TrainNetwork(std::move(network), samples, request.maxIterations, request.errorLimit, progress);
     BPTrainReport report;
@@ -111,6 +111,10 @@ BPTrainReport RunBPTrain(const BPTrainRequest& request, const Progress& progress
         if (!CountsUsable(request))
             return Failure(kBPTrainFailed, "the sample count is negative or a layer has no node");
         return Train(request, progress);
+    } catch (const Stopped& stopped) {
+        BPTrainReport report = Failure(kBPTrainFailed, stopped.what());
+        report.stopped = true;
+        return report;
     } catch (const std::bad_alloc&) {
         return Failure(kBPTrainFailed, "out of memory");  // short enough to need no memory
     } catch (const std::exception&) {

@@ -98,7 +98,7 @@ BPTrainOutcome TrainBPNetwork(BPNetwork& network, const BPSampleSet& samples, in
         ++outcome.epochs;
         network.trainError = RunEpoch(network, samples, work);
         outcome.converged = network.trainError <= errorLimit;
-        if (progress) progress({"epoch", outcome.epochs, maxIterations, network.trainError});
+        ReportProgress(progress, {"epoch", outcome.epochs, maxIterations, network.trainError});
     } while (!outcome.converged && outcome.epochs < maxIterations);
     return outcome;
 }

@@ -1,6 +1,7 @@
 #include "bp/initial_weights.h"
 
 #include <cstdlib>
+#include <mutex>
 #include <vector>
 
 namespace quarnel {
@@ -25,6 +26,13 @@ class DrawRange {
     double minimum_ = 1e308;
 };
 
+// The one lock over the C runtime's generator (a function's static, so it exists before any
+// static initialiser of a host might train).
+std::mutex& RandomDrawLock() {
+    static std::mutex lock;
+    return lock;
+}
+
 void DrawGroup(std::vector<double>& values) {
     for (double& v : values) v = double(std::rand());
 }
@@ -46,11 +54,15 @@ void ScaleWeightRows(double* values, std::size_t rows, std::size_t cols) {
     }
 }
 
-void DrawInitialWeights(BPNetwork& network) {
-    DrawGroup(network.hiddenThreshold);
-    DrawGroup(network.outputThreshold);
-    DrawGroup(network.weightInputHidden);
-    DrawGroup(network.weightHiddenOutput);
+void DrawInitialWeights(BPNetwork& network, std::optional<unsigned> seed) {
+    {
+        const std::lock_guard lock(RandomDrawLock());
+        if (seed) std::srand(*seed);
+        DrawGroup(network.hiddenThreshold);
+        DrawGroup(network.outputThreshold);
+        DrawGroup(network.weightInputHidden);
+        DrawGroup(network.weightHiddenOutput);
+    }
     ScaleThresholdGroup(network.hiddenThreshold.data(), network.hiddenThreshold.size());
     ScaleThresholdGroup(network.outputThreshold.data(), network.outputThreshold.size());
     ScaleWeightRows(network.weightInputHidden.data(), std::size_t(network.inputCount),

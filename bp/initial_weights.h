@@ -1,6 +1,9 @@
 #pragma once
-// Random initial network, drawn from the process's rand() (never seeded here: the network
-// depends on the generator's state, and a host that wants a given network calls srand first).
+// Random initial network, drawn from the process's rand(): after srand(seed) when a seed is given,
+// else from the generator as it stands. The C runtime's generator is one for the whole process,
+// so the drawing holds one process-wide lock from the seeding through the last draw: runs on
+// several threads never interleave their draws, and a seed gives the same network in any thread.
+// The draws themselves are the training job's, unchanged.
 //
 // The groups are drawn in this order, each element one rand() converted to double:
 // hiddenThreshold, outputThreshold, weightInputHidden row by row, weightHiddenOutput row by row.
@@ -9,12 +12,13 @@
 // range of rows 0 .. r. Where the raw values seen so far are all equal the range is empty and
 // the elements map to 0.0.
 #include <cstddef>
+#include <optional>
 
 #include "bp/bp_records.h"
 
 namespace quarnel {
 
-void DrawInitialWeights(BPNetwork& network);
+void DrawInitialWeights(BPNetwork& network, std::optional<unsigned> seed = std::nullopt);
 
 void ScaleThresholdGroup(double* values, std::size_t count);
 void ScaleWeightRows(double* values, std::size_t rows, std::size_t cols);

@@ -20,6 +20,7 @@
 #include "cli/commands.h"
 #include "cli/door_jobs.h"
 #include "cli/geo_door.h"
+#include "cli/interrupt.h"
 #include "cli/job_output.h"
 #include "geo/bp.h"
 #include "grid/grid_kind.h"
@@ -122,11 +123,12 @@ Progress TerminalProgress() {
     return [](const ProgressStep& step) {
         const std::int64_t every = std::max<std::int64_t>(1, step.total / 100);
         const bool last = step.done == step.total;
-        if (step.done % every != 0 && !last) return;
+        if (step.done % every != 0 && !last) return true;
         std::fprintf(stderr, "\repoch %lld of %lld, error %.8f", static_cast<long long>(step.done),
                      static_cast<long long>(step.total), step.value);
         if (last) std::fputc('\n', stderr);
         std::fflush(stderr);
+        return true;
     };
 }
 
@@ -186,11 +188,13 @@ int Train(TrainArgs a) {
 }  // namespace
 
 JobOutput TrainOutput(const TrainArgs& a) {
-    if (a.seed) std::srand(*a.seed);
-    BPTrainRequest request{a.samples.c_str(), a.network.c_str(), a.result.c_str(), a.count,     a.inputs,
-                           a.hidden,          a.outputs,         a.maxIterations,  a.errorLimit};
+    BPTrainRequest request{a.samples.c_str(), a.network.c_str(), a.result.c_str(), a.count,      a.inputs,
+                           a.hidden,          a.outputs,         a.maxIterations,  a.errorLimit, a.seed};
     const bool showProgress = !a.quiet && isatty(fileno(stderr)) != 0;
-    const BPTrainReport report = RunBPTrain(request, showProgress ? TerminalProgress() : Progress{});
+    const InterruptScope interruptible;
+    const BPTrainReport report =
+        RunBPTrain(request, StopOnInterrupt(showProgress ? TerminalProgress() : Progress{}));
+    if (report.stopped) throw Stopped();
     JobOutput output = StatusOutput("bp-train", report.status == kBPTrainDone, report.status,
                                     BPTrainStatusText(report.status), report.cause);
     if (output.ok) {
@@ -262,7 +266,8 @@ JobOutput ClassifyRastersOutput(const std::string& network, const std::vector<st
                                 const std::string& output, const geo::WriteOptions& write) {
     return GdalDoorOutput(
         "bp-classify", kBPClassDone, BPClassStatusText, kBPClassFailed, [&](JobOutput& out) {
-            const geo::ClassifyResult result = geo::ClassifyRasters(network, inputs, output, write);
+            const geo::ClassifyResult result =
+                geo::ClassifyRasters(network, inputs, output, write, StopOnInterrupt());
             DescribeClasses(output, result.rows, result.cols, result.classCounts, out);
         });
 }

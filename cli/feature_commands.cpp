@@ -9,6 +9,7 @@
 #include "cli/door_jobs.h"
 #include "cli/gbk_text.h"
 #include "cli/geo_door.h"
+#include "cli/interrupt.h"
 #include "cli/job_output.h"
 #include "feature/feature_job.h"
 #include "feature/feature_params.h"
@@ -155,7 +156,8 @@ JobOutput FeatureRasterOutput(const FeatureParams& params, const geo::WriteOptio
                               request.useModelUnits = params.hasModelUnits == 1;
                               const int rows = geo::Raster::Open(params.vars[0].gridPath).frame().rows;
                               if (request.useModelUnits) request.modelUnits = ModelUnitsOf(params, rows);
-                              feature::AnalysisResults found = geo::AnalyseFeatures(request, write);
+                              feature::AnalysisResults found =
+                                  geo::AnalyseFeatures(request, write, StopOnInterrupt());
                               ToFileRows(found.units, rows);
                               out.outputs = {params.scoreGridPath};
                               out.results = Results(params, found);

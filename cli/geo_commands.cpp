@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/geo_door.h"
 #include "cli/geo_points.h"
+#include "cli/interrupt.h"
 #include "cli/job_output.h"
 #include "geo/align.h"
 #include "geo/convert.h"
@@ -64,7 +65,8 @@ void PutPointCount(JobOutput& out, const geo::PointCount& count, const char* wha
 int Convert(const GeoArgs& a) {
     return Run("convert", a.json, [&](JobOutput& out) {
         RefuseInputAsOutput(a.output, {a.input});
-        const geo::ConvertResult result = geo::ConvertRaster(a.input, a.output, a.write, a.band);
+        const geo::ConvertResult result =
+            geo::ConvertRaster(a.input, a.output, a.write, a.band, StopOnInterrupt());
         out.outputs = {a.output};
         out.results["input_format"] = result.inputFormat;
         out.results["bands"] = result.bands;
@@ -107,7 +109,7 @@ int Align(const GeoArgs& a) {
         out.results["aligned"] = nlohmann::ordered_json::array();
         for (std::size_t k = 0; k < a.inputs.size(); ++k) {
             const geo::AlignResult result =
-                geo::AlignRaster(a.inputs[k], target, outputs[k], resampling, a.write);
+                geo::AlignRaster(a.inputs[k], target, outputs[k], resampling, a.write, StopOnInterrupt());
             out.outputs.push_back(outputs[k]);
             out.results["aligned"].push_back({{"input", a.inputs[k]},
                                               {"output", outputs[k]},

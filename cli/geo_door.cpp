@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <new>
 
+#include "cli/interrupt.h"
+
 namespace quarnel::cli {
 
 void AddRasterOutputOptions(CLI::App* command, geo::WriteOptions& options) {
@@ -30,8 +32,11 @@ bool TakesGdalDoor(const std::vector<std::string>& inputs, const std::vector<std
 JobOutput GdalDoorOutput(const char* command, int doneStatus, const char* (*meaning)(int), int failedStatus,
                          const std::function<void(JobOutput&)>& run) {
     JobOutput out = StatusOutput(command, true, doneStatus, meaning(doneStatus), {});
+    const InterruptScope interruptible;
     try {
         run(out);
+    } catch (const Stopped&) {
+        throw;
     } catch (const std::bad_alloc&) {
         out = StatusOutput(command, false, failedStatus, meaning(failedStatus), "out of memory");
     } catch (const std::exception& error) {

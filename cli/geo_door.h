@@ -19,7 +19,8 @@ bool TakesGdalDoor(const std::vector<std::string>& inputs, const std::vector<std
                    const geo::WriteOptions& options);
 
 // Runs a GDAL-door job: run fills output (outputs, results, summary) on success; a failure
-// (geo::GeoError or any other exception) becomes status failedStatus with the cause.
+// (geo::GeoError or any other exception) becomes status failedStatus with the cause. SIGINT
+// stops it (cli/interrupt.h) where run passes StopOnInterrupt() to the method: Stopped passes on.
 JobOutput GdalDoorOutput(const char* command, int doneStatus, const char* (*meaning)(int), int failedStatus,
                          const std::function<void(JobOutput&)>& run);
 int RunGdalDoor(const char* command, bool json, int doneStatus, const char* (*meaning)(int), int failedStatus,

@@ -16,6 +16,7 @@
 #include "cli/door_jobs.h"
 #include "cli/gbk_text.h"
 #include "cli/geo_door.h"
+#include "cli/interrupt.h"
 #include "cli/job_output.h"
 #include "geo/analysis.h"
 #include "hierarchy/decompos_run.h"
@@ -220,9 +221,10 @@ JobOutput HierarchyRasterOutput(const std::string& parameterFile, const Hierarch
             rasters.emplace_back(params.elements[level][i].file);
             weights.push_back(run.weights.totalWeights[std::size_t(level)][std::size_t(i)]);
         }
+    const InterruptScope interruptible;
     try {
         const geo::PredictionResult prediction =
-            geo::PredictHierarchyRaster(rasters, weights, params.outputFile, write);
+            geo::PredictHierarchyRaster(rasters, weights, params.outputFile, write, StopOnInterrupt());
         output.results["grid"] = {{"rows", prediction.rows}, {"cols", prediction.cols}};
         output.results["prediction"] = {{"cells", prediction.predicted},
                                         {"blank", prediction.blank},
@@ -230,6 +232,8 @@ JobOutput HierarchyRasterOutput(const std::string& parameterFile, const Hierarch
                                         {"max", prediction.max}};
         output.summary.push_back("predicted a grid of " + std::to_string(prediction.rows) + " x " +
                                  std::to_string(prediction.cols) + " cells");
+    } catch (const Stopped&) {
+        throw;
     } catch (const std::exception& error) {
         output.ok = false;
         output.status = status::kMalformedInput;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 
 namespace {
 
@@ -41,6 +42,9 @@ int main(int argc, char** argv) {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? 0 : 1;
+    } catch (const quarnel::Stopped& stopped) {
+        std::cerr << "quarnel: " << stopped.what() << " (interrupted)\n";
+        return quarnel::cli::kStoppedExitStatus;
     } catch (const std::bad_alloc&) {
         std::cerr << "quarnel: out of memory\n";
         return 1;

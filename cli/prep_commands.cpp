@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/geo_door.h"
+#include "cli/interrupt.h"
 #include "cli/job_output.h"
 #include "frame/quarnel.h"
 #include "geo/prep.h"
@@ -34,7 +35,8 @@ nlohmann::ordered_json RangeJson(const prep::ValueRange& range) {
 
 int NormalizeRaster(const PrepArgs& a) {
     return RunGdalDoor("normalize", a.json, 1, prep::Normalize2StatusText, 0, [&](JobOutput& out) {
-        const geo::NormalizeResult result = geo::NormalizeRaster(a.input, a.output, a.write, a.band);
+        const geo::NormalizeResult result =
+            geo::NormalizeRaster(a.input, a.output, a.write, a.band, StopOnInterrupt());
         out.outputs = {a.output};
         out.results["range"] = RangeJson(result.range);
         out.results["cells"] = static_cast<long long>(result.rows) * result.cols;
@@ -45,8 +47,8 @@ int NormalizeRaster(const PrepArgs& a) {
 
 int WindowStatsRaster(const PrepArgs& a) {
     return RunGdalDoor("window-stats", a.json, 1, prep::CalAvgVarStatusText, 0, [&](JobOutput& out) {
-        const geo::WindowStatisticsResult result =
-            geo::WindowStatisticsRaster(a.input, a.output, a.stdOutput, a.window, a.write, a.band);
+        const geo::WindowStatisticsResult result = geo::WindowStatisticsRaster(
+            a.input, a.output, a.stdOutput, a.window, a.write, a.band, StopOnInterrupt());
         out.outputs = {a.output, a.stdOutput};
         out.results["window"] = result.window;
         out.results["rows"] = result.rows;

@@ -124,7 +124,7 @@ Resampling ResamplingNamed(const std::string& name) {
 }
 
 AlignResult AlignRaster(const std::string& input, const GridFrame& target, const std::string& output,
-                        Resampling resampling, const WriteOptions& options) {
+                        Resampling resampling, const WriteOptions& options, const Progress& progress) {
     InitialiseGdal();
     if (target.geoTransform[2] != 0 || target.geoTransform[4] != 0)
         throw GeoError(input + ": the reference raster is rotated; align takes north-up grids only");
@@ -149,6 +149,8 @@ AlignResult AlignRaster(const std::string& input, const GridFrame& target, const
                              GDT_Float64, 0, 0) != CE_None)
                 throw GeoError(input + ": cannot be resampled (" + std::string(CPLGetLastErrorMsg()) + ")");
             writer.WriteRows(b, first, count, values.data());
+            ReportProgress(progress, {"row", std::int64_t(b - 1) * target.rows + first + count,
+                                      std::int64_t(result.bands) * target.rows, 0});
         }
     }
     writer.Commit();

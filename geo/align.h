@@ -11,6 +11,7 @@
 
 #include "geo/raster.h"
 #include "geo/raster_writer.h"
+#include "quarnel/progress.h"
 
 namespace quarnel::geo {
 
@@ -26,9 +27,10 @@ struct AlignResult {
     bool reprojected = false;  // the input's CRS differed from the reference's
 };
 
-// Resamples every band of input onto target (not rotated) into output.
+// Resamples every band of input onto target (not rotated) into output; progress hears of every
+// strip written (rows of all bands).
 AlignResult AlignRaster(const std::string& input, const GridFrame& target, const std::string& output,
-                        Resampling resampling, const WriteOptions& options);
+                        Resampling resampling, const WriteOptions& options, const Progress& progress = {});
 
 // Where align puts input's result in folder: its file name without extension, then .tif for
 // GeoTIFF (the default), .grd for DSAA, .txt for KVSGDA01, .hxf for HXF, else the driver's

@@ -91,7 +91,7 @@ PredictionResult PredictHierarchyRaster(const std::vector<std::string>& rasters,
             result.max = std::max(result.max, v);
         }
         writer.WriteRows(1, stack.first(), stack.count(), row.data());
-        if (progress) progress({"row", stack.first() + stack.count(), frame.rows, 0});
+        ReportProgress(progress, {"row", stack.first() + stack.count(), frame.rows, 0});
     }
     writer.Commit();
     if (result.predicted == 0) result.min = result.max = 0;
@@ -152,6 +152,7 @@ feature::AnalysisResults AnalyseFeatures(const FeatureRequest& request, const Wr
             if (!feature::IsBlankCell(values, kFloatBlank))
                 feature::AddCellCodes(bounds, values, results.productMatrix);
         }
+        ReportProgress(progress, {"product", stack.first() + stack.count(), frame.rows, 0});
     }
     feature::MirrorLowerTriangle(results.productMatrix, n);
     results.weights = FeatureWeights(results, n);
@@ -174,14 +175,14 @@ feature::AnalysisResults AnalyseFeatures(const FeatureRequest& request, const Wr
                 results.units.push_back({cell.row, cell.col, unit->second, score.score});
         }
         writer.WriteRows(1, stack.first(), stack.count(), row.data());
-        if (progress) progress({"row", stack.first() + stack.count(), frame.rows, 0});
+        ReportProgress(progress, {"row", stack.first() + stack.count(), frame.rows, 0});
     }
     writer.Commit();
     return results;
 }
 
 void CodeRaster(const std::string& input, feature::CodeBounds bounds, bool invert, const std::string& output,
-                const WriteOptions& options) {
+                const WriteOptions& options, const Progress& progress) {
     const double sign = invert ? -1.0 : 1.0;
     const Raster raster = Raster::Open(input);
     RasterWriter writer(output, raster.frame(), 1, raster.NoData(1), options);
@@ -192,6 +193,7 @@ void CodeRaster(const std::string& input, feature::CodeBounds bounds, bool inver
                     ? std::nan("")
                     : sign * double(feature::CodeValue(static_cast<float>(v), bounds.lower, bounds.upper));
         writer.WriteRows(1, strip.first(), strip.count(), strip.Values().data());
+        ReportProgress(progress, {"row", strip.first() + strip.count(), raster.frame().rows, 0});
     }
     writer.Commit();
 }

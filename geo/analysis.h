@@ -3,7 +3,8 @@
 // the core's arithmetic (include/quarnel/hierarchy.h, include/quarnel/feature.h) in float32 as
 // the design's jobs compute them. Rasters are read a strip of rows at a time; no data (NaN) is
 // the core's blank. Output rasters hold the scores at full float32 precision, blank cells as
-// no data; rows and columns are counted from the north-west corner.
+// no data; rows and columns are counted from the north-west corner. Progress hears of every strip
+// of each pass (feature analysis: "product", then "row"); told to stop, nothing is written.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -60,6 +61,6 @@ feature::AnalysisResults AnalyseFeatures(const FeatureRequest& request, const Wr
 // below lower, otherwise 0 (the opposite signs when invert is set, for evidence whose low values
 // are favourable); no data stays no data.
 void CodeRaster(const std::string& input, feature::CodeBounds bounds, bool invert, const std::string& output,
-                const WriteOptions& options);
+                const WriteOptions& options, const Progress& progress = {});
 
 }  // namespace quarnel::geo

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <mutex>
 
 #include "bp/network_file.h"
 #include "geo/parallel.h"
@@ -28,7 +29,16 @@ BPNetwork ReadNetwork(const std::string& path) {
 }
 
 // The running ranges of the core's rescaling: input i's range folded into those before it.
-std::vector<InputRange> RunningRanges(const std::vector<InputBand>& bands) {
+// Progress hears ("range", rows read of all inputs) from one thread at a time.
+std::vector<InputRange> RunningRanges(const std::vector<InputBand>& bands, int rows,
+                                      const Progress& progress) {
+    std::mutex reporting;
+    std::int64_t rowsRead = 0;
+    const auto report = [&](int count) {
+        const std::lock_guard lock(reporting);
+        rowsRead += count;
+        ReportProgress(progress, {"range", rowsRead, std::int64_t(rows) * std::int64_t(bands.size()), 0});
+    };
     // Each input's own range, the rasters read side by side (a raster's bands on one thread).
     std::vector<InputRange> own(bands.size());
     std::vector<const Raster*> rasters;
@@ -39,8 +49,10 @@ std::vector<InputRange> RunningRanges(const std::vector<InputBand>& bands) {
         for (std::size_t i = 0; i < bands.size(); ++i) {
             if (bands[i].raster != rasters[r]) continue;
             RowStrip strip(*bands[i].raster, bands[i].band);
-            while (strip.Next())
+            while (strip.Next()) {
                 FoldInputRange(strip.Values().data(), strip.Values().size(), 1, kCoreBlank, own[i]);
+                report(strip.count());
+            }
         }
     });
     std::vector<InputRange> ranges;
@@ -73,7 +85,7 @@ ClassifyResult ClassifyRasters(const std::string& networkPath, const std::vector
         throw GeoError(networkPath + ": the network takes " + std::to_string(network.inputCount) +
                        " inputs, but the rasters give " + std::to_string(bands.size()) + " bands");
     const GridFrame& frame = rasters.front()->frame();
-    const std::vector<InputRange> ranges = RunningRanges(bands);
+    const std::vector<InputRange> ranges = RunningRanges(bands, frame.rows, progress);
 
     const std::size_t inputCount = bands.size();
     std::vector<RowStrip> strips;
@@ -116,7 +128,7 @@ ClassifyResult ClassifyRasters(const std::string& networkPath, const std::vector
             values[c] = classes[c] == 1 ? std::nan("") : double(classes[c]);
         }
         writer.WriteRows(1, strips.front().first(), strips.front().count(), values.data());
-        if (progress) progress({"row", strips.front().first() + strips.front().count(), frame.rows, 0});
+        ReportProgress(progress, {"row", strips.front().first() + strips.front().count(), frame.rows, 0});
     }
     writer.Commit();
     return result;

@@ -3,7 +3,9 @@
 // (include/quarnel/bp.h): every band of every input is one network input, in order. The inputs
 // are read twice, a strip of rows at a time: first each input's range, then the cells, rescaled
 // with the running range the core defines and classified. The class raster holds the core's
-// class values; class 1 (the first input has no data) is its no-data value.
+// class values; class 1 (the first input has no data) is its no-data value. Progress hears of
+// every strip of each pass ("range": rows of all inputs, then "row"); told to stop, nothing is
+// written.
 #include <cstdint>
 #include <map>
 #include <string>

@@ -18,7 +18,7 @@ std::optional<double> SharedNoData(const Raster& raster, const std::vector<int>&
 }  // namespace
 
 ConvertResult ConvertRaster(const std::string& input, const std::string& output, const WriteOptions& options,
-                            int band) {
+                            int band, const Progress& progress) {
     const Raster raster = Raster::Open(input);
     if (band < 0 || band > raster.BandCount())
         throw GeoError(input + ": has no band " + std::to_string(band) + " (it has " +
@@ -41,6 +41,8 @@ ConvertResult ConvertRaster(const std::string& input, const std::string& output,
             const int count = std::min(strip, frame.rows - first);
             raster.ReadRows(bands[k], first, count, values.data());
             writer.WriteRows(to, first, count, values.data());
+            ReportProgress(progress, {"row", std::int64_t(k) * frame.rows + first + count,
+                                      std::int64_t(bands.size()) * frame.rows, 0});
         }
     }
     writer.Commit();

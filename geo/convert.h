@@ -5,6 +5,7 @@
 #include <string>
 
 #include "geo/raster_writer.h"
+#include "quarnel/progress.h"
 
 namespace quarnel::geo {
 
@@ -17,8 +18,9 @@ struct ConvertResult {
 
 // Copies band `band` of input (0: every band) into output. The output keeps the input's no-data
 // value where every band copied states the same one, else NaN (GDAL formats; the design's
-// formats use their own). A one-band format refuses several bands, naming --band.
+// formats use their own). A one-band format refuses several bands, naming --band. Progress
+// hears of every strip written (rows of all bands copied); told to stop, nothing is written.
 ConvertResult ConvertRaster(const std::string& input, const std::string& output, const WriteOptions& options,
-                            int band = 0);
+                            int band = 0, const Progress& progress = {});
 
 }  // namespace quarnel::geo

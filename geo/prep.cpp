@@ -22,6 +22,7 @@ NormalizeResult NormalizeRaster(const std::string& input, const std::string& out
         result.range.low = std::min(result.range.low, range.low);
         result.range.high = std::max(result.range.high, range.high);
         result.blanks += prep::CountBlanks(strip.Rows(), strip.count(), frame.cols, kCoreBlank);
+        ReportProgress(progress, {"range", strip.first() + strip.count(), frame.rows, 0});
     }
     RasterWriter writer(output, frame, 1, raster.NoData(band), options);
     writer.SetBandName(1, raster.BandName(band));
@@ -31,7 +32,7 @@ NormalizeResult NormalizeRaster(const std::string& input, const std::string& out
             v = prep::IsBlank(v, kCoreBlank) ? std::nan("")
                                              : prep::RescaleToUnit(v, result.range.low, result.range.high);
         writer.WriteRows(1, strip.first(), strip.count(), strip.Values().data());
-        if (progress) progress({"row", strip.first() + strip.count(), frame.rows, 0});
+        ReportProgress(progress, {"row", strip.first() + strip.count(), frame.rows, 0});
     }
     writer.Commit();
     return result;
@@ -92,7 +93,7 @@ WindowStatisticsResult WindowStatisticsRaster(const std::string& input, const st
             blocks.mean[outRow + std::size_t(j)] = s.mean;
             blocks.deviation[outRow + std::size_t(j)] = s.deviation;
         }
-        if (progress) progress({"row", std::int64_t(i + 1) * w, frame.rows, 0});
+        ReportProgress(progress, {"row", std::int64_t(i + 1) * w, frame.rows, 0});
     }
     RescaleOutput(blocks.mean);
     RescaleOutput(blocks.deviation);

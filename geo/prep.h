@@ -1,7 +1,8 @@
 #pragma once
 // Normalisation and window statistics of any raster through the GDAL door, with the analysis
 // core's arithmetic (include/quarnel/prep.h) and map coordinates kept. Both read the input
-// twice, a strip of rows at a time, so memory does not grow with the raster.
+// twice, a strip of rows at a time, so memory does not grow with the raster. Progress hears of
+// every strip of each pass ("range", then "row"); told to stop, nothing is written.
 #include <cstdint>
 #include <string>
 

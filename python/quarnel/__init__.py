@@ -14,12 +14,13 @@ help says. Results are computed by the C++ core, the same bits as the jobs' file
 """
 
 from . import evaluate, feature, hierarchy, jobs
-from .bp import Network, TrainingSummary, count_classes, train
+from .bp import Network, Stopped, TrainingSummary, count_classes, train
 from .prep import normalize, window_stats
 from .raster import cells_mask, deposits_to_cells, open_raster
 
 __all__ = [
     "Network",
+    "Stopped",
     "TrainingSummary",
     "cells_mask",
     "count_classes",

@@ -3,11 +3,15 @@
 from __future__ import annotations
 
 from dataclasses import dataclass, field, fields
-from typing import Any
+from typing import Any, Callable
 
 import numpy as np
 
 from . import _core
+from ._core import Stopped
+
+# progress(done, total, value): epochs done, epochs at most, the current error; False stops.
+ProgressCallback = Callable[[int, int, float], Any]
 from ._grids import as_stack, with_blank
 from .raster import is_data_array, like, nodata_of
 
@@ -128,6 +132,7 @@ def train(
     max_iterations: int = 1000,
     error_limit: float = 0.01,
     seed: int | None = None,
+    progress: ProgressCallback | None = None,
 ) -> Network:
     """Train a BP network on samples as the training job does.
 
@@ -140,12 +145,15 @@ def train(
         network's error on the samples).
     error_limit: training stops after the first epoch whose error is at or below it.
     seed: seeds the process's C generator (srand) before the initial weights are drawn, so
-        ``seed=N`` gives the network ``quarnel bp-train --seed N`` gives. None draws from the
-        generator as it stands.
+        ``seed=N`` gives the network ``quarnel bp-train --seed N`` gives, in any thread (seeding
+        and drawing hold one process-wide lock). None draws from the generator as it stands.
+    progress: called after every epoch with (epochs done, max_iterations, current error);
+        returning False stops the training (Stopped is raised), an exception it raises passes on.
 
     On-line back-propagation, learning rate 0.5, in sample order. Returns a Network whose
     ``summary`` holds epochs, converged, final_error, training_accuracy and the computed
-    classes. The GIL is released while it trains.
+    classes. The GIL is released while it trains; Ctrl-C stops it with KeyboardInterrupt
+    within an epoch.
     """
     inputs = np.ascontiguousarray(samples, dtype=np.float64)
     bits = np.asarray(targets)
@@ -160,7 +168,7 @@ def train(
         raise ValueError(f"samples must be samples x inputs, not {inputs.ndim}-D")
     if hidden is None:
         hidden = inputs.shape[1] + bits.shape[1]
-    result = _core.train(inputs, bits, int(hidden), int(max_iterations), float(error_limit), seed)
+    result = _core.train(inputs, bits, int(hidden), int(max_iterations), float(error_limit), seed, progress)
     summary = TrainingSummary(**{f.name: result[f.name] for f in fields(TrainingSummary)})
     return Network(result["network"], summary)
 

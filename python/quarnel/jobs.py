@@ -5,7 +5,7 @@ job's results. The jobs write their files exactly as the library and the ``quarn
 from __future__ import annotations
 
 from dataclasses import dataclass, field
-from typing import Any, Sequence
+from typing import Any, Callable, Sequence
 
 from . import _core
 
@@ -73,11 +73,17 @@ def bp_train(
     max_iterations: int = 1000,
     error_limit: float = 0.01,
     seed: int | None = None,
+    progress: Callable[[int, int, float], Any] | None = None,
 ) -> JobResult:
-    """OnBPTrain, after srand(seed) when a seed is given (as ``bp-train --seed``)."""
+    """OnBPTrain, after srand(seed) when a seed is given (as ``bp-train --seed``); seeding and
+    drawing hold one process-wide lock, so a seed gives the same network in any thread.
+
+    progress: called after every epoch with (epochs done, max_iterations, current error);
+    returning False stops the job (quarnel.Stopped is raised; no output is written). Ctrl-C
+    stops it with KeyboardInterrupt."""
     raw = _core.job_bp_train(
         str(sample_file), str(network_file), str(result_file), sample_count, inputs, hidden, outputs,
-        max_iterations, float(error_limit), seed,
+        max_iterations, float(error_limit), seed, progress,
     )
     return _result("bp-train", raw)
 

@@ -1,9 +1,8 @@
 // The BP network for Python: training on sample arrays (initial weights drawn as the training
-// job draws them), the network file, and classification of a band stack exactly as the
-// classification job does it (the running column range, class 1 where the first input is
-// blank). classify_in_ranges is the same classification with each column's final range given
+// job draws them; Ctrl-C and the progress callback stop it: progress.h), the network file, and classification
+// of a band stack exactly as the classification job does it (the running column range, class 1 where the
+// first input is blank). classify_in_ranges is the same classification with each column's final range given
 // (the fold done beforehand over the whole raster), for one block of it.
-#include <cstdlib>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -14,6 +13,7 @@
 #include "bindings.h"
 #include "bp/initial_weights.h"
 #include "bp/network_file.h"
+#include "progress.h"
 #include "quarnel/bp.h"
 
 namespace quarnel::python {
@@ -67,7 +67,7 @@ BPNetwork NetworkFromState(const py::tuple& t) {
 }
 
 py::dict Train(const Array<double>& inputs, const Array<int>& targets, int hidden, int maxIterations,
-               double errorLimit, std::optional<unsigned> seed) {
+               double errorLimit, std::optional<unsigned> seed, py::object callback) {
     const std::vector<int> in = ShapeOf(inputs, 2, "samples");
     const std::vector<int> out = ShapeOf(targets, 2, "targets");
     if (in[0] != out[0])
@@ -80,15 +80,20 @@ py::dict Train(const Array<double>& inputs, const Array<int>& targets, int hidde
     std::copy(targets.data(), targets.data() + targets.size(), samples.targets.begin());
     BPNetwork network;
     network.Allocate(in[1], hidden, out[1]);
-    // The generator is the process's, as in the training job; the GIL keeps seeding and drawing
-    // together.
-    if (seed) std::srand(*seed);
-    DrawInitialWeights(network);
     BPTraining training;
+    PythonProgress progress(std::move(callback));
+    bool stopped = false;
     {
         py::gil_scoped_release release;
-        training = TrainNetwork(std::move(network), samples, maxIterations, errorLimit);
+        // The generator is the process's, as in the training job, under its one lock.
+        DrawInitialWeights(network, seed);
+        try {
+            training = TrainNetwork(std::move(network), samples, maxIterations, errorLimit, progress.Get());
+        } catch (const Stopped&) {
+            stopped = true;
+        }
     }
+    if (stopped) progress.Raise();
     const BPTrainingSummary& s = training.summary;
     py::dict result;
     result["epochs"] = s.epochs;
@@ -179,6 +184,7 @@ void SaveNetwork(const BPNetwork& network, const std::string& path) {
 }  // namespace
 
 void BindBP(py::module_& m) {
+    py::register_exception<Stopped>(m, "Stopped");
     py::class_<BPNetwork>(m, "BPNetwork")
         .def(py::init(&NetworkOf), py::arg("inputs"), py::arg("hidden"), py::arg("outputs"),
              py::arg("train_error"), py::arg("hidden_threshold"), py::arg("output_threshold"),
@@ -201,7 +207,7 @@ void BindBP(py::module_& m) {
                                })
         .def(py::pickle(&StateOf, &NetworkFromState));
     m.def("train", &Train, py::arg("samples"), py::arg("targets"), py::arg("hidden"),
-          py::arg("max_iterations"), py::arg("error_limit"), py::arg("seed"));
+          py::arg("max_iterations"), py::arg("error_limit"), py::arg("seed"), py::arg("progress"));
     m.def("classify", &Classify, py::arg("network"), py::arg("stack"), py::arg("blank"), py::arg("start_low"),
           py::arg("start_high"));
     m.def("classify_in_ranges", &ClassifyInRanges, py::arg("network"), py::arg("stack"), py::arg("blank"),

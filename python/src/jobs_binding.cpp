@@ -3,7 +3,6 @@
 // table, the cause of a failure where it is known, and the job's results. Texts that come from
 // the job's files (names, causes quoting them) stay bytes; the Python layer decodes them as GBK.
 #include <array>
-#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -19,6 +18,7 @@
 #include "prep/normalize_hxf.h"
 #include "prep/prep_jobs.h"
 #include "prep/status_text.h"
+#include "progress.h"
 
 namespace quarnel::python {
 namespace {
@@ -87,15 +87,16 @@ py::dict WindowStats(const std::string& input, const std::string& mean, const st
 
 py::dict BPTrain(const std::string& samples, const std::string& network, const std::string& result,
                  int sampleCount, int inputs, int hidden, int outputs, int maxIterations, double errorLimit,
-                 std::optional<unsigned> seed) {
+                 std::optional<unsigned> seed, py::object callback) {
     const BPTrainRequest request{samples.c_str(), network.c_str(), result.c_str(), sampleCount, inputs,
-                                 hidden,          outputs,         maxIterations,  errorLimit};
+                                 hidden,          outputs,         maxIterations,  errorLimit,  seed};
     BPTrainReport report;
+    PythonProgress progress(std::move(callback));
     {
         py::gil_scoped_release release;
-        if (seed) std::srand(*seed);
-        report = RunBPTrain(request);
+        report = RunBPTrain(request, progress.Get());
     }
+    if (report.stopped) progress.Raise();
     py::dict out = Outcome(report.status, BPTrainStatusText(report.status), report.cause);
     out["written"] = report.status == kBPTrainDone;
     py::dict results = out["results"];
@@ -196,7 +197,7 @@ void BindJobs(py::module_& m) {
           py::arg("w"));
     m.def("job_bp_train", &BPTrain, py::arg("samples"), py::arg("network"), py::arg("result"),
           py::arg("sample_count"), py::arg("inputs"), py::arg("hidden"), py::arg("outputs"),
-          py::arg("max_iterations"), py::arg("error_limit"), py::arg("seed"));
+          py::arg("max_iterations"), py::arg("error_limit"), py::arg("seed"), py::arg("progress"));
     m.def("job_bp_class", &BPClass, py::arg("network"), py::arg("output"), py::arg("inputs"),
           py::arg("kinds"));
     m.def("job_hierarchy", &Hierarchy, py::arg("parameter_file"));

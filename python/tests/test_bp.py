@@ -1,4 +1,11 @@
+import os
 import pickle
+import signal
+import subprocess
+import sys
+import threading
+import time
+from concurrent.futures import ThreadPoolExecutor
 
 import numpy as np
 import pytest
@@ -93,3 +100,78 @@ def test_bad_input_is_a_value_error(samples, call, message):
     network = quarnel.train(*samples, hidden=2, max_iterations=1, seed=1)
     with pytest.raises(ValueError, match=message):
         call(network)
+
+
+def test_progress_hears_every_epoch_and_stops_the_training(samples, tmp_path):
+    steps = []
+    network = quarnel.train(*samples, hidden=3, max_iterations=4, error_limit=0.0, seed=1,
+                            progress=lambda *step: steps.append(step))
+    assert [step[:2] for step in steps] == [(1, 4), (2, 4), (3, 4), (4, 4)]
+    assert steps[-1][2] == network.train_error
+    epochs = []
+    with pytest.raises(quarnel.Stopped):
+        quarnel.train(*samples, max_iterations=100, seed=1, progress=lambda done, *_: epochs.append(done) or done < 3)
+    assert epochs == [1, 2, 3]
+    with pytest.raises(ZeroDivisionError):
+        quarnel.train(*samples, max_iterations=100, seed=1, progress=lambda *_: 1 / 0)
+    write_samples(tmp_path / "samples.txt", *samples)
+    with pytest.raises(quarnel.Stopped):
+        quarnel.jobs.bp_train(tmp_path / "samples.txt", tmp_path / "net.txt", tmp_path / "result.txt",
+                              len(samples[0]), 4, 4, progress=lambda *_: False)
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["samples.txt"]
+
+
+CTRL_C_TRAINING = """
+import sys
+import numpy as np
+import quarnel
+inputs = np.random.default_rng(1).random((3000, 8))
+targets = (inputs.sum(axis=1) > 4).astype(np.int32)
+print("training", flush=True)
+try:
+    quarnel.train(inputs, targets, hidden=16, max_iterations=10**8, error_limit=0.0, seed=1)
+except KeyboardInterrupt:
+    sys.exit(3)
+"""
+
+
+def test_ctrl_c_stops_training_with_keyboard_interrupt():
+    child = subprocess.Popen([sys.executable, "-c", CTRL_C_TRAINING], stdout=subprocess.PIPE, env=os.environ)
+    try:
+        assert child.stdout.readline() == b"training\n"
+        time.sleep(0.5)
+        sent = time.monotonic()
+        child.send_signal(signal.SIGINT)
+        assert child.wait(timeout=10) == 3
+        assert time.monotonic() - sent < 1.5
+    finally:
+        child.kill()
+        child.wait()
+
+
+def test_a_seed_gives_one_network_in_any_thread(tmp_path):
+    """24 trainings on 8 threads, the job and train mixed, seeds 1 and 2 alternating: each
+    network is the one its seed gives alone."""
+    inputs = np.random.default_rng(5).random((50, 40))  # thousands of draws per network
+    targets = (inputs.sum(axis=1) > 20).astype(np.int32)
+    write_samples(tmp_path / "samples.txt", inputs, targets)
+
+    start = threading.Barrier(8)
+
+    def network(run, seed, together=True):
+        path = tmp_path / f"net{run}.txt"
+        if together:
+            start.wait()  # eight drawings at once
+        if run % 3 == 0:
+            quarnel.train(inputs, targets, hidden=2000, max_iterations=1, error_limit=0.0, seed=seed).save(path)
+        else:
+            job = quarnel.jobs.bp_train(tmp_path / "samples.txt", path, tmp_path / f"result{run}.txt", 50, 40, 2000,
+                                        1, 1, 0.0, seed=seed)
+            assert job.ok, job.cause
+        return path.read_bytes()
+
+    alone = {seed: network(100 + seed, seed, together=False) for seed in (1, 2)}
+    with ThreadPoolExecutor(8) as pool:
+        for _ in range(5):  # without the lock, a round shows a race about half the time
+            together = list(pool.map(lambda run: network(run, 1 + run % 2), range(24)))
+            assert [run for run, net in enumerate(together) if net != alone[1 + run % 2]] == []

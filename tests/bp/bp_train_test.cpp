@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -134,8 +135,10 @@ TEST(TrainingSummary, CountsEpochsAndTheSamplesWhoseComputedBitsMatch) {
     samples.inputs = {1.0, 1.0, 1.0};
     samples.targets = {1, 1, 0};
     std::vector<ProgressStep> steps;
-    const BPTraining training =
-        TrainNetwork(initial, samples, 3, -1.0, [&](const ProgressStep& step) { steps.push_back(step); });
+    const BPTraining training = TrainNetwork(initial, samples, 3, -1.0, [&](const ProgressStep& step) {
+        steps.push_back(step);
+        return true;
+    });
     EXPECT_EQ(training.summary.epochs, 3);
     EXPECT_FALSE(training.summary.converged);
     EXPECT_EQ(training.summary.finalError, training.network.trainError);
@@ -147,6 +150,18 @@ TEST(TrainingSummary, CountsEpochsAndTheSamplesWhoseComputedBitsMatch) {
     EXPECT_EQ(steps[2].done, 3);
     EXPECT_EQ(steps[2].total, 3);
     EXPECT_EQ(steps[2].value, training.summary.finalError);
+}
+
+TEST(TrainingSummary, AProgressThatSaysStopEndsTheTrainingWithStopped) {
+    BPNetwork initial;
+    initial.Allocate(1, 1, 1);
+    BPSampleSet samples;
+    samples.Allocate(1, 1, 1);
+    int epochs = 0;
+    EXPECT_THROW(TrainNetwork(initial, samples, 100, -1.0,
+                              [&](const ProgressStep& step) { return (epochs = int(step.done)) < 2; }),
+                 Stopped);
+    EXPECT_EQ(epochs, 2);
 }
 
 TEST(TrainingSummary, TheSameNetworkAsTrainingInPlaceAndNoAccuracyWithoutSamples) {
@@ -183,7 +198,8 @@ class TrainJob : public ::testing::Test {
     }
     std::string Path(const char* name) const { return dir_ / name; }
     static bool Exists(const std::string& path) { return std::filesystem::exists(path); }
-    BPTrainReport Run(int samples, int inputs, int hidden, int outputs, int maxIterations, double limit) {
+    BPTrainReport Run(int samples, int inputs, int hidden, int outputs, int maxIterations, double limit,
+                      std::optional<unsigned> seed = std::nullopt, const Progress& progress = {}) {
         const std::string sampleFile = Path("samples.txt");
         BPTrainRequest request{sampleFile.c_str(),
                                network_.c_str(),
@@ -193,8 +209,9 @@ class TrainJob : public ::testing::Test {
                                hidden,
                                outputs,
                                maxIterations,
-                               limit};
-        return RunBPTrain(request);
+                               limit,
+                               seed};
+        return RunBPTrain(request, progress);
     }
 
     TempFolder dir_;
@@ -352,6 +369,31 @@ TEST_F(TrainJob, OutputsThatCannotBeCreatedReturnZero) {
     EXPECT_EQ(Run(1, 1, 1, 1, 1, 0.0).status, 0);
     EXPECT_FALSE(Exists(network_)) << "a network without its result file is not put in place";
     EXPECT_EQ(OnBPTrain(Path("samples.txt").c_str(), nullptr, result_.c_str(), 1, 1, 1, 1, 1, 0.0), 0);
+}
+
+// A seed in the request seeds the generator right before the draws: the network srand gives.
+TEST_F(TrainJob, ASeedInTheRequestGivesTheNetworkOfThatSeed) {
+    WriteFile(Path("samples.txt"), std::string(kHeader) + "0.1 0.9 0.3 1 0\n0.7 0.2 0.5 0 1\n");
+    std::srand(5);
+    ASSERT_EQ(Run(2, 3, 4, 2, 3, -1.0).status, 1);
+    const std::string seeded = ReadFile(network_);
+    std::srand(6);
+    network_ = Path("net2.txt");
+    ASSERT_EQ(Run(2, 3, 4, 2, 3, -1.0, 5u).status, 1);
+    EXPECT_EQ(ReadFile(network_), seeded);
+}
+
+TEST_F(TrainJob, AProgressThatSaysStopEndsItStoppedWithTheOutputsUntouched) {
+    WriteFile(Path("samples.txt"), std::string(kHeader) + "0.1 0.9 1\n0.7 0.2 0\n");
+    WriteFile(network_, "earlier");
+    int epochs = 0;
+    const BPTrainReport report = Run(2, 2, 2, 1, 1000, -1.0, 1u,
+                                     [&](const ProgressStep& step) { return (epochs = int(step.done)) < 3; });
+    EXPECT_TRUE(report.stopped);
+    EXPECT_EQ(report.status, 0);
+    EXPECT_EQ(epochs, 3);
+    EXPECT_EQ(ReadFile(network_), "earlier");
+    EXPECT_FALSE(Exists(result_));
 }
 
 TEST_F(TrainJob, AnOutputNamingTheSampleFileOrTheOtherOutputReturnsZero) {

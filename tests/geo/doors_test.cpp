@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
+#include "cli/interrupt.h"
 #include "geo_fixtures.h"
 #include "tests/testkit/testkit.h"
 
@@ -188,6 +190,54 @@ TEST_F(Doors, HierarchyPredictionAndFeatureAnalysisAgree) {
     ExpectSameValues(DesignValues(folder / "fs.kvsgda01.txt", 10, kRows, kCols),
                      ReadWithGdal(folder / "fs.tif"), 0.005);
 }
+
+// A stretch of the small grid over 20000 x 20000 cells: seconds of work for every GDAL-door
+// job, a few hundred bytes on disk.
+void WriteLargeRaster(const testkit::TempFolder& folder, const std::string& name) {
+    WriteTiff(folder / "small.tif", GridOf(Evidence(1, false)));
+    WriteText(folder / name,
+              "<VRTDataset rasterXSize=\"20000\" rasterYSize=\"20000\">\n"
+              "<GeoTransform>500000, 1, 0, 7000000, 0, -1</GeoTransform>\n"
+              "<VRTRasterBand dataType=\"Float32\" band=\"1\"><SimpleSource>\n"
+              "<SourceFilename relativeToVRT=\"1\">small.tif</SourceFilename><SourceBand>1</SourceBand>\n"
+              "<SrcRect xOff=\"0\" yOff=\"0\" xSize=\"5\" ySize=\"7\"/>\n"
+              "<DstRect xOff=\"0\" yOff=\"0\" xSize=\"20000\" ySize=\"20000\"/>\n"
+              "</SimpleSource></VRTRasterBand></VRTDataset>\n");
+}
+
+class Interrupted : public ::testing::TestWithParam<const char*> {};
+
+// SIGINT in the middle of a job (GDAL-door jobs, the training job): it ends within a second with
+// the stopped exit status, and the folder holds its inputs alone (the output's temporary withdrawn).
+TEST_P(Interrupted, EndsWithinASecondWithNoOutput) {
+    testkit::TempFolder folder;
+    WriteLargeRaster(folder, "big.vrt");
+    WriteText(folder / "net.txt", "2 2 1 0.5\n0.1 -0.2\n0.3\n0.5 -0.7\n-0.4 0.9\n1.5\n-2.0\n");
+    std::string samples = "BP Training Sample File !!!\n";
+    for (int s = 0; s < 2000; ++s)
+        samples += std::to_string(s % 7 * 0.1) + " " + std::to_string(s % 3) + " 1\n";
+    WriteText(folder / "s.txt", samples);
+    std::string line = GetParam();
+    for (std::size_t at; (at = line.find("@")) != std::string::npos;) line.replace(at, 1, folder / "");
+    testkit::CliOptions options;
+    options.interruptAfterMs = 1500;
+    const CliResult run = RunCliLine(line, options);
+    EXPECT_EQ(run.exitCode, cli::kStoppedExitStatus) << run.output;
+    EXPECT_NE(run.output.find("stopped"), std::string::npos) << run.output;
+    EXPECT_GE(run.msAfterInterrupt, 0);
+    EXPECT_LT(run.msAfterInterrupt, 1000);
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(folder / ""))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"big.vrt", "net.txt", "s.txt", "small.tif"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, Interrupted,
+                         ::testing::Values("convert @big.vrt @out.tif", "normalize @big.vrt @out.tif",
+                                           "window-stats @big.vrt @m.tif @s.tif -w 3",
+                                           "bp-classify @net.txt @c.tif @big.vrt @big.vrt",
+                                           "bp-train -s @s.txt -n @n.txt -r @r.txt -H 20 -m 100000000 -e 0"));
 
 struct BadWorkflow {
     const char* text;

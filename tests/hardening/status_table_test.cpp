@@ -10,6 +10,7 @@
 
 #include "bp/bp_status.h"
 #include "cli/evaluate_status.h"
+#include "cli/interrupt.h"
 #include "feature/feature_status.h"
 #include "feature/feature_types.h"
 #include "hierarchy/hierarchy_status.h"
@@ -103,6 +104,13 @@ TEST(StatusTables, FeatureRowsAreWhatTheHostPrints) {
     for (int code : fixed) EXPECT_EQ(rows.at(std::to_string(code)), FeatureStatusText(code)) << code;
     for (int i = 0; i < kMaxFeatureVars; ++i)
         EXPECT_EQ(rows.at("3001 + i"), FeatureStatusText(kFeatureGridUnopened + i));
+}
+
+TEST(StatusTables, TheHostsExitStatusesHaveTheirRows) {
+    const auto rows = StatusRows("<!-- status:host -->", "<!-- status:prep -->");
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows.count("0") + rows.count("1"), 2u);
+    EXPECT_NE(rows.at(std::to_string(cli::kStoppedExitStatus)).find("stopped by Ctrl-C"), std::string::npos);
 }
 
 TEST(StatusTables, EvaluateRowsAreWhatTheHostPrints) {

@@ -8,12 +8,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 
 namespace quarnel::testkit {
@@ -193,12 +195,23 @@ CliResult FinishCli(const RunningCli& run, const CliOptions& options) {
     int status = 0;
     rusage usage{};
     pid_t ended = 0;
-    if (run.child > 0 && options.killAfterMs > 0) {
+    if (run.child > 0 && (options.killAfterMs > 0 || options.interruptAfterMs > 0)) {
         // Polls in steps of a millisecond, so a host that ends by itself is not waited for.
-        for (int waited = 0; waited < options.killAfterMs && ended == 0; ++waited) {
+        using Clock = std::chrono::steady_clock;
+        const Clock::time_point start = Clock::now();
+        const auto since = [](Clock::time_point t) {
+            return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
+        };
+        std::optional<Clock::time_point> interrupted;
+        while (ended == 0 && (options.killAfterMs == 0 || since(start) < options.killAfterMs)) {
+            if (options.interruptAfterMs > 0 && !interrupted && since(start) >= options.interruptAfterMs) {
+                kill(run.child, SIGINT);
+                interrupted = Clock::now();
+            }
             usleep(1000);
             ended = wait4(run.child, &status, WNOHANG, &usage);
         }
+        if (ended != 0 && interrupted) result.msAfterInterrupt = long(since(*interrupted));
         if (ended == 0) kill(run.child, SIGKILL);
     }
     if (run.child > 0 && (ended == run.child || wait4(run.child, &status, 0, &usage) == run.child)) {

@@ -52,16 +52,18 @@ std::string Golden(const std::string& name);
 void ExpectGolden(const std::string& actual, const std::string& name);
 
 struct CliResult {
-    bool exited = false;  // false: killed by a signal (a crash, a sanitizer abort, killAfterMs)
-    int exitCode = -1;    // the exit status, or minus the signal's number
-    std::string output;   // standard output, with standard error too unless separateErrors
-    std::string errors;   // standard error under separateErrors
-    long peakKiB = 0;     // the host's peak resident memory
+    bool exited = false;         // false: killed by a signal (a crash, a sanitizer abort, killAfterMs)
+    int exitCode = -1;           // the exit status, or minus the signal's number
+    std::string output;          // standard output, with standard error too unless separateErrors
+    std::string errors;          // standard error under separateErrors
+    long peakKiB = 0;            // the host's peak resident memory
+    long msAfterInterrupt = -1;  // under interruptAfterMs: how long the host ran on after SIGINT
 };
 struct CliOptions {
     long long fileSize = 0;       // bytes any one file may grow to (RLIMIT_FSIZE); 0: no limit
     long long addressSpace = 0;   // bytes of address space (RLIMIT_AS); 0: no limit
     int killAfterMs = 0;          // SIGKILL the host if it still runs this long after its start; 0: wait
+    int interruptAfterMs = 0;     // SIGINT the host if it still runs this long after its start
     bool separateErrors = false;  // standard error into CliResult::errors rather than output
 };
 // Runs build/quarnel with these arguments (no shell in between), in this process's environment.
