@@ -55,9 +55,9 @@ struct LayerRequest {
 namespace deposits {
 inline constexpr Parameter kPath{"path", Kind::path, "", 0, 0, 0, "required",
                                  "the deposits: CSV, GeoPackage, shapefile... (relative to the workflow file)"};
-inline constexpr Parameter kXColumn{"x_column", Kind::text, "", 0, 0, 0, "x, X, lon, ...",
+inline constexpr Parameter kXColumn{"x_column", Kind::text, "", 0, 0, 0, "x, easting, lon or longitude",
                                     "CSV: the column of the x coordinates"};
-inline constexpr Parameter kYColumn{"y_column", Kind::text, "", 0, 0, 0, "y, Y, lat, ...",
+inline constexpr Parameter kYColumn{"y_column", Kind::text, "", 0, 0, 0, "y, northing, lat or latitude",
                                     "CSV: the column of the y coordinates"};
 inline constexpr Parameter kCrs{"crs", Kind::text, "", 0, 0, 0, "the rasters' CRS",
                                 "CSV: the coordinates' CRS (EPSG:4326, WKT, ...)"};
