@@ -290,7 +290,8 @@ Workflow ReadWorkflow(const fs::path& file) {
     try {
         root = toml::parse_file(file.string());
     } catch (const toml::parse_error& error) {
-        throw WorkflowError(file.string() + ":" + std::to_string(error.source().begin.line) + ": " +
+        const auto line = error.source().begin.line;  // 0: the file could not be read at all
+        throw WorkflowError(file.string() + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": " +
                             std::string(error.description()));
     }
     Section top(root, "", workflow);

@@ -33,7 +33,7 @@ def parameters(method: str | None = None) -> list[dict[str, Any]]:
     return [p for p in _core.parameters() if method is None or p["method"] == method]
 
 
-def check(method: str, **values: Any) -> None:
+def check(method: str, /, **values: Any) -> None:
     """Raise ValueError naming the first parameter of method whose value the workflow file would refuse."""
     declared = {p["name"]: p for p in parameters(method)}
     for name, value in values.items():

@@ -62,7 +62,7 @@ py::list Declarations() {
 }  // namespace
 
 void BindWorkflow(py::module_& m) {
-    static py::exception<workflow::WorkflowError> error(m, "WorkflowError", PyExc_ValueError);
+    py::register_exception<workflow::WorkflowError>(m, "WorkflowError", PyExc_ValueError);
     m.def("parameters", &Declarations, "Every method's parameter declarations, as the workflow file takes them.");
     m.def(
         "check_parameter",
