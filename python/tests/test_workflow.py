@@ -79,6 +79,16 @@ def test_keyword_checks_name_the_parameter():
     workflow.check("bp", background=None, max_iterations=1000)
 
 
+def test_feature_analysis_takes_the_method_by_its_workflow_name():
+    declared = next(p for p in workflow.parameters("feature") if p["name"] == "method")["choices"]
+    assert list(quarnel.feature.METHODS) == declared
+    p = np.array([[3, 1], [1, 2]], dtype=np.float32)
+    for index, name in enumerate(declared):
+        assert np.array_equal(quarnel.feature.weights(p, name).weights, quarnel.feature.weights(p, index).weights)
+    with pytest.raises(ValueError, match="method must be vector-length"):
+        quarnel.feature.weights(p, "vector length")
+
+
 def readme_tables():
     """{(table, key): default} from the README's parameter tables."""
     text = (ROOT / "README.md").read_text()
