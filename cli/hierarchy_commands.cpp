@@ -156,7 +156,8 @@ void AddTargetResults(const DecomposRun& run, JobOutput& output) {
     } else if (run.params.target == kPredictIrregularGrid) {
         output.results["rows_scored"] = run.rowsScored;
         output.summary.push_back("predicted " + std::to_string(run.rowsScored) + " irregular cells");
-    } else if (run.params.target == kPredictRegularGrid) {
+    } else if (run.params.target == kPredictRegularGrid && run.gridRows > 0) {
+        // (No rows: the GDAL door predicts the grid after the job and gives its size then.)
         output.results["grid"] = {{"rows", run.gridRows}, {"cols", run.gridCols}};
         output.summary.push_back("predicted a grid of " + std::to_string(run.gridRows) + " x " +
                                  std::to_string(run.gridCols) + " cells");

@@ -142,7 +142,7 @@ void AddPrepCommands(CLI::App& app, int& exitCode) {
         "Means and standard deviations of w x w windows of a grid, each rescaled to 0..1 (DSAA)");
     stats->add_option("INPUT", args->input, "input DSAA or KVSGDB01 grid")->required();
     stats->add_option("MEAN", args->output, "output grid of window means")->required();
-    stats->add_option("STD", args->stdOutput, "output grid of window standard deviations")->required();
+    stats->add_option("DEVIATION", args->stdOutput, "output grid of window deviations (population standard deviation)")->required();
     stats->add_option("-w,--window", args->window, "window size in cells (1 or more)")->required();
     stats->add_option("--band", args->band, "band of a multi-band raster (GDAL door)")->capture_default_str();
     AddRasterOutputOptions(stats, args->write);

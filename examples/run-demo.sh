@@ -16,15 +16,17 @@ data=$here/cloncurry
 # The main workflow: the Cloncurry district at 100 m, four GeoTIFF evidence maps and the deposits
 # as points, through every method by one workflow file; every map it writes is GeoTIFF in the
 # district's own CRS and extent, which GDAL confirms.
-"$quarnel" run "$here/cloncurry-100m/district.toml" --output "$out/district" | tee "$out/district.log"
+# It runs from a folder whose path holds blanks (a link to the district's data) into another.
+ln -sfn "$here/cloncurry-100m" "$out/Cloncurry district data"
+"$quarnel" run "$out/Cloncurry district data/district.toml" --output "$out/district results" | tee "$out/district.log"
 crs=$(gdalsrsinfo -o proj4 "$here/cloncurry-100m/StratNo.tif")
-for map in "$out"/district/*/*.tif; do
+for map in "$out/district results"/*/*.tif; do
   info=$(gdalinfo -stats "$map")
   [ "$(gdalsrsinfo -o proj4 "$map")" = "$crs" ] || { echo "$map: not in the district's CRS" >&2; exit 1; }
   grep -q "Size is 1259, 2487" <<<"$info" || { echo "$map: not the district's extent" >&2; exit 1; }
 done
-echo "district maps in $out/district: layers/ (coded evidence), bp/classes.tif, hierarchy/prospectivity.tif,"
-echo "  feature/score.tif, with the GBK reports and summary.json; each read back by gdalinfo -stats"
+echo "district maps in $out/district results: layers/ (coded evidence), bp/classes.tif,"
+echo "  hierarchy/prospectivity.tif, feature/score.tif, with summary.json and report.html; each read back by gdalinfo -stats"
 
 # The design's own formats on the 1 km grids derived from the same maps.
 # --- prep ---

@@ -4,10 +4,14 @@
 #include <cmath>
 #include <memory>
 #include <mutex>
+#include <random>
 
+#include "bp/initial_weights.h"
 #include "bp/network_file.h"
+#include "bp/result_line.h"
 #include "geo/parallel.h"
 #include "geo/rows.h"
+#include "grid/text_sink.h"
 #include "quarnel/bp.h"
 
 namespace quarnel::geo {
@@ -131,6 +135,59 @@ ClassifyResult ClassifyRasters(const std::string& networkPath, const std::vector
         ReportProgress(progress, {"row", strips.front().first() + strips.front().count(), frame.rows, 0});
     }
     writer.Commit();
+    return result;
+}
+
+namespace {
+
+// The design's initial weights (bp/initial_weights.h), each raw value drawn from random in the
+// C runtime's range 0..32767 rather than from the process's rand(), so calls never share a state.
+void DrawOwnInitialWeights(BPNetwork& network, std::uint64_t seed) {
+    std::mt19937 random{std::uint32_t(seed)};
+    const auto draw = [&](std::vector<double>& values) {
+        for (double& v : values) v = double(random() >> 17);
+    };
+    draw(network.hiddenThreshold);
+    draw(network.outputThreshold);
+    draw(network.weightInputHidden);
+    draw(network.weightHiddenOutput);
+    ScaleThresholdGroup(network.hiddenThreshold.data(), network.hiddenThreshold.size());
+    ScaleThresholdGroup(network.outputThreshold.data(), network.outputThreshold.size());
+    ScaleWeightRows(network.weightInputHidden.data(), std::size_t(network.inputCount),
+                    std::size_t(network.hiddenCount));
+    ScaleWeightRows(network.weightHiddenOutput.data(), std::size_t(network.hiddenCount),
+                    std::size_t(network.outputCount));
+}
+
+void WriteResultLines(const BPTraining& training, const BPSampleSet& samples, const std::string& path) {
+    TextSink sink;
+    if (!sink.Open(path.c_str())) throw GeoError(path + ": cannot be created");
+    for (int s = 0; s < samples.sampleCount; ++s)
+        sink.Put(FormatResultLine(s, samples.Targets(s), training.summary.ComputedBits(s, 1), 1));
+    if (!sink.Close()) throw GeoError(path + ": cannot be written");
+}
+
+}  // namespace
+
+BpTrainResult TrainBpOnRasters(const std::vector<std::string>& evidence, const std::vector<Point>& deposits,
+                               const SampleOptions& sampleOptions, const BpTrainOptions& options,
+                               const std::string& networkPath, const std::string& samplesPath,
+                               const std::string& resultPath, const Progress& progress) {
+    const BpSamples samples = MakeBpSamples(evidence, deposits, sampleOptions, "the deposits", "the background");
+    if (!samplesPath.empty()) WriteSampleFile(samples.set, samplesPath);
+    BpTrainResult result;
+    result.samples = samples.count;
+    result.inputs = samples.set.inputCount;
+    result.hidden = options.hidden > 0 ? options.hidden : result.inputs + 1;
+    BPNetwork initial;
+    initial.Allocate(result.inputs, result.hidden, 1);
+    DrawOwnInitialWeights(initial, options.seed);
+    const BPTraining training =
+        TrainNetwork(std::move(initial), samples.set, options.maxIterations, options.errorLimit, progress);
+    if (!WriteNetworkFile(networkPath.c_str(), training.network))
+        throw GeoError(networkPath + ": cannot be written");
+    if (!resultPath.empty()) WriteResultLines(training, samples.set, resultPath);
+    result.training = training.summary;
     return result;
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "geo/point_files.h"
 #include "geo/raster_writer.h"
 #include "quarnel/progress.h"
 
@@ -26,5 +27,29 @@ struct ClassifyResult {
 ClassifyResult ClassifyRasters(const std::string& networkPath, const std::vector<std::string>& inputs,
                                const std::string& output, const WriteOptions& options,
                                const Progress& progress = {});
+
+struct BpTrainOptions {
+    int hidden = 0;  // 0: inputs + 1
+    int maxIterations = 1000;
+    double errorLimit = 0.01;
+    std::uint64_t seed = 1;  // of the initial weights, drawn from a generator of this call's own
+};
+
+struct BpTrainResult {
+    SampleResult samples;
+    int inputs = 0;  // every band of every evidence raster
+    int hidden = 0;
+    BPTrainingSummary training;
+};
+
+// A network trained from rasters and deposit points in memory: the samples MakeBpSamples draws,
+// an initial network of the design's shape (each group mapped onto [-0.5, 0.5]) drawn from
+// std::mt19937 seeded with options.seed, trained by the core. The network file is written whole
+// to networkPath; the samples (the design's sample file) and the true and computed class of each
+// (the design's result lines) to samplesPath and resultPath where not empty, as a record.
+BpTrainResult TrainBpOnRasters(const std::vector<std::string>& evidence, const std::vector<Point>& deposits,
+                               const SampleOptions& samples, const BpTrainOptions& options,
+                               const std::string& networkPath, const std::string& samplesPath,
+                               const std::string& resultPath, const Progress& progress = {});
 
 }  // namespace quarnel::geo

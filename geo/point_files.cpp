@@ -143,14 +143,13 @@ std::vector<Cell> DrawBackground(const Evidence& evidence, std::vector<char> all
 
 }  // namespace
 
-SampleResult WriteBpSamples(const std::vector<std::string>& evidencePaths, const std::string& depositsPath,
-                            const PointOptions& pointOptions, const std::string& output,
-                            const SampleOptions& options) {
+BpSamples MakeBpSamples(const std::vector<std::string>& evidencePaths, const std::vector<Point>& deposits,
+                        const SampleOptions& options, const std::string& depositsName,
+                        const std::string& backgroundName) {
     const Evidence evidence(evidencePaths);
-    const std::vector<Point> deposits = ReadPoints(depositsPath, evidence.frame().crsWkt, pointOptions);
     const KeptPoints kept = KeepPoints(evidence, deposits);
     if (kept.cells.empty())
-        throw GeoError(depositsPath + ": no deposit lies on a cell where every evidence layer holds data");
+        throw GeoError(depositsName + ": no deposit lies on a cell where every evidence layer holds data");
     // Each deposit cell once, in cell order.
     std::vector<Cell> depositCells(kept.cells);
     std::sort(depositCells.begin(), depositCells.end());
@@ -159,7 +158,7 @@ SampleResult WriteBpSamples(const std::vector<std::string>& evidencePaths, const
     const Evidence::Coverage coverage = evidence.Cover();
     const int wanted = options.background < 0 ? int(depositCells.size()) : options.background;
     const std::vector<Cell> background =
-        DrawBackground(evidence, coverage.hasData, deposits, depositCells, wanted, options, output);
+        DrawBackground(evidence, coverage.hasData, deposits, depositCells, wanted, options, backgroundName);
 
     // The samples in file order, each deposit cell followed by a background cell while both last.
     std::vector<Cell> cells;
@@ -177,28 +176,58 @@ SampleResult WriteBpSamples(const std::vector<std::string>& evidencePaths, const
     // Rescaled by the core as bp-classify rescales whole grids: the running range folds in each
     // layer's smallest and largest value before that layer's samples are scaled.
     const int layers = evidence.LayerCount();
-    std::vector<double> matrix = evidence.ValuesAt(cells);
+    BpSamples samples;
+    samples.count = {kept.count, int(background.size()), layers};
+    samples.set.sampleCount = int(cells.size());
+    samples.set.inputCount = layers;
+    samples.set.outputCount = 1;
+    samples.set.inputs = evidence.ValuesAt(cells);
+    samples.set.targets = std::move(targets);
     InputRange range;
     for (std::size_t i = 0; i < std::size_t(layers); ++i) {
         FoldInputRange(&coverage.low[i], 1, 1, DSAA_BLANK, range);
         FoldInputRange(&coverage.high[i], 1, 1, DSAA_BLANK, range);
-        ScaleInputColumn(matrix.data() + i, cells.size(), std::size_t(layers), DSAA_BLANK, range);
+        ScaleInputColumn(samples.set.inputs.data() + i, cells.size(), std::size_t(layers), DSAA_BLANK, range);
     }
+    return samples;
+}
 
+void WriteSampleFile(const BPSampleSet& samples, const std::string& output) {
     TextSink sink;
     Open(sink, output);
     sink.Put("BP Training Sample File !!!\n");
-    for (std::size_t s = 0; s < cells.size(); ++s) {
-        const double* inputs = matrix.data() + s * std::size_t(layers);
-        for (int i = 0; i < layers; ++i) {
+    for (int s = 0; s < samples.sampleCount; ++s) {
+        const double* inputs = samples.Inputs(s);
+        for (int i = 0; i < samples.inputCount; ++i) {
             PutNumber(sink, inputs[i], false);
             sink.Put(' ');
         }
-        sink.Int(targets[s]);
+        sink.Int(samples.Targets(s)[0]);
         sink.Put('\n');
     }
     Close(sink, output);
-    return {kept.count, int(background.size()), layers};
+}
+
+SampleResult WriteBpSamples(const std::vector<std::string>& evidencePaths, const std::string& depositsPath,
+                            const PointOptions& pointOptions, const std::string& output,
+                            const SampleOptions& options) {
+    const std::vector<Point> deposits =
+        ReadPoints(depositsPath, Evidence(evidencePaths).frame().crsWkt, pointOptions);
+    const BpSamples samples = MakeBpSamples(evidencePaths, deposits, options, depositsPath, output);
+    WriteSampleFile(samples.set, output);
+    return samples.count;
+}
+
+std::vector<ModelUnit> ModelUnitsOf(const std::string& evidencePath, const std::vector<Point>& deposits,
+                                    PointCount& count) {
+    const Evidence evidence({evidencePath});
+    const KeptPoints kept = KeepPoints(evidence, deposits);
+    count = kept.count;
+    std::map<Cell, std::int32_t> units;
+    for (const Cell& cell : kept.cells) ++units[cell];
+    std::vector<ModelUnit> found;
+    for (const auto& [cell, size] : units) found.push_back({cell, size});
+    return found;
 }
 
 ModelUnitResult WriteModelUnits(const std::string& evidencePath, const std::string& depositsPath,

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "geo/analysis.h"
 #include "geo/points.h"
+#include "quarnel/bp.h"
 
 namespace quarnel::geo {
 
@@ -31,6 +33,27 @@ struct SampleResult {
     int background = 0;
     int inputs = 0;
 };
+
+struct BpSamples {
+    SampleResult count;
+    BPSampleSet set;  // one output, the target bit
+};
+
+// The BP samples of deposit points already read (in the rasters' CRS), in memory, as
+// WriteBpSamples writes them. Throws GeoError naming depositsName when no deposit lies on data, or
+// backgroundName when fewer cells qualify as background than are asked.
+BpSamples MakeBpSamples(const std::vector<std::string>& evidence, const std::vector<Point>& deposits,
+                        const SampleOptions& options, const std::string& depositsName,
+                        const std::string& backgroundName);
+
+// The samples as the design's sample file, written whole.
+void WriteSampleFile(const BPSampleSet& samples, const std::string& output);
+
+// The model units of deposit points already read: one per distinct cell holding data on the
+// evidence raster (rows from the north), its size the number of points in it; count says what
+// happened to the points.
+std::vector<ModelUnit> ModelUnitsOf(const std::string& evidence, const std::vector<Point>& deposits,
+                                    PointCount& count);
 
 // "BP Training Sample File !!!", then one line per sample: every evidence layer's value at the
 // cell, rescaled as bp-classify rescales its inputs (one running range over the layers in

@@ -6,6 +6,7 @@
 - quarnel.feature: feature (characteristic) analysis.
 - quarnel.evaluate: ROC/AUC, success rate and class table of a map against deposits.
 - quarnel.jobs: the design's eight jobs on files.
+- run, quarnel.workflow: a workflow file run as ``quarnel run`` runs it; the parameters' declarations.
 - open_raster, deposits_to_cells: rasters and deposits through rioxarray and geopandas.
 - quarnel.dask (imported on its own): the same methods on chunked dask and xarray data.
 
@@ -13,10 +14,11 @@ No-data is given as an explicit value (kept in the results) or as NaN (None), as
 help says. Results are computed by the C++ core, the same bits as the jobs' files hold.
 """
 
-from . import evaluate, feature, hierarchy, jobs
+from . import evaluate, feature, hierarchy, jobs, workflow
 from .bp import Network, Stopped, TrainingSummary, count_classes, train
 from .prep import normalize, window_stats
 from .raster import cells_mask, deposits_to_cells, open_raster
+from .workflow import run
 
 __all__ = [
     "Network",
@@ -31,6 +33,8 @@ __all__ = [
     "jobs",
     "normalize",
     "open_raster",
+    "run",
     "train",
     "window_stats",
+    "workflow",
 ]

@@ -128,7 +128,7 @@ def _tiles_block(block: np.ndarray, w: int, nodata: float | None, which: int) ->
 
 
 def window_stats(x: Any, window: int, nodata: float | None = None):
-    """quarnel.window_stats on a chunked 2-D grid: (mean, std), lazy. The grid is cut to whole
+    """quarnel.window_stats on a chunked 2-D grid: (mean, deviation), lazy. The grid is cut to whole
     windows and rechunked on window edges (chunks of about the original size, a multiple of
     window), so each window is computed once, whole, inside one block."""
     array, template = _unwrap(x)
@@ -140,7 +140,7 @@ def window_stats(x: Any, window: int, nodata: float | None = None):
     aligned = cut.rechunk(tuple(max(window, max(c) // window * window) for c in cut.chunks))
     tile_chunks = tuple(tuple(n // window for n in c) for c in aligned.chunks)
     results = []
-    for which, name in ((0, "mean"), (1, "std")):
+    for which, name in ((0, "mean"), (1, "deviation")):
         tiles = aligned.map_blocks(_tiles_block, window, nodata, which, chunks=tile_chunks, dtype=np.float64)
         result = _rescaled(tiles, nodata)
         if template is not None:

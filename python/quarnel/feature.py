@@ -91,14 +91,20 @@ class FeatureWeights:
     sweeps: int = 0
 
 
-def weights(p: Any, method: int = 0) -> FeatureWeights:
+METHODS = ("vector-length", "principal-component")  # the names every door uses, method 0 and 1
+
+
+def weights(p: Any, method: int | str = "vector-length") -> FeatureWeights:
     """Variable weights from a product matrix (as the feature job, float32).
 
+    method: "vector-length" (0) or "principal-component" (1), as the workflow file names them.
     ValueError when they cannot be formed (the job's 3060): every vector length 0 (method 0),
     a variable that never codes non-zero over the cells used, or a first eigenvector summing to
-    0 (method 1); and for a method other than 0 or 1.
+    0 (method 1); and for another method.
     """
     matrix = np.ascontiguousarray(p, dtype=np.float32)
+    if isinstance(method, str) and method in METHODS:
+        method = METHODS.index(method)
     if method == 0:
         r = _core.feature_vector_length_weights(matrix)
         if not r["formed"]:
@@ -112,7 +118,7 @@ def weights(p: Any, method: int = 0) -> FeatureWeights:
             raise ValueError("the weights cannot be formed: the first eigenvector sums to 0")
         return FeatureWeights(1, r["weights"], component=r["component"], eigenvalues=r["eigenvalues"],
                               sweeps=r["sweeps"])
-    raise ValueError(f"method must be 0 (vector length) or 1 (principal component), not {method!r}")
+    raise ValueError(f"method must be vector-length (0) or principal-component (1), not {method!r}")
 
 
 def score(stack: Any, lower: Sequence[float], upper: Sequence[float], weights: Any, nodata: float | None = None):
@@ -172,7 +178,7 @@ def analyse(
     stack: Any,
     lower: Sequence[float],
     upper: Sequence[float],
-    method: int = 0,
+    method: int | str = "vector-length",
     nodata: float | None = None,
     units: Any = None,
 ) -> Analysis:

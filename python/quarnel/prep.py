@@ -57,7 +57,7 @@ def window_stats(array: Any, window: int, nodata: float | None = None):
     nodata: as for normalize: an explicit value (within 1 of it is no data, and no-data results
         hold it) or None/NaN (NaN in, NaN out).
 
-    Returns (mean, std): two float64 grids (DataArrays with the windows' coordinates and a
+    Returns (mean, deviation): two float64 grids (DataArrays with the windows' coordinates and a
     transform of window-sized cells for a DataArray input). ValueError for a window below 1 or
     larger than the grid.
     """
@@ -66,7 +66,7 @@ def window_stats(array: Any, window: int, nodata: float | None = None):
     mean, deviation = (_rescaled_to_own_range(t, blank) for t in _core.window_tiles(values, window, blank.value))
     if is_data_array(array):
         keep = None if blank.nan else blank.value
-        return (coarsened(array, mean, window, keep, "mean"), coarsened(array, deviation, window, keep, "std"))
+        return (coarsened(array, mean, window, keep, "mean"), coarsened(array, deviation, window, keep, "deviation"))
     return mean, deviation
 
 

@@ -14,6 +14,8 @@ void BindHierarchy(pybind11::module_& m);
 void BindFeature(pybind11::module_& m);
 void BindJobs(pybind11::module_& m);
 void BindEvaluate(pybind11::module_& m);
+// Only where the workflow library is built (QUARNEL_CLI).
+void BindWorkflow(pybind11::module_& m);
 
 // The matrices, consistency and total weights of a hierarchy analysis (total weights for the
 // first elementCount[k] elements of each level), as hierarchy_weights gives them.

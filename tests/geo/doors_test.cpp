@@ -177,6 +177,10 @@ TEST_F(Doors, HierarchyPredictionAndFeatureAnalysisAgree) {
     const CliResult hDesign = Run("hierarchy --json " + folder / "h.kvsgda01.txt.params");
     const CliResult hTiff = Run("hierarchy --json " + folder / "h.tif.params");
     ASSERT_EQ(hTiff.exitCode, 0) << hTiff.output;
+    // The grid's size is told once, when it is known.
+    const std::string hText = Run("hierarchy " + folder / "h.tif.params").output;
+    EXPECT_EQ(hText.find("0 x 0"), std::string::npos) << hText;
+    EXPECT_NE(hText.find("predicted a grid of 7 x 5 cells"), std::string::npos) << hText;
     // The GDAL door adds the prediction's statistics after the grid's size.
     const std::string weights = JsonResults(hDesign.output);
     EXPECT_EQ(weights.substr(0, weights.find("\"grid\"")),

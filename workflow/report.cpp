@@ -1,4 +1,4 @@
-#include "cli/run_report.h"
+#include "workflow/report.h"
 
 #include <fstream>
 #include <iterator>
@@ -7,7 +7,7 @@
 #include "cli/gbk_text.h"
 #include "grid/text_sink.h"
 
-namespace quarnel::cli {
+namespace quarnel::workflow {
 
 namespace {
 
@@ -121,7 +121,7 @@ void PutSection(std::string& page, const ReportSection& section) {
         const std::string gbk = ReadBytes(report);
         if (gbk.empty()) continue;
         page += "<details><summary>Report " + Escape(report.filename().string()) +
-                " (the job's GBK text, shown as UTF-8)</summary><pre>" + Escape(GbkToUtf8(gbk)) +
+                " (the job's GBK text, shown as UTF-8)</summary><pre>" + Escape(cli::GbkToUtf8(gbk)) +
                 "</pre></details>";
     }
     page += "</section>";
@@ -177,4 +177,4 @@ bool WriteRunReport(const RunReport& report, const std::filesystem::path& path) 
     return sink.Close();
 }
 
-}  // namespace quarnel::cli
+}  // namespace quarnel::workflow

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace quarnel::cli {
+namespace quarnel::workflow {
 
 struct ReportPicture {
     std::string caption;
@@ -36,4 +36,4 @@ struct RunReport {
 // Writes the page whole (temporary file, then renamed) at path; false when it cannot.
 bool WriteRunReport(const RunReport& report, const std::filesystem::path& path);
 
-}  // namespace quarnel::cli
+}  // namespace quarnel::workflow

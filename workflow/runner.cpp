@@ -1,0 +1,726 @@
+#include "workflow/runner.h"
+
+#include <cstdio>
+#include <optional>
+
+#include "cli/door_jobs.h"
+#include "geo/align.h"
+#include "geo/analysis.h"
+#include "geo/bp.h"
+#include "geo/point_files.h"
+#include "geo/prep.h"
+#include "grid/text_sink.h"
+#include "quarnel/evaluate.h"
+#include "quarnel/hierarchy.h"
+#include "workflow/output_folder.h"
+#include "workflow/report.h"
+
+namespace quarnel::workflow {
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace key = params::result;
+using Json = nlohmann::ordered_json;
+using params::Preparation;
+
+std::string Text(std::string_view view) {
+    return std::string(view);
+}
+
+std::string Dump(const Json& json, int indent) {
+    return json.dump(indent, ' ', false, Json::error_handler_t::replace);
+}
+
+bool Windowed(const params::LayerRequest& layer) {
+    return layer.prepare == Preparation::windowMean || layer.prepare == Preparation::windowDeviation;
+}
+
+// The files a run may write, relative to its folder: every step's, for the layers it has.
+std::vector<fs::path> PlannedOutputs(const Workflow& workflow) {
+    std::vector<fs::path> files = {"bp/samples.txt",        "bp/network.txt",
+                                   "bp/training_result.txt", "bp/classes.tif",
+                                   "hierarchy/prospectivity.tif", "feature/score.tif",
+                                   "validation/training_deposits.csv", "validation/held_out_deposits.csv",
+                                   "validation/roc.png", "validation/success-rate.png",
+                                   "validation/prediction-rate.png",
+                                   // Files of earlier versions of the run, which no step makes now.
+                                   "hierarchy/hierarchy.params", "hierarchy/report.txt", "feature/feature.params",
+                                   "feature/model_units.txt", "feature/report.txt"};
+    for (const char* method : {"bp", "hierarchy", "feature"})
+        for (const char* ending : {".json", ".held_out.json", ".png"})
+            files.push_back(fs::path("validation") / (std::string(method) + ending));
+    for (const params::LayerRequest& layer : workflow.layers)
+        for (const char* ending : {".tif", ".blocks-mean.tif", ".blocks-deviation.tif", ".png"})
+            files.push_back(fs::path("layers") / (layer.name + ending));
+    return files;
+}
+
+bool SamePlace(const fs::path& a, const fs::path& b) {
+    if (fs::absolute(a).lexically_normal() == fs::absolute(b).lexically_normal()) return true;
+    std::error_code error;
+    return fs::equivalent(a, b, error);
+}
+
+// What the checks found out, for the steps.
+struct Plan {
+    fs::path folder;
+    std::vector<fs::path> outputs;
+    std::vector<int> bands;  // per layer
+    geo::GridFrame frame;    // the first layer's: every layer's once prepared
+    std::vector<geo::Point> deposits;
+    std::vector<geo::Point> training;
+    std::vector<geo::Point> heldOut;
+    std::optional<evaluate::DepositSplit> split;
+};
+
+std::vector<std::string> BpLayers(const Workflow& workflow) {
+    if (!workflow.bp->layers.empty()) return workflow.bp->layers;
+    std::vector<std::string> names;
+    for (const params::LayerRequest& layer : workflow.layers) names.push_back(layer.name);
+    return names;
+}
+
+// The layers that must hold one band: those prepared, and those hierarchy or feature analysis
+// take (each reads band 1).
+std::vector<std::string> SingleBandLayers(const Workflow& workflow) {
+    std::vector<std::string> names;
+    for (const params::LayerRequest& layer : workflow.layers)
+        if (layer.prepare != Preparation::classes) names.push_back(layer.name);
+    if (workflow.hierarchy)
+        for (const params::LevelRequest& level : workflow.hierarchy->levels)
+            for (const params::ElementRequest& element : level.elements) names.push_back(element.layer);
+    if (workflow.feature)
+        for (const params::VariableRequest& variable : workflow.feature->variables) names.push_back(variable.layer);
+    return names;
+}
+
+void CheckOutputsAreNoInputs(const Workflow& workflow, Plan& plan) {
+    std::vector<std::pair<std::string, fs::path>> inputs;
+    for (std::size_t i = 0; i < workflow.layers.size(); ++i)
+        inputs.emplace_back("layers[" + std::to_string(i + 1) + "].raster", workflow.layers[i].raster);
+    if (workflow.deposits) inputs.emplace_back("deposits.path", workflow.deposits->path);
+    for (const fs::path& output : plan.outputs)
+        for (const auto& [where, input] : inputs)
+            if (SamePlace(plan.folder / output, input))
+                throw WorkflowError(workflow.Where(where) + "the run would write its output " +
+                                    (plan.folder / output).string() +
+                                    " over this input; choose another output folder or layer name");
+    for (const char* whole : {"summary.json", "report.html"})
+        for (const auto& [where, input] : inputs)
+            if (SamePlace(plan.folder / whole, input))
+                throw WorkflowError(workflow.Where(where) + "the run would write its " + whole + " over this input");
+}
+
+void CheckRasters(const Workflow& workflow, Plan& plan) {
+    const std::vector<std::string> single = SingleBandLayers(workflow);
+    for (std::size_t i = 0; i < workflow.layers.size(); ++i) {
+        const params::LayerRequest& layer = workflow.layers[i];
+        const std::string where = workflow.Where("layers[" + std::to_string(i + 1) + "].raster");
+        try {
+            const geo::Raster raster = geo::Raster::Open(layer.raster);
+            plan.bands.push_back(raster.BandCount());
+            if (i == 0) plan.frame = raster.frame();
+            // Window statistics return to the first layer's grid; every other layer must lie on it.
+            else if (!Windowed(layer))
+                geo::RequireSameFrame(workflow.layers[0].raster, plan.frame, layer.raster, raster.frame());
+        } catch (const std::exception& error) {
+            throw WorkflowError(where + error.what());
+        }
+        if (plan.bands.back() > 1 && std::find(single.begin(), single.end(), layer.name) != single.end())
+            throw WorkflowError(where + "has " + std::to_string(plan.bands.back()) +
+                                " bands, but its preparation or a method that takes it reads one band; give "
+                                "each band as a layer of its own (BP alone takes every band as an input)");
+    }
+}
+
+void ReadDeposits(const Workflow& workflow, Plan& plan) {
+    if (!workflow.deposits) return;
+    geo::PointOptions options;
+    options.xColumn = workflow.deposits->xColumn;
+    options.yColumn = workflow.deposits->yColumn;
+    options.crs = workflow.deposits->crs;
+    try {
+        plan.deposits = geo::ReadPoints(workflow.deposits->path, plan.frame.crsWkt, options);
+    } catch (const std::exception& error) {
+        throw WorkflowError(workflow.Where("deposits.path") + error.what());
+    }
+    if (plan.deposits.empty()) throw WorkflowError(workflow.Where("deposits.path") + "holds no deposit");
+    plan.training = plan.deposits;
+    if (!workflow.validation.holdout) return;
+    plan.split = evaluate::HoldoutSplit(std::int64_t(plan.deposits.size()), *workflow.validation.holdout,
+                                        workflow.validation.seed);
+    plan.training.clear();
+    for (const std::int64_t k : plan.split->training) plan.training.push_back(plan.deposits[std::size_t(k)]);
+    for (const std::int64_t k : plan.split->heldOut) plan.heldOut.push_back(plan.deposits[std::size_t(k)]);
+    if (plan.training.empty() || plan.heldOut.empty())
+        throw WorkflowError(workflow.Where("validation.holdout") + "leaves " +
+                            std::to_string(plan.training.size()) + " deposits for training and " +
+                            std::to_string(plan.heldOut.size()) + " kept back; both need one at least");
+}
+
+geo::SampleOptions SampleOptionsOf(const params::BpRequest& bp) {
+    geo::SampleOptions options;
+    options.background = bp.background.value_or(-1);
+    options.seed = bp.seed;
+    options.minDistance = bp.minDistance;
+    return options;
+}
+
+// The samples drawn from the rasters as given: the same cells hold data once a layer is coded or
+// rescaled, so this finds what the BP step would meet (window statistics are judged when run).
+void CheckSamples(const Workflow& workflow, const Plan& plan) {
+    if (workflow.bp) {
+        std::vector<std::string> rasters;
+        for (const std::string& name : BpLayers(workflow)) {
+            if (Windowed(workflow.Layer(name))) return;
+            rasters.push_back(workflow.Layer(name).raster);
+        }
+        const std::string background = workflow.Where(workflow.bp->background ? "bp.background" : "bp");
+        const std::string deposits = workflow.Where("deposits.path");
+        try {
+            geo::MakeBpSamples(rasters, plan.training, SampleOptionsOf(*workflow.bp),
+                               deposits.substr(0, deposits.size() - 2),
+                               background.substr(0, background.size() - 2));
+        } catch (const geo::GeoError& error) {
+            throw WorkflowError(std::string(error.what()) +
+                                (workflow.bp->background ? "" : " (as many as deposit cells)"));
+        }
+    }
+    if (workflow.feature && workflow.feature->modelUnits) {
+        const params::LayerRequest& first = workflow.Layer(workflow.feature->variables.front().layer);
+        if (Windowed(first)) return;
+        geo::PointCount count;
+        if (geo::ModelUnitsOf(first.raster, plan.training, count).empty())
+            throw WorkflowError(workflow.Where("deposits.path") + "no deposit lies on a cell where layer \"" +
+                                first.name + "\" holds data, so feature analysis has no model unit");
+    }
+}
+
+Plan Check(const Workflow& workflow, const RunOptions& options) {
+    Plan plan;
+    plan.folder = fs::absolute(options.output.empty() ? workflow.output : options.output).lexically_normal();
+    plan.outputs = PlannedOutputs(workflow);
+    CheckOutputsAreNoInputs(workflow, plan);
+    CheckRasters(workflow, plan);
+    ReadDeposits(workflow, plan);
+    CheckSamples(workflow, plan);
+    return plan;
+}
+
+// What one run wrote and found, step by step.
+struct RunMap {
+    std::string method;
+    std::string path;
+    bool classes = false;
+    std::size_t section = 0;  // the method's section of the report
+};
+
+struct Step {
+    std::vector<std::string> outputs;
+    Json results = Json::object();
+};
+
+struct Record {
+    Json summary = Json::object();
+    std::vector<std::string> lines;
+    bool ok = true;
+    bool stopped = false;
+    RunReport report;
+    std::vector<RunMap> maps;
+    std::function<bool()> keepGoing;
+
+    void Add(const std::string& name, bool succeeded, const std::string& cause, const Step& step) {
+        Json entry = {{Text(key::kStepOk), succeeded}};
+        if (!succeeded) entry[Text(key::kCause)] = cause;
+        entry[Text(key::kOutputs)] = succeeded ? step.outputs : std::vector<std::string>{};
+        entry[Text(key::kResults)] = step.results;
+        summary[name] = entry;
+        if (!succeeded) {
+            ok = false;
+            lines.push_back(name + ": failed: " + cause);
+            return;
+        }
+        for (const std::string& path : step.outputs) lines.push_back(name + ": " + path);
+    }
+
+    // Runs body as the step name: recorded as done, failed with the exception's text, or stopped.
+    template <class Body>
+    bool Run(const std::string& name, Body body) {
+        Step step;
+        if (!stopped && keepGoing && !keepGoing()) stopped = true;
+        if (stopped) {
+            Add(name, false, "stopped before it began", step);
+            return false;
+        }
+        try {
+            body(step);
+        } catch (const std::exception& error) {
+            Add(name, false, error.what(), step);
+            return false;
+        }
+        Add(name, true, "", step);
+        return true;
+    }
+
+    void Add(const std::string& name, const cli::JobOutput& output) {
+        Step step{output.outputs, output.results};
+        Add(name, output.ok, output.meaning + (output.cause.empty() ? "" : ": " + output.cause), step);
+    }
+};
+
+// The layers as the methods take them, all on the first layer's grid; empty where a layer
+// could not be prepared.
+std::vector<std::string> PrepareLayers(const Workflow& workflow, const Plan& plan, const OutputFolder& folder,
+                                       Record& record) {
+    const geo::WriteOptions tiff;
+    std::vector<std::string> prepared;
+    Json layers = Json::array();
+    for (std::size_t i = 0; i < workflow.layers.size(); ++i) {
+        const params::LayerRequest& layer = workflow.layers[i];
+        const std::string output = folder.Place(fs::path("layers") / (layer.name + ".tif")).string();
+        std::string made;
+        const bool ok = record.Run("layer_" + layer.name, [&](Step& step) {
+            switch (layer.prepare) {
+                case Preparation::classes:
+                    made = layer.raster;
+                    return;
+                case Preparation::normalize:
+                    geo::NormalizeRaster(layer.raster, output, tiff);
+                    break;
+                case Preparation::code:
+                    geo::CodeRaster(layer.raster, {layer.lower, layer.upper}, layer.invert, output, tiff);
+                    break;
+                case Preparation::windowMean:
+                case Preparation::windowDeviation: {
+                    // One cell per block; back to the evidence grid by nearest neighbour, each
+                    // cell taking its block's value.
+                    const fs::path stem = folder.path() / "layers" / layer.name;
+                    const std::string mean = stem.string() + ".blocks-mean.tif";
+                    const std::string deviation = stem.string() + ".blocks-deviation.tif";
+                    geo::WindowStatisticsRaster(layer.raster, mean, deviation, layer.window, tiff);
+                    geo::AlignRaster(layer.prepare == Preparation::windowMean ? mean : deviation, plan.frame,
+                                     output, geo::Resampling::nearest, tiff);
+                    step.outputs = {mean, deviation};
+                    break;
+                }
+            }
+            step.outputs.push_back(output);
+            made = output;
+        });
+        prepared.push_back(ok ? made : std::string());
+        layers.push_back({{"name", layer.name},
+                          {"raster", layer.raster},
+                          {"bands", plan.bands[i]},
+                          {"prepared", ok ? Json(made) : Json(nullptr)}});
+    }
+    record.summary[Text(key::kLayers)] = layers;
+    return prepared;
+}
+
+// The prepared raster of a layer, or a failure naming it.
+std::string PreparedOf(const Workflow& workflow, const std::vector<std::string>& prepared, const std::string& name) {
+    for (std::size_t i = 0; i < workflow.layers.size(); ++i)
+        if (workflow.layers[i].name == name) {
+            if (prepared[i].empty()) throw WorkflowError("layer \"" + name + "\" could not be prepared");
+            return prepared[i];
+        }
+    throw WorkflowError("no layer named \"" + name + "\"");
+}
+
+// The deposits as CSV files of x and y in the rasters' CRS, for the validation.
+void WritePoints(const std::vector<geo::Point>& points, const fs::path& path) {
+    std::string text = "x,y\n";
+    char line[80];
+    for (const geo::Point& point : points) {
+        std::snprintf(line, sizeof line, "%.6f,%.6f\n", point.x, point.y);
+        text += line;
+    }
+    WriteWhole(path, text);
+}
+
+// The deposits the maps are judged against: all of them, or the training and kept-back parts.
+struct DepositSets {
+    std::string training;
+    geo::PointOptions trainingOptions;
+    std::string heldOut;  // empty: none kept back
+};
+
+DepositSets SplitDeposits(const Workflow& workflow, const Plan& plan, const OutputFolder& folder, Record& record) {
+    DepositSets sets;
+    if (!workflow.deposits) return sets;
+    sets.training = workflow.deposits->path;
+    sets.trainingOptions.xColumn = workflow.deposits->xColumn;
+    sets.trainingOptions.yColumn = workflow.deposits->yColumn;
+    sets.trainingOptions.crs = workflow.deposits->crs;
+    if (!plan.split) return sets;
+    const fs::path training = folder.Place("validation/training_deposits.csv");
+    const fs::path heldOut = folder.Place("validation/held_out_deposits.csv");
+    WritePoints(plan.training, training);
+    WritePoints(plan.heldOut, heldOut);
+    sets.training = training.string();
+    sets.trainingOptions = {};
+    sets.heldOut = heldOut.string();
+    record.summary[Text(key::kDepositSplit)] = {{Text(params::validation::kHoldout.name), *workflow.validation.holdout},
+                                                {Text(params::validation::kSeed.name), workflow.validation.seed},
+                                                {"training", plan.training.size()},
+                                                {"held_out", plan.heldOut.size()}};
+    record.lines.push_back("deposits: " + std::to_string(plan.training.size()) + " for training (" +
+                           training.string() + "), " + std::to_string(plan.heldOut.size()) + " kept back (" +
+                           heldOut.string() + ")");
+    return sets;
+}
+
+Json CountOf(const geo::PointCount& count) {
+    return {{"deposit_points", count.read},
+            {"outside", count.outside},
+            {"on_no_data", count.onNoData},
+            {"deposit_cells", count.cells}};
+}
+
+void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, const Plan& plan,
+           const OutputFolder& folder, Record& record) {
+    const params::BpRequest& bp = *workflow.bp;
+    std::vector<std::string> inputs;
+    const fs::path network = folder.Place("bp/network.txt");
+    const fs::path result = folder.path() / "bp/training_result.txt";
+    geo::BpTrainResult trained;
+    const bool ok = record.Run(Text(key::kBpTrain), [&](Step& step) {
+        for (const std::string& name : BpLayers(workflow)) inputs.push_back(PreparedOf(workflow, prepared, name));
+        geo::BpTrainOptions options;
+        options.hidden = bp.hidden.value_or(0);
+        options.maxIterations = bp.maxIterations;
+        options.errorLimit = bp.errorLimit;
+        options.seed = bp.seed;
+        const fs::path samples = folder.path() / "bp/samples.txt";
+        trained = geo::TrainBpOnRasters(inputs, plan.training, SampleOptionsOf(bp), options, network.string(),
+                                        samples.string(), result.string());
+        Json counts = CountOf(trained.samples.deposits);
+        counts["background"] = trained.samples.background;
+        record.summary[Text(key::kBpSamples)] = counts;
+        record.lines.push_back("bp samples: " + samples.string() + " (" +
+                               std::to_string(trained.samples.deposits.cells) + " deposit cells, " +
+                               std::to_string(trained.samples.background) + " background cells)");
+        step.outputs = {samples.string(), network.string(), result.string()};
+        step.results = {{"inputs", trained.inputs},
+                        {"hidden", trained.hidden},
+                        {"epochs", trained.training.epochs},
+                        {"converged", trained.training.converged},
+                        {"final_error", trained.training.finalError},
+                        {"samples_matched", trained.training.samplesMatched},
+                        {"training_accuracy", trained.training.trainingAccuracy}};
+    });
+    Json parameters = {
+        {"inputs", inputs},
+        {Text(params::bp::kHidden.name), bp.hidden ? Json(*bp.hidden) : Json(Text(params::bp::kHidden.fallback))},
+        {Text(params::bp::kMaxIterations.name), bp.maxIterations},
+        {Text(params::bp::kErrorLimit.name), bp.errorLimit},
+        {Text(params::bp::kBackground.name),
+         bp.background ? Json(*bp.background) : Json(Text(params::bp::kBackground.fallback))},
+        {Text(params::bp::kSeed.name), bp.seed},
+        {Text(params::bp::kMinDistance.name), bp.minDistance}};
+    ReportSection section{"BP network",
+                          "A three-layer back-propagation network trained on the deposit cells (target 1) and "
+                          "background cells (target 0), then applied to every cell.",
+                          parameters,
+                          {{"samples", record.summary.value(Text(key::kBpSamples), Json::object())},
+                           {"training", record.summary[Text(key::kBpTrain)][Text(key::kResults)]}},
+                          {},
+                          {}};
+    if (ok) section.gbkReports.push_back(result);
+    const fs::path classes = folder.path() / "bp/classes.tif";
+    const bool classified = ok && record.Run(Text(key::kBpClassify), [&](Step& step) {
+        const geo::ClassifyResult found = geo::ClassifyRasters(network.string(), inputs, classes.string(), {});
+        Json counts = Json::object();
+        for (const auto& [value, cells] : found.classCounts) counts[std::to_string(value)] = cells;
+        step.outputs = {classes.string()};
+        step.results = {{"rows", found.rows}, {"cols", found.cols}, {"class_counts", counts}};
+        section.results["classification"] = step.results;
+    });
+    if (classified) record.maps.push_back({"bp", classes.string(), true, record.report.methods.size()});
+    record.report.methods.push_back(section);
+}
+
+hierarchy::Importances ImportancesOf(const params::HierarchyRequest& request) {
+    hierarchy::Importances importances;
+    for (const params::LevelRequest& level : request.levels) {
+        const std::size_t l = std::size_t(level.level);
+        importances.present[l] = true;
+        importances.level[l] = level.importance;
+        importances.elementCount[l] = int(level.elements.size());
+        for (std::size_t e = 0; e < level.elements.size(); ++e) importances.element[l][e] = level.elements[e].importance;
+    }
+    return importances;
+}
+
+std::string LevelName(int level) {
+    return level < 0 ? "main" : Text(params::hierarchy::kLevelChoices[std::size_t(level)]);
+}
+
+Json WeightsOf(const params::HierarchyRequest& request, const hierarchy::HierarchyWeights& weights) {
+    Json matrices = Json::array();
+    for (const hierarchy::MatrixResult& matrix : weights.matrices) {
+        std::vector<float> w(matrix.weights.begin(), matrix.weights.begin() + matrix.order);
+        matrices.push_back({{"level", LevelName(matrix.level)},
+                            {"order", matrix.order},
+                            {"weights", w},
+                            {"lambda_max", matrix.lambdaMax},
+                            {"consistency_ratio", matrix.consistencyRatio},
+                            {"consistent", matrix.consistent}});
+    }
+    Json total = Json::object();
+    for (const params::LevelRequest& level : request.levels)
+        for (std::size_t e = 0; e < level.elements.size(); ++e)
+            total[level.elements[e].layer] = weights.totalWeights[std::size_t(level.level)][e];
+    return {{"consistent", weights.consistent},
+            {"matrices", matrices},
+            {"total_weights_percent", total}};
+}
+
+void RunHierarchy(const Workflow& workflow, const std::vector<std::string>& prepared, const OutputFolder& folder,
+                  Record& record) {
+    const params::HierarchyRequest& request = *workflow.hierarchy;
+    const fs::path map = folder.Place("hierarchy/prospectivity.tif");
+    Json results = Json::object();
+    const bool ok = record.Run(Text(key::kHierarchy), [&](Step& step) {
+        const hierarchy::HierarchyWeights weights = hierarchy::ComputeHierarchyWeights(ImportancesOf(request));
+        results = WeightsOf(request, weights);
+        step.results = results;
+        if (!weights.consistent) {
+            const hierarchy::MatrixResult& last = weights.matrices.back();
+            throw WorkflowError("the importances are not consistent: the " + LevelName(last.level) +
+                                " matrix's consistency ratio is " + params::PlainNumber(last.consistencyRatio) +
+                                " (at most 0.1 passes)");
+        }
+        std::vector<std::string> rasters;
+        std::vector<float> total;
+        for (const params::LevelRequest& level : request.levels)
+            for (std::size_t e = 0; e < level.elements.size(); ++e) {
+                rasters.push_back(PreparedOf(workflow, prepared, level.elements[e].layer));
+                total.push_back(weights.totalWeights[std::size_t(level.level)][e]);
+            }
+        const geo::PredictionResult found = geo::PredictHierarchyRaster(rasters, total, map.string(), {});
+        results["prediction"] = {{"rows", found.rows},
+                                 {"cols", found.cols},
+                                 {"cells", found.predicted},
+                                 {"blank", found.blank},
+                                 {"min", found.min},
+                                 {"max", found.max}};
+        step.outputs = {map.string()};
+        step.results = results;
+    });
+    Json levels = Json::array();
+    for (const params::LevelRequest& level : request.levels) {
+        Json elements = Json::object();
+        for (const params::ElementRequest& element : level.elements) elements[element.layer] = element.importance;
+        levels.push_back({{"level", LevelName(level.level)}, {"importance", level.importance}, {"elements", elements}});
+    }
+    record.report.methods.push_back({"Hierarchy analysis",
+                                     "Judgement matrices from the importances, their weights and consistency, and "
+                                     "the weighted sum of the layers at every cell.",
+                                     {{"levels", levels}},
+                                     results,
+                                     {},
+                                     {}});
+    if (ok) record.maps.push_back({"hierarchy", map.string(), false, record.report.methods.size() - 1});
+}
+
+Json FeatureResultsOf(const params::FeatureRequest& request, const feature::AnalysisResults& found) {
+    Json weights = Json::object();
+    for (std::size_t i = 0; i < request.variables.size(); ++i) weights[request.variables[i].layer] = found.weights[i];
+    Json results = {{"weights", weights}};
+    if (request.method == params::FeatureMethod::vectorLength)
+        results["vector_lengths"] = found.lengths;
+    else
+        results["principal_component"] = found.component;
+    results["scores"] = {{"scored", found.scores.scored},
+                         {"blank", found.scores.blank},
+                         {"min", found.scores.min},
+                         {"max", found.scores.max},
+                         {"mean", found.scores.Mean()}};
+    results["model_units_judged"] = found.units.size();
+    return results;
+}
+
+void RunFeature(const Workflow& workflow, const std::vector<std::string>& prepared, const Plan& plan,
+                const OutputFolder& folder, Record& record) {
+    const params::FeatureRequest& request = *workflow.feature;
+    const fs::path map = folder.Place("feature/score.tif");
+    Json results = Json::object();
+    const bool ok = record.Run(Text(key::kFeature), [&](Step& step) {
+        geo::FeatureRequest analysis;
+        for (const params::VariableRequest& variable : request.variables)
+            analysis.variables.push_back(
+                {variable.layer, PreparedOf(workflow, prepared, variable.layer), variable.lower, variable.upper});
+        analysis.method = int(request.method);
+        analysis.useModelUnits = request.modelUnits;
+        analysis.scoreOutput = map.string();
+        if (workflow.deposits) {
+            geo::PointCount count;
+            analysis.modelUnits = geo::ModelUnitsOf(analysis.variables.front().raster, plan.training, count);
+            record.summary[Text(key::kModelUnits)] = CountOf(count);
+        }
+        results = FeatureResultsOf(request, geo::AnalyseFeatures(analysis, {}));
+        step.outputs = {map.string()};
+        step.results = results;
+    });
+    Json variables = Json::array();
+    for (const params::VariableRequest& variable : request.variables)
+        variables.push_back({{"layer", variable.layer}, {"lower", variable.lower}, {"upper", variable.upper}});
+    record.report.methods.push_back(
+        {"Feature analysis",
+         "Each layer coded +1, 0 or -1 by its bounds, the product matrix of the codes" +
+             std::string(request.modelUnits ? " at the deposit cells" : "") + ", weights from it, and every cell's score.",
+         {{Text(params::feature::kMethod.name),
+           Text(params::feature::kMethodChoices[std::size_t(request.method)])},
+          {Text(params::feature::kModelUnits.name), request.modelUnits},
+          {Text(params::feature::kVariables.name), variables}},
+         results,
+         {},
+         {}});
+    if (ok) record.maps.push_back({"feature", map.string(), false, record.report.methods.size() - 1});
+}
+
+// An evaluation as evaluate --json prints it (plot-curves reads it); returns its path.
+std::string WriteEvaluation(const cli::JobOutput& found, const fs::path& path) {
+    WriteWhole(path, Dump(cli::JsonOf(found), 1));
+    return path.string();
+}
+
+// "validation METHOD: ROC AUC ... (95 % ... to ...), success-rate area ...[, prediction-rate area ...]"
+std::string ValidationLine(const std::string& method, const Json& found) {
+    const auto number = [&](const char* part, const char* name) {
+        if (!found.contains(part) || !found[part].contains(name) || !found[part][name].is_number())
+            return std::string("-");
+        char text[32];
+        std::snprintf(text, sizeof text, "%.3f", found[part][name].get<double>());
+        return std::string(text);
+    };
+    std::string line = "validation " + method + ": ROC AUC " + number("roc", "auc") + " (95 % " +
+                       number("roc", "auc_low") + " to " + number("roc", "auc_high") + "), success-rate area " +
+                       number("success_rate", "area");
+    if (found.contains("prediction_rate")) line += ", prediction-rate area " + number("prediction_rate", "area");
+    return line;
+}
+
+// Every method's map judged against the training deposits (ROC, success rate) and the deposits
+// kept back (prediction rate), drawn, and its curves plotted side by side.
+void Validate(const DepositSets& deposits, const OutputFolder& folder, Record& record) {
+    const fs::path dir = folder.Place("validation/x").parent_path();
+    std::vector<std::string> judged;
+    std::vector<std::string> predicted;
+    std::vector<std::string> names;
+    Json validation = Json::object();
+    for (const RunMap& map : record.maps) {
+        cli::EvaluationRequest request;
+        request.classes = map.classes;
+        cli::JobOutput found = cli::EvaluateOutput(map.path, deposits.training, deposits.trainingOptions, request);
+        if (found.ok) {
+            judged.push_back(WriteEvaluation(found, dir / (map.method + ".json")));
+            found.outputs.push_back(judged.back());
+        }
+        record.Add("validation_" + map.method, found);
+        if (!found.ok) continue;
+        names.push_back(map.method);
+        Json& entry = validation[map.method];
+        entry["roc"] = found.results["roc"];
+        entry["success_rate"] = found.results["success_rate"];
+        entry["roc"].erase("points");
+        entry["success_rate"].erase("points");
+        if (!deposits.heldOut.empty()) {
+            cli::JobOutput kept = cli::EvaluateOutput(map.path, deposits.heldOut, {}, request);
+            if (kept.ok) {
+                predicted.push_back(WriteEvaluation(kept, dir / (map.method + ".held_out.json")));
+                kept.outputs.push_back(predicted.back());
+                entry["prediction_rate"] = kept.results["success_rate"];
+                entry["prediction_rate"].erase("points");
+            }
+            record.Add("prediction_" + map.method, kept);
+        }
+        const fs::path picture = dir / (map.method + ".png");
+        if (cli::PlotMapOutput(map.path, picture.string(), deposits.training, map.method + " map", map.classes).ok)
+            record.report.methods[map.section].pictures.push_back({map.method + " map with the training deposits", picture});
+    }
+    for (const auto& [method, found] : validation.items()) record.lines.push_back(ValidationLine(method, found));
+    record.summary[Text(key::kValidation)] = validation;
+    record.report.validation = validation;
+    if (judged.empty()) return;
+    const std::pair<const char*, const char*> kinds[] = {{"roc", "ROC"}, {"success-rate", "Success rate"}};
+    for (const auto& [kind, title] : kinds) {
+        const fs::path picture = dir / (std::string(kind) + ".png");
+        if (cli::PlotCurvesOutput(judged, names, kind, title, picture.string()).ok)
+            record.report.curves.push_back({title, picture});
+    }
+    if (!predicted.empty()) {
+        const fs::path picture = dir / "prediction-rate.png";
+        if (cli::PlotCurvesOutput(predicted, names, "success-rate", "Prediction rate (deposits kept back)",
+                                  picture.string())
+                .ok)
+            record.report.curves.push_back({"Prediction rate", picture});
+    }
+    record.lines.push_back("validation: " + dir.string());
+}
+
+// The inputs' part of the report: each prepared layer drawn, and the deposits.
+void ReportInputs(const Workflow& workflow, const std::vector<std::string>& prepared, const DepositSets& deposits,
+                  const OutputFolder& folder, Record& record) {
+    ReportSection layers{"Evidence layers", "Each layer as the methods take it, with the training deposits.", {}, {}, {}, {}};
+    for (std::size_t i = 0; i < workflow.layers.size(); ++i) {
+        const params::LayerRequest& layer = workflow.layers[i];
+        layers.parameters[layer.name] = {{"raster", layer.raster},
+                                         {"prepare", Text(params::layer::kPrepareChoices[std::size_t(layer.prepare)])},
+                                         {"prepared", prepared[i].empty() ? Json("could not be prepared") : Json(prepared[i])}};
+        if (prepared[i].empty()) continue;
+        const fs::path picture = folder.Place(fs::path("layers") / (layer.name + ".png"));
+        if (cli::PlotMapOutput(prepared[i], picture.string(), deposits.training, layer.name, false).ok)
+            layers.pictures.push_back({layer.name, picture});
+    }
+    record.report.inputs.push_back(layers);
+    if (!workflow.deposits) return;
+    Json found = Json::object();
+    for (const std::string_view name : {key::kDepositSplit, key::kBpSamples, key::kModelUnits})
+        if (record.summary.contains(Text(name))) found[Text(name)] = record.summary[Text(name)];
+    record.report.inputs.push_back({"Deposits",
+                                    "The known deposits, the cells they fall on and how many fell outside the "
+                                    "rasters or on no data.",
+                                    {{"file", workflow.deposits->path}},
+                                    found,
+                                    {},
+                                    {}});
+}
+
+}  // namespace
+
+RunResult RunWorkflow(const fs::path& file, const RunOptions& options) {
+    return RunWorkflow(ReadWorkflow(file), options);
+}
+
+RunResult RunWorkflow(const Workflow& workflow, const RunOptions& options) {
+    const Plan plan = Check(workflow, options);
+    const OutputFolder folder(plan.folder);
+    // The summary and the page go first, so that no earlier summary outlives what follows.
+    folder.Withdraw({"summary.json", "report.html"});
+    folder.Withdraw(plan.outputs);
+    Record record;
+    record.keepGoing = options.keepGoing;
+    record.summary[Text(key::kWorkflow)] = workflow.file.string();
+    record.summary[Text(key::kOutput)] = plan.folder.string();
+    const std::vector<std::string> prepared = PrepareLayers(workflow, plan, folder, record);
+    const DepositSets deposits = SplitDeposits(workflow, plan, folder, record);
+    if (workflow.bp) RunBp(workflow, prepared, plan, folder, record);
+    if (workflow.hierarchy) RunHierarchy(workflow, prepared, folder, record);
+    if (workflow.feature) RunFeature(workflow, prepared, plan, folder, record);
+    if (workflow.deposits && !record.stopped) Validate(deposits, folder, record);
+    ReportInputs(workflow, prepared, deposits, folder, record);
+    record.report.workflow = workflow.file.string();
+    record.summary[Text(key::kOk)] = record.ok;
+    const fs::path page = plan.folder / "report.html";
+    if (!WriteRunReport(record.report, page)) throw WorkflowError(page.string() + ": cannot be written");
+    record.lines.push_back("report: " + page.string());
+    const fs::path summary = plan.folder / "summary.json";
+    WriteWhole(summary, Dump(record.summary, 2) + "\n");
+    record.lines.push_back("summary: " + summary.string());
+    return {record.summary, record.lines, record.ok, plan.folder};
+}
+
+}  // namespace quarnel::workflow
