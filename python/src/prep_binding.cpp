@@ -1,7 +1,11 @@
 // Preparation methods on numpy grids: the value range, min-max rescaling and the statistics of
 // the complete w x w windows, each a call of the preparation core. The Python layer composes
-// them into normalize and window_stats, in memory and per dask block alike.
+// them into normalize and window_stats, in memory and per dask block alike. Range and rescaling
+// take the caller's no-data (NaN, and a value exactly) and pass over the grid once each, so
+// normalising costs two reads of the grid and one result.
+#include <cmath>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <tuple>
 
@@ -12,23 +16,55 @@
 namespace quarnel::python {
 namespace {
 
-std::tuple<double, double, std::int64_t> RangeOfGrid(const Array<double>& grid, double blank) {
-    const std::vector<int> shape = ShapeOf(grid, 2, "grid");
-    py::gil_scoped_release release;
-    const std::vector<const double*> rows = RowPointers(grid.data(), shape[0], shape[1]);
-    const prep::ValueRange range = prep::NonBlankRange(rows.data(), shape[0], shape[1], blank);
-    return {range.low, range.high, prep::CountBlanks(rows.data(), shape[0], shape[1], blank)};
+// A cell is no data when it is NaN or equals noData exactly (the rule of every source but the
+// design's grids, whose "within 1 of the blank" stays with the design's jobs).
+inline bool IsNoData(double v, const std::optional<double>& noData) {
+    return std::isnan(v) || (noData && v == *noData);
 }
 
-Array<double> RescaleGrid(const Array<double>& grid, double low, double high, double blank) {
-    const std::vector<int> shape = ShapeOf(grid, 2, "grid");
-    Array<double> out = NewArray<double>({shape[0], shape[1]});
+// The smallest and largest data value of a grid of any shape, with the row-order index of the first
+// cell holding each (which decides the sign of a zero at either end when blocks are combined), as
+// prep::NonBlankRange keeps them; low > high and indices -1 when there is no data. ValueError for an
+// infinite value, which is neither data nor no data.
+std::tuple<double, std::int64_t, double, std::int64_t> GridRange(const Array<double>& grid,
+                                                                 std::optional<double> noData) {
+    const double* in = grid.data();
+    const std::size_t cells = std::size_t(grid.size());
+    prep::ValueRange range;
+    std::int64_t lowAt = -1;
+    std::int64_t highAt = -1;
+    bool infinite = false;
+    {
+        py::gil_scoped_release release;
+        for (std::size_t s = 0; s < cells; ++s) {
+            const double v = in[s];
+            if (IsNoData(v, noData)) continue;
+            infinite |= std::isinf(v);
+            if (v < range.low) {
+                range.low = v;
+                lowAt = std::int64_t(s);
+            }
+            if (v > range.high) {
+                range.high = v;
+                highAt = std::int64_t(s);
+            }
+        }
+    }
+    if (infinite) throw py::value_error("the grid holds infinite values");
+    return {range.low, lowAt, range.high, highAt};
+}
+
+// Each data value rescaled from [low, high] to [0, 1] (prep::RescaleToUnit); no-data cells hold fill.
+Array<double> RescaleGrid(const Array<double>& grid, double low, double high, std::optional<double> noData,
+                          double fill) {
+    std::vector<py::ssize_t> shape(grid.shape(), grid.shape() + grid.ndim());
+    Array<double> out = NewArray<double>(std::move(shape));
     const double* in = grid.data();
     double* values = out.mutable_data();
-    const std::size_t cells = std::size_t(shape[0]) * std::size_t(shape[1]);
+    const std::size_t cells = std::size_t(grid.size());
     py::gil_scoped_release release;
     for (std::size_t s = 0; s < cells; ++s)
-        values[s] = prep::IsBlank(in[s], blank) ? blank : prep::RescaleToUnit(in[s], low, high);
+        values[s] = IsNoData(in[s], noData) ? fill : prep::RescaleToUnit(in[s], low, high);
     return out;
 }
 
@@ -59,10 +95,10 @@ std::tuple<Array<double>, Array<double>> WindowTiles(const Array<double>& grid, 
 }  // namespace
 
 void BindPrep(py::module_& m) {
-    m.def("range_of_grid", &RangeOfGrid, py::arg("grid"), py::arg("blank"),
-          "(low, high, blanks) of the values not within 1 of blank; low > high when every value is blank.");
-    m.def("rescale_grid", &RescaleGrid, py::arg("grid"), py::arg("low"), py::arg("high"), py::arg("blank"),
-          "Each value not within 1 of blank rescaled from [low, high] to [0, 1]; blanks become blank.");
+    m.def("grid_range", &GridRange, py::arg("grid"), py::arg("nodata"),
+          "(low, its first index, high, its first index) of the values neither NaN nor equal to nodata.");
+    m.def("rescale_grid", &RescaleGrid, py::arg("grid"), py::arg("low"), py::arg("high"), py::arg("nodata"),
+          py::arg("fill"), "Each data value rescaled from [low, high] to [0, 1]; no-data cells hold fill.");
     m.def("window_tiles", &WindowTiles, py::arg("grid"), py::arg("w"), py::arg("blank"),
           "Mean and population deviation of every complete w x w window, not rescaled.");
 }
