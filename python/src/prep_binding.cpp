@@ -16,45 +16,107 @@
 namespace quarnel::python {
 namespace {
 
-// A cell is no data when it is NaN or equals noData exactly (the rule of every source but the
-// design's grids, whose "within 1 of the blank" stays with the design's jobs).
-inline bool IsNoData(double v, const std::optional<double>& noData) {
-    return std::isnan(v) || (noData && v == *noData);
+// A cell is no data when it is NaN or equals the no-data value exactly (the rule of every source
+// but the design's grids, whose "within 1 of the blank" stays with the design's jobs). Without a
+// no-data value the comparison is with NaN, which nothing equals.
+double NoDataOrNaN(const std::optional<double>& noData) { return noData ? *noData : std::nan(""); }
+
+// The first cell of values[0, cells) holding the data value equal to `value` (its sign, for a
+// zero), or -1.
+std::int64_t FirstCellHolding(const double* values, std::size_t cells, double value, double noData) {
+    for (std::size_t s = 0; s < cells; ++s)
+        if (values[s] == value && values[s] != noData) return std::int64_t(s);
+    return -1;
 }
 
-// The smallest and largest data value of a grid of any shape, with the row-order index of the first
-// cell holding each (which decides the sign of a zero at either end when blocks are combined), as
-// prep::NonBlankRange keeps them; low > high and indices -1 when there is no data. ValueError for an
-// infinite value, which is neither data nor no data.
+// The lanes of a range scan: independent running ranges of plain selects, which the compiler
+// turns into vector min and max. NaN compares false and is passed over; with kSkip a cell equal
+// to skip (the no-data value) leaves its lane as it was.
+template <bool kSkip>
+struct RangeLanes {
+    static constexpr std::size_t kLanes = 4;
+    double low[kLanes];
+    double high[kLanes];
+
+    RangeLanes() {
+        for (std::size_t k = 0; k < kLanes; ++k) {
+            low[k] = prep::ValueRange{}.low;
+            high[k] = prep::ValueRange{}.high;
+        }
+    }
+    void Fold(std::size_t k, double x, double skip) {
+        const double v = kSkip && x == skip ? low[k] : x;
+        const double w = kSkip && x == skip ? high[k] : x;
+        low[k] = v < low[k] ? v : low[k];
+        high[k] = w > high[k] ? w : high[k];
+    }
+    void Scan(const double* in, std::size_t cells, double skip) {
+        std::size_t s = 0;
+        for (; s + kLanes <= cells; s += kLanes)
+            for (std::size_t k = 0; k < kLanes; ++k) Fold(k, in[s + k], skip);
+        for (; s < cells; ++s) Fold(0, in[s], skip);
+    }
+    prep::ValueRange Range() const {
+        prep::ValueRange range;
+        for (std::size_t k = 0; k < kLanes; ++k) {
+            range.low = low[k] < range.low ? low[k] : range.low;
+            range.high = high[k] > range.high ? high[k] : range.high;
+        }
+        return range;
+    }
+};
+
+template <bool kSkip>
+prep::ValueRange ScanRange(const double* in, std::size_t cells, double skip) {
+    RangeLanes<kSkip> lanes;
+    lanes.Scan(in, cells, skip);
+    return lanes.Range();
+}
+
+// The smallest and largest data value of a grid of any shape, as prep::NonBlankRange keeps them:
+// of equal values the first in row order, which matters only for a zero (its sign). For a zero
+// at either end the index of the first cell holding it is given, so blocks can be combined in
+// row order; otherwise 0. Indices are -1 and low > high when there is no data. ValueError for an
+// infinite value (which would be an end of the range): it is neither data nor no data.
 std::tuple<double, std::int64_t, double, std::int64_t> GridRange(const Array<double>& grid,
                                                                  std::optional<double> noData) {
     const double* in = grid.data();
     const std::size_t cells = std::size_t(grid.size());
+    const double skip = NoDataOrNaN(noData);
     prep::ValueRange range;
-    std::int64_t lowAt = -1;
-    std::int64_t highAt = -1;
-    bool infinite = false;
     {
         py::gil_scoped_release release;
-        for (std::size_t s = 0; s < cells; ++s) {
-            const double v = in[s];
-            if (IsNoData(v, noData)) continue;
-            infinite |= std::isinf(v);
-            if (v < range.low) {
-                range.low = v;
-                lowAt = std::int64_t(s);
-            }
-            if (v > range.high) {
-                range.high = v;
-                highAt = std::int64_t(s);
-            }
-        }
+        range = noData ? ScanRange<true>(in, cells, skip) : ScanRange<false>(in, cells, skip);
     }
-    if (infinite) throw py::value_error("the grid holds infinite values");
+    if (std::isinf(range.low) || std::isinf(range.high)) throw py::value_error("the grid holds infinite values");
+    if (range.low > range.high) return {range.low, -1, range.high, -1};
+    std::int64_t lowAt = 0;
+    std::int64_t highAt = 0;
+    if (range.low == 0) {
+        lowAt = FirstCellHolding(in, cells, 0.0, skip);
+        range.low = in[lowAt];
+    }
+    if (range.high == 0) {
+        highAt = FirstCellHolding(in, cells, 0.0, skip);
+        range.high = in[highAt];
+    }
     return {range.low, lowAt, range.high, highAt};
 }
 
-// Each data value rescaled from [low, high] to [0, 1] (prep::RescaleToUnit); no-data cells hold fill.
+// out[s] = (in[s] - low) / width, or fill for no data: NaN, or (with kSkip) equal to skip. NaN
+// in gives NaN out by itself, so without kSkip a NaN fill needs no select.
+template <bool kSkip, bool kSelect>
+void RescaleCells(const double* in, double* out, std::size_t cells, double low, double width, double skip,
+                  double fill) {
+    for (std::size_t s = 0; s < cells; ++s) {
+        const double v = in[s];
+        const double rescaled = (v - low) / width;
+        out[s] = kSelect && ((v != v) | (kSkip && v == skip)) ? fill : rescaled;
+    }
+}
+
+// Each data value rescaled from [low, high] to [0, 1] as prep::RescaleToUnit rescales it (the
+// constant case hoisted, so the loop has no branch); no-data cells hold fill.
 Array<double> RescaleGrid(const Array<double>& grid, double low, double high, std::optional<double> noData,
                           double fill) {
     std::vector<py::ssize_t> shape(grid.shape(), grid.shape() + grid.ndim());
@@ -62,9 +124,17 @@ Array<double> RescaleGrid(const Array<double>& grid, double low, double high, st
     const double* in = grid.data();
     double* values = out.mutable_data();
     const std::size_t cells = std::size_t(grid.size());
+    const double skip = NoDataOrNaN(noData);
     py::gil_scoped_release release;
-    for (std::size_t s = 0; s < cells; ++s)
-        values[s] = IsNoData(in[s], noData) ? fill : prep::RescaleToUnit(in[s], low, high);
+    if (high == low) {
+        for (std::size_t s = 0; s < cells; ++s) values[s] = (in[s] != in[s]) | (in[s] == skip) ? fill : 0.0;
+    } else if (noData) {
+        RescaleCells<true, true>(in, values, cells, low, high - low, skip, fill);
+    } else if (std::isnan(fill)) {
+        RescaleCells<false, false>(in, values, cells, low, high - low, skip, fill);
+    } else {
+        RescaleCells<false, true>(in, values, cells, low, high - low, skip, fill);
+    }
     return out;
 }
 
