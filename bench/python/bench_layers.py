@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""quarnel.normalize and quarnel.dask.normalize against the same numpy and dask expression.
+"""quarnel.normalize and quarnel.dask.normalize against the same numpy and dask expression, and
+quarnel.deposits_to_cells against a point-by-point lookup.
 
-usage: bench_normalize.py [--size N] [--chunk C] [--runs K] [--workers W]
+usage: bench_layers.py [--size N] [--chunk C] [--runs K] [--workers W] [--points P]
 
 One run, side by side, on an N x N float64 grid (uniform 0..1, 1 % NaN):
 - in memory: quarnel.normalize(a) against (a - nanmin(a)) / (nanmax(a) - nanmin(a)), best of K
@@ -12,8 +13,11 @@ One run, side by side, on an N x N float64 grid (uniform 0..1, 1 % NaN):
   expression on x, each persisted on the workers and waited for (no result travels to the
   client), best of K runs each, alternating; and the time to build each graph (nothing is
   computed while quarnel.dask builds one).
-Prints each ratio quarnel / expression (below 1: quarnel is faster), with the times, and checks
-that the results are equal bit for bit.
+- deposits: P points in a GeoDataFrame placed on the cells of a 3000 x 2000 grid by
+  quarnel.deposits_to_cells and by a loop asking each point for its x and y (as the package did
+  before), best of K runs each, alternating.
+Prints each ratio quarnel / other (below 1: quarnel is faster), with the times, and checks that
+the results are equal bit for bit.
 
 Run with Debian's python3 and the quarnel package importable (PYTHONPATH=build-python/site
 after `pip install --target build-python/site`).
@@ -139,15 +143,47 @@ def on_cluster(size: int, chunk: int, runs: int, workers: int) -> None:
           f"expression {build_expression * 1e3:.1f} ms")
 
 
+def cells_point_by_point(deposits, grid) -> np.ndarray:
+    inverse = ~grid.rio.transform()
+    rows, cols = grid.shape
+    cells = []
+    for point in deposits.geometry:
+        c, r = inverse * (point.x, point.y)
+        row, col = int(np.floor(r)), int(np.floor(c))
+        if 0 <= row < rows and 0 <= col < cols:
+            cells.append((row, col))
+    return np.array(cells, dtype=np.int32).reshape(-1, 2)
+
+
+def deposits(count: int, runs: int) -> None:
+    import geopandas
+    import xarray
+
+    rng = np.random.default_rng(4)
+    x, y = rng.uniform(499000, 523000, count), rng.uniform(6968000, 7004000, count)
+    points = geopandas.GeoDataFrame(geometry=geopandas.points_from_xy(x, y), crs="EPSG:28354")
+    grid = xarray.DataArray(np.zeros((3000, 2000)), dims=("y", "x"),
+                            coords={"y": 7000000 - 10 * (np.arange(3000) + 0.5), "x": 500000 + 10 * (np.arange(2000) + 0.5)})
+    grid = grid.rio.write_crs("EPSG:28354")
+    assert np.array_equal(quarnel.deposits_to_cells(points, grid), cells_point_by_point(points, grid))
+    t = best_of(runs, {"quarnel": lambda: quarnel.deposits_to_cells(points, grid),
+                       "loop": lambda: cells_point_by_point(points, grid)})
+    print(f"deposits, {count} points in a GeoDataFrame, best of {runs}:")
+    print(f"  quarnel.deposits_to_cells / point-by-point loop: {t['quarnel'] / t['loop']:.2f}x "
+          f"({t['quarnel'] * 1e3:.0f} ms / {t['loop'] * 1e3:.0f} ms)")
+
+
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--size", type=int, default=4000)
     parser.add_argument("--chunk", type=int, default=1000)
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--workers", type=int, default=2)
+    parser.add_argument("--points", type=int, default=200000)
     args = parser.parse_args()
     in_memory(args.size, args.runs)
     on_cluster(args.size, args.chunk, args.runs, args.workers)
+    deposits(args.points, min(args.runs, 3))
 
 
 if __name__ == "__main__":
