@@ -157,6 +157,7 @@ def cells_point_by_point(deposits, grid) -> np.ndarray:
 
 def deposits(count: int, runs: int) -> None:
     import geopandas
+    import rioxarray  # noqa: F401 (gives DataArrays .rio)
     import xarray
 
     rng = np.random.default_rng(4)

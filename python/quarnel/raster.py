@@ -96,12 +96,17 @@ class Frame:
 
 
 def frame_of(layer: Any) -> Frame:
+    from rioxarray.exceptions import RioXarrayError
+
     if not is_data_array(layer):
         return Frame(tuple(np.shape(layer)[-2:]), None, None, None)
     grid = layer if layer.ndim == 2 else layer.isel({layer.dims[0]: 0}, drop=True)
     dims = tuple(grid.dims[-2:])
     located = all(d in grid.coords for d in dims) or "spatial_ref" in grid.coords
-    transform = tuple(grid.rio.transform())[:6] if located else None
+    try:
+        transform = tuple(grid.rio.transform())[:6] if located else None
+    except RioXarrayError:  # coordinates that give no cell size (one row or column)
+        transform = None
     return Frame(tuple(grid.shape[-2:]), dims, transform, grid.rio.crs)
 
 
