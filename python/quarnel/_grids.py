@@ -124,10 +124,7 @@ def stand_in(values: np.ndarray) -> float:
     with np.errstate(over="ignore"):
         fits = np.isfinite(values.dtype.type(value))
     if not fits:
-        raise ValueError(
-            f"values up to {largest:g} leave no room for a no-data stand-in in {values.dtype}; "
-            "rescale the values or give them in float64"
-        )
+        raise ValueError(f"values up to {largest:g} leave no room in {values.dtype} for the no-data stand-in")
     return float(values.dtype.type(value))
 
 
