@@ -1,5 +1,6 @@
-"""Rasters as xarray DataArrays (rioxarray): reading a grid file, keeping coordinates, CRS,
-transform and no-data from a method's input on its result, and deposits as grid cells."""
+"""Rasters as xarray DataArrays (rioxarray): reading a grid file, the frame of a layer (shape,
+axis order, transform, CRS) and the check that layers share one, results as new DataArrays on
+their input's frame, and deposits as grid cells."""
 
 from __future__ import annotations
 
@@ -96,11 +97,12 @@ class Frame:
 
 
 def frame_of(layer: Any) -> Frame:
+    """The frame of a numpy array (its shape alone) or of a 2-D or band-stacked DataArray."""
     from rioxarray.exceptions import RioXarrayError
 
     if not is_data_array(layer):
         return Frame(tuple(np.shape(layer)[-2:]), None, None, None)
-    grid = layer if layer.ndim == 2 else layer.isel({layer.dims[0]: 0}, drop=True)
+    grid = _first_grid(layer)
     dims = tuple(grid.dims[-2:])
     located = all(d in grid.coords for d in dims) or "spatial_ref" in grid.coords
     try:
@@ -151,40 +153,40 @@ def like(template: Any, values: Any, fill: float | None, name: str | None = None
     band-stacked template: its coordinates, CRS and transform, and nothing else of it (no
     attributes, encoding, scale or _FillValue). fill, the value results hold at no-data cells,
     is recorded as the no-data value (rio.write_nodata, not encoded); class rasters have none."""
-    grid = spatial(template)
-    if grid.ndim == 3:
-        grid = grid.isel({grid.dims[0]: 0}, drop=True)
-    return _framed(values, grid, grid.dims, {d: grid[d].values for d in grid.dims if d in grid.coords},
-                   _transform_of(grid), fill, name)
+    grid = _first_grid(template)
+    return _framed(values, grid, {d: grid[d].values for d in grid.dims if d in grid.coords},
+                   frame_of(grid).transform, fill, name)
 
 
 def coarsened(template: Any, values: Any, w: int, fill: float | None, name: str | None = None):
     """values on the complete w x w windows of a template: each window's coordinates are the
     means of its cells', and the transform's cell is w times as large."""
-    grid = spatial(template)
-    if grid.ndim == 3:
-        grid = grid.isel({grid.dims[0]: 0}, drop=True)
+    grid = _first_grid(template)
     coords = {}
-    for d, n in zip(grid.dims, values.shape):
-        if d in grid.coords:
-            coords[d] = grid[d].values[: n * w].reshape(n, w).mean(axis=1)
-    transform = _transform_of(grid)
+    for dim, n in zip(grid.dims, values.shape):
+        if dim in grid.coords:
+            coords[dim] = grid[dim].values[: n * w].reshape(n, w).mean(axis=1)
+    transform = frame_of(grid).transform
     if transform is not None:
         a, b, c, d, e, f = transform
         transform = (a * w, b * w, c, d * w, e * w, f)
-    return _framed(values, grid, grid.dims, coords, transform, fill, name)
+    return _framed(values, grid, coords, transform, fill, name)
 
 
-def _transform_of(grid: Any) -> tuple[float, ...] | None:
-    return frame_of(grid).transform
+def _first_grid(layer: Any):
+    """A 2-D DataArray, or the first band of a band-stacked one."""
+    return layer if layer.ndim == 2 else layer.isel({layer.dims[0]: 0}, drop=True)
 
 
-def _framed(values, grid, dims, coords, transform, fill, name):
+def _framed(values, grid, coords, transform, fill, name):
+    """values as a new DataArray on grid's dimensions (a band dimension first for 3-D values)
+    with the given coordinates and transform, grid's CRS and fill as its no-data value."""
     import xarray
     from affine import Affine
 
+    dims = tuple(grid.dims)
     if values.ndim == 3:
-        dims = ("band",) + tuple(dims)
+        dims = ("band",) + dims
         coords = {"band": np.arange(1, values.shape[0] + 1), **coords}
     result = xarray.DataArray(values, dims=dims, coords=coords, name=name)
     if grid.rio.crs is not None:

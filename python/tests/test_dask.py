@@ -21,7 +21,8 @@ def client():
     package = str(Path(quarnel.__file__).resolve().parents[1])
     os.environ["PYTHONPATH"] = os.pathsep.join(filter(None, [package, os.environ.get("PYTHONPATH")]))
     with distributed.LocalCluster(
-        n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None, memory_limit="1GiB"
+        n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1", dashboard_address=None,
+        memory_limit="1GiB",
     ) as cluster, distributed.Client(cluster) as c:
         yield c
 
