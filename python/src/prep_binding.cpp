@@ -19,7 +19,9 @@ namespace {
 // A cell is no data when it is NaN or equals the no-data value exactly (the rule of every source
 // but the design's grids, whose "within 1 of the blank" stays with the design's jobs). Without a
 // no-data value the comparison is with NaN, which nothing equals.
-double NoDataOrNaN(const std::optional<double>& noData) { return noData ? *noData : std::nan(""); }
+double NoDataOrNaN(const std::optional<double>& noData) {
+    return noData ? *noData : std::nan("");
+}
 
 // The first cell of values[0, cells) holding the data value equal to `value` (its sign, for a
 // zero), or -1.
@@ -88,7 +90,8 @@ std::tuple<double, std::int64_t, double, std::int64_t> GridRange(const Array<dou
         py::gil_scoped_release release;
         range = noData ? ScanRange<true>(in, cells, skip) : ScanRange<false>(in, cells, skip);
     }
-    if (std::isinf(range.low) || std::isinf(range.high)) throw py::value_error("the grid holds infinite values");
+    if (std::isinf(range.low) || std::isinf(range.high))
+        throw py::value_error("the grid holds infinite values");
     if (range.low > range.high) return {range.low, -1, range.high, -1};
     std::int64_t lowAt = 0;
     std::int64_t highAt = 0;

@@ -110,6 +110,11 @@ def test_layers_on_different_frames_are_refused(call, misfit):
         CALLS[call]([BASE, other])
 
 
+def test_a_mask_off_the_map_frame_is_refused():
+    with pytest.raises(ValueError, match="the map and the mask are not aligned: CRS"):
+        quarnel.evaluate.evaluate(BASE, [(0, 0)], mask=MISFITS["another CRS"][0] > 0)
+
+
 def test_numpy_layers_are_taken_as_aligned():
     result = quarnel.hierarchy.predict([BASE, BASE.values * 2], WEIGHTS)
     assert result.rio.transform() == BASE.rio.transform()
