@@ -51,6 +51,14 @@ def test_a_dsaa_grid_has_one_no_data_value(tmp_path):
     assert np.array_equal(quarnel.normalize(raster).values, expected, equal_nan=True)
 
 
+def test_each_layer_of_a_list_keeps_its_own_no_data_value():
+    classes = grid(np.array([[1, 3], [2, 2]], dtype=np.uint8)).rio.write_nodata(3)
+    distances = grid(np.array([[3.0, 5.0], [-9999.0, 3.0]])).rio.write_nodata(-9999.0)
+    expected = [[1 + 2 * 3.0, np.nan], [np.nan, 2 + 2 * 3.0]]  # 3 is data in the second layer
+    for predict in (quarnel.hierarchy.predict, qd.predict):
+        assert np.array_equal(predict([classes, distances], WEIGHTS).values, expected, equal_nan=True)
+
+
 # --- Results: new float layers, nothing of the input's encoding ---------------------------------
 
 @pytest.mark.parametrize("masked", [True, False])
