@@ -10,8 +10,11 @@
 - open_raster, deposits_to_cells: rasters and deposits through rioxarray and geopandas.
 - quarnel.dask (imported on its own): the same methods on chunked dask and xarray data.
 
-No-data is given as an explicit value (kept in the results) or as NaN (None), as each method's
-help says. Results are computed by the C++ core, the same bits as the jobs' files hold.
+A cell is no data when it is NaN or holds its layer's no-data value exactly: the caller's
+``nodata=``, else a DataArray's ``rio.nodata``. Results hold NaN there, or the caller's value
+when one was given; a DataArray's result is a new DataArray on its frame, and layers combined
+must share one frame. Results are computed by the C++ core, the same bits as the jobs' files
+hold.
 """
 
 from . import evaluate, feature, hierarchy, jobs, workflow

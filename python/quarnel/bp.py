@@ -9,14 +9,11 @@ import numpy as np
 
 from . import _core
 from ._core import Stopped
+from ._grids import Layers, for_core, grid_of, layers_of
+from .raster import like
 
 # progress(done, total, value): epochs done, epochs at most, the current error; False stops.
 ProgressCallback = Callable[[int, int, float], Any]
-from ._grids import as_stack, with_blank
-from .raster import is_data_array, like, nodata_of
-
-# The classification job's no-data value (its DSAA grids' blank).
-DSAA_BLANK = 99999.0
 
 
 @dataclass(frozen=True)
@@ -71,8 +68,8 @@ class Network:
         ----------
         stack: bands x rows x cols (numpy or DataArray with a band dimension) or a list of 2-D
             grids, one band per network input in input order (computed in float64).
-        nodata: a value within 0.1 of it is no data. None/NaN: NaN marks no data. For a
-            DataArray, None takes its rio.nodata. The job's DSAA grids use 99999.
+        nodata: a cell holding it exactly (or NaN) is no data. None: NaN marks no data, and
+            each DataArray's rio.nodata. (The job's DSAA grids use 99999, within 0.1.)
         start_range: (low, high) the running range starts from; the job starts from an empty
             range, or from the header range of its last KVSGDB01 input.
 
@@ -82,16 +79,18 @@ class Network:
         2 + the network's output bits (output above 0.5), output 0 the most significant. No-data
         in later bands is left out of the hidden sums.
 
-        Returns an int32 rows x cols grid (a DataArray for DataArray input).
+        Returns an int32 rows x cols grid (a new DataArray on the layers' frame, without a
+        no-data value, for DataArray input). ValueError for layers that are not aligned.
         """
-        template = stack if is_data_array(stack) else (stack[0] if isinstance(stack, (list, tuple)) else None)
-        nodata = nodata_of(template if template is not None else stack, nodata)
-        values, blank = with_blank(as_stack(stack), nodata, np.float64, "the stack")
+        layers = layers_of(stack, nodata)
+        classes = self.classified(layers, start_range)
+        return classes if layers.template is None else like(layers.template, classes, None, "class")
+
+    def classified(self, layers: Layers, start_range: tuple[float, float] | None = None) -> np.ndarray:
+        """The int32 class grid of layers; the ranges are the layers' (see classify)."""
+        values, blank, _ = for_core(layers, np.float64)
         low, high = (1e308, -1e308) if start_range is None else start_range
-        classes = _core.classify(self._core, values, blank.value, low, high)
-        if template is not None and is_data_array(template):
-            return like(template, classes, None, "class")
-        return classes
+        return _core.classify(self._core, values, blank, low, high)
 
     def save(self, path: str) -> None:
         """Write the design's network file (counts and error, thresholds, weights "%12.5f"),
@@ -175,4 +174,4 @@ def train(
 
 def count_classes(classes: Any) -> dict[int, int]:
     """How many cells hold each class value, by ascending value."""
-    return dict(_core.count_classes(np.ascontiguousarray(getattr(classes, "values", classes), dtype=np.int32)))
+    return dict(_core.count_classes(np.ascontiguousarray(grid_of(classes, "the classes"), dtype=np.int32)))

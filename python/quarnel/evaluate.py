@@ -9,8 +9,8 @@ from typing import Any
 import numpy as np
 
 from . import _core
-from ._grids import is_nan_nodata
-from .raster import nodata_of
+from ._grids import grid_of, own_nodata, value_in
+from .raster import check_aligned, checked_cells
 
 
 @dataclass(frozen=True)
@@ -48,31 +48,39 @@ class SuccessRate:
 class Evaluation:
     roc: Roc
     success_rate: SuccessRate
-    deposits_on_invalid: int  # deposits on no-data, masked or off-raster cells
+    deposits_on_invalid: int  # deposits on no-data or masked cells
 
 
 def _sample(raster: Any, deposit_cells: Any, nodata: float | None, mask: Any):
-    values = np.ascontiguousarray(getattr(raster, "values", raster), dtype=np.float64)
-    if values.ndim != 2:
-        raise ValueError(f"the map must be 2-D, not {values.ndim}-D")
-    cells = np.asarray(deposit_cells, dtype=np.int64)
-    flat = cells[:, 0] * values.shape[1] + cells[:, 1] if cells.ndim == 2 else cells
-    inside = (cells.ndim != 2) | ((cells[..., 0] >= 0) & (cells[..., 0] < values.shape[0]) &
-                                  (cells[..., -1] >= 0) & (cells[..., -1] < values.shape[1]))
-    flat = np.ascontiguousarray(np.where(inside, flat, -1), dtype=np.int64)
-    nodata = nodata_of(raster, nodata)
-    used = None if mask is None else np.ascontiguousarray(mask, dtype=np.uint8).reshape(-1)
-    return _core.evaluate_sample(values.reshape(-1), None if is_nan_nodata(nodata) else float(nodata), used, flat)
+    grid = grid_of(raster, "the map")
+    if mask is not None:
+        check_aligned([raster, mask], ["the map", "the mask"])
+    own = value_in(grid.dtype, own_nodata(raster, nodata))
+    values = np.ascontiguousarray(grid, dtype=np.float64).reshape(-1)
+    cells = np.asarray(deposit_cells)
+    if cells.ndim == 2 or cells.size == 0:
+        rows_cols = checked_cells(cells, grid.shape, "deposit cell")
+        flat = rows_cols[:, 0] * grid.shape[1] + rows_cols[:, 1]
+    else:
+        flat = np.asarray(cells, dtype=np.int64).reshape(-1)
+        off = np.flatnonzero((flat < 0) | (flat >= values.size))
+        if off.size:
+            raise ValueError(f"{off.size} deposit cell indices lie off the grid of {values.size} cells; "
+                             f"the first, number {off[0]}, is {flat[off[0]]}")
+    used = None if mask is None else np.ascontiguousarray(grid_of(mask, "the mask"), dtype=np.uint8).reshape(-1)
+    return _core.evaluate_sample(values, own, used, np.ascontiguousarray(flat, dtype=np.int64))
 
 
 def evaluate(raster: Any, deposit_cells: Any, nodata: float | None = None, mask: Any = None) -> Evaluation:
     """ROC and success rate of a map (scores or class values, rows x cols) against deposits.
 
     deposit_cells: (row, col) pairs (as deposits_to_cells gives them) or row-major cell
-        indices; several deposits may share a cell (ROC counts the cell once, the success
-        rate counts each deposit).
-    nodata: cells holding it (and NaN cells) take no part; None: NaN only (a DataArray's
-        rio.nodata when it has one). mask: cells where it is 0/False take no part.
+        indices, each on the map (ValueError naming the first that is not: a cell off the map
+        is never wrapped onto another); several deposits may share a cell (ROC counts the cell
+        once, the success rate counts each deposit).
+    nodata: cells holding it exactly (and NaN cells) take no part; None: NaN only (a
+        DataArray's rio.nodata when it has one). mask: cells where it is 0/False take no part;
+        a DataArray mask must lie on the map's frame.
     """
     scores, deposits, invalid = _sample(raster, deposit_cells, nodata, mask)
     result = _core.evaluate(scores, deposits)

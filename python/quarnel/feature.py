@@ -9,8 +9,8 @@ from typing import Any, Sequence
 import numpy as np
 
 from . import _core
-from ._grids import as_stack, as_vector, restore_blanks, with_blank
-from .raster import is_data_array, like, nodata_of
+from ._grids import Layers, as_vector, for_core, grid_of, layers_of
+from .raster import like
 
 METHODS = {0: "vector length", 1: "principal component of the product matrix"}
 
@@ -19,17 +19,27 @@ def _bounds(lower: Any, upper: Any, count: int) -> tuple[np.ndarray, np.ndarray]
     return as_vector(lower, count, np.float32, "lower"), as_vector(upper, count, np.float32, "upper")
 
 
-def code(stack: Any, lower: Sequence[float], upper: Sequence[float]) -> np.ndarray:
+def code(stack: Any, lower: Sequence[float], upper: Sequence[float], nodata: float | None = None):
     """Each value coded against its variable's bounds (float32): +1 at or above upper, otherwise
     -1 at or below lower, otherwise 0 (so with lower >= upper no value codes 0).
 
-    stack: variables x rows x cols (or a list of grids); lower, upper: one bound per variable.
-    Values are compared as float32; no-data is not special here (score and product_matrix skip
-    it). Returns a float32 array of the stack's shape.
+    stack: variables x rows x cols (or a list of grids on one frame); lower, upper: one bound
+    per variable. Values are compared as float32. No-data cells (NaN, or holding nodata exactly,
+    or a DataArray's rio.nodata) are not coded: they hold nodata, or NaN when it is None.
+    Returns a float32 array of the stack's shape (bands x rows x cols; a new DataArray on the
+    layers' frame for DataArray input).
     """
-    values = np.ascontiguousarray(as_stack(stack), dtype=np.float32)
+    layers = layers_of(stack, nodata)
+    codes = coded(layers, lower, upper)
+    return codes if layers.template is None else like(layers.template, codes, layers.fill, "code")
+
+
+def coded(layers: Layers, lower: Sequence[float], upper: Sequence[float]) -> np.ndarray:
+    values, _, blank_cells = for_core(layers, np.float32)
     lo, hi = _bounds(lower, upper, values.shape[0])
-    return _core.feature_code(values, lo, hi)
+    codes = _core.feature_code(values, lo, hi)
+    codes[blank_cells] = layers.fill
+    return codes
 
 
 def model_units(units: Any) -> np.ndarray:
@@ -62,13 +72,12 @@ def product_matrix(
     """
     values, blank, mask = _stack_and_mask(stack, nodata, units)
     lo, hi = _bounds(lower, upper, values.shape[0])
-    p, _ = _core.feature_product_matrix(values, lo, hi, blank.value, mask)
+    p, _ = _core.feature_product_matrix(values, lo, hi, blank, mask)
     return p
 
 
 def _stack_and_mask(stack: Any, nodata: float | None, units: Any):
-    template = stack[0] if isinstance(stack, (list, tuple)) else stack
-    values, blank = with_blank(as_stack(stack), nodata_of(template, nodata), np.float32, "the stack")
+    values, blank, _ = for_core(layers_of(stack, nodata), np.float32)
     mask = None
     if units is not None:
         matched = matched_units(units, values.shape[1:])
@@ -124,23 +133,23 @@ def weights(p: Any, method: int | str = "vector-length") -> FeatureWeights:
 def score(stack: Any, lower: Sequence[float], upper: Sequence[float], weights: Any, nodata: float | None = None):
     """Each cell's score: the sum of weight x code in variable order (float32).
 
-    A cell is no data when any of its values equals nodata exactly; it then holds nodata (or
-    NaN when nodata is None/NaN, where NaN marks no data). Returns a float32 grid (a DataArray
-    for DataArray input).
+    A cell is no data when any of its values is NaN or holds nodata exactly (a DataArray's
+    rio.nodata when nodata is None); it then holds nodata, or NaN when nodata is None. Returns a
+    float32 grid (a new DataArray on the layers' frame for DataArray input).
     """
-    grid, _ = _score(stack, lower, upper, weights, nodata)
+    grid, _ = _score(layers_of(stack, nodata), lower, upper, weights)
     return grid
 
 
-def _score(stack, lower, upper, w, nodata):
-    template = stack[0] if isinstance(stack, (list, tuple)) else stack
-    values, blank = with_blank(as_stack(stack), nodata_of(template, nodata), np.float32, "the stack")
+def _score(layers: Layers, lower, upper, w):
+    """(scores, their statistics); the scores a DataArray when the layers have one."""
+    values, blank, _ = for_core(layers, np.float32)
     lo, hi = _bounds(lower, upper, values.shape[0])
     ws = as_vector(getattr(w, "weights", w), values.shape[0], np.float32, "weights")
-    scores, blanks, statistics = _core.feature_score(values, lo, hi, ws, blank.value)
-    scores = restore_blanks(scores, blanks, blank)
-    if is_data_array(template):
-        scores = like(template, scores, None if blank.nan else blank.value, "score")
+    scores, blanks, statistics = _core.feature_score(values, lo, hi, ws, blank)
+    scores[blanks] = layers.fill
+    if layers.template is not None:
+        scores = like(layers.template, scores, layers.fill, "score")
     return scores, statistics
 
 
@@ -156,7 +165,7 @@ class UnitJudgement:
 
 def back_judge(scores: Any, units: Any) -> list[UnitJudgement]:
     """The matched model units (see matched_units) with their cells' scores, in row order."""
-    grid = np.asarray(getattr(scores, "values", scores), dtype=np.float32)
+    grid = np.asarray(grid_of(scores, "the scores"), dtype=np.float32)
     matched = matched_units(units, grid.shape)
     return [UnitJudgement(int(r), int(c), int(s), float(grid[r, c])) for r, c, s in matched]
 
@@ -187,6 +196,6 @@ def analyse(
     with units, their back-judgement. ValueError as weights when no weights can be formed."""
     p = product_matrix(stack, lower, upper, nodata, units)
     w = weights(p, method)
-    grid, statistics = _score(stack, lower, upper, w.weights, nodata)
+    grid, statistics = _score(layers_of(stack, nodata), lower, upper, w.weights)
     judged = [] if units is None else back_judge(grid, units)
     return Analysis(p, w, grid, statistics, judged)

@@ -9,8 +9,8 @@ from typing import Any, Sequence
 import numpy as np
 
 from . import _core
-from ._grids import as_stack, as_vector, restore_blanks, with_blank
-from .raster import is_data_array, like, nodata_of
+from ._grids import Layers, as_vector, for_core, layers_of
+from .raster import like
 
 LEVELS = ("geology", "geophysics", "geochemistry", "remote_sensing")
 
@@ -90,20 +90,24 @@ def predict(stack: Any, element_weights: Any, nodata: float | None = None):
     """Regular-grid prediction: each cell's sum of value x weight in element order, rounded to
     float32 after each addition (as the hierarchy job's target 1).
 
-    stack: elements x rows x cols (or a list of grids), one per element in level and element
-        order. element_weights: one per element (HierarchyWeights.element_weights, percent).
-    nodata: a cell is no data when any element equals it exactly; it then holds nodata.
-        None/NaN: NaN marks no data and no-data cells are NaN.
-    Returns a float32 grid (a DataArray for DataArray input).
+    stack: elements x rows x cols (or a list of grids on one frame), one per element in level
+        and element order. element_weights: one per element (HierarchyWeights.element_weights,
+        percent).
+    nodata: a cell is no data when any element holds it exactly (or NaN); it then holds nodata.
+        None: NaN (and each DataArray's rio.nodata) marks no data, and no-data cells are NaN.
+    Returns a float32 grid (a new DataArray on the layers' frame for DataArray input).
+    ValueError for layers that are not aligned.
     """
-    template = stack[0] if isinstance(stack, (list, tuple)) else stack
-    nodata = nodata_of(template, nodata)
-    values, blank = with_blank(as_stack(stack), nodata, np.float32, "the stack")
+    layers = layers_of(stack, nodata)
+    result = predicted(layers, element_weights)
+    return result if layers.template is None else like(layers.template, result, layers.fill, "prediction")
+
+
+def predicted(layers: Layers, element_weights: Any) -> np.ndarray:
+    values, blank, nodata = for_core(layers, np.float32)
     w = as_vector(element_weights, values.shape[0], np.float32, "element_weights")
-    result = _core.hierarchy_predict(values, w, blank.value)
-    result = restore_blanks(result, (values == np.float32(blank.value)).any(axis=0), blank)
-    if is_data_array(template):
-        return like(template, result, None if blank.nan else blank.value, "prediction")
+    result = _core.hierarchy_predict(values, w, blank)
+    result[nodata.any(axis=0)] = layers.fill
     return result
 
 

@@ -2,13 +2,14 @@
 
 from __future__ import annotations
 
+import math
 from typing import Any
 
 import numpy as np
 
 from . import _core
-from ._grids import Blank, restore_blanks, with_blank
-from .raster import coarsened, is_data_array, like, nodata_of
+from ._grids import fill_of, for_core, grid_of, own_nodata, single, value_in
+from .raster import coarsened, is_data_array, like
 
 
 def normalize(array: Any, nodata: float | None = None):
@@ -16,29 +17,30 @@ def normalize(array: Any, nodata: float | None = None):
 
     Parameters
     ----------
-    array: a 2-D numpy array or DataArray of numbers (computed in float64).
-    nodata: the no-data value. A value within 1 of it is no data: it is left out of the range
-        and stays ``nodata`` in the result. ``None`` (or NaN): NaN marks no data and stays NaN;
-        for a DataArray, ``None`` takes its ``rio.nodata`` when it has one.
+    array: a 2-D numpy array or DataArray (a band dimension of length 1 is dropped) of numbers
+        of any type (computed in float64).
+    nodata: the no-data value: a cell holding it exactly (or NaN) is no data, left out of the
+        range, and holds nodata in the result. None: NaN marks no data; for a DataArray its
+        ``rio.nodata`` too; no-data cells are NaN in the result.
 
     Returns a float64 grid of the same shape: (v - low) / (high - low) for every value, 0 when
-    all values are equal. A DataArray comes back as a DataArray with the same coordinates, CRS
-    and transform and its no-data written (rio.write_nodata). ValueError for values that are not
-    finite (other than NaN as no-data) and for arrays that are not 2-D.
+    all values are equal. A DataArray comes back as a new float64 DataArray on the same frame
+    (coordinates, CRS, transform; nothing of the input's encoding) with its no-data value
+    written. ValueError for infinite values and for arrays that are not 2-D. Two passes over
+    the grid and one result of its size.
     """
-    nodata = nodata_of(array, nodata)
-    values, blank = with_blank(getattr(array, "values", array), nodata, np.float64, "the grid")
-    low, high, _ = _core.range_of_grid(values, blank.value)
-    result = rescale(values, low, high, blank)
-    if is_data_array(array):
-        return like(array, result, None if blank.nan else blank.value)
-    return result
+    values = grid_of(array)
+    own = value_in(values.dtype, own_nodata(array, nodata))
+    fill = fill_of(nodata)
+    result = normalized(values, own, fill)
+    return like(array, result, fill) if is_data_array(array) else result
 
 
-def rescale(values: np.ndarray, low: float, high: float, blank: Blank) -> np.ndarray:
-    """values (with their blank) rescaled from [low, high] to [0, 1], no-data restored."""
-    result = _core.rescale_grid(values, low, high, blank.value)
-    return restore_blanks(result, np.abs(values - blank.value) <= 1, blank)
+def normalized(values: np.ndarray, nodata: float | None, fill: float) -> np.ndarray:
+    """values rescaled to 0..1 between their smallest and largest data value; no-data cells
+    (NaN, or equal to nodata) hold fill."""
+    low, _, high, _ = _core.grid_range(values, nodata)
+    return _core.rescale_grid(values, low, high, nodata, fill)
 
 
 def window_stats(array: Any, window: int, nodata: float | None = None):
@@ -54,22 +56,23 @@ def window_stats(array: Any, window: int, nodata: float | None = None):
     ----------
     array: a 2-D numpy array or DataArray (computed in float64).
     window: the window's side in cells, from 1 up to the grid's rows and columns.
-    nodata: as for normalize: an explicit value (within 1 of it is no data, and no-data results
-        hold it) or None/NaN (NaN in, NaN out).
+    nodata: as for normalize: a cell holding it exactly (or NaN) is no data; no-data results
+        hold it, or NaN when it is None.
 
     Returns (mean, deviation): two float64 grids (DataArrays with the windows' coordinates and a
     transform of window-sized cells for a DataArray input). ValueError for a window below 1 or
     larger than the grid.
     """
-    nodata = nodata_of(array, nodata)
-    values, blank = with_blank(getattr(array, "values", array), nodata, np.float64, "the grid")
-    mean, deviation = (_rescaled_to_own_range(t, blank) for t in _core.window_tiles(values, window, blank.value))
-    if is_data_array(array):
-        keep = None if blank.nan else blank.value
-        return (coarsened(array, mean, window, keep, "mean"), coarsened(array, deviation, window, keep, "deviation"))
+    layers = single(array, nodata)
+    mean, deviation = (normalized(t, None, layers.fill) for t in window_tiles(layers, window))
+    if layers.template is not None:
+        return (coarsened(array, mean, window, layers.fill, "mean"),
+                coarsened(array, deviation, window, layers.fill, "deviation"))
     return mean, deviation
 
 
-def _rescaled_to_own_range(values: np.ndarray, blank: Blank) -> np.ndarray:
-    low, high, _ = _core.range_of_grid(values, blank.value)
-    return rescale(values, low, high, blank)
+def window_tiles(layers, window: int) -> tuple[np.ndarray, np.ndarray]:
+    """The mean and deviation of a grid's complete windows, not rescaled; NaN for blank windows."""
+    values, blank, _ = for_core(layers, np.float64, "the grid")
+    tiles = _core.window_tiles(values[0], window, blank)
+    return tuple(np.where(t == blank, math.nan, t) for t in tiles)

@@ -21,9 +21,9 @@ def test_auc_matches_scikit_learn():
 
 def test_success_rate_and_class_table():
     classes = np.array([[3.0, 3.0, 2.0, 2.0], [2.0, 2.0, 2.0, 99.0]])
-    deposits = [(0, 0), (0, 0), (0, 2), (1, 3), (5, 5)]  # two in one cell, one on no data, one off the map
+    deposits = [(0, 0), (0, 0), (0, 2), (1, 3)]  # two in one cell, one on no data
     result = quarnel.evaluate.evaluate(classes, deposits, nodata=99)
-    assert result.deposits_on_invalid == 2 and result.success_rate.deposits == 3
+    assert result.deposits_on_invalid == 1 and result.success_rate.deposits == 3
     assert result.success_rate.points[1].tolist() == pytest.approx([2 / 7, 2 / 3])
     rows = quarnel.evaluate.class_table(classes, deposits, nodata=99)
     assert [(r.value, r.cells, r.deposits) for r in rows] == [(2.0, 5, 1), (3.0, 2, 2)]
