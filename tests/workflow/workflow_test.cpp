@@ -58,11 +58,13 @@ struct District {
         WriteText(folder / "deposits.csv",
                   "x,y\n500150,7000550\n500350,7000150\n500250,7000350\n500050,7000250\n500450,7000050\n");
         file = folder / "district.toml";
-        WriteText(file, "output = \"" + output +
-                            "\"\n[deposits]\npath = \"deposits.csv\"\n"
-                            "[[layers]]\nname = \"a\"\nraster = \"a.tif\"\nprepare = \"normalize\"\n"
-                            "[[layers]]\nname = \"b\"\nraster = \"b.tif\"\nprepare = \"code\"\nlower = 5\nupper = 15\n" +
-                            methods);
+        WriteText(
+            file,
+            "output = \"" + output +
+                "\"\n[deposits]\npath = \"deposits.csv\"\n"
+                "[[layers]]\nname = \"a\"\nraster = \"a.tif\"\nprepare = \"normalize\"\n"
+                "[[layers]]\nname = \"b\"\nraster = \"b.tif\"\nprepare = \"code\"\nlower = 5\nupper = 15\n" +
+                methods);
     }
 };
 
@@ -171,8 +173,9 @@ TEST(WorkflowRun, RefusesToWriteAnOutputOverItsInput) {
         RunWorkflow(folder / "w.toml");
         ADD_FAILURE() << "accepted";
     } catch (const WorkflowError& error) {
-        EXPECT_NE(std::string(error.what()).find("w.toml:4: layers[1].raster: the run would write its output"),
-                  std::string::npos)
+        EXPECT_NE(
+            std::string(error.what()).find("w.toml:4: layers[1].raster: the run would write its output"),
+            std::string::npos)
             << error.what();
     }
     EXPECT_EQ(ReadText(folder / "layers/breccia.tif"), before);
@@ -191,8 +194,8 @@ TEST(WorkflowRun, TakesEveryBandOfAMultiBandLayerAsABpInput) {
     EXPECT_EQ(run.summary[key::kBpTrain][key::kResults]["inputs"], 4);  // a's band and b's three
     // Every sample line holds four inputs and the target.
     const std::string samples = ReadText(district.folder / "out/bp/samples.txt");
-    const std::string line = samples.substr(samples.find('\n') + 1, samples.find('\n', samples.find('\n') + 1) -
-                                                                        samples.find('\n') - 1);
+    const std::string line = samples.substr(
+        samples.find('\n') + 1, samples.find('\n', samples.find('\n') + 1) - samples.find('\n') - 1);
     EXPECT_EQ(std::count(line.begin(), line.end(), ' '), 4) << line;
 }
 
