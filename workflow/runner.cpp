@@ -128,6 +128,11 @@ void CheckRasters(const Workflow& workflow, Plan& plan) {
         } catch (const std::exception& error) {
             throw WorkflowError(where + error.what());
         }
+        if (Windowed(layer) && (layer.window > plan.frame.rows || layer.window > plan.frame.cols))
+            throw WorkflowError(workflow.Where("layers[" + std::to_string(i + 1) + "].window") +
+                                "a window of " + std::to_string(layer.window) +
+                                " cells does not fit the grid of " + std::to_string(plan.frame.rows) + " x " +
+                                std::to_string(plan.frame.cols) + " cells");
         if (plan.bands.back() > 1 && std::find(single.begin(), single.end(), layer.name) != single.end())
             throw WorkflowError(where + "has " + std::to_string(plan.bands.back()) +
                                 " bands, but its preparation or a method that takes it reads one band; give "
@@ -269,6 +274,17 @@ struct Record {
         Add(name, output.ok, output.meaning + (output.cause.empty() ? "" : ": " + output.cause), step);
     }
 };
+
+// The causes of the named steps that failed, for their section of the report.
+std::vector<std::string> FailuresOf(const Record& record, std::initializer_list<std::string_view> steps) {
+    std::vector<std::string> failures;
+    for (const std::string_view step : steps) {
+        const std::string name(step);
+        if (record.summary.contains(name) && !record.summary[name][Text(key::kStepOk)].get<bool>())
+            failures.push_back(name + ": " + record.summary[name][Text(key::kCause)].get<std::string>());
+    }
+    return failures;
+}
 
 // The layers as the methods take them, all on the first layer's grid; empty where a layer
 // could not be prepared.
@@ -432,6 +448,7 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
         {{"samples", record.summary.value(Text(key::kBpSamples), Json::object())},
          {"training", record.summary[Text(key::kBpTrain)][Text(key::kResults)]}},
         {},
+        {},
         {}};
     if (ok) section.gbkReports.push_back(result);
     const fs::path classes = folder.path() / "bp/classes.tif";
@@ -445,6 +462,7 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
         section.results["classification"] = step.results;
     });
     if (classified) record.maps.push_back({"bp", classes.string(), true, record.report.methods.size()});
+    section.failures = FailuresOf(record, {key::kBpTrain, key::kBpClassify});
     record.report.methods.push_back(section);
 }
 
@@ -527,7 +545,8 @@ void RunHierarchy(const Workflow& workflow, const std::vector<std::string>& prep
          {{"levels", levels}},
          results,
          {},
-         {}});
+         {},
+         FailuresOf(record, {key::kHierarchy})});
     if (ok) record.maps.push_back({"hierarchy", map.string(), false, record.report.methods.size() - 1});
 }
 
@@ -586,7 +605,8 @@ void RunFeature(const Workflow& workflow, const std::vector<std::string>& prepar
           {Text(params::feature::kVariables.name), variables}},
          results,
          {},
-         {}});
+         {},
+         FailuresOf(record, {key::kFeature})});
     if (ok) record.maps.push_back({"feature", map.string(), false, record.report.methods.size() - 1});
 }
 
@@ -679,15 +699,24 @@ void Validate(const DepositSets& deposits, const OutputFolder& folder, Record& r
 // The inputs' part of the report: each prepared layer drawn, and the deposits.
 void ReportInputs(const Workflow& workflow, const std::vector<std::string>& prepared,
                   const DepositSets& deposits, const OutputFolder& folder, Record& record) {
-    ReportSection layers{
-        "Evidence layers", "Each layer as the methods take it, with the training deposits.", {}, {}, {}, {}};
+    ReportSection layers{"Evidence layers",
+                         "Each layer as the methods take it, with the training deposits.",
+                         {},
+                         {},
+                         {},
+                         {},
+                         {}};
     for (std::size_t i = 0; i < workflow.layers.size(); ++i) {
         const params::LayerRequest& layer = workflow.layers[i];
         layers.parameters[layer.name] = {
             {"raster", layer.raster},
             {"prepare", Text(params::layer::kPrepareChoices[std::size_t(layer.prepare)])},
             {"prepared", prepared[i].empty() ? Json("could not be prepared") : Json(prepared[i])}};
-        if (prepared[i].empty()) continue;
+        if (prepared[i].empty()) {
+            const std::vector<std::string> failed = FailuresOf(record, {"layer_" + layer.name});
+            layers.failures.insert(layers.failures.end(), failed.begin(), failed.end());
+            continue;
+        }
         const fs::path picture = folder.Place(fs::path("layers") / (layer.name + ".png"));
         if (cli::PlotMapOutput(prepared[i], picture.string(), deposits.training, layer.name, false).ok)
             layers.pictures.push_back({layer.name, picture});
@@ -703,6 +732,7 @@ void ReportInputs(const Workflow& workflow, const std::vector<std::string>& prep
          "rasters or on no data.",
          {{"file", workflow.deposits->path}},
          found,
+         {},
          {},
          {}});
 }

@@ -156,6 +156,10 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"MultiBandForHierarchy",
                 "[hierarchy]\n[[hierarchy.levels]]\nlevel = \"geology\"\nelements = [{ layer = \"b\" }]\n",
                 "layers[2].raster: has 3 bands", "name = \"b\"\nraster = \"three.tif\""},
+        Refusal{
+            "WindowBeyondTheGrid",
+            "[[layers]]\nname = \"c\"\nraster = \"a.tif\"\nprepare = \"window-mean\"\nwindow = 50\n",
+            "district.toml:18: layers[3].window: a window of 50 cells does not fit the grid of 7 x 5 cells"},
         Refusal{"UnknownKey", "[bp]\nhiden = 3\n", "district.toml:15: bp.hiden: not a key"}),
     [](const ::testing::TestParamInfo<Refusal>& row) { return std::string(row.param.name); });
 
@@ -229,6 +233,7 @@ TEST(WorkflowRun, RecordsAFailingStepRunsTheOthersAndWithdrawsItsEarlierOutputs)
     ExpectSummaryDescribesFolder(out);
     const std::string page = ReadText(out / "report.html");
     EXPECT_EQ(page.find("feature map"), std::string::npos);
+    EXPECT_NE(page.find("<strong>Failed</strong> feature: "), std::string::npos);
     EXPECT_EQ(page.find("-1<"), std::string::npos);  // no internal code for a default
     EXPECT_NE(page.find("as many as deposit cells"), std::string::npos);
 }
