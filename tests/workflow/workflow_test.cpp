@@ -284,16 +284,42 @@ TEST(WorkflowRun, AKillBetweenStepsLeavesNoSummaryOfAnEarlierRun) {
 TEST(WorkflowRun, ASecondRunOnTheFolderIsRefusedNamingTheFirst) {
     testkit::TempFolder temp;
     District district(fs::path(temp / "d"), kEveryMethod);
-    const workflow::OutputFolder first(district.folder / "out");
+    // The first run, in a process of its own, waits between its steps until the second has tried.
+    int started[2];
+    int tried[2];
+    ASSERT_EQ(pipe(started), 0);
+    ASSERT_EQ(pipe(tried), 0);
+    const pid_t first = fork();
+    ASSERT_GE(first, 0);
+    if (first == 0) {
+        RunOptions options;
+        options.keepGoing = [&] {
+            static bool waited = false;
+            char byte = 0;
+            if (!waited && write(started[1], "s", 1) == 1 && read(tried[0], &byte, 1) == 1) waited = true;
+            return true;
+        };
+        _exit(RunWorkflow(district.file, options).ok ? 0 : 1);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(started[0], &byte, 1), 1);
     try {
         RunWorkflow(district.file);
         ADD_FAILURE() << "a second run went ahead";
     } catch (const WorkflowError& error) {
-        EXPECT_NE(std::string(error.what()).find("in use by the run of process " + std::to_string(getpid())),
+        EXPECT_NE(std::string(error.what()).find("in use by the run of process " + std::to_string(first)),
                   std::string::npos)
             << error.what();
     }
-    EXPECT_FALSE(fs::exists(district.folder / "out/summary.json"));
+    ASSERT_EQ(write(tried[1], "t", 1), 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(first, &status, 0), first);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ExpectSummaryDescribesFolder(district.folder / "out");
+    for (const int fd : {started[0], started[1], tried[0], tried[1]}) close(fd);
+    // Within one process too: a folder held is refused.
+    const workflow::OutputFolder held(district.folder / "out");
+    EXPECT_THROW(RunWorkflow(district.file), WorkflowError);
 }
 
 }  // namespace
