@@ -176,12 +176,11 @@ geo::SampleOptions SampleOptionsOf(const params::BpRequest& bp) {
 // The samples drawn from the rasters as given: the same cells hold data once a layer is coded or
 // rescaled, so this finds what the BP step would meet (window statistics are judged when run).
 void CheckSamples(const Workflow& workflow, const Plan& plan) {
-    if (workflow.bp) {
+    const auto windowed = [&](const std::string& name) { return Windowed(workflow.Layer(name)); };
+    const std::vector<std::string> bpLayers = workflow.bp ? BpLayers(workflow) : std::vector<std::string>{};
+    if (workflow.bp && std::none_of(bpLayers.begin(), bpLayers.end(), windowed)) {
         std::vector<std::string> rasters;
-        for (const std::string& name : BpLayers(workflow)) {
-            if (Windowed(workflow.Layer(name))) return;
-            rasters.push_back(workflow.Layer(name).raster);
-        }
+        for (const std::string& name : bpLayers) rasters.push_back(workflow.Layer(name).raster);
         const std::string background = workflow.Where(workflow.bp->background ? "bp.background" : "bp");
         const std::string deposits = workflow.Where("deposits.path");
         try {
@@ -193,9 +192,9 @@ void CheckSamples(const Workflow& workflow, const Plan& plan) {
                                 (workflow.bp->background ? "" : " (as many as deposit cells)"));
         }
     }
-    if (workflow.feature && workflow.feature->modelUnits) {
+    if (workflow.feature && workflow.feature->modelUnits &&
+        !windowed(workflow.feature->variables.front().layer)) {
         const params::LayerRequest& first = workflow.Layer(workflow.feature->variables.front().layer);
-        if (Windowed(first)) return;
         geo::PointCount count;
         if (geo::ModelUnitsOf(first.raster, plan.training, count).empty())
             throw WorkflowError(workflow.Where("deposits.path") + "no deposit lies on a cell where layer \"" +
