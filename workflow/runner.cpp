@@ -249,7 +249,8 @@ struct Record {
         for (const std::string& path : step.outputs) lines.push_back(name + ": " + path);
     }
 
-    // Runs body as the step name: recorded as done, failed with the exception's text, or stopped.
+    // Runs body as the step name: recorded as done, failed with the exception's text (the files
+    // it named in step.outputs removed), or stopped.
     template <class Body>
     bool Run(const std::string& name, Body body) {
         Step step;
@@ -261,6 +262,11 @@ struct Record {
         try {
             body(step);
         } catch (const std::exception& error) {
+            // What the step had written goes with it: the folder holds only what succeeded.
+            for (const std::string& path : step.outputs) {
+                std::error_code ignored;
+                fs::remove(path, ignored);
+            }
             Add(name, false, error.what(), step);
             return false;
         }
@@ -314,10 +320,10 @@ std::vector<std::string> PrepareLayers(const Workflow& workflow, const Plan& pla
                     const fs::path stem = folder.path() / "layers" / layer.name;
                     const std::string mean = stem.string() + ".blocks-mean.tif";
                     const std::string deviation = stem.string() + ".blocks-deviation.tif";
+                    step.outputs = {mean, deviation};
                     geo::WindowStatisticsRaster(layer.raster, mean, deviation, layer.window, tiff);
                     geo::AlignRaster(layer.prepare == Preparation::windowMean ? mean : deviation, plan.frame,
                                      output, geo::Resampling::nearest, tiff);
-                    step.outputs = {mean, deviation};
                     break;
                 }
             }
@@ -413,6 +419,7 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
         options.errorLimit = bp.errorLimit;
         options.seed = bp.seed;
         const fs::path samples = folder.path() / "bp/samples.txt";
+        step.outputs = {samples.string(), network.string(), result.string()};
         trained = geo::TrainBpOnRasters(inputs, plan.training, SampleOptionsOf(bp), options, network.string(),
                                         samples.string(), result.string());
         Json counts = CountOf(trained.samples.deposits);
@@ -421,7 +428,6 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
         record.lines.push_back("bp samples: " + samples.string() + " (" +
                                std::to_string(trained.samples.deposits.cells) + " deposit cells, " +
                                std::to_string(trained.samples.background) + " background cells)");
-        step.outputs = {samples.string(), network.string(), result.string()};
         step.results = {{"inputs", trained.inputs},
                         {"hidden", trained.hidden},
                         {"epochs", trained.training.epochs},
