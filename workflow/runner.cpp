@@ -722,6 +722,7 @@ void ReportInputs(const Workflow& workflow, const std::vector<std::string>& prep
             layers.failures.insert(layers.failures.end(), failed.begin(), failed.end());
             continue;
         }
+        if (record.stopped) continue;  // told to stop: no more drawing
         const fs::path picture = folder.Place(fs::path("layers") / (layer.name + ".png"));
         if (cli::PlotMapOutput(prepared[i], picture.string(), deposits.training, layer.name, false).ok)
             layers.pictures.push_back({layer.name, picture});
