@@ -21,7 +21,8 @@ int RunWorkflowCommand(const std::string& file, const std::string& output, bool 
         return 1;
     }
     if (json)
-        std::cout << result.summary.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+        std::cout << result.summary.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+                  << "\n";
     else
         for (const std::string& line : result.lines) (result.ok ? std::cout : std::cerr) << line << "\n";
     return result.ok ? 0 : 1;
@@ -43,8 +44,10 @@ int ShowParameters(const std::string& name, bool markdown) {
                   << method.title << "\n";
         for (const params::Parameter* p : method.parameters) {
             const std::string range = params::RangeText(*p);
-            std::cout << "  " << p->name << "  " << p->help << (p->unit.empty() ? "" : " (" + std::string(p->unit) + ")")
-                      << (range.empty() ? "" : "; " + range) << "; default: " << params::DefaultText(*p) << "\n";
+            std::cout << "  " << p->name << "  " << p->help
+                      << (p->unit.empty() ? "" : " (" + std::string(p->unit) + ")")
+                      << (range.empty() ? "" : "; " + range) << "; default: " << params::DefaultText(*p)
+                      << "\n";
         }
         if (!name.empty()) return 0;
     }

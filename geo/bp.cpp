@@ -173,7 +173,8 @@ BpTrainResult TrainBpOnRasters(const std::vector<std::string>& evidence, const s
                                const SampleOptions& sampleOptions, const BpTrainOptions& options,
                                const std::string& networkPath, const std::string& samplesPath,
                                const std::string& resultPath, const Progress& progress) {
-    const BpSamples samples = MakeBpSamples(evidence, deposits, sampleOptions, "the deposits", "the background");
+    const BpSamples samples =
+        MakeBpSamples(evidence, deposits, sampleOptions, "the deposits", "the background");
     if (!samplesPath.empty()) WriteSampleFile(samples.set, samplesPath);
     BpTrainResult result;
     result.samples = samples.count;

@@ -9,7 +9,8 @@ namespace {
 
 constexpr Method kMethods[] = {
     {"", "Workflow file", run::kAll},
-    {"layers", "Evidence layers and their preparation (normalisation, coding, window statistics)", layer::kAll},
+    {"layers", "Evidence layers and their preparation (normalisation, coding, window statistics)",
+     layer::kAll},
     {"deposits", "Deposits (samples, model units and validation)", deposits::kAll},
     {"bp", "BP network training and classification", bp::kAll},
     {"hierarchy", "Hierarchy analysis", hierarchy::kAll},

@@ -59,7 +59,7 @@ OutputFolder::~OutputFolder() {
 
 fs::path OutputFolder::Place(const fs::path& relative) const {
     const fs::path path = folder_ / relative;
-    MakeFolder(path.parent_path());
+    MakeFolder(relative.has_extension() ? path.parent_path() : path);
     return path;
 }
 
@@ -67,7 +67,8 @@ void OutputFolder::Withdraw(const std::vector<fs::path>& files) const {
     for (const fs::path& file : files) {
         std::error_code error;
         fs::remove(folder_ / file, error);
-        if (error) throw WorkflowError((folder_ / file).string() + ": cannot be removed (" + error.message() + ")");
+        if (error)
+            throw WorkflowError((folder_ / file).string() + ": cannot be removed (" + error.message() + ")");
     }
 }
 

@@ -21,7 +21,7 @@ class OutputFolder {
     OutputFolder& operator=(const OutputFolder&) = delete;
 
     const std::filesystem::path& path() const { return folder_; }
-    // folder/relative, its parent folders made.
+    // folder/relative, its parent folders made (and itself, when it has no extension: a folder).
     std::filesystem::path Place(const std::filesystem::path& relative) const;
     // Removes each of these files where it is; throws WorkflowError when one stays.
     void Withdraw(const std::vector<std::filesystem::path>& files) const;

@@ -29,8 +29,10 @@ class Section {
     const toml::node* Find(const Parameter& parameter) {
         asked_.insert(std::string(parameter.name));
         const toml::node* node = table_.get(parameter.name);
-        if (node != nullptr) workflow_.lines[Key(parameter.name)] = int(node->source().begin.line);
-        else if (parameter.Required()) Fail(parameter.name, table_.source(), "missing");
+        if (node != nullptr)
+            workflow_.lines[Key(parameter.name)] = int(node->source().begin.line);
+        else if (parameter.Required())
+            Fail(parameter.name, table_.source(), "missing");
         return node;
     }
 
@@ -126,7 +128,8 @@ class Section {
     void Finish() const {
         for (const auto& [key, node] : table_)
             if (!asked_.contains(std::string(key.str())))
-                Fail(key.str(), node.source(), "not a key of the workflow format (`quarnel params` lists them)");
+                Fail(key.str(), node.source(),
+                     "not a key of the workflow format (`quarnel params` lists them)");
     }
 
     const toml::source_region& source() const { return table_.source(); }
@@ -192,7 +195,8 @@ params::HierarchyRequest ReadHierarchy(Section& section) {
     for (Section& levelSection : section.Tables(h::kLevels)) {
         params::LevelRequest level;
         level.level = levelSection.Choice(h::kLevel);
-        if (!seen.insert(level.level).second) levelSection.Fail("level", levelSection.source(), "named twice");
+        if (!seen.insert(level.level).second)
+            levelSection.Fail("level", levelSection.source(), "named twice");
         level.importance = float(levelSection.Number(h::kImportance).value_or(h::kImportance.value));
         for (Section& elementSection : levelSection.Tables(h::kElements)) {
             params::ElementRequest element;
@@ -253,7 +257,8 @@ void CheckReferences(const Workflow& workflow) {
                       workflow.hierarchy->levels[l].elements[e].layer);
     if (workflow.feature)
         for (std::size_t i = 0; i < workflow.feature->variables.size(); ++i)
-            check("feature.variables[" + std::to_string(i + 1) + "].layer", workflow.feature->variables[i].layer);
+            check("feature.variables[" + std::to_string(i + 1) + "].layer",
+                  workflow.feature->variables[i].layer);
     if (!workflow.deposits) {
         if (workflow.bp) throw WorkflowError(workflow.Where("bp") + "needs the [deposits]");
         if (workflow.feature && workflow.feature->modelUnits)
@@ -267,7 +272,8 @@ void CheckReferences(const Workflow& workflow) {
 
 bool IsPlainName(const std::string& name) {
     return !name.empty() && name.size() <= 64 && std::all_of(name.begin(), name.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+               c == '-';
     });
 }
 
@@ -279,7 +285,8 @@ const params::LayerRequest& Workflow::Layer(const std::string& name) const {
 
 std::string Workflow::Where(const std::string& key) const {
     std::string where = file.string();
-    if (const auto at = lines.find(key); at != lines.end()) where.append(":").append(std::to_string(at->second));
+    if (const auto at = lines.find(key); at != lines.end())
+        where.append(":").append(std::to_string(at->second));
     return where.append(": ").append(key).append(": ");
 }
 

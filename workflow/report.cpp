@@ -108,6 +108,8 @@ void PutPictures(std::string& page, const std::vector<ReportPicture>& pictures) 
 void PutSection(std::string& page, const ReportSection& section) {
     page += "<section><h3>" + Escape(section.title) + "</h3>";
     if (!section.description.empty()) page += "<p>" + Escape(section.description) + "</p>";
+    for (const std::string& failure : section.failures)
+        page += "<p class=\"failed\"><strong>Failed</strong> " + Escape(failure) + "</p>";
     if (!section.parameters.empty()) {
         page += "<h4>Parameters</h4>";
         PutTable(page, section.parameters);
@@ -152,7 +154,7 @@ constexpr const char* kStyle =
     "text-align:left;vertical-align:top;font-size:.9em}th{background:#f4f4f4}"
     ".pictures{display:flex;flex-wrap:wrap;gap:1em}figure{margin:0}img{max-width:38em;height:auto}"
     "figcaption{font-size:.85em;color:#555}pre{white-space:pre-wrap;font-size:.8em;background:#fafafa;"
-    "padding:.5em}code{font-size:.8em}";
+    "padding:.5em}code{font-size:.8em}.failed{color:#a00}";
 
 }  // namespace
 

@@ -23,6 +23,7 @@ struct ReportSection {
     nlohmann::ordered_json results;       // the step's results as data
     std::vector<ReportPicture> pictures;  // its maps
     std::vector<std::filesystem::path> gbkReports;
+    std::vector<std::string> failures;  // "STEP: cause" of each of its steps that failed
 };
 
 struct RunReport {

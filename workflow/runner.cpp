@@ -38,15 +38,14 @@ bool Windowed(const params::LayerRequest& layer) {
 
 // The files a run may write, relative to its folder: every step's, for the layers it has.
 std::vector<fs::path> PlannedOutputs(const Workflow& workflow) {
-    std::vector<fs::path> files = {"bp/samples.txt",        "bp/network.txt",
-                                   "bp/training_result.txt", "bp/classes.tif",
-                                   "hierarchy/prospectivity.tif", "feature/score.tif",
+    std::vector<fs::path> files = {"bp/samples.txt", "bp/network.txt", "bp/training_result.txt",
+                                   "bp/classes.tif", "hierarchy/prospectivity.tif", "feature/score.tif",
                                    "validation/training_deposits.csv", "validation/held_out_deposits.csv",
                                    "validation/roc.png", "validation/success-rate.png",
                                    "validation/prediction-rate.png",
                                    // Files of earlier versions of the run, which no step makes now.
-                                   "hierarchy/hierarchy.params", "hierarchy/report.txt", "feature/feature.params",
-                                   "feature/model_units.txt", "feature/report.txt"};
+                                   "hierarchy/hierarchy.params", "hierarchy/report.txt",
+                                   "feature/feature.params", "feature/model_units.txt", "feature/report.txt"};
     for (const char* method : {"bp", "hierarchy", "feature"})
         for (const char* ending : {".json", ".held_out.json", ".png"})
             files.push_back(fs::path("validation") / (std::string(method) + ending));
@@ -91,7 +90,8 @@ std::vector<std::string> SingleBandLayers(const Workflow& workflow) {
         for (const params::LevelRequest& level : workflow.hierarchy->levels)
             for (const params::ElementRequest& element : level.elements) names.push_back(element.layer);
     if (workflow.feature)
-        for (const params::VariableRequest& variable : workflow.feature->variables) names.push_back(variable.layer);
+        for (const params::VariableRequest& variable : workflow.feature->variables)
+            names.push_back(variable.layer);
     return names;
 }
 
@@ -109,7 +109,8 @@ void CheckOutputsAreNoInputs(const Workflow& workflow, Plan& plan) {
     for (const char* whole : {"summary.json", "report.html"})
         for (const auto& [where, input] : inputs)
             if (SamePlace(plan.folder / whole, input))
-                throw WorkflowError(workflow.Where(where) + "the run would write its " + whole + " over this input");
+                throw WorkflowError(workflow.Where(where) + "the run would write its " + whole +
+                                    " over this input");
 }
 
 void CheckRasters(const Workflow& workflow, Plan& plan) {
@@ -127,6 +128,11 @@ void CheckRasters(const Workflow& workflow, Plan& plan) {
         } catch (const std::exception& error) {
             throw WorkflowError(where + error.what());
         }
+        if (Windowed(layer) && (layer.window > plan.frame.rows || layer.window > plan.frame.cols))
+            throw WorkflowError(workflow.Where("layers[" + std::to_string(i + 1) + "].window") +
+                                "a window of " + std::to_string(layer.window) +
+                                " cells does not fit the grid of " + std::to_string(plan.frame.rows) + " x " +
+                                std::to_string(plan.frame.cols) + " cells");
         if (plan.bands.back() > 1 && std::find(single.begin(), single.end(), layer.name) != single.end())
             throw WorkflowError(where + "has " + std::to_string(plan.bands.back()) +
                                 " bands, but its preparation or a method that takes it reads one band; give "
@@ -170,12 +176,11 @@ geo::SampleOptions SampleOptionsOf(const params::BpRequest& bp) {
 // The samples drawn from the rasters as given: the same cells hold data once a layer is coded or
 // rescaled, so this finds what the BP step would meet (window statistics are judged when run).
 void CheckSamples(const Workflow& workflow, const Plan& plan) {
-    if (workflow.bp) {
+    const auto windowed = [&](const std::string& name) { return Windowed(workflow.Layer(name)); };
+    const std::vector<std::string> bpLayers = workflow.bp ? BpLayers(workflow) : std::vector<std::string>{};
+    if (workflow.bp && std::none_of(bpLayers.begin(), bpLayers.end(), windowed)) {
         std::vector<std::string> rasters;
-        for (const std::string& name : BpLayers(workflow)) {
-            if (Windowed(workflow.Layer(name))) return;
-            rasters.push_back(workflow.Layer(name).raster);
-        }
+        for (const std::string& name : bpLayers) rasters.push_back(workflow.Layer(name).raster);
         const std::string background = workflow.Where(workflow.bp->background ? "bp.background" : "bp");
         const std::string deposits = workflow.Where("deposits.path");
         try {
@@ -187,9 +192,9 @@ void CheckSamples(const Workflow& workflow, const Plan& plan) {
                                 (workflow.bp->background ? "" : " (as many as deposit cells)"));
         }
     }
-    if (workflow.feature && workflow.feature->modelUnits) {
+    if (workflow.feature && workflow.feature->modelUnits &&
+        !windowed(workflow.feature->variables.front().layer)) {
         const params::LayerRequest& first = workflow.Layer(workflow.feature->variables.front().layer);
-        if (Windowed(first)) return;
         geo::PointCount count;
         if (geo::ModelUnitsOf(first.raster, plan.training, count).empty())
             throw WorkflowError(workflow.Where("deposits.path") + "no deposit lies on a cell where layer \"" +
@@ -244,7 +249,8 @@ struct Record {
         for (const std::string& path : step.outputs) lines.push_back(name + ": " + path);
     }
 
-    // Runs body as the step name: recorded as done, failed with the exception's text, or stopped.
+    // Runs body as the step name: recorded as done, failed with the exception's text (the files
+    // it named in step.outputs removed), or stopped.
     template <class Body>
     bool Run(const std::string& name, Body body) {
         Step step;
@@ -256,6 +262,11 @@ struct Record {
         try {
             body(step);
         } catch (const std::exception& error) {
+            // What the step had written goes with it: the folder holds only what succeeded.
+            for (const std::string& path : step.outputs) {
+                std::error_code ignored;
+                fs::remove(path, ignored);
+            }
             Add(name, false, error.what(), step);
             return false;
         }
@@ -268,6 +279,17 @@ struct Record {
         Add(name, output.ok, output.meaning + (output.cause.empty() ? "" : ": " + output.cause), step);
     }
 };
+
+// The causes of the named steps that failed, for their section of the report.
+std::vector<std::string> FailuresOf(const Record& record, std::initializer_list<std::string_view> steps) {
+    std::vector<std::string> failures;
+    for (const std::string_view step : steps) {
+        const std::string name(step);
+        if (record.summary.contains(name) && !record.summary[name][Text(key::kStepOk)].get<bool>())
+            failures.push_back(name + ": " + record.summary[name][Text(key::kCause)].get<std::string>());
+    }
+    return failures;
+}
 
 // The layers as the methods take them, all on the first layer's grid; empty where a layer
 // could not be prepared.
@@ -298,10 +320,10 @@ std::vector<std::string> PrepareLayers(const Workflow& workflow, const Plan& pla
                     const fs::path stem = folder.path() / "layers" / layer.name;
                     const std::string mean = stem.string() + ".blocks-mean.tif";
                     const std::string deviation = stem.string() + ".blocks-deviation.tif";
+                    step.outputs = {mean, deviation};
                     geo::WindowStatisticsRaster(layer.raster, mean, deviation, layer.window, tiff);
                     geo::AlignRaster(layer.prepare == Preparation::windowMean ? mean : deviation, plan.frame,
                                      output, geo::Resampling::nearest, tiff);
-                    step.outputs = {mean, deviation};
                     break;
                 }
             }
@@ -319,7 +341,8 @@ std::vector<std::string> PrepareLayers(const Workflow& workflow, const Plan& pla
 }
 
 // The prepared raster of a layer, or a failure naming it.
-std::string PreparedOf(const Workflow& workflow, const std::vector<std::string>& prepared, const std::string& name) {
+std::string PreparedOf(const Workflow& workflow, const std::vector<std::string>& prepared,
+                       const std::string& name) {
     for (std::size_t i = 0; i < workflow.layers.size(); ++i)
         if (workflow.layers[i].name == name) {
             if (prepared[i].empty()) throw WorkflowError("layer \"" + name + "\" could not be prepared");
@@ -346,7 +369,8 @@ struct DepositSets {
     std::string heldOut;  // empty: none kept back
 };
 
-DepositSets SplitDeposits(const Workflow& workflow, const Plan& plan, const OutputFolder& folder, Record& record) {
+DepositSets SplitDeposits(const Workflow& workflow, const Plan& plan, const OutputFolder& folder,
+                          Record& record) {
     DepositSets sets;
     if (!workflow.deposits) return sets;
     sets.training = workflow.deposits->path;
@@ -361,10 +385,11 @@ DepositSets SplitDeposits(const Workflow& workflow, const Plan& plan, const Outp
     sets.training = training.string();
     sets.trainingOptions = {};
     sets.heldOut = heldOut.string();
-    record.summary[Text(key::kDepositSplit)] = {{Text(params::validation::kHoldout.name), *workflow.validation.holdout},
-                                                {Text(params::validation::kSeed.name), workflow.validation.seed},
-                                                {"training", plan.training.size()},
-                                                {"held_out", plan.heldOut.size()}};
+    record.summary[Text(key::kDepositSplit)] = {
+        {Text(params::validation::kHoldout.name), *workflow.validation.holdout},
+        {Text(params::validation::kSeed.name), workflow.validation.seed},
+        {"training", plan.training.size()},
+        {"held_out", plan.heldOut.size()}};
     record.lines.push_back("deposits: " + std::to_string(plan.training.size()) + " for training (" +
                            training.string() + "), " + std::to_string(plan.heldOut.size()) + " kept back (" +
                            heldOut.string() + ")");
@@ -386,13 +411,15 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
     const fs::path result = folder.path() / "bp/training_result.txt";
     geo::BpTrainResult trained;
     const bool ok = record.Run(Text(key::kBpTrain), [&](Step& step) {
-        for (const std::string& name : BpLayers(workflow)) inputs.push_back(PreparedOf(workflow, prepared, name));
+        for (const std::string& name : BpLayers(workflow))
+            inputs.push_back(PreparedOf(workflow, prepared, name));
         geo::BpTrainOptions options;
         options.hidden = bp.hidden.value_or(0);
         options.maxIterations = bp.maxIterations;
         options.errorLimit = bp.errorLimit;
         options.seed = bp.seed;
         const fs::path samples = folder.path() / "bp/samples.txt";
+        step.outputs = {samples.string(), network.string(), result.string()};
         trained = geo::TrainBpOnRasters(inputs, plan.training, SampleOptionsOf(bp), options, network.string(),
                                         samples.string(), result.string());
         Json counts = CountOf(trained.samples.deposits);
@@ -401,7 +428,6 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
         record.lines.push_back("bp samples: " + samples.string() + " (" +
                                std::to_string(trained.samples.deposits.cells) + " deposit cells, " +
                                std::to_string(trained.samples.background) + " background cells)");
-        step.outputs = {samples.string(), network.string(), result.string()};
         step.results = {{"inputs", trained.inputs},
                         {"hidden", trained.hidden},
                         {"epochs", trained.training.epochs},
@@ -410,27 +436,30 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
                         {"samples_matched", trained.training.samplesMatched},
                         {"training_accuracy", trained.training.trainingAccuracy}};
     });
-    Json parameters = {
-        {"inputs", inputs},
-        {Text(params::bp::kHidden.name), bp.hidden ? Json(*bp.hidden) : Json(Text(params::bp::kHidden.fallback))},
-        {Text(params::bp::kMaxIterations.name), bp.maxIterations},
-        {Text(params::bp::kErrorLimit.name), bp.errorLimit},
-        {Text(params::bp::kBackground.name),
-         bp.background ? Json(*bp.background) : Json(Text(params::bp::kBackground.fallback))},
-        {Text(params::bp::kSeed.name), bp.seed},
-        {Text(params::bp::kMinDistance.name), bp.minDistance}};
-    ReportSection section{"BP network",
-                          "A three-layer back-propagation network trained on the deposit cells (target 1) and "
-                          "background cells (target 0), then applied to every cell.",
-                          parameters,
-                          {{"samples", record.summary.value(Text(key::kBpSamples), Json::object())},
-                           {"training", record.summary[Text(key::kBpTrain)][Text(key::kResults)]}},
-                          {},
-                          {}};
+    Json parameters = {{"inputs", inputs},
+                       {Text(params::bp::kHidden.name),
+                        bp.hidden ? Json(*bp.hidden) : Json(Text(params::bp::kHidden.fallback))},
+                       {Text(params::bp::kMaxIterations.name), bp.maxIterations},
+                       {Text(params::bp::kErrorLimit.name), bp.errorLimit},
+                       {Text(params::bp::kBackground.name),
+                        bp.background ? Json(*bp.background) : Json(Text(params::bp::kBackground.fallback))},
+                       {Text(params::bp::kSeed.name), bp.seed},
+                       {Text(params::bp::kMinDistance.name), bp.minDistance}};
+    ReportSection section{
+        "BP network",
+        "A three-layer back-propagation network trained on the deposit cells (target 1) and "
+        "background cells (target 0), then applied to every cell.",
+        parameters,
+        {{"samples", record.summary.value(Text(key::kBpSamples), Json::object())},
+         {"training", record.summary[Text(key::kBpTrain)][Text(key::kResults)]}},
+        {},
+        {},
+        {}};
     if (ok) section.gbkReports.push_back(result);
     const fs::path classes = folder.path() / "bp/classes.tif";
     const bool classified = ok && record.Run(Text(key::kBpClassify), [&](Step& step) {
-        const geo::ClassifyResult found = geo::ClassifyRasters(network.string(), inputs, classes.string(), {});
+        const geo::ClassifyResult found =
+            geo::ClassifyRasters(network.string(), inputs, classes.string(), {});
         Json counts = Json::object();
         for (const auto& [value, cells] : found.classCounts) counts[std::to_string(value)] = cells;
         step.outputs = {classes.string()};
@@ -438,6 +467,7 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
         section.results["classification"] = step.results;
     });
     if (classified) record.maps.push_back({"bp", classes.string(), true, record.report.methods.size()});
+    section.failures = FailuresOf(record, {key::kBpTrain, key::kBpClassify});
     record.report.methods.push_back(section);
 }
 
@@ -448,7 +478,8 @@ hierarchy::Importances ImportancesOf(const params::HierarchyRequest& request) {
         importances.present[l] = true;
         importances.level[l] = level.importance;
         importances.elementCount[l] = int(level.elements.size());
-        for (std::size_t e = 0; e < level.elements.size(); ++e) importances.element[l][e] = level.elements[e].importance;
+        for (std::size_t e = 0; e < level.elements.size(); ++e)
+            importances.element[l][e] = level.elements[e].importance;
     }
     return importances;
 }
@@ -472,25 +503,24 @@ Json WeightsOf(const params::HierarchyRequest& request, const hierarchy::Hierarc
     for (const params::LevelRequest& level : request.levels)
         for (std::size_t e = 0; e < level.elements.size(); ++e)
             total[level.elements[e].layer] = weights.totalWeights[std::size_t(level.level)][e];
-    return {{"consistent", weights.consistent},
-            {"matrices", matrices},
-            {"total_weights_percent", total}};
+    return {{"consistent", weights.consistent}, {"matrices", matrices}, {"total_weights_percent", total}};
 }
 
-void RunHierarchy(const Workflow& workflow, const std::vector<std::string>& prepared, const OutputFolder& folder,
-                  Record& record) {
+void RunHierarchy(const Workflow& workflow, const std::vector<std::string>& prepared,
+                  const OutputFolder& folder, Record& record) {
     const params::HierarchyRequest& request = *workflow.hierarchy;
     const fs::path map = folder.Place("hierarchy/prospectivity.tif");
     Json results = Json::object();
     const bool ok = record.Run(Text(key::kHierarchy), [&](Step& step) {
-        const hierarchy::HierarchyWeights weights = hierarchy::ComputeHierarchyWeights(ImportancesOf(request));
+        const hierarchy::HierarchyWeights weights =
+            hierarchy::ComputeHierarchyWeights(ImportancesOf(request));
         results = WeightsOf(request, weights);
         step.results = results;
         if (!weights.consistent) {
             const hierarchy::MatrixResult& last = weights.matrices.back();
             throw WorkflowError("the importances are not consistent: the " + LevelName(last.level) +
-                                " matrix's consistency ratio is " + params::PlainNumber(last.consistencyRatio) +
-                                " (at most 0.1 passes)");
+                                " matrix's consistency ratio is " +
+                                params::PlainNumber(last.consistencyRatio) + " (at most 0.1 passes)");
         }
         std::vector<std::string> rasters;
         std::vector<float> total;
@@ -500,34 +530,35 @@ void RunHierarchy(const Workflow& workflow, const std::vector<std::string>& prep
                 total.push_back(weights.totalWeights[std::size_t(level.level)][e]);
             }
         const geo::PredictionResult found = geo::PredictHierarchyRaster(rasters, total, map.string(), {});
-        results["prediction"] = {{"rows", found.rows},
-                                 {"cols", found.cols},
-                                 {"cells", found.predicted},
-                                 {"blank", found.blank},
-                                 {"min", found.min},
-                                 {"max", found.max}};
+        results["prediction"] = {{"rows", found.rows},   {"cols", found.cols}, {"cells", found.predicted},
+                                 {"blank", found.blank}, {"min", found.min},   {"max", found.max}};
         step.outputs = {map.string()};
         step.results = results;
     });
     Json levels = Json::array();
     for (const params::LevelRequest& level : request.levels) {
         Json elements = Json::object();
-        for (const params::ElementRequest& element : level.elements) elements[element.layer] = element.importance;
-        levels.push_back({{"level", LevelName(level.level)}, {"importance", level.importance}, {"elements", elements}});
+        for (const params::ElementRequest& element : level.elements)
+            elements[element.layer] = element.importance;
+        levels.push_back(
+            {{"level", LevelName(level.level)}, {"importance", level.importance}, {"elements", elements}});
     }
-    record.report.methods.push_back({"Hierarchy analysis",
-                                     "Judgement matrices from the importances, their weights and consistency, and "
-                                     "the weighted sum of the layers at every cell.",
-                                     {{"levels", levels}},
-                                     results,
-                                     {},
-                                     {}});
+    record.report.methods.push_back(
+        {"Hierarchy analysis",
+         "Judgement matrices from the importances, their weights and consistency, and "
+         "the weighted sum of the layers at every cell.",
+         {{"levels", levels}},
+         results,
+         {},
+         {},
+         FailuresOf(record, {key::kHierarchy})});
     if (ok) record.maps.push_back({"hierarchy", map.string(), false, record.report.methods.size() - 1});
 }
 
 Json FeatureResultsOf(const params::FeatureRequest& request, const feature::AnalysisResults& found) {
     Json weights = Json::object();
-    for (std::size_t i = 0; i < request.variables.size(); ++i) weights[request.variables[i].layer] = found.weights[i];
+    for (std::size_t i = 0; i < request.variables.size(); ++i)
+        weights[request.variables[i].layer] = found.weights[i];
     Json results = {{"weights", weights}};
     if (request.method == params::FeatureMethod::vectorLength)
         results["vector_lengths"] = found.lengths;
@@ -550,8 +581,8 @@ void RunFeature(const Workflow& workflow, const std::vector<std::string>& prepar
     const bool ok = record.Run(Text(key::kFeature), [&](Step& step) {
         geo::FeatureRequest analysis;
         for (const params::VariableRequest& variable : request.variables)
-            analysis.variables.push_back(
-                {variable.layer, PreparedOf(workflow, prepared, variable.layer), variable.lower, variable.upper});
+            analysis.variables.push_back({variable.layer, PreparedOf(workflow, prepared, variable.layer),
+                                          variable.lower, variable.upper});
         analysis.method = int(request.method);
         analysis.useModelUnits = request.modelUnits;
         analysis.scoreOutput = map.string();
@@ -566,18 +597,21 @@ void RunFeature(const Workflow& workflow, const std::vector<std::string>& prepar
     });
     Json variables = Json::array();
     for (const params::VariableRequest& variable : request.variables)
-        variables.push_back({{"layer", variable.layer}, {"lower", variable.lower}, {"upper", variable.upper}});
+        variables.push_back(
+            {{"layer", variable.layer}, {"lower", variable.lower}, {"upper", variable.upper}});
     record.report.methods.push_back(
         {"Feature analysis",
          "Each layer coded +1, 0 or -1 by its bounds, the product matrix of the codes" +
-             std::string(request.modelUnits ? " at the deposit cells" : "") + ", weights from it, and every cell's score.",
+             std::string(request.modelUnits ? " at the deposit cells" : "") +
+             ", weights from it, and every cell's score.",
          {{Text(params::feature::kMethod.name),
            Text(params::feature::kMethodChoices[std::size_t(request.method)])},
           {Text(params::feature::kModelUnits.name), request.modelUnits},
           {Text(params::feature::kVariables.name), variables}},
          results,
          {},
-         {}});
+         {},
+         FailuresOf(record, {key::kFeature})});
     if (ok) record.maps.push_back({"feature", map.string(), false, record.report.methods.size() - 1});
 }
 
@@ -597,16 +631,17 @@ std::string ValidationLine(const std::string& method, const Json& found) {
         return std::string(text);
     };
     std::string line = "validation " + method + ": ROC AUC " + number("roc", "auc") + " (95 % " +
-                       number("roc", "auc_low") + " to " + number("roc", "auc_high") + "), success-rate area " +
-                       number("success_rate", "area");
-    if (found.contains("prediction_rate")) line += ", prediction-rate area " + number("prediction_rate", "area");
+                       number("roc", "auc_low") + " to " + number("roc", "auc_high") +
+                       "), success-rate area " + number("success_rate", "area");
+    if (found.contains("prediction_rate"))
+        line += ", prediction-rate area " + number("prediction_rate", "area");
     return line;
 }
 
 // Every method's map judged against the training deposits (ROC, success rate) and the deposits
 // kept back (prediction rate), drawn, and its curves plotted side by side.
 void Validate(const DepositSets& deposits, const OutputFolder& folder, Record& record) {
-    const fs::path dir = folder.Place("validation/x").parent_path();
+    const fs::path dir = folder.Place("validation");
     std::vector<std::string> judged;
     std::vector<std::string> predicted;
     std::vector<std::string> names;
@@ -614,7 +649,8 @@ void Validate(const DepositSets& deposits, const OutputFolder& folder, Record& r
     for (const RunMap& map : record.maps) {
         cli::EvaluationRequest request;
         request.classes = map.classes;
-        cli::JobOutput found = cli::EvaluateOutput(map.path, deposits.training, deposits.trainingOptions, request);
+        cli::JobOutput found =
+            cli::EvaluateOutput(map.path, deposits.training, deposits.trainingOptions, request);
         if (found.ok) {
             judged.push_back(WriteEvaluation(found, dir / (map.method + ".json")));
             found.outputs.push_back(judged.back());
@@ -638,10 +674,14 @@ void Validate(const DepositSets& deposits, const OutputFolder& folder, Record& r
             record.Add("prediction_" + map.method, kept);
         }
         const fs::path picture = dir / (map.method + ".png");
-        if (cli::PlotMapOutput(map.path, picture.string(), deposits.training, map.method + " map", map.classes).ok)
-            record.report.methods[map.section].pictures.push_back({map.method + " map with the training deposits", picture});
+        if (cli::PlotMapOutput(map.path, picture.string(), deposits.training, map.method + " map",
+                               map.classes)
+                .ok)
+            record.report.methods[map.section].pictures.push_back(
+                {map.method + " map with the training deposits", picture});
     }
-    for (const auto& [method, found] : validation.items()) record.lines.push_back(ValidationLine(method, found));
+    for (const auto& [method, found] : validation.items())
+        record.lines.push_back(ValidationLine(method, found));
     record.summary[Text(key::kValidation)] = validation;
     record.report.validation = validation;
     if (judged.empty()) return;
@@ -662,15 +702,27 @@ void Validate(const DepositSets& deposits, const OutputFolder& folder, Record& r
 }
 
 // The inputs' part of the report: each prepared layer drawn, and the deposits.
-void ReportInputs(const Workflow& workflow, const std::vector<std::string>& prepared, const DepositSets& deposits,
-                  const OutputFolder& folder, Record& record) {
-    ReportSection layers{"Evidence layers", "Each layer as the methods take it, with the training deposits.", {}, {}, {}, {}};
+void ReportInputs(const Workflow& workflow, const std::vector<std::string>& prepared,
+                  const DepositSets& deposits, const OutputFolder& folder, Record& record) {
+    ReportSection layers{"Evidence layers",
+                         "Each layer as the methods take it, with the training deposits.",
+                         {},
+                         {},
+                         {},
+                         {},
+                         {}};
     for (std::size_t i = 0; i < workflow.layers.size(); ++i) {
         const params::LayerRequest& layer = workflow.layers[i];
-        layers.parameters[layer.name] = {{"raster", layer.raster},
-                                         {"prepare", Text(params::layer::kPrepareChoices[std::size_t(layer.prepare)])},
-                                         {"prepared", prepared[i].empty() ? Json("could not be prepared") : Json(prepared[i])}};
-        if (prepared[i].empty()) continue;
+        layers.parameters[layer.name] = {
+            {"raster", layer.raster},
+            {"prepare", Text(params::layer::kPrepareChoices[std::size_t(layer.prepare)])},
+            {"prepared", prepared[i].empty() ? Json("could not be prepared") : Json(prepared[i])}};
+        if (prepared[i].empty()) {
+            const std::vector<std::string> failed = FailuresOf(record, {"layer_" + layer.name});
+            layers.failures.insert(layers.failures.end(), failed.begin(), failed.end());
+            continue;
+        }
+        if (record.stopped) continue;  // told to stop: no more drawing
         const fs::path picture = folder.Place(fs::path("layers") / (layer.name + ".png"));
         if (cli::PlotMapOutput(prepared[i], picture.string(), deposits.training, layer.name, false).ok)
             layers.pictures.push_back({layer.name, picture});
@@ -680,13 +732,15 @@ void ReportInputs(const Workflow& workflow, const std::vector<std::string>& prep
     Json found = Json::object();
     for (const std::string_view name : {key::kDepositSplit, key::kBpSamples, key::kModelUnits})
         if (record.summary.contains(Text(name))) found[Text(name)] = record.summary[Text(name)];
-    record.report.inputs.push_back({"Deposits",
-                                    "The known deposits, the cells they fall on and how many fell outside the "
-                                    "rasters or on no data.",
-                                    {{"file", workflow.deposits->path}},
-                                    found,
-                                    {},
-                                    {}});
+    record.report.inputs.push_back(
+        {"Deposits",
+         "The known deposits, the cells they fall on and how many fell outside the "
+         "rasters or on no data.",
+         {{"file", workflow.deposits->path}},
+         found,
+         {},
+         {},
+         {}});
 }
 
 }  // namespace

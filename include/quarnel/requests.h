@@ -17,25 +17,36 @@ namespace quarnel::params {
 namespace layer {
 inline constexpr std::string_view kPrepareChoices[] = {"classes", "normalize", "code", "window-mean",
                                                        "window-deviation"};
-inline constexpr Parameter kName{"name", Kind::text, "", 0, 0, 0, "required",
-                                 "the layer's name: letters, digits, '_' and '-' (it names its files)"};
-inline constexpr Parameter kRaster{"raster", Kind::path, "", 0, 0, 0, "required",
-                                   "the evidence raster, any format GDAL reads (relative to the workflow file)"};
-inline constexpr Parameter kPrepare{"prepare", Kind::choice, "", 0, 0, 0, "",
-                                    "how the layer is prepared: as it is, rescaled to 0..1, coded -1/0/+1, or "
-                                    "the mean or deviation of windows",
-                                    kPrepareChoices};
+inline constexpr Parameter kName{
+    "name", Kind::text, "",         0,
+    0,      0,          "required", "the layer's name: letters, digits, '_' and '-' (it names its files)"};
+inline constexpr Parameter kRaster{
+    "raster",   Kind::path,
+    "",         0,
+    0,          0,
+    "required", "the evidence raster, any format GDAL reads (relative to the workflow file)"};
+inline constexpr Parameter kPrepare{
+    "prepare",
+    Kind::choice,
+    "",
+    0,
+    0,
+    0,
+    "",
+    "how the layer is prepared: as it is, rescaled to 0..1, coded -1/0/+1, or "
+    "the mean or deviation of windows",
+    kPrepareChoices};
 // prepare = "code"
-inline constexpr Parameter kLower{"lower", Kind::number, "layer units", -3.4e38, 3.4e38, 0, "",
-                                  "code: -1 at or below this value"};
-inline constexpr Parameter kUpper{"upper", Kind::number, "layer units", -3.4e38, 3.4e38, 0, "",
-                                  "code: +1 at or above this value"};
-inline constexpr Parameter kInvert{"invert", Kind::flag, "", 0, 1, 0, "",
-                                   "code: the opposite signs (low values favourable)"};
+inline constexpr Parameter kLower{
+    "lower", Kind::number, "layer units", -3.4e38, 3.4e38, 0, "", "code: -1 at or below this value"};
+inline constexpr Parameter kUpper{
+    "upper", Kind::number, "layer units", -3.4e38, 3.4e38, 0, "", "code: +1 at or above this value"};
+inline constexpr Parameter kInvert{
+    "invert", Kind::flag, "", 0, 1, 0, "", "code: the opposite signs (low values favourable)"};
 // prepare = "window-mean" or "window-deviation"
-inline constexpr Parameter kWindow{"window", Kind::integer, "cells", 1, 1048576, 5, "",
-                                   "window-mean, window-deviation: the block's side"};
-inline constexpr const Parameter* kAll[] = {&kName, &kRaster, &kPrepare, &kLower,
+inline constexpr Parameter kWindow{
+    "window", Kind::integer, "cells", 1, 1048576, 5, "", "window-mean, window-deviation: the block's side"};
+inline constexpr const Parameter* kAll[] = {&kName,  &kRaster, &kPrepare, &kLower,
                                             &kUpper, &kInvert, &kWindow};
 }  // namespace layer
 
@@ -53,14 +64,29 @@ struct LayerRequest {
 
 // [deposits]: the known deposits, from which samples, model units and validation come.
 namespace deposits {
-inline constexpr Parameter kPath{"path", Kind::path, "", 0, 0, 0, "required",
-                                 "the deposits: CSV, GeoPackage, shapefile... (relative to the workflow file)"};
-inline constexpr Parameter kXColumn{"x_column", Kind::text, "", 0, 0, 0, "x, easting, lon or longitude",
+inline constexpr Parameter kPath{
+    "path",     Kind::path,
+    "",         0,
+    0,          0,
+    "required", "the deposits: CSV, GeoPackage, shapefile... (relative to the workflow file)"};
+inline constexpr Parameter kXColumn{"x_column",
+                                    Kind::text,
+                                    "",
+                                    0,
+                                    0,
+                                    0,
+                                    "x, easting, lon or longitude",
                                     "CSV: the column of the x coordinates"};
-inline constexpr Parameter kYColumn{"y_column", Kind::text, "", 0, 0, 0, "y, northing, lat or latitude",
+inline constexpr Parameter kYColumn{"y_column",
+                                    Kind::text,
+                                    "",
+                                    0,
+                                    0,
+                                    0,
+                                    "y, northing, lat or latitude",
                                     "CSV: the column of the y coordinates"};
-inline constexpr Parameter kCrs{"crs", Kind::text, "", 0, 0, 0, "the rasters' CRS",
-                                "CSV: the coordinates' CRS (EPSG:4326, WKT, ...)"};
+inline constexpr Parameter kCrs{
+    "crs", Kind::text, "", 0, 0, 0, "the rasters' CRS", "CSV: the coordinates' CRS (EPSG:4326, WKT, ...)"};
 inline constexpr const Parameter* kAll[] = {&kPath, &kXColumn, &kYColumn, &kCrs};
 }  // namespace deposits
 
@@ -73,23 +99,46 @@ struct DepositsRequest {
 
 // [bp]: BP network training and classification.
 namespace bp {
-inline constexpr Parameter kLayers{"layers", Kind::names, "", 0, 0, 0, "every layer",
+inline constexpr Parameter kLayers{"layers",
+                                   Kind::names,
+                                   "",
+                                   0,
+                                   0,
+                                   0,
+                                   "every layer",
                                    "the layers the network takes, in order; each band is one input"};
-inline constexpr Parameter kHidden{"hidden", Kind::integer, "nodes", 1, 1000, 0, "inputs + 1",
-                                   "hidden nodes"};
-inline constexpr Parameter kMaxIterations{"max_iterations", Kind::integer, "epochs", 0, 100000000, 1000, "",
-                                          "the largest number of training epochs"};
-inline constexpr Parameter kErrorLimit{"error_limit", Kind::number, "", 0, 1000000, 0.01, "",
-                                       "training stops once an epoch's error is at or below it"};
-inline constexpr Parameter kBackground{"background", Kind::integer, "cells", 1, 100000000, 0,
-                                       "as many as deposit cells",
-                                       "background samples (target 0), drawn among the cells without deposits"};
-inline constexpr Parameter kSeed{"seed", Kind::integer, "", 0, 2147483647, 1, "",
-                                 "seed of the background draw and of the initial weights"};
-inline constexpr Parameter kMinDistance{"min_distance", Kind::number, "map units", 0, 1e15, 0, "",
-                                        "a background cell's centre lies at least this far from every deposit"};
-inline constexpr const Parameter* kAll[] = {&kLayers, &kHidden, &kMaxIterations, &kErrorLimit,
-                                            &kBackground, &kSeed, &kMinDistance};
+inline constexpr Parameter kHidden{"hidden", Kind::integer, "nodes",       1, 1000,
+                                   0,        "inputs + 1",  "hidden nodes"};
+inline constexpr Parameter kMaxIterations{
+    "max_iterations", Kind::integer, "epochs", 0,
+    100000000,        1000,          "",       "the largest number of training epochs"};
+inline constexpr Parameter kErrorLimit{
+    "error_limit", Kind::number, "", 0,
+    1000000,       0.01,         "", "training stops once an epoch's error is at or below it"};
+inline constexpr Parameter kBackground{
+    "background",
+    Kind::integer,
+    "cells",
+    1,
+    100000000,
+    0,
+    "as many as deposit cells",
+    "background samples (target 0), drawn among the cells without deposits"};
+inline constexpr Parameter kSeed{"seed",     Kind::integer,
+                                 "",         0,
+                                 2147483647, 1,
+                                 "",         "seed of the background draw and of the initial weights"};
+inline constexpr Parameter kMinDistance{
+    "min_distance",
+    Kind::number,
+    "map units",
+    0,
+    1e15,
+    0,
+    "",
+    "a background cell's centre lies at least this far from every deposit"};
+inline constexpr const Parameter* kAll[] = {&kLayers,     &kHidden, &kMaxIterations, &kErrorLimit,
+                                            &kBackground, &kSeed,   &kMinDistance};
 }  // namespace bp
 
 struct BpRequest {
@@ -104,15 +153,21 @@ struct BpRequest {
 
 // [hierarchy]: hierarchy analysis; [[hierarchy.levels]] and their elements.
 namespace hierarchy {
-inline constexpr std::string_view kLevelChoices[] = {"geology", "geophysics", "geochemistry", "remote-sensing"};
-inline constexpr Parameter kLevels{"levels", Kind::tables, "", 1, 4, 0, "required",
-                                   "the levels present, each with its elements"};
-inline constexpr Parameter kLevel{"level", Kind::choice, "", 0, 0, 0, "required", "which level",
-                                  kLevelChoices};
-inline constexpr Parameter kImportance{"importance", Kind::number, "", 0.001, 1000, 1, "",
-                                       "relative importance (judgement matrices take ratios of importances)"};
-inline constexpr Parameter kElements{"elements", Kind::tables, "", 1, 10, 0, "required",
-                                     "the level's layers: { layer = NAME, importance = N }"};
+inline constexpr std::string_view kLevelChoices[] = {"geology", "geophysics", "geochemistry",
+                                                     "remote-sensing"};
+inline constexpr Parameter kLevels{
+    "levels", Kind::tables, "", 1, 4, 0, "required", "the levels present, each with its elements"};
+inline constexpr Parameter kLevel{"level",    Kind::choice,  "",           0, 0, 0,
+                                  "required", "which level", kLevelChoices};
+inline constexpr Parameter kImportance{
+    "importance", Kind::number,
+    "",           0.001,
+    1000,         1,
+    "",           "relative importance (judgement matrices take ratios of importances)"};
+inline constexpr Parameter kElements{"elements", Kind::tables,
+                                     "",         1,
+                                     10,         0,
+                                     "required", "the level's layers: { layer = NAME, importance = N }"};
 inline constexpr Parameter kLayer{"layer", Kind::text, "", 0, 0, 0, "required", "a layer's name"};
 inline constexpr const Parameter* kAll[] = {&kLevels};
 inline constexpr const Parameter* kLevelAll[] = {&kLevel, &kImportance, &kElements};
@@ -137,17 +192,17 @@ struct HierarchyRequest {
 // [feature]: characteristic (feature) analysis; [[feature.variables]].
 namespace feature {
 inline constexpr std::string_view kMethodChoices[] = {"vector-length", "principal-component"};
-inline constexpr Parameter kMethod{"method", Kind::choice, "", 0, 0, 0, "", "how the weights are formed",
+inline constexpr Parameter kMethod{"method",      Kind::choice, "", 0, 0, 0, "", "how the weights are formed",
                                    kMethodChoices};
-inline constexpr Parameter kModelUnits{"model_units", Kind::flag, "", 0, 1, 1, "",
-                                       "the product matrix over the deposit cells only"};
-inline constexpr Parameter kVariables{"variables", Kind::tables, "", 1, 50, 0, "required",
-                                      "the layers analysed, each with its bounds"};
+inline constexpr Parameter kModelUnits{
+    "model_units", Kind::flag, "", 0, 1, 1, "", "the product matrix over the deposit cells only"};
+inline constexpr Parameter kVariables{
+    "variables", Kind::tables, "", 1, 50, 0, "required", "the layers analysed, each with its bounds"};
 inline constexpr Parameter kLayer{"layer", Kind::text, "", 0, 0, 0, "required", "a layer's name"};
-inline constexpr Parameter kLower{"lower", Kind::number, "layer units", -3.4e38, 3.4e38, 0, "",
-                                  "coded -1 at or below this value"};
-inline constexpr Parameter kUpper{"upper", Kind::number, "layer units", -3.4e38, 3.4e38, 0, "",
-                                  "coded +1 at or above this value"};
+inline constexpr Parameter kLower{
+    "lower", Kind::number, "layer units", -3.4e38, 3.4e38, 0, "", "coded -1 at or below this value"};
+inline constexpr Parameter kUpper{
+    "upper", Kind::number, "layer units", -3.4e38, 3.4e38, 0, "", "coded +1 at or above this value"};
 inline constexpr const Parameter* kAll[] = {&kMethod, &kModelUnits, &kVariables};
 inline constexpr const Parameter* kVariableAll[] = {&kLayer, &kLower, &kUpper};
 }  // namespace feature
@@ -169,9 +224,13 @@ struct FeatureRequest {
 // [validation]: evaluation of every map, and the deposits kept back for the prediction rate.
 // `quarnel evaluate` takes the same two (--holdout, --seed).
 namespace validation {
-inline constexpr Parameter kHoldout{"holdout", Kind::number, "share", 0.01, 0.99, 0, "none",
-                                    "the share of deposits kept back from the methods, for the prediction rate"};
-inline constexpr Parameter kSeed{"seed", Kind::integer, "", 0, 2147483647, 0, "", "seed of the holdout split"};
+inline constexpr Parameter kHoldout{
+    "holdout", Kind::number,
+    "share",   0.01,
+    0.99,      0,
+    "none",    "the share of deposits kept back from the methods, for the prediction rate"};
+inline constexpr Parameter kSeed{
+    "seed", Kind::integer, "", 0, 2147483647, 0, "", "seed of the holdout split"};
 inline constexpr const Parameter* kAll[] = {&kHoldout, &kSeed};
 }  // namespace validation
 
@@ -182,10 +241,11 @@ struct ValidationRequest {
 
 // The workflow file's top level.
 namespace run {
-inline constexpr Parameter kOutput{"output", Kind::path, "", 0, 0, 0, "required",
-                                   "the output folder (relative to the workflow file; -o overrides it)"};
-inline constexpr Parameter kLayers{"layers", Kind::tables, "", 1, 1000, 0, "required",
-                                   "the evidence layers, one [[layers]] table each"};
+inline constexpr Parameter kOutput{
+    "output", Kind::path, "",         0,
+    0,        0,          "required", "the output folder (relative to the workflow file; -o overrides it)"};
+inline constexpr Parameter kLayers{
+    "layers", Kind::tables, "", 1, 1000, 0, "required", "the evidence layers, one [[layers]] table each"};
 inline constexpr const Parameter* kAll[] = {&kOutput, &kLayers};
 }  // namespace run
 

@@ -63,13 +63,15 @@ py::list Declarations() {
 
 void BindWorkflow(py::module_& m) {
     py::register_exception<workflow::WorkflowError>(m, "WorkflowError", PyExc_ValueError);
-    m.def("parameters", &Declarations, "Every method's parameter declarations, as the workflow file takes them.");
+    m.def("parameters", &Declarations,
+          "Every method's parameter declarations, as the workflow file takes them.");
     m.def(
         "check_parameter",
         [](const std::string& method, const std::string& name, double value) {
             const params::Method* found = params::FindMethod(method);
             const params::Parameter* parameter = found ? params::FindParameter(*found, name) : nullptr;
-            if (parameter == nullptr) return std::string("not a parameter of ") + (method.empty() ? "the workflow" : method);
+            if (parameter == nullptr)
+                return std::string("not a parameter of ") + (method.empty() ? "the workflow" : method);
             return params::CheckNumber(*parameter, value);
         },
         py::arg("method"), py::arg("name"), py::arg("value"),

@@ -46,18 +46,21 @@ std::string EveryKey(const std::string& beyond) {
     const auto keys = [&](std::string_view table, std::initializer_list<std::string_view> skip = {}) {
         std::string text;
         for (const params::Parameter* p : params::FindMethod(table)->parameters) {
-            if (p->kind == Kind::tables || std::find(skip.begin(), skip.end(), p->name) != skip.end()) continue;
+            if (p->kind == Kind::tables || std::find(skip.begin(), skip.end(), p->name) != skip.end())
+                continue;
             const std::string name = Cat({table, table.empty() ? "" : ".", p->name});
             text += Cat({p->name, " = ", TomlValue(*p, name == beyond), "\n"});
         }
         return text;
     };
     return keys("", {"layers"}) + "[[layers]]\n" + keys("layers", {"prepare", "window"}) +
-           "prepare = \"code\"\n[[layers]]\nname = \"w\"\nraster = \"a\"\nprepare = \"window-mean\"\nwindow = " +
+           "prepare = \"code\"\n[[layers]]\nname = \"w\"\nraster = \"a\"\nprepare = \"window-mean\"\nwindow "
+           "= " +
            (beyond == "layers.window" ? "2097153" : "5") + "\n[deposits]\n" + keys("deposits") + "[bp]\n" +
-           keys("bp") + "[[hierarchy.levels]]\n" + keys("hierarchy.levels") + "[[hierarchy.levels.elements]]\n" +
-           keys("hierarchy.levels.elements") + "[feature]\n" + keys("feature") + "[[feature.variables]]\n" +
-           keys("feature.variables") + "[validation]\n" + keys("validation");
+           keys("bp") + "[[hierarchy.levels]]\n" + keys("hierarchy.levels") +
+           "[[hierarchy.levels.elements]]\n" + keys("hierarchy.levels.elements") + "[feature]\n" +
+           keys("feature") + "[[feature.variables]]\n" + keys("feature.variables") + "[validation]\n" +
+           keys("validation");
 }
 
 TEST(Parameters, EveryDeclaredKeyIsTakenAtItsDefaultAndRefusedBeyondItsRange) {
@@ -80,8 +83,8 @@ TEST(Parameters, EveryDeclaredKeyIsTakenAtItsDefaultAndRefusedBeyondItsRange) {
                 ADD_FAILURE() << name << " taken beyond its range";
             } catch (const workflow::WorkflowError& error) {
                 const std::string text = error.what();
-                EXPECT_NE(text.find(Cat({".", p->name, ": must lie between ", params::PlainNumber(p->low), " and ",
-                                         params::PlainNumber(p->high)})),
+                EXPECT_NE(text.find(Cat({".", p->name, ": must lie between ", params::PlainNumber(p->low),
+                                         " and ", params::PlainNumber(p->high)})),
                           std::string::npos)
                     << text;
                 EXPECT_EQ(text.find("e+"), std::string::npos) << text;  // plain numbers
@@ -96,8 +99,7 @@ TEST(Parameters, TheHostListsEachWithItsDefaultAndTheReadmeHoldsTheirTables) {
     ASSERT_EQ(listed.exitCode, 0) << listed.output;
     for (const params::Method& method : params::Methods())
         for (const params::Parameter* p : method.parameters)
-            EXPECT_NE(listed.output.find(Cat({"  ", p->name, "  ", p->help})), std::string::npos)
-                << p->name;
+            EXPECT_NE(listed.output.find(Cat({"  ", p->name, "  ", p->help})), std::string::npos) << p->name;
     const testkit::CliResult markdown = testkit::RunCli({"params", "--markdown"});
     EXPECT_EQ(markdown.output, params::MarkdownTables());
     const std::string readme = ReadText(std::string(QUARNEL_SOURCE_DIR) + "/README.md");

@@ -58,11 +58,13 @@ struct District {
         WriteText(folder / "deposits.csv",
                   "x,y\n500150,7000550\n500350,7000150\n500250,7000350\n500050,7000250\n500450,7000050\n");
         file = folder / "district.toml";
-        WriteText(file, "output = \"" + output +
-                            "\"\n[deposits]\npath = \"deposits.csv\"\n"
-                            "[[layers]]\nname = \"a\"\nraster = \"a.tif\"\nprepare = \"normalize\"\n"
-                            "[[layers]]\nname = \"b\"\nraster = \"b.tif\"\nprepare = \"code\"\nlower = 5\nupper = 15\n" +
-                            methods);
+        WriteText(
+            file,
+            "output = \"" + output +
+                "\"\n[deposits]\npath = \"deposits.csv\"\n"
+                "[[layers]]\nname = \"a\"\nraster = \"a.tif\"\nprepare = \"normalize\"\n"
+                "[[layers]]\nname = \"b\"\nraster = \"b.tif\"\nprepare = \"code\"\nlower = 5\nupper = 15\n" +
+                methods);
     }
 };
 
@@ -154,6 +156,10 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"MultiBandForHierarchy",
                 "[hierarchy]\n[[hierarchy.levels]]\nlevel = \"geology\"\nelements = [{ layer = \"b\" }]\n",
                 "layers[2].raster: has 3 bands", "name = \"b\"\nraster = \"three.tif\""},
+        Refusal{
+            "WindowBeyondTheGrid",
+            "[[layers]]\nname = \"c\"\nraster = \"a.tif\"\nprepare = \"window-mean\"\nwindow = 50\n",
+            "district.toml:18: layers[3].window: a window of 50 cells does not fit the grid of 7 x 5 cells"},
         Refusal{"UnknownKey", "[bp]\nhiden = 3\n", "district.toml:15: bp.hiden: not a key"}),
     [](const ::testing::TestParamInfo<Refusal>& row) { return std::string(row.param.name); });
 
@@ -171,8 +177,9 @@ TEST(WorkflowRun, RefusesToWriteAnOutputOverItsInput) {
         RunWorkflow(folder / "w.toml");
         ADD_FAILURE() << "accepted";
     } catch (const WorkflowError& error) {
-        EXPECT_NE(std::string(error.what()).find("w.toml:4: layers[1].raster: the run would write its output"),
-                  std::string::npos)
+        EXPECT_NE(
+            std::string(error.what()).find("w.toml:4: layers[1].raster: the run would write its output"),
+            std::string::npos)
             << error.what();
     }
     EXPECT_EQ(ReadText(folder / "layers/breccia.tif"), before);
@@ -191,8 +198,8 @@ TEST(WorkflowRun, TakesEveryBandOfAMultiBandLayerAsABpInput) {
     EXPECT_EQ(run.summary[key::kBpTrain][key::kResults]["inputs"], 4);  // a's band and b's three
     // Every sample line holds four inputs and the target.
     const std::string samples = ReadText(district.folder / "out/bp/samples.txt");
-    const std::string line = samples.substr(samples.find('\n') + 1, samples.find('\n', samples.find('\n') + 1) -
-                                                                        samples.find('\n') - 1);
+    const std::string line = samples.substr(
+        samples.find('\n') + 1, samples.find('\n', samples.find('\n') + 1) - samples.find('\n') - 1);
     EXPECT_EQ(std::count(line.begin(), line.end(), ' '), 4) << line;
 }
 
@@ -226,6 +233,7 @@ TEST(WorkflowRun, RecordsAFailingStepRunsTheOthersAndWithdrawsItsEarlierOutputs)
     ExpectSummaryDescribesFolder(out);
     const std::string page = ReadText(out / "report.html");
     EXPECT_EQ(page.find("feature map"), std::string::npos);
+    EXPECT_NE(page.find("<strong>Failed</strong> feature: "), std::string::npos);
     EXPECT_EQ(page.find("-1<"), std::string::npos);  // no internal code for a default
     EXPECT_NE(page.find("as many as deposit cells"), std::string::npos);
 }
@@ -276,16 +284,42 @@ TEST(WorkflowRun, AKillBetweenStepsLeavesNoSummaryOfAnEarlierRun) {
 TEST(WorkflowRun, ASecondRunOnTheFolderIsRefusedNamingTheFirst) {
     testkit::TempFolder temp;
     District district(fs::path(temp / "d"), kEveryMethod);
-    const workflow::OutputFolder first(district.folder / "out");
+    // The first run, in a process of its own, waits between its steps until the second has tried.
+    int started[2];
+    int tried[2];
+    ASSERT_EQ(pipe(started), 0);
+    ASSERT_EQ(pipe(tried), 0);
+    const pid_t first = fork();
+    ASSERT_GE(first, 0);
+    if (first == 0) {
+        RunOptions options;
+        options.keepGoing = [&] {
+            static bool waited = false;
+            char byte = 0;
+            if (!waited && write(started[1], "s", 1) == 1 && read(tried[0], &byte, 1) == 1) waited = true;
+            return true;
+        };
+        _exit(RunWorkflow(district.file, options).ok ? 0 : 1);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(started[0], &byte, 1), 1);
     try {
         RunWorkflow(district.file);
         ADD_FAILURE() << "a second run went ahead";
     } catch (const WorkflowError& error) {
-        EXPECT_NE(std::string(error.what()).find("in use by the run of process " + std::to_string(getpid())),
+        EXPECT_NE(std::string(error.what()).find("in use by the run of process " + std::to_string(first)),
                   std::string::npos)
             << error.what();
     }
-    EXPECT_FALSE(fs::exists(district.folder / "out/summary.json"));
+    ASSERT_EQ(write(tried[1], "t", 1), 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(first, &status, 0), first);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ExpectSummaryDescribesFolder(district.folder / "out");
+    for (const int fd : {started[0], started[1], tried[0], tried[1]}) close(fd);
+    // Within one process too: a folder held is refused.
+    const workflow::OutputFolder held(district.folder / "out");
+    EXPECT_THROW(RunWorkflow(district.file), WorkflowError);
 }
 
 }  // namespace
