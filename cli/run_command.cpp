@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "quarnel/parameters.h"
 #include "workflow/runner.h"
 
@@ -15,7 +16,8 @@ namespace {
 int RunWorkflowCommand(const std::string& file, const std::string& output, bool json) {
     workflow::RunResult result;
     try {
-        result = workflow::RunWorkflow(file, {output, {}});
+        const InterruptScope ctrlC;
+        result = workflow::RunWorkflow(file, {output, StopOnInterrupt()});
     } catch (const std::exception& error) {
         std::cerr << "quarnel run: " << error.what() << "\n";
         return 1;
@@ -25,6 +27,7 @@ int RunWorkflowCommand(const std::string& file, const std::string& output, bool 
                   << "\n";
     else
         for (const std::string& line : result.lines) (result.ok ? std::cout : std::cerr) << line << "\n";
+    if (result.stopped) return kStoppedExitStatus;
     return result.ok ? 0 : 1;
 }
 

@@ -233,7 +233,8 @@ struct Record {
     bool stopped = false;
     RunReport report;
     std::vector<RunMap> maps;
-    std::function<bool()> keepGoing;
+    Progress progress;
+    std::int64_t steps = 0;
 
     void Add(const std::string& name, bool succeeded, const std::string& cause, const Step& step) {
         Json entry = {{Text(key::kStepOk), succeeded}};
@@ -254,24 +255,33 @@ struct Record {
     template <class Body>
     bool Run(const std::string& name, Body body) {
         Step step;
-        if (!stopped && keepGoing && !keepGoing()) stopped = true;
+        if (!stopped && progress && !progress({"step", ++steps, 0, 0})) stopped = true;
         if (stopped) {
             Add(name, false, "stopped before it began", step);
             return false;
         }
         try {
             body(step);
+        } catch (const Stopped& error) {
+            stopped = true;
+            Withdraw(step);
+            Add(name, false, error.what(), step);
+            return false;
         } catch (const std::exception& error) {
-            // What the step had written goes with it: the folder holds only what succeeded.
-            for (const std::string& path : step.outputs) {
-                std::error_code ignored;
-                fs::remove(path, ignored);
-            }
+            Withdraw(step);
             Add(name, false, error.what(), step);
             return false;
         }
         Add(name, true, "", step);
         return true;
+    }
+
+    // What a step had written goes with it: the folder holds only what succeeded.
+    static void Withdraw(const Step& step) {
+        for (const std::string& path : step.outputs) {
+            std::error_code ignored;
+            fs::remove(path, ignored);
+        }
     }
 
     void Add(const std::string& name, const cli::JobOutput& output) {
@@ -308,10 +318,11 @@ std::vector<std::string> PrepareLayers(const Workflow& workflow, const Plan& pla
                     made = layer.raster;
                     return;
                 case Preparation::normalize:
-                    geo::NormalizeRaster(layer.raster, output, tiff);
+                    geo::NormalizeRaster(layer.raster, output, tiff, 1, record.progress);
                     break;
                 case Preparation::code:
-                    geo::CodeRaster(layer.raster, {layer.lower, layer.upper}, layer.invert, output, tiff);
+                    geo::CodeRaster(layer.raster, {layer.lower, layer.upper}, layer.invert, output, tiff,
+                                    record.progress);
                     break;
                 case Preparation::windowMean:
                 case Preparation::windowDeviation: {
@@ -321,9 +332,9 @@ std::vector<std::string> PrepareLayers(const Workflow& workflow, const Plan& pla
                     const std::string mean = stem.string() + ".blocks-mean.tif";
                     const std::string deviation = stem.string() + ".blocks-deviation.tif";
                     step.outputs = {mean, deviation};
-                    geo::WindowStatisticsRaster(layer.raster, mean, deviation, layer.window, tiff);
+                    geo::WindowStatisticsRaster(layer.raster, mean, deviation, layer.window, tiff, 1, record.progress);
                     geo::AlignRaster(layer.prepare == Preparation::windowMean ? mean : deviation, plan.frame,
-                                     output, geo::Resampling::nearest, tiff);
+                                     output, geo::Resampling::nearest, tiff, record.progress);
                     break;
                 }
             }
@@ -421,7 +432,7 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
         const fs::path samples = folder.path() / "bp/samples.txt";
         step.outputs = {samples.string(), network.string(), result.string()};
         trained = geo::TrainBpOnRasters(inputs, plan.training, SampleOptionsOf(bp), options, network.string(),
-                                        samples.string(), result.string());
+                                        samples.string(), result.string(), record.progress);
         Json counts = CountOf(trained.samples.deposits);
         counts["background"] = trained.samples.background;
         record.summary[Text(key::kBpSamples)] = counts;
@@ -459,7 +470,7 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
     const fs::path classes = folder.path() / "bp/classes.tif";
     const bool classified = ok && record.Run(Text(key::kBpClassify), [&](Step& step) {
         const geo::ClassifyResult found =
-            geo::ClassifyRasters(network.string(), inputs, classes.string(), {});
+            geo::ClassifyRasters(network.string(), inputs, classes.string(), {}, record.progress);
         Json counts = Json::object();
         for (const auto& [value, cells] : found.classCounts) counts[std::to_string(value)] = cells;
         step.outputs = {classes.string()};
@@ -529,7 +540,7 @@ void RunHierarchy(const Workflow& workflow, const std::vector<std::string>& prep
                 rasters.push_back(PreparedOf(workflow, prepared, level.elements[e].layer));
                 total.push_back(weights.totalWeights[std::size_t(level.level)][e]);
             }
-        const geo::PredictionResult found = geo::PredictHierarchyRaster(rasters, total, map.string(), {});
+        const geo::PredictionResult found = geo::PredictHierarchyRaster(rasters, total, map.string(), {}, record.progress);
         results["prediction"] = {{"rows", found.rows},   {"cols", found.cols}, {"cells", found.predicted},
                                  {"blank", found.blank}, {"min", found.min},   {"max", found.max}};
         step.outputs = {map.string()};
@@ -591,7 +602,7 @@ void RunFeature(const Workflow& workflow, const std::vector<std::string>& prepar
             analysis.modelUnits = geo::ModelUnitsOf(analysis.variables.front().raster, plan.training, count);
             record.summary[Text(key::kModelUnits)] = CountOf(count);
         }
-        results = FeatureResultsOf(request, geo::AnalyseFeatures(analysis, {}));
+        results = FeatureResultsOf(request, geo::AnalyseFeatures(analysis, {}, record.progress));
         step.outputs = {map.string()};
         step.results = results;
     });
@@ -756,7 +767,7 @@ RunResult RunWorkflow(const Workflow& workflow, const RunOptions& options) {
     folder.Withdraw({"summary.json", "report.html"});
     folder.Withdraw(plan.outputs);
     Record record;
-    record.keepGoing = options.keepGoing;
+    record.progress = options.progress;
     record.summary[Text(key::kWorkflow)] = workflow.file.string();
     record.summary[Text(key::kOutput)] = plan.folder.string();
     const std::vector<std::string> prepared = PrepareLayers(workflow, plan, folder, record);
@@ -774,7 +785,7 @@ RunResult RunWorkflow(const Workflow& workflow, const RunOptions& options) {
     const fs::path summary = plan.folder / "summary.json";
     WriteWhole(summary, Dump(record.summary, 2) + "\n");
     record.lines.push_back("summary: " + summary.string());
-    return {record.summary, record.lines, record.ok, plan.folder};
+    return {record.summary, record.lines, record.ok, record.stopped, plan.folder};
 }
 
 }  // namespace quarnel::workflow

@@ -16,20 +16,25 @@
 #include <string>
 #include <vector>
 
+#include "quarnel/progress.h"
+
 #include "workflow/reader.h"
 
 namespace quarnel::workflow {
 
 struct RunOptions {
     std::filesystem::path output;  // empty: the workflow's own
-    // Asked before each step; false: that step and the ones after it are recorded as stopped.
-    std::function<bool()> keepGoing;
+    // Told of each step before it begins ("step") and of the steps' own progress (strips,
+    // epochs); false stops the run: the step under way ends with nothing of it left, and it and
+    // the ones after it are recorded as stopped.
+    Progress progress;
 };
 
 struct RunResult {
     nlohmann::ordered_json summary;  // summary.json's content (keys: params::result)
     std::vector<std::string> lines;  // what was written and found, one line each, for a terminal
     bool ok = true;                  // every step succeeded
+    bool stopped = false;            // told to stop by the options' progress
     std::filesystem::path folder;
 };
 

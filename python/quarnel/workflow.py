@@ -10,13 +10,21 @@ from __future__ import annotations
 
 import json
 import os
-from typing import Any
+from typing import Any, Callable
 
 from . import _core
 
 
-def run(workflow: str | os.PathLike[str], output: str | os.PathLike[str] | None = None) -> dict[str, Any]:
+def run(
+    workflow: str | os.PathLike[str],
+    output: str | os.PathLike[str] | None = None,
+    progress: Callable[[int, int, float], Any] | None = None,
+) -> dict[str, Any]:
     """Run a workflow file; output (default: the file's ``output``) takes the place of its folder.
+
+    progress(done, total, value) hears of each step and of the steps' own progress; returning
+    False stops the run (quarnel.Stopped), as Ctrl-C does (KeyboardInterrupt): the step under
+    way leaves nothing, and summary.json records the steps stopped.
 
     Returns the run's summary: per step ``ok``, ``cause`` (failed steps), ``outputs`` and
     ``results``, and ``validation`` per method. A workflow refused before anything is written
@@ -24,7 +32,7 @@ def run(workflow: str | os.PathLike[str], output: str | os.PathLike[str] | None 
     (quarnel._core.WorkflowError) with "FILE:LINE: KEY: cause". The interpreter lock is released
     while it runs.
     """
-    text = _core.run_workflow(os.fspath(workflow), "" if output is None else os.fspath(output))
+    text = _core.run_workflow(os.fspath(workflow), "" if output is None else os.fspath(output), progress)
     return json.loads(text)
 
 

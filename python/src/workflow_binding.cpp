@@ -3,6 +3,7 @@
 #include <pybind11/stl.h>
 
 #include "bindings.h"
+#include "progress.h"
 #include "quarnel/parameters.h"
 #include "workflow/runner.h"
 
@@ -78,15 +79,18 @@ void BindWorkflow(py::module_& m) {
         "Why a number is refused for a parameter, or an empty string.");
     m.def(
         "run_workflow",
-        [](const std::string& file, const std::string& output) {
+        [](const std::string& file, const std::string& output, py::object progress) {
+            PythonProgress stop(std::move(progress));
             workflow::RunResult result;
             {
                 py::gil_scoped_release release;
-                result = workflow::RunWorkflow(file, {output, {}});
+                result = workflow::RunWorkflow(file, {output, stop.Get()});
             }
+            if (result.stopped) stop.Raise();
             return result.summary.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
         },
-        py::arg("file"), py::arg("output"), "Run a workflow file; its summary as JSON text.");
+        py::arg("file"), py::arg("output"), py::arg("progress") = py::none(),
+        "Run a workflow file; its summary as JSON text. Ctrl-C or a progress returning False stops it.");
 }
 
 }  // namespace quarnel::python

@@ -243,12 +243,28 @@ TEST(WorkflowRun, StoppedBetweenStepsRecordsTheRestAsStopped) {
     District district(fs::path(temp / "d"), kEveryMethod);
     int asked = 0;
     RunOptions options;
-    options.keepGoing = [&asked] { return ++asked <= 3; };  // the two layers and BP training
+    options.progress = [&asked](const quarnel::ProgressStep& step) {
+        return step.what != "step" || ++asked <= 3;  // the two layers and BP training
+    };
     const workflow::RunResult run = RunWorkflow(district.file, options);
     EXPECT_FALSE(run.ok);
+    EXPECT_TRUE(run.stopped);
     EXPECT_TRUE(run.summary[key::kBpTrain][key::kStepOk]);
     for (const std::string_view step : {key::kBpClassify, key::kHierarchy, key::kFeature})
         EXPECT_EQ(run.summary[std::string(step)][key::kCause], "stopped before it began") << step;
+    ExpectSummaryDescribesFolder(district.folder / "out");
+}
+
+TEST(WorkflowRun, StoppedWithinAStepLeavesNothingOfIt) {
+    testkit::TempFolder temp;
+    District district(fs::path(temp / "d"), kEveryMethod);
+    RunOptions options;
+    options.progress = [](const quarnel::ProgressStep& step) { return step.what != "epoch"; };
+    const workflow::RunResult run = RunWorkflow(district.file, options);
+    EXPECT_TRUE(run.stopped);
+    EXPECT_FALSE(run.summary[key::kBpTrain][key::kStepOk]);
+    EXPECT_FALSE(fs::exists(district.folder / "out/bp/network.txt"));
+    EXPECT_EQ(run.summary[key::kHierarchy][key::kCause], "stopped before it began");
     ExpectSummaryDescribesFolder(district.folder / "out");
 }
 
@@ -262,8 +278,8 @@ TEST(WorkflowRun, AKillBetweenStepsLeavesNoSummaryOfAnEarlierRun) {
     if (child == 0) {
         int asked = 0;
         RunOptions options;
-        options.keepGoing = [&asked] {
-            if (++asked == 4) raise(SIGKILL);  // after BP training, before classification
+        options.progress = [&asked](const quarnel::ProgressStep& step) {
+            if (step.what == "step" && ++asked == 4) raise(SIGKILL);  // after BP training, before classification
             return true;
         };
         RunWorkflow(district.file, options);
@@ -293,7 +309,7 @@ TEST(WorkflowRun, ASecondRunOnTheFolderIsRefusedNamingTheFirst) {
     ASSERT_GE(first, 0);
     if (first == 0) {
         RunOptions options;
-        options.keepGoing = [&] {
+        options.progress = [&](const quarnel::ProgressStep&) {
             static bool waited = false;
             char byte = 0;
             if (!waited && write(started[1], "s", 1) == 1 && read(tried[0], &byte, 1) == 1) waited = true;
