@@ -191,7 +191,6 @@ JobOutput TrainOutput(const TrainArgs& a) {
     BPTrainRequest request{a.samples.c_str(), a.network.c_str(), a.result.c_str(), a.count,      a.inputs,
                            a.hidden,          a.outputs,         a.maxIterations,  a.errorLimit, a.seed};
     const bool showProgress = !a.quiet && isatty(fileno(stderr)) != 0;
-    const InterruptScope interruptible;
     const BPTrainReport report =
         RunBPTrain(request, StopOnInterrupt(showProgress ? TerminalProgress() : Progress{}));
     if (report.stopped) throw Stopped();

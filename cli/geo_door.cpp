@@ -32,7 +32,6 @@ bool TakesGdalDoor(const std::vector<std::string>& inputs, const std::vector<std
 JobOutput GdalDoorOutput(const char* command, int doneStatus, const char* (*meaning)(int), int failedStatus,
                          const std::function<void(JobOutput&)>& run) {
     JobOutput out = StatusOutput(command, true, doneStatus, meaning(doneStatus), {});
-    const InterruptScope interruptible;
     try {
         run(out);
     } catch (const Stopped&) {

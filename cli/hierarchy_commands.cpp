@@ -222,7 +222,6 @@ JobOutput HierarchyRasterOutput(const std::string& parameterFile, const Hierarch
             rasters.emplace_back(params.elements[level][i].file);
             weights.push_back(run.weights.totalWeights[std::size_t(level)][std::size_t(i)]);
         }
-    const InterruptScope interruptible;
     try {
         const geo::PredictionResult prediction =
             geo::PredictHierarchyRaster(rasters, weights, params.outputFile, write, StopOnInterrupt());

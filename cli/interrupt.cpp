@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <memory>
 #include <utility>
 
 namespace quarnel::cli {
@@ -9,7 +10,7 @@ namespace {
 
 std::atomic<bool> stopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is set from a signal handler");
-int scopeDepth = 0;
+std::atomic<int> scopeDepth{0};
 
 extern "C" void OnInterrupt(int) {
     stopRequested.store(true);
@@ -20,11 +21,11 @@ extern "C" void OnInterrupt(int) {
 }  // namespace
 
 InterruptScope::InterruptScope() {
-    if (scopeDepth++ == 0) std::signal(SIGINT, OnInterrupt);
+    if (scopeDepth.fetch_add(1) == 0) std::signal(SIGINT, OnInterrupt);
 }
 
 InterruptScope::~InterruptScope() {
-    if (--scopeDepth == 0) std::signal(SIGINT, SIG_DFL);
+    if (scopeDepth.fetch_sub(1) == 1) std::signal(SIGINT, SIG_DFL);
 }
 
 bool StopRequested() {
@@ -36,7 +37,7 @@ void RequestStop() {
 }
 
 Progress StopOnInterrupt(Progress show) {
-    return [show = std::move(show)](const ProgressStep& step) {
+    return [scope = std::make_shared<InterruptScope>(), show = std::move(show)](const ProgressStep& step) {
         return (!show || show(step)) && !StopRequested();
     };
 }

@@ -3,7 +3,8 @@
 // Progress with the steps done and the steps in all (epochs of a training, rows of a grid) and
 // never prints. The Progress returns whether to go on; a method told to stop throws Stopped at
 // once, and whatever it was writing is withdrawn (its outputs are whole or absent). A host shows
-// the steps or not; an empty Progress costs one test per step and never stops.
+// the steps or not; an empty Progress costs one test per step and never stops. Calls come one at
+// a time, though a method's parallel part may make them from its worker threads.
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
