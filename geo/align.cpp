@@ -126,6 +126,7 @@ Resampling ResamplingNamed(const std::string& name) {
 AlignResult AlignRaster(const std::string& input, const GridFrame& target, const std::string& output,
                         Resampling resampling, const WriteOptions& options) {
     InitialiseGdal();
+    RefuseOutputsOverInputs({output}, {input});
     if (target.geoTransform[2] != 0 || target.geoTransform[4] != 0)
         throw GeoError(input + ": the reference raster is rotated; align takes north-up grids only");
     const Dataset source = OpenSource(input);
@@ -137,7 +138,7 @@ AlignResult AlignRaster(const std::string& input, const GridFrame& target, const
     const std::string sourceCrs = crs != nullptr ? crs : "";
     result.reprojected = !sourceCrs.empty() && !target.crsWkt.empty() && !SameCrs(sourceCrs, target.crsWkt);
 
-    RasterWriter writer(output, target, result.bands, std::nullopt, options);
+    RasterWriter writer(output, target, result.bands, options.noData, options);
     const int strip = 256;
     std::vector<double> values(std::size_t(strip) * std::size_t(target.cols));
     for (int b = 1; b <= result.bands; ++b) {

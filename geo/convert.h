@@ -15,9 +15,10 @@ struct ConvertResult {
     std::string inputFormat;
 };
 
-// Copies band `band` of input (0: every band) into output. The output keeps the input's no-data
-// value where every band copied states the same one, else NaN (GDAL formats; the design's
-// formats use their own). A one-band format refuses several bands, naming --band.
+// Copies band `band` of input (0: every band) into output as Float32 (Float64 on request), no data
+// as NaN or the value the options give (GDAL formats; the design's formats use their own): the
+// input's encoding and no-data value are not carried. A one-band format refuses several bands,
+// naming --band.
 ConvertResult ConvertRaster(const std::string& input, const std::string& output, const WriteOptions& options,
                             int band = 0);
 
