@@ -22,6 +22,7 @@
 #include "grid/kvsgda.h"
 #include "grid/working_grid.h"
 #include "hxf/hxf_file.h"
+#include "quarnel/prep.h"
 
 namespace quarnel::geo {
 
@@ -311,12 +312,17 @@ void PutSouthFirstRow(std::vector<double>& band, int cols, int rows, int fileRow
     for (int c = 0; c < cols; ++c) row[c] = blank(values[c], blankValue) ? kNaN : values[c];
 }
 
-// The design's jobs take a value within 1 of 99999 as blank; through the door a design grid's
-// blank is the value it writes for one, and Surfer's.
-const char* const kDsaaRule = "99999 exactly and 1.70141e38 and above (Surfer's blank)";
+// A design grid is read by its own rule, the one its jobs apply (a value within 1 of the blank
+// value), so a grid means the same through either door; DSAA and HXF also take Surfer's blank,
+// which the design's jobs would read as a value.
+const char* const kDsaaRule =
+    "values within 1 of 99999 (the design's rule), and 1.70141e38 and above (Surfer's blank)";
 
 bool IsDsaaBlank(double v, double) {
-    return std::isnan(v) || v == 99999.0 || v >= kSurferBlank;
+    return std::isnan(v) || prep::IsBlank(v, DSAA_BLANK) || v >= kSurferBlank;
+}
+bool IsDesignBlank(double v, double blank) {
+    return std::isnan(v) || prep::IsBlank(v, blank);
 }
 bool IsValueBlank(double v, double blank) {
     return std::isnan(v) || v == blank;
@@ -351,13 +357,14 @@ std::unique_ptr<RasterSource> OpenKvsgdb(const std::string& path) {
     auto source = std::make_unique<DesignSource>();
     source->format = "KVSGDB01";
     source->noData = grid.blank;
-    source->rule = "the header's blank value " + Number(grid.blank) + " exactly";
+    source->rule =
+        "values within 1 of the header's blank value " + Number(grid.blank) + " (the design's rule)";
     source->frame.rows = grid.rows;
     source->frame.cols = grid.cols;
     source->frame.geoTransform = {0, 1, 0, double(grid.rows), 0, -1};
     auto& band = source->bands.emplace_back(std::size_t(grid.rows) * std::size_t(grid.cols));
     for (int r = 0; r < grid.rows; ++r)
-        PutSouthFirstRow(band, grid.cols, grid.rows, r, grid.values.get()[r], IsValueBlank, grid.blank);
+        PutSouthFirstRow(band, grid.cols, grid.rows, r, grid.values.get()[r], IsDesignBlank, grid.blank);
     return source;
 }
 

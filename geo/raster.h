@@ -11,10 +11,11 @@
 //
 // No data is decided here, once, for every method of the door: a GDAL raster's NaN, +-inf
 // (counted: NonFiniteCells) and a value equal to the band's no-data value exactly (Surfer's
-// grids also 1.70141e38 and above); DSAA and HXF 99999 exactly and 1.70141e38 and above;
-// KVSGDA01 and KVSGDB01 their header's blank value exactly. The design's "within 1 of the blank"
-// rule belongs to the design's jobs reading their own grids, not to the door. NoDataRule says
-// which rule a band was read by.
+// grids also 1.70141e38 and above). The design's grids by the design's own rule, so they mean
+// the same through either door: DSAA and HXF a value within 1 of 99999 (and Surfer's blank,
+// 1.70141e38 and above), KVSGDB01 within 1 of its header's blank value, KVSGDA01 its header's
+// blank value exactly (as the jobs reading it compare). The "within 1" rule never applies to a
+// GDAL raster's no-data value. NoDataRule says which rule a band was read by.
 //
 // Sources are opened once (IsGdalRaster keeps the dataset it opened for the Raster::Open that
 // follows; GdalDatasetOpens counts) with GDAL's local drivers only. A source that is not a local
