@@ -251,7 +251,8 @@ void PrintSurferBlanks(const WorkingGrid& grid) {
 
 int Info(const GridArgs& a) {
     std::error_code error;
-    if (std::filesystem::is_regular_file(a.path, error) && !geo::IsDesignGrid(a.path)) {
+    if ((std::filesystem::is_regular_file(a.path, error) && !geo::IsDesignGrid(a.path)) ||
+        geo::NamesRemoteSource(a.path)) {
         try {
             return InfoRaster(a.path);
         } catch (const geo::GeoError& e) {

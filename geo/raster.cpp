@@ -249,6 +249,10 @@ void RefuseUnsafeSource(const std::string& path, const std::string& via, int dep
 
 }  // namespace
 
+bool NamesRemoteSource(const std::string& name) {
+    return IsRemoteName(name);
+}
+
 long GdalDatasetOpens() {
     return datasetOpens.load();
 }

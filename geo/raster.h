@@ -111,6 +111,10 @@ RasterData ReadRaster(const std::string& path, int band = 1);
 // True when path names a file of the design's own formats (DSAA, KVSGDB01, KVSGDA01, HXF).
 bool IsDesignGrid(const std::string& path);
 
+// True when GDAL would fetch name over a network (a URL, /vsicurl/, /vsis3/ ...); the door
+// refuses such sources.
+bool NamesRemoteSource(const std::string& name);
+
 // True when one of GDAL's raster drivers opens the file at path.
 bool IsGdalRaster(const std::string& path);
 

@@ -271,10 +271,15 @@ class GdalSink final : public RasterSink {
         dataset_ = GDALCreate(target, creates ? temporary_.c_str() : "", frame.cols, frame.rows, bands, type,
                               creates ? creation : nullptr);
         creates_ = creates;
+        convert_ = !HoldsType(driver_, type);
         copyCreation_ = creates ? nullptr : creation;
         if (creates) CSLDestroy(creation);
-        if (dataset_ == nullptr)
-            throw GeoError(path + ": cannot be created (" + std::string(CPLGetLastErrorMsg()) + ")");
+        if (dataset_ == nullptr) {
+            const std::string why = CPLGetLastErrorMsg();
+            CSLDestroy(copyCreation_);
+            RemoveTemporary();  // a creation cut short (a full disk) may have left part of it
+            throw GeoError(path + ": cannot be created (" + why + ")");
+        }
         double transform[6];
         std::copy(frame.geoTransform.begin(), frame.geoTransform.end(), transform);
         GDALSetGeoTransform(dataset_, transform);
@@ -315,6 +320,10 @@ class GdalSink final : public RasterSink {
         }
         if (CPLGetLastErrorType() >= CE_Failure)
             throw GeoError(path_ + ": cannot be written (" + std::string(CPLGetLastErrorMsg()) + ")");
+        if (!ReadsBackAsWritten())
+            throw GeoError(path_ +
+                           ": cannot be written (what was written does not read back: the disk may be "
+                           "full)");
         if (GDALRenameDataset(driver_, final_.c_str(), temporary_.c_str()) != CE_None)
             throw GeoError(path_ + ": cannot be put in place (" + std::string(CPLGetLastErrorMsg()) + ")");
         committed_ = true;
@@ -328,6 +337,33 @@ class GdalSink final : public RasterSink {
     }
 
   private:
+    // Some drivers (HFA among them) do not report a write that failed, as on a full disk, so the
+    // raster is read back and its statistics compared with those of what was written. GeoTIFF
+    // reports its failures, and values converted on request differ by design.
+    bool ReadsBackAsWritten() const {
+        if (convert_ || std::string(GDALGetDriverShortName(driver_)) == "GTiff") return true;
+        GDALDatasetH dataset =
+            GDALOpenEx(temporary_.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+        if (dataset == nullptr) return false;
+        bool same = GDALGetRasterCount(dataset) == int(statistics_.size());
+        std::vector<double> row(std::size_t(frame_.cols));
+        for (int b = 1; same && b <= int(statistics_.size()); ++b) {
+            BandStatistics back;
+            GDALRasterBandH band = GDALGetRasterBand(dataset, b);
+            for (int r = 0; same && r < frame_.rows; ++r) {
+                same = GDALRasterIO(band, GF_Read, 0, r, frame_.cols, 1, row.data(), frame_.cols, 1,
+                                    GDT_Float64, 0, 0) == CE_None;
+                for (double v : row)
+                    if (!std::isnan(v) && !(noData_ && v == *noData_)) back.Add(v);
+            }
+            const BandStatistics& written = statistics_[std::size_t(b - 1)];
+            same = same && back.count == written.count && back.sum == written.sum &&
+                   (back.count == 0 || (back.min == written.min && back.max == written.max));
+        }
+        GDALClose(dataset);
+        return same;
+    }
+
     // The temporary and its side files, also when the driver no longer opens what was written
     // (a close cut short on a full disk).
     void RemoveTemporary() const {
@@ -343,6 +379,7 @@ class GdalSink final : public RasterSink {
     std::string temporary_;
     char** copyCreation_ = nullptr;  // options of the copy, for drivers that cannot create
     bool creates_ = true;
+    bool convert_ = false;
     bool committed_ = false;
 };
 
