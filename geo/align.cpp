@@ -52,8 +52,9 @@ Dataset InMemory(const Raster& raster) {
 
 Dataset OpenSource(const std::string& input) {
     if (IsDesignGrid(input)) return InMemory(Raster::Open(input));
-    Raster::Open(input);  // the door's own checks and messages
-    return Dataset(GDALOpenEx(input.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
+    Dataset dataset(OpenGdalDataset(input));
+    if (!dataset) Raster::Open(input);  // throws, naming the cause in the door's words
+    return dataset;
 }
 
 const char* MethodName(Resampling resampling) {
@@ -149,6 +150,9 @@ AlignResult AlignRaster(const std::string& input, const GridFrame& target, const
             if (GDALRasterIO(band, GF_Read, 0, first, target.cols, count, values.data(), target.cols, count,
                              GDT_Float64, 0, 0) != CE_None)
                 throw GeoError(input + ": cannot be resampled (" + std::string(CPLGetLastErrorMsg()) + ")");
+            // +-inf is no data through the door, also where the warper spread it.
+            for (double& v : values)
+                if (std::isinf(v)) v = std::nan("");
             writer.WriteRows(b, first, count, values.data());
         }
     }

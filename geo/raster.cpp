@@ -253,6 +253,12 @@ bool NamesRemoteSource(const std::string& name) {
     return IsRemoteName(name);
 }
 
+void* OpenGdalDataset(const std::string& path) {
+    RefuseUnsafeSource(path, {}, 0);
+    if (GDALDatasetH pending = Pending().Take(path)) return pending;
+    return OpenDataset(path);
+}
+
 long GdalDatasetOpens() {
     return datasetOpens.load();
 }
@@ -282,9 +288,13 @@ class DesignSource final : public RasterSource {
     std::vector<std::vector<double>> bands;
     std::optional<double> noData;
     std::string rule;
+    std::vector<std::int64_t> nonFinite;  // per band; only HXF grids can hold +-inf
 
     int BandCount() const override { return int(bands.size()); }
     std::string NoDataRule(int) const override { return rule; }
+    std::int64_t NonFiniteCells(int band) const override {
+        return nonFinite.empty() ? 0 : nonFinite[std::size_t(band - 1)];
+    }
     std::string Format() const override { return format; }
     std::string BandName(int band) const override {
         return names.empty() ? std::string() : names[std::size_t(band - 1)];
@@ -323,7 +333,7 @@ const char* const kDsaaRule =
     "values within 1 of 99999 (the design's rule), and 1.70141e38 and above (Surfer's blank)";
 
 bool IsDsaaBlank(double v, double) {
-    return std::isnan(v) || prep::IsBlank(v, DSAA_BLANK) || v >= kSurferBlank;
+    return !std::isfinite(v) || prep::IsBlank(v, DSAA_BLANK) || v >= kSurferBlank;
 }
 bool IsDesignBlank(double v, double blank) {
     return std::isnan(v) || prep::IsBlank(v, blank);
@@ -410,7 +420,7 @@ std::unique_ptr<RasterSource> OpenHxf(const std::string& path) {
     auto source = std::make_unique<DesignSource>();
     source->format = "HXF";
     source->noData = DSAA_BLANK;
-    source->rule = kDsaaRule;
+    source->rule = std::string("NaN, +-inf (counted), ") + kDsaaRule;
     source->frame.rows = file.info().rows;
     source->frame.cols = file.info().cols;
     source->frame.geoTransform = {0, 1, 0, double(file.info().rows), 0, -1};
@@ -428,9 +438,12 @@ std::unique_ptr<RasterSource> OpenHxf(const std::string& path) {
         if (file.Load(id, HXF_DOUBLE, array) != HXF_OK || array.Data() == nullptr)
             throw GeoError(path + ": grid " + std::to_string(k) + " (" + id + ") cannot be loaded");
         auto& band = source->bands.emplace_back(std::size_t(rows) * std::size_t(cols));
+        const double* values = array.Data();
+        source->nonFinite.push_back(
+            std::count_if(values, values + band.size(), [](double v) { return std::isinf(v); }));
         for (int r = 0; r < rows; ++r)
-            PutSouthFirstRow(band, cols, rows, r, array.Data() + std::size_t(r) * std::size_t(cols),
-                             IsDsaaBlank, DSAA_BLANK);
+            PutSouthFirstRow(band, cols, rows, r, values + std::size_t(r) * std::size_t(cols), IsDsaaBlank,
+                             DSAA_BLANK);
         source->names.push_back(id);
     }
     if (source->bands.empty()) throw GeoError(path + ": an HXF file holding no grid");

@@ -125,6 +125,11 @@ void RefuseSpecialFile(const std::string& path);
 // Registers GDAL's drivers once and caps its block cache; every entry point calls it.
 void InitialiseGdal();
 
+// A GDAL dataset (GDALDatasetH) of path for GDAL's own algorithms (the warper), opened as
+// Raster::Open opens one: refused (GeoError) when unsafe, local drivers only, counted. Null when
+// no driver opens it; the caller closes it.
+void* OpenGdalDataset(const std::string& path);
+
 // How many times this process has asked GDAL to open a dataset.
 long GdalDatasetOpens();
 

@@ -19,6 +19,7 @@
 #include <functional>
 #include <limits>
 
+#include "geo/align.h"
 #include "geo/convert.h"
 #include "geo/prep.h"
 #include "geo/raster.h"
@@ -180,6 +181,9 @@ TEST(Layer, SourceIsOpenedOnce) {
     const geo::Raster raster = geo::Raster::Open(dir / "in.tif");
     EXPECT_EQ(geo::GdalDatasetOpens() - before, 1);
     EXPECT_EQ(raster.Format(), "GTiff");
+    const long aligning = geo::GdalDatasetOpens();
+    geo::AlignRaster(dir / "in.tif", raster.frame(), dir / "out.tif", geo::Resampling::nearest, {});
+    EXPECT_EQ(geo::GdalDatasetOpens() - aligning, 1);
 }
 
 std::string VrtOver(const std::string& source, bool relative) {
