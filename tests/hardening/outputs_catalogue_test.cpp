@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "grid/same_file.h"
 #include "tests/hardening/catalogue.h"
 
 namespace quarnel::hardening {
@@ -261,6 +262,14 @@ struct InputAsOutput {
     std::vector<std::string> outputs;    // that the refused run must leave as they were
     int status;
 };
+
+// Two relative spellings of one file that does not exist yet are one output (the design's
+// window-stats wrote "m.grd" and then "./m.grd" over it and exited 0).
+TEST(OutputsThatAreInputs, RelativeSpellingsOfANewFileAreOneOutput) {
+    EXPECT_TRUE(SameOutputFile("quarnel-not-made.grd", "./quarnel-not-made.grd"));
+    EXPECT_TRUE(SameOutputFile("quarnel-not-made.grd", "sub/../quarnel-not-made.grd"));
+    EXPECT_FALSE(SameOutputFile("quarnel-not-made.grd", "quarnel-not-made.grd2"));
+}
 
 TEST(OutputsThatAreInputs, AreRefusedBeforeAnythingIsWritten) {
     const std::string hierarchy = "QELFrmDECOMPOSE 1 1 0 0 0\n1 1\nA 1 D/a.tif\nD/h.params D/report.txt\n";
