@@ -143,7 +143,23 @@ void ToFileRows(std::vector<feature::UnitJudgement>& units, int rows) {
     });
 }
 
-JobOutput FeatureRasterOutput(const FeatureParams& params, const geo::WriteOptions& write) {
+// The score grid may name none of the job's inputs, as the design's job refuses (its status).
+JobOutput RefusedScoreOutput(const std::string& parameterFile, const FeatureParams& params) {
+    std::vector<std::string> inputs = {parameterFile};
+    if (params.hasModelUnits == 1) inputs.emplace_back(params.modelUnitPath);
+    for (int i = 0; i < params.varCount; ++i) inputs.emplace_back(params.vars[i].gridPath);
+    try {
+        geo::RefuseOutputsOverInputs({params.scoreGridPath}, inputs);
+    } catch (const geo::GeoError& error) {
+        return StatusOutput("feature", false, kFeatureParamsRefused, FeatureStatusText(kFeatureParamsRefused),
+                            error.what());
+    }
+    return StatusOutput("feature", true, kFeatureOk, FeatureStatusText(kFeatureOk), {});
+}
+
+JobOutput FeatureRasterOutput(const std::string& parameterFile, const FeatureParams& params,
+                              const geo::WriteOptions& write) {
+    if (JobOutput refused = RefusedScoreOutput(parameterFile, params); !refused.ok) return refused;
     return GdalDoorOutput("feature", kFeatureOk, FeatureStatusText, kFeatureMalformedInput,
                           [&](JobOutput& out) {
                               geo::FeatureRequest request;
@@ -171,7 +187,7 @@ void RunFeature(const FeatureOptions& options, int& exitCode) {
     if (const auto params = std::make_unique<FeatureParams>();
         ReadFeatureParams(options.parameterFile.c_str(), *params) == kFeatureOk &&
         ParamsTakeGdalDoor(*params, options.write)) {
-        exitCode = Emit(FeatureRasterOutput(*params, options.write), options.json);
+        exitCode = Emit(FeatureRasterOutput(options.parameterFile, *params, options.write), options.json);
         return;
     }
     const FeatureOutcome outcome = RunFeatureJob(options.parameterFile.c_str());
@@ -202,7 +218,7 @@ JobOutput FeatureRastersOutput(const std::string& parameterFile, const geo::Writ
     if (const int code = ReadFeatureParams(parameterFile.c_str(), *params); code != kFeatureOk)
         return StatusOutput("feature", false, code, FeatureStatusText(code),
                             parameterFile + ": cannot be read");
-    return FeatureRasterOutput(*params, write);
+    return FeatureRasterOutput(parameterFile, *params, write);
 }
 
 void AddFeatureCommands(CLI::App& app, int& exitCode) {

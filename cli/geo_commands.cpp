@@ -48,9 +48,7 @@ int Run(const char* command, bool json, const std::function<void(JobOutput&)>& r
 
 // An output that is one of the inputs is refused before anything is read.
 void RefuseInputAsOutput(const std::string& output, const std::vector<std::string>& inputs) {
-    for (const std::string& input : inputs)
-        if (SameExistingFile(output.c_str(), input.c_str()))
-            throw geo::GeoError(output + " is the input " + input + "; it is not overwritten");
+    geo::RefuseOutputsOverInputs({output}, inputs);
 }
 
 void PutPointCount(JobOutput& out, const geo::PointCount& count, const char* what) {

@@ -13,11 +13,15 @@ void AddRasterOutputOptions(CLI::App* command, geo::WriteOptions& options) {
         "GDAL driver of the output rasters (GTiff, HFA, ENVI...; DSAA: the design's text grid); "
         "default: GeoTIFF for .tif/.tiff, else the design's format");
     command->add_flag("--float64", options.float64, "write Float64 values instead of Float32 (GDAL door)");
+    command->add_option("--no-data", options.noData, "value written for no data (GDAL door; default: NaN)");
+    command->add_flag("--convert", options.convert,
+                      "let a format that cannot hold Float32 values (PNG, JPEG...) convert them; "
+                      "values are lost");
 }
 
 bool TakesGdalDoor(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs,
                    const geo::WriteOptions& options) {
-    if (!options.format.empty() || options.float64) return true;
+    if (!options.format.empty() || options.float64 || options.noData || options.convert) return true;
     for (const std::string& output : outputs)
         if (geo::IsGdalOutput(output, options)) return true;
     for (const std::string& input : inputs) {

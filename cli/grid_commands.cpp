@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
@@ -230,14 +231,28 @@ int InfoRaster(const std::string& path) {
             std::cout << "range  " << range.low << " .. " << range.high << "\n";
         else
             std::cout << "range  none (every value is no data)\n";
-        std::cout << "blanks " << blanks << " (cells without data)\n";
+        std::cout << "blanks " << blanks << " (cells without data)\nrule   " << raster.NoDataRule(b) << "\n";
+        if (const std::int64_t infinite = raster.NonFiniteCells(b); infinite > 0)
+            std::cout << "inf    " << infinite << " cells of +-inf, taken as no data\n";
     }
     return 0;
 }
 
+// Surfer's blank in a DSAA grid: the GDAL door takes it as no data, the design's jobs as a value.
+void PrintSurferBlanks(const WorkingGrid& grid) {
+    long long count = 0;
+    for (int r = 0; r < grid.rows; ++r)
+        for (int c = 0; c < grid.cols; ++c) count += grid.values[r][c] >= 1.70141e38 ? 1 : 0;
+    if (count > 0)
+        std::cout << "surfer " << count
+                  << " values of 1.70141e38 and above: no data through the GDAL door, values to the "
+                     "design's jobs\n";
+}
+
 int Info(const GridArgs& a) {
     std::error_code error;
-    if (std::filesystem::is_regular_file(a.path, error) && !geo::IsDesignGrid(a.path)) {
+    if ((std::filesystem::is_regular_file(a.path, error) && !geo::IsDesignGrid(a.path)) ||
+        geo::NamesRemoteSource(a.path)) {
         try {
             return InfoRaster(a.path);
         } catch (const geo::GeoError& e) {
@@ -253,6 +268,7 @@ int Info(const GridArgs& a) {
     if (!read.ok()) return Fail("info", ReadFailure(a.path, read));
     PrintSummary(grid.kind == GridFileKind::kvsgdb01 ? "KVSGDB01" : "DSAA", grid.rows, grid.cols,
                  SummaryOfRows(grid.values.get(), grid.rows, grid.cols, grid.blank));
+    if (grid.kind != GridFileKind::kvsgdb01) PrintSurferBlanks(grid);
     return 0;
 }
 

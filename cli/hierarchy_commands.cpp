@@ -209,19 +209,31 @@ std::string WeightsOnlyParameters(const std::string& parameterFile) {
 
 JobOutput HierarchyRasterOutput(const std::string& parameterFile, const HierarchyParams& params,
                                 const geo::WriteOptions& write) {
+    std::vector<std::string> rasters;
+    for (int level = 0; level < kLevelCount; ++level)
+        for (int i = 0; i < params.ElementsInUse(level); ++i)
+            rasters.emplace_back(params.elements[level][i].file);
+    // The weights-only run reads a copy of the parameter file, so the design's own guard cannot
+    // see it: the outputs are checked against every input here, before the report is written.
+    std::vector<std::string> inputs = rasters;
+    inputs.push_back(parameterFile);
+    try {
+        geo::RefuseOutputsOverInputs({params.outputFile, params.reportFile}, inputs);
+    } catch (const geo::GeoError& error) {
+        const int refused = hierarchy_status::kOutputOverwritesInput;
+        return StatusOutput("hierarchy", false, refused, status::Meaning(refused, params.target).c_str(),
+                            error.what());
+    }
     const std::string weightsOnly = WeightsOnlyParameters(parameterFile);
     DecomposRun run = RunDecompos(weightsOnly.c_str());
     std::filesystem::remove(weightsOnly);
     run.params = params;
     JobOutput output = OutputOf(run);
     if (run.status != status::kSuccess) return output;
-    std::vector<std::string> rasters;
     std::vector<float> weights;
     for (int level = 0; level < kLevelCount; ++level)
-        for (int i = 0; i < params.ElementsInUse(level); ++i) {
-            rasters.emplace_back(params.elements[level][i].file);
+        for (int i = 0; i < params.ElementsInUse(level); ++i)
             weights.push_back(run.weights.totalWeights[std::size_t(level)][std::size_t(i)]);
-        }
     try {
         const geo::PredictionResult prediction =
             geo::PredictHierarchyRaster(rasters, weights, params.outputFile, write, StopOnInterrupt());

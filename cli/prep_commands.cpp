@@ -41,7 +41,10 @@ int NormalizeRaster(const PrepArgs& a) {
         out.results["range"] = RangeJson(result.range);
         out.results["cells"] = static_cast<long long>(result.rows) * result.cols;
         out.results["blanks"] = result.blanks;
+        out.results["non_finite"] = result.nonFinite;
         out.summary.push_back("wrote " + a.output);
+        if (result.nonFinite > 0)
+            out.summary.push_back(std::to_string(result.nonFinite) + " cells of +-inf taken as no data");
     });
 }
 

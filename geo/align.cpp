@@ -52,8 +52,9 @@ Dataset InMemory(const Raster& raster) {
 
 Dataset OpenSource(const std::string& input) {
     if (IsDesignGrid(input)) return InMemory(Raster::Open(input));
-    Raster::Open(input);  // the door's own checks and messages
-    return Dataset(GDALOpenEx(input.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
+    Dataset dataset(OpenGdalDataset(input));
+    if (!dataset) Raster::Open(input);  // throws, naming the cause in the door's words
+    return dataset;
 }
 
 const char* MethodName(Resampling resampling) {
@@ -126,6 +127,7 @@ Resampling ResamplingNamed(const std::string& name) {
 AlignResult AlignRaster(const std::string& input, const GridFrame& target, const std::string& output,
                         Resampling resampling, const WriteOptions& options, const Progress& progress) {
     InitialiseGdal();
+    RefuseOutputsOverInputs({output}, {input});
     if (target.geoTransform[2] != 0 || target.geoTransform[4] != 0)
         throw GeoError(input + ": the reference raster is rotated; align takes north-up grids only");
     const Dataset source = OpenSource(input);
@@ -137,7 +139,7 @@ AlignResult AlignRaster(const std::string& input, const GridFrame& target, const
     const std::string sourceCrs = crs != nullptr ? crs : "";
     result.reprojected = !sourceCrs.empty() && !target.crsWkt.empty() && !SameCrs(sourceCrs, target.crsWkt);
 
-    RasterWriter writer(output, target, result.bands, std::nullopt, options);
+    RasterWriter writer(output, target, result.bands, options.noData, options);
     const int strip = 256;
     std::vector<double> values(std::size_t(strip) * std::size_t(target.cols));
     for (int b = 1; b <= result.bands; ++b) {
@@ -148,6 +150,9 @@ AlignResult AlignRaster(const std::string& input, const GridFrame& target, const
             if (GDALRasterIO(band, GF_Read, 0, first, target.cols, count, values.data(), target.cols, count,
                              GDT_Float64, 0, 0) != CE_None)
                 throw GeoError(input + ": cannot be resampled (" + std::string(CPLGetLastErrorMsg()) + ")");
+            // +-inf is no data through the door, also where the warper spread it.
+            for (double& v : values)
+                if (std::isinf(v)) v = std::nan("");
             writer.WriteRows(b, first, count, values.data());
             ReportProgress(progress, {"row", std::int64_t(b - 1) * target.rows + first + count,
                                       std::int64_t(result.bands) * target.rows, 0});

@@ -63,12 +63,13 @@ double AsOutput(float v, bool blank) {
 PredictionResult PredictHierarchyRaster(const std::vector<std::string>& rasters,
                                         const std::vector<float>& weights, const std::string& output,
                                         const WriteOptions& options, const Progress& progress) {
+    RefuseOutputsOverInputs({output}, rasters);
     RasterStack stack(rasters);
     if (weights.size() != stack.size())
         throw GeoError(std::to_string(weights.size()) + " weights for " + std::to_string(stack.size()) +
                        " rasters");
     const GridFrame& frame = stack.frame();
-    RasterWriter writer(output, frame, 1, std::nullopt, options);
+    RasterWriter writer(output, frame, 1, options.noData, options);
     writer.SetBandName(1, "prospectivity");
     PredictionResult result{
         frame.rows, frame.cols, 0, 0, std::numeric_limits<float>::max(), -std::numeric_limits<float>::max()};
@@ -131,6 +132,7 @@ feature::AnalysisResults AnalyseFeatures(const FeatureRequest& request, const Wr
         paths.push_back(variable.raster);
         bounds.push_back({variable.lower, variable.upper});
     }
+    RefuseOutputsOverInputs({request.scoreOutput}, paths);
     RasterStack stack(paths);
     const GridFrame& frame = stack.frame();
     const int n = int(request.variables.size());
@@ -157,7 +159,7 @@ feature::AnalysisResults AnalyseFeatures(const FeatureRequest& request, const Wr
     feature::MirrorLowerTriangle(results.productMatrix, n);
     results.weights = FeatureWeights(results, n);
 
-    RasterWriter writer(request.scoreOutput, frame, 1, std::nullopt, options);
+    RasterWriter writer(request.scoreOutput, frame, 1, options.noData, options);
     writer.SetBandName(1, "score");
     std::vector<double> row;
     stack.Restart();
@@ -184,8 +186,9 @@ feature::AnalysisResults AnalyseFeatures(const FeatureRequest& request, const Wr
 void CodeRaster(const std::string& input, feature::CodeBounds bounds, bool invert, const std::string& output,
                 const WriteOptions& options, const Progress& progress) {
     const double sign = invert ? -1.0 : 1.0;
+    RefuseOutputsOverInputs({output}, {input});
     const Raster raster = Raster::Open(input);
-    RasterWriter writer(output, raster.frame(), 1, raster.NoData(1), options);
+    RasterWriter writer(output, raster.frame(), 1, options.noData, options);
     RowStrip strip(raster, 1);
     while (strip.Next()) {
         for (double& v : strip.Values())

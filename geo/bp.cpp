@@ -77,6 +77,9 @@ ClassifyResult ClassifyRasters(const std::string& networkPath, const std::vector
                                const std::string& output, const WriteOptions& options,
                                const Progress& progress) {
     if (inputs.empty()) throw GeoError("no input rasters named");
+    std::vector<std::string> files = inputs;
+    files.push_back(networkPath);
+    RefuseOutputsOverInputs({output}, files);
     const BPNetwork network = ReadNetwork(networkPath);
     std::vector<std::unique_ptr<Raster>> rasters;
     std::vector<InputBand> bands;
@@ -94,7 +97,7 @@ ClassifyResult ClassifyRasters(const std::string& networkPath, const std::vector
     const std::size_t inputCount = bands.size();
     std::vector<RowStrip> strips;
     for (const InputBand& input : bands) strips.emplace_back(*input.raster, input.band);
-    RasterWriter writer(output, frame, 1, 1.0, options);
+    RasterWriter writer(output, frame, 1, options.noData, options);
     writer.SetBandName(1, "class");
     ClassifyResult result{frame.rows, frame.cols, network.inputCount, {}};
     std::vector<BPClassWork> works(ParallelWidth());

@@ -5,20 +5,9 @@
 
 namespace quarnel::geo {
 
-namespace {
-
-// The no-data value every band states, if they agree.
-std::optional<double> SharedNoData(const Raster& raster, const std::vector<int>& bands) {
-    const std::optional<double> first = raster.NoData(bands.front());
-    for (int b : bands)
-        if (raster.NoData(b) != first) return std::nullopt;
-    return first;
-}
-
-}  // namespace
-
 ConvertResult ConvertRaster(const std::string& input, const std::string& output, const WriteOptions& options,
                             int band, const Progress& progress) {
+    RefuseOutputsOverInputs({output}, {input});
     const Raster raster = Raster::Open(input);
     if (band < 0 || band > raster.BandCount())
         throw GeoError(input + ": has no band " + std::to_string(band) + " (it has " +
@@ -31,7 +20,7 @@ ConvertResult ConvertRaster(const std::string& input, const std::string& output,
         throw GeoError(input + ": has " + std::to_string(bands.size()) + " bands, but " + output +
                        " holds one (choose it with --band)");
     const GridFrame& frame = raster.frame();
-    RasterWriter writer(output, frame, int(bands.size()), SharedNoData(raster, bands), options);
+    RasterWriter writer(output, frame, int(bands.size()), options.noData, options);
     const int strip = std::max(1, raster.PreferredRowCount());
     std::vector<double> values(std::size_t(strip) * std::size_t(frame.cols));
     for (std::size_t k = 0; k < bands.size(); ++k) {

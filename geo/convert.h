@@ -16,10 +16,11 @@ struct ConvertResult {
     std::string inputFormat;
 };
 
-// Copies band `band` of input (0: every band) into output. The output keeps the input's no-data
-// value where every band copied states the same one, else NaN (GDAL formats; the design's
-// formats use their own). A one-band format refuses several bands, naming --band. Progress
-// hears of every strip written (rows of all bands copied); told to stop, nothing is written.
+// Copies band `band` of input (0: every band) into output as Float32 (Float64 on request), no data
+// as NaN or the value the options give (GDAL formats; the design's formats use their own): the
+// input's encoding and no-data value are not carried. A one-band format refuses several bands,
+// naming --band. Progress hears of every strip written (rows of all bands copied); told to
+// stop, nothing is written.
 ConvertResult ConvertRaster(const std::string& input, const std::string& output, const WriteOptions& options,
                             int band = 0, const Progress& progress = {});
 

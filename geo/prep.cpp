@@ -10,6 +10,7 @@ namespace quarnel::geo {
 
 NormalizeResult NormalizeRaster(const std::string& input, const std::string& output,
                                 const WriteOptions& options, int band, const Progress& progress) {
+    RefuseOutputsOverInputs({output}, {input});
     const Raster raster = Raster::Open(input);
     const GridFrame& frame = raster.frame();
     NormalizeResult result;
@@ -24,7 +25,8 @@ NormalizeResult NormalizeRaster(const std::string& input, const std::string& out
         result.blanks += prep::CountBlanks(strip.Rows(), strip.count(), frame.cols, kCoreBlank);
         ReportProgress(progress, {"range", strip.first() + strip.count(), frame.rows, 0});
     }
-    RasterWriter writer(output, frame, 1, raster.NoData(band), options);
+    result.nonFinite = raster.NonFiniteCells(band);
+    RasterWriter writer(output, frame, 1, options.noData, options);
     writer.SetBandName(1, raster.BandName(band));
     strip.Restart();
     while (strip.Next()) {
@@ -62,7 +64,7 @@ WindowStatisticsResult WindowStatisticsRaster(const std::string& input, const st
                                               const WriteOptions& options, int band,
                                               const Progress& progress) {
     if (w <= 0) throw GeoError("the window size " + std::to_string(w) + " is below 1");
-    if (meanOutput == deviationOutput) throw GeoError("the mean and deviation outputs are one file");
+    RefuseOutputsOverInputs({meanOutput, deviationOutput}, {input});
     const Raster raster = Raster::Open(input);
     const GridFrame& frame = raster.frame();
     if (w > frame.rows || w > frame.cols)
@@ -104,8 +106,8 @@ WindowStatisticsResult WindowStatisticsRaster(const std::string& input, const st
     t[0] += leftover * t[2];
     t[3] += leftover * t[5];
     for (double* element : {&t[1], &t[2], &t[4], &t[5]}) *element *= w;
-    RasterWriter mean(meanOutput, out, 1, raster.NoData(band), options);
-    RasterWriter deviation(deviationOutput, out, 1, raster.NoData(band), options);
+    RasterWriter mean(meanOutput, out, 1, options.noData, options);
+    RasterWriter deviation(deviationOutput, out, 1, options.noData, options);
     mean.WriteRows(1, 0, out.rows, blocks.mean.data());
     deviation.WriteRows(1, 0, out.rows, blocks.deviation.data());
     mean.Commit();

@@ -18,6 +18,7 @@ struct NormalizeResult {
     int rows = 0;
     int cols = 0;
     std::int64_t blanks = 0;
+    std::int64_t nonFinite = 0;  // of the blanks, cells holding +-inf
 };
 
 // Band `band` of input rescaled to 0..1 between its smallest and largest value into output.

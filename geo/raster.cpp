@@ -4,18 +4,25 @@
 #include <ogr_srs_api.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <mutex>
+#include <set>
+#include <sstream>
+#include <utility>
 
 #include "grid/dsaa_reader.h"
 #include "grid/grid_kind.h"
 #include "grid/kvsgda.h"
 #include "grid/working_grid.h"
 #include "hxf/hxf_file.h"
+#include "quarnel/prep.h"
 
 namespace quarnel::geo {
 
@@ -87,6 +94,175 @@ void InitialiseGdal() {
     });
 }
 
+namespace {
+
+std::atomic<long> datasetOpens{0};
+
+// GDAL's raster drivers but those that fetch from a network (a local XML file or a name can
+// point them at a server): every source is opened with this list.
+char** LocalDrivers() {
+    static const std::vector<std::string> names = [] {
+        const std::set<std::string> network = {"WMS",      "WMTS",          "WCS",    "HTTP",     "DAAS",
+                                               "EEDAI",    "OGCAPI",        "STACIT", "STACTA",   "NGW",
+                                               "PLMOSAIC", "PostGISRaster", "ESRIC",  "SENTINEL2"};
+        std::vector<std::string> local;
+        for (int i = 0; i < GDALGetDriverCount(); ++i) {
+            GDALDriverH driver = GDALGetDriver(i);
+            const std::string name = GDALGetDriverShortName(driver);
+            if (GDALGetMetadataItem(driver, GDAL_DCAP_RASTER, nullptr) != nullptr && !network.contains(name))
+                local.push_back(name);
+        }
+        return local;
+    }();
+    static const std::vector<char*> list = [] {
+        std::vector<char*> pointers;
+        for (const std::string& name : names) pointers.push_back(const_cast<char*>(name.c_str()));
+        pointers.push_back(nullptr);
+        return pointers;
+    }();
+    return const_cast<char**>(list.data());
+}
+
+// Opens path with GDAL (read-only, local drivers only), counted; null when no driver opens it.
+GDALDatasetH OpenDataset(const std::string& path) {
+    InitialiseGdal();
+    ++datasetOpens;
+    return GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, LocalDrivers(), nullptr, nullptr);
+}
+
+// The dataset IsGdalRaster opened, kept for the Raster::Open that follows it, so a source a
+// command first tells apart and then reads is opened once.
+struct PendingDataset {
+    std::mutex mutex;
+    std::string path;
+    GDALDatasetH dataset = nullptr;
+
+    void Keep(const std::string& opened, GDALDatasetH handle) {
+        std::lock_guard lock(mutex);
+        if (dataset != nullptr) GDALClose(dataset);
+        path = opened;
+        dataset = handle;
+    }
+    GDALDatasetH Take(const std::string& wanted) {
+        std::lock_guard lock(mutex);
+        if (dataset == nullptr || path != wanted) return nullptr;
+        return std::exchange(dataset, nullptr);
+    }
+    ~PendingDataset() {
+        if (dataset != nullptr) GDALClose(dataset);
+    }
+};
+
+PendingDataset& Pending() {
+    static PendingDataset pending;
+    return pending;
+}
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return char(std::tolower(static_cast<unsigned char>(c))); });
+    return text;
+}
+
+// A name GDAL would fetch over a network: a URL or one of its network file systems.
+bool IsRemoteName(const std::string& name) {
+    const std::string lower = Lower(name);
+    for (const char* scheme : {"/vsicurl", "/vsis3", "/vsigs", "/vsiaz", "/vsiadls", "/vsioss", "/vsiswift",
+                               "/vsiwebhdfs", "/vsihdfs", "://"})
+        if (lower.find(scheme) != std::string::npos) return true;
+    return false;
+}
+
+// The first bytes of a file, white space skipped.
+std::string HeadOf(const std::string& path, std::size_t size) {
+    std::ifstream file(path, std::ios::binary);
+    std::string head(size, '\0');
+    file.read(head.data(), std::streamsize(size));
+    head.resize(std::size_t(file.gcount()));
+    const std::size_t start = head.find_first_not_of(" \t\r\n\xEF\xBB\xBF");
+    return start == std::string::npos ? std::string() : head.substr(start);
+}
+
+// The text of every <tag ...>text</tag> in an XML document, with whether the element says
+// relativeToVRT="1".
+std::vector<std::pair<std::string, bool>> ElementTexts(const std::string& xml, const std::string& tag) {
+    std::vector<std::pair<std::string, bool>> texts;
+    const std::string open = "<" + tag;
+    const std::string close = "</" + tag + ">";
+    for (std::size_t at = xml.find(open); at != std::string::npos; at = xml.find(open, at + 1)) {
+        const std::size_t end = xml.find('>', at);
+        const std::size_t stop = end == std::string::npos ? end : xml.find(close, end);
+        if (stop == std::string::npos) break;
+        const std::string attributes = xml.substr(at, end - at);
+        const bool relative = attributes.find("relativeToVRT=\"1\"") != std::string::npos ||
+                              attributes.find("relativetoVRT=\"1\"") != std::string::npos;
+        std::string text = xml.substr(end + 1, stop - end - 1);
+        for (const auto& [entity, character] : {std::pair{"&amp;", "&"}, std::pair{"&lt;", "<"},
+                                                std::pair{"&gt;", ">"}, std::pair{"&quot;", "\""}})
+            for (std::size_t k = text.find(entity); k != std::string::npos; k = text.find(entity, k + 1))
+                text.replace(k, std::strlen(entity), character);
+        texts.emplace_back(text, relative);
+    }
+    return texts;
+}
+
+void RefuseUnsafeSource(const std::string& path, const std::string& via, int depth);
+
+// A VRT's sources (and a warped VRT's source dataset) must be safe themselves.
+void RefuseUnsafeVrtSources(const std::string& path, int depth) {
+    constexpr std::uintmax_t kLargestVrt = 64 << 20;
+    std::error_code error;
+    if (std::filesystem::file_size(path, error) > kLargestVrt && !error)
+        throw GeoError(path + ": a VRT file larger than 64 MB");
+    const std::string xml = HeadOf(path, std::size_t(kLargestVrt));
+    for (const char* tag : {"SourceFilename", "SourceDataset", "OverviewDataset"})
+        for (const auto& [name, relative] : ElementTexts(xml, tag)) {
+            const std::filesystem::path source =
+                relative ? std::filesystem::path(path).parent_path() / name : std::filesystem::path(name);
+            RefuseUnsafeSource(source.string(), path, depth + 1);
+        }
+}
+
+// A source GDAL may open without blocking or reaching a network: a local regular file (or
+// folder, for formats that are folders), and for a VRT each of its sources likewise.
+void RefuseUnsafeSource(const std::string& path, const std::string& via, int depth) {
+    const std::string where = via.empty() ? path : via + ": its source " + path;
+    if (depth > 8) throw GeoError(where + ": VRT files nested more than 8 deep");
+    if (IsRemoteName(path)) throw GeoError(where + ": a remote source; quarnel reads local files only");
+    if (path.rfind("/vsi", 0) == 0 || path.find(":::") != std::string::npos)
+        throw GeoError(where + ": not a file (GDAL's virtual names are not read)");
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status)) {
+        if (via.empty()) return;  // the opener names the missing file in its own words
+        throw GeoError(where + ": no such file");
+    }
+    if (std::filesystem::is_directory(status)) return;
+    if (!std::filesystem::is_regular_file(status)) throw GeoError(where + ": not a regular file");
+    const std::string head = HeadOf(path, 64);
+    if (head.rfind("<VRTDataset", 0) == 0) return RefuseUnsafeVrtSources(path, depth);
+    for (const char* service : {"<GDAL_WMS", "<GDAL_WCS", "<WCS_GDAL", "<GDAL_WMTS", "<WMS_Tile_Service",
+                                "<Capabilities", "<WMT_MS_Capabilities"})
+        if (head.rfind(service, 0) == 0)
+            throw GeoError(where + ": describes a network service; quarnel reads local files only");
+}
+
+}  // namespace
+
+bool NamesRemoteSource(const std::string& name) {
+    return IsRemoteName(name);
+}
+
+void* OpenGdalDataset(const std::string& path) {
+    RefuseUnsafeSource(path, {}, 0);
+    if (GDALDatasetH pending = Pending().Take(path)) return pending;
+    return OpenDataset(path);
+}
+
+long GdalDatasetOpens() {
+    return datasetOpens.load();
+}
+
 // Where a Raster's rows come from.
 class RasterSource {
   public:
@@ -98,6 +274,8 @@ class RasterSource {
     virtual std::optional<double> NoData(int band) const = 0;
     virtual void ReadRows(int band, int first, int count, double* out, double noDataAs) const = 0;
     virtual int PreferredRowCount() const { return 256; }
+    virtual std::string NoDataRule(int band) const = 0;
+    virtual std::int64_t NonFiniteCells(int) const { return 0; }
 };
 
 namespace {
@@ -109,8 +287,14 @@ class DesignSource final : public RasterSource {
     std::vector<std::string> names;
     std::vector<std::vector<double>> bands;
     std::optional<double> noData;
+    std::string rule;
+    std::vector<std::int64_t> nonFinite;  // per band; only HXF grids can hold +-inf
 
     int BandCount() const override { return int(bands.size()); }
+    std::string NoDataRule(int) const override { return rule; }
+    std::int64_t NonFiniteCells(int band) const override {
+        return nonFinite.empty() ? 0 : nonFinite[std::size_t(band - 1)];
+    }
     std::string Format() const override { return format; }
     std::string BandName(int band) const override {
         return names.empty() ? std::string() : names[std::size_t(band - 1)];
@@ -142,8 +326,17 @@ void PutSouthFirstRow(std::vector<double>& band, int cols, int rows, int fileRow
     for (int c = 0; c < cols; ++c) row[c] = blank(values[c], blankValue) ? kNaN : values[c];
 }
 
+// A design grid is read by its own rule, the one its jobs apply (a value within 1 of the blank
+// value), so a grid means the same through either door; DSAA and HXF also take Surfer's blank,
+// which the design's jobs would read as a value.
+const char* const kDsaaRule =
+    "values within 1 of 99999 (the design's rule), and 1.70141e38 and above (Surfer's blank)";
+
 bool IsDsaaBlank(double v, double) {
-    return std::isnan(v) || v == 99999.0 || v >= kSurferBlank;
+    return !std::isfinite(v) || prep::IsBlank(v, DSAA_BLANK) || v >= kSurferBlank;
+}
+bool IsDesignBlank(double v, double blank) {
+    return std::isnan(v) || prep::IsBlank(v, blank);
 }
 bool IsValueBlank(double v, double blank) {
     return std::isnan(v) || v == blank;
@@ -161,6 +354,7 @@ std::unique_ptr<RasterSource> OpenDsaa(const std::string& path) {
     auto source = std::make_unique<DesignSource>();
     source->format = "DSAA";
     source->noData = DSAA_BLANK;
+    source->rule = kDsaaRule;
     source->frame.rows = grid.ny;
     source->frame.cols = grid.nx;
     FrameFromCentres(source->frame, grid.ranges[0], grid.ranges[1], grid.ranges[2], grid.ranges[3]);
@@ -177,12 +371,14 @@ std::unique_ptr<RasterSource> OpenKvsgdb(const std::string& path) {
     auto source = std::make_unique<DesignSource>();
     source->format = "KVSGDB01";
     source->noData = grid.blank;
+    source->rule =
+        "values within 1 of the header's blank value " + Number(grid.blank) + " (the design's rule)";
     source->frame.rows = grid.rows;
     source->frame.cols = grid.cols;
     source->frame.geoTransform = {0, 1, 0, double(grid.rows), 0, -1};
     auto& band = source->bands.emplace_back(std::size_t(grid.rows) * std::size_t(grid.cols));
     for (int r = 0; r < grid.rows; ++r)
-        PutSouthFirstRow(band, grid.cols, grid.rows, r, grid.values.get()[r], IsValueBlank, grid.blank);
+        PutSouthFirstRow(band, grid.cols, grid.rows, r, grid.values.get()[r], IsDesignBlank, grid.blank);
     return source;
 }
 
@@ -196,6 +392,7 @@ std::unique_ptr<RasterSource> OpenKvsgda(const std::string& path) {
     auto source = std::make_unique<DesignSource>();
     source->format = "KVSGDA01";
     source->noData = header.blankValue;
+    source->rule = "the header's blank value " + Number(header.blankValue) + " exactly";
     source->frame.rows = header.rows;
     source->frame.cols = header.cols;
     FrameFromCentres(source->frame, header.reals[0], header.reals[1], header.reals[2], header.reals[3]);
@@ -223,6 +420,7 @@ std::unique_ptr<RasterSource> OpenHxf(const std::string& path) {
     auto source = std::make_unique<DesignSource>();
     source->format = "HXF";
     source->noData = DSAA_BLANK;
+    source->rule = std::string("NaN, +-inf (counted), ") + kDsaaRule;
     source->frame.rows = file.info().rows;
     source->frame.cols = file.info().cols;
     source->frame.geoTransform = {0, 1, 0, double(file.info().rows), 0, -1};
@@ -240,9 +438,12 @@ std::unique_ptr<RasterSource> OpenHxf(const std::string& path) {
         if (file.Load(id, HXF_DOUBLE, array) != HXF_OK || array.Data() == nullptr)
             throw GeoError(path + ": grid " + std::to_string(k) + " (" + id + ") cannot be loaded");
         auto& band = source->bands.emplace_back(std::size_t(rows) * std::size_t(cols));
+        const double* values = array.Data();
+        source->nonFinite.push_back(
+            std::count_if(values, values + band.size(), [](double v) { return std::isinf(v); }));
         for (int r = 0; r < rows; ++r)
-            PutSouthFirstRow(band, cols, rows, r, array.Data() + std::size_t(r) * std::size_t(cols),
-                             IsDsaaBlank, DSAA_BLANK);
+            PutSouthFirstRow(band, cols, rows, r, values + std::size_t(r) * std::size_t(cols), IsDsaaBlank,
+                             DSAA_BLANK);
         source->names.push_back(id);
     }
     if (source->bands.empty()) throw GeoError(path + ": an HXF file holding no grid");
@@ -252,7 +453,10 @@ std::unique_ptr<RasterSource> OpenHxf(const std::string& path) {
 // A raster GDAL opened, read through its block cache.
 class GdalSource final : public RasterSource {
   public:
-    explicit GdalSource(GDALDatasetH dataset) : dataset_(dataset) {}
+    explicit GdalSource(GDALDatasetH dataset)
+        : dataset_(dataset),
+          counted_(std::size_t(GDALGetRasterCount(dataset))),
+          nonFinite_(std::size_t(GDALGetRasterCount(dataset))) {}
     ~GdalSource() override { GDALClose(dataset_); }
     GdalSource(const GdalSource&) = delete;
     GdalSource& operator=(const GdalSource&) = delete;
@@ -278,14 +482,25 @@ class GdalSource final : public RasterSource {
                            " cannot be read: " + CPLGetLastErrorMsg());
         const std::optional<double> noData = NoData(band);
         const double same = noData ? *noData : kNaN;  // compares unequal to every value when absent
-        const double surfer =
-            Format().rfind("GS", 0) == 0 ? kSurferBlank : std::numeric_limits<double>::infinity();
+        const double surfer = IsSurfer() ? kSurferBlank : std::numeric_limits<double>::infinity();
         const std::size_t n = std::size_t(count) * std::size_t(frame.cols);
+        std::int64_t infinite = 0;
         for (std::size_t i = 0; i < n; ++i) {
             const double v = out[i];
-            out[i] = v == same || v >= surfer || std::isnan(v) ? noDataAs : v;
+            const bool finite = std::isfinite(v) || std::isnan(v);
+            infinite += finite ? 0 : 1;
+            out[i] = v == same || v >= surfer || !std::isfinite(v) ? noDataAs : v;
         }
+        CountNonFinite(band, first, count, infinite);
     }
+    std::string NoDataRule(int band) const override {
+        std::string rule = "NaN, +-inf (counted)";
+        if (const std::optional<double> noData = NoData(band); noData && !std::isnan(*noData))
+            rule += " and the band's no-data value " + Number(*noData) + " exactly";
+        if (IsSurfer()) rule += " and 1.70141e38 and above (Surfer's blank)";
+        return rule;
+    }
+    std::int64_t NonFiniteCells(int band) const override { return nonFinite_[std::size_t(band - 1)]; }
     int PreferredRowCount() const override {
         int width = 0;
         int height = 0;
@@ -294,14 +509,26 @@ class GdalSource final : public RasterSource {
     }
 
   private:
+    bool IsSurfer() const { return Format().rfind("GS", 0) == 0; }
+    // Each strip is counted the first time it is read, however often a method reads it.
+    void CountNonFinite(int band, int first, int count, std::int64_t cells) const {
+        auto& counted = counted_[std::size_t(band - 1)];
+        const auto key = std::pair{first, count};
+        if (std::find(counted.begin(), counted.end(), key) != counted.end()) return;
+        counted.push_back(key);
+        nonFinite_[std::size_t(band - 1)] += cells;
+    }
+
     GDALDatasetH dataset_;
+    mutable std::vector<std::vector<std::pair<int, int>>> counted_;
+    mutable std::vector<std::int64_t> nonFinite_;
 };
 
 std::unique_ptr<RasterSource> OpenWithGdal(const std::string& path) {
     InitialiseGdal();
     CPLErrorReset();
-    GDALDatasetH dataset =
-        GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    GDALDatasetH dataset = Pending().Take(path);
+    if (dataset == nullptr) dataset = OpenDataset(path);
     if (dataset == nullptr) {
         const std::string why = CPLGetLastErrorMsg();
         throw GeoError(path + ": not a raster GDAL can open" + (why.empty() ? "" : " (" + why + ")"));
@@ -350,17 +577,21 @@ void RefuseSpecialFile(const std::string& path) {
 }
 
 bool IsGdalRaster(const std::string& path) {
-    InitialiseGdal();
-    // Identification alone is not enough: some drivers claim files by their size.
-    GDALDatasetH dataset =
-        GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    try {
+        RefuseUnsafeSource(path, {}, 0);
+    } catch (const GeoError&) {
+        return true;  // the GDAL door refuses it, naming the cause
+    }
+    // Identification alone is not enough: some drivers claim files by their size. The dataset is
+    // kept for the Raster::Open that follows.
+    GDALDatasetH dataset = OpenDataset(path);
     if (dataset == nullptr) return false;
-    GDALClose(dataset);
+    Pending().Keep(path, dataset);
     return true;
 }
 
 Raster Raster::Open(const std::string& path) {
-    RefuseSpecialFile(path);
+    RefuseUnsafeSource(path, {}, 0);
     switch (DetectDesignKind(path)) {
         case DesignKind::dsaa:
             return Raster(path, OpenDsaa(path));
@@ -399,6 +630,12 @@ std::optional<double> Raster::NoData(int band) const {
 }
 int Raster::PreferredRowCount() const {
     return source_->PreferredRowCount();
+}
+std::string Raster::NoDataRule(int band) const {
+    return source_->NoDataRule(band);
+}
+std::int64_t Raster::NonFiniteCells(int band) const {
+    return source_->NonFiniteCells(band);
 }
 
 void Raster::ReadRows(int band, int first, int count, double* out, double noDataAs) const {

@@ -7,13 +7,25 @@
 // their text rows run south to north (the first row of values is the lowest), so they are turned
 // over. Their map coordinates come from the header where it has them: DSAA's x and y ranges, and
 // KVSGDA01's first two reals (x of the first and last column centre) and next two (y of the
-// first and last row centre); KVSGDB01 and HXF carry none (unit cells from 0, no CRS). No-data:
-// a value equal to the band's no-data value, NaN, and for DSAA 99999 and Surfer's blank
-// (1.70141e38 and above); KVSGDA01 and KVSGDB01 their header's blank value; HXF 99999.
+// first and last row centre); KVSGDB01 and HXF carry none (unit cells from 0, no CRS).
+//
+// No data is decided here, once, for every method of the door: a GDAL raster's NaN, +-inf
+// (counted: NonFiniteCells) and a value equal to the band's no-data value exactly (Surfer's
+// grids also 1.70141e38 and above). The design's grids by the design's own rule, so they mean
+// the same through either door: DSAA and HXF a value within 1 of 99999 (and Surfer's blank,
+// 1.70141e38 and above), KVSGDB01 within 1 of its header's blank value, KVSGDA01 its header's
+// blank value exactly (as the jobs reading it compare). The "within 1" rule never applies to a
+// GDAL raster's no-data value. NoDataRule says which rule a band was read by.
+//
+// Sources are opened once (IsGdalRaster keeps the dataset it opened for the Raster::Open that
+// follows; GdalDatasetOpens counts) with GDAL's local drivers only. A source that is not a local
+// regular file or folder (a FIFO, a device, a /vsi or remote name), or a VRT any of whose
+// sources is not, is refused before GDAL opens it, so nothing blocks or reaches a network.
 //
 // Everything else goes through GDAL, block by block through its block cache (capped at 64 MB
 // unless GDAL_CACHEMAX is set), so reading a large raster takes memory for the rows asked for.
 #include <array>
+#include <cstdint>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -77,6 +89,10 @@ class Raster {
                   double noDataAs = std::numeric_limits<double>::quiet_NaN()) const;
     // Rows GDAL reads in one block; reading that many at a time wastes nothing.
     int PreferredRowCount() const;
+    // What no data is in band, in words ("NaN, +-inf (counted) and ...").
+    std::string NoDataRule(int band) const;
+    // Cells of band holding +-inf among the rows read so far, each counted once.
+    std::int64_t NonFiniteCells(int band) const;
 
   private:
     Raster(std::string path, std::unique_ptr<RasterSource> source);
@@ -95,6 +111,10 @@ RasterData ReadRaster(const std::string& path, int band = 1);
 // True when path names a file of the design's own formats (DSAA, KVSGDB01, KVSGDA01, HXF).
 bool IsDesignGrid(const std::string& path);
 
+// True when GDAL would fetch name over a network (a URL, /vsicurl/, /vsis3/ ...); the door
+// refuses such sources.
+bool NamesRemoteSource(const std::string& name);
+
 // True when one of GDAL's raster drivers opens the file at path.
 bool IsGdalRaster(const std::string& path);
 
@@ -104,5 +124,13 @@ void RefuseSpecialFile(const std::string& path);
 
 // Registers GDAL's drivers once and caps its block cache; every entry point calls it.
 void InitialiseGdal();
+
+// A GDAL dataset (GDALDatasetH) of path for GDAL's own algorithms (the warper), opened as
+// Raster::Open opens one: refused (GeoError) when unsafe, local drivers only, counted. Null when
+// no driver opens it; the caller closes it.
+void* OpenGdalDataset(const std::string& path);
+
+// How many times this process has asked GDAL to open a dataset.
+long GdalDatasetOpens();
 
 }  // namespace quarnel::geo

@@ -2,9 +2,12 @@
 
 #include <cpl_string.h>
 #include <gdal.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -13,10 +16,12 @@
 #include <filesystem>
 #include <limits>
 #include <span>
+#include <sstream>
 #include <vector>
 
 #include "grid/dsaa_reader.h"
 #include "grid/kvsgda.h"
+#include "grid/same_file.h"
 #include "grid/text_sink.h"
 #include "hxf/ihxf.h"
 
@@ -36,13 +41,93 @@ bool EqualsIgnoringCase(const std::string& a, const char* b) {
                       [](char x, char y) { return std::toupper(static_cast<unsigned char>(x)) == y; });
 }
 
-// Where a file is put in place: a hidden name beside the final path, unique to this process.
-std::string TemporaryPathBeside(const std::string& path) {
-    const std::filesystem::path final(path);
+constexpr const char* kPart = ".part";
+
+// Where a file is put in place: a hidden name beside the final path, unique to this process and
+// to each writer in it (two writers of one process must not share a temporary).
+std::string TemporaryPathBeside(const std::filesystem::path& final) {
+    static std::atomic<unsigned> writers{0};
     std::string name = ".";
-    name.append(final.filename().string()).append(".part").append(std::to_string(getpid()));
-    name.append(final.extension().string());
+    name.append(final.filename().string()).append(kPart).append(std::to_string(getpid()));
+    name.append("-").append(std::to_string(++writers)).append(final.extension().string());
     return (final.parent_path() / name).string();
+}
+
+// A run killed while writing leaves its temporary (and GDAL's side files of it); the next run
+// writing the same path removes those of processes that no longer exist.
+void SweepAbandonedParts(const std::filesystem::path& final) {
+    std::string prefix = ".";
+    prefix.append(final.filename().string()).append(kPart);
+    const std::filesystem::path folder = final.parent_path().empty() ? "." : final.parent_path();
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        const char* digits = name.c_str() + prefix.size();
+        char* end = nullptr;
+        const unsigned long pid = std::strtoul(digits, &end, 10);
+        if (end == digits || *end != '-' || pid == 0) continue;
+        if (kill(pid_t(pid), 0) != 0 && errno == ESRCH) std::filesystem::remove(entry.path(), error);
+    }
+}
+
+// The file a write to path lands on: its links followed, as the design's outputs do.
+std::filesystem::path WrittenPath(const std::string& path) {
+    return FollowLinks(std::filesystem::path(path));
+}
+
+bool IsDesignExtension(const std::string& extension) {
+    return extension.empty() || extension == ".grd" || extension == ".txt" || extension == ".dat";
+}
+
+bool ListsExtension(GDALDriverH driver, const std::string& extension) {
+    const char* listed = GDALGetMetadataItem(driver, GDAL_DMD_EXTENSIONS, nullptr);
+    if (listed == nullptr) return false;
+    const std::string wanted = extension.substr(1);
+    std::istringstream words(listed);
+    for (std::string word; words >> word;) {
+        std::transform(word.begin(), word.end(), word.begin(),
+                       [](char c) { return char(std::tolower(static_cast<unsigned char>(c))); });
+        if (word == wanted) return true;
+    }
+    return false;
+}
+
+bool WritesRasters(GDALDriverH driver) {
+    return GDALGetMetadataItem(driver, GDAL_DCAP_RASTER, nullptr) != nullptr &&
+           (GDALGetMetadataItem(driver, GDAL_DCAP_CREATE, nullptr) != nullptr ||
+            GDALGetMetadataItem(driver, GDAL_DCAP_CREATECOPY, nullptr) != nullptr);
+}
+
+// The GDAL driver that writes path: the one named, else the first by GDAL's registration order
+// whose metadata lists the extension and that can create or copy a raster.
+GDALDriverH GdalDriverFor(const std::string& path, const WriteOptions& options) {
+    InitialiseGdal();
+    if (!options.format.empty()) {
+        GDALDriverH driver = GDALGetDriverByName(options.format.c_str());
+        if (driver == nullptr || GDALGetMetadataItem(driver, GDAL_DCAP_RASTER, nullptr) == nullptr)
+            throw GeoError(path + ": no GDAL raster driver named \"" + options.format + "\"");
+        if (!WritesRasters(driver))
+            throw GeoError(path + ": GDAL's " + options.format + " driver cannot write rasters");
+        return driver;
+    }
+    const std::string extension = LowerExtension(path);
+    for (int i = 0; i < GDALGetDriverCount(); ++i) {
+        GDALDriverH driver = GDALGetDriver(i);
+        if (WritesRasters(driver) && ListsExtension(driver, extension)) return driver;
+    }
+    throw GeoError(path + ": no raster format writes the extension \"" + extension +
+                   "\" (name a GDAL driver with --format, or use .tif)");
+}
+
+// True when the driver lists the data type among those it creates (a driver listing none takes any).
+bool HoldsType(GDALDriverH driver, GDALDataType type) {
+    const char* listed = GDALGetMetadataItem(driver, GDAL_DMD_CREATIONDATATYPES, nullptr);
+    if (listed == nullptr) return true;
+    std::istringstream words(listed);
+    for (std::string word; words >> word;)
+        if (word == GDALGetDataTypeName(type)) return true;
+    return false;
 }
 
 // Running statistics of the values written to one band, as the file stores them.
@@ -74,11 +159,24 @@ OutputKind OutputKindOf(const std::string& path, const WriteOptions& options) {
     }
     const std::string extension = LowerExtension(path);
     if (extension == ".hxf") return OutputKind::hxf;
-    return extension == ".tif" || extension == ".tiff" ? OutputKind::gdal : OutputKind::dsaa;
+    return IsDesignExtension(extension) ? OutputKind::dsaa : OutputKind::gdal;
 }
 
 bool IsGdalOutput(const std::string& path, const WriteOptions& options) {
     return OutputKindOf(path, options) == OutputKind::gdal;
+}
+
+void RefuseOutputsOverInputs(const std::vector<std::string>& outputs,
+                             const std::vector<std::string>& inputs) {
+    for (std::size_t k = 0; k < outputs.size(); ++k) {
+        for (const std::string& input : inputs)
+            if (SameExistingFile(outputs[k].c_str(), input.c_str()))
+                throw GeoError(outputs[k] + ": is the input " + input + "; it is not overwritten");
+        for (std::size_t j = 0; j < k; ++j)
+            if (SameOutputFile(outputs[j].c_str(), outputs[k].c_str()))
+                throw GeoError(outputs[k] + ": is also the output " + outputs[j] +
+                               "; two outputs cannot be one file");
+    }
 }
 
 // Where a RasterWriter's rows go.
@@ -141,38 +239,47 @@ class RasterSink {
 namespace {
 
 // A raster of a GDAL driver, created under a temporary name beside the final path. Drivers that
-// can only copy get an in-memory raster copied out at Commit.
+// can only copy, or cannot hold the values and were allowed to convert them, get an in-memory
+// raster copied out at Commit.
 class GdalSink final : public RasterSink {
   public:
     GdalSink(const std::string& path, const GridFrame& frame, int bands, std::optional<double> noData,
              const WriteOptions& options)
         : RasterSink(path, frame, bands, noData ? noData : std::optional<double>(std::nan("")),
-                     options.float64) {
-        InitialiseGdal();
-        const std::string format = options.format.empty() ? "GTiff" : options.format;
-        driver_ = GDALGetDriverByName(format.c_str());
-        if (driver_ == nullptr || GDALGetMetadataItem(driver_, GDAL_DCAP_RASTER, nullptr) == nullptr)
-            throw GeoError(path + ": no GDAL raster driver named \"" + format + "\"");
-        const bool creates = GDALGetMetadataItem(driver_, GDAL_DCAP_CREATE, nullptr) != nullptr;
-        if (!creates && GDALGetMetadataItem(driver_, GDAL_DCAP_CREATECOPY, nullptr) == nullptr)
-            throw GeoError(path + ": GDAL's " + format + " driver cannot write rasters");
-        temporary_ = TemporaryPathBeside(path);
+                     options.float64),
+          driver_(GdalDriverFor(path, options)) {
+        const std::string format = GDALGetDriverShortName(driver_);
+        const GDALDataType type = options.float64 ? GDT_Float64 : GDT_Float32;
+        if (!HoldsType(driver_, type) && !options.convert)
+            throw GeoError(path + ": GDAL's " + format + " driver cannot hold " + GDALGetDataTypeName(type) +
+                           " values (it writes " +
+                           GDALGetMetadataItem(driver_, GDAL_DMD_CREATIONDATATYPES, nullptr) +
+                           "); ask for the conversion with --convert, or write .tif");
+        const bool creates =
+            GDALGetMetadataItem(driver_, GDAL_DCAP_CREATE, nullptr) != nullptr && HoldsType(driver_, type);
+        final_ = WrittenPath(path).string();
+        SweepAbandonedParts(final_);
+        temporary_ = TemporaryPathBeside(final_);
         char** creation = nullptr;
         if (format == "GTiff") {
             creation = CSLSetNameValue(creation, "TILED", "YES");
             creation = CSLSetNameValue(creation, "COMPRESS", "DEFLATE");
             creation = CSLSetNameValue(creation, "BIGTIFF", "IF_SAFER");
         }
-        const GDALDataType type = options.float64 ? GDT_Float64 : GDT_Float32;
         GDALDriverH target = creates ? driver_ : GDALGetDriverByName("MEM");
         CPLErrorReset();
         dataset_ = GDALCreate(target, creates ? temporary_.c_str() : "", frame.cols, frame.rows, bands, type,
                               creates ? creation : nullptr);
         creates_ = creates;
+        convert_ = !HoldsType(driver_, type);
         copyCreation_ = creates ? nullptr : creation;
         if (creates) CSLDestroy(creation);
-        if (dataset_ == nullptr)
-            throw GeoError(path + ": cannot be created (" + std::string(CPLGetLastErrorMsg()) + ")");
+        if (dataset_ == nullptr) {
+            const std::string why = CPLGetLastErrorMsg();
+            CSLDestroy(copyCreation_);
+            RemoveTemporary();  // a creation cut short (a full disk) may have left part of it
+            throw GeoError(path + ": cannot be created (" + why + ")");
+        }
         double transform[6];
         std::copy(frame.geoTransform.begin(), frame.geoTransform.end(), transform);
         GDALSetGeoTransform(dataset_, transform);
@@ -182,9 +289,7 @@ class GdalSink final : public RasterSink {
     ~GdalSink() override {
         CSLDestroy(copyCreation_);
         if (dataset_ != nullptr) GDALClose(dataset_);
-        VSIStatBufL stat;
-        if (!committed_ && VSIStatL(temporary_.c_str(), &stat) == 0)
-            GDALDeleteDataset(driver_, temporary_.c_str());
+        if (!committed_) RemoveTemporary();
     }
 
     void SetBandName(int band, const std::string& name) override {
@@ -215,7 +320,11 @@ class GdalSink final : public RasterSink {
         }
         if (CPLGetLastErrorType() >= CE_Failure)
             throw GeoError(path_ + ": cannot be written (" + std::string(CPLGetLastErrorMsg()) + ")");
-        if (GDALRenameDataset(driver_, path_.c_str(), temporary_.c_str()) != CE_None)
+        if (!ReadsBackAsWritten())
+            throw GeoError(path_ +
+                           ": cannot be written (what was written does not read back: the disk may be "
+                           "full)");
+        if (GDALRenameDataset(driver_, final_.c_str(), temporary_.c_str()) != CE_None)
             throw GeoError(path_ + ": cannot be put in place (" + std::string(CPLGetLastErrorMsg()) + ")");
         committed_ = true;
     }
@@ -228,11 +337,49 @@ class GdalSink final : public RasterSink {
     }
 
   private:
+    // Some drivers (HFA among them) do not report a write that failed, as on a full disk, so the
+    // raster is read back and its statistics compared with those of what was written. GeoTIFF
+    // reports its failures, and values converted on request differ by design.
+    bool ReadsBackAsWritten() const {
+        if (convert_ || std::string(GDALGetDriverShortName(driver_)) == "GTiff") return true;
+        GDALDatasetH dataset =
+            GDALOpenEx(temporary_.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+        if (dataset == nullptr) return false;
+        bool same = GDALGetRasterCount(dataset) == int(statistics_.size());
+        std::vector<double> row(std::size_t(frame_.cols));
+        for (int b = 1; same && b <= int(statistics_.size()); ++b) {
+            BandStatistics back;
+            GDALRasterBandH band = GDALGetRasterBand(dataset, b);
+            for (int r = 0; same && r < frame_.rows; ++r) {
+                same = GDALRasterIO(band, GF_Read, 0, r, frame_.cols, 1, row.data(), frame_.cols, 1,
+                                    GDT_Float64, 0, 0) == CE_None;
+                for (double v : row)
+                    if (!std::isnan(v) && !(noData_ && v == *noData_)) back.Add(v);
+            }
+            const BandStatistics& written = statistics_[std::size_t(b - 1)];
+            same = same && back.count == written.count && back.sum == written.sum &&
+                   (back.count == 0 || (back.min == written.min && back.max == written.max));
+        }
+        GDALClose(dataset);
+        return same;
+    }
+
+    // The temporary and its side files, also when the driver no longer opens what was written
+    // (a close cut short on a full disk).
+    void RemoveTemporary() const {
+        VSIStatBufL stat;
+        if (VSIStatL(temporary_.c_str(), &stat) == 0) GDALDeleteDataset(driver_, temporary_.c_str());
+        VSIUnlink(temporary_.c_str());
+        VSIUnlink((temporary_ + ".aux.xml").c_str());
+    }
+
     GDALDriverH driver_ = nullptr;
     GDALDatasetH dataset_ = nullptr;
+    std::string final_;  // the path with its links followed
     std::string temporary_;
     char** copyCreation_ = nullptr;  // options of the copy, for drivers that cannot create
     bool creates_ = true;
+    bool convert_ = false;
     bool committed_ = false;
 };
 
@@ -391,7 +538,9 @@ class HxfSink final : public HeldSink {
                 throw GeoError(path_ + ": two bands would both be grid \"" + id + "\"");
             ids.push_back(id.c_str());
         }
-        const std::string temporary = TemporaryPathBeside(path_);
+        const std::filesystem::path final = WrittenPath(path_);
+        SweepAbandonedParts(final);
+        const std::string temporary = TemporaryPathBeside(final);
         const int status = WriteHXFFile(temporary.c_str(), HXF_FLOAT, frame_.rows, frame_.cols,
                                         int(bands_.size()), ids.data(), values.data());
         std::error_code error;
@@ -399,7 +548,7 @@ class HxfSink final : public HeldSink {
             std::filesystem::remove(temporary, error);
             throw GeoError(path_ + ": cannot be written (HXF error " + std::to_string(status) + ")");
         }
-        std::filesystem::rename(temporary, path_, error);
+        std::filesystem::rename(temporary, final, error);
         if (error) {
             std::filesystem::remove(temporary, error);
             throw GeoError(path_ + ": cannot be put in place");

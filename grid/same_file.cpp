@@ -35,10 +35,12 @@ bool SameOutputFile(const char* a, const char* b) {
     const fs::path pathB = FollowLinks(NativePath(b));
     // An empty path (one that could not be converted) names no file.
     if (pathA.empty() || pathB.empty()) return false;
+    // Made absolute first: weakly_canonical leaves a relative path none of whose parts exist as
+    // it is, so "m.tif" and "./m.tif" would differ.
     std::error_code error;
-    const fs::path first = fs::weakly_canonical(pathA, error);
+    const fs::path first = fs::weakly_canonical(fs::absolute(pathA, error), error);
     if (error) return false;
-    const fs::path second = fs::weakly_canonical(pathB, error);
+    const fs::path second = fs::weakly_canonical(fs::absolute(pathB, error), error);
     return !error && first == second;
 }
 

@@ -86,7 +86,16 @@ TEST_F(HostCatalogue, EndlessInputsAreRefusedPromptly) {
     WriteFile(dir_ / "points.csv", "x,y\n0,0\n");
     const std::string grid = dir_ / "grid.grd";
     const std::string out = dir_ / "out";
-    for (const std::string& endless : {std::string("/dev/zero"), fifo, zeros}) {
+    // VRT files over a FIFO and over a remote source (a loopback port nothing listens on).
+    const std::string vrt =
+        "<VRTDataset rasterXSize=\"2\" rasterYSize=\"1\"><VRTRasterBand dataType=\"Float32\" "
+        "band=\"1\"><SimpleSource><SourceFilename>";
+    const std::string tail =
+        "</SourceFilename><SourceBand>1</SourceBand></SimpleSource></VRTRasterBand></VRTDataset>\n";
+    WriteFile(dir_ / "fifo.vrt", vrt + fifo + tail);
+    WriteFile(dir_ / "remote.vrt", vrt + "/vsicurl/http://127.0.0.1:9/x.tif" + tail);
+    for (const std::string& endless :
+         {std::string("/dev/zero"), fifo, zeros, dir_ / "fifo.vrt", dir_ / "remote.vrt"}) {
         WriteFile(dir_ / "hierarchy.txt",
                   "QELFrmDECOMPOSE 1 1 0 0 0\n1 1\nA 1 " + endless + "\n" + out + " " + out + ".txt\n");
         WriteFile(dir_ / "feature.txt",
@@ -126,7 +135,7 @@ TEST_F(HostCatalogue, EndlessInputsAreRefusedPromptly) {
             EXPECT_LT(result.peakKiB, 256 * 1024) << arguments[0] << " " << endless;
         }
         // A long regular file is a report to print a block at a time; only a non-file is refused.
-        if (endless != zeros) {
+        if (endless == fifo || endless == "/dev/zero") {
             EXPECT_EQ(RunCli({"report", endless}, {.killAfterMs = 20000}).exitCode, 1);
         }
     }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "grid/same_file.h"
 #include "tests/hardening/catalogue.h"
 
 namespace quarnel::hardening {
@@ -32,6 +33,16 @@ std::string Kvsgda(int n, int variant) {
     for (int r = 0; r < n; ++r)
         for (int c = 0; c < n; ++c) text += std::to_string((r * 5 + c + variant * 13) % 89) + " ";
     return text;
+}
+
+std::string V(const char* name, int v);
+
+// Variant v's DSAA grid as a GeoTIFF, made by the host itself.
+std::string GeoTiff(const TempFolder& dir, int v, int n) {
+    const std::string grid = dir / V("grid", v);
+    WriteFile(grid, Dsaa(n, v));
+    RunCli({"convert", grid, grid + ".tif"});
+    return grid + ".tif";
 }
 
 constexpr const char* kSampleHeader = "BP Training Sample File !!!\n";
@@ -119,6 +130,22 @@ const std::vector<Command>& Commands() {
              WriteFile(dir / V("params", v), "QelFrmFeater 1\nAu 20 60 " + dir / V("grid", v) +
                                                  "\n0 none\n0 " + dir / "score.grd " + dir / "report.txt\n");
              return {"feature", dir / V("params", v)};
+         }},
+        // Through the GDAL door: GeoTIFF in and out.
+        {"normalize-tif",
+         {"out.tif"},
+         [](const TempFolder& dir, int v, int n) -> std::vector<std::string> {
+             return {"normalize", GeoTiff(dir, v, n), dir / "out.tif"};
+         }},
+        {"window-stats-tif",
+         {"mean.tif", "std.tif"},
+         [](const TempFolder& dir, int v, int n) -> std::vector<std::string> {
+             return {"window-stats", GeoTiff(dir, v, n), dir / "mean.tif", dir / "std.tif", "-w", "3"};
+         }},
+        {"convert-tif",
+         {"out.img"},
+         [](const TempFolder& dir, int v, int n) -> std::vector<std::string> {
+             return {"convert", GeoTiff(dir, v, n), dir / "out.img"};
          }},
     };
     return commands;
@@ -223,6 +250,68 @@ TEST(OutputsThroughLinks, DanglingLinkToTheOtherOutputIsRefused) {
         const CliResult result = RunCli(arguments);
         EXPECT_EQ(result.exitCode, 1) << command.name << ": " << result.output;
         EXPECT_FALSE(fs::exists(dir / command.outputs[0])) << command.name;
+    }
+}
+
+// An output that is an input (by any name: "..", a link, the network or parameter file) or
+// two outputs that are one file are refused before anything is written, through the GDAL door
+// as through the design's. A refused design job keeps its own status for it.
+struct InputAsOutput {
+    const char* what;
+    std::vector<std::string> arguments;  // "D/" stands for the case's folder
+    std::vector<std::string> outputs;    // that the refused run must leave as they were
+    int status;
+};
+
+// Two relative spellings of one file that does not exist yet are one output (the design's
+// window-stats wrote "m.grd" and then "./m.grd" over it and exited 0).
+TEST(OutputsThatAreInputs, RelativeSpellingsOfANewFileAreOneOutput) {
+    EXPECT_TRUE(SameOutputFile("quarnel-not-made.grd", "./quarnel-not-made.grd"));
+    EXPECT_TRUE(SameOutputFile("quarnel-not-made.grd", "sub/../quarnel-not-made.grd"));
+    EXPECT_FALSE(SameOutputFile("quarnel-not-made.grd", "quarnel-not-made.grd2"));
+}
+
+TEST(OutputsThatAreInputs, AreRefusedBeforeAnythingIsWritten) {
+    const std::string hierarchy = "QELFrmDECOMPOSE 1 1 0 0 0\n1 1\nA 1 D/a.tif\nD/h.params D/report.txt\n";
+    const std::string feature = "QelFrmFeater 1\nAu 20 60 D/a.tif\n0 none\n0 D/f.params D/report.txt\n";
+    const InputAsOutput cases[] = {
+        {"normalize through ..", {"normalize", "D/a.tif", "D/sub/../a.tif"}, {}, 0},
+        {"normalize through a link", {"normalize", "D/a.tif", "D/link.tif"}, {}, 0},
+        {"convert onto its input", {"convert", "D/a.tif", "D/./a.tif"}, {}, 1},
+        {"window-stats mean is the input",
+         {"window-stats", "D/a.tif", "D/a.tif", "D/s.tif", "-w", "2"},
+         {"D/s.tif"},
+         0},
+        {"window-stats outputs are one",
+         {"window-stats", "D/a.tif", "D/m.tif", "D/./m.tif", "-w", "2"},
+         {"D/m.tif"},
+         0},
+        {"bp-classify onto its network", {"bp-classify", "D/net.txt", "D/net.txt", "D/a.tif"}, {}, 0},
+        {"hierarchy result is its parameter file", {"hierarchy", "D/h.params"}, {"D/report.txt"}, 3903},
+        {"feature score is its parameter file", {"feature", "D/f.params"}, {"D/report.txt"}, 3057},
+    };
+    for (const InputAsOutput& c : cases) {
+        TempFolder dir;
+        const auto in = [&](std::string text) {
+            for (std::size_t at = text.find("D/"); at != std::string::npos; at = text.find("D/", at))
+                text.replace(at, 2, dir / "");
+            return text;
+        };
+        WriteFile(dir / "a.grd", Dsaa(8, 0));
+        ASSERT_EQ(RunCli({"convert", dir / "a.grd", dir / "a.tif"}).exitCode, 0);
+        fs::create_directory(dir / "sub");
+        fs::create_symlink(dir / "a.tif", dir / "link.tif");
+        WriteFile(dir / "samples", std::string(kSampleHeader) + "10 0\n90 1\n");
+        RunCli({"bp-train", "-s", dir / "samples", "-n", dir / "net.txt", "-r", dir / "result", "-m", "5"});
+        WriteFile(dir / "h.params", in(hierarchy));
+        WriteFile(dir / "f.params", in(feature));
+        Case run;
+        for (const char* input : {"a.tif", "net.txt", "h.params", "f.params"}) run.Input(dir / input);
+        for (const std::string& output : c.outputs) run.Untouched(in(output));
+        std::vector<std::string> arguments;
+        for (const std::string& argument : c.arguments) arguments.push_back(in(argument));
+        SCOPED_TRACE(c.what);
+        run.ExpectCli(arguments, c.status, false, "");
     }
 }
 
