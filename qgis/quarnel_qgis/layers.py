@@ -4,6 +4,7 @@ styled for the kind of values they hold."""
 
 from __future__ import annotations
 
+import gc
 import os
 
 import numpy as np
@@ -37,6 +38,10 @@ def raster_of(layer, band: int = 1):
         data = quarnel.open_raster(layer.source())
     except Exception as error:  # rasterio and GDAL raise many kinds; the cause is what counts
         raise QgsProcessingException(f"{layer.source()}: cannot be read: {error}") from error
+    # The values are read: the file's handle (held in a reference cycle of xarray's) is closed
+    # now, not whenever the collector gets to it, which may be after QGIS has shut GDAL down (a
+    # crash on exit), and the file is not kept open meanwhile.
+    gc.collect()
     if "band" in data.dims:
         if not 1 <= band <= data.sizes["band"]:
             raise QgsProcessingException(f"{layer.source()}: has no band {band}")

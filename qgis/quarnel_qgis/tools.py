@@ -13,6 +13,7 @@ from qgis.core import (
     QgsProcessingException,
     QgsProcessingOutputFile,
     QgsProcessingOutputFolder,
+    QgsProcessingOutputMultipleLayers,
     QgsProcessingOutputNumber,
     QgsProcessingParameterEnum,
     QgsProcessingParameterField,
@@ -79,6 +80,7 @@ class Align(HostTool):
         self.addParameter(QgsProcessingParameterMultipleLayers("INPUTS", "Rasters to align", QgsProcessing.TypeRaster))
         self.addParameter(QgsProcessingParameterEnum("RESAMPLING", "Resampling", RESAMPLING, False, 0))
         self.addParameter(QgsProcessingParameterFolderDestination("OUTPUT", "Output folder"))
+        self.addOutput(QgsProcessingOutputMultipleLayers("FILES", "Aligned rasters"))
 
     def compute(self, parameters, context, feedback):
         reference = self.parameterAsRasterLayer(parameters, "REFERENCE", context).source()
@@ -111,7 +113,8 @@ class Samples(HostTool):
         if v["background"] is not None:
             arguments += ["--background", str(v["background"])]
         report = run_host(arguments, feedback)
-        return {"OUTPUT": output, "SAMPLES": report.get("results", {}).get("samples")}
+        counts = report.get("results", {})
+        return {"OUTPUT": output, "SAMPLES": counts.get("deposit_cells", 0) + counts.get("background_cells", 0)}
 
 
 class ModelUnits(HostTool):

@@ -1,5 +1,6 @@
 """The Cloncurry evidence cropped to a small window (GDAL), shared by the plugin's tests."""
 
+import gc
 import pathlib
 
 import pytest
@@ -19,3 +20,11 @@ def cloncurry(tmp_path_factory):
         paths[name] = str(folder / f"{name}.tif")
         gdal.Translate(paths[name], str(DATA / f"{name}.tif"), srcWin=WINDOW)
     return paths
+
+
+@pytest.fixture(scope="session", autouse=True)
+def rasters_closed_while_gdal_runs():
+    """xarray closes the files it read when they are collected; that must happen before the QGIS
+    application started by the tests shuts GDAL down at exit."""
+    yield
+    gc.collect()
