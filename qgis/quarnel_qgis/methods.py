@@ -344,6 +344,20 @@ class Feature(QuarnelAlgorithm):
         return results
 
 
+def _held_out(algorithm, parameters, context, feedback, split) -> dict:
+    """The held-out deposits' evaluation, by the host (the only door that splits deposits)."""
+    from .host import run_host
+
+    arguments = ["evaluate", algorithm.parameterAsRasterLayer(parameters, "MAP", context).source(),
+                 algorithm.parameterAsCompatibleSourceLayerPath(parameters, "DEPOSITS", context,
+                                                                ["shp", "gpkg", "csv", "geojson"], "gpkg", feedback),
+                 "--holdout", repr(split["holdout"]), "--seed", str(split["seed"])]
+    mask = algorithm.parameterAsRasterLayer(parameters, "MASK", context)
+    if mask is not None:
+        arguments += ["--mask", mask.source()]
+    return run_host(arguments, feedback)["results"]["holdout"]["held_out"]
+
+
 def _table_sink(algorithm, parameters, key, context, columns, rows):
     """Rows as a non-spatial layer (a table) at the sink parameter key."""
     fields = QgsFields()
@@ -362,14 +376,18 @@ def _table_sink(algorithm, parameters, key, context, columns, rows):
 class Evaluate(QuarnelAlgorithm):
     ID, TITLE = "evaluate", "Evaluate a map against deposits"
     GROUP_ID, GROUP = VALIDATION
+    METHOD = "validation"
     HELP = ("ROC curve and AUC (with its 95 % interval), success-rate curve and, for a class map, the class "
-            "table of a map against the deposits. Cells with no data, or 0 in the mask, take no part.")
+            "table of a map against the deposits. Cells with no data, or 0 in the mask, take no part. With a "
+            "holdout share, the quarnel host splits the deposits and adds the prediction rate of those kept back "
+            "(the ROC and success rate count every deposit).")
 
     def define(self):
         self.addParameter(QgsProcessingParameterRasterLayer("MAP", "Map (scores or classes)"))
         _deposits(self)
         self.addParameter(QgsProcessingParameterRasterLayer("MASK", "Mask (0: left out)", optional=True))
         self.addParameter(QgsProcessingParameterBoolean("CLASSES", "The map holds classes", False))
+        self.add_declared()
         self.addParameter(QgsProcessingParameterFeatureSink(
             "ROC", "ROC points", QgsProcessing.TypeVector, optional=True, createByDefault=False))
         self.addParameter(QgsProcessingParameterFeatureSink(
@@ -377,7 +395,8 @@ class Evaluate(QuarnelAlgorithm):
         self.addParameter(QgsProcessingParameterFileDestination(
             "REPORT", "Evaluation", "HTML files (*.html)", optional=True, createByDefault=True))
         for key, title in (("AUC", "AUC"), ("AUC_LOW", "AUC 95 % low"), ("AUC_HIGH", "AUC 95 % high"),
-                           ("SUCCESS_AREA", "Area under the success-rate curve")):
+                           ("SUCCESS_AREA", "Area under the success-rate curve"),
+                           ("PREDICTION_AREA", "Area under the prediction-rate curve (holdout)")):
             self.addOutput(QgsProcessingOutputNumber(key, title))
 
     def compute(self, parameters, context, feedback):
@@ -403,6 +422,12 @@ class Evaluate(QuarnelAlgorithm):
             rows = quarnel.evaluate.class_table(grid, cells, mask=mask)
             body += html_table("Classes", ["value", "cells", "area share", "deposits", "density"],
                                [[r.value, r.cells, r.area_share, r.deposits, r.density] for r in rows])
+        split = self.declared_values(parameters, context)
+        if split["holdout"] is not None:
+            held = _held_out(self, parameters, context, feedback, split)
+            results["PREDICTION_AREA"] = held["success_rate"]["area"]
+            body += html_table("Prediction rate (deposits kept back)", ["deposits", "area", "AUC"],
+                               [[held["success_rate"]["deposits"], held["success_rate"]["area"], held["roc"]["auc"]]])
         path = self.parameterAsFileOutput(parameters, "REPORT", context)
         if path:
             write_html(path, "Evaluation", body)

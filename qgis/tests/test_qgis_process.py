@@ -123,11 +123,22 @@ def test_bp_equals_quarnel_train_and_classify(cloncurry, deposits, tmp_path):
 
 
 def test_evaluate_equals_quarnel_evaluate(cloncurry, deposits, tmp_path):
-    roc = str(tmp_path / "roc.csv")
-    results = run("evaluate", MAP=cloncurry["FaultDensity"], DEPOSITS=cloncurry["deposits"], CLASSES="true",
-                  ROC=roc, REPORT=str(tmp_path / "evaluation.html"))
-    grid = quarnel.open_raster(cloncurry["FaultDensity"])
+    roc, map_path = str(tmp_path / "roc.csv"), str(tmp_path / "sum.tif")
+    # A map of several values: the sum of three evidence maps, their no-data 3 summed as any value.
+    grid = sum(quarnel.open_raster(cloncurry[n]).astype(np.int16) for n in ("Dist2Breccia", "FaultDensity", "StratNo"))
+    grid.rio.write_nodata(None).rio.to_raster(map_path)
+    split = {"HOLDOUT": 0.3, "SEED": 11} if os.environ.get("QUARNEL_HOST") else {}
+    results = run("evaluate", MAP=map_path, DEPOSITS=cloncurry["deposits"], CLASSES="true",
+                  ROC=roc, REPORT=str(tmp_path / "evaluation.html"), **split)
+    grid = quarnel.open_raster(map_path)
     expected = quarnel.evaluate.evaluate(grid, quarnel.deposits_to_cells(deposits, grid))
     assert results["AUC"] == pytest.approx(expected.roc.auc, abs=1e-12)
     assert results["SUCCESS_AREA"] == pytest.approx(expected.success_rate.area, abs=1e-12)
     np.testing.assert_allclose(np.loadtxt(roc, delimiter=",", skiprows=1), expected.roc.points, atol=1e-12)
+    if split:  # the deposits the host keeps back, as it lists them, evaluated through Python
+        listed = subprocess.run([os.environ["QUARNEL_HOST"], "evaluate", map_path,
+                                 cloncurry["deposits"], "--holdout", "0.3", "--seed", "11", "--json"],
+                                capture_output=True, text=True, check=True).stdout
+        held = deposits.iloc[json.loads(listed)["results"]["holdout"]["held_out_deposits"]]
+        area = quarnel.evaluate.evaluate(grid, quarnel.deposits_to_cells(held, grid)).success_rate.area
+        assert results["PREDICTION_AREA"] == pytest.approx(area, abs=1e-12) and area != expected.success_rate.area
