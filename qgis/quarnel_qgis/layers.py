@@ -151,23 +151,30 @@ def viridis_renderer(layer: QgsRasterLayer):
     return renderer
 
 
-def palette_renderer(layer: QgsRasterLayer, values, labels: dict | None = None):
-    """A paletted renderer, one colour per class value; values in labels map to their label."""
-    labels = labels or {}
-    classes = [
-        QgsPalettedRasterRenderer.Class(float(v), QColor(PALETTE[i % len(PALETTE)]), labels.get(int(v), str(int(v))))
-        for i, v in enumerate(values)
+def palette_renderer(layer: QgsRasterLayer, classes: dict):
+    """A paletted renderer, one colour and label per class value; a class labelled NO_DATA is
+    transparent."""
+    entries = [
+        QgsPalettedRasterRenderer.Class(float(value), QColor(0, 0, 0, 0) if label == NO_DATA
+                                        else QColor(PALETTE[i % len(PALETTE)]), label)
+        for i, (value, label) in enumerate(classes.items())
     ]
-    return QgsPalettedRasterRenderer(layer.dataProvider(), 1, classes)
+    return QgsPalettedRasterRenderer(layer.dataProvider(), 1, entries)
 
 
-def style_file(path: str, style: str, classes=None, labels: dict | None = None) -> None:
-    """Give the raster at path its style (style "scores": viridis, "classes": a palette of
-    classes), saved as its default style (path's .qml) so QGIS shows it so wherever it is opened."""
+# The BP network's classes as classification numbers them.
+BP_CLASSES = {1: "no data", 2: "not favourable", 3: "favourable"}
+CODES = {-1: "-1 (unfavourable)", 0: "0", 1: "+1 (favourable)"}
+NO_DATA = "no data"
+
+
+def style_file(path: str, style: str, classes: dict | None = None) -> None:
+    """Give the raster at path its style (style "scores": viridis, "classes": a palette of the
+    classes, {value: label}), saved as its default style (path's .qml) so QGIS shows it so wherever it is opened."""
     layer = QgsRasterLayer(path, os.path.basename(path), "gdal")
     if not layer.isValid():
         raise QgsProcessingException(f"{path}: was written but QGIS cannot open it")
-    renderer = viridis_renderer(layer) if style == "scores" else palette_renderer(layer, classes, labels)
+    renderer = viridis_renderer(layer) if style == "scores" else palette_renderer(layer, classes)
     layer.setRenderer(renderer)
     _, saved = layer.saveDefaultStyle()
     if not saved:

@@ -29,7 +29,7 @@ import quarnel
 
 from . import declarations
 from .algorithm import QuarnelAlgorithm, html_table, write_html
-from .layers import Cancelled, deposit_cells, points_of, raster_of, stack_of, valid_cells
+from .layers import BP_CLASSES, CODES, Cancelled, deposit_cells, points_of, raster_of, stack_of, valid_cells
 
 PREPARE = ("prepare", "Preparation")
 MODELS = ("models", "Prospectivity models")
@@ -101,7 +101,7 @@ class CodeLayer(QuarnelAlgorithm):
         codes = quarnel.feature.code([grid], lower=[v["lower"]], upper=[v["upper"]])[0]
         if v["invert"]:
             codes = -codes
-        return {"OUTPUT": self.raster_result(codes, parameters, "OUTPUT", context, feedback, "classes", [-1, 0, 1])}
+        return {"OUTPUT": self.raster_result(codes, parameters, "OUTPUT", context, feedback, "classes", CODES)}
 
 
 class WindowStatistics(QuarnelAlgorithm):
@@ -196,7 +196,7 @@ class BpNetwork(QuarnelAlgorithm):
         classes = network.classify(grids)
         self.progress(feedback, 0.95, message=f"classes: {quarnel.count_classes(classes)}")
         results = {"CLASSES": self.raster_result(classes, parameters, "CLASSES", context, feedback, "classes",
-                                                 [1, 2, 3]),
+                                                 BP_CLASSES),
                    "EPOCHS": network.summary.epochs, "FINAL_ERROR": network.summary.final_error}
         path = self.parameterAsFileOutput(parameters, "NETWORK", context)
         if path:

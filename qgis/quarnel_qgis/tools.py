@@ -30,7 +30,7 @@ import quarnel
 from . import declarations
 from .algorithm import QuarnelAlgorithm
 from .host import host_path, run_host
-from .layers import check_cancelled
+from .layers import BP_CLASSES, check_cancelled
 from .methods import _deposits, _evidence
 
 TOOLS = ("tools", "Tools")
@@ -172,7 +172,7 @@ class WorkflowAlgorithm(QuarnelAlgorithm):
         for path in rasters:
             absolute = path if os.path.isabs(path) else os.path.join(folder, path)
             style = "classes" if os.path.basename(absolute) == "classes.tif" else "scores"
-            classes = [1, 2, 3] if style == "classes" else None
+            classes = BP_CLASSES if style == "classes" else None
             if os.path.exists(absolute):
                 self.to_style.append((absolute, style, os.path.splitext(os.path.basename(absolute))[0], classes))
                 context.addLayerToLoadOnCompletion(absolute, context.LayerDetails(

@@ -5,6 +5,7 @@ frame (GDAL's oracle) and with its style saved beside it."""
 import json
 import os
 import subprocess
+from xml.etree import ElementTree
 
 import geopandas
 import numpy as np
@@ -118,7 +119,9 @@ def test_bp_equals_quarnel_train_and_classify(cloncurry, deposits, tmp_path):
     samples = np.stack([b[chosen[:, 0], chosen[:, 1]] for b in running_scaled(stack, valid)], axis=1)
     trained = quarnel.train(samples, np.repeat([1, 0], len(cells)), 4, 200, 0.01, 7)
     assert results["EPOCHS"] == trained.summary.epochs
-    assert_same_raster(classes, trained.classify(stack).values, cloncurry["StratNo"], "paletted")
+    assert_same_raster(classes, trained.classify(stack).values, cloncurry["StratNo"], "paletteEntry")
+    entries = ElementTree.parse(os.path.splitext(classes)[0] + ".qml").iter("paletteEntry")
+    assert {e.get("value"): e.get("alpha") for e in entries} == {"1": "0", "2": "255", "3": "255"}  # 1: no data
     assert quarnel.Network.load(network).weight_input_hidden == pytest.approx(trained.weight_input_hidden, abs=1e-5)
 
 
