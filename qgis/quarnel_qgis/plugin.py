@@ -1,6 +1,6 @@
 """The plugin: registers the Quarnel provider with Processing while it is loaded."""
 
-from qgis.core import QgsApplication
+from qgis.core import Qgis, QgsApplication, QgsMessageLog
 
 
 class QuarnelPlugin:
@@ -9,8 +9,12 @@ class QuarnelPlugin:
         self.provider = None
 
     def initProcessing(self):
-        from .provider import QuarnelProvider
-
+        try:
+            from .provider import QuarnelProvider
+        except ImportError as error:  # the quarnel package is not where QGIS's Python looks
+            QgsMessageLog.logMessage(f"the quarnel Python package cannot be imported ({error}); install it "
+                                     "for the Python QGIS runs", "Quarnel", Qgis.Critical)
+            return
         self.provider = QuarnelProvider()
         QgsApplication.processingRegistry().addProvider(self.provider)
 
