@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/check.sh build
 scripts/test-python.sh
+scripts/test-qgis.sh
 scripts/test-windows.sh
 scripts/build.sh build-asan -DQUARNEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
