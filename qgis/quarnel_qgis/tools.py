@@ -30,7 +30,7 @@ import quarnel
 from . import declarations
 from .algorithm import QuarnelAlgorithm
 from .host import host_path, run_host
-from .layers import BP_CLASSES, check_cancelled
+from .layers import BP_CLASSES, Cancelled, check_cancelled
 from .methods import _deposits, _evidence
 
 TOOLS = ("tools", "Tools")
@@ -166,7 +166,10 @@ class WorkflowAlgorithm(QuarnelAlgorithm):
     def run_file(self, workflow: str, output: str, context, feedback) -> dict:
         check_cancelled(feedback)
         feedback.pushInfo(f"running {workflow}")
-        summary = quarnel.run(workflow, output or None)
+        try:
+            summary = quarnel.run(workflow, output or None, progress=lambda done, total, value: not feedback.isCanceled())
+        except quarnel.Stopped:
+            raise Cancelled() from None
         folder = summary.get("output", output)
         rasters, failures = _run_outputs(summary)
         for path in rasters:
