@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/declared_option.h"
 #include "cli/geo_door.h"
 #include "cli/geo_points.h"
 #include "cli/interrupt.h"
@@ -14,6 +15,7 @@
 #include "geo/convert.h"
 #include "geo/point_files.h"
 #include "grid/same_file.h"
+#include "quarnel/requests.h"
 
 namespace quarnel::cli {
 namespace {
@@ -203,16 +205,9 @@ void AddGeoCommands(CLI::App& app, int& exitCode) {
     samples->add_option("--deposits", args->points, "deposit points (CSV, GeoPackage, shapefile...)")
         ->required();
     samples->add_option("-o,--output", args->output, "sample file to write")->required();
-    samples
-        ->add_option("--background", args->samples.background,
-                     "background cells (default: as many as deposit cells)")
-        ->check(CLI::NonNegativeNumber);
-    samples->add_option("--seed", args->samples.seed, "seed of the background draw")->capture_default_str();
-    samples
-        ->add_option("--min-distance", args->samples.minDistance,
-                     "least distance of a background cell's centre from every deposit (map units)")
-        ->check(CLI::NonNegativeNumber)
-        ->capture_default_str();
+    AddDeclared(*samples, params::bp::kBackground, args->samples.background);
+    AddDeclared(*samples, params::bp::kSeed, args->samples.seed);
+    AddDeclared(*samples, params::bp::kMinDistance, args->samples.minDistance);
     AddPointOptions(samples, args->pointOptions);
     AddJsonFlag(samples, args->json);
     samples->callback([args, &exitCode] { exitCode = Samples(*args); });

@@ -1,0 +1,58 @@
+#include "cli/declared_option.h"
+
+#include <string>
+
+namespace quarnel::cli {
+
+namespace {
+
+std::string OptionName(const params::Parameter& parameter) {
+    std::string name = "--" + std::string(parameter.name);
+    for (char& c : name)
+        if (c == '_') c = '-';
+    return name;
+}
+
+std::string HelpOf(const params::Parameter& parameter) {
+    std::string help(parameter.help);
+    if (!parameter.unit.empty()) help += " (" + std::string(parameter.unit) + ")";
+    const std::string range = params::RangeText(parameter);
+    if (!range.empty()) help += "; " + range;
+    return help + "; default: " + params::DefaultText(parameter);
+}
+
+// CLI11's check: the declaration's cause, or empty when the value is accepted.
+CLI::Validator DeclaredRange(const params::Parameter& parameter) {
+    return CLI::Validator(
+        [&parameter](std::string& text) {
+            try {
+                std::size_t used = 0;
+                const double value = std::stod(text, &used);
+                if (used != text.size()) return std::string("not a number: ") + text;
+                return params::CheckNumber(parameter, value);
+            } catch (const std::exception&) {
+                return std::string("not a number: ") + text;
+            }
+        },
+        params::RangeText(parameter));
+}
+
+template <class T>
+CLI::Option* Add(CLI::App& command, const params::Parameter& parameter, T& target) {
+    return command.add_option(OptionName(parameter), target, HelpOf(parameter))
+        ->check(DeclaredRange(parameter));
+}
+
+}  // namespace
+
+CLI::Option* AddDeclared(CLI::App& command, const params::Parameter& parameter, int& target) {
+    return Add(command, parameter, target);
+}
+CLI::Option* AddDeclared(CLI::App& command, const params::Parameter& parameter, double& target) {
+    return Add(command, parameter, target);
+}
+CLI::Option* AddDeclared(CLI::App& command, const params::Parameter& parameter, std::uint64_t& target) {
+    return Add(command, parameter, target);
+}
+
+}  // namespace quarnel::cli
