@@ -85,7 +85,10 @@ void Evaluate(const EvaluateOptions& options, JobOutput& output) {
             return Fail(output, kEvaluateInputUnread,
                         options.map + ": its " + std::to_string(frame.rows) + " x " +
                             std::to_string(frame.cols) + " cells need more memory than is free");
-        if (maskRaster) mask = MaskOf(*maskRaster);
+        if (maskRaster) {
+            mask = MaskOf(*maskRaster);
+            maskRaster.reset();  // and with it the mask's blocks in GDAL's cache
+        }
         values.resize(static_cast<std::size_t>(frame.rows) * static_cast<std::size_t>(frame.cols));
         map.ReadRows(1, 0, frame.rows, values.data());
         points = geo::ReadPointFile(options.deposits, frame.crsWkt, options.points);
