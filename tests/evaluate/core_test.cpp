@@ -50,18 +50,31 @@ std::vector<GoldenCase> GoldenCases() {
     return cases;
 }
 
+// The golden cases' map ranked as the command ranks it, every deposit by its cell.
+Evaluation EvaluateRanked(const GoldenCase& c) {
+    std::vector<std::int64_t> cells, all;
+    for (std::size_t i = 0; i < c.deposits.size(); ++i)
+        for (std::int32_t k = 0; k < c.deposits[i]; ++k) {
+            all.push_back(std::int64_t(cells.size()));
+            cells.push_back(std::int64_t(i));
+        }
+    const RankedMap map = RankMap(c.scores, std::nullopt, {}, cells);
+    return Evaluate(map.scores, GroupDeposits(map, all), 0);
+}
+
 TEST(EvaluateRoc, AucAndPointsEqualScikitLearnOnCasesWithTies) {
     const std::vector<GoldenCase> cases = GoldenCases();
     ASSERT_EQ(cases.size(), 8u);
     for (const GoldenCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const RocResult roc = Roc(c.scores, c.deposits);
-        ASSERT_TRUE(roc.formed);
-        EXPECT_NEAR(*roc.auc, c.auc, 1e-12);
-        ASSERT_EQ(roc.points.size(), c.fpr.size());
-        for (std::size_t i = 0; i < roc.points.size(); ++i) {
-            EXPECT_NEAR(roc.points[i].x, c.fpr[i], 1e-12) << i;
-            EXPECT_NEAR(roc.points[i].y, c.tpr[i], 1e-12) << i;
+        for (const RocResult& roc : {Roc(c.scores, c.deposits), EvaluateRanked(c).roc}) {
+            ASSERT_TRUE(roc.formed);
+            EXPECT_NEAR(*roc.auc, c.auc, 1e-12);
+            ASSERT_EQ(roc.points.size(), c.fpr.size());
+            for (std::size_t i = 0; i < roc.points.size(); ++i) {
+                EXPECT_NEAR(roc.points[i].x, c.fpr[i], 1e-12) << i;
+                EXPECT_NEAR(roc.points[i].y, c.tpr[i], 1e-12) << i;
+            }
         }
     }
 }
