@@ -1,5 +1,6 @@
 // evaluate: a prospectivity map (or class map) against known deposits: ROC and AUC, success
 // rate, class table, and prediction rates of held-out deposits.
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "cli/job_output.h"
 #include "geo/points.h"
 #include "geo/raster.h"
+#include "grid/memory_budget.h"
 #include "quarnel/evaluate.h"
 
 namespace quarnel::cli {
@@ -29,24 +31,30 @@ struct EvaluateOptions {
     bool json = false;
 };
 
-// The raster cell (row-major) of every point in file order; -1 for a point outside the frame.
-std::vector<std::int64_t> DepositCells(const std::vector<geo::Point>& points, const geo::GridFrame& frame) {
-    std::vector<std::int64_t> cells;
-    for (const geo::Point& point : points) {
-        geo::Cell cell;
-        cells.push_back(geo::CellOf(frame, point.x, point.y, cell)
-                            ? static_cast<std::int64_t>(cell.row) * frame.cols + cell.col
-                            : -1);
+// A mask cell lets its map cell take part when it holds a value other than 0: a byte a cell,
+// read a block of rows at a time so the mask's values are never held whole.
+std::vector<std::uint8_t> MaskOf(const geo::Raster& mask) {
+    const geo::GridFrame& frame = mask.frame();
+    const auto cols = static_cast<std::size_t>(frame.cols);
+    std::vector<std::uint8_t> keep(static_cast<std::size_t>(frame.rows) * cols);
+    const int step = std::max(1, mask.PreferredRowCount());
+    std::vector<double> rows;
+    for (int first = 0; first < frame.rows; first += step) {
+        const int count = std::min(step, frame.rows - first);
+        rows.resize(static_cast<std::size_t>(count) * cols);
+        mask.ReadRows(1, first, count, rows.data());
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            keep[static_cast<std::size_t>(first) * cols + i] = !std::isnan(rows[i]) && rows[i] != 0;
     }
-    return cells;
+    return keep;
 }
 
-// A mask cell lets its map cell take part when it holds a value other than 0.
-std::vector<std::uint8_t> MaskOf(const geo::RasterData& mask) {
-    std::vector<std::uint8_t> keep(mask.values.size());
-    for (std::size_t i = 0; i < keep.size(); ++i)
-        keep[i] = !std::isnan(mask.values[i]) && mask.values[i] != 0;
-    return keep;
+// The map's values and a mask's bytes, asked of the memory free before any is read: the
+// evaluation itself holds nothing more of a cell's size (quarnel/evaluate.h).
+bool MapFitsMemory(const geo::GridFrame& frame, bool masked) {
+    MemoryBudget budget;
+    budget.Add(frame.rows, frame.cols, sizeof(double) + (masked ? 1 : 0));
+    return budget.Fits();
 }
 
 void Fail(JobOutput& output, int status, std::string cause) {
@@ -57,53 +65,67 @@ void Fail(JobOutput& output, int status, std::string cause) {
 }
 
 void Evaluate(const EvaluateOptions& options, JobOutput& output) {
-    geo::RasterData map;
+    std::vector<double> values;
     std::vector<std::uint8_t> mask;
-    std::vector<geo::Point> points;
+    geo::GridFrame frame;
+    geo::PointFile points;
     try {
-        map = geo::ReadRaster(options.map);
+        const geo::Raster map = geo::Raster::Open(options.map);
+        frame = map.frame();
+        std::optional<geo::Raster> maskRaster;
         if (!options.mask.empty()) {
-            const geo::RasterData maskRaster = geo::ReadRaster(options.mask);
+            maskRaster = geo::Raster::Open(options.mask);
             try {
-                geo::RequireSameFrame(options.map, map.frame, options.mask, maskRaster.frame);
+                geo::RequireSameFrame(options.map, frame, options.mask, maskRaster->frame());
             } catch (const geo::GeoError& error) {
                 return Fail(output, kEvaluateInputsUnfit, error.what());
             }
-            mask = MaskOf(maskRaster);
         }
-        points = geo::ReadPoints(options.deposits, map.frame.crsWkt, options.points);
+        if (!MapFitsMemory(frame, maskRaster.has_value()))
+            return Fail(output, kEvaluateInputUnread,
+                        options.map + ": its " + std::to_string(frame.rows) + " x " +
+                            std::to_string(frame.cols) + " cells need more memory than is free");
+        if (maskRaster) {
+            mask = MaskOf(*maskRaster);
+            maskRaster.reset();  // and with it the mask's blocks in GDAL's cache
+        }
+        values.resize(static_cast<std::size_t>(frame.rows) * static_cast<std::size_t>(frame.cols));
+        map.ReadRows(1, 0, frame.rows, values.data());
+        points = geo::ReadPointFile(options.deposits, frame.crsWkt, options.points);
     } catch (const geo::GeoError& error) {
         return Fail(output, kEvaluateInputUnread, error.what());
     }
-    const std::vector<std::int64_t> cells = DepositCells(points, map.frame);
-    const evaluate::CellSample sample = evaluate::SampleCells(map.values, std::nullopt, mask, cells);
+    const std::vector<std::int64_t> cells = geo::CellIndices(points.points, frame);
+    const evaluate::RankedMap ranked = evaluate::RankMap(std::move(values), std::nullopt, mask, cells);
+    mask = {};
     std::int64_t outside = 0;
     for (const std::int64_t cell : cells) outside += cell < 0;
+    const std::int64_t onInvalid = ranked.depositsOnInvalid - outside;
     output.results["map"] = options.map;
     output.results["mask"] =
         options.mask.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(options.mask);
     output.results["deposits_file"] = options.deposits;
-    output.results["rows"] = map.frame.rows;
-    output.results["cols"] = map.frame.cols;
-    output.results["deposits"] = {{"read", points.size()},
-                                  {"outside", outside},
-                                  {"on_invalid_cells", sample.depositsOnInvalid - outside}};
-    output.summary.push_back("map " + options.map + ": " + std::to_string(map.frame.rows) + " x " +
-                             std::to_string(map.frame.cols) + " cells, " +
-                             std::to_string(sample.scores.size()) + " valid" +
-                             (options.mask.empty() ? "" : " within the mask"));
-    output.summary.push_back("deposits " + options.deposits + ": " + std::to_string(points.size()) +
-                             " read, " + std::to_string(sample.validDeposits.size()) + " on valid cells, " +
-                             std::to_string(outside) + " outside the map, " +
-                             std::to_string(sample.depositsOnInvalid - outside) +
-                             " on no-data or masked cells");
+    output.results["rows"] = frame.rows;
+    output.results["cols"] = frame.cols;
+    nlohmann::ordered_json deposits = {{"read", points.count.read}};
+    PutReadingCounts(deposits, points.count);
+    deposits["outside"] = outside;
+    deposits["on_invalid_cells"] = onInvalid;
+    output.results["deposits"] = std::move(deposits);
+    output.summary.push_back("map " + options.map + ": " + std::to_string(frame.rows) + " x " +
+                             std::to_string(frame.cols) + " cells, " + std::to_string(ranked.scores.size()) +
+                             " valid" + (options.mask.empty() ? "" : " within the mask"));
+    output.summary.push_back("deposits " + options.deposits + ": " + std::to_string(points.count.read) +
+                             " read, " + std::to_string(ranked.validDeposits.size()) + " on valid cells, " +
+                             std::to_string(outside) + " outside the map, " + std::to_string(onInvalid) +
+                             " on no-data or masked cells" + ReadingLeftOut(points.count));
     if (!options.request.csvFolder.empty()) {
         std::error_code error;
         std::filesystem::create_directories(options.request.csvFolder, error);
         if (error)
             return Fail(output, kEvaluateOutputUnwritten, options.request.csvFolder + ": " + error.message());
     }
-    ReportEvaluation(sample, cells, options.request, output);
+    ReportEvaluation(ranked, options.request, output);
 }
 
 JobOutput EvaluateOf(const EvaluateOptions& options) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -13,6 +14,8 @@ namespace {
 
 // Curves in JSON keep a point per 0.001 of either axis; the CSV files keep every point.
 constexpr double kJsonCurveStep = 0.001;
+// A class table of more rows than this is no class table: the map holds scores.
+constexpr std::int64_t kMostClasses = 1000;
 
 std::string Fixed(double value, int decimals) {
     char text[64];
@@ -26,8 +29,7 @@ std::string Percent(double share) {
 
 nlohmann::ordered_json Points(std::span<const evaluate::CurvePoint> points) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
-    for (const evaluate::CurvePoint& point : evaluate::ThinCurve(points, kJsonCurveStep))
-        list.push_back({point.x, point.y});
+    for (const evaluate::CurvePoint& point : points) list.push_back({point.x, point.y});
     return list;
 }
 
@@ -39,7 +41,7 @@ nlohmann::ordered_json RocJson(const evaluate::RocResult& roc) {
     return {{"formed", roc.formed},
             {"deposit_cells", roc.depositCells},
             {"other_cells", roc.otherCells},
-            {"auc", roc.formed ? nlohmann::ordered_json(roc.auc) : nlohmann::ordered_json()},
+            {"auc", Optional(roc.auc)},
             {"auc_low", Optional(roc.aucLow)},
             {"auc_high", Optional(roc.aucHigh)},
             {"standard_error", Optional(roc.standardError)},
@@ -74,7 +76,7 @@ nlohmann::ordered_json ClassesJson(const std::vector<evaluate::ClassRow>& table)
 
 std::string RocLine(const evaluate::RocResult& roc) {
     if (!roc.formed) return "ROC: not formed (it needs deposit cells and other cells)";
-    std::string line = "ROC: AUC " + Fixed(roc.auc, 4);
+    std::string line = "ROC: AUC " + Fixed(*roc.auc, 4);
     if (roc.aucLow)
         line += " (95 % interval by DeLong " + Fixed(*roc.aucLow, 4) + " .. " + Fixed(*roc.aucHigh, 4) + ")";
     return line + ", " + std::to_string(roc.depositCells) + " deposit cells against " +
@@ -88,13 +90,17 @@ std::string SuccessRateLine(const char* name, const evaluate::SuccessRateResult&
            " of the area, 75 % in " + Percent(rate.areaFor75) + ", 90 % in " + Percent(rate.areaFor90);
 }
 
-// A CSV file of one curve, every point, written whole.
-bool WriteCurve(const std::string& path, const char* header, std::span<const evaluate::CurvePoint> points) {
+// A CSV file of one curve, every point as the walk gives it, written whole.
+using CurveWalk = void (*)(std::span<const double>, std::span<const evaluate::DepositGroup>,
+                           const std::function<void(const evaluate::CurvePoint&)>&);
+bool WriteCurve(const std::string& path, const char* header, CurveWalk walk, std::span<const double> ranked,
+                std::span<const evaluate::DepositGroup> deposits) {
     OutputFile file;
     if (!file.Create(path.c_str())) return false;
     std::fprintf(file.stream(), "%s\n", header);
-    for (const evaluate::CurvePoint& point : points)
+    walk(ranked, deposits, [&](const evaluate::CurvePoint& point) {
         std::fprintf(file.stream(), "%.17g,%.17g\n", point.x, point.y);
+    });
     return file.Commit();
 }
 
@@ -115,12 +121,15 @@ class CsvFiles {
   public:
     CsvFiles(const std::string& folder, JobOutput& output) : folder_(folder), output_(output) {}
 
-    void Curves(const std::string& prefix, const evaluate::Evaluation& found) {
+    void Curves(const std::string& prefix, std::span<const double> ranked,
+                std::span<const evaluate::DepositGroup> deposits) {
         Write(prefix + "roc.csv", [&](const std::string& path) {
-            return WriteCurve(path, "false_positive_rate,true_positive_rate", found.roc.points);
+            return WriteCurve(path, "false_positive_rate,true_positive_rate", evaluate::ForEachRocPoint,
+                              ranked, deposits);
         });
         Write(prefix + "success_rate.csv", [&](const std::string& path) {
-            return WriteCurve(path, "area_share,deposit_share", found.successRate.points);
+            return WriteCurve(path, "area_share,deposit_share", evaluate::ForEachSuccessRatePoint, ranked,
+                              deposits);
         });
     }
     void Classes(const std::vector<evaluate::ClassRow>& table) {
@@ -150,44 +159,33 @@ nlohmann::ordered_json EvaluationJson(const evaluate::Evaluation& found) {
     return {{"roc", RocJson(found.roc)}, {"success_rate", SuccessRateJson(found.successRate)}};
 }
 
-// The map's cells are ranked once (in Sampled) for every set of deposits.
-struct Sampled {
-    const evaluate::CellSample& sample;
-    std::span<const std::int64_t> depositCells;
-    evaluate::ScoreRanking ranking;
-};
-
-evaluate::Evaluation EvaluateSubset(const Sampled& map, std::span<const std::int64_t> chosen) {
-    return evaluate::Evaluate(map.ranking, evaluate::DepositsOfSubset(map.sample, map.depositCells, chosen));
-}
-
-// The valid deposits at the given places of sample.validDeposits, as deposit numbers.
-std::vector<std::int64_t> DepositNumbers(const evaluate::CellSample& sample,
+// The valid deposits at the given places of map.validDeposits, as deposit numbers.
+std::vector<std::int64_t> DepositNumbers(const evaluate::RankedMap& map,
                                          std::span<const std::int64_t> places) {
     std::vector<std::int64_t> numbers;
     for (const std::int64_t place : places)
-        numbers.push_back(sample.validDeposits[static_cast<std::size_t>(place)]);
+        numbers.push_back(map.validDeposits[static_cast<std::size_t>(place)]);
     return numbers;
 }
 
 // One set of deposits: its CSV curves written, its summary lines added by describe, its JSON
-// returned. The curves (a point per distinct score) are freed on return, so a run holds one
-// set's at a time.
+// returned (curves thinned: a picture's worth of points, whatever the map's size).
 template <typename Describe>
-nlohmann::ordered_json ReportSubset(const Sampled& map, std::span<const std::int64_t> chosen,
+nlohmann::ordered_json ReportSubset(const evaluate::RankedMap& map, std::span<const std::int64_t> chosen,
                                     const std::string& prefix, CsvFiles& csv, Describe describe) {
-    const evaluate::Evaluation found = EvaluateSubset(map, chosen);
+    const std::vector<evaluate::DepositGroup> deposits = evaluate::GroupDeposits(map, chosen);
+    const evaluate::Evaluation found = evaluate::Evaluate(map.scores, deposits, kJsonCurveStep);
     describe(found);
-    csv.Curves(prefix, found);
+    csv.Curves(prefix, map.scores, deposits);
     return EvaluationJson(found);
 }
 
-void ReportHoldout(const Sampled& map, const EvaluationRequest& request, JobOutput& output, CsvFiles& csv) {
-    const evaluate::CellSample& sample = map.sample;
-    const auto count = static_cast<std::int64_t>(sample.validDeposits.size());
+void ReportHoldout(const evaluate::RankedMap& map, const EvaluationRequest& request, JobOutput& output,
+                   CsvFiles& csv) {
+    const auto count = static_cast<std::int64_t>(map.validDeposits.size());
     const evaluate::DepositSplit split = evaluate::HoldoutSplit(count, *request.holdout, request.seed);
-    const std::vector<std::int64_t> training = DepositNumbers(sample, split.training);
-    const std::vector<std::int64_t> heldOut = DepositNumbers(sample, split.heldOut);
+    const std::vector<std::int64_t> training = DepositNumbers(map, split.training);
+    const std::vector<std::int64_t> heldOut = DepositNumbers(map, split.heldOut);
     std::vector<std::string>& lines = output.summary;
     lines.push_back("holdout of " + Percent(*request.holdout) + " (seed " + std::to_string(request.seed) +
                     "): " + std::to_string(training.size()) + " training deposits, " +
@@ -206,9 +204,9 @@ void ReportHoldout(const Sampled& map, const EvaluationRequest& request, JobOutp
                                  {"training", std::move(trained)}, {"held_out", std::move(predicted)}};
 }
 
-void ReportFolds(const Sampled& map, const EvaluationRequest& request, JobOutput& output, CsvFiles& csv) {
-    const evaluate::CellSample& sample = map.sample;
-    const auto count = static_cast<std::int64_t>(sample.validDeposits.size());
+void ReportFolds(const evaluate::RankedMap& map, const EvaluationRequest& request, JobOutput& output,
+                 CsvFiles& csv) {
+    const auto count = static_cast<std::int64_t>(map.validDeposits.size());
     const std::vector<int> foldOf = evaluate::FoldSplit(count, request.folds, request.seed);
     nlohmann::ordered_json folds = nlohmann::ordered_json::array();
     for (int fold = 0; fold < request.folds; ++fold) {
@@ -216,7 +214,7 @@ void ReportFolds(const Sampled& map, const EvaluationRequest& request, JobOutput
         for (std::size_t i = 0; i < foldOf.size(); ++i) {
             if (foldOf[i] == fold) places.push_back(static_cast<std::int64_t>(i));
         }
-        const std::vector<std::int64_t> deposits = DepositNumbers(sample, places);
+        const std::vector<std::int64_t> deposits = DepositNumbers(map, places);
         const std::string number = std::to_string(fold + 1);
         nlohmann::ordered_json one = {{"fold", fold + 1}, {"deposits", deposits}};
         one.update(
@@ -231,27 +229,33 @@ void ReportFolds(const Sampled& map, const EvaluationRequest& request, JobOutput
 
 }  // namespace
 
-void ReportEvaluation(const evaluate::CellSample& sample, std::span<const std::int64_t> depositCells,
-                      const EvaluationRequest& request, JobOutput& output) {
+void ReportEvaluation(const evaluate::RankedMap& map, const EvaluationRequest& request, JobOutput& output) {
     output.ok = false;
-    if (sample.validDeposits.empty()) {
-        output.status = kEvaluateInputsUnfit;
-        output.meaning = EvaluateStatusText(output.status);
-        output.cause =
-            sample.scores.empty() ? "the map has no valid cells" : "no deposit falls on a valid cell";
+    output.status = kEvaluateInputsUnfit;
+    output.meaning = EvaluateStatusText(output.status);
+    if (map.validDeposits.empty()) {
+        output.cause = map.scores.empty() ? "the map has no valid cells" : "no deposit falls on a valid cell";
         return;
     }
+    if (request.classes) {
+        if (const std::int64_t classes = evaluate::DistinctScores(map.scores); classes > kMostClasses) {
+            output.cause = "--classes: the map holds " + std::to_string(classes) +
+                           " distinct values, more than the " + std::to_string(kMostClasses) +
+                           " classes a class table takes";
+            return;
+        }
+    }
     CsvFiles csv(request.csvFolder, output);
-    const Sampled map{sample, depositCells, evaluate::RankScores(sample.scores)};
-    output.results["cells"] = sample.scores.size();
-    output.results["deposits_used"] = sample.validDeposits.size();
+    output.results["cells"] = map.scores.size();
+    output.results["deposits_used"] = map.validDeposits.size();
     output.results.update(
-        ReportSubset(map, sample.validDeposits, "", csv, [&](const evaluate::Evaluation& found) {
+        ReportSubset(map, map.validDeposits, "", csv, [&](const evaluate::Evaluation& found) {
             output.summary.push_back(RocLine(found.roc));
             output.summary.push_back(SuccessRateLine("success rate", found.successRate));
         }));
     if (request.classes) {
-        const std::vector<evaluate::ClassRow> table = evaluate::ClassTable(sample.scores, sample.deposits);
+        const std::vector<evaluate::ClassRow> table =
+            evaluate::ClassTable(map.scores, evaluate::GroupDeposits(map, map.validDeposits));
         output.results["classes"] = ClassesJson(table);
         for (const evaluate::ClassRow& row : table) {
             output.summary.push_back("class " + nlohmann::ordered_json(row.value).dump() + ": " +

@@ -1,8 +1,9 @@
 #pragma once
-// The evaluate command's work after its inputs are read: the map's cells and deposits in, the
+// The evaluate command's work after its inputs are read: the ranked map and deposits in, the
 // evaluation of every deposit set asked for (all deposits; with a holdout the training and the
 // held-out deposits; with folds each fold's) out as results, summary lines and CSV curve files.
 // Kept apart from the reading so the JSON keys and the files can be tested on cells in memory.
+// --classes refuses a map of more than 1000 distinct values (status 2).
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -22,9 +23,7 @@ struct EvaluationRequest {
     std::string csvFolder;  // empty: no CSV files
 };
 
-// Fills output (status, cause, results, summary, outputs) from the sampled cells;
-// depositCells[i] is the raster cell of deposit i as read (negative when off the raster).
-void ReportEvaluation(const evaluate::CellSample& sample, std::span<const std::int64_t> depositCells,
-                      const EvaluationRequest& request, JobOutput& output);
+// Fills output (status, cause, results, summary, outputs) from the ranked map.
+void ReportEvaluation(const evaluate::RankedMap& map, const EvaluationRequest& request, JobOutput& output);
 
 }  // namespace quarnel::cli

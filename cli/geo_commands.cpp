@@ -53,15 +53,6 @@ void RefuseInputAsOutput(const std::string& output, const std::vector<std::strin
     geo::RefuseOutputsOverInputs({output}, inputs);
 }
 
-void PutPointCount(JobOutput& out, const geo::PointCount& count, const char* what) {
-    out.results["points"] = count.read;
-    out.results["outside"] = count.outside;
-    out.results["on_no_data"] = count.onNoData;
-    out.summary.push_back(std::to_string(count.read) + " " + what +
-                          " read; left out: " + std::to_string(count.outside) + " outside the rasters, " +
-                          std::to_string(count.onNoData) + " on no data");
-}
-
 int Convert(const GeoArgs& a) {
     return Run("convert", a.json, [&](JobOutput& out) {
         RefuseInputAsOutput(a.output, {a.input});
@@ -159,7 +150,7 @@ int AnomalyTable(const GeoArgs& a) {
         RefuseInputAsOutput(a.output, inputs);
         const geo::AnomalyTableResult result =
             geo::WriteAnomalyTable(a.inputs, a.points, a.pointOptions, a.output);
-        const int rows = result.candidates.read - result.candidates.outside - result.candidates.onNoData;
+        const int rows = result.candidates.read - result.candidates.LeftOut();
         out.outputs = {a.output};
         out.summary.push_back("wrote " + a.output + ": " + std::to_string(rows) + " candidates of " +
                               std::to_string(result.variables) + " variables");

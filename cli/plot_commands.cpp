@@ -2,6 +2,7 @@
 // wrote as JSON.
 #include <ogr_spatialref.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +18,7 @@
 #include "cli/job_output.h"
 #include "geo/points.h"
 #include "geo/raster.h"
+#include "grid/memory_budget.h"
 #include "plot/plot.h"
 
 namespace quarnel::cli {
@@ -56,19 +58,35 @@ bool ParseClassName(const std::string& text, plot::ClassName& name) {
     return end == value.c_str() + value.size();
 }
 
+// The raster's values and the picture's two images (the map's and the whole picture's, 4 bytes
+// a pixel each), asked of the memory free before the raster is read.
+bool PictureFitsMemory(const geo::GridFrame& frame, const plot::MapOptions& picture) {
+    const std::int64_t side = picture.mapPixels + plot::kMarginLeft + plot::kLegendWidth;
+    MemoryBudget budget;
+    budget.Add(frame.rows, frame.cols, sizeof(double)).Add(2 * side, side, 4);
+    return budget.Fits();
+}
+
 void DrawMap(const MapOptions& options, JobOutput& output) {
     geo::RasterData raster;
+    geo::PointFile deposits;
     geo::PlacedPoints placed;
+    const auto unread = [&](const std::string& cause) {
+        output = StatusOutput("plot", false, kEvaluateInputUnread, EvaluateStatusText(kEvaluateInputUnread),
+                              cause);
+    };
     try {
+        const geo::GridFrame frame = geo::Raster::Open(options.raster).frame();
+        if (!PictureFitsMemory(frame, options.picture))
+            return unread(options.raster + ": its " + std::to_string(frame.rows) + " x " +
+                          std::to_string(frame.cols) + " cells need more memory than is free");
         raster = geo::ReadRaster(options.raster, options.band);
         if (!options.deposits.empty()) {
-            placed = geo::PlacePoints(geo::ReadPoints(options.deposits, raster.frame.crsWkt, options.points),
-                                      raster.frame);
+            deposits = geo::ReadPointFile(options.deposits, raster.frame.crsWkt, options.points);
+            placed = geo::PlacePoints(deposits.points, raster.frame);
         }
     } catch (const geo::GeoError& error) {
-        output = StatusOutput("plot", false, kEvaluateInputUnread, EvaluateStatusText(kEvaluateInputUnread),
-                              error.what());
-        return;
+        return unread(error.what());
     }
     plot::MapOptions picture = options.picture;
     if (picture.title.empty()) picture.title = std::filesystem::path(options.raster).filename().string();
@@ -96,13 +114,16 @@ void DrawMap(const MapOptions& options, JobOutput& output) {
                       {"rows", raster.frame.rows},
                       {"cols", raster.frame.cols},
                       {"classes", picture.classes},
+                      {"deposits_read", deposits.count.read},
                       {"deposits_drawn", placed.points.size()},
                       {"deposits_outside", placed.outside}};
+    PutReadingCounts(output.results["deposits_left_out"], deposits.count);
     output.summary.push_back(
         "wrote " + options.output + ": " + std::to_string(drawn.width) + " x " +
         std::to_string(drawn.height) + " pixels, " + std::to_string(placed.points.size()) +
         " deposits drawn" +
-        (placed.outside > 0 ? ", " + std::to_string(placed.outside) + " outside the map" : ""));
+        (placed.outside > 0 ? ", " + std::to_string(placed.outside) + " outside the map" : "") +
+        ReadingLeftOut(deposits.count));
 }
 
 JobOutput PlotOf(const MapOptions& options) {
@@ -168,52 +189,95 @@ CurvePlace PlaceOf(const std::string& kind) {
     return {{"holdout", "held_out", "success_rate"}, "area"};
 }
 
-// One curve from an evaluate --json file, or the cause why not.
-std::string ReadCurve(const std::string& file, const std::string& kind, plot::CurveSeries& series) {
+// Why a curve could not be read: the status and the cause, naming the file and the key.
+struct CurveFault {
+    int status = kEvaluateOk;
+    std::string cause;
+};
+
+// The member key of value, or null when value is no object or has none.
+const nlohmann::json* Member(const nlohmann::json& value, const std::string& key) {
+    if (!value.is_object()) return nullptr;
+    const auto found = value.find(key);
+    return found == value.end() ? nullptr : &*found;
+}
+
+bool IsFiniteNumber(const nlohmann::json* value) {
+    return value != nullptr && value->is_number() && std::isfinite(value->get<double>());
+}
+
+// The curve's points, each an [x, y] pair of finite numbers; false at the first that is not.
+bool ReadPoints(const nlohmann::json& points, std::vector<evaluate::CurvePoint>& out) {
+    if (!points.is_array() || points.empty()) return false;
+    for (const nlohmann::json& point : points) {
+        if (!point.is_array() || point.size() != 2 || !IsFiniteNumber(&point[0]) ||
+            !IsFiniteNumber(&point[1]))
+            return false;
+        out.push_back({point[0].get<double>(), point[1].get<double>()});
+    }
+    return true;
+}
+
+// One curve from an evaluate --json file; every key it needs checked for its kind of value.
+CurveFault ReadCurve(const std::string& file, const std::string& kind, plot::CurveSeries& series) {
+    const auto unread = [&](const std::string& what) {
+        return CurveFault{kEvaluateInputUnread, file + ": " + what};
+    };
     try {
         geo::RefuseSpecialFile(file);
     } catch (const geo::GeoError& error) {
-        return error.what();
+        return {kEvaluateInputUnread, error.what()};
     }
     std::ifstream in(file, std::ios::binary);
-    if (!in) return file + ": cannot open the file";
+    if (!in) return unread("cannot open the file");
     const nlohmann::json object = nlohmann::json::parse(in, nullptr, false);
-    if (object.is_discarded()) return file + ": not JSON";
-    if (!object.is_object() || object.value("command", "") != "evaluate" || !object.value("ok", false) ||
-        !object.contains("results"))
-        return file + ": not the output of a successful quarnel evaluate --json";
+    if (object.is_discarded()) return unread("not JSON");
+    const nlohmann::json* command = Member(object, "command");
+    const nlohmann::json* ok = Member(object, "ok");
+    const nlohmann::json* results = Member(object, "results");
+    if (command == nullptr || *command != "evaluate" || ok == nullptr || *ok != true || results == nullptr ||
+        !results->is_object())
+        return unread("not the output of a successful quarnel evaluate --json");
     const CurvePlace place = PlaceOf(kind);
-    const nlohmann::json* curve = &object["results"];
+    const nlohmann::json* curve = results;
+    std::string where = "results";
     for (const char* key : place.path) {
-        if (!curve->is_object() || !curve->contains(key)) return file + ": holds no " + kind + " curve";
-        curve = &(*curve)[key];
+        curve = Member(*curve, key);
+        where += std::string(".") + key;
+        if (curve == nullptr)
+            return {kEvaluateInputsUnfit, file + ": holds no " + kind + " curve (no " + where + ")"};
+        if (!curve->is_object()) return unread(where + " is not an object");
     }
-    if (!curve->value("formed", false)) return file + ": its " + kind + " curve was not formed";
-    try {
-        series.area = (*curve)[place.area].get<double>();
-        for (const auto& point : (*curve)["points"]) series.points.push_back({point.at(0), point.at(1)});
-    } catch (const nlohmann::json::exception&) {
-        return file + ": the " + kind + " curve is not a list of [x, y] points with its area";
-    }
-    const std::string map = object["results"].value("map", "");
-    series.name = std::filesystem::path(map.empty() ? file : map).stem().string();
-    return "";
+    const nlohmann::json* formed = Member(*curve, "formed");
+    if (formed == nullptr || !formed->is_boolean()) return unread(where + ".formed is not true or false");
+    if (!formed->get<bool>()) return {kEvaluateInputsUnfit, file + ": its " + kind + " curve was not formed"};
+    const nlohmann::json* area = Member(*curve, place.area);
+    if (!IsFiniteNumber(area)) return unread(where + "." + place.area + " is not a number");
+    series.area = area->get<double>();
+    const nlohmann::json* points = Member(*curve, "points");
+    if (points == nullptr || !ReadPoints(*points, series.points))
+        return unread(where + ".points is not a list of [x, y] pairs of numbers");
+    const nlohmann::json* map = Member(*results, "map");
+    if (map != nullptr && !map->is_string()) return unread("results.map is not a file name");
+    const std::string name = map != nullptr ? map->get<std::string>() : "";
+    series.name = std::filesystem::path(name.empty() ? file : name).stem().string();
+    return {};
 }
 
 JobOutput CurvesOf(const CurveOptions& options) {
     std::vector<plot::CurveSeries> series(options.evaluations.size());
     for (std::size_t i = 0; i < series.size(); ++i) {
-        const std::string cause = ReadCurve(options.evaluations[i], options.kind, series[i]);
-        if (!cause.empty()) {
-            const int status =
-                cause.find("curve") != std::string::npos ? kEvaluateInputsUnfit : kEvaluateInputUnread;
-            return StatusOutput("plot-curves", false, status, EvaluateStatusText(status), cause);
-        }
+        const CurveFault fault = ReadCurve(options.evaluations[i], options.kind, series[i]);
+        if (fault.status != kEvaluateOk)
+            return StatusOutput("plot-curves", false, fault.status, EvaluateStatusText(fault.status),
+                                fault.cause);
         if (i < options.names.size()) series[i].name = options.names[i];
     }
     const plot::CurveKind kind = options.kind == "roc" ? plot::CurveKind::Roc : plot::CurveKind::SuccessRate;
     const plot::PlotOutcome drawn = plot::PlotCurves(series, kind, options.title, options.output);
-    const int status = drawn.ok ? kEvaluateOk : kEvaluateOutputUnwritten;
+    const int status = drawn.ok                                    ? kEvaluateOk
+                       : drawn.cause.rfind(options.output, 0) == 0 ? kEvaluateOutputUnwritten
+                                                                   : kEvaluateInputsUnfit;
     JobOutput output = StatusOutput("plot-curves", drawn.ok, status, EvaluateStatusText(status), drawn.cause);
     if (drawn.ok) {
         output.outputs = {options.output};

@@ -1,7 +1,10 @@
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <limits>
 #include <random>
 
+#include "evaluate/score_groups.h"
 #include "quarnel/evaluate.h"
 
 namespace quarnel::evaluate {
@@ -35,42 +38,62 @@ std::vector<std::int64_t> ShuffledDeposits(std::int64_t count, std::uint64_t see
 
 }  // namespace
 
+RankedMap RankMap(std::vector<double> values, std::optional<double> noData,
+                  std::span<const std::uint8_t> mask, std::span<const std::int64_t> depositCells) {
+    if (!mask.empty() && mask.size() != values.size()) mask = {};
+    RankedMap map;
+    map.depositCells.assign(depositCells.begin(), depositCells.end());
+    map.depositScores.reserve(depositCells.size());
+    for (std::size_t deposit = 0; deposit < depositCells.size(); ++deposit) {
+        const std::int64_t cell = depositCells[deposit];
+        const auto place = static_cast<std::size_t>(cell);
+        if (cell < 0 || place >= values.size() || !IsValid(values, noData, mask, place)) {
+            map.depositScores.push_back(std::numeric_limits<double>::quiet_NaN());
+            ++map.depositsOnInvalid;
+        } else {
+            map.depositScores.push_back(values[place]);
+            map.validDeposits.push_back(static_cast<std::int64_t>(deposit));
+        }
+    }
+    // The valid values moved to the front, in place: no second array of the map's size.
+    std::size_t kept = 0;
+    for (std::size_t cell = 0; cell < values.size(); ++cell)
+        if (IsValid(values, noData, mask, cell)) values[kept++] = values[cell];
+    values.resize(kept);
+    std::sort(values.begin(), values.end(), std::greater<double>());
+    map.scores = std::move(values);
+    return map;
+}
+
+std::vector<DepositGroup> GroupDeposits(const RankedMap& map, std::span<const std::int64_t> chosen) {
+    std::vector<DepositAt> located;
+    for (const std::int64_t deposit : chosen) {
+        const auto place = static_cast<std::size_t>(deposit);
+        if (deposit < 0 || place >= map.depositScores.size() || std::isnan(map.depositScores[place]))
+            continue;
+        located.push_back({map.depositScores[place], map.depositCells[place], 1});
+    }
+    return GroupByScore(std::move(located));
+}
+
 CellSample SampleCells(std::span<const double> values, std::optional<double> noData,
                        std::span<const std::uint8_t> mask, std::span<const std::int64_t> depositCells) {
     if (!mask.empty() && mask.size() != values.size()) mask = {};
     CellSample sample;
     std::vector<std::int32_t> depositsAt(values.size(), 0);
-    for (std::size_t deposit = 0; deposit < depositCells.size(); ++deposit) {
-        const std::int64_t cell = depositCells[deposit];
+    for (const std::int64_t cell : depositCells) {
         const auto place = static_cast<std::size_t>(cell);
-        if (cell < 0 || place >= values.size() || !IsValid(values, noData, mask, place)) {
+        if (cell < 0 || place >= values.size() || !IsValid(values, noData, mask, place))
             ++sample.depositsOnInvalid;
-        } else {
+        else
             ++depositsAt[place];
-            sample.validDeposits.push_back(static_cast<std::int64_t>(deposit));
-        }
     }
     for (std::size_t cell = 0; cell < values.size(); ++cell) {
         if (!IsValid(values, noData, mask, cell)) continue;
         sample.scores.push_back(values[cell]);
         sample.deposits.push_back(depositsAt[cell]);
-        sample.cellIndex.push_back(static_cast<std::int64_t>(cell));
     }
     return sample;
-}
-
-std::vector<std::int32_t> DepositsOfSubset(const CellSample& sample,
-                                           std::span<const std::int64_t> depositCells,
-                                           std::span<const std::int64_t> chosen) {
-    std::vector<std::int32_t> deposits(sample.cellIndex.size(), 0);
-    for (const std::int64_t deposit : chosen) {
-        if (deposit < 0 || static_cast<std::size_t>(deposit) >= depositCells.size()) continue;
-        const std::int64_t cell = depositCells[static_cast<std::size_t>(deposit)];
-        const auto found = std::lower_bound(sample.cellIndex.begin(), sample.cellIndex.end(), cell);
-        if (found != sample.cellIndex.end() && *found == cell)
-            ++deposits[static_cast<std::size_t>(found - sample.cellIndex.begin())];
-    }
-    return deposits;
 }
 
 DepositSplit HoldoutSplit(std::int64_t count, double fraction, std::uint64_t seed) {

@@ -11,6 +11,23 @@ namespace {
 // The two-sided 95 % point of the standard normal distribution.
 constexpr double kZ95 = 1.959963984540054;
 
+// The deposit cells (m), the other cells (n) and the groups of a ranked map.
+struct RocCounts {
+    std::int64_t m = 0;
+    std::int64_t n = 0;
+    std::int64_t groups = 0;
+};
+
+RocCounts CountRoc(std::span<const double> ranked, std::span<const DepositGroup> deposits) {
+    RocCounts counts;
+    ForEachGroup(ranked, deposits, [&](const ScoreGroup& group) {
+        counts.m += group.depositCells;
+        counts.n += group.cells - group.depositCells;
+        ++counts.groups;
+    });
+    return counts;
+}
+
 // DeLong's structural components, shared by the cells of a group: a deposit cell's is the share
 // of the other cells it outscores, an other cell's the share of deposit cells that outscore it,
 // a tie counting half in both.
@@ -19,80 +36,82 @@ struct Components {
     double otherCell = 0;
 };
 
-std::vector<Components> GroupComponents(const std::vector<ScoreGroup>& groups, std::int64_t m,
-                                        std::int64_t n) {
-    std::vector<Components> components;
+// Calls visit(group, its components, the ROC point after it) for each group, highest first.
+template <typename Visit>
+void WalkRoc(std::span<const double> ranked, std::span<const DepositGroup> deposits, const RocCounts& counts,
+             Visit&& visit) {
+    const auto m = static_cast<double>(counts.m);
+    const auto n = static_cast<double>(counts.n);
     std::int64_t depositsAbove = 0;
     std::int64_t othersAbove = 0;
-    for (const ScoreGroup& group : groups) {
+    ForEachGroup(ranked, deposits, [&](const ScoreGroup& group) {
         const std::int64_t others = group.cells - group.depositCells;
         const double othersBelow =
-            static_cast<double>(n - othersAbove - others) + 0.5 * static_cast<double>(others);
+            static_cast<double>(counts.n - othersAbove - others) + 0.5 * static_cast<double>(others);
         const double depositsOver =
             static_cast<double>(depositsAbove) + 0.5 * static_cast<double>(group.depositCells);
-        components.push_back({othersBelow / static_cast<double>(n), depositsOver / static_cast<double>(m)});
+        const Components components{othersBelow / n, depositsOver / m};
         depositsAbove += group.depositCells;
         othersAbove += others;
-    }
-    return components;
+        visit(group, components,
+              CurvePoint{static_cast<double>(othersAbove) / n, static_cast<double>(depositsAbove) / m});
+    });
 }
 
 // The sample variances of the two kinds of component, each over its count.
-double DeLongVariance(const std::vector<ScoreGroup>& groups, const std::vector<Components>& components,
-                      std::int64_t m, std::int64_t n, double auc) {
+double DeLongVariance(std::span<const double> ranked, std::span<const DepositGroup> deposits,
+                      const RocCounts& counts, double auc) {
     double depositSpread = 0;
     double otherSpread = 0;
-    for (std::size_t g = 0; g < groups.size(); ++g) {
-        const double deposit = components[g].depositCell - auc;
-        const double other = components[g].otherCell - auc;
-        depositSpread += static_cast<double>(groups[g].depositCells) * deposit * deposit;
-        otherSpread += static_cast<double>(groups[g].cells - groups[g].depositCells) * other * other;
-    }
-    const auto md = static_cast<double>(m);
-    const auto nd = static_cast<double>(n);
+    WalkRoc(ranked, deposits, counts,
+            [&](const ScoreGroup& group, const Components& components, const CurvePoint&) {
+                const double deposit = components.depositCell - auc;
+                const double other = components.otherCell - auc;
+                depositSpread += static_cast<double>(group.depositCells) * deposit * deposit;
+                otherSpread += static_cast<double>(group.cells - group.depositCells) * other * other;
+            });
+    const auto md = static_cast<double>(counts.m);
+    const auto nd = static_cast<double>(counts.n);
     return depositSpread / (md - 1) / md + otherSpread / (nd - 1) / nd;
 }
 
 }  // namespace
 
-RocResult Roc(std::span<const double> scores, std::span<const std::int32_t> deposits) {
-    return Roc(RankScores(scores.first(std::min(scores.size(), deposits.size()))), deposits);
-}
-
-RocResult Roc(const ScoreRanking& ranking, std::span<const std::int32_t> deposits) {
-    const std::vector<ScoreGroup> groups = GroupByScore(ranking, deposits);
+RocResult Roc(std::span<const double> ranked, std::span<const DepositGroup> deposits, double curveStep) {
+    const RocCounts counts = CountRoc(ranked, deposits);
     RocResult roc;
-    for (const ScoreGroup& group : groups) {
-        roc.depositCells += group.depositCells;
-        roc.otherCells += group.cells - group.depositCells;
-    }
-    const std::int64_t m = roc.depositCells;
-    const std::int64_t n = roc.otherCells;
-    if (m == 0 || n == 0) return roc;
+    roc.depositCells = counts.m;
+    roc.otherCells = counts.n;
+    if (counts.m == 0 || counts.n == 0) return roc;
     roc.formed = true;
-    roc.points.push_back({0, 0});
-    std::int64_t depositsAbove = 0;
-    std::int64_t othersAbove = 0;
-    for (const ScoreGroup& group : groups) {
-        depositsAbove += group.depositCells;
-        othersAbove += group.cells - group.depositCells;
-        roc.points.push_back({static_cast<double>(othersAbove) / static_cast<double>(n),
-                              static_cast<double>(depositsAbove) / static_cast<double>(m)});
-    }
+    CurveThinner thinner(curveStep, roc.points);
+    thinner.Add({0, 0});
     // Mann-Whitney: the mean of the deposit cells' components.
-    const std::vector<Components> components = GroupComponents(groups, m, n);
     double wins = 0;
-    for (std::size_t g = 0; g < groups.size(); ++g) {
-        wins += static_cast<double>(groups[g].depositCells) * components[g].depositCell;
-    }
-    roc.auc = wins / static_cast<double>(m);
-    if (m >= 2 && n >= 2) {
-        const double error = std::sqrt(DeLongVariance(groups, components, m, n, roc.auc));
+    WalkRoc(ranked, deposits, counts,
+            [&](const ScoreGroup& group, const Components& components, const CurvePoint& point) {
+                wins += static_cast<double>(group.depositCells) * components.depositCell;
+                thinner.Add(point);
+            });
+    thinner.Finish();
+    const double auc = wins / static_cast<double>(counts.m);
+    roc.auc = auc;
+    if (counts.m >= 2 && counts.n >= 2 && counts.groups > 1) {
+        const double error = std::sqrt(DeLongVariance(ranked, deposits, counts, auc));
         roc.standardError = error;
-        roc.aucLow = std::max(0.0, roc.auc - kZ95 * error);
-        roc.aucHigh = std::min(1.0, roc.auc + kZ95 * error);
+        roc.aucLow = std::max(0.0, auc - kZ95 * error);
+        roc.aucHigh = std::min(1.0, auc + kZ95 * error);
     }
     return roc;
+}
+
+void ForEachRocPoint(std::span<const double> ranked, std::span<const DepositGroup> deposits,
+                     const std::function<void(const CurvePoint&)>& visit) {
+    const RocCounts counts = CountRoc(ranked, deposits);
+    if (counts.m == 0 || counts.n == 0) return;
+    visit({0, 0});
+    WalkRoc(ranked, deposits, counts,
+            [&](const ScoreGroup&, const Components&, const CurvePoint& point) { visit(point); });
 }
 
 }  // namespace quarnel::evaluate

@@ -2,51 +2,48 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace quarnel::evaluate {
 
-ScoreRanking RankScores(std::span<const double> scores) {
-    struct Ranked {
-        double score;
-        std::size_t cell;
-    };
-    // Sorting the scores with their cells, not cell numbers looked up in scores: the sort then
-    // reads memory in order, several times faster on millions of cells.
-    std::vector<Ranked> ranked(scores.size());
-    for (std::size_t cell = 0; cell < scores.size(); ++cell) ranked[cell] = {scores[cell], cell};
-    // NaN orders after every number, so the ordering stays strict and weak as std::sort needs.
-    std::sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
-        return a.score > b.score || (std::isnan(b.score) && !std::isnan(a.score));
+std::vector<DepositGroup> GroupByScore(std::vector<DepositAt> deposits) {
+    // A cell has one score, so after this sort its deposits lie together.
+    std::sort(deposits.begin(), deposits.end(), [](const DepositAt& a, const DepositAt& b) {
+        return a.score > b.score || (a.score == b.score && a.cell < b.cell);
     });
-    ScoreRanking ranking;
-    ranking.order.reserve(ranked.size());
-    for (std::size_t i = 0; i < ranked.size(); ++i) {
-        if (i > 0 && !(ranked[i].score == ranked[i - 1].score)) ranking.groupEnds.push_back(i);
-        ranking.order.push_back(ranked[i].cell);
-    }
-    if (!ranked.empty()) ranking.groupEnds.push_back(ranked.size());
-    return ranking;
-}
-
-std::vector<ScoreGroup> GroupByScore(const ScoreRanking& ranking, std::span<const std::int32_t> deposits) {
-    std::vector<ScoreGroup> groups;
-    groups.reserve(ranking.groupEnds.size());
-    std::size_t start = 0;
-    for (const std::size_t end : ranking.groupEnds) {
-        ScoreGroup group;
-        for (std::size_t i = start; i < end; ++i) {
-            const std::size_t cell = ranking.order[i];
-            const std::int32_t count = cell < deposits.size() ? deposits[cell] : 0;
-            ++group.cells;
-            if (count > 0) {
-                ++group.depositCells;
-                group.deposits += count;
-            }
-        }
-        groups.push_back(group);
-        start = end;
+    std::vector<DepositGroup> groups;
+    for (std::size_t i = 0; i < deposits.size(); ++i) {
+        const DepositAt& at = deposits[i];
+        if (groups.empty() || !(groups.back().score == at.score)) groups.push_back({at.score, 0, 0});
+        if (i == 0 || deposits[i - 1].cell != at.cell) ++groups.back().cells;
+        groups.back().deposits += at.count;
     }
     return groups;
+}
+
+void CurveThinner::Add(const CurvePoint& point) {
+    lastKept_ = kept_.empty() || point.x - kept_.back().x >= step_ || point.y - kept_.back().y >= step_;
+    if (lastKept_) kept_.push_back(point);
+    last_ = point;
+}
+
+void CurveThinner::Finish() {
+    if (!lastKept_) kept_.push_back(last_);
+    lastKept_ = true;
+}
+
+RankedArrays RankArrays(std::span<const double> scores, std::span<const std::int32_t> deposits) {
+    const std::size_t cells = std::min(scores.size(), deposits.size());
+    RankedArrays arrays;
+    std::vector<DepositAt> located;
+    for (std::size_t i = 0; i < cells; ++i) {
+        if (std::isnan(scores[i])) continue;
+        arrays.ranked.push_back(scores[i]);
+        if (deposits[i] > 0) located.push_back({scores[i], static_cast<std::int64_t>(i), deposits[i]});
+    }
+    std::sort(arrays.ranked.begin(), arrays.ranked.end(), std::greater<double>());
+    arrays.deposits = GroupByScore(std::move(located));
+    return arrays;
 }
 
 }  // namespace quarnel::evaluate

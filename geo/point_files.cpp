@@ -1,6 +1,7 @@
 #include "geo/point_files.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -12,7 +13,7 @@
 #include <set>
 
 #include "geo/evidence.h"
-#include "grid/dsaa_reader.h"
+#include "geo/rows.h"
 #include "grid/text_sink.h"
 #include "quarnel/bp.h"
 
@@ -32,12 +33,12 @@ struct KeptPoints {
     PointCount count;
 };
 
-KeptPoints KeepPoints(const Evidence& evidence, const std::vector<Point>& points) {
-    const PlacedPoints placed = PlacePoints(points, evidence.frame());
+KeptPoints KeepPoints(const Evidence& evidence, const PointFile& file) {
+    const PlacedPoints placed = PlacePoints(file.points, evidence.frame());
     const std::vector<double> values = evidence.ValuesAt(placed.cells);
     const std::size_t layers = std::size_t(evidence.LayerCount());
     KeptPoints kept;
-    kept.count.read = int(points.size());
+    kept.count = file.count;
     kept.count.outside = placed.outside;
     for (std::size_t i = 0; i < placed.cells.size(); ++i) {
         const double* at = values.data() + i * layers;
@@ -51,6 +52,13 @@ KeptPoints KeepPoints(const Evidence& evidence, const std::vector<Point>& points
     }
     kept.count.cells = int(std::set<Cell>(kept.cells.begin(), kept.cells.end()).size());
     return kept;
+}
+
+// Points already read and chosen (a workflow's training deposits), each counted as read.
+PointFile AsRead(const std::vector<Point>& points) {
+    PointFile file{points, {}};
+    file.count.read = int(points.size());
+    return file;
 }
 
 // The shortest text that reads back to v (as a float where the reader takes floats).
@@ -98,18 +106,32 @@ std::vector<std::uint64_t> Draw(std::uint64_t n, std::uint64_t count, std::uint6
     return {drawn.begin(), drawn.end()};
 }
 
-// Clears the cells whose centre lies nearer than distance to (x, y).
-void ClearAround(std::vector<char>& allowed, const GridFrame& frame, double x, double y, double distance) {
-    const auto& t = frame.geoTransform;
+// Clears the cells whose centre lies nearer than distance to (x, y), in map units whatever way
+// the frame's rows and columns run: the cells looked at are those the square round the circle
+// touches, found from the square's corners in cell units.
+void ClearAround(std::vector<char>& allowed, const GridFrame& frame, const CellLocator& locator, double x,
+                 double y, double distance) {
+    double low[2] = {HUGE_VAL, HUGE_VAL};
+    double high[2] = {-HUGE_VAL, -HUGE_VAL};
+    for (const double dx : {-distance, distance})
+        for (const double dy : {-distance, distance}) {
+            const std::array<double, 2> at = locator.Position(x + dx, y + dy);
+            for (int k = 0; k < 2; ++k) {
+                low[k] = std::min(low[k], at[k]);
+                high[k] = std::max(high[k], at[k]);
+            }
+        }
     const auto index = [](double v, int size) { return int(std::clamp(std::floor(v), -1.0, double(size))); };
-    const int c0 = std::max(0, index((x - distance - t[0]) / t[1], frame.cols));
-    const int c1 = std::min(frame.cols - 1, index((x + distance - t[0]) / t[1], frame.cols));
-    const int r0 = std::max(0, index((y + distance - t[3]) / t[5], frame.rows));
-    const int r1 = std::min(frame.rows - 1, index((y - distance - t[3]) / t[5], frame.rows));
+    const int r0 = std::max(0, index(low[0], frame.rows));
+    const int r1 = std::min(frame.rows - 1, index(high[0], frame.rows));
+    const int c0 = std::max(0, index(low[1], frame.cols));
+    const int c1 = std::min(frame.cols - 1, index(high[1], frame.cols));
     for (int r = r0; r <= r1; ++r)
-        for (int c = c0; c <= c1; ++c)
-            if (std::hypot(t[0] + (c + 0.5) * t[1] - x, t[3] + (r + 0.5) * t[5] - y) < distance)
+        for (int c = c0; c <= c1; ++c) {
+            const std::array<double, 2> centre = locator.Centre(r, c);
+            if (std::hypot(centre[0] - x, centre[1] - y) < distance)
                 allowed[std::size_t(r) * std::size_t(frame.cols) + std::size_t(c)] = 0;
+        }
 }
 
 // The background cells: drawn among the cells with data everywhere, on no deposit cell and at
@@ -120,9 +142,11 @@ std::vector<Cell> DrawBackground(const Evidence& evidence, std::vector<char> all
     const GridFrame& frame = evidence.frame();
     const std::size_t cols = std::size_t(frame.cols);
     for (const Cell& cell : depositCells) allowed[std::size_t(cell.row) * cols + std::size_t(cell.col)] = 0;
-    if (options.minDistance > 0)
+    if (options.minDistance > 0) {
+        const CellLocator locator(frame);
         for (const Point& point : deposits)
-            ClearAround(allowed, frame, point.x, point.y, options.minDistance);
+            ClearAround(allowed, frame, locator, point.x, point.y, options.minDistance);
+    }
     const auto qualifying = std::uint64_t(std::count(allowed.begin(), allowed.end(), 1));
     if (std::uint64_t(wanted) > qualifying)
         throw GeoError(output + ": " + std::to_string(wanted) + " background cells asked, but only " +
@@ -147,7 +171,7 @@ BpSamples MakeBpSamples(const std::vector<std::string>& evidencePaths, const std
                         const SampleOptions& options, const std::string& depositsName,
                         const std::string& backgroundName) {
     const Evidence evidence(evidencePaths);
-    const KeptPoints kept = KeepPoints(evidence, deposits);
+    const KeptPoints kept = KeepPoints(evidence, AsRead(deposits));
     if (kept.cells.empty())
         throw GeoError(depositsName + ": no deposit lies on a cell where every evidence layer holds data");
     // Each deposit cell once, in cell order.
@@ -185,9 +209,9 @@ BpSamples MakeBpSamples(const std::vector<std::string>& evidencePaths, const std
     samples.set.targets = std::move(targets);
     InputRange range;
     for (std::size_t i = 0; i < std::size_t(layers); ++i) {
-        FoldInputRange(&coverage.low[i], 1, 1, DSAA_BLANK, range);
-        FoldInputRange(&coverage.high[i], 1, 1, DSAA_BLANK, range);
-        ScaleInputColumn(samples.set.inputs.data() + i, cells.size(), std::size_t(layers), DSAA_BLANK, range);
+        FoldInputRange(&coverage.low[i], 1, 1, kCoreBlank, range);
+        FoldInputRange(&coverage.high[i], 1, 1, kCoreBlank, range);
+        ScaleInputColumn(samples.set.inputs.data() + i, cells.size(), std::size_t(layers), kCoreBlank, range);
     }
     return samples;
 }
@@ -211,17 +235,21 @@ void WriteSampleFile(const BPSampleSet& samples, const std::string& output) {
 SampleResult WriteBpSamples(const std::vector<std::string>& evidencePaths, const std::string& depositsPath,
                             const PointOptions& pointOptions, const std::string& output,
                             const SampleOptions& options) {
-    const std::vector<Point> deposits =
-        ReadPoints(depositsPath, Evidence(evidencePaths).frame().crsWkt, pointOptions);
-    const BpSamples samples = MakeBpSamples(evidencePaths, deposits, options, depositsPath, output);
+    const PointFile deposits = ReadPointFile(depositsPath, Evidence(evidencePaths).frame().crsWkt, pointOptions);
+    BpSamples samples = MakeBpSamples(evidencePaths, deposits.points, options, depositsPath, output);
     WriteSampleFile(samples.set, output);
+    // What reading the file left out, beside what placing the points did.
+    samples.count.deposits.read = deposits.count.read;
+    samples.count.deposits.noGeometry = deposits.count.noGeometry;
+    samples.count.deposits.notAPoint = deposits.count.notAPoint;
+    samples.count.deposits.badRows = deposits.count.badRows;
     return samples.count;
 }
 
 std::vector<ModelUnit> ModelUnitsOf(const std::string& evidencePath, const std::vector<Point>& deposits,
                                     PointCount& count) {
     const Evidence evidence({evidencePath});
-    const KeptPoints kept = KeepPoints(evidence, deposits);
+    const KeptPoints kept = KeepPoints(evidence, AsRead(deposits));
     count = kept.count;
     std::map<Cell, std::int32_t> units;
     for (const Cell& cell : kept.cells) ++units[cell];
@@ -241,9 +269,11 @@ ModelUnitResult WriteModelUnits(const std::string& evidencePath, const std::stri
         throw GeoError("the title \"" + token + "\" is not one word of 1 to 51 characters");
     const Evidence evidence({evidencePath});
     const KeptPoints kept =
-        KeepPoints(evidence, ReadPoints(depositsPath, evidence.frame().crsWkt, pointOptions));
+        KeepPoints(evidence, ReadPointFile(depositsPath, evidence.frame().crsWkt, pointOptions));
     const bool sized = !pointOptions.valueField.empty();
     // Units by (row from the south, column), as the design's files count rows.
+    const GridFrame& frame = evidence.frame();
+    const auto fromSouth = [&](int row) { return RowsRunNorth(frame) ? row : frame.rows - 1 - row; };
     std::map<std::pair<int, int>, std::int64_t> units;
     ModelUnitResult result{kept.count, 0};
     for (std::size_t i = 0; i < kept.cells.size(); ++i) {
@@ -251,7 +281,7 @@ ModelUnitResult WriteModelUnits(const std::string& evidencePath, const std::stri
         if (size != std::floor(size) || std::fabs(size) > 1e9)
             throw GeoError(depositsPath + ": point " + kept.points[i].name + ": size " +
                            std::to_string(size) + " is not a whole number");
-        const std::pair<int, int> key{evidence.frame().rows - 1 - kept.cells[i].row, kept.cells[i].col};
+        const std::pair<int, int> key{fromSouth(kept.cells[i].row), kept.cells[i].col};
         units[key] += std::int64_t(size);
         result.size += std::int64_t(size);
         if (std::llabs(units[key]) > 2147483647)
@@ -272,7 +302,7 @@ AnomalyTableResult WriteAnomalyTable(const std::vector<std::string>& evidencePat
                                      const std::string& output) {
     const Evidence evidence(evidencePaths);
     const KeptPoints kept =
-        KeepPoints(evidence, ReadPoints(candidates, evidence.frame().crsWkt, pointOptions));
+        KeepPoints(evidence, ReadPointFile(candidates, evidence.frame().crsWkt, pointOptions));
     const int layers = evidence.LayerCount();
     TextSink sink;
     Open(sink, output);

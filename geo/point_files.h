@@ -1,8 +1,9 @@
 #pragma once
 // The design's input files made from points on evidence rasters: the BP sample file, the feature
 // analysis model-unit file and the hierarchy analysis anomaly table. Points are read with
-// geo::ReadPoints in the rasters' CRS; a point outside the rasters, or on a cell where a raster
-// it is read from holds no data, is left out and counted. Each file is written whole through
+// geo::ReadPointFile in the rasters' CRS; a feature that gives no point, a point outside the
+// rasters, or one on a cell where a raster it is read from holds no data, is left out and
+// counted by reason (PointCount). Each file is written whole through
 // grid/'s TextSink, numbers as the shortest text that reads back to the value.
 #include <cstdint>
 #include <string>
@@ -14,18 +15,11 @@
 
 namespace quarnel::geo {
 
-// What happened to the points read.
-struct PointCount {
-    int read = 0;
-    int outside = 0;   // outside the rasters: left out
-    int onNoData = 0;  // on a cell without data: left out
-    int cells = 0;     // distinct cells of the points kept
-};
-
 struct SampleOptions {
     int background = -1;     // background samples; negative: as many as deposit cells
     std::uint64_t seed = 1;  // of the background draw
-    double minDistance = 0;  // map units from every deposit point to a background cell's centre
+    double minDistance = 0;  // map units from every deposit point to a background cell's centre,
+                             // whatever way the rasters' rows and columns run
 };
 
 struct SampleResult {
@@ -73,7 +67,8 @@ struct ModelUnitResult {
 
 // A title (one token of at most 51 characters; empty: the points file's name without extension,
 // blanks turned to '_'), the unit count, then per distinct cell "sequence row column size",
-// rows counted from the south (the design's file order) from 0, sorted by row then column;
+// rows counted from the south (the design's file order) from 0 whichever way the raster's rows
+// run, sorted by row then column;
 // size the number of points in the cell, or the sum of their whole-number sizeField values.
 ModelUnitResult WriteModelUnits(const std::string& evidence, const std::string& deposits,
                                 const PointOptions& pointOptions, const std::string& output,

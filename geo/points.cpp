@@ -51,10 +51,52 @@ bool NumberOf(OGRFeatureH feature, int field, double& value) {
     return end != text && *end == '\0' && std::isfinite(value);
 }
 
+struct FeatureDeleter {
+    void operator()(OGRFeatureH feature) const { OGR_F_Destroy(feature); }
+};
+using Feature = std::unique_ptr<std::remove_pointer_t<OGRFeatureH>, FeatureDeleter>;
+
+struct TransformDeleter {
+    void operator()(OGRCoordinateTransformationH t) const { OCTDestroyCoordinateTransformation(t); }
+};
+using Transform = std::unique_ptr<std::remove_pointer_t<OGRCoordinateTransformationH>, TransformDeleter>;
+
+// From the layer's CRS (or csvCrs, which a CSV file is said to be in) to crsWkt; none when
+// either is unknown or they are one.
+Transform TransformTo(OGRLayerH layer, const std::string& crsWkt, const std::string& csvCrs,
+                      const std::string& path) {
+    OGRSpatialReferenceH stored = OGR_L_GetSpatialRef(layer);
+    Srs source;
+    if (!csvCrs.empty())
+        source = SrsFrom(csvCrs, path);
+    else if (stored != nullptr) {
+        source.reset(OSRClone(stored));
+        OSRSetAxisMappingStrategy(source.get(), OAMS_TRADITIONAL_GIS_ORDER);
+    }
+    if (!source || crsWkt.empty()) return nullptr;
+    const Srs target = SrsFrom(crsWkt, path);
+    if (OSRIsSame(source.get(), target.get())) return nullptr;
+    Transform transform(OCTNewCoordinateTransformation(source.get(), target.get()));
+    if (!transform) throw GeoError(path + ": its points cannot be reprojected to the rasters' CRS");
+    return transform;
+}
+
+enum class Shape { Point, None, NotAPoint, NotFinite };
+
+// The point of a geometry, or what keeps it from being one.
+Shape PointOf(OGRGeometryH geometry, Point& point) {
+    if (geometry == nullptr || OGR_G_IsEmpty(geometry)) return Shape::None;
+    if (wkbFlatten(OGR_G_GetGeometryType(geometry)) == wkbMultiPoint && OGR_G_GetGeometryCount(geometry) == 1)
+        geometry = OGR_G_GetGeometryRef(geometry, 0);
+    if (wkbFlatten(OGR_G_GetGeometryType(geometry)) != wkbPoint) return Shape::NotAPoint;
+    point.x = OGR_G_GetX(geometry, 0);
+    point.y = OGR_G_GetY(geometry, 0);
+    return std::isfinite(point.x) && std::isfinite(point.y) ? Shape::Point : Shape::NotFinite;
+}
+
 }  // namespace
 
-std::vector<Point> ReadPoints(const std::string& path, const std::string& crsWkt,
-                              const PointOptions& options) {
+PointFile ReadPointFile(const std::string& path, const std::string& crsWkt, const PointOptions& options) {
     InitialiseGdal();
     RefuseSpecialFile(path);
     const bool csv = IsCsv(path);
@@ -74,27 +116,9 @@ std::vector<Point> ReadPoints(const std::string& path, const std::string& crsWkt
                                             : GDALDatasetGetLayerByName(dataset, options.layer.c_str());
     if (layer == nullptr)
         throw GeoError(path + ": has no layer" + (options.layer.empty() ? "" : " " + options.layer));
-
-    OGRSpatialReferenceH stored = OGR_L_GetSpatialRef(layer);
-    Srs source;
-    if (csv && !options.crs.empty())
-        source = SrsFrom(options.crs, path);
-    else if (stored != nullptr) {
-        source.reset(OSRClone(stored));
-        OSRSetAxisMappingStrategy(source.get(), OAMS_TRADITIONAL_GIS_ORDER);
-    }
-    OGRCoordinateTransformationH transform = nullptr;
-    if (source && !crsWkt.empty()) {
-        const Srs target = SrsFrom(crsWkt, path);
-        if (!OSRIsSame(source.get(), target.get())) {
-            transform = OCTNewCoordinateTransformation(source.get(), target.get());
-            if (transform == nullptr)
-                throw GeoError(path + ": its points cannot be reprojected to the rasters' CRS");
-        }
-    }
-    std::unique_ptr<void, void (*)(void*)> transformCloser(transform, [](void* t) {
-        OCTDestroyCoordinateTransformation(static_cast<OGRCoordinateTransformationH>(t));
-    });
+    if (csv && OGR_L_GetGeomType(layer) == wkbNone)
+        throw GeoError(path + ": no x and y columns (name them with --x-column and --y-column)");
+    const Transform transform = TransformTo(layer, crsWkt, csv ? options.crs : "", path);
 
     const OGRFeatureDefnH definition = OGR_L_GetLayerDefn(layer);
     int nameField = options.nameField.empty() ? -1 : FieldNamed(definition, options.nameField, path);
@@ -102,52 +126,80 @@ std::vector<Point> ReadPoints(const std::string& path, const std::string& crsWkt
         if (OGR_Fld_GetType(OGR_FD_GetFieldDefn(definition, i)) == OFTString) nameField = i;
     const int valueField = options.valueField.empty() ? -1 : FieldNamed(definition, options.valueField, path);
 
-    std::vector<Point> points;
+    PointFile file;
+    PointCount& count = file.count;
     OGR_L_ResetReading(layer);
-    for (OGRFeatureH feature; (feature = OGR_L_GetNextFeature(layer)) != nullptr; OGR_F_Destroy(feature)) {
-        OGRGeometryH geometry = OGR_F_GetGeometryRef(feature);
-        if (geometry == nullptr || OGR_G_IsEmpty(geometry)) continue;
-        if (wkbFlatten(OGR_G_GetGeometryType(geometry)) != wkbPoint) {
-            OGR_F_Destroy(feature);
-            throw GeoError(path + ": feature " + std::to_string(OGR_F_GetFID(feature)) + " is not a point");
+    for (Feature feature(OGR_L_GetNextFeature(layer)); feature; feature.reset(OGR_L_GetNextFeature(layer))) {
+        ++count.read;
+        const std::string id = std::to_string(OGR_F_GetFID(feature.get()));
+        Point point;
+        switch (PointOf(OGR_F_GetGeometryRef(feature.get()), point)) {
+            case Shape::Point:
+                break;
+            case Shape::None:
+                // A CSV row has its point in its x and y; GDAL gives none when either is not a number.
+                ++(csv ? count.badRows : count.noGeometry);
+                continue;
+            case Shape::NotAPoint:
+                ++count.notAPoint;
+                continue;
+            case Shape::NotFinite:
+                ++count.badRows;
+                continue;
         }
-        Point point{OGR_G_GetX(geometry, 0), OGR_G_GetY(geometry, 0), {}};
-        if (transform != nullptr && !OCTTransform(transform, 1, &point.x, &point.y, nullptr)) {
-            OGR_F_Destroy(feature);
-            throw GeoError(path + ": point " + std::to_string(points.size() + 1) + " cannot be reprojected");
-        }
-        point.name = nameField >= 0 && OGR_F_IsFieldSetAndNotNull(feature, nameField)
-                         ? OGR_F_GetFieldAsString(feature, nameField)
-                         : std::to_string(OGR_F_GetFID(feature));
-        if (valueField >= 0 && !NumberOf(feature, valueField, point.value)) {
-            OGR_F_Destroy(feature);
-            throw GeoError(path + ": point " + std::to_string(points.size() + 1) + ": field " +
-                           options.valueField + " holds no number");
-        }
-        points.push_back(std::move(point));
+        if (transform && (!OCTTransform(transform.get(), 1, &point.x, &point.y, nullptr) ||
+                          !std::isfinite(point.x) || !std::isfinite(point.y)))
+            throw GeoError(path + ": feature " + id + " cannot be reprojected to the rasters' CRS");
+        point.name = nameField >= 0 && OGR_F_IsFieldSetAndNotNull(feature.get(), nameField)
+                         ? OGR_F_GetFieldAsString(feature.get(), nameField)
+                         : id;
+        if (valueField >= 0 && !NumberOf(feature.get(), valueField, point.value))
+            throw GeoError(path + ": feature " + id + ": field " + options.valueField + " holds no number");
+        file.points.push_back(std::move(point));
     }
-    if (csv && points.empty() && OGR_L_GetGeomType(layer) == wkbNone)
-        throw GeoError(path + ": no x and y columns (name them with --x-column and --y-column)");
-    return points;
+    return file;
 }
 
-bool CellOf(const GridFrame& frame, double x, double y, Cell& cell) {
-    double inverse[6];
+std::vector<Point> ReadPoints(const std::string& path, const std::string& crsWkt,
+                              const PointOptions& options) {
+    return ReadPointFile(path, crsWkt, options).points;
+}
+
+CellLocator::CellLocator(const GridFrame& frame) : frame_(frame) {
     double transform[6];
     std::copy(frame.geoTransform.begin(), frame.geoTransform.end(), transform);
-    if (!GDALInvGeoTransform(transform, inverse)) return false;
-    const double col = inverse[0] + inverse[1] * x + inverse[2] * y;
-    const double row = inverse[3] + inverse[4] * x + inverse[5] * y;
-    if (!(col >= 0 && row >= 0 && col < frame.cols && row < frame.rows)) return false;
+    invertible_ = GDALInvGeoTransform(transform, inverse_.data()) != 0;
+}
+
+std::array<double, 2> CellLocator::Position(double x, double y) const {
+    if (!invertible_) return {std::nan(""), std::nan("")};
+    const auto& i = inverse_;
+    return {i[3] + i[4] * x + i[5] * y, i[0] + i[1] * x + i[2] * y};
+}
+
+bool CellLocator::Locate(double x, double y, Cell& cell) const {
+    const auto [row, col] = Position(x, y);
+    if (!(col >= 0 && row >= 0 && col < frame_.cols && row < frame_.rows)) return false;
     cell = {static_cast<int>(std::floor(row)), static_cast<int>(std::floor(col))};
     return true;
 }
 
+std::int64_t CellLocator::Index(double x, double y) const {
+    Cell cell;
+    return Locate(x, y, cell) ? std::int64_t(cell.row) * frame_.cols + cell.col : -1;
+}
+
+std::array<double, 2> CellLocator::Centre(double row, double col) const {
+    const auto& t = frame_.geoTransform;
+    return {t[0] + (col + 0.5) * t[1] + (row + 0.5) * t[2], t[3] + (col + 0.5) * t[4] + (row + 0.5) * t[5]};
+}
+
 PlacedPoints PlacePoints(const std::vector<Point>& points, const GridFrame& frame) {
+    const CellLocator locator(frame);
     PlacedPoints placed;
     for (const Point& point : points) {
         Cell cell;
-        if (!CellOf(frame, point.x, point.y, cell)) {
+        if (!locator.Locate(point.x, point.y, cell)) {
             ++placed.outside;
             continue;
         }
@@ -155,6 +207,18 @@ PlacedPoints PlacePoints(const std::vector<Point>& points, const GridFrame& fram
         placed.cells.push_back(cell);
     }
     return placed;
+}
+
+std::vector<std::int64_t> CellIndices(const std::vector<Point>& points, const GridFrame& frame) {
+    const CellLocator locator(frame);
+    std::vector<std::int64_t> cells;
+    cells.reserve(points.size());
+    for (const Point& point : points) cells.push_back(locator.Index(point.x, point.y));
+    return cells;
+}
+
+bool RowsRunNorth(const GridFrame& frame) {
+    return frame.geoTransform[5] > 0;
 }
 
 }  // namespace quarnel::geo

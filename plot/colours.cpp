@@ -57,6 +57,13 @@ constexpr Rgb kViridis[256] = {
 constexpr Rgb kTab10[10] = {{31, 119, 180}, {255, 127, 14},  {44, 160, 44},   {214, 39, 40},  {148, 103, 189},
                             {140, 86, 75},  {227, 119, 194}, {127, 127, 127}, {188, 189, 34}, {23, 190, 207}};
 
+// matplotlib's tab20: each of tab10's colours followed by a lighter one.
+constexpr Rgb kTab20[kMostClasses] = {{31, 119, 180},  {174, 199, 232}, {255, 127, 14},  {255, 187, 120},
+                                      {44, 160, 44},   {152, 223, 138}, {214, 39, 40},   {255, 152, 150},
+                                      {148, 103, 189}, {197, 176, 213}, {140, 86, 75},   {196, 156, 148},
+                                      {227, 119, 194}, {247, 182, 210}, {127, 127, 127}, {199, 199, 199},
+                                      {188, 189, 34},  {219, 219, 141}, {23, 190, 207},  {158, 218, 229}};
+
 }  // namespace
 
 Rgb ViridisColour(double t) {
@@ -64,8 +71,8 @@ Rgb ViridisColour(double t) {
     return kViridis[static_cast<std::size_t>(std::lround(std::min(t, 1.0) * 255))];
 }
 
-Rgb ClassColour(std::size_t index) {
-    return kTab10[index % 10];
+Rgb ClassColour(std::size_t index, std::size_t count) {
+    return count <= 10 ? kTab10[index % 10] : kTab20[index % kMostClasses];
 }
 
 }  // namespace quarnel::plot

@@ -63,7 +63,7 @@ std::string LegendLabel(const CurveSeries& one, CurveKind kind) {
 
 void DrawSeries(cairo_t* cr, std::span<const CurveSeries> series, CurveKind kind) {
     for (std::size_t i = 0; i < series.size(); ++i) {
-        SetColour(cr, ClassColour(i));
+        SetColour(cr, ClassColour(i, series.size()));
         cairo_set_line_width(cr, 2);
         for (const evaluate::CurvePoint& point : series[i].points)
             cairo_line_to(cr, PlotX(point.x), PlotY(point.y));
@@ -82,6 +82,11 @@ void DrawSeries(cairo_t* cr, std::span<const CurveSeries> series, CurveKind kind
 PlotOutcome PlotCurves(std::span<const CurveSeries> series, CurveKind kind, const std::string& title,
                        const std::string& path) {
     PlotOutcome outcome;
+    if (series.size() > kMostClasses) {
+        outcome.cause = std::to_string(series.size()) + " curves, more than the " +
+                        std::to_string(kMostClasses) + " one picture tells apart";
+        return outcome;
+    }
     // The legend sits below the plot, a row a series.
     const int height = kCurvePlotHeight + 20 * static_cast<int>(series.size());
     Canvas canvas;

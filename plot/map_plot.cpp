@@ -10,7 +10,6 @@ namespace quarnel::plot {
 
 namespace {
 
-constexpr std::size_t kMostLegendClasses = 24;
 constexpr int kRampHeight = 180;
 constexpr int kLegendRow = 22;
 constexpr Rgb kBlack{0, 0, 0};
@@ -40,10 +39,13 @@ std::string RasterFault(const MapRaster& raster) {
     return "";
 }
 
+// The class values, ascending; one more than kMostClasses at most (enough to refuse the map),
+// so a raster of scores drawn as classes is not copied into a set.
 std::vector<double> ClassValues(const MapRaster& raster) {
     std::set<double> values;
     for (const double value : raster.values) {
         if (IsValue(raster, value)) values.insert(value);
+        if (values.size() > kMostClasses) break;
     }
     return {values.begin(), values.end()};
 }
@@ -66,7 +68,7 @@ ValueRange RangeOf(const MapRaster& raster) {
 }
 
 int LegendHeight(const MapOptions& options, std::size_t classCount) {
-    const std::size_t rows = options.classes ? std::min(classCount, kMostLegendClasses) + 1 : 0;
+    const std::size_t rows = options.classes ? classCount + 1 : 0;
     const int body = options.classes ? static_cast<int>(rows) * kLegendRow : kRampHeight;
     return 40 + body + 2 * kLegendRow + 70;
 }
@@ -84,7 +86,7 @@ class CellColours {
         if (!IsValue(raster_, value)) return std::nullopt;
         if (byClass_) {
             const auto place = std::lower_bound(classes_.begin(), classes_.end(), value);
-            return ClassColour(static_cast<std::size_t>(place - classes_.begin()));
+            return ClassColour(static_cast<std::size_t>(place - classes_.begin()), classes_.size());
         }
         const double span = range_.high - range_.low;
         return ViridisColour(span > 0 ? (value - range_.low) / span : 0.5);
@@ -251,18 +253,12 @@ double DrawRampLegend(cairo_t* cr, const CellColours& colours, double left, doub
 double DrawClassLegend(cairo_t* cr, const CellColours& colours, const MapOptions& options, double left,
                        double y) {
     const std::vector<double>& classes = colours.classes();
-    for (std::size_t i = 0; i < classes.size() && i < kMostLegendClasses; ++i) {
-        SetColour(cr, ClassColour(i));
+    for (std::size_t i = 0; i < classes.size(); ++i) {
+        SetColour(cr, ClassColour(i, classes.size()));
         cairo_rectangle(cr, left, y + 3, 14, 14);
         cairo_fill(cr);
         SetColour(cr, kBlack);
         DrawText(cr, left + 22, y + 10, ClassLabel(options, classes[i]), 12, Align::Start, Align::Middle);
-        y += kLegendRow;
-    }
-    if (classes.size() > kMostLegendClasses) {
-        DrawText(cr, left, y + 10,
-                 "and " + std::to_string(classes.size() - kMostLegendClasses) + " more classes", 11,
-                 Align::Start, Align::Middle);
         y += kLegendRow;
     }
     return y + 8;
@@ -331,11 +327,17 @@ PlotOutcome PlotMap(const MapRaster& raster, const MapOptions& options, const st
         outcome.cause = fault;
         return outcome;
     }
+    const CellColours colours(raster, options);
+    if (colours.classes().size() > kMostClasses) {
+        outcome.cause =
+            "it holds more than " + std::to_string(kMostClasses) +
+            " class values, more than one picture tells apart (draw it as scores, without --classes)";
+        return outcome;
+    }
     const MapLayout layout = LayoutMap(raster, options);
     Canvas canvas;
     if (!canvas.Open(path, layout.width, layout.height, outcome.cause)) return outcome;
     cairo_t* cr = canvas.context();
-    const CellColours colours(raster, options);
     PaintBackground(cr, layout);
     cairo_surface_t* image = RasterImage(raster, colours, layout);
     PaintRaster(cr, image, layout);

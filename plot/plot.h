@@ -23,8 +23,10 @@ struct Rgb {
 
 // matplotlib's viridis at t in 0 .. 1 (clamped; NaN gives the low end), from its 256 colours.
 Rgb ViridisColour(double t);
-// The ten colours of matplotlib's tab10, in turn.
-Rgb ClassColour(std::size_t index);
+// The colour of class (or curve) index of count, each distinct: matplotlib's tab10 for up to ten,
+// its tab20 for up to kMostClasses. Pictures of more are refused.
+inline constexpr std::size_t kMostClasses = 20;
+Rgb ClassColour(std::size_t index, std::size_t count);
 // The deposit markers' fill, a red none of the ramps uses.
 inline constexpr Rgb kDepositColour{255, 0, 0};
 
@@ -51,7 +53,8 @@ struct ClassName {
 struct MapOptions {
     std::string title;
     // Class values in a qualitative palette, a legend row each (named from classNames where one
-    // is given); otherwise scores on the viridis ramp from the lowest value to the highest.
+    // is given), at most kMostClasses of them; otherwise scores on the viridis ramp from the
+    // lowest value to the highest.
     bool classes = false;
     std::vector<ClassName> classNames;
     std::vector<MapPoint> deposits;  // map coordinates, drawn as markers over the raster
@@ -83,11 +86,12 @@ struct PlotOutcome {
 };
 
 // The raster (no-data and NaN cells transparent) with a legend (the value range, or the
-// classes), map coordinates along the frame, a scale bar, a title and the deposits.
+// classes), map coordinates along the frame, a scale bar, a title and the deposits. A class map
+// of more than kMostClasses values is refused.
 PlotOutcome PlotMap(const MapRaster& raster, const MapOptions& options, const std::string& path);
 
 // Curves of several methods in one plot, x and y from 0 to 1, each named in the legend with its
-// area ("AUC 0.812" for ROC curves, "area 0.801" for success-rate curves).
+// area ("AUC 0.812" for ROC curves, "area 0.801" for success-rate curves); at most kMostClasses.
 enum class CurveKind { Roc, SuccessRate };
 struct CurveSeries {
     std::string name;

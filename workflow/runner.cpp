@@ -68,6 +68,7 @@ struct Plan {
     std::vector<int> bands;  // per layer
     geo::GridFrame frame;    // the first layer's: every layer's once prepared
     std::vector<geo::Point> deposits;
+    geo::PointCount reading;  // what reading the deposit file left out, by reason
     std::vector<geo::Point> training;
     std::vector<geo::Point> heldOut;
     std::optional<evaluate::DepositSplit> split;
@@ -147,7 +148,9 @@ void ReadDeposits(const Workflow& workflow, Plan& plan) {
     options.yColumn = workflow.deposits->yColumn;
     options.crs = workflow.deposits->crs;
     try {
-        plan.deposits = geo::ReadPoints(workflow.deposits->path, plan.frame.crsWkt, options);
+        geo::PointFile file = geo::ReadPointFile(workflow.deposits->path, plan.frame.crsWkt, options);
+        plan.deposits = std::move(file.points);
+        plan.reading = file.count;
     } catch (const std::exception& error) {
         throw WorkflowError(workflow.Where("deposits.path") + error.what());
     }
@@ -771,6 +774,11 @@ RunResult RunWorkflow(const Workflow& workflow, const RunOptions& options) {
     record.summary[Text(key::kWorkflow)] = workflow.file.string();
     record.summary[Text(key::kOutput)] = plan.folder.string();
     const std::vector<std::string> prepared = PrepareLayers(workflow, plan, folder, record);
+    if (workflow.deposits)
+        record.summary[Text(key::kDepositsRead)] = {{"read", plan.reading.read},
+                                                    {"no_geometry", plan.reading.noGeometry},
+                                                    {"not_a_point", plan.reading.notAPoint},
+                                                    {"bad_rows", plan.reading.badRows}};
     const DepositSets deposits = SplitDeposits(workflow, plan, folder, record);
     if (workflow.bp) RunBp(workflow, prepared, plan, folder, record);
     if (workflow.hierarchy) RunHierarchy(workflow, prepared, folder, record);

@@ -1,42 +1,48 @@
 #pragma once
 // Validation of a prospectivity map against known deposits, over values held in memory. The
-// input is one score (or class value) per valid cell, no-data already left out, and the number
-// of deposits in each of those cells. The ROC curve and its AUC count a cell once however many
-// deposits it holds (deposit cells against every other valid cell); the success-rate curve and
-// the class table count deposits, so a cell with two deposits captures two. Results are
-// structs; nothing here reads or writes files or prints.
+// ROC curve and its AUC count a cell once however many deposits it holds (deposit cells against
+// every other valid cell); the success-rate curve and the class table count deposits, so a cell
+// with two deposits captures two. Results are structs; nothing here reads or writes files or
+// prints.
+//
+// A map is ranked once (RankMap): the scores of its valid cells sorted highest first, in the
+// memory its values came in, so that an evaluation holds 8 bytes a cell and nothing more of a
+// cell's size. Runs of equal scores are the groups every curve and statistic walks, so equal
+// scores are treated alike everywhere; a set of deposits is given by the scores of its cells
+// (GroupDeposits), and one ranking serves every set.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
 
 namespace quarnel::evaluate {
 
-// The cells of a map that take part: scores[i] and deposits[i] belong to the same cell, index
-// the cell's place in the raster (row-major), kept so a subset can be told apart later.
-struct CellSample {
-    std::vector<double> scores;
-    std::vector<std::int32_t> deposits;
-    std::vector<std::int64_t> cellIndex;
-    std::vector<std::int64_t> validDeposits;  // the deposits (indices into depositCells) on these cells
+// A map ranked for evaluation, and where its deposits lie on it.
+struct RankedMap {
+    std::vector<double> scores;               // the valid cells' scores, highest first
+    std::vector<double> depositScores;        // per deposit: its cell's score; NaN off the valid cells
+    std::vector<std::int64_t> depositCells;   // per deposit: its raster cell, as given
+    std::vector<std::int64_t> validDeposits;  // the deposits on valid cells, ascending
     std::int64_t depositsOnInvalid = 0;       // deposits whose cell is no-data, masked out or off the raster
 };
 
-// Keeps the cells whose value is neither noData nor NaN and whose mask byte (when a mask is
-// given: the same length as values) is non-zero; depositCells holds the raster cell of each
-// deposit (cells outside 0 .. values.size() - 1 count as invalid).
-CellSample SampleCells(std::span<const double> values, std::optional<double> noData,
-                       std::span<const std::uint8_t> mask, std::span<const std::int64_t> depositCells);
+// Ranks the cells of values (row-major) whose value is neither noData nor NaN and whose mask
+// byte (when a mask is given: the same length as values) is not 0. values is taken over: its
+// memory becomes scores. depositCells holds the raster cell of each deposit (cells outside
+// 0 .. values.size() - 1 count as invalid).
+RankedMap RankMap(std::vector<double> values, std::optional<double> noData,
+                  std::span<const std::uint8_t> mask, std::span<const std::int64_t> depositCells);
 
-// The cells ranked by score, highest first (NaN last, each on its own), and where each group of
-// equal scores ends. Ranking is the costly step (a sort); made once per map, it serves every set
-// of deposits evaluated on it. deposits given with a ranking hold one count per ranked cell;
-// cells past their end hold none.
-struct ScoreRanking {
-    std::vector<std::size_t> order;      // cell positions
-    std::vector<std::size_t> groupEnds;  // in order: one past each group's last cell
+// The deposits of one set by the score of their cells: a row per distinct score, highest first,
+// with the cells holding a deposit (each counted once) and the deposits.
+struct DepositGroup {
+    double score = 0;
+    std::int64_t cells = 0;
+    std::int64_t deposits = 0;
 };
-ScoreRanking RankScores(std::span<const double> scores);
+// The deposits numbered in chosen (indices into map.depositCells) that lie on valid cells.
+std::vector<DepositGroup> GroupDeposits(const RankedMap& map, std::span<const std::int64_t> chosen);
 
 // A point of a curve: x the share of area (ROC: of the cells without deposits), y the share of
 // deposits (ROC: of the deposit cells) at or above a score threshold.
@@ -46,28 +52,28 @@ struct CurvePoint {
 };
 
 // ROC of the deposit cells against the other valid cells. points run from (0, 0) to (1, 1), one
-// per distinct score, highest first. auc is the Mann-Whitney statistic, a tie counting half
-// (equal to the area under the points joined by straight lines). The 95 % interval is
-// auc +- 1.96 standard errors by DeLong's method, clipped to 0 .. 1; it needs two cells of each
-// kind (aucLow and aucHigh unset otherwise). formed is false when either kind is absent.
+// per distinct score, highest first (thinned by the step asked for: see ThinCurve). auc is the
+// Mann-Whitney statistic, a tie counting half (equal to the area under the points joined by
+// straight lines); it is unset when the curve is not formed, which needs cells of both kinds.
+// The 95 % interval is auc +- 1.96 standard errors by DeLong's method, clipped to 0 .. 1; it
+// needs two cells of each kind and more than one distinct score (a constant map ranks nothing:
+// its AUC is 0.5 with no interval).
 struct RocResult {
     bool formed = false;
     std::int64_t depositCells = 0;
     std::int64_t otherCells = 0;
     std::vector<CurvePoint> points;
-    double auc = 0;
+    std::optional<double> auc;
     std::optional<double> standardError;
     std::optional<double> aucLow;
     std::optional<double> aucHigh;
 };
-RocResult Roc(std::span<const double> scores, std::span<const std::int32_t> deposits);
-RocResult Roc(const ScoreRanking& ranking, std::span<const std::int32_t> deposits);
 
 // Success-rate curve: cells ranked by score, highest first; a group of equal scores enters
 // together, the deposits it captures spread evenly over its area. points run from (0, 0) to
-// (1, 1), one per distinct score; area is the area under them. areaFor50/75/90 are the shares
-// of area needed to capture that share of the deposits (read off the curve, linear within a
-// group). formed is false when there are no cells or no deposits.
+// (1, 1), one per distinct score (thinned as asked); area is the area under every point.
+// areaFor50/75/90 are the shares of area needed to capture that share of the deposits (read
+// off the curve, linear within a group). formed is false when there are no cells or no deposits.
 struct SuccessRateResult {
     bool formed = false;
     std::int64_t cells = 0;
@@ -78,16 +84,26 @@ struct SuccessRateResult {
     double areaFor75 = 0;
     double areaFor90 = 0;
 };
-SuccessRateResult SuccessRate(std::span<const double> scores, std::span<const std::int32_t> deposits);
-SuccessRateResult SuccessRate(const ScoreRanking& ranking, std::span<const std::int32_t> deposits);
 
-// The curve with a point kept only where x or y has moved by step or more since the last kept
-// point (the first and last always kept): at most about 2 / step points for a picture or a
-// summary, which look the same.
-std::vector<CurvePoint> ThinCurve(std::span<const CurvePoint> points, double step);
+// ROC and success rate of one ranked map (scores highest first) against one set of deposits;
+// the curves keep a point where x or y has moved by curveStep or more (0: every point).
+struct Evaluation {
+    RocResult roc;
+    SuccessRateResult successRate;
+};
+RocResult Roc(std::span<const double> ranked, std::span<const DepositGroup> deposits, double curveStep);
+SuccessRateResult SuccessRate(std::span<const double> ranked, std::span<const DepositGroup> deposits,
+                              double curveStep);
+Evaluation Evaluate(std::span<const double> ranked, std::span<const DepositGroup> deposits, double curveStep);
 
-// The share of area at which a curve (x and y rising, from (0, 0)) first reaches depositShare.
-double AreaForDepositShare(std::span<const CurvePoint> points, double depositShare);
+// Every point of the curves in turn, for writing them out without holding them.
+void ForEachRocPoint(std::span<const double> ranked, std::span<const DepositGroup> deposits,
+                     const std::function<void(const CurvePoint&)>& visit);
+void ForEachSuccessRatePoint(std::span<const double> ranked, std::span<const DepositGroup> deposits,
+                             const std::function<void(const CurvePoint&)>& visit);
+
+// The number of distinct scores of a ranked map.
+std::int64_t DistinctScores(std::span<const double> ranked);
 
 // One row per class value, ascending: the share of the valid cells it covers, its deposits, and
 // its density relative to the whole map, (deposits / cells of the class) / (deposits / cells);
@@ -99,15 +115,27 @@ struct ClassRow {
     std::int64_t deposits = 0;
     double density = 0;
 };
-std::vector<ClassRow> ClassTable(std::span<const double> classes, std::span<const std::int32_t> deposits);
+std::vector<ClassRow> ClassTable(std::span<const double> ranked, std::span<const DepositGroup> deposits);
 
-// ROC and success rate of one map against one set of deposits.
-struct Evaluation {
-    RocResult roc;
-    SuccessRateResult successRate;
+// The curve with a point kept only where x or y has moved by step or more since the last kept
+// point (the first and last always kept): at most about 2 / step points for a picture or a
+// summary, which look the same.
+std::vector<CurvePoint> ThinCurve(std::span<const CurvePoint> points, double step);
+
+// The same over maps held as arrays, one score and one deposit count per cell in any order:
+// each ranks its cells first (NaN scores take no part), and the curves keep every point.
+// SampleCells leaves out the cells RankMap leaves out and counts deposits per remaining cell.
+struct CellSample {
+    std::vector<double> scores;          // the valid cells' values, in raster order
+    std::vector<std::int32_t> deposits;  // the deposits on each
+    std::int64_t depositsOnInvalid = 0;
 };
+CellSample SampleCells(std::span<const double> values, std::optional<double> noData,
+                       std::span<const std::uint8_t> mask, std::span<const std::int64_t> depositCells);
+RocResult Roc(std::span<const double> scores, std::span<const std::int32_t> deposits);
+SuccessRateResult SuccessRate(std::span<const double> scores, std::span<const std::int32_t> deposits);
 Evaluation Evaluate(std::span<const double> scores, std::span<const std::int32_t> deposits);
-Evaluation Evaluate(const ScoreRanking& ranking, std::span<const std::int32_t> deposits);
+std::vector<ClassRow> ClassTable(std::span<const double> classes, std::span<const std::int32_t> deposits);
 
 // Splitting deposits 0 .. count - 1 into a training part and a part kept back for the
 // prediction rate. The order is a Fisher-Yates shuffle driven by std::mt19937_64(seed) with a
@@ -121,11 +149,5 @@ struct DepositSplit {
 };
 DepositSplit HoldoutSplit(std::int64_t count, double fraction, std::uint64_t seed);
 std::vector<int> FoldSplit(std::int64_t count, int folds, std::uint64_t seed);
-
-// Deposits per sampled cell from a subset of the deposits: depositCells as given to SampleCells,
-// chosen the indices into it that count. Deposits on cells outside the sample are left out.
-std::vector<std::int32_t> DepositsOfSubset(const CellSample& sample,
-                                           std::span<const std::int64_t> depositCells,
-                                           std::span<const std::int64_t> chosen);
 
 }  // namespace quarnel::evaluate

@@ -256,6 +256,7 @@ inline constexpr std::string_view kOutput = "output";
 inline constexpr std::string_view kOk = "ok";
 inline constexpr std::string_view kLayers = "layers";
 inline constexpr std::string_view kSteps = "steps";
+inline constexpr std::string_view kDepositsRead = "deposits_read";
 inline constexpr std::string_view kDepositSplit = "deposit_split";
 inline constexpr std::string_view kBpSamples = "bp_samples";
 inline constexpr std::string_view kModelUnits = "feature_model_units";

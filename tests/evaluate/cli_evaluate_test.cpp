@@ -50,7 +50,12 @@ TEST_F(CliEvaluate, ResultsOfASmallMapAreTheHandWorkedOnes) {
     EXPECT_EQ(r["rows"], 3);
     EXPECT_EQ(r["cols"], 4);
     EXPECT_EQ(r["cells"], 11);
-    EXPECT_EQ(r["deposits"], nlohmann::json({{"read", 5}, {"outside", 1}, {"on_invalid_cells", 1}}));
+    EXPECT_EQ(r["deposits"], nlohmann::json({{"read", 5},
+                                             {"no_geometry", 0},
+                                             {"not_a_point", 0},
+                                             {"bad_rows", 0},
+                                             {"outside", 1},
+                                             {"on_invalid_cells", 1}}));
     // Deposit scores 4, 6, 11 against 1 2 3 5 7 8 9 10: 3 + 4 + 8 of 24 pairs.
     EXPECT_DOUBLE_EQ(r["roc"]["auc"].get<double>(), 15.0 / 24);
     EXPECT_EQ(r["success_rate"]["deposits"], 3);

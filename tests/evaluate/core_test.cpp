@@ -50,18 +50,31 @@ std::vector<GoldenCase> GoldenCases() {
     return cases;
 }
 
+// The golden cases' map ranked as the command ranks it, every deposit by its cell.
+Evaluation EvaluateRanked(const GoldenCase& c) {
+    std::vector<std::int64_t> cells, all;
+    for (std::size_t i = 0; i < c.deposits.size(); ++i)
+        for (std::int32_t k = 0; k < c.deposits[i]; ++k) {
+            all.push_back(std::int64_t(cells.size()));
+            cells.push_back(std::int64_t(i));
+        }
+    const RankedMap map = RankMap(c.scores, std::nullopt, {}, cells);
+    return Evaluate(map.scores, GroupDeposits(map, all), 0);
+}
+
 TEST(EvaluateRoc, AucAndPointsEqualScikitLearnOnCasesWithTies) {
     const std::vector<GoldenCase> cases = GoldenCases();
     ASSERT_EQ(cases.size(), 8u);
     for (const GoldenCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const RocResult roc = Roc(c.scores, c.deposits);
-        ASSERT_TRUE(roc.formed);
-        EXPECT_NEAR(roc.auc, c.auc, 1e-12);
-        ASSERT_EQ(roc.points.size(), c.fpr.size());
-        for (std::size_t i = 0; i < roc.points.size(); ++i) {
-            EXPECT_NEAR(roc.points[i].x, c.fpr[i], 1e-12) << i;
-            EXPECT_NEAR(roc.points[i].y, c.tpr[i], 1e-12) << i;
+        for (const RocResult& roc : {Roc(c.scores, c.deposits), EvaluateRanked(c).roc}) {
+            ASSERT_TRUE(roc.formed);
+            EXPECT_NEAR(*roc.auc, c.auc, 1e-12);
+            ASSERT_EQ(roc.points.size(), c.fpr.size());
+            for (std::size_t i = 0; i < roc.points.size(); ++i) {
+                EXPECT_NEAR(roc.points[i].x, c.fpr[i], 1e-12) << i;
+                EXPECT_NEAR(roc.points[i].y, c.tpr[i], 1e-12) << i;
+            }
         }
     }
 }
@@ -98,6 +111,12 @@ TEST(EvaluateRoc, DeLongIntervalEqualsTheDirectComputation) {
     for (const GoldenCase& c : GoldenCases()) {
         SCOPED_TRACE(c.name);
         const RocResult roc = Roc(c.scores, c.deposits);
+        // A constant map ranks nothing: its AUC stands, but no interval (DeLong's would be 0.5..0.5).
+        if (std::set<double>(c.scores.begin(), c.scores.end()).size() == 1) {
+            EXPECT_EQ(*roc.auc, 0.5);
+            EXPECT_FALSE(roc.standardError || roc.aucLow || roc.aucHigh);
+            continue;
+        }
         ASSERT_TRUE(roc.standardError.has_value());
         const double error = DirectDeLongError(c);
         EXPECT_NEAR(*roc.standardError, error, 1e-12);
@@ -106,32 +125,59 @@ TEST(EvaluateRoc, DeLongIntervalEqualsTheDirectComputation) {
     }
 }
 
-// NaN ranks below every number, so scores holding NaN are sorted safely; one ranking serves
-// every set of deposits.
-TEST(EvaluateRoc, RanksNanLastAndOneRankingServesEveryDepositSet) {
+// A map ranked in the memory its values came in serves every set of deposits, with the numbers
+// of the same cells given as arrays, to the bit.
+TEST(EvaluateRoc, OneRankedMapServesEveryDepositSet) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    std::vector<double> scores;
-    for (int i = 0; i < 500; ++i) scores.push_back(i % 7 == 0 ? nan : (i * 31) % 50);
-    const ScoreRanking ranking = RankScores(scores);
-    ASSERT_EQ(ranking.order.size(), 500u);
-    EXPECT_EQ(ranking.groupEnds.size(), 50u + 72u);  // 50 values, 72 NaN cells one group each
-    for (std::size_t i = 0; i < 428; ++i) EXPECT_FALSE(std::isnan(scores[ranking.order[i]])) << i;
-    std::vector<std::int32_t> a(500, 0), b(500, 0);
-    for (int i = 1; i < 500; i += 11) a[static_cast<std::size_t>(i)] = 1;
-    for (int i = 3; i < 500; i += 17) b[static_cast<std::size_t>(i)] = 2;
-    for (const auto& deposits : {a, b}) {
-        EXPECT_EQ(Evaluate(ranking, deposits).roc.auc, Roc(scores, deposits).auc);
-        EXPECT_EQ(Evaluate(ranking, deposits).successRate.area, SuccessRate(scores, deposits).area);
+    std::vector<double> values;
+    for (int i = 0; i < 500; ++i) values.push_back(i % 7 == 0 ? nan : (i * 31) % 50);
+    std::vector<std::int64_t> depositCells;
+    for (int i = 1; i < 500; i += 11) depositCells.push_back(i);
+    for (int i = 3; i < 500; i += 17) depositCells.push_back(i);
+    depositCells.push_back(3);  // two deposits in one cell
+    const RankedMap map = RankMap(values, std::nullopt, {}, depositCells);
+    ASSERT_EQ(map.scores.size(), 428u);
+    EXPECT_TRUE(std::is_sorted(map.scores.rbegin(), map.scores.rend()));
+    EXPECT_EQ(DistinctScores(map.scores), 50);
+    for (const auto& [first, last] : {std::pair{0, 46}, std::pair{46, 77}, std::pair{0, 77}}) {
+        SCOPED_TRACE(first);
+        std::vector<std::int64_t> chosen, cells;
+        for (int d = first; d < last; ++d) {
+            chosen.push_back(d);
+            cells.push_back(depositCells[std::size_t(d)]);
+        }
+        const CellSample arrays = SampleCells(values, std::nullopt, {}, cells);
+        const Evaluation expected = Evaluate(arrays.scores, arrays.deposits);
+        const Evaluation found = Evaluate(map.scores, GroupDeposits(map, chosen), 0);
+        EXPECT_EQ(found.roc.auc, expected.roc.auc);
+        EXPECT_EQ(found.roc.standardError, expected.roc.standardError);
+        EXPECT_EQ(found.successRate.area, expected.successRate.area);
+        EXPECT_EQ(found.successRate.areaFor90, expected.successRate.areaFor90);
+        ASSERT_EQ(found.roc.points.size(), expected.roc.points.size());
+        for (std::size_t i = 0; i < found.roc.points.size(); ++i)
+            EXPECT_EQ(found.roc.points[i].y, expected.roc.points[i].y) << i;
+        // Walked point by point, the curves are the ones returned.
+        std::vector<CurvePoint> walked;
+        ForEachSuccessRatePoint(map.scores, GroupDeposits(map, chosen),
+                                [&](const CurvePoint& point) { walked.push_back(point); });
+        ASSERT_EQ(walked.size(), found.successRate.points.size());
+        EXPECT_EQ(walked[20].x, found.successRate.points[20].x);
     }
 }
 
 TEST(EvaluateRoc, NeedsBothKindsOfCellForACurveAndTwoOfEachForAnInterval) {
     EXPECT_FALSE(Roc(std::vector<double>{1, 2}, std::vector<std::int32_t>{0, 0}).formed);
     EXPECT_FALSE(Roc(std::vector<double>{1, 2}, std::vector<std::int32_t>{1, 3}).formed);
-    EXPECT_FALSE(Roc(std::vector<double>{}, std::vector<std::int32_t>{}).formed);
+    // No curve, no AUC: an empty or all-masked map.
+    const RocResult empty = Roc(std::vector<double>{}, std::vector<std::int32_t>{});
+    EXPECT_FALSE(empty.formed);
+    EXPECT_FALSE(empty.auc.has_value());
+    const std::vector<std::int64_t> first{0};
+    const RankedMap masked = RankMap({1, 2, 3}, std::nullopt, std::vector<std::uint8_t>{0, 0, 0}, first);
+    EXPECT_FALSE(Roc(masked.scores, GroupDeposits(masked, first), 0).auc.has_value());
     const RocResult one = Roc(std::vector<double>{1, 2, 3}, std::vector<std::int32_t>{0, 0, 1});
     EXPECT_TRUE(one.formed);
-    EXPECT_EQ(one.auc, 1.0);
+    EXPECT_EQ(*one.auc, 1.0);
     EXPECT_FALSE(one.aucLow.has_value());
 }
 
@@ -224,14 +270,25 @@ TEST(EvaluateSample, LeavesOutNoDataNanAndMaskedCellsAndCountsTheirDeposits) {
     const CellSample sample = SampleCells(values, -9999.0, mask, depositCells);
     EXPECT_EQ(sample.scores, (std::vector<double>{1, 3, 6}));
     EXPECT_EQ(sample.deposits, (std::vector<std::int32_t>{2, 0, 1}));
-    EXPECT_EQ(sample.cellIndex, (std::vector<std::int64_t>{0, 2, 5}));
     EXPECT_EQ(sample.depositsOnInvalid, 5);
-    EXPECT_EQ(sample.validDeposits, (std::vector<std::int64_t>{0, 2, 7}));
     // Without a mask or a no-data value only NaN is left out.
     EXPECT_EQ(SampleCells(values, std::nullopt, {}, depositCells).scores.size(), 5u);
-    // A subset: deposits 2 (cell 0) and 7 (cell 5), and 1 (no-data), which no cell takes.
-    EXPECT_EQ(DepositsOfSubset(sample, depositCells, std::vector<std::int64_t>{2, 7, 1}),
-              (std::vector<std::int32_t>{1, 0, 1}));
+
+    const RankedMap map = RankMap(values, -9999.0, mask, depositCells);
+    EXPECT_EQ(map.scores, (std::vector<double>{6, 3, 1}));
+    EXPECT_EQ(map.depositsOnInvalid, 5);
+    EXPECT_EQ(map.validDeposits, (std::vector<std::int64_t>{0, 2, 7}));
+    EXPECT_EQ(map.depositScores[7], 6);
+    EXPECT_TRUE(std::isnan(map.depositScores[1]));
+    // A subset: deposits 0 and 2 (both cell 0: one cell, two deposits), 7 (cell 5), and 1
+    // (no-data), which no cell takes.
+    const std::vector<DepositGroup> groups = GroupDeposits(map, std::vector<std::int64_t>{2, 7, 1, 0});
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_EQ(groups[0].score, 6);
+    EXPECT_EQ(groups[0].deposits, 1);
+    EXPECT_EQ(groups[1].score, 1);
+    EXPECT_EQ(groups[1].cells, 1);
+    EXPECT_EQ(groups[1].deposits, 2);
 }
 
 TEST(EvaluateSplit, HoldoutIsAPartitionOfTheAskedSizeFixedByTheSeed) {

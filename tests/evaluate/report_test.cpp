@@ -25,20 +25,22 @@ class EvaluationReport : public ::testing::Test {
         // on no-data, two sharing cell 95.
         for (int i = 0; i < 100; ++i) values_.push_back(i == 10 ? -1 : (i * 37) % 100);
         depositCells_ = {95, 95, 90, 80, 70, 62, 50, 33, 20, 5, -4, 10};
+        map_ = evaluate::RankMap(values_, -1.0, {}, depositCells_);
         sample_ = evaluate::SampleCells(values_, -1.0, {}, depositCells_);
     }
     void TearDown() override { std::filesystem::remove_all(folder_); }
 
     JobOutput Report(const EvaluationRequest& request) {
         JobOutput output;
-        ReportEvaluation(sample_, depositCells_, request, output);
+        ReportEvaluation(map_, request, output);
         return output;
     }
 
     std::filesystem::path folder_;
     std::vector<double> values_;
     std::vector<std::int64_t> depositCells_;
-    evaluate::CellSample sample_;
+    evaluate::RankedMap map_;
+    evaluate::CellSample sample_;  // the same cells as arrays, for the core's own figures
 };
 
 std::vector<std::string> Lines(const std::filesystem::path& path) {
@@ -56,9 +58,9 @@ TEST_F(EvaluationReport, ResultsCarryTheCoresNumbersAndCurves) {
     EXPECT_EQ(r["cells"], 99);
     EXPECT_EQ(r["deposits_used"], 10);
     EXPECT_EQ(r["roc"]["deposit_cells"], 9);
-    EXPECT_EQ(r["roc"]["auc"].get<double>(), found.roc.auc);
+    EXPECT_EQ(r["roc"]["auc"].get<double>(), *found.roc.auc);
     EXPECT_EQ(r["roc"]["auc_low"].get<double>(), *found.roc.aucLow);
-    EXPECT_EQ(r["roc"]["points"].size(), found.roc.points.size());
+    EXPECT_EQ(r["roc"]["points"].size(), evaluate::ThinCurve(found.roc.points, 0.001).size());
     EXPECT_EQ(r["success_rate"]["deposits"], 10);
     EXPECT_EQ(r["success_rate"]["area_for_90"].get<double>(), found.successRate.areaFor90);
     EXPECT_EQ(r["success_rate"]["points"][0], nlohmann::ordered_json({0.0, 0.0}));
@@ -80,9 +82,12 @@ TEST_F(EvaluationReport, HoldoutAndFoldsSplitTheDepositsOnValidCells) {
     EXPECT_EQ(heldOut.size(), 3u);
     all.insert(all.end(), heldOut.begin(), heldOut.end());
     std::sort(all.begin(), all.end());
-    EXPECT_EQ(all, sample_.validDeposits);
-    const evaluate::Evaluation predicted =
-        evaluate::Evaluate(sample_.scores, evaluate::DepositsOfSubset(sample_, depositCells_, heldOut));
+    EXPECT_EQ(all, map_.validDeposits);
+    // The held-out deposits alone, as arrays of the same cells.
+    std::vector<std::int64_t> heldOutCells;
+    for (const std::int64_t deposit : heldOut) heldOutCells.push_back(depositCells_[std::size_t(deposit)]);
+    const evaluate::CellSample heldOutSample = evaluate::SampleCells(values_, -1.0, {}, heldOutCells);
+    const evaluate::Evaluation predicted = evaluate::Evaluate(heldOutSample.scores, heldOutSample.deposits);
     EXPECT_EQ(h["held_out"]["success_rate"]["area"].get<double>(), predicted.successRate.area);
     EXPECT_EQ(h["held_out"]["success_rate"]["deposits"], 3);
 
@@ -98,7 +103,7 @@ TEST_F(EvaluationReport, HoldoutAndFoldsSplitTheDepositsOnValidCells) {
         dealt.insert(dealt.end(), deposits.begin(), deposits.end());
     }
     std::sort(dealt.begin(), dealt.end());
-    EXPECT_EQ(dealt, sample_.validDeposits);
+    EXPECT_EQ(dealt, map_.validDeposits);
 }
 
 TEST_F(EvaluationReport, CsvFilesHoldEveryPointAndTheClassTable) {
@@ -130,11 +135,25 @@ TEST_F(EvaluationReport, FailuresNameTheirCause) {
     EXPECT_EQ(unwritten.status, kEvaluateOutputUnwritten);
     EXPECT_EQ(unwritten.cause, (folder_ / "missing" / "roc.csv").string() + ": cannot write the file");
 
-    sample_ = evaluate::SampleCells(values_, -1.0, {}, std::vector<std::int64_t>{10, -1});
+    map_ = evaluate::RankMap(values_, -1.0, {}, std::vector<std::int64_t>{10, -1});
     const JobOutput none = Report({});
     EXPECT_FALSE(none.ok);
     EXPECT_EQ(none.status, kEvaluateInputsUnfit);
     EXPECT_EQ(none.cause, "no deposit falls on a valid cell");
+
+    // A class table of a map of scores, one class a cell, is refused before anything is made.
+    std::vector<double> scores(1001);
+    for (std::size_t i = 0; i < scores.size(); ++i) scores[i] = double(i) / 7;
+    map_ = evaluate::RankMap(scores, std::nullopt, {}, std::vector<std::int64_t>{3});
+    request.csvFolder = folder_.string();
+    request.classes = true;
+    const JobOutput classes = Report(request);
+    EXPECT_EQ(classes.status, kEvaluateInputsUnfit);
+    EXPECT_EQ(
+        classes.cause,
+        "--classes: the map holds 1001 distinct values, more than the 1000 classes a class table takes");
+    EXPECT_TRUE(classes.outputs.empty());
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "roc.csv"));
 }
 
 }  // namespace

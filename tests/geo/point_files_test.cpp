@@ -2,7 +2,10 @@
 // another CRS and in CSV files.
 #include "geo/point_files.h"
 
+#include <gdal.h>
 #include <gtest/gtest.h>
+#include <ogr_api.h>
+#include <ogr_srs_api.h>
 
 #include <cmath>
 #include <set>
@@ -222,6 +225,136 @@ TEST_F(PointFiles, CommandsReportPointsLeftOut) {
     EXPECT_NE(ReadText(std::string(QUARNEL_SOURCE_DIR) + "/README.md").find("| 1 | " + meaning + " |\n"),
               std::string::npos)
         << meaning;
+}
+
+// A GeoPackage layer of any geometry in EPSG:28354, one feature per WKT (empty: no geometry),
+// with a text field size.
+void WriteFeatures(const std::string& path,
+                   const std::vector<std::pair<std::string, std::string>>& features) {
+    GDALDatasetH dataset =
+        GDALCreate(GDALGetDriverByName("GPKG"), path.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
+    ASSERT_NE(dataset, nullptr);
+    OGRSpatialReferenceH srs = OSRNewSpatialReference(CrsWkt(28354).c_str());
+    OGRLayerH layer = GDALDatasetCreateLayer(dataset, "features", srs, wkbUnknown, nullptr);
+    OSRDestroySpatialReference(srs);
+    OGRFieldDefnH size = OGR_Fld_Create("size", OFTString);
+    OGR_L_CreateField(layer, size, TRUE);
+    OGR_Fld_Destroy(size);
+    for (const auto& [wkt, value] : features) {
+        OGRFeatureH feature = OGR_F_Create(OGR_L_GetLayerDefn(layer));
+        OGR_F_SetFieldString(feature, 0, value.c_str());
+        if (!wkt.empty()) {
+            OGRGeometryH geometry = nullptr;
+            char* text = const_cast<char*>(wkt.c_str());
+            ASSERT_EQ(OGR_G_CreateFromWkt(&text, nullptr, &geometry), OGRERR_NONE) << wkt;
+            OGR_F_SetGeometryDirectly(feature, geometry);
+        }
+        ASSERT_EQ(OGR_L_CreateFeature(layer, feature), OGRERR_NONE);
+        OGR_F_Destroy(feature);
+    }
+    GDALClose(dataset);
+}
+
+std::string PointWkt(const char* kind, int row, int col) {
+    const auto [x, y] = Centre(row, col);
+    return std::string(kind) + " (" + std::to_string(x) + " " + std::to_string(y) + ")";
+}
+
+// Features that give no point are left out and counted by reason, wherever points are read;
+// a feature at fault is named by its own id.
+TEST_F(PointFiles, FeaturesWithoutAPointAreCountedByReason) {
+    const auto [x, y] = Centre(1, 1);
+    WriteFeatures(dir_ / "mixed.gpkg",
+                  {{PointWkt("POINT", 0, 0), "1"},
+                   {"LINESTRING (" + std::to_string(x) + " " + std::to_string(y) + ", 500500 7000500)", "1"},
+                   {"", "1"},
+                   {"POINT EMPTY", "1"},
+                   {"MULTIPOINT ((" + std::to_string(x) + " " + std::to_string(y) + "))", "2"},
+                   {"MULTIPOINT ((500150 7000150), (500250 7000250))", "1"},
+                   {"POLYGON ((500000 7000000, 500100 7000000, 500100 7000100, 500000 7000000))", "1"}});
+    geo::PointOptions sized;
+    sized.valueField = "size";
+    const geo::ModelUnitResult units =
+        geo::WriteModelUnits(dir_ / "layerA.tif", dir_ / "mixed.gpkg", sized, dir_ / "units.txt", "t");
+    EXPECT_EQ(ReadText(dir_ / "units.txt"), "t 2\n1 6 1 2\n2 7 0 1\n");
+    EXPECT_EQ(units.deposits.read, 7);
+    EXPECT_EQ(units.deposits.noGeometry, 2);
+    EXPECT_EQ(units.deposits.notAPoint, 3);
+    EXPECT_EQ(units.deposits.cells, 2);
+
+    // CSV rows whose x or y is missing, text, NaN or infinite are bad rows; a blank line is none.
+    const auto [x2, y2] = Centre(3, 4);
+    WriteText(dir_ / "rows.csv", "name,x,y\nok," + std::to_string(x2) + "," + std::to_string(y2) +
+                                     "\ntext,abc,1\nempty,,1\nshort,1\nnan,nan,1\n\nhuge,1e999," +
+                                     std::to_string(y2) + "\n");
+    const CliResult table = RunCliLine("anomaly-table " + Layers()[0] + " --points " + (dir_ / "rows.csv") +
+                                       " -o " + (dir_ / "table.txt") + " --json");
+    EXPECT_EQ(table.exitCode, 0) << table.output;
+    for (const char* key : {"\"points\": 6", "\"bad_rows\": 5", "\"no_geometry\": 0", "\"rows\": 1"})
+        EXPECT_NE(table.output.find(key), std::string::npos) << key << "\n" << table.output;
+    const CliResult samples = RunCliLine("samples " + Layers()[0] + " --deposits " + (dir_ / "mixed.gpkg") +
+                                         " -o " + (dir_ / "s.txt"));
+    EXPECT_NE(samples.output.find("left out: 0 outside the rasters, 0 on no data, 2 without a geometry, 3 "
+                                  "not points"),
+              std::string::npos)
+        << samples.output;
+
+    // A size that is no number fails the file, naming the feature by its id (5), not its place
+    // among the points kept.
+    WriteFeatures(dir_ / "sizes.gpkg", {{"", "1"},
+                                        {"LINESTRING (0 0, 1 1)", "1"},
+                                        {PointWkt("POINT", 0, 0), "1"},
+                                        {PointWkt("POINT", 1, 1), "1"},
+                                        {PointWkt("POINT", 2, 2), "many"}});
+    try {
+        geo::WriteModelUnits(dir_ / "layerA.tif", dir_ / "sizes.gpkg", sized, dir_ / "x.txt", "t");
+        ADD_FAILURE() << "a size that is no number was taken";
+    } catch (const geo::GeoError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  (dir_ / "sizes.gpkg") + ": feature 5: field size holds no number");
+    }
+}
+
+// On a raster whose rows run from the south, background cells keep their distance in map units
+// and model units count rows from the south as on a north-up one.
+TEST(PointFilesSouthUp, DistancesAndRowsFollowTheMapNotTheRowOrder) {
+    testkit::TempFolder dir;
+    TiffFixture tiff;
+    tiff.rows = 30;
+    tiff.cols = 30;
+    tiff.geoTransform = {kWest, 100, 0, kNorth - 3000, 0, 100};
+    tiff.epsg = 28354;
+    std::vector<double> index(900);
+    for (std::size_t i = 0; i < index.size(); ++i) index[i] = double(i);
+    tiff.bands = {index};
+    WriteTiff(dir / "south.tif", tiff);
+    // Deposits at the centres of cells (row, col), rows counted from the south.
+    const std::pair<int, int> cells[] = {{2, 3}, {15, 15}, {27, 8}, {9, 24}};
+    std::string csv = "x,y\n";
+    for (const auto& [row, col] : cells)
+        csv += std::to_string(kWest + 100 * col + 50) + "," + std::to_string(kNorth - 3000 + 100 * row + 50) +
+               "\n";
+    WriteText(dir / "deposits.csv", csv);
+
+    geo::SampleOptions options;
+    options.minDistance = 600;
+    options.background = 60;
+    geo::WriteBpSamples({dir / "south.tif"}, dir / "deposits.csv", {}, dir / "samples.txt", options);
+    // Each line: the cell's index rescaled over 0 .. 899, then the target.
+    std::istringstream samples(ReadText(dir / "samples.txt"));
+    std::string header;
+    std::getline(samples, header);
+    int background = 0;
+    for (double a, target; samples >> a >> target;) {
+        if (target == 1) continue;
+        ++background;
+        const int cell = int(std::lround(a * 899));
+        for (const auto& [row, col] : cells)
+            EXPECT_GE(std::hypot(cell / 30 - row, cell % 30 - col) * 100, 600) << "cell " << cell;
+    }
+    EXPECT_EQ(background, 60);
+    geo::WriteModelUnits(dir / "south.tif", dir / "deposits.csv", {}, dir / "units.txt", "t");
+    EXPECT_EQ(ReadText(dir / "units.txt"), "t 4\n1 2 3 1\n2 9 24 1\n3 15 15 1\n4 27 8 1\n");
 }
 
 // The bundled model-unit file was made by hand from the deposits' cells; the command makes it

@@ -72,6 +72,111 @@ TEST_F(HostCatalogue, EvaluateAndPlotRefuseWhatTheyCannotRead) {
     EXPECT_FALSE(FileExists(png));
 }
 
+// Evaluation files whose keys are missing or hold another kind of value: plot-curves names the
+// key and fails with its status (1: not an evaluation it can read; 2: no such curve), never
+// reading past what the file holds.
+TEST_F(HostCatalogue, PlotCurvesChecksEveryKeyOfAnEvaluation) {
+    const auto evaluation = [](const std::string& roc, const std::string& map = "\"m.tif\"") {
+        return "{\"command\": \"evaluate\", \"ok\": true, \"results\": {\"map\": " + map +
+               ", \"roc\": " + roc + "}}";
+    };
+    const std::string points = "\"points\": [[0, 0], [1, 1]]";
+    const struct {
+        std::string json;
+        int status;
+        const char* cause;
+    } cases[] = {
+        {evaluation("{\"formed\": true, " + points + "}"), 1, "results.roc.auc is not a number"},
+        {evaluation("{\"formed\": true, \"auc\": null, " + points + "}"), 1,
+         "results.roc.auc is not a number"},
+        {evaluation("{\"formed\": true, \"auc\": \"0.7\", " + points + "}"), 1, "results.roc.auc is not"},
+        {evaluation("{\"formed\": true, \"auc\": 0.7, " + points + "}", "5"), 1,
+         "results.map is not a file name"},
+        {evaluation("{\"formed\": \"yes\", \"auc\": 0.7, " + points + "}"), 1, "results.roc.formed is not"},
+        {evaluation("{\"formed\": true, \"auc\": 0.7}"), 1, "results.roc.points is not"},
+        {evaluation("{\"formed\": true, \"auc\": 0.7, \"points\": {}}"), 1, "results.roc.points is not"},
+        {evaluation("{\"formed\": true, \"auc\": 0.7, \"points\": [[0, \"a\"]]}"), 1, "results.roc.points"},
+        {evaluation("{\"formed\": true, \"auc\": 0.7, \"points\": [[0, 0, 1]]}"), 1, "results.roc.points"},
+        {evaluation("{\"formed\": true, \"auc\": 0.7, \"points\": [0]}"), 1, "results.roc.points"},
+        {evaluation("[]"), 1, "results.roc is not an object"},
+        {"{\"command\": \"evaluate\", \"ok\": true, \"results\": {}}", 2, "holds no roc curve"},
+        {evaluation("{\"formed\": false, \"auc\": null, \"points\": []}"), 2, "its roc curve was not formed"},
+        {"{\"command\": \"evaluate\", \"ok\": \"true\", \"results\": {}}", 1, "not the output"},
+        {"{\"command\": 7, \"ok\": true, \"results\": {}}", 1, "not the output"},
+        {"{\"command\": \"evaluate\", \"ok\": true, \"results\": [1]}", 1, "not the output"},
+        {"[1, 2]", 1, "not the output"},
+    };
+    const std::string json = dir_ / "evaluation.json";
+    const std::string png = dir_ / "curves.png";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.json);
+        WriteFile(json, c.json);
+        const CliResult result = RunCli({"plot-curves", json, "-o", png});
+        ASSERT_TRUE(result.exited) << result.output;
+        EXPECT_EQ(result.exitCode, 1) << result.output;
+        EXPECT_NE(result.output.find("status " + std::to_string(c.status) + ":"), std::string::npos)
+            << result.output;
+        EXPECT_NE(result.output.find(json + ": " + c.cause), std::string::npos) << result.output;
+        EXPECT_FALSE(FileExists(png));
+    }
+}
+
+// A raster in an ENVI file, north-up, one map unit a cell: of scores (dataType 2, 16-bit
+// integers of a fixed sequence) or of ones (dataType 1, bytes).
+void WriteEnviMap(const std::string& stem, int rows, int cols, int dataType) {
+    std::string bytes;
+    std::uint32_t state = 1;
+    for (long i = 0; i < long(rows) * cols; ++i) {
+        state = state * 1664525u + 1013904223u;
+        const auto value = static_cast<std::int16_t>(state >> 17);
+        if (dataType == 1)
+            bytes += '\1';
+        else
+            bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
+    }
+    WriteFile(stem + ".img", bytes);
+    WriteFile(stem + ".hdr", "ENVI\nsamples = " + std::to_string(cols) + "\nlines = " + std::to_string(rows) +
+                                 "\nbands = 1\nheader offset = 0\nfile type = ENVI Standard\ndata type = " +
+                                 std::to_string(dataType) +
+                                 "\ninterleave = bsq\nbyte order = 0\nmap info = "
+                                 "{Arbitrary, 1, 1, 0, " +
+                                 std::to_string(rows) + ", 1, 1}\n");
+}
+
+// evaluate holds a map in 8 bytes a cell (and a byte a cell of a mask) beside GDAL's capped
+// block cache: at most 16 bytes a cell in all. A raster larger than the memory free is refused
+// before it is read, by evaluate and plot alike.
+TEST_F(HostCatalogue, EvaluateHoldsAtMostSixteenBytesAMapCell) {
+    WriteEnviMap(dir_ / "map", 2000, 2000, 2);
+    WriteEnviMap(dir_ / "mask", 2000, 2000, 1);
+    WriteEnviMap(dir_ / "tiny", 10, 10, 2);
+    std::string csv = "x,y\n";
+    for (int i = 0; i < 200; ++i)
+        csv += std::to_string(i * 9.7 + 0.5) + "," + std::to_string(i * 3.1 + 0.5) + "\n";
+    WriteFile(dir_ / "deposits.csv", csv);
+    const CliResult tiny = RunCli({"evaluate", dir_ / "tiny.img", dir_ / "deposits.csv"});
+    const CliResult map = RunCli({"evaluate", dir_ / "map.img", dir_ / "deposits.csv", "--mask",
+                                  dir_ / "mask.img", "--holdout", "0.3"});
+    ASSERT_EQ(map.exitCode, 0) << map.output;
+    EXPECT_LE((map.peakKiB - tiny.peakKiB) * 1024, 16L * 2000 * 2000)
+        << map.peakKiB << " KiB at most, " << tiny.peakKiB << " KiB for 100 cells";
+
+    WriteFile(dir_ / "huge.vrt",
+              "<VRTDataset rasterXSize=\"100000\" rasterYSize=\"100000\"><GeoTransform>0, 1, 0, 0, 0, "
+              "-1</GeoTransform><VRTRasterBand dataType=\"Float32\" band=\"1\"/></VRTDataset>\n");
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"evaluate", dir_ / "huge.vrt", dir_ / "deposits.csv"},
+          std::vector<std::string>{"plot", dir_ / "huge.vrt", "-o", dir_ / "huge.png"}}) {
+        const CliResult result = RunCli(arguments);
+        EXPECT_EQ(result.exitCode, 1) << result.output;
+        EXPECT_NE(
+            result.output.find(dir_ / "huge.vrt: its 100000 x 100000 cells need more memory than is free"),
+            std::string::npos)
+            << result.output;
+        EXPECT_LT(result.peakKiB, 256 * 1024) << arguments[0];
+    }
+}
+
 // Inputs that never end or are not files: every command and job refuses each at once, with
 // exit 1, whether it is the file named on the command line or one a parameter file names.
 TEST_F(HostCatalogue, EndlessInputsAreRefusedPromptly) {

@@ -10,7 +10,9 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace quarnel::plot {
@@ -115,7 +117,6 @@ TEST_F(PlotFiles, RampEndsAreMatplotlibsViridis) {
     EXPECT_EQ(ViridisColour(0.5), (Rgb{0x21, 0x91, 0x8c}));
     EXPECT_EQ(ViridisColour(-3), ViridisColour(0));
     EXPECT_EQ(ViridisColour(std::numeric_limits<double>::quiet_NaN()), ViridisColour(0));
-    EXPECT_EQ(ClassColour(10), ClassColour(0));
 }
 
 TEST_F(PlotFiles, ClassMapColoursEachValueByItsPlaceAmongTheClasses) {
@@ -129,10 +130,41 @@ TEST_F(PlotFiles, ClassMapColoursEachValueByItsPlaceAmongTheClasses) {
     ASSERT_TRUE(PlotMap(raster, options, Path("classes.png")).ok);
     const Picture picture(Path("classes.png"));
     ASSERT_TRUE(picture.Decoded());
-    ExpectColour(picture.At(CellX(0), CellY(0)), ClassColour(2));  // value 5, the third class
-    ExpectColour(picture.At(CellX(1), CellY(0)), ClassColour(0));  // value 1
-    ExpectColour(picture.At(CellX(2), CellY(0)), ClassColour(1));  // value 2
+    ExpectColour(picture.At(CellX(0), CellY(0)), ClassColour(2, 3));  // value 5, the third class
+    ExpectColour(picture.At(CellX(1), CellY(0)), ClassColour(0, 3));  // value 1
+    ExpectColour(picture.At(CellX(2), CellY(0)), ClassColour(1, 3));  // value 2
     EXPECT_EQ(picture.At(CellX(3), CellY(2)).a, 0);
+}
+
+// Up to 20 classes each get a colour of their own (one more and the map is refused); curves the
+// same.
+TEST_F(PlotFiles, EveryClassHasItsOwnColourOrTheMapIsRefused) {
+    MapRaster raster = Raster();
+    MapOptions options;
+    options.classes = true;
+    options.mapPixels = 400;
+    for (const std::size_t count : {std::size_t{10}, std::size_t{14}, kMostClasses}) {
+        SCOPED_TRACE(count);
+        for (std::size_t i = 0; i < 200; ++i) values_[i] = static_cast<double>(i % 20 % count);
+        ASSERT_TRUE(PlotMap(raster, options, Path("classes.png")).ok);
+        const Picture picture(Path("classes.png"));
+        std::set<std::tuple<int, int, int>> colours;
+        for (int col = 0; col < 20; ++col) {
+            const Pixel pixel = picture.At(CellX(col), CellY(0));
+            colours.insert({pixel.r, pixel.g, pixel.b});
+        }
+        EXPECT_EQ(colours.size(), count);
+        ExpectColour(picture.At(CellX(int(count) - 1), CellY(1)), ClassColour(count - 1, count));
+    }
+    for (std::size_t i = 0; i < 200; ++i) values_[i] = static_cast<double>(i % 21);
+    std::filesystem::remove(Path("classes.png"));
+    const PlotOutcome refused = PlotMap(raster, options, Path("classes.png"));
+    EXPECT_FALSE(refused.ok);
+    EXPECT_NE(refused.cause.find("more than 20 class values"), std::string::npos) << refused.cause;
+    EXPECT_FALSE(std::filesystem::exists(Path("classes.png")));
+    const std::vector<CurveSeries> many(21, CurveSeries{"c", {{0, 0}, {1, 1}}, 0.5});
+    EXPECT_FALSE(PlotCurves(many, CurveKind::Roc, "", Path("many.png")).ok);
+    EXPECT_FALSE(std::filesystem::exists(Path("many.png")));
 }
 
 // A title that is not UTF-8 (a GBK file name) is drawn with "?" for its bad bytes.
@@ -189,8 +221,8 @@ TEST_F(PlotFiles, CurvesOfSeveralMethodsShareOnePlot) {
     // The plot area is 400 pixels square at (72, 44): the first curve passes (0.25, 0.5), the
     // second runs up the right-hand side at y 0.25.
     const Pixel first = picture.At(72 + 100, 44 + 200);
-    EXPECT_NEAR(first.r, ClassColour(0).r, 40);
-    EXPECT_NEAR(first.b, ClassColour(0).b, 40);
+    EXPECT_NEAR(first.r, ClassColour(0, 2).r, 40);
+    EXPECT_NEAR(first.b, ClassColour(0, 2).b, 40);
     EXPECT_TRUE(PlotCurves(series, CurveKind::SuccessRate, "success", Path("rate.svg")).ok);
 }
 
