@@ -166,6 +166,40 @@ struct FeatureRequest {
     std::vector<VariableRequest> variables;
 };
 
+// [wofe]: weights of evidence; [[wofe.evidence]] says how each layer's classes are taken.
+namespace wofe {
+inline constexpr std::string_view kCountChoices[] = {"points", "cells"};
+inline constexpr std::string_view kTypeChoices[] = {"categorical", "ascending", "descending"};
+inline constexpr Parameter kLayers{"layers", Kind::names, "", 0, 0, 0, "every layer",
+                                   "the evidence layers, each holding integer classes"};
+inline constexpr Parameter kUnitArea{"unit_area", Kind::text, "km²", 0, 0, 0, "1",
+                                     "the unit cell's area in km² (a projected CRS), or cell: one raster cell"};
+inline constexpr Parameter kCount{"count", Kind::choice, "", 0, 0, 0, "",
+                                  "points: every deposit counts; cells: a cell with deposits counts once",
+                                  kCountChoices};
+inline constexpr Parameter kGeneralize{"generalize", Kind::text, "", 0, 0, 0, "max-significant-contrast",
+                                       "the row splitting a cumulative layer: max-contrast, max-significant-contrast, "
+                                       "max-studentized or value:V; categorical: none keeps every class, any other "
+                                       "pools the classes short of min_studentized"};
+inline constexpr Parameter kMinStudentized{"min_studentized", Kind::number, "", 0, 1000, 2, "",
+                                           "Z: the studentised contrast a class or row must reach"};
+inline constexpr Parameter kMask{"mask", Kind::path, "", 0, 0, 0, "none",
+                                 "a raster of the layers' grid: the study area is where it is not 0"};
+inline constexpr Parameter kEvidence{"evidence", Kind::tables, "", 0, 1000, 0, "categorical, every class known",
+                                     "how a layer's classes are taken"};
+inline constexpr Parameter kLayer{"layer", Kind::text, "", 0, 0, 0, "required", "a layer's name"};
+inline constexpr Parameter kType{"type", Kind::choice, "", 0, 0, 0, "",
+                                 "categorical, or cumulative from the lowest (ascending) or highest class",
+                                 kTypeChoices};
+inline constexpr Parameter kMissing{"missing", Kind::text, "", 0, 0, 0, "none",
+                                    "the classes that mean unknown, comma-separated"};
+inline constexpr Parameter kBreaks{"breaks", Kind::text, "layer units", 0, 0, 0, "none",
+                                   "ascending breaks classing a continuous layer (below the first: class 1)"};
+inline constexpr const Parameter* kAll[] = {&kLayers, &kUnitArea, &kCount, &kGeneralize,
+                                            &kMinStudentized, &kMask, &kEvidence};
+inline constexpr const Parameter* kEvidenceAll[] = {&kLayer, &kType, &kMissing, &kBreaks};
+}  // namespace wofe
+
 // [validation]: evaluation of every map, and the deposits kept back for the prediction rate.
 // `quarnel evaluate` takes the same two (--holdout, --seed).
 namespace validation {
