@@ -8,11 +8,13 @@
 #include "cli/job_output.h"
 #include "geo/points.h"
 #include "geo/raster_writer.h"
+#include "quarnel/progress.h"
 
 namespace quarnel::cli {
 
 struct WofeArgs {
     std::vector<std::string> evidence;
+    std::vector<std::string> names;  // the layers' names; empty: the rasters' file stems
     std::string deposits;
     geo::PointOptions points;
     std::string output;
@@ -32,6 +34,6 @@ struct WofeArgs {
 // The run as the command emits it: results as the README's "wofe" keys, validation of the
 // posterior against the deposits given (unless weightsOnly). Failures become ok false with
 // the cause.
-JobOutput WofeOutput(const WofeArgs& args);
+JobOutput WofeOutput(const WofeArgs& args, const Progress& progress = {});
 
 }  // namespace quarnel::cli

@@ -74,7 +74,7 @@ std::int64_t ClassOf(const Layer& layer, double v, int row, int col) {
     return std::int64_t(v);
 }
 
-// The cell's area in unit cells: the CRS must be projected for km².
+// The cell's area in unit cells: the CRS must be projected for km2.
 double UnitsPerCell(const GridFrame& frame, const std::optional<double>& unitAreaKm2,
                     std::optional<double>& unitKm2, const std::string& path) {
     const auto& t = frame.geoTransform;
@@ -90,7 +90,7 @@ double UnitsPerCell(const GridFrame& frame, const std::optional<double>& unitAre
     }
     if (!projected)
         throw GeoError(path + ": " + (srs ? "a geographic CRS" : "no CRS") +
-                       ": areas in km² need a projected CRS in metres or feet (or --unit-area cell)");
+                       ": areas in km2 need a projected CRS in metres or feet (or --unit-area cell)");
     unitKm2 = *unitAreaKm2;
     return cellKm2 / *unitAreaKm2;
 }
@@ -129,7 +129,8 @@ std::vector<Layer> OpenLayers(const WofeRequest& request) {
     for (std::size_t k = 0; k < layers.size(); ++k) {
         Layer& layer = layers[k];
         layer.evidence = &request.evidence[k];
-        layer.name = WofeLayerName(layer.evidence->raster);
+        layer.name =
+            layer.evidence->name.empty() ? WofeLayerName(layer.evidence->raster) : layer.evidence->name;
         for (std::size_t j = 0; j < k; ++j)
             if (layers[j].name == layer.name)
                 throw GeoError(layer.evidence->raster + ": its layer name \"" + layer.name + "\" is " +

@@ -22,6 +22,7 @@
 namespace quarnel::geo {
 
 struct WofeEvidence {
+    std::string name;  // empty: the raster's file name without the extension
     std::string raster;
     wofe::Type type = wofe::Type::categorical;
     std::vector<std::int64_t> missing;  // classes that mean unknown

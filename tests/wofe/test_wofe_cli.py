@@ -310,3 +310,24 @@ def test_refusals_name_the_cause_and_leave_no_posterior(data):
     result, _ = run(data, "--mask", str(f / "r3" / "posterior.tif"), out=f / "r3", ok=False)
     assert "overwrite the input" in result["cause"]
     assert (f / "r3" / "posterior.tif").read_bytes() == (f / "mask.tif").read_bytes()
+
+
+def test_the_workflow_gives_the_commands_results(data):
+    f = data["folder"]
+    cli, out = run(data, "--missing", "0,,", "--type", "categorical,ascending,descending")
+    (f / "run.toml").write_text(
+        'output = "run"\n[deposits]\npath = "deposits.csv"\n'
+        + "".join(f'[[layers]]\nname = "{n}"\nraster = "{n}.tif"\n' for n in "ABC")
+        + '[wofe]\nunit_area = "1"\n'
+        '[[wofe.evidence]]\nlayer = "A"\nmissing = 0\n'
+        '[[wofe.evidence]]\nlayer = "B"\ntype = "ascending"\n'
+        '[[wofe.evidence]]\nlayer = "C"\ntype = "descending"\nbreaks = "0.3,0.6"\n')
+    done = subprocess.run([QUARNEL, "run", str(f / "run.toml")], capture_output=True, text=True)
+    assert done.returncode == 0, done.stdout + done.stderr
+    summary = json.loads((f / "run" / "summary.json").read_text())
+    step = summary["wofe"]["results"]
+    assert step["layers"] == cli["results"]["layers"]
+    assert step["conditional_independence"] == cli["results"]["conditional_independence"]
+    assert np.array_equal(read(f / "run" / "wofe" / "posterior.tif"), read(out / "posterior.tif"), equal_nan=True)
+    assert summary["validation"]["wofe"]["roc"]["auc"] == cli["results"]["validation"]["roc"]["auc"]
+    assert "Weights of evidence" in (f / "run" / "report.html").read_text()

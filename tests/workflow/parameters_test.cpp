@@ -57,7 +57,8 @@ std::string EveryKey(const std::string& beyond) {
            (beyond == "layers.window" ? "2097153" : "5") + "\n[deposits]\n" + keys("deposits") + "[bp]\n" +
            keys("bp") + "[[hierarchy.levels]]\n" + keys("hierarchy.levels") + "[[hierarchy.levels.elements]]\n" +
            keys("hierarchy.levels.elements") + "[feature]\n" + keys("feature") + "[[feature.variables]]\n" +
-           keys("feature.variables") + "[validation]\n" + keys("validation");
+           keys("feature.variables") + "[wofe]\n" + keys("wofe") + "[[wofe.evidence]]\n" + keys("wofe.evidence") +
+           "[validation]\n" + keys("validation");
 }
 
 TEST(Parameters, EveryDeclaredKeyIsTakenAtItsDefaultAndRefusedBeyondItsRange) {
