@@ -14,6 +14,8 @@ Results equal the in-memory functions' bit for bit, whatever the chunks:
   blocks is exact. It equals the core's float32 running sum while no partial sum passes 2^24,
   which holds whenever at most 2^24 = 16,777,216 cells are used; beyond that the core's sums
   stall at 2^24 and this one stays exact (a warning says so).
+- wofe_weights adds up per-block class counts (exact); wofe_posterior reduces the conditions
+  and looks each block's cells up in the core's posterior of every condition.
 Reductions run when the function is called (they compute); the results themselves stay lazy.
 """
 
@@ -33,6 +35,7 @@ from . import prep as _prep
 from ._grids import with_blank
 from .bp import Network
 from .raster import coarsened, is_data_array, like, nodata_of
+from ._wofe_dask import wofe_posterior, wofe_weights  # noqa: F401  (weights of evidence)
 
 # Cells a block may hold for its float32 product matrix to be exact.
 EXACT_FLOAT32_COUNT = 2**24

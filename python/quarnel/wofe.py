@@ -21,7 +21,8 @@ from . import _core
 from ._grids import is_nan_nodata
 from .raster import nodata_of
 
-__all__ = ["Layer", "Posterior", "classes_of", "generalize", "independence", "posterior", "study_area", "weights"]
+__all__ = ["Layer", "Posterior", "class_counts", "classes_of", "general_indices", "generalize", "independence",
+           "posterior", "study_area", "weigh_counts", "weights"]
 
 
 def classes_of(values: Any, breaks: Sequence[float] | None = None, nodata: float | None = None) -> np.ndarray:
@@ -99,11 +100,27 @@ def weights(classes: Any, deposit_cells: Any, *, study: Any = None, type: str = 
         raise ValueError(f"classes must be 2-D, not {values.ndim}-D")
     study = ~np.isnan(values) if study is None else np.asarray(study, dtype=bool) & ~np.isnan(values)
     deposits = _deposit_counts(deposit_cells, values.shape, study, count)
+    return weigh_counts(class_counts(values, deposits, study), type=type, missing=missing, cell_units=cell_units,
+                        generalize=generalize, min_studentized=min_studentized, name=name)
+
+
+def class_counts(values: np.ndarray, deposits: np.ndarray, study: np.ndarray) -> dict:
+    """{class: (cells, deposits)} over the study area's cells (quarnel.dask adds up blocks')."""
     found, inverse = np.unique(values[study].astype(np.int64), return_inverse=True)
-    cells = np.bincount(inverse, minlength=found.size).astype(np.int64)
-    on = np.bincount(inverse, weights=deposits[study], minlength=found.size).astype(np.int64)
-    counts = (name, type, found, cells, on, [int(m) for m in missing], float(cell_units))
-    return _layer(_core.wofe_weigh_layer(*counts, generalize, float(min_studentized)), counts)
+    cells = np.bincount(inverse, minlength=found.size)
+    on = np.bincount(inverse, weights=deposits[study], minlength=found.size)
+    return {int(v): (int(c), int(d)) for v, c, d in zip(found, cells, on)}
+
+
+def weigh_counts(counts: dict, *, type: str = "categorical", missing: Sequence[int] = (), cell_units: float = 1.0,
+                 generalize: str = "max-significant-contrast", min_studentized: float = 2.0,
+                 name: str = "layer") -> Layer:
+    """The weights table from {class: (cells, deposits)}."""
+    found = np.array(sorted(counts), dtype=np.int64)
+    cells = np.array([counts[v][0] for v in found], dtype=np.int64)
+    on = np.array([counts[v][1] for v in found], dtype=np.int64)
+    args = (name, type, found, cells, on, [int(m) for m in missing], float(cell_units))
+    return _layer(_core.wofe_weigh_layer(*args, generalize, float(min_studentized)), args)
 
 
 def generalize(layer: Layer, rule: str, min_studentized: float = 2.0) -> Layer:
@@ -140,8 +157,7 @@ def posterior(layers: Sequence[Layer], classes: Sequence[Any], deposit_cells: An
     deposits = _deposit_counts(deposit_cells, values[0].shape, study, count)
     n = int(deposits.sum())
     area = float(study.sum()) * cell_units
-    index = np.stack([layer._core_layer.general_indices(np.ascontiguousarray(v[study], dtype=np.int64))
-                      for layer, v in zip(layers, values)], axis=1).astype(np.int32)
+    index = general_indices(layers, values, study)
     conditions, inverse, cells = np.unique(index, axis=0, return_inverse=True, return_counts=True)
     cores = [layer._core_layer for layer in layers]
     p, s, prior, logit = _core.wofe_posterior(cores, area, n, np.ascontiguousarray(conditions))
@@ -157,6 +173,12 @@ def posterior(layers: Sequence[Layer], classes: Sequence[Any], deposit_cells: An
     deposit_classes = np.repeat(index[on > 0], on[on > 0], axis=0)
     return Posterior(probability, std, confidence, prior, logit, n, area, cores,
                      (cells * cell_units, p, s), np.ascontiguousarray(deposit_classes, dtype=np.int32))
+
+
+def general_indices(layers: Sequence[Layer], values: Sequence[np.ndarray], study: np.ndarray) -> np.ndarray:
+    """cells x layers: each study cell's generalised class index in each layer (-1 unknown)."""
+    return np.stack([layer._core_layer.general_indices(np.ascontiguousarray(v[study], dtype=np.int64))
+                     for layer, v in zip(layers, values)], axis=1).astype(np.int32).reshape(-1, len(layers))
 
 
 def independence(result: Posterior) -> dict:

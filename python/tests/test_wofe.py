@@ -88,3 +88,31 @@ def test_rules_generalise_again_and_refusals_are_value_errors(cloncurry):
         quarnel.wofe.weights(layers[0], deposits, cell_units=1e-6)
     with pytest.raises(ValueError, match="no integer class"):
         quarnel.wofe.classes_of(np.array([[0.5, 1.0]]))
+
+
+def test_dask_equals_the_in_memory_results_whatever_the_chunks(cloncurry):
+    da = pytest.importorskip("dask.array")
+    from quarnel import dask as qdask
+
+    layers, deposits, cell_km2 = cloncurry
+    crop = [v[600:1500, :700].copy() for v in layers]
+    deposits = deposits - [600, 0]  # those off the crop are left out
+    crop[3][:50, :50] = np.nan  # no data in one layer only
+    study = quarnel.wofe.study_area(crop)
+    types = ["descending", "categorical", "descending", "ascending"]
+    rules = ["max-studentized", "max-significant-contrast", "max-studentized", "value:1"]
+    memory = [quarnel.wofe.weights(v, deposits, study=study, type=t, generalize=r, cell_units=cell_km2, name=n)
+              for v, t, r, n in zip(crop, types, rules, NAMES)]
+    chunked = [qdask.wofe_weights(da.from_array(v, chunks=(250, 300)), deposits, study=study, type=t, generalize=r,
+                                  cell_units=cell_km2, name=n) for v, t, r, n in zip(crop, types, rules, NAMES)]
+    for a, b in zip(memory, chunked):
+        assert a.classes == b.classes and a.generalization == b.generalization
+    found = quarnel.wofe.posterior(memory, crop, deposits, cell_units=cell_km2)
+    lazy = qdask.wofe_posterior(chunked, [da.from_array(v, chunks=(200, 350)) for v in crop], deposits,
+                                cell_units=cell_km2)
+    assert np.array_equal(lazy.probability.compute(), found.probability, equal_nan=True)
+    assert np.array_equal(lazy.std.compute(), found.std, equal_nan=True)
+    near, far = quarnel.wofe.independence(found), quarnel.wofe.independence(lazy)
+    assert far["pairwise"] == near["pairwise"]
+    for key in ("expected", "std", "z", "p", "ratio"):
+        assert far[key] == pytest.approx(near[key], rel=1e-12)
