@@ -144,6 +144,32 @@ std::vector<Layer> OpenLayers(const WofeRequest& request) {
     return layers;
 }
 
+// Class rasters hold runs of one class: each run of the piece (from its first cell on) is
+// classed and counted once.
+void CountRuns(Layer& layer, const std::vector<std::uint8_t>& study, std::size_t from, int first, int cols) {
+    const double* values = layer.strip->Values().data() + from;
+    std::size_t start = 0;
+    std::int64_t run = 0;
+    const auto flush = [&] {
+        if (run == 0) return;
+        const std::size_t cell = from + start;
+        layer.cells.Add(ClassOf(layer, values[start], first + int(cell / std::size_t(cols)),
+                                int(cell % std::size_t(cols))),
+                        run);
+    };
+    for (std::size_t c = 0; c < study.size(); ++c) {
+        if (!study[c]) continue;
+        if (run > 0 && values[c] == values[start]) {
+            ++run;
+            continue;
+        }
+        flush();
+        start = c;
+        run = 1;
+    }
+    flush();
+}
+
 // The deposits' cells (row-major index) with how many points lie there, ascending.
 std::vector<std::pair<std::int64_t, std::int64_t>> DepositCells(const WofeRequest& request,
                                                                 const GridFrame& frame, WofeResult& result) {
@@ -185,6 +211,23 @@ void ForEachStrip(std::vector<Layer>& layers, RowStrip* mask, Visit visit) {
     }
 }
 
+// Cells counted together: small enough for every layer's piece to stay in cache.
+constexpr std::size_t kPiece = 4096;
+
+// Whether each cell from .. to - 1 of the strip lies in the study area.
+void StudyOfPiece(const std::vector<Layer>& layers, RowStrip* mask, std::size_t from, std::size_t to,
+                  std::vector<std::uint8_t>& study) {
+    study.assign(to - from, 1);
+    if (mask) {
+        const double* m = mask->Values().data() + from;
+        for (std::size_t c = 0; c < study.size(); ++c) study[c] = m[c] != kCoreBlank && m[c] != 0;
+    }
+    for (const Layer& layer : layers) {
+        const double* v = layer.strip->Values().data() + from;
+        for (std::size_t c = 0; c < study.size(); ++c) study[c] &= v[c] != kCoreBlank;
+    }
+}
+
 bool InStudy(const std::vector<Layer>& layers, RowStrip* mask, std::size_t c) {
     if (mask) {
         const double m = mask->Values()[c];
@@ -201,17 +244,18 @@ std::vector<DepositClasses> Count(std::vector<Layer>& layers, RowStrip* mask, co
     const GridFrame& frame = layers.front().raster->frame();
     const auto depositCells = DepositCells(request, frame, result);
     std::vector<DepositClasses> found;
+    std::vector<std::uint8_t> study;
     std::size_t next = 0;
     ForEachStrip(layers, mask, [&](int first, int count) {
         const std::size_t cells = std::size_t(count) * std::size_t(frame.cols);
         const std::int64_t base = std::int64_t(first) * frame.cols;
-        for (std::size_t c = 0; c < cells; ++c) {
-            if (!InStudy(layers, mask, c)) continue;
-            ++result.studyCells;
-            const int row = first + int(c / std::size_t(frame.cols));
-            const int col = int(c % std::size_t(frame.cols));
-            for (Layer& layer : layers)
-                layer.cells.Add(ClassOf(layer, layer.strip->Values()[c], row, col), 1);
+        // A piece of the strip at a time, layer by layer: the pieces of every layer stay in the
+        // processor's cache between the study-area pass and the counting pass.
+        for (std::size_t from = 0; from < cells; from += kPiece) {
+            const std::size_t to = std::min(cells, from + kPiece);
+            StudyOfPiece(layers, mask, from, to, study);
+            for (const std::uint8_t in : study) result.studyCells += in;
+            for (Layer& layer : layers) CountRuns(layer, study, from, first, frame.cols);
         }
         for (; next < depositCells.size() && depositCells[next].first < base + std::int64_t(cells); ++next) {
             const auto [cell, points] = depositCells[next];
