@@ -35,7 +35,10 @@ class ClassTally {
             return;
         }
         sparse_[value] += cells;
-        if (sparse_.size() > wofe::kMaxClasses) throw GeoError("more than 1000 classes");
+        if (sparse_.size() > wofe::kMaxClasses)
+            throw GeoError(name +
+                           ": more than 1000 classes; at most 1000 are taken (class a continuous layer with "
+                           "--breaks)");
     }
     std::map<std::int64_t, std::int64_t> Counts() const {
         std::map<std::int64_t, std::int64_t> all = sparse_;
@@ -43,6 +46,8 @@ class ClassTally {
             if (dense_[v] != 0) all[std::int64_t(v)] = dense_[v];
         return all;
     }
+
+    std::string name;  // the layer's
 
   private:
     static constexpr std::int64_t kDense = 65536;
@@ -131,6 +136,7 @@ std::vector<Layer> OpenLayers(const WofeRequest& request) {
         layer.evidence = &request.evidence[k];
         layer.name =
             layer.evidence->name.empty() ? WofeLayerName(layer.evidence->raster) : layer.evidence->name;
+        layer.cells.name = layer.name;
         for (std::size_t j = 0; j < k; ++j)
             if (layers[j].name == layer.name)
                 throw GeoError(layer.evidence->raster + ": its layer name \"" + layer.name + "\" is " +
@@ -421,14 +427,7 @@ WofeResult RunWofe(const WofeRequest& request, const WriteOptions& options, cons
     std::unique_ptr<RowStrip> mask =
         maskRaster ? std::make_unique<RowStrip>(*maskRaster, 1, rowsPerStrip) : nullptr;
 
-    std::vector<DepositClasses> deposits;
-    try {
-        deposits = Count(layers, mask.get(), request, result, progress);
-    } catch (const GeoError& error) {
-        const std::string what = error.what();
-        if (what != "more than 1000 classes") throw;
-        throw GeoError(what + " in a layer; at most 1000 are taken (class a continuous layer with --breaks)");
-    }
+    const std::vector<DepositClasses> deposits = Count(layers, mask.get(), request, result, progress);
     std::int64_t counted = 0;
     for (const DepositClasses& d : deposits) counted += d.count;
     std::vector<wofe::LayerWeights> weights;

@@ -299,6 +299,14 @@ def test_refusals_name_the_cause_and_leave_no_posterior(data):
     # Deposits that fill a class's unit cells.
     result, _ = run(data, "--unit-area", "1000", ok=False)
     assert "fill its area" in result["cause"]
+    # More than 1000 classes, counted densely (0 .. 1000) or apart (negative values).
+    for name, values in (("many.tif", np.arange(ROWS * COLS).reshape(ROWS, COLS) % 1001.0),
+                         ("negative.tif", -np.arange(ROWS * COLS).reshape(ROWS, COLS) - 1.0)):
+        write_raster(f / name, values)
+        done = subprocess.run([QUARNEL, "wofe", str(f / name), "--deposits", str(f / "deposits.csv"), "-o",
+                               str(f / "r4"), "--json"], capture_output=True, text=True)
+        cause = json.loads(done.stdout)["cause"]
+        assert cause.startswith(name[:-4] + ": ") and "at most 1000" in cause and not (f / "r4").exists()
     # A geographic CRS with km² units.
     write_raster(f / "geo.tif", data["A"], epsg=4326, cell=0.01)
     done = subprocess.run([QUARNEL, "wofe", str(f / "geo.tif"), "--deposits", str(f / "deposits.csv"), "-o",
