@@ -439,16 +439,22 @@ WofeResult RunWofe(const WofeRequest& request, const WriteOptions& options, cons
     result.model =
         wofe::ModelOf(double(result.studyCells) * result.unitsPerCell, counted, std::move(weights));
 
+    const fs::path folder(request.output);
     std::error_code error;
-    fs::create_directories(fs::path(request.output) / "weights", error);
+    const bool hadFolder = fs::exists(folder, error);
+    const bool made = fs::create_directories(folder / "weights", error);
     if (error) throw GeoError(request.output + ": " + error.message());
+    const auto writeTables = [&] {
+        for (const wofe::LayerWeights& layer : result.model.layers)
+            result.tables.push_back(WriteTable(layer, request.output));
+    };
     for (const wofe::LayerWeights& layer : result.model.layers)
-        result.tables.push_back(WriteTable(layer, request.output));
-    for (const wofe::LayerWeights& layer : result.model.layers)
-        if (!layer.ok)
+        if (!layer.ok) {
+            writeTables();
             throw GeoError(layer.name + ": no generalisation by " + layer.method + ": " + layer.reason +
-                           " (the weights tables are written in " +
-                           (fs::path(request.output) / "weights").string() + "; the posterior is not)");
+                           " (the weights tables are written in " + (folder / "weights").string() +
+                           "; the posterior is not)");
+        }
 
     std::vector<std::vector<int>> classes;
     for (const DepositClasses& d : deposits) {
@@ -458,7 +464,15 @@ WofeResult RunWofe(const WofeRequest& request, const WriteOptions& options, cons
         for (std::int64_t i = 0; i < d.count; ++i) classes.push_back(general);
     }
     result.pairwise = wofe::PairwiseChiSquares(result.model, classes);
-    if (!request.weightsOnly) WritePosterior(layers, mask.get(), request, options, result, progress);
+    // The tables go last, so that a run told to stop leaves nothing (and no folder it made).
+    try {
+        if (!request.weightsOnly) WritePosterior(layers, mask.get(), request, options, result, progress);
+    } catch (const Stopped&) {
+        if (made) fs::remove(folder / "weights", error);
+        if (!hadFolder) fs::remove(folder, error);
+        throw;
+    }
+    writeTables();
     return result;
 }
 
