@@ -18,6 +18,8 @@ constexpr Method kMethods[] = {
     {"hierarchy.levels.elements", "Hierarchy analysis: an element of a level", hierarchy::kElementAll},
     {"feature", "Feature analysis", feature::kAll},
     {"feature.variables", "Feature analysis: a variable", feature::kVariableAll},
+    {"wofe", "Weights of evidence", wofe::kAll},
+    {"wofe.evidence", "Weights of evidence: how a layer's classes are taken", wofe::kEvidenceAll},
     {"validation", "Validation (evaluation and holdout)", validation::kAll},
 };
 

@@ -231,6 +231,28 @@ params::FeatureRequest ReadFeature(Section& section) {
     return request;
 }
 
+params::WofeRequest ReadWofe(Section& section) {
+    namespace w = params::wofe;
+    params::WofeRequest request;
+    request.layers = section.Names(w::kLayers);
+    request.unitArea = section.Text(w::kUnitArea);
+    request.countCells = section.Choice(w::kCount) == 1;
+    request.generalize = section.Text(w::kGeneralize);
+    request.minStudentized = section.Number(w::kMinStudentized).value_or(w::kMinStudentized.value);
+    request.mask = section.Path(w::kMask);
+    for (Section& evidenceSection : section.Tables(w::kEvidence)) {
+        params::WofeEvidenceRequest evidence;
+        evidence.layer = evidenceSection.Text(w::kLayer);
+        evidence.type = evidenceSection.Choice(w::kType);
+        if (const auto v = evidenceSection.Number(w::kMissing)) evidence.missing = std::int64_t(*v);
+        evidence.breaks = evidenceSection.Text(w::kBreaks);
+        evidenceSection.Finish();
+        request.evidence.push_back(evidence);
+    }
+    section.Finish();
+    return request;
+}
+
 params::ValidationRequest ReadValidation(Section& section) {
     namespace v = params::validation;
     params::ValidationRequest request;
@@ -257,9 +279,14 @@ void CheckReferences(const Workflow& workflow) {
                       workflow.hierarchy->levels[l].elements[e].layer);
     if (workflow.feature)
         for (std::size_t i = 0; i < workflow.feature->variables.size(); ++i)
-            check("feature.variables[" + std::to_string(i + 1) + "].layer",
-                  workflow.feature->variables[i].layer);
+            check("feature.variables[" + std::to_string(i + 1) + "].layer", workflow.feature->variables[i].layer);
+    if (workflow.wofe) {
+        for (const std::string& name : workflow.wofe->layers) check("wofe.layers", name);
+        for (std::size_t i = 0; i < workflow.wofe->evidence.size(); ++i)
+            check("wofe.evidence[" + std::to_string(i + 1) + "].layer", workflow.wofe->evidence[i].layer);
+    }
     if (!workflow.deposits) {
+        if (workflow.wofe) throw WorkflowError(workflow.Where("wofe") + "needs the [deposits]");
         if (workflow.bp) throw WorkflowError(workflow.Where("bp") + "needs the [deposits]");
         if (workflow.feature && workflow.feature->modelUnits)
             throw WorkflowError(workflow.Where("feature.model_units") + "needs the [deposits]");
@@ -314,6 +341,7 @@ Workflow ReadWorkflow(const fs::path& file) {
     if (auto section = top.Table("bp")) workflow.bp = ReadBp(*section);
     if (auto section = top.Table("hierarchy")) workflow.hierarchy = ReadHierarchy(*section);
     if (auto section = top.Table("feature")) workflow.feature = ReadFeature(*section);
+    if (auto section = top.Table("wofe")) workflow.wofe = ReadWofe(*section);
     if (auto section = top.Table("validation")) workflow.validation = ReadValidation(*section);
     top.Finish();
     CheckReferences(workflow);

@@ -69,6 +69,18 @@ std::string Cell(const nlohmann::ordered_json& value) {
     return Escape(value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
 }
 
+// Rows of cells, the first the heading.
+void PutGrid(std::string& page, const nlohmann::ordered_json& rows) {
+    page += "<table class=\"grid\">";
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        page += "<tr>";
+        for (const auto& cell : rows[r])
+            page += (r == 0 ? "<th>" : "<td>") + Cell(cell) + (r == 0 ? "</th>" : "</td>");
+        page += "</tr>";
+    }
+    page += "</table>";
+}
+
 // An object as a two-column table, nested objects and arrays as nested tables or lists.
 void PutTable(std::string& page, const nlohmann::ordered_json& object) {
     page += "<table>";
@@ -83,6 +95,8 @@ void PutTable(std::string& page, const nlohmann::ordered_json& object) {
             else
                 page += "<code>" + Cell(value) + "</code>";
             page += "</details>";
+        } else if (value.is_array() && !value.empty() && value.front().is_array()) {
+            PutGrid(page, value);
         } else if (value.is_array() && !value.empty() && value.front().is_object()) {
             for (const auto& item : value) PutTable(page, item);
         } else {

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "cli/door_jobs.h"
+#include "cli/wofe_job.h"
 #include "geo/align.h"
 #include "geo/analysis.h"
 #include "geo/bp.h"
@@ -44,9 +45,13 @@ std::vector<fs::path> PlannedOutputs(const Workflow& workflow) {
                                    "validation/roc.png", "validation/success-rate.png",
                                    "validation/prediction-rate.png",
                                    // Files of earlier versions of the run, which no step makes now.
-                                   "hierarchy/hierarchy.params", "hierarchy/report.txt",
-                                   "feature/feature.params", "feature/model_units.txt", "feature/report.txt"};
-    for (const char* method : {"bp", "hierarchy", "feature"})
+                                   "hierarchy/hierarchy.params", "hierarchy/report.txt", "feature/feature.params",
+                                   "feature/model_units.txt", "feature/report.txt"};
+    for (const char* name : {"posterior.tif", "posterior_std.tif", "confidence.tif", "posterior_std.png"})
+        files.push_back(fs::path("wofe") / name);
+    for (const params::LayerRequest& layer : workflow.layers)
+        files.push_back(fs::path("wofe/weights") / (layer.name + ".csv"));
+    for (const char* method : {"bp", "hierarchy", "feature", "wofe"})
         for (const char* ending : {".json", ".held_out.json", ".png"})
             files.push_back(fs::path("validation") / (std::string(method) + ending));
     for (const params::LayerRequest& layer : workflow.layers)
@@ -629,6 +634,120 @@ void RunFeature(const Workflow& workflow, const std::vector<std::string>& prepar
     if (ok) record.maps.push_back({"feature", map.string(), false, record.report.methods.size() - 1});
 }
 
+std::vector<std::string> WofeLayers(const Workflow& workflow) {
+    if (!workflow.wofe->layers.empty()) return workflow.wofe->layers;
+    std::vector<std::string> names;
+    for (const params::LayerRequest& layer : workflow.layers) names.push_back(layer.name);
+    return names;
+}
+
+// The command's words for the layers, one per layer, from the [[wofe.evidence]] tables.
+cli::WofeArgs WofeArgsOf(const Workflow& workflow, const std::vector<std::string>& prepared) {
+    const params::WofeRequest& request = *workflow.wofe;
+    cli::WofeArgs args;
+    for (const std::string& name : WofeLayers(workflow)) {
+        args.evidence.push_back(PreparedOf(workflow, prepared, name));
+        args.names.push_back(name);
+        params::WofeEvidenceRequest taken;
+        for (const params::WofeEvidenceRequest& evidence : request.evidence)
+            if (evidence.layer == name) taken = evidence;
+        const auto append = [](std::string& list, const std::string& word) {
+            list += (list.empty() ? "" : ",") + word;
+        };
+        append(args.types, Text(params::wofe::kTypeChoices[std::size_t(taken.type)]));
+        append(args.missing, taken.missing ? std::to_string(*taken.missing) : std::string());
+        if (!taken.breaks.empty()) args.breaks.push_back(name + "=" + taken.breaks);
+    }
+    if (args.missing.find_first_not_of(',') == std::string::npos) args.missing.clear();
+    args.unitArea = request.unitArea;
+    args.count = request.countCells ? "cells" : "points";
+    args.generalize = request.generalize;
+    args.minStudentized = request.minStudentized;
+    args.mask = request.mask;
+    return args;
+}
+
+// The weights tables as rows for the report: C and C/s(C) by class, the chosen row marked.
+Json WofeReportOf(const Json& results) {
+    Json shown = Json::object();
+    const Json& test = results["conditional_independence"];
+    if (test.is_object()) {
+        char verdict[200];
+        std::snprintf(
+            verdict, sizeof verdict,
+            "%s: the posterior expects %.1f deposits where %lld are known (n/T %.2f, z %.2f, p %.3g)",
+            test["rejected_99"].get<bool>()   ? "conditional independence rejected at 99 %"
+            : test["rejected_95"].get<bool>() ? "conditional independence rejected at 95 %"
+                                              : "conditional independence not rejected",
+            test["expected"].get<double>(), test["observed"].get<long long>(), test["ratio"].get<double>(),
+            test["z"].get<double>(), test["p"].get<double>());
+        shown["independence"] = verdict;
+    }
+    for (const Json& layer : results["layers"]) {
+        Json grid = Json::array({Json::array({"class", "area (units)", "deposits", "W+", "W-", "C", "C/s(C)",
+                                              "generalised class", "weight"})});
+        for (const Json& row : layer["classes"]) {
+            const bool chosen = row["class"] == layer["generalization"]["row"];
+            grid.push_back({chosen ? Json(row["class"].dump() + " (chosen)") : row["class"],
+                            row["area_units"], row["deposits"], row["w_plus"], row["w_minus"],
+                            row["contrast"], row["studentized_contrast"], row["generalized_class"],
+                            row["weight"]});
+        }
+        shown[layer["name"].get<std::string>() + " (" + layer["type"].get<std::string>() + ", " +
+              layer["generalization"]["method"].get<std::string>() + ")"] = grid;
+    }
+    if (test.is_object()) {
+        Json pairs = Json::array({Json::array({"layer", "layer", "chi-square (1 df)", "p"})});
+        for (const Json& pair : test["pairwise"])
+            pairs.push_back({pair["a"], pair["b"], pair["chi_square"], pair["p"]});
+        shown["pairwise"] = pairs;
+    }
+    return shown;
+}
+
+void RunWofe(const Workflow& workflow, const std::vector<std::string>& prepared, const DepositSets& deposits,
+             const OutputFolder& folder, Record& record) {
+    const fs::path dir = folder.Place("wofe/x").parent_path();
+    std::string posterior;
+    Json shown = Json::object();
+    std::vector<ReportPicture> pictures;
+    record.Run(Text(key::kWofe), [&](Step& step) {
+        cli::WofeArgs args = WofeArgsOf(workflow, prepared);
+        args.deposits = deposits.training;
+        args.points = deposits.trainingOptions;
+        args.output = dir.string();
+        const cli::JobOutput found = cli::WofeOutput(args);
+        if (!found.ok) throw WorkflowError(found.meaning + ": " + found.cause);
+        step.outputs = found.outputs;
+        step.results = found.results;
+        step.results.erase("validation");
+        shown = WofeReportOf(found.results);
+        posterior = found.results["posterior"]["path"].get<std::string>();
+        const fs::path picture = dir / "posterior_std.png";
+        if (cli::PlotMapOutput(found.results["posterior_std"]["path"].get<std::string>(), picture.string(),
+                               "", "wofe posterior standard deviation", false)
+                .ok)
+            pictures.push_back({"wofe posterior standard deviation", picture});
+    });
+    const params::WofeRequest& request = *workflow.wofe;
+    record.report.methods.push_back(
+        {"Weights of evidence",
+         "Each layer's weights by class, generalised by its rule; the posterior probability of a deposit "
+         "at every cell with its standard deviation, and the tests of conditional independence.",
+         {{Text(params::wofe::kLayers.name), WofeLayers(workflow)},
+          {Text(params::wofe::kUnitArea.name), request.unitArea.empty() ? "1" : request.unitArea},
+          {Text(params::wofe::kCount.name), request.countCells ? "cells" : "points"},
+          {Text(params::wofe::kGeneralize.name),
+           request.generalize.empty() ? Text(params::wofe::kGeneralize.fallback) : request.generalize},
+          {Text(params::wofe::kMinStudentized.name), request.minStudentized}},
+         shown,
+         pictures,
+         {},
+         FailuresOf(record, {key::kWofe})});
+    if (!posterior.empty())
+        record.maps.push_back({"wofe", posterior, false, record.report.methods.size() - 1});
+}
+
 // An evaluation as evaluate --json prints it (plot-curves reads it); returns its path.
 std::string WriteEvaluation(const cli::JobOutput& found, const fs::path& path) {
     WriteWhole(path, Dump(cli::JsonOf(found), 1));
@@ -783,6 +902,7 @@ RunResult RunWorkflow(const Workflow& workflow, const RunOptions& options) {
     if (workflow.bp) RunBp(workflow, prepared, plan, folder, record);
     if (workflow.hierarchy) RunHierarchy(workflow, prepared, folder, record);
     if (workflow.feature) RunFeature(workflow, prepared, plan, folder, record);
+    if (workflow.wofe) RunWofe(workflow, prepared, deposits, folder, record);
     if (workflow.deposits && !record.stopped) Validate(deposits, folder, record);
     ReportInputs(workflow, prepared, deposits, folder, record);
     record.report.workflow = workflow.file.string();

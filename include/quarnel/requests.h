@@ -221,6 +221,58 @@ struct FeatureRequest {
     std::vector<VariableRequest> variables;
 };
 
+// [wofe]: weights of evidence; [[wofe.evidence]] says how each layer's classes are taken.
+namespace wofe {
+inline constexpr std::string_view kCountChoices[] = {"points", "cells"};
+inline constexpr std::string_view kTypeChoices[] = {"categorical", "ascending", "descending"};
+inline constexpr Parameter kLayers{"layers", Kind::names, "", 0, 0, 0, "every layer",
+                                   "the evidence layers, each holding integer classes"};
+inline constexpr Parameter kUnitArea{"unit_area", Kind::text, "km2", 0, 0, 0, "1",
+                                     "the unit cell's area in km2 (a projected CRS), or cell: one raster cell"};
+inline constexpr Parameter kCount{"count", Kind::choice, "", 0, 0, 0, "",
+                                  "points: every deposit counts; cells: a cell with deposits counts once",
+                                  kCountChoices};
+inline constexpr Parameter kGeneralize{"generalize", Kind::text, "", 0, 0, 0, "max-significant-contrast",
+                                       "the row splitting a cumulative layer: max-contrast, max-significant-contrast, "
+                                       "max-studentized or value:V; categorical: none keeps every class, any other "
+                                       "pools the classes short of min_studentized"};
+inline constexpr Parameter kMinStudentized{"min_studentized", Kind::number, "", 0, 1000, 2, "",
+                                           "Z: the studentised contrast a class or row must reach"};
+inline constexpr Parameter kMask{"mask", Kind::path, "", 0, 0, 0, "none",
+                                 "a raster of the layers' grid: the study area is where it is not 0"};
+inline constexpr Parameter kEvidence{"evidence", Kind::tables, "", 0, 1000, 0, "categorical, every class known",
+                                     "how a layer's classes are taken"};
+inline constexpr Parameter kLayer{"layer", Kind::text, "", 0, 0, 0, "required", "a layer's name"};
+inline constexpr Parameter kType{"type", Kind::choice, "", 0, 0, 0, "",
+                                 "categorical, or cumulative from the lowest (ascending) or highest class",
+                                 kTypeChoices};
+inline constexpr Parameter kMissing{"missing", Kind::integer, "", -2147483648.0, 2147483647, 0, "none",
+                                    "the class that means unknown"};
+inline constexpr Parameter kBreaks{"breaks", Kind::text, "layer units", 0, 0, 0, "none",
+                                   "ascending breaks classing a continuous layer (below the first: class 1)"};
+inline constexpr const Parameter* kAll[] = {&kLayers, &kUnitArea, &kCount, &kGeneralize,
+                                            &kMinStudentized, &kMask, &kEvidence};
+inline constexpr const Parameter* kEvidenceAll[] = {&kLayer, &kType, &kMissing, &kBreaks};
+}  // namespace wofe
+
+// The words (unit_area, generalize, missing, breaks) are checked where the run starts.
+struct WofeEvidenceRequest {
+    std::string layer;
+    int type = int(wofe::kType.value);  // index into wofe::kTypeChoices
+    std::optional<std::int64_t> missing;
+    std::string breaks;
+};
+
+struct WofeRequest {
+    std::vector<std::string> layers;  // empty: every layer
+    std::string unitArea;             // empty: 1 km2
+    bool countCells = false;
+    std::string generalize;  // empty: max-significant-contrast
+    double minStudentized = wofe::kMinStudentized.value;
+    std::string mask;
+    std::vector<WofeEvidenceRequest> evidence;
+};
+
 // [validation]: evaluation of every map, and the deposits kept back for the prediction rate.
 // `quarnel evaluate` takes the same two (--holdout, --seed).
 namespace validation {
@@ -271,6 +323,7 @@ inline constexpr std::string_view kBpTrain = "bp_train";
 inline constexpr std::string_view kBpClassify = "bp_classify";
 inline constexpr std::string_view kHierarchy = "hierarchy";
 inline constexpr std::string_view kFeature = "feature";
+inline constexpr std::string_view kWofe = "wofe";
 }  // namespace result
 
 }  // namespace quarnel::params

@@ -5,6 +5,7 @@
 - quarnel.hierarchy: judgement-matrix weights, grid prediction, row ranking.
 - quarnel.feature: feature (characteristic) analysis.
 - quarnel.evaluate: ROC/AUC, success rate and class table of a map against deposits.
+- quarnel.wofe: weights of evidence (weights, generalize, posterior, independence).
 - quarnel.jobs: the design's eight jobs on files.
 - run, quarnel.workflow: a workflow file run as ``quarnel run`` runs it; the parameters' declarations.
 - open_raster, deposits_to_cells: rasters and deposits through rioxarray and geopandas.
@@ -17,7 +18,7 @@ must share one frame. Results are computed by the C++ core, the same bits as the
 hold.
 """
 
-from . import evaluate, feature, hierarchy, jobs, workflow
+from . import evaluate, feature, hierarchy, jobs, wofe, workflow
 from .bp import Network, Stopped, TrainingSummary, count_classes, train
 from .prep import normalize, window_stats
 from .raster import cells_mask, deposits_to_cells, open_raster
@@ -39,5 +40,6 @@ __all__ = [
     "run",
     "train",
     "window_stats",
+    "wofe",
     "workflow",
 ]

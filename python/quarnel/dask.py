@@ -17,6 +17,9 @@ but product_matrix only builds a graph: no block is read until the result is com
   passes 2^24, which holds whenever at most 2^24 = 16,777,216 cells are used; beyond that the
   core's sums stall at 2^24 and this one stays exact (a warning says so).
 Layers given as a list must lie on one frame (checked from their coordinates, not their values).
+- wofe_weights adds up per-block class counts (exact, computed when called); wofe_posterior
+  reduces the conditions and looks each block's cells up in the core's posterior of every
+  condition.
 """
 
 from __future__ import annotations
@@ -35,6 +38,7 @@ from . import prep as _prep
 from ._grids import Layers, fill_of, for_core, own_nodata, value_in
 from .bp import Network
 from .raster import check_aligned, coarsened, is_data_array, like, spatial
+from ._wofe_dask import wofe_posterior, wofe_weights  # noqa: F401  (weights of evidence)
 
 # Cells a block may hold for its float32 product matrix to be exact.
 EXACT_FLOAT32_COUNT = 2**24

@@ -275,6 +275,10 @@ INSTANTIATE_TEST_SUITE_P(
             "no layer named \"b\""},
         BadWorkflow{"output = \"o\"\n[[layers]]\nname = \"a\"\nraster = \"a.tif\"\n[bp]\nhidden = 0\n",
                     "w.toml:6: bp.hidden: must lie between 1 and 1000"},
+        BadWorkflow{"output = \"o\"\n[[layers]]\nname = \"a\"\nraster = \"a.tif\"\n[wofe]\n", "w.toml:5: wofe: needs the [deposits]"},
+        BadWorkflow{"output = \"o\"\n[[layers]]\nname = \"a\"\nraster = \"a.tif\"\n[wofe]\n[[wofe.evidence]]\nlayer = "
+                    "\"a\"\ntype = \"rising\"\n",
+                    "w.toml:8: wofe.evidence[1].type: must be one of categorical, ascending, descending"},
         BadWorkflow{"output = \"o\"\n[[layers]\n", "w.toml:2:"}));
 
 TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {

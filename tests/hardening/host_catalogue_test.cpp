@@ -67,6 +67,9 @@ TEST_F(HostCatalogue, EvaluateAndPlotRefuseWhatTheyCannotRead) {
         ExpectExit({"plot", path, "-o", png}, {path}, 1);
         ExpectExit({"plot", grid, "-o", png, "--deposits", path}, {path}, 1);
         ExpectExit({"plot-curves", path, "-o", png}, {path}, 1);
+        ExpectExit({"wofe", path, "--deposits", points, "-o", csv}, {path}, 1);
+        ExpectExit({"wofe", grid, "--deposits", path, "-o", csv}, {path}, 1);
+        ExpectExit({"wofe", grid, "--deposits", points, "--mask", path, "-o", csv}, {path}, 1);
     }
     EXPECT_FALSE(FileExists(csv));
     EXPECT_FALSE(FileExists(png));
@@ -231,6 +234,9 @@ TEST_F(HostCatalogue, EndlessInputsAreRefusedPromptly) {
             {"plot", endless, "-o", out + ".png"},
             {"plot", grid, "-o", out + ".png", "--deposits", endless},
             {"plot-curves", endless, "-o", out + ".png"},
+            {"wofe", endless, "--deposits", dir_ / "points.csv", "-o", out},
+            {"wofe", grid, "--deposits", endless, "-o", out},
+            {"wofe", grid, "--deposits", dir_ / "points.csv", "--mask", endless, "-o", out},
         };
         for (const std::vector<std::string>& arguments : commands) {
             const CliResult result = RunCli(arguments, {.killAfterMs = 20000});
