@@ -39,7 +39,7 @@ bool Windowed(const params::LayerRequest& layer) {
 // The files a run may write, relative to its folder: every step's, for the layers it has.
 std::vector<fs::path> PlannedOutputs(const Workflow& workflow) {
     std::vector<fs::path> files = {"bp/samples.txt", "bp/network.txt", "bp/training_result.txt",
-                                   "bp/classes.tif", "hierarchy/prospectivity.tif", "feature/score.tif",
+                                   "bp/classes.tif", "bp/favourability.tif", "hierarchy/prospectivity.tif", "feature/score.tif",
                                    "validation/training_deposits.csv", "validation/held_out_deposits.csv",
                                    "validation/roc.png", "validation/success-rate.png",
                                    "validation/prediction-rate.png",
@@ -444,8 +444,10 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
                         {"epochs", trained.training.epochs},
                         {"converged", trained.training.converged},
                         {"final_error", trained.training.finalError},
+                        {"mean_squared_error", trained.training.meanSquaredError},
                         {"samples_matched", trained.training.samplesMatched},
-                        {"training_accuracy", trained.training.trainingAccuracy}};
+                        {"training_accuracy", trained.training.trainingAccuracy},
+                        {"error_per_epoch", trained.training.epochErrors}};
     });
     Json parameters = {{"inputs", inputs},
                        {Text(params::bp::kHidden.name),
@@ -459,7 +461,10 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
     ReportSection section{
         "BP network",
         "A three-layer back-propagation network trained on the deposit cells (target 1) and "
-        "background cells (target 0), then applied to every cell.",
+        "background cells (target 0), presented in a new seeded order every epoch and weighed so "
+        "that both kinds count alike, then applied to every cell: its output (0..1) is the "
+        "favourability map judged below, and above 0.5 the favourable class. final_error is half "
+        "the summed squared error over the samples; mean_squared_error is per sample.",
         parameters,
         {{"samples", record.summary.value(Text(key::kBpSamples), Json::object())},
          {"training", record.summary[Text(key::kBpTrain)][Text(key::kResults)]}},
@@ -468,16 +473,17 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
         {}};
     if (ok) section.gbkReports.push_back(result);
     const fs::path classes = folder.path() / "bp/classes.tif";
+    const fs::path favourability = folder.path() / "bp/favourability.tif";
     const bool classified = ok && record.Run(Text(key::kBpClassify), [&](Step& step) {
-        const geo::ClassifyResult found =
-            geo::ClassifyRasters(network.string(), inputs, classes.string(), {}, record.progress);
+        step.outputs = {classes.string(), favourability.string()};
+        const geo::ClassifyResult found = geo::ClassifyRasters(network.string(), inputs, classes.string(), {},
+                                                               record.progress, favourability.string());
         Json counts = Json::object();
         for (const auto& [value, cells] : found.classCounts) counts[std::to_string(value)] = cells;
-        step.outputs = {classes.string()};
         step.results = {{"rows", found.rows}, {"cols", found.cols}, {"class_counts", counts}};
         section.results["classification"] = step.results;
     });
-    if (classified) record.maps.push_back({"bp", classes.string(), true, record.report.methods.size()});
+    if (classified) record.maps.push_back({"bp", favourability.string(), false, record.report.methods.size()});
     section.failures = FailuresOf(record, {key::kBpTrain, key::kBpClassify});
     record.report.methods.push_back(section);
 }
@@ -649,6 +655,12 @@ std::string ValidationLine(const std::string& method, const Json& found) {
     return line;
 }
 
+// True when the map's ROC has no point between (0, 0) and (1, 1): one value on every cell.
+bool HoldsOneValue(const cli::JobOutput& found) {
+    const Json& roc = found.results.value("roc", Json::object());
+    return roc.contains("points") && roc["points"].is_array() && roc["points"].size() <= 2;
+}
+
 // Every method's map judged against the training deposits (ROC, success rate) and the deposits
 // kept back (prediction rate), drawn, and its curves plotted side by side.
 void Validate(const DepositSets& deposits, const OutputFolder& folder, Record& record) {
@@ -662,6 +674,11 @@ void Validate(const DepositSets& deposits, const OutputFolder& folder, Record& r
         request.classes = map.classes;
         cli::JobOutput found =
             cli::EvaluateOutput(map.path, deposits.training, deposits.trainingOptions, request);
+        if (found.ok && HoldsOneValue(found)) {
+            found.ok = false;
+            found.meaning = "failed";
+            found.cause = map.path + " holds one value on every cell, so it ranks nothing (no AUC)";
+        }
         if (found.ok) {
             judged.push_back(WriteEvaluation(found, dir / (map.method + ".json")));
             found.outputs.push_back(judged.back());

@@ -10,6 +10,9 @@
 #include <sstream>
 
 #include "cli/interrupt.h"
+#include "geo/bp.h"
+#include "geo/point_files.h"
+#include "geo/points.h"
 #include "geo_fixtures.h"
 #include "tests/testkit/testkit.h"
 
@@ -143,6 +146,47 @@ TEST_F(Doors, ClassificationGivesTheSameClasses) {
     for (double& v : design)
         if (v == 1) v = std::nan("");  // class 1, no data in the first input, is the raster's no-data
     ExpectSameValues(design, ReadWithGdal(folder / "c.tif"), 0);
+}
+
+// With five background cells per deposit cell, training in file order pulled every output below
+// 0.5 (one class, AUC 0.5); shuffled and balanced, the network's output must rank the cells.
+TEST(DoorBp, FavourabilityOfCloncurryWithFiveTimesBackgroundIsNotConstant) {
+    testkit::TempFolder folder;
+    const std::string data = std::string(QUARNEL_SOURCE_DIR) + "/examples/cloncurry-100m/";
+    std::vector<std::string> evidence;
+    for (const char* layer : {"Dist2Breccia", "Dist2Fault", "FaultDensity", "StratNo"}) {
+        evidence.push_back(folder / (std::string(layer) + ".tif"));
+        ASSERT_EQ(std::system(("gdal_translate -q -srcwin 300 600 600 1000 " + data + layer + ".tif " +
+                               evidence.back())
+                                  .c_str()),
+                  0);
+    }
+    const std::vector<geo::Point> deposits =
+        geo::ReadPoints(data + "IOCG_Deposits.shp", ReadWithGdal(evidence.front()).crsWkt);
+    geo::SampleOptions samples;
+    samples.background = 1;
+    const int depositCells =
+        geo::MakeBpSamples(evidence, deposits, samples, "deposits", "background").count.deposits.cells;
+    ASSERT_GT(depositCells, 10);
+    samples.background = 5 * depositCells;
+    geo::BpTrainOptions options;
+    options.maxIterations = 200;
+    const geo::BpTrainResult trained = geo::TrainBpOnRasters(evidence, deposits, samples, options,
+                                                             folder / "net.txt", "", "");
+    EXPECT_EQ(trained.training.epochErrors.size(), 200u);
+    EXPECT_NEAR(trained.training.meanSquaredError,
+                2 * trained.training.finalError / (6.0 * depositCells), 1e-9);
+    const geo::ClassifyResult classes = geo::ClassifyRasters(folder / "net.txt", evidence, folder / "c.tif", {},
+                                                             {}, folder / "f.tif");
+    EXPECT_GT(classes.classCounts.count(3), 0u);  // some cells favourable
+    EXPECT_GT(classes.classCounts.count(2), 0u);  // and some not
+    double low = 1;
+    double high = 0;
+    for (const double v : ReadWithGdal(folder / "f.tif").values)
+        if (!std::isnan(v)) low = std::min(low, v), high = std::max(high, v);
+    EXPECT_GE(low, 0);
+    EXPECT_LE(high, 1);
+    EXPECT_GT(high - low, 0.5);
 }
 
 TEST_F(Doors, MisalignedInputsAreRefusedWithBothNames) {
