@@ -182,10 +182,18 @@ nlohmann::ordered_json ReportSubset(const Sampled& map, std::span<const std::int
     return EvaluationJson(found);
 }
 
+// The cell of each valid deposit: deposits sharing a cell are split together.
+std::vector<std::int64_t> CellsOfValidDeposits(const Sampled& map) {
+    std::vector<std::int64_t> cells;
+    for (const std::int64_t deposit : map.sample.validDeposits)
+        cells.push_back(map.depositCells[static_cast<std::size_t>(deposit)]);
+    return cells;
+}
+
 void ReportHoldout(const Sampled& map, const EvaluationRequest& request, JobOutput& output, CsvFiles& csv) {
     const evaluate::CellSample& sample = map.sample;
-    const auto count = static_cast<std::int64_t>(sample.validDeposits.size());
-    const evaluate::DepositSplit split = evaluate::HoldoutSplit(count, *request.holdout, request.seed);
+    const evaluate::DepositSplit split =
+        evaluate::HoldoutSplitByGroup(CellsOfValidDeposits(map), *request.holdout, request.seed);
     const std::vector<std::int64_t> training = DepositNumbers(sample, split.training);
     const std::vector<std::int64_t> heldOut = DepositNumbers(sample, split.heldOut);
     std::vector<std::string>& lines = output.summary;
@@ -208,8 +216,7 @@ void ReportHoldout(const Sampled& map, const EvaluationRequest& request, JobOutp
 
 void ReportFolds(const Sampled& map, const EvaluationRequest& request, JobOutput& output, CsvFiles& csv) {
     const evaluate::CellSample& sample = map.sample;
-    const auto count = static_cast<std::int64_t>(sample.validDeposits.size());
-    const std::vector<int> foldOf = evaluate::FoldSplit(count, request.folds, request.seed);
+    const std::vector<int> foldOf = evaluate::FoldSplitByGroup(CellsOfValidDeposits(map), request.folds, request.seed);
     nlohmann::ordered_json folds = nlohmann::ordered_json::array();
     for (int fold = 0; fold < request.folds; ++fold) {
         std::vector<std::int64_t> places;

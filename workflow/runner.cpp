@@ -1,6 +1,9 @@
 #include "workflow/runner.h"
 
+#include <cmath>
 #include <cstdio>
+#include <limits>
+#include <map>
 #include <optional>
 
 #include "cli/door_jobs.h"
@@ -71,6 +74,7 @@ struct Plan {
     std::vector<geo::Point> training;
     std::vector<geo::Point> heldOut;
     std::optional<evaluate::DepositSplit> split;
+    Json nearness = Json::object();  // of the held-out deposits to the training ones
 };
 
 std::vector<std::string> BpLayers(const Workflow& workflow) {
@@ -140,6 +144,50 @@ void CheckRasters(const Workflow& workflow, Plan& plan) {
     }
 }
 
+// Each deposit's group for the holdout: its cell, or with blocks its square block of that side
+// from the grid's corner; a deposit off the grid is a group of its own.
+std::vector<std::int64_t> SplitGroups(const std::vector<geo::Point>& deposits, const geo::GridFrame& frame,
+                                      std::optional<double> blocks) {
+    std::vector<std::int64_t> groups;
+    std::map<std::pair<double, double>, std::int64_t> blockNames;
+    for (std::size_t i = 0; i < deposits.size(); ++i) {
+        const geo::Point& point = deposits[i];
+        geo::Cell cell;
+        if (!geo::CellOf(frame, point.x, point.y, cell)) {
+            groups.push_back(-1 - std::int64_t(i));
+        } else if (!blocks) {
+            groups.push_back(std::int64_t(cell.row) * frame.cols + cell.col);
+        } else {
+            const std::pair<double, double> block{std::floor((point.x - frame.geoTransform[0]) / *blocks),
+                                                  std::floor((frame.geoTransform[3] - point.y) / *blocks)};
+            groups.push_back(blockNames.emplace(block, std::int64_t(blockNames.size())).first->second);
+        }
+    }
+    return groups;
+}
+
+// How many held-out deposits share a cell with, or lie within 500 m and 2 km (map units) of, a
+// training deposit: how far the prediction rate is from an independent test.
+Json NearnessOf(const std::vector<geo::Point>& heldOut, const std::vector<geo::Point>& training,
+                const geo::GridFrame& frame) {
+    std::int64_t sharing = 0, within500 = 0, within2000 = 0;
+    for (const geo::Point& kept : heldOut) {
+        geo::Cell cell;
+        const bool onGrid = geo::CellOf(frame, kept.x, kept.y, cell);
+        double nearest = std::numeric_limits<double>::infinity();
+        bool shares = false;
+        for (const geo::Point& used : training) {
+            nearest = std::min(nearest, std::hypot(kept.x - used.x, kept.y - used.y));
+            geo::Cell other;
+            if (onGrid && geo::CellOf(frame, used.x, used.y, other) && other == cell) shares = true;
+        }
+        sharing += shares ? 1 : 0;
+        within500 += nearest <= 500 ? 1 : 0;
+        within2000 += nearest <= 2000 ? 1 : 0;
+    }
+    return {{"sharing_a_cell", sharing}, {"within_500", within500}, {"within_2000", within2000}};
+}
+
 void ReadDeposits(const Workflow& workflow, Plan& plan) {
     if (!workflow.deposits) return;
     geo::PointOptions options;
@@ -154,11 +202,12 @@ void ReadDeposits(const Workflow& workflow, Plan& plan) {
     if (plan.deposits.empty()) throw WorkflowError(workflow.Where("deposits.path") + "holds no deposit");
     plan.training = plan.deposits;
     if (!workflow.validation.holdout) return;
-    plan.split = evaluate::HoldoutSplit(std::int64_t(plan.deposits.size()), *workflow.validation.holdout,
-                                        workflow.validation.seed);
+    plan.split = evaluate::HoldoutSplitByGroup(SplitGroups(plan.deposits, plan.frame, workflow.validation.blocks),
+                                               *workflow.validation.holdout, workflow.validation.seed);
     plan.training.clear();
     for (const std::int64_t k : plan.split->training) plan.training.push_back(plan.deposits[std::size_t(k)]);
     for (const std::int64_t k : plan.split->heldOut) plan.heldOut.push_back(plan.deposits[std::size_t(k)]);
+    plan.nearness = NearnessOf(plan.heldOut, plan.training, plan.frame);
     if (plan.training.empty() || plan.heldOut.empty())
         throw WorkflowError(workflow.Where("validation.holdout") + "leaves " +
                             std::to_string(plan.training.size()) + " deposits for training and " +
@@ -399,8 +448,11 @@ DepositSets SplitDeposits(const Workflow& workflow, const Plan& plan, const Outp
     record.summary[Text(key::kDepositSplit)] = {
         {Text(params::validation::kHoldout.name), *workflow.validation.holdout},
         {Text(params::validation::kSeed.name), workflow.validation.seed},
+        {Text(params::validation::kBlocks.name),
+         workflow.validation.blocks ? Json(*workflow.validation.blocks) : Json(nullptr)},
         {"training", plan.training.size()},
-        {"held_out", plan.heldOut.size()}};
+        {"held_out", plan.heldOut.size()},
+        {"held_out_near_training", plan.nearness}};
     record.lines.push_back("deposits: " + std::to_string(plan.training.size()) + " for training (" +
                            training.string() + "), " + std::to_string(plan.heldOut.size()) + " kept back (" +
                            heldOut.string() + ")");

@@ -122,6 +122,14 @@ struct DepositSplit {
 DepositSplit HoldoutSplit(std::int64_t count, double fraction, std::uint64_t seed);
 std::vector<int> FoldSplit(std::int64_t count, int folds, std::uint64_t seed);
 
+// The same splits dealt by group (a deposit's cell, or its block of a spatial split), so that
+// deposits sharing a group stay on one side: group[i] names deposit i's group; the distinct
+// names, in order of first appearance, are split as HoldoutSplit / FoldSplit split that many
+// deposits (the fraction is then a share of the groups; deposits each in a group of their own
+// split as before), and each deposit follows its group.
+DepositSplit HoldoutSplitByGroup(std::span<const std::int64_t> group, double fraction, std::uint64_t seed);
+std::vector<int> FoldSplitByGroup(std::span<const std::int64_t> group, int folds, std::uint64_t seed);
+
 // Deposits per sampled cell from a subset of the deposits: depositCells as given to SampleCells,
 // chosen the indices into it that count. Deposits on cells outside the sample are left out.
 std::vector<std::int32_t> DepositsOfSubset(const CellSample& sample,

@@ -231,11 +231,15 @@ inline constexpr Parameter kHoldout{
     "none",    "the share of deposits kept back from the methods, for the prediction rate"};
 inline constexpr Parameter kSeed{
     "seed", Kind::integer, "", 0, 2147483647, 0, "", "seed of the holdout split"};
-inline constexpr const Parameter* kAll[] = {&kHoldout, &kSeed};
+inline constexpr Parameter kBlocks{
+    "blocks", Kind::number, "map units", 1, 1e15, 0, "none",
+    "a spatial holdout: square blocks of this side, not cells, are kept back or not as one"};
+inline constexpr const Parameter* kAll[] = {&kHoldout, &kSeed, &kBlocks};
 }  // namespace validation
 
 struct ValidationRequest {
     std::optional<double> holdout;
+    std::optional<double> blocks;
     std::uint32_t seed = std::uint32_t(validation::kSeed.value);
 };
 

@@ -251,6 +251,27 @@ TEST(EvaluateSplit, HoldoutIsAPartitionOfTheAskedSizeFixedByTheSeed) {
     EXPECT_EQ(HoldoutSplit(10, 0.3, 42).heldOut, (std::vector<std::int64_t>{1, 7, 9}));
 }
 
+// Deposits sharing a cell (the group) stay on one side; the share is one of the cells.
+TEST(EvaluateSplit, ByCellNoCellHoldsTrainingAndHeldOutDeposits) {
+    const std::vector<std::int64_t> cells = {5, 9, 5, 5, 12, 9, 40, 7, 7, 12, 3, 40, 40, 8};
+    for (const std::uint64_t seed : {1u, 2u, 3u, 4u, 5u}) {
+        const DepositSplit split = HoldoutSplitByGroup(cells, 0.5, seed);
+        ASSERT_EQ(split.training.size() + split.heldOut.size(), cells.size());
+        std::set<std::int64_t> trainingCells, heldOutCells;
+        for (const std::int64_t d : split.training) trainingCells.insert(cells[std::size_t(d)]);
+        for (const std::int64_t d : split.heldOut) heldOutCells.insert(cells[std::size_t(d)]);
+        for (const std::int64_t cell : heldOutCells) EXPECT_EQ(trainingCells.count(cell), 0u) << cell;
+        EXPECT_EQ(heldOutCells.size(), 4u);  // round(0.5 * 8 cells)
+        const std::vector<int> folds = FoldSplitByGroup(cells, 3, seed);
+        for (std::size_t a = 0; a < cells.size(); ++a)
+            for (std::size_t b = 0; b < cells.size(); ++b) {
+                if (cells[a] == cells[b]) {
+                    EXPECT_EQ(folds[a], folds[b]);
+                }
+            }
+    }
+}
+
 TEST(EvaluateSplit, FoldsDealEveryDepositOnceInFoldsOfNearlyEqualSize) {
     const std::vector<int> folds = FoldSplit(23, 5, 3);
     ASSERT_EQ(folds.size(), 23u);

@@ -346,6 +346,7 @@ TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
     const std::string summary = ReadText(folder / "out/summary.json");
     EXPECT_NE(summary.find("\"outside\": 1"), std::string::npos) << summary;  // the point at (900000, 0)
     EXPECT_NE(summary.find("\"prediction_rate\""), std::string::npos) << summary;
+    EXPECT_NE(summary.find("\"sharing_a_cell\": 0"), std::string::npos) << summary;
 
     // A browser loads the page from disk: every section there, every picture inline and decoded
     // (a copy of the page gets a line of script that lists the pictures' natural widths), nothing
