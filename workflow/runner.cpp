@@ -242,12 +242,16 @@ void CheckSamples(const Workflow& workflow, const Plan& plan) {
         }
     }
     if (workflow.feature && workflow.feature->modelUnits &&
-        !windowed(workflow.feature->variables.front().layer)) {
-        const params::LayerRequest& first = workflow.Layer(workflow.feature->variables.front().layer);
+        std::none_of(workflow.feature->variables.begin(), workflow.feature->variables.end(),
+                     [&](const params::VariableRequest& variable) { return windowed(variable.layer); })) {
+        std::vector<std::string> rasters;
+        for (const params::VariableRequest& variable : workflow.feature->variables)
+            rasters.push_back(workflow.Layer(variable.layer).raster);
         geo::PointCount count;
-        if (geo::ModelUnitsOf(first.raster, plan.training, count).empty())
-            throw WorkflowError(workflow.Where("deposits.path") + "no deposit lies on a cell where layer \"" +
-                                first.name + "\" holds data, so feature analysis has no model unit");
+        if (geo::ModelUnitsOf(rasters, plan.training, count).empty())
+            throw WorkflowError(workflow.Where("deposits.path") +
+                                "no deposit lies on a cell where every layer of feature analysis holds data, "
+                                "so it has no model unit");
     }
 }
 
@@ -657,7 +661,9 @@ void RunFeature(const Workflow& workflow, const std::vector<std::string>& prepar
         analysis.scoreOutput = map.string();
         if (workflow.deposits) {
             geo::PointCount count;
-            analysis.modelUnits = geo::ModelUnitsOf(analysis.variables.front().raster, plan.training, count);
+            std::vector<std::string> rasters;
+            for (const geo::FeatureVariable& variable : analysis.variables) rasters.push_back(variable.raster);
+            analysis.modelUnits = geo::ModelUnitsOf(rasters, plan.training, count);
             record.summary[Text(key::kModelUnits)] = CountOf(count);
         }
         results = FeatureResultsOf(request, geo::AnalyseFeatures(analysis, {}, record.progress));
