@@ -30,7 +30,8 @@ struct RunReport {
     std::string workflow;
     std::vector<ReportSection> inputs;   // the layers and the deposits
     std::vector<ReportSection> methods;  // BP, hierarchy, feature
-    nlohmann::ordered_json validation;   // per method: AUC, interval, areas
+    nlohmann::ordered_json validation;   // per method: AUC, interval, areas; "ranking": the verdict
+    bool heldOut = false;                // the ranking is on held-out deposits
     std::vector<ReportPicture> curves;   // ROC, success-rate, prediction-rate plots
 };
 

@@ -12,6 +12,7 @@
 #include "geo/bp.h"
 #include "geo/point_files.h"
 #include "geo/prep.h"
+#include "geo/rows.h"
 #include "grid/text_sink.h"
 #include "quarnel/evaluate.h"
 #include "quarnel/hierarchy.h"
@@ -719,9 +720,89 @@ bool HoldsOneValue(const cli::JobOutput& found) {
     return roc.contains("points") && roc["points"].is_array() && roc["points"].size() <= 2;
 }
 
+// Every cell's value of a map, NaN for no data (rows from the north).
+std::vector<double> MapValues(const std::string& path) {
+    const geo::Raster raster = geo::Raster::Open(path);
+    std::vector<double> values;
+    geo::RowStrip strip(raster, 1);
+    while (strip.Next())
+        for (const double v : strip.Values()) values.push_back(v == geo::kCoreBlank ? std::nan("") : v);
+    return values;
+}
+
+// Each method's map against the best's by DeLong's paired test on the cells where both hold data,
+// with the deposits judged (the held-out ones, or the training ones without a holdout).
+Json PairedTests(const std::vector<RunMap>& maps, const std::string& best, const std::vector<geo::Point>& judged) {
+    std::map<std::string, std::string> paths;
+    for (const RunMap& map : maps) paths[map.method] = map.path;
+    const std::vector<double> bestValues = MapValues(paths.at(best));
+    const geo::GridFrame frame = geo::Raster::Open(paths.at(best)).frame();
+    std::vector<std::int32_t> depositsAt(bestValues.size(), 0);
+    for (const geo::Point& point : judged) {
+        geo::Cell cell;
+        if (geo::CellOf(frame, point.x, point.y, cell)) ++depositsAt[std::size_t(cell.row) * std::size_t(frame.cols) + std::size_t(cell.col)];
+    }
+    Json tests = Json::object();
+    for (const auto& [method, path] : paths) {
+        if (method == best) continue;
+        const std::vector<double> other = MapValues(path);
+        if (other.size() != bestValues.size()) continue;
+        std::vector<double> a, b;
+        std::vector<std::int32_t> deposits;
+        for (std::size_t c = 0; c < other.size(); ++c)
+            if (!std::isnan(bestValues[c]) && !std::isnan(other[c])) {
+                a.push_back(bestValues[c]);
+                b.push_back(other[c]);
+                deposits.push_back(depositsAt[c]);
+            }
+        const evaluate::PairedDeLongResult found = evaluate::PairedDeLong(a, b, deposits);
+        if (found.formed) tests[method] = found.p;
+    }
+    return tests;
+}
+
+// The verdict: the methods by AUC on the held-out deposits (the training ones without a holdout),
+// best first, each with its interval, prediction-rate (or success-rate) area and areas holding
+// 50 / 75 / 90 % of the deposits, and the p-value of its paired test against the best.
+Json RankingOf(const Json& validation, const std::vector<RunMap>& maps, const std::vector<geo::Point>& judged) {
+    std::vector<std::pair<double, std::string>> order;
+    const auto rocOf = [](const Json& entry) -> const Json& {
+        return entry.contains("held_out_roc") ? entry["held_out_roc"] : entry["roc"];
+    };
+    const auto rateOf = [](const Json& entry) -> const Json& {
+        return entry.contains("prediction_rate") ? entry["prediction_rate"] : entry["success_rate"];
+    };
+    for (const auto& [method, entry] : validation.items())
+        if (rocOf(entry).value("auc", Json()).is_number()) order.emplace_back(rocOf(entry)["auc"].get<double>(), method);
+    std::sort(order.begin(), order.end(), [](const auto& x, const auto& y) { return x.first > y.first; });
+    Json ranking = Json::array();
+    if (order.empty()) return ranking;
+    Json tests = Json::object();
+    try {
+        tests = PairedTests(maps, order.front().second, judged);
+    } catch (const std::exception&) {
+        // The table stands without p-values when a map cannot be read again.
+    }
+    for (const auto& [auc, method] : order) {
+        const Json& roc = rocOf(validation[method]);
+        const Json& rate = rateOf(validation[method]);
+        ranking.push_back({{"method", method},
+                           {"auc", auc},
+                           {"auc_low", roc.value("auc_low", Json())},
+                           {"auc_high", roc.value("auc_high", Json())},
+                           {"prediction_rate_area", rate.value("area", Json())},
+                           {"area_for_50", rate.value("area_for_50", Json())},
+                           {"area_for_75", rate.value("area_for_75", Json())},
+                           {"area_for_90", rate.value("area_for_90", Json())},
+                           {"p_vs_best", method == order.front().second ? Json() : tests.value(method, Json())}});
+    }
+    return ranking;
+}
+
 // Every method's map judged against the training deposits (ROC, success rate) and the deposits
 // kept back (prediction rate), drawn, and its curves plotted side by side.
-void Validate(const DepositSets& deposits, const OutputFolder& folder, Record& record) {
+void Validate(const DepositSets& deposits, const std::vector<geo::Point>& ranked, const OutputFolder& folder,
+              Record& record) {
     const fs::path dir = folder.Place("validation");
     std::vector<std::string> judged;
     std::vector<std::string> predicted;
@@ -756,6 +837,8 @@ void Validate(const DepositSets& deposits, const OutputFolder& folder, Record& r
                 kept.outputs.push_back(predicted.back());
                 entry["prediction_rate"] = kept.results["success_rate"];
                 entry["prediction_rate"].erase("points");
+                entry["held_out_roc"] = kept.results["roc"];
+                entry["held_out_roc"].erase("points");
             }
             record.Add("prediction_" + map.method, kept);
         }
@@ -768,6 +851,8 @@ void Validate(const DepositSets& deposits, const OutputFolder& folder, Record& r
     }
     for (const auto& [method, found] : validation.items())
         record.lines.push_back(ValidationLine(method, found));
+    validation["ranking"] = RankingOf(validation, record.maps, ranked);
+    record.report.heldOut = !deposits.heldOut.empty();
     record.summary[Text(key::kValidation)] = validation;
     record.report.validation = validation;
     if (judged.empty()) return;
@@ -850,7 +935,8 @@ RunResult RunWorkflow(const Workflow& workflow, const RunOptions& options) {
     if (workflow.bp) RunBp(workflow, prepared, plan, folder, record);
     if (workflow.hierarchy) RunHierarchy(workflow, prepared, folder, record);
     if (workflow.feature) RunFeature(workflow, prepared, plan, folder, record);
-    if (workflow.deposits && !record.stopped) Validate(deposits, folder, record);
+    if (workflow.deposits && !record.stopped)
+        Validate(deposits, plan.heldOut.empty() ? plan.training : plan.heldOut, folder, record);
     ReportInputs(workflow, prepared, deposits, folder, record);
     record.report.workflow = workflow.file.string();
     record.summary[Text(key::kOk)] = record.ok;

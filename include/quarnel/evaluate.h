@@ -63,6 +63,22 @@ struct RocResult {
 RocResult Roc(std::span<const double> scores, std::span<const std::int32_t> deposits);
 RocResult Roc(const ScoreRanking& ranking, std::span<const std::int32_t> deposits);
 
+// DeLong's test of two maps' AUCs on the same cells and deposits: a[i] and b[i] the two scores
+// of cell i, deposits[i] its deposits (a cell counts once, as in Roc). p is the two-sided
+// p-value of aucA = aucB from the normal distribution of their difference, whose standard error
+// takes the two maps' correlation into account. formed is false without two cells of each kind
+// or with spans of different lengths.
+struct PairedDeLongResult {
+    bool formed = false;
+    double aucA = 0;
+    double aucB = 0;
+    double standardError = 0;  // of aucA - aucB
+    double z = 0;
+    double p = 1;
+};
+PairedDeLongResult PairedDeLong(std::span<const double> a, std::span<const double> b,
+                                std::span<const std::int32_t> deposits);
+
 // Success-rate curve: cells ranked by score, highest first; a group of equal scores enters
 // together, the deposits it captures spread evenly over its area. points run from (0, 0) to
 // (1, 1), one per distinct score; area is the area under them. areaFor50/75/90 are the shares

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/interrupt.h"
 #include "geo/bp.h"
 #include "geo/point_files.h"
@@ -358,12 +360,15 @@ TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
                                 "Hierarchy analysis", "Feature analysis", "training_result.txt"})
         EXPECT_NE(page.find(heading), std::string::npos) << heading;
     page.insert(page.rfind("</body>"),
-                "<script>onload=()=>document.body.setAttribute('data-widths',"
-                "[...document.images].map(i=>i.naturalWidth).join(' '))</script>");
+                "<script>onload=()=>{const b=document.body,t=document.querySelector('table');"
+                "b.setAttribute('data-widths',[...document.images].map(i=>i.naturalWidth).join(' '));"
+                "b.setAttribute('data-first',t.id);b.setAttribute('data-scroll',"
+                "document.documentElement.scrollWidth);b.setAttribute('data-verdict',[...t.rows].slice(1)"
+                ".map(r=>[...r.cells].map(c=>c.textContent).join('|')).join(';'))}</script>");
     WriteText(folder / "check.html", page);
     const std::string browser =
         "chromium --headless --no-sandbox --disable-gpu --enable-logging=stderr --v=0 ";
-    ASSERT_EQ(std::system((browser + "--dump-dom file://" + (folder / "check.html") + " >" +
+    ASSERT_EQ(std::system((browser + "--window-size=1000,800 --dump-dom file://" + (folder / "check.html") + " >" +
                            (folder / "dom.html") + " 2>" + (folder / "console.txt"))
                               .c_str()),
               0);
@@ -374,6 +379,42 @@ TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
     int images = 0;
     for (int width = 0; widths >> width; ++images) EXPECT_GT(width, 0) << "picture " << images;
     EXPECT_EQ(images, 2 + 3 + 3);  // the layers, the three maps, ROC, success and prediction rates
+    // The verdict is the first table, its numbers summary.json's ranking, and nothing is wider
+    // than a 1000 px window.
+    const auto attribute = [&](const std::string& name) {
+        const std::size_t from = dom.find(name + "=\"");
+        return from == std::string::npos ? std::string("?")
+                                         : dom.substr(from + name.size() + 2,
+                                                      dom.find('"', from + name.size() + 2) - from - name.size() - 2);
+    };
+    EXPECT_EQ(attribute("data-first"), "verdict");
+    EXPECT_LE(std::stoi(attribute("data-scroll")), 1000);
+    const nlohmann::json ranking = nlohmann::json::parse(summary)["validation"]["ranking"];
+    ASSERT_FALSE(ranking.empty());
+    std::istringstream rows(attribute("data-verdict"));
+    const auto fixed = [](const nlohmann::json& v, const char* format) {
+        char text[32];
+        std::snprintf(text, sizeof text, format, v.get<double>());
+        return std::string(text);
+    };
+    std::string row;
+    for (std::size_t r = 0; std::getline(rows, row, ';'); ++r) {
+        ASSERT_LT(r, ranking.size());
+        const nlohmann::json& expected = ranking[r];
+        std::vector<std::string> cells;
+        std::istringstream split(row);
+        for (std::string cell; std::getline(split, cell, '|');) cells.push_back(cell);
+        ASSERT_EQ(cells.size(), 7u) << row;
+        EXPECT_EQ(cells[1], expected["method"].get<std::string>());
+        EXPECT_EQ(cells[2], fixed(expected["auc"], "%.3f"));
+        EXPECT_EQ(cells[4], fixed(expected["prediction_rate_area"], "%.3f"));
+        if (r > 0 && expected["p_vs_best"].is_number()) {
+            EXPECT_EQ(cells[6], fixed(expected["p_vs_best"], "%.2g"));
+        }
+        if (expected["auc_low"].is_number()) {
+            EXPECT_EQ(cells[3].substr(0, 5), fixed(expected["auc_low"], "%.3f"));
+        }
+    }
     EXPECT_EQ(ReadText(folder / "console.txt").find("CONSOLE"), std::string::npos)
         << ReadText(folder / "console.txt");
     ASSERT_EQ(std::system((browser + "--window-size=1000,1400 --screenshot=" + (folder / "shot.png") +
