@@ -136,7 +136,7 @@ inline constexpr Parameter kMinDistance{
     1e15,
     0,
     "",
-    "a background cell's centre lies at least this far from every deposit"};
+    "a background cell's centre lies at least this far from every training deposit"};
 inline constexpr const Parameter* kAll[] = {&kLayers,     &kHidden, &kMaxIterations, &kErrorLimit,
                                             &kBackground, &kSeed,   &kMinDistance};
 }  // namespace bp
