@@ -88,14 +88,17 @@ Presentation PresentationOf(const BPSampleSet& samples, const BPTrainOrder& opti
             const double half = 0.5 * samples.sampleCount;
             presentation.weights.resize(std::size_t(samples.sampleCount));
             for (int s = 0; s < samples.sampleCount; ++s)
-                presentation.weights[std::size_t(s)] = samples.Targets(s)[0] == 1 ? half / ones : half / zeros;
+                presentation.weights[std::size_t(s)] =
+                    samples.Targets(s)[0] == 1 ? half / ones : half / zeros;
         }
     }
     return presentation;
 }
 
-double RunEpoch(BPNetwork& network, const BPSampleSet& samples, Presentation& presentation, BPTrainWork& work) {
-    if (!presentation.order.empty()) std::shuffle(presentation.order.begin(), presentation.order.end(), presentation.random);
+double RunEpoch(BPNetwork& network, const BPSampleSet& samples, Presentation& presentation,
+                BPTrainWork& work) {
+    if (!presentation.order.empty())
+        std::shuffle(presentation.order.begin(), presentation.order.end(), presentation.random);
     double sum = 0.0;
     for (int n = 0; n < samples.sampleCount; ++n) {
         const int s = presentation.order.empty() ? n : presentation.order[std::size_t(n)];
@@ -166,7 +169,8 @@ BPTraining TrainNetwork(BPNetwork initial, const BPSampleSet& samples, int maxIt
     BPTrainingSummary& summary = training.summary;
     BPTrainWork work;
     work.Allocate(network);
-    BPTrainOutcome outcome = TrainBPNetwork(network, samples, maxIterations, errorLimit, order, work, progress);
+    BPTrainOutcome outcome =
+        TrainBPNetwork(network, samples, maxIterations, errorLimit, order, work, progress);
     summary.epochs = outcome.epochs;
     summary.converged = outcome.converged;
     summary.finalError = network.trainError;

@@ -216,7 +216,8 @@ void ReportHoldout(const Sampled& map, const EvaluationRequest& request, JobOutp
 
 void ReportFolds(const Sampled& map, const EvaluationRequest& request, JobOutput& output, CsvFiles& csv) {
     const evaluate::CellSample& sample = map.sample;
-    const std::vector<int> foldOf = evaluate::FoldSplitByGroup(CellsOfValidDeposits(map), request.folds, request.seed);
+    const std::vector<int> foldOf =
+        evaluate::FoldSplitByGroup(CellsOfValidDeposits(map), request.folds, request.seed);
     nlohmann::ordered_json folds = nlohmann::ordered_json::array();
     for (int fold = 0; fold < request.folds; ++fold) {
         std::vector<std::int64_t> places;

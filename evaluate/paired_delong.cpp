@@ -22,7 +22,8 @@ double ShareBelow(const std::vector<double>& sorted, double v) {
 
 Placements PlacementsOf(std::span<const double> scores, std::span<const std::int32_t> deposits) {
     std::vector<double> positive, negative;
-    for (std::size_t i = 0; i < scores.size(); ++i) (deposits[i] > 0 ? positive : negative).push_back(scores[i]);
+    for (std::size_t i = 0; i < scores.size(); ++i)
+        (deposits[i] > 0 ? positive : negative).push_back(scores[i]);
     Placements found;
     std::vector<double> sortedNegative = negative;
     std::vector<double> sortedPositive = positive;
@@ -51,7 +52,8 @@ double Covariance(const std::vector<double>& a, const std::vector<double>& b) {
 PairedDeLongResult PairedDeLong(std::span<const double> a, std::span<const double> b,
                                 std::span<const std::int32_t> deposits) {
     PairedDeLongResult result;
-    const auto positives = std::count_if(deposits.begin(), deposits.end(), [](std::int32_t d) { return d > 0; });
+    const auto positives =
+        std::count_if(deposits.begin(), deposits.end(), [](std::int32_t d) { return d > 0; });
     const auto negatives = std::ptrdiff_t(deposits.size()) - positives;
     if (a.size() != deposits.size() || b.size() != deposits.size() || positives < 2 || negatives < 2)
         return result;
@@ -60,11 +62,12 @@ PairedDeLongResult PairedDeLong(std::span<const double> a, std::span<const doubl
     result.formed = true;
     result.aucA = x.auc;
     result.aucB = y.auc;
-    const double variance =
-        (Covariance(x.ofDeposits, x.ofDeposits) + Covariance(y.ofDeposits, y.ofDeposits) -
-         2 * Covariance(x.ofDeposits, y.ofDeposits)) / double(positives) +
-        (Covariance(x.ofOthers, x.ofOthers) + Covariance(y.ofOthers, y.ofOthers) -
-         2 * Covariance(x.ofOthers, y.ofOthers)) / double(negatives);
+    const double variance = (Covariance(x.ofDeposits, x.ofDeposits) + Covariance(y.ofDeposits, y.ofDeposits) -
+                             2 * Covariance(x.ofDeposits, y.ofDeposits)) /
+                                double(positives) +
+                            (Covariance(x.ofOthers, x.ofOthers) + Covariance(y.ofOthers, y.ofOthers) -
+                             2 * Covariance(x.ofOthers, y.ofOthers)) /
+                                double(negatives);
     result.standardError = std::sqrt(std::max(variance, 0.0));
     const double difference = result.aucA - result.aucB;
     if (result.standardError > 0) {

@@ -49,9 +49,10 @@ struct BpTrainResult {
 
 // A network trained from rasters and deposit points in memory: the samples MakeBpSamples draws,
 // an initial network of the design's shape (each group mapped onto [-0.5, 0.5]) drawn from
-// std::mt19937 seeded with options.seed, trained by the core with the presentation options ask for. The network file is written whole
-// to networkPath; the samples (the design's sample file) and the true and computed class of each
-// (the design's result lines) to samplesPath and resultPath where not empty, as a record.
+// std::mt19937 seeded with options.seed, trained by the core with the presentation options ask for. The
+// network file is written whole to networkPath; the samples (the design's sample file) and the true and
+// computed class of each (the design's result lines) to samplesPath and resultPath where not empty, as a
+// record.
 BpTrainResult TrainBpOnRasters(const std::vector<std::string>& evidence, const std::vector<Point>& deposits,
                                const SampleOptions& samples, const BpTrainOptions& options,
                                const std::string& networkPath, const std::string& samplesPath,

@@ -1,5 +1,7 @@
 #include "workflow/report.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -106,6 +108,32 @@ void PutPictures(std::string& page, const std::vector<ReportPicture>& pictures) 
     page += "</div>";
 }
 
+// The error per epoch as an inline SVG line (no script), the error axis from 0.
+void PutErrorCurve(std::string& page, const std::vector<double>& errors) {
+    if (errors.size() < 2) return;
+    const double top = *std::max_element(errors.begin(), errors.end());
+    if (!(top > 0) || !std::isfinite(top)) return;
+    constexpr double kWidth = 480, kHeight = 160;
+    std::string points;
+    char xy[64];
+    for (std::size_t e = 0; e < errors.size(); ++e) {
+        std::snprintf(xy, sizeof xy, "%.1f,%.1f ", 40 + kWidth * double(e) / double(errors.size() - 1),
+                      10 + kHeight * (1 - errors[e] / top));
+        points += xy;
+    }
+    char labels[256];
+    std::snprintf(labels, sizeof labels,
+                  "<text x=\"0\" y=\"18\">%.3g</text><text x=\"0\" y=\"170\">0</text>"
+                  "<text x=\"40\" y=\"190\">epoch 1</text><text x=\"470\" y=\"190\">%zu</text>",
+                  top, errors.size());
+    page +=
+        "<figure><svg width=\"530\" height=\"200\" font-size=\"11\" role=\"img\">"
+        "<polyline fill=\"none\" stroke=\"#1f5fa8\" points=\"" +
+        points + "\"/>" + labels +
+        "</svg><figcaption>Training error per epoch (half the summed squared error over the "
+        "samples)</figcaption></figure>";
+}
+
 void PutSection(std::string& page, const ReportSection& section) {
     page += "<section><h3>" + Escape(section.title) + "</h3>";
     if (!section.description.empty()) page += "<p>" + Escape(section.description) + "</p>";
@@ -166,12 +194,14 @@ void PutVerdict(std::string& page, const nlohmann::ordered_json& ranking, bool h
                                        : "training deposits (no holdout was asked for)";
     page += "<h2>Verdict</h2><p>The maps ranked by how well they find the " + judged +
             ": the area under the ROC curve (AUC; 0.5 is chance, 1 perfect) with its 95 % interval, the "
-            "area under the " + std::string(heldOut ? "prediction" : "success") +
+            "area under the " +
+            std::string(heldOut ? "prediction" : "success") +
             "-rate curve, the share of the area that holds 50, 75 and 90 % of the deposits (smaller is "
             "better), and the p-value of DeLong's paired test of each map against the best (below 0.05: "
             "the difference is unlikely to be chance).</p>";
     page +=
-        "<table class=\"grid\" id=\"verdict\"><tr><th>rank</th><th>method</th><th>AUC</th><th>95 % interval</th>"
+        "<table class=\"grid\" id=\"verdict\"><tr><th>rank</th><th>method</th><th>AUC</th><th>95 % "
+        "interval</th>"
         "<th>rate area</th><th>area for 50 / 75 / 90 %</th><th>p vs best</th></tr>";
     std::string words;
     const std::string best = ranking[0].value("method", "");
@@ -182,9 +212,10 @@ void PutVerdict(std::string& page, const nlohmann::ordered_json& ranking, bool h
         page += "<tr><td>" + std::to_string(rank) + "</td><td>" + Escape(method) + "</td><td>" +
                 Number(row["auc"], "%.3f") + "</td><td>" + Number(row["auc_low"], "%.3f") + " &ndash; " +
                 Number(row["auc_high"], "%.3f") + "</td><td>" + Number(row["prediction_rate_area"], "%.3f") +
-                "</td><td>" + Number(row["area_for_50"], "%.3f") + " / " + Number(row["area_for_75"], "%.3f") +
-                " / " + Number(row["area_for_90"], "%.3f") + "</td><td>" +
-                (rank == 1 ? std::string("best") : Number(row["p_vs_best"], "%.2g")) + "</td></tr>";
+                "</td><td>" + Number(row["area_for_50"], "%.3f") + " / " +
+                Number(row["area_for_75"], "%.3f") + " / " + Number(row["area_for_90"], "%.3f") +
+                "</td><td>" + (rank == 1 ? std::string("best") : Number(row["p_vs_best"], "%.2g")) +
+                "</td></tr>";
         if (rank > 1 && row["p_vs_best"].is_number() && row["p_vs_best"].get<double>() >= 0.05)
             words += "<p>" + Escape(method) + " and " + Escape(best) +
                      " cannot be told apart on these deposits (p = " + Number(row["p_vs_best"], "%.2g") +
@@ -210,12 +241,16 @@ bool WriteRunReport(const RunReport& report, const std::filesystem::path& path) 
         "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>Quarnel run: " +
         Escape(report.workflow) + "</title><style>" + kStyle + "</style></head><body>";
     page += "<h1>Prospectivity run</h1><p>Workflow <code>" + Escape(report.workflow) + "</code>.</p>";
+    if (!report.grid.empty()) page += "<p>Grid: " + Escape(report.grid) + ".</p>";
     if (report.validation.is_object() && report.validation.contains("ranking"))
         PutVerdict(page, report.validation["ranking"], report.heldOut);
     page += "<h2>Inputs</h2>";
     for (const ReportSection& section : report.inputs) PutSection(page, section);
     page += "<h2>Methods</h2>";
-    for (const ReportSection& section : report.methods) PutSection(page, section);
+    for (const ReportSection& section : report.methods) {
+        PutSection(page, section);
+        if (section.title == "BP network") PutErrorCurve(page, report.bpErrors);
+    }
     page +=
         "<h2>Validation</h2><p>Each map against the training deposits (ROC, success rate; hierarchy "
         "analysis uses no deposits) and, with a holdout, against the deposits kept back (prediction "

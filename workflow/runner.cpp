@@ -1,5 +1,7 @@
 #include "workflow/runner.h"
 
+#include <ogr_srs_api.h>
+
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -43,10 +45,10 @@ bool Windowed(const params::LayerRequest& layer) {
 // The files a run may write, relative to its folder: every step's, for the layers it has.
 std::vector<fs::path> PlannedOutputs(const Workflow& workflow) {
     std::vector<fs::path> files = {"bp/samples.txt", "bp/network.txt", "bp/training_result.txt",
-                                   "bp/classes.tif", "bp/favourability.tif", "hierarchy/prospectivity.tif", "feature/score.tif",
-                                   "validation/training_deposits.csv", "validation/held_out_deposits.csv",
-                                   "validation/roc.png", "validation/success-rate.png",
-                                   "validation/prediction-rate.png",
+                                   "bp/classes.tif", "bp/favourability.tif", "hierarchy/prospectivity.tif",
+                                   "feature/score.tif", "validation/training_deposits.csv",
+                                   "validation/held_out_deposits.csv", "validation/roc.png",
+                                   "validation/success-rate.png", "validation/prediction-rate.png",
                                    // Files of earlier versions of the run, which no step makes now.
                                    "hierarchy/hierarchy.params", "hierarchy/report.txt",
                                    "feature/feature.params", "feature/model_units.txt", "feature/report.txt"};
@@ -203,8 +205,9 @@ void ReadDeposits(const Workflow& workflow, Plan& plan) {
     if (plan.deposits.empty()) throw WorkflowError(workflow.Where("deposits.path") + "holds no deposit");
     plan.training = plan.deposits;
     if (!workflow.validation.holdout) return;
-    plan.split = evaluate::HoldoutSplitByGroup(SplitGroups(plan.deposits, plan.frame, workflow.validation.blocks),
-                                               *workflow.validation.holdout, workflow.validation.seed);
+    plan.split =
+        evaluate::HoldoutSplitByGroup(SplitGroups(plan.deposits, plan.frame, workflow.validation.blocks),
+                                      *workflow.validation.holdout, workflow.validation.seed);
     plan.training.clear();
     for (const std::int64_t k : plan.split->training) plan.training.push_back(plan.deposits[std::size_t(k)]);
     for (const std::int64_t k : plan.split->heldOut) plan.heldOut.push_back(plan.deposits[std::size_t(k)]);
@@ -529,6 +532,7 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
         {},
         {}};
     if (ok) section.gbkReports.push_back(result);
+    record.report.bpErrors = trained.training.epochErrors;
     const fs::path classes = folder.path() / "bp/classes.tif";
     const fs::path favourability = folder.path() / "bp/favourability.tif";
     const bool classified = ok && record.Run(Text(key::kBpClassify), [&](Step& step) {
@@ -540,7 +544,8 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
         step.results = {{"rows", found.rows}, {"cols", found.cols}, {"class_counts", counts}};
         section.results["classification"] = step.results;
     });
-    if (classified) record.maps.push_back({"bp", favourability.string(), false, record.report.methods.size()});
+    if (classified)
+        record.maps.push_back({"bp", favourability.string(), false, record.report.methods.size()});
     section.failures = FailuresOf(record, {key::kBpTrain, key::kBpClassify});
     record.report.methods.push_back(section);
 }
@@ -663,7 +668,8 @@ void RunFeature(const Workflow& workflow, const std::vector<std::string>& prepar
         if (workflow.deposits) {
             geo::PointCount count;
             std::vector<std::string> rasters;
-            for (const geo::FeatureVariable& variable : analysis.variables) rasters.push_back(variable.raster);
+            for (const geo::FeatureVariable& variable : analysis.variables)
+                rasters.push_back(variable.raster);
             analysis.modelUnits = geo::ModelUnitsOf(rasters, plan.training, count);
             record.summary[Text(key::kModelUnits)] = CountOf(count);
         }
@@ -732,7 +738,8 @@ std::vector<double> MapValues(const std::string& path) {
 
 // Each method's map against the best's by DeLong's paired test on the cells where both hold data,
 // with the deposits judged (the held-out ones, or the training ones without a holdout).
-Json PairedTests(const std::vector<RunMap>& maps, const std::string& best, const std::vector<geo::Point>& judged) {
+Json PairedTests(const std::vector<RunMap>& maps, const std::string& best,
+                 const std::vector<geo::Point>& judged) {
     std::map<std::string, std::string> paths;
     for (const RunMap& map : maps) paths[map.method] = map.path;
     const std::vector<double> bestValues = MapValues(paths.at(best));
@@ -740,7 +747,8 @@ Json PairedTests(const std::vector<RunMap>& maps, const std::string& best, const
     std::vector<std::int32_t> depositsAt(bestValues.size(), 0);
     for (const geo::Point& point : judged) {
         geo::Cell cell;
-        if (geo::CellOf(frame, point.x, point.y, cell)) ++depositsAt[std::size_t(cell.row) * std::size_t(frame.cols) + std::size_t(cell.col)];
+        if (geo::CellOf(frame, point.x, point.y, cell))
+            ++depositsAt[std::size_t(cell.row) * std::size_t(frame.cols) + std::size_t(cell.col)];
     }
     Json tests = Json::object();
     for (const auto& [method, path] : paths) {
@@ -764,7 +772,8 @@ Json PairedTests(const std::vector<RunMap>& maps, const std::string& best, const
 // The verdict: the methods by AUC on the held-out deposits (the training ones without a holdout),
 // best first, each with its interval, prediction-rate (or success-rate) area and areas holding
 // 50 / 75 / 90 % of the deposits, and the p-value of its paired test against the best.
-Json RankingOf(const Json& validation, const std::vector<RunMap>& maps, const std::vector<geo::Point>& judged) {
+Json RankingOf(const Json& validation, const std::vector<RunMap>& maps,
+               const std::vector<geo::Point>& judged) {
     std::vector<std::pair<double, std::string>> order;
     const auto rocOf = [](const Json& entry) -> const Json& {
         return entry.contains("held_out_roc") ? entry["held_out_roc"] : entry["roc"];
@@ -773,7 +782,8 @@ Json RankingOf(const Json& validation, const std::vector<RunMap>& maps, const st
         return entry.contains("prediction_rate") ? entry["prediction_rate"] : entry["success_rate"];
     };
     for (const auto& [method, entry] : validation.items())
-        if (rocOf(entry).value("auc", Json()).is_number()) order.emplace_back(rocOf(entry)["auc"].get<double>(), method);
+        if (rocOf(entry).value("auc", Json()).is_number())
+            order.emplace_back(rocOf(entry)["auc"].get<double>(), method);
     std::sort(order.begin(), order.end(), [](const auto& x, const auto& y) { return x.first > y.first; });
     Json ranking = Json::array();
     if (order.empty()) return ranking;
@@ -786,15 +796,16 @@ Json RankingOf(const Json& validation, const std::vector<RunMap>& maps, const st
     for (const auto& [auc, method] : order) {
         const Json& roc = rocOf(validation[method]);
         const Json& rate = rateOf(validation[method]);
-        ranking.push_back({{"method", method},
-                           {"auc", auc},
-                           {"auc_low", roc.value("auc_low", Json())},
-                           {"auc_high", roc.value("auc_high", Json())},
-                           {"prediction_rate_area", rate.value("area", Json())},
-                           {"area_for_50", rate.value("area_for_50", Json())},
-                           {"area_for_75", rate.value("area_for_75", Json())},
-                           {"area_for_90", rate.value("area_for_90", Json())},
-                           {"p_vs_best", method == order.front().second ? Json() : tests.value(method, Json())}});
+        ranking.push_back(
+            {{"method", method},
+             {"auc", auc},
+             {"auc_low", roc.value("auc_low", Json())},
+             {"auc_high", roc.value("auc_high", Json())},
+             {"prediction_rate_area", rate.value("area", Json())},
+             {"area_for_50", rate.value("area_for_50", Json())},
+             {"area_for_75", rate.value("area_for_75", Json())},
+             {"area_for_90", rate.value("area_for_90", Json())},
+             {"p_vs_best", method == order.front().second ? Json() : tests.value(method, Json())}});
     }
     return ranking;
 }
@@ -914,6 +925,31 @@ void ReportInputs(const Workflow& workflow, const std::vector<std::string>& prep
          {}});
 }
 
+// The grid in words: its CRS's name and EPSG code, extent, cell size and units.
+std::string GridText(const geo::GridFrame& frame) {
+    std::string crs = "no CRS";
+    std::string units = "map units";
+    OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+    const char* wkt = frame.crsWkt.c_str();
+    if (!frame.crsWkt.empty() && OSRImportFromWkt(srs, const_cast<char**>(&wkt)) == OGRERR_NONE) {
+        const char* name = OSRGetName(srs);
+        crs = name ? name : "unnamed CRS";
+        OSRAutoIdentifyEPSG(srs);
+        if (const char* code = OSRGetAuthorityCode(srs, nullptr)) crs += " (EPSG:" + std::string(code) + ")";
+        char* unit = nullptr;
+        OSRGetLinearUnits(srs, &unit);
+        if (unit) units = unit;
+    }
+    OSRDestroySpatialReference(srs);
+    const std::array<double, 6>& t = frame.geoTransform;
+    char text[256];
+    std::snprintf(text, sizeof text, "; extent x %.10g to %.10g, y %.10g to %.10g; cells %.6g x %.6g ", t[0],
+                  t[0] + t[1] * frame.cols, t[3] + t[5] * frame.rows, t[3], frame.CellWidth(),
+                  frame.CellHeight());
+    return crs + text + units + " (" + std::to_string(frame.cols) + " columns, " +
+           std::to_string(frame.rows) + " rows)";
+}
+
 }  // namespace
 
 RunResult RunWorkflow(const fs::path& file, const RunOptions& options) {
@@ -939,6 +975,7 @@ RunResult RunWorkflow(const Workflow& workflow, const RunOptions& options) {
         Validate(deposits, plan.heldOut.empty() ? plan.training : plan.heldOut, folder, record);
     ReportInputs(workflow, prepared, deposits, folder, record);
     record.report.workflow = workflow.file.string();
+    record.report.grid = GridText(plan.frame);
     record.summary[Text(key::kOk)] = record.ok;
     const fs::path page = plan.folder / "report.html";
     if (!WriteRunReport(record.report, page)) throw WorkflowError(page.string() + ": cannot be written");

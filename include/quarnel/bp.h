@@ -119,10 +119,10 @@ void ComputeClassBits(const BPNetwork& network, const double* x, BPTrainWork& wo
 struct BPTrainingSummary {
     int epochs = 0;
     bool converged = false;
-    double finalError = 0.0;        // the network's trainError
-    std::vector<int> computedBits;  // [sampleCount][outputCount], by the trained network
-    int samplesMatched = 0;         // samples whose computed bits equal their targets
-    double trainingAccuracy = 0.0;  // samplesMatched / sampleCount; 0 without samples
+    double finalError = 0.0;          // the network's trainError
+    std::vector<int> computedBits;    // [sampleCount][outputCount], by the trained network
+    int samplesMatched = 0;           // samples whose computed bits equal their targets
+    double trainingAccuracy = 0.0;    // samplesMatched / sampleCount; 0 without samples
     std::vector<double> epochErrors;  // each epoch's error (half the summed squared error)
     double meanSquaredError = 0.0;    // 2 * finalError / (sampleCount * outputCount); 0 without samples
     const int* ComputedBits(int s, int outputCount) const {

@@ -297,7 +297,9 @@ TEST(EvaluatePairedDeLong, AgreesWithNumpy) {
         "def rankdata(v):\n"
         " u,inv,cnt=np.unique(v,return_inverse=True,return_counts=True)\n"
         " return (np.cumsum(cnt)-(cnt-1)/2)[inv]\n"
-        "d=np.loadtxt('" + folder + "paired.txt'); pos=d[:,2]>0\n"
+        "d=np.loadtxt('" +
+        folder +
+        "paired.txt'); pos=d[:,2]>0\n"
         "def place(s):\n"
         " x,y=s[pos],s[~pos]; m,n=len(x),len(y)\n"
         " tx,ty,tz=rankdata(x),rankdata(y),rankdata(np.r_[x,y])\n"

@@ -7,9 +7,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
-
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "cli/interrupt.h"
 #include "geo/bp.h"
@@ -173,13 +172,13 @@ TEST(DoorBp, FavourabilityOfCloncurryWithFiveTimesBackgroundIsNotConstant) {
     samples.background = 5 * depositCells;
     geo::BpTrainOptions options;
     options.maxIterations = 200;
-    const geo::BpTrainResult trained = geo::TrainBpOnRasters(evidence, deposits, samples, options,
-                                                             folder / "net.txt", "", "");
+    const geo::BpTrainResult trained =
+        geo::TrainBpOnRasters(evidence, deposits, samples, options, folder / "net.txt", "", "");
     EXPECT_EQ(trained.training.epochErrors.size(), 200u);
-    EXPECT_NEAR(trained.training.meanSquaredError,
-                2 * trained.training.finalError / (6.0 * depositCells), 1e-9);
-    const geo::ClassifyResult classes = geo::ClassifyRasters(folder / "net.txt", evidence, folder / "c.tif", {},
-                                                             {}, folder / "f.tif");
+    EXPECT_NEAR(trained.training.meanSquaredError, 2 * trained.training.finalError / (6.0 * depositCells),
+                1e-9);
+    const geo::ClassifyResult classes =
+        geo::ClassifyRasters(folder / "net.txt", evidence, folder / "c.tif", {}, {}, folder / "f.tif");
     EXPECT_GT(classes.classCounts.count(3), 0u);  // some cells favourable
     EXPECT_GT(classes.classCounts.count(2), 0u);  // and some not
     double low = 1;
@@ -356,8 +355,9 @@ TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
     std::string page = ReadText(folder / "out/report.html");
     EXPECT_EQ(page.find("http"), std::string::npos);
     EXPECT_EQ(page.find("<script"), std::string::npos);
-    for (const char* heading : {"<h2>Inputs</h2>", "<h2>Methods</h2>", "<h2>Validation</h2>", "BP network",
-                                "Hierarchy analysis", "Feature analysis", "training_result.txt"})
+    for (const char* heading :
+         {"<h2>Inputs</h2>", "<h2>Methods</h2>", "<h2>Validation</h2>", "BP network", "Hierarchy analysis",
+          "Feature analysis", "training_result.txt", "(EPSG:28354); extent x 500000 to 500500", "<polyline"})
         EXPECT_NE(page.find(heading), std::string::npos) << heading;
     page.insert(page.rfind("</body>"),
                 "<script>onload=()=>{const b=document.body,t=document.querySelector('table');"
@@ -368,8 +368,8 @@ TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
     WriteText(folder / "check.html", page);
     const std::string browser =
         "chromium --headless --no-sandbox --disable-gpu --enable-logging=stderr --v=0 ";
-    ASSERT_EQ(std::system((browser + "--window-size=1000,800 --dump-dom file://" + (folder / "check.html") + " >" +
-                           (folder / "dom.html") + " 2>" + (folder / "console.txt"))
+    ASSERT_EQ(std::system((browser + "--window-size=1000,800 --dump-dom file://" + (folder / "check.html") +
+                           " >" + (folder / "dom.html") + " 2>" + (folder / "console.txt"))
                               .c_str()),
               0);
     const std::string dom = ReadText(folder / "dom.html");
@@ -383,9 +383,10 @@ TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
     // than a 1000 px window.
     const auto attribute = [&](const std::string& name) {
         const std::size_t from = dom.find(name + "=\"");
-        return from == std::string::npos ? std::string("?")
-                                         : dom.substr(from + name.size() + 2,
-                                                      dom.find('"', from + name.size() + 2) - from - name.size() - 2);
+        return from == std::string::npos
+                   ? std::string("?")
+                   : dom.substr(from + name.size() + 2,
+                                dom.find('"', from + name.size() + 2) - from - name.size() - 2);
     };
     EXPECT_EQ(attribute("data-first"), "verdict");
     EXPECT_LE(std::stoi(attribute("data-scroll")), 1000);

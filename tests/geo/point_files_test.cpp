@@ -1,7 +1,6 @@
 // samples, model-units and anomaly-table on generated rasters, with points in a GeoPackage of
 // another CRS and in CSV files.
 #include "geo/point_files.h"
-#include "geo/points.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +8,7 @@
 #include <set>
 #include <sstream>
 
+#include "geo/points.h"
 #include "geo_fixtures.h"
 #include "tests/testkit/testkit.h"
 
