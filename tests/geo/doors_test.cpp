@@ -320,6 +320,25 @@ INSTANTIATE_TEST_SUITE_P(
                     "w.toml:6: bp.hidden: must lie between 1 and 1000"},
         BadWorkflow{"output = \"o\"\n[[layers]\n", "w.toml:2:"}));
 
+// A map of one value ranks nothing: its validation fails (it once read AUC 0.5) and no verdict
+// ranks it.
+TEST(Workflow, AMapOfOneValueFailsItsValidation) {
+    testkit::TempFolder folder;
+    WriteTiff(folder / "flat.tif", GridOf(std::vector<double>(kRows * kCols, 4.0)));
+    WriteText(folder / "deposits.csv", "x,y\n500150,7000550\n500350,7000150\n");
+    WriteText(folder / "w.toml", "output = \"out\"\n[deposits]\npath = \"deposits.csv\"\n"
+                                 "[[layers]]\nname = \"a\"\nraster = \"flat.tif\"\n"
+                                 "[hierarchy]\n[[hierarchy.levels]]\nlevel = \"geology\"\n"
+                                 "elements = [{ layer = \"a\" }]\n");
+    RunCliLine("run " + folder / "w.toml");
+    const nlohmann::json summary = nlohmann::json::parse(ReadText(folder / "out/summary.json"));
+    EXPECT_TRUE(summary["hierarchy"]["ok"].get<bool>());
+    EXPECT_FALSE(summary["validation_hierarchy"]["ok"].get<bool>());
+    EXPECT_NE(summary["validation_hierarchy"]["cause"].get<std::string>().find("holds one value"),
+              std::string::npos);
+    EXPECT_TRUE(summary["validation"]["ranking"].empty());
+}
+
 TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
     testkit::TempFolder folder;
     WriteTiff(folder / "a.tif", GridOf(Evidence(1, true)));
