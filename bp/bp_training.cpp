@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <cstddef>
+#include <numeric>
+#include <random>
 #include <utility>
 
 #include "quarnel/bp.h"
@@ -51,20 +53,58 @@ void UpdateWeights(BPNetwork& network, const double* x, const BPTrainWork& work)
     for (int j = 0; j < hiddenCount; ++j) network.hiddenThreshold[j] += kLearningRate * hiddenDelta[j];
 }
 
-// Presents one sample, updates the network and returns the sample's error sum.
-double LearnSample(BPNetwork& network, const double* x, const int* t, BPTrainWork& work) {
+// Presents one sample, updates the network by weight times its gradient (1: the plain step) and
+// returns the sample's error sum.
+double LearnSample(BPNetwork& network, const double* x, const int* t, double weight, BPTrainWork& work) {
     BPForward(network, x, work.hidden.data(), work.outputs.data());
     double error = SquaredOutputError(t, work.outputs.data(), network.outputCount);
     OutputDeltas(t, work.outputs.data(), work.outputDelta.data(), network.outputCount);
+    if (weight != 1.0)
+        for (double& delta : work.outputDelta) delta *= weight;
     HiddenDeltas(network, work.hidden.data(), work.outputDelta.data(), work.hiddenDelta.data());
     UpdateWeights(network, x, work);
     return error;
 }
 
-double RunEpoch(BPNetwork& network, const BPSampleSet& samples, BPTrainWork& work) {
+// The order and weights of an epoch's samples; empty order: sample order, empty weights: 1 each.
+struct Presentation {
+    std::vector<int> order;
+    std::vector<double> weights;
+    std::mt19937_64 random;
+};
+
+Presentation PresentationOf(const BPSampleSet& samples, const BPTrainOrder& options) {
+    Presentation presentation{{}, {}, std::mt19937_64(options.seed)};
+    if (options.shuffle) {
+        presentation.order.resize(std::size_t(samples.sampleCount));
+        std::iota(presentation.order.begin(), presentation.order.end(), 0);
+    }
+    if (options.balance && samples.outputCount > 0 && samples.sampleCount > 0) {
+        int ones = 0;
+        for (int s = 0; s < samples.sampleCount; ++s) ones += samples.Targets(s)[0] == 1 ? 1 : 0;
+        const int zeros = samples.sampleCount - ones;
+        // Both kinds present: each kind's weights add up to half the sample count.
+        if (ones > 0 && zeros > 0) {
+            const double half = 0.5 * samples.sampleCount;
+            presentation.weights.resize(std::size_t(samples.sampleCount));
+            for (int s = 0; s < samples.sampleCount; ++s)
+                presentation.weights[std::size_t(s)] =
+                    samples.Targets(s)[0] == 1 ? half / ones : half / zeros;
+        }
+    }
+    return presentation;
+}
+
+double RunEpoch(BPNetwork& network, const BPSampleSet& samples, Presentation& presentation,
+                BPTrainWork& work) {
+    if (!presentation.order.empty())
+        std::shuffle(presentation.order.begin(), presentation.order.end(), presentation.random);
     double sum = 0.0;
-    for (int s = 0; s < samples.sampleCount; ++s)
-        sum += LearnSample(network, samples.Inputs(s), samples.Targets(s), work);
+    for (int n = 0; n < samples.sampleCount; ++n) {
+        const int s = presentation.order.empty() ? n : presentation.order[std::size_t(n)];
+        const double weight = presentation.weights.empty() ? 1.0 : presentation.weights[std::size_t(s)];
+        sum += LearnSample(network, samples.Inputs(s), samples.Targets(s), weight, work);
+    }
     return 0.5 * sum;
 }
 
@@ -89,14 +129,22 @@ void BPTrainWork::Allocate(const BPNetwork& network) {
 
 BPTrainOutcome TrainBPNetwork(BPNetwork& network, const BPSampleSet& samples, int maxIterations,
                               double errorLimit, BPTrainWork& work, const Progress& progress) {
+    return TrainBPNetwork(network, samples, maxIterations, errorLimit, BPTrainOrder{}, work, progress);
+}
+
+BPTrainOutcome TrainBPNetwork(BPNetwork& network, const BPSampleSet& samples, int maxIterations,
+                              double errorLimit, const BPTrainOrder& order, BPTrainWork& work,
+                              const Progress& progress) {
     BPTrainOutcome outcome;
     if (maxIterations <= 0) {
         network.trainError = MeasureError(network, samples, work);
         return outcome;
     }
+    Presentation presentation = PresentationOf(samples, order);
     do {
         ++outcome.epochs;
-        network.trainError = RunEpoch(network, samples, work);
+        network.trainError = RunEpoch(network, samples, presentation, work);
+        outcome.epochErrors.push_back(network.trainError);
         outcome.converged = network.trainError <= errorLimit;
         ReportProgress(progress, {"epoch", outcome.epochs, maxIterations, network.trainError});
     } while (!outcome.converged && outcome.epochs < maxIterations);
@@ -111,16 +159,25 @@ void ComputeClassBits(const BPNetwork& network, const double* x, BPTrainWork& wo
 
 BPTraining TrainNetwork(BPNetwork initial, const BPSampleSet& samples, int maxIterations, double errorLimit,
                         const Progress& progress) {
+    return TrainNetwork(std::move(initial), samples, maxIterations, errorLimit, BPTrainOrder{}, progress);
+}
+
+BPTraining TrainNetwork(BPNetwork initial, const BPSampleSet& samples, int maxIterations, double errorLimit,
+                        const BPTrainOrder& order, const Progress& progress) {
     BPTraining training{std::move(initial), {}};
     BPNetwork& network = training.network;
     BPTrainingSummary& summary = training.summary;
     BPTrainWork work;
     work.Allocate(network);
-    const BPTrainOutcome outcome =
-        TrainBPNetwork(network, samples, maxIterations, errorLimit, work, progress);
+    BPTrainOutcome outcome =
+        TrainBPNetwork(network, samples, maxIterations, errorLimit, order, work, progress);
     summary.epochs = outcome.epochs;
     summary.converged = outcome.converged;
     summary.finalError = network.trainError;
+    summary.epochErrors = std::move(outcome.epochErrors);
+    if (samples.sampleCount > 0 && network.outputCount > 0)
+        summary.meanSquaredError =
+            2.0 * network.trainError / (double(samples.sampleCount) * double(network.outputCount));
     summary.computedBits.assign(MatrixSize(samples.sampleCount, network.outputCount), 0);
     for (int s = 0; s < samples.sampleCount; ++s) {
         ComputeClassBits(network, samples.Inputs(s), work);

@@ -85,6 +85,15 @@ void ClassifyRow(const BPNetwork& network, const double* inputs, std::size_t cel
         classes[s] = ClassValue(network, inputs + s * stride, blank, work);
 }
 
+void ClassifyRowWithOutput(const BPNetwork& network, const double* inputs, std::size_t cells, double blank,
+                           int* classes, double* outputs, BPClassWork& work) {
+    const std::size_t stride = std::size_t(network.inputCount);
+    for (std::size_t s = 0; s < cells; ++s) {
+        classes[s] = ClassValue(network, inputs + s * stride, blank, work);
+        outputs[s] = classes[s] == 1 || network.outputCount < 1 ? std::nan("") : work.outputs[0];
+    }
+}
+
 std::map<int, std::int64_t> CountClasses(const int* classes, std::size_t cells) {
     std::map<int, std::int64_t> counts;
     for (std::size_t s = 0; s < cells; ++s) ++counts[classes[s]];

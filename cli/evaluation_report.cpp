@@ -180,10 +180,18 @@ nlohmann::ordered_json ReportSubset(const evaluate::RankedMap& map, std::span<co
     return EvaluationJson(found);
 }
 
+// The cell of each valid deposit: deposits sharing a cell are split together.
+std::vector<std::int64_t> CellsOfValidDeposits(const evaluate::RankedMap& map) {
+    std::vector<std::int64_t> cells;
+    for (const std::int64_t deposit : map.validDeposits)
+        cells.push_back(map.depositCells[static_cast<std::size_t>(deposit)]);
+    return cells;
+}
+
 void ReportHoldout(const evaluate::RankedMap& map, const EvaluationRequest& request, JobOutput& output,
                    CsvFiles& csv) {
-    const auto count = static_cast<std::int64_t>(map.validDeposits.size());
-    const evaluate::DepositSplit split = evaluate::HoldoutSplit(count, *request.holdout, request.seed);
+    const evaluate::DepositSplit split =
+        evaluate::HoldoutSplitByGroup(CellsOfValidDeposits(map), *request.holdout, request.seed);
     const std::vector<std::int64_t> training = DepositNumbers(map, split.training);
     const std::vector<std::int64_t> heldOut = DepositNumbers(map, split.heldOut);
     std::vector<std::string>& lines = output.summary;
@@ -206,8 +214,8 @@ void ReportHoldout(const evaluate::RankedMap& map, const EvaluationRequest& requ
 
 void ReportFolds(const evaluate::RankedMap& map, const EvaluationRequest& request, JobOutput& output,
                  CsvFiles& csv) {
-    const auto count = static_cast<std::int64_t>(map.validDeposits.size());
-    const std::vector<int> foldOf = evaluate::FoldSplit(count, request.folds, request.seed);
+    const std::vector<int> foldOf =
+        evaluate::FoldSplitByGroup(CellsOfValidDeposits(map), request.folds, request.seed);
     nlohmann::ordered_json folds = nlohmann::ordered_json::array();
     for (int fold = 0; fold < request.folds; ++fold) {
         std::vector<std::int64_t> places;

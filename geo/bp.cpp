@@ -75,7 +75,7 @@ std::vector<InputRange> RunningRanges(const std::vector<InputBand>& bands, int r
 
 ClassifyResult ClassifyRasters(const std::string& networkPath, const std::vector<std::string>& inputs,
                                const std::string& output, const WriteOptions& options,
-                               const Progress& progress) {
+                               const Progress& progress, const std::string& favourability) {
     if (inputs.empty()) throw GeoError("no input rasters named");
     std::vector<std::string> files = inputs;
     files.push_back(networkPath);
@@ -99,12 +99,18 @@ ClassifyResult ClassifyRasters(const std::string& networkPath, const std::vector
     for (const InputBand& input : bands) strips.emplace_back(*input.raster, input.band);
     RasterWriter writer(output, frame, 1, options.noData, options);
     writer.SetBandName(1, "class");
+    std::unique_ptr<RasterWriter> outputWriter;
+    if (!favourability.empty()) {
+        outputWriter = std::make_unique<RasterWriter>(favourability, frame, 1, std::nullopt, options);
+        outputWriter->SetBandName(1, "favourability");
+    }
     ClassifyResult result{frame.rows, frame.cols, network.inputCount, {}};
     std::vector<BPClassWork> works(ParallelWidth());
     for (BPClassWork& work : works) work.Allocate(network);
     std::vector<double> matrix;
     std::vector<int> classes;
     std::vector<double> values;
+    std::vector<double> outputs;
     while (true) {
         // The rasters read side by side; a raster's bands share its dataset, so one thread each.
         std::vector<char> read(strips.size());
@@ -121,13 +127,14 @@ ClassifyResult ClassifyRasters(const std::string& networkPath, const std::vector
             ScaleInputColumn(matrix.data() + i, cells, inputCount, kCoreBlank, ranges[i]);
         }
         classes.resize(cells);
+        outputs.resize(cells);
         // Every cell's class is its own arithmetic, so the strip is split among the cores.
         const std::size_t parts = works.size();
         Parallel(parts, [&](std::size_t p) {
             const std::size_t begin = cells * p / parts;
             const std::size_t end = cells * (p + 1) / parts;
-            ClassifyRow(network, matrix.data() + begin * inputCount, end - begin, kCoreBlank,
-                        classes.data() + begin, works[p]);
+            ClassifyRowWithOutput(network, matrix.data() + begin * inputCount, end - begin, kCoreBlank,
+                                  classes.data() + begin, outputs.data() + begin, works[p]);
         });
         values.resize(cells);
         for (std::size_t c = 0; c < cells; ++c) {
@@ -135,9 +142,12 @@ ClassifyResult ClassifyRasters(const std::string& networkPath, const std::vector
             values[c] = classes[c] == 1 ? std::nan("") : double(classes[c]);
         }
         writer.WriteRows(1, strips.front().first(), strips.front().count(), values.data());
+        if (outputWriter)
+            outputWriter->WriteRows(1, strips.front().first(), strips.front().count(), outputs.data());
         ReportProgress(progress, {"row", strips.front().first() + strips.front().count(), frame.rows, 0});
     }
     writer.Commit();
+    if (outputWriter) outputWriter->Commit();
     return result;
 }
 
@@ -186,8 +196,9 @@ BpTrainResult TrainBpOnRasters(const std::vector<std::string>& evidence, const s
     BPNetwork initial;
     initial.Allocate(result.inputs, result.hidden, 1);
     DrawOwnInitialWeights(initial, options.seed);
-    const BPTraining training =
-        TrainNetwork(std::move(initial), samples.set, options.maxIterations, options.errorLimit, progress);
+    const BPTrainOrder order{options.shuffle, options.seed + 1, options.balance};
+    const BPTraining training = TrainNetwork(std::move(initial), samples.set, options.maxIterations,
+                                             options.errorLimit, order, progress);
     if (!WriteNetworkFile(networkPath.c_str(), training.network))
         throw GeoError(networkPath + ": cannot be written");
     if (!resultPath.empty()) WriteResultLines(training, samples.set, resultPath);

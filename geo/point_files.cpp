@@ -246,9 +246,9 @@ SampleResult WriteBpSamples(const std::vector<std::string>& evidencePaths, const
     return samples.count;
 }
 
-std::vector<ModelUnit> ModelUnitsOf(const std::string& evidencePath, const std::vector<Point>& deposits,
-                                    PointCount& count) {
-    const Evidence evidence({evidencePath});
+std::vector<ModelUnit> ModelUnitsOf(const std::vector<std::string>& evidencePaths,
+                                    const std::vector<Point>& deposits, PointCount& count) {
+    const Evidence evidence(evidencePaths);
     const KeptPoints kept = KeepPoints(evidence, AsRead(deposits));
     count = kept.count;
     std::map<Cell, std::int32_t> units;

@@ -43,11 +43,11 @@ BpSamples MakeBpSamples(const std::vector<std::string>& evidence, const std::vec
 // The samples as the design's sample file, written whole.
 void WriteSampleFile(const BPSampleSet& samples, const std::string& output);
 
-// The model units of deposit points already read: one per distinct cell holding data on the
-// evidence raster (rows from the north), its size the number of points in it; count says what
+// The model units of deposit points already read: one per distinct cell where every evidence
+// raster holds data (rows from the north), its size the number of points in it; count says what
 // happened to the points.
-std::vector<ModelUnit> ModelUnitsOf(const std::string& evidence, const std::vector<Point>& deposits,
-                                    PointCount& count);
+std::vector<ModelUnit> ModelUnitsOf(const std::vector<std::string>& evidence,
+                                    const std::vector<Point>& deposits, PointCount& count);
 
 // "BP Training Sample File !!!", then one line per sample: every evidence layer's value at the
 // cell, rescaled as bp-classify rescales its inputs (one running range over the layers in

@@ -258,6 +258,7 @@ params::ValidationRequest ReadValidation(Section& section) {
     params::ValidationRequest request;
     request.holdout = section.Number(v::kHoldout);
     request.seed = std::uint32_t(section.Number(v::kSeed).value_or(v::kSeed.value));
+    request.blocks = section.Number(v::kBlocks);
     section.Finish();
     return request;
 }

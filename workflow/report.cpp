@@ -1,5 +1,8 @@
 #include "workflow/report.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -119,6 +122,32 @@ void PutPictures(std::string& page, const std::vector<ReportPicture>& pictures) 
     page += "</div>";
 }
 
+// The error per epoch as an inline SVG line (no script), the error axis from 0.
+void PutErrorCurve(std::string& page, const std::vector<double>& errors) {
+    if (errors.size() < 2) return;
+    const double top = *std::max_element(errors.begin(), errors.end());
+    if (!(top > 0) || !std::isfinite(top)) return;
+    constexpr double kWidth = 480, kHeight = 160;
+    std::string points;
+    char xy[64];
+    for (std::size_t e = 0; e < errors.size(); ++e) {
+        std::snprintf(xy, sizeof xy, "%.1f,%.1f ", 40 + kWidth * double(e) / double(errors.size() - 1),
+                      10 + kHeight * (1 - errors[e] / top));
+        points += xy;
+    }
+    char labels[256];
+    std::snprintf(labels, sizeof labels,
+                  "<text x=\"0\" y=\"18\">%.3g</text><text x=\"0\" y=\"170\">0</text>"
+                  "<text x=\"40\" y=\"190\">epoch 1</text><text x=\"470\" y=\"190\">%zu</text>",
+                  top, errors.size());
+    page +=
+        "<figure><svg width=\"530\" height=\"200\" font-size=\"11\" role=\"img\">"
+        "<polyline fill=\"none\" stroke=\"#1f5fa8\" points=\"" +
+        points + "\"/>" + labels +
+        "</svg><figcaption>Training error per epoch (half the summed squared error over the "
+        "samples)</figcaption></figure>";
+}
+
 void PutSection(std::string& page, const ReportSection& section) {
     page += "<section><h3>" + Escape(section.title) + "</h3>";
     if (!section.description.empty()) page += "<p>" + Escape(section.description) + "</p>";
@@ -148,7 +177,9 @@ void PutValidation(std::string& page, const nlohmann::ordered_json& validation) 
         "<table class=\"grid\"><tr><th>method</th><th>AUC</th><th>95 % interval</th>"
         "<th>success-rate area</th><th>area for 50 / 75 / 90 % of deposits</th><th>prediction-rate area</th>"
         "</tr>";
+    if (!validation.is_object()) return;
     for (const auto& [method, found] : validation.items()) {
+        if (method == "ranking") continue;
         const auto value = [&](const char* a, const char* b) {
             return found.contains(a) && found[a].contains(b) ? Cell(found[a][b]) : std::string("&ndash;");
         };
@@ -161,6 +192,52 @@ void PutValidation(std::string& page, const nlohmann::ordered_json& validation) 
     page += "</table>";
 }
 
+// A number of the verdict with `format`, or a dash.
+std::string Number(const nlohmann::ordered_json& value, const char* format) {
+    if (!value.is_number()) return "&ndash;";
+    char text[32];
+    std::snprintf(text, sizeof text, format, value.get<double>());
+    return text;
+}
+
+// The ranking first: which map finds the deposits best, how sure that is, and in words which
+// maps cannot be told apart from the best.
+void PutVerdict(std::string& page, const nlohmann::ordered_json& ranking, bool heldOut) {
+    if (!ranking.is_array() || ranking.empty()) return;
+    const std::string judged = heldOut ? "held-out deposits (kept back from every method)"
+                                       : "training deposits (no holdout was asked for)";
+    page += "<h2>Verdict</h2><p>The maps ranked by how well they find the " + judged +
+            ": the area under the ROC curve (AUC; 0.5 is chance, 1 perfect) with its 95 % interval, the "
+            "area under the " +
+            std::string(heldOut ? "prediction" : "success") +
+            "-rate curve, the share of the area that holds 50, 75 and 90 % of the deposits (smaller is "
+            "better), and the p-value of DeLong's paired test of each map against the best (below 0.05: "
+            "the difference is unlikely to be chance).</p>";
+    page +=
+        "<table class=\"grid\" id=\"verdict\"><tr><th>rank</th><th>method</th><th>AUC</th><th>95 % "
+        "interval</th>"
+        "<th>rate area</th><th>area for 50 / 75 / 90 %</th><th>p vs best</th></tr>";
+    std::string words;
+    const std::string best = ranking[0].value("method", "");
+    int rank = 0;
+    for (const auto& row : ranking) {
+        const std::string method = row.value("method", "");
+        ++rank;
+        page += "<tr><td>" + std::to_string(rank) + "</td><td>" + Escape(method) + "</td><td>" +
+                Number(row["auc"], "%.3f") + "</td><td>" + Number(row["auc_low"], "%.3f") + " &ndash; " +
+                Number(row["auc_high"], "%.3f") + "</td><td>" + Number(row["prediction_rate_area"], "%.3f") +
+                "</td><td>" + Number(row["area_for_50"], "%.3f") + " / " +
+                Number(row["area_for_75"], "%.3f") + " / " + Number(row["area_for_90"], "%.3f") +
+                "</td><td>" + (rank == 1 ? std::string("best") : Number(row["p_vs_best"], "%.2g")) +
+                "</td></tr>";
+        if (rank > 1 && row["p_vs_best"].is_number() && row["p_vs_best"].get<double>() >= 0.05)
+            words += "<p>" + Escape(method) + " and " + Escape(best) +
+                     " cannot be told apart on these deposits (p = " + Number(row["p_vs_best"], "%.2g") +
+                     "): the difference in AUC may well be chance.</p>";
+    }
+    page += "</table>" + words;
+}
+
 constexpr const char* kStyle =
     "body{font-family:DejaVu Sans,Helvetica,Arial,sans-serif;margin:2em auto;max-width:80em;color:#222}"
     "h1{font-size:1.6em}h2{border-bottom:1px solid #ccc;margin-top:2em}section{margin:1.5em 0}"
@@ -168,7 +245,8 @@ constexpr const char* kStyle =
     "text-align:left;vertical-align:top;font-size:.9em}th{background:#f4f4f4}"
     ".pictures{display:flex;flex-wrap:wrap;gap:1em}figure{margin:0}img{max-width:38em;height:auto}"
     "figcaption{font-size:.85em;color:#555}pre{white-space:pre-wrap;font-size:.8em;background:#fafafa;"
-    "padding:.5em}code{font-size:.8em}.failed{color:#a00}";
+    "padding:.5em}code{font-size:.8em}.failed{color:#a00}td,code{overflow-wrap:anywhere}"
+    "img{max-width:100%}";
 
 }  // namespace
 
@@ -177,13 +255,20 @@ bool WriteRunReport(const RunReport& report, const std::filesystem::path& path) 
         "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>Quarnel run: " +
         Escape(report.workflow) + "</title><style>" + kStyle + "</style></head><body>";
     page += "<h1>Prospectivity run</h1><p>Workflow <code>" + Escape(report.workflow) + "</code>.</p>";
+    if (!report.grid.empty()) page += "<p>Grid: " + Escape(report.grid) + ".</p>";
+    if (report.validation.is_object() && report.validation.contains("ranking"))
+        PutVerdict(page, report.validation["ranking"], report.heldOut);
     page += "<h2>Inputs</h2>";
     for (const ReportSection& section : report.inputs) PutSection(page, section);
     page += "<h2>Methods</h2>";
-    for (const ReportSection& section : report.methods) PutSection(page, section);
+    for (const ReportSection& section : report.methods) {
+        PutSection(page, section);
+        if (section.title == "BP network") PutErrorCurve(page, report.bpErrors);
+    }
     page +=
-        "<h2>Validation</h2><p>Each map against the deposits it was made with (ROC, success rate) and, "
-        "with a holdout, against the deposits kept back (prediction rate).</p>";
+        "<h2>Validation</h2><p>Each map against the training deposits (ROC, success rate; hierarchy "
+        "analysis uses no deposits) and, with a holdout, against the deposits kept back (prediction "
+        "rate).</p>";
     PutValidation(page, report.validation);
     PutPictures(page, report.curves);
     page += "</body></html>\n";

@@ -28,9 +28,12 @@ struct ReportSection {
 
 struct RunReport {
     std::string workflow;
+    std::string grid;                    // CRS, extent, cell size and units, in words
     std::vector<ReportSection> inputs;   // the layers and the deposits
     std::vector<ReportSection> methods;  // BP, hierarchy, feature
-    nlohmann::ordered_json validation;   // per method: AUC, interval, areas
+    std::vector<double> bpErrors;        // BP's training error per epoch, drawn in its section
+    nlohmann::ordered_json validation;   // per method: AUC, interval, areas; "ranking": the verdict
+    bool heldOut = false;                // the ranking is on held-out deposits
     std::vector<ReportPicture> curves;   // ROC, success-rate, prediction-rate plots
 };
 

@@ -1,6 +1,11 @@
 #include "workflow/runner.h"
 
+#include <ogr_srs_api.h>
+
+#include <cmath>
 #include <cstdio>
+#include <limits>
+#include <map>
 #include <optional>
 
 #include "cli/door_jobs.h"
@@ -10,6 +15,7 @@
 #include "geo/bp.h"
 #include "geo/point_files.h"
 #include "geo/prep.h"
+#include "geo/rows.h"
 #include "grid/text_sink.h"
 #include "quarnel/evaluate.h"
 #include "quarnel/hierarchy.h"
@@ -40,10 +46,10 @@ bool Windowed(const params::LayerRequest& layer) {
 // The files a run may write, relative to its folder: every step's, for the layers it has.
 std::vector<fs::path> PlannedOutputs(const Workflow& workflow) {
     std::vector<fs::path> files = {"bp/samples.txt", "bp/network.txt", "bp/training_result.txt",
-                                   "bp/classes.tif", "hierarchy/prospectivity.tif", "feature/score.tif",
-                                   "validation/training_deposits.csv", "validation/held_out_deposits.csv",
-                                   "validation/roc.png", "validation/success-rate.png",
-                                   "validation/prediction-rate.png",
+                                   "bp/classes.tif", "bp/favourability.tif", "hierarchy/prospectivity.tif",
+                                   "feature/score.tif", "validation/training_deposits.csv",
+                                   "validation/held_out_deposits.csv", "validation/roc.png",
+                                   "validation/success-rate.png", "validation/prediction-rate.png",
                                    // Files of earlier versions of the run, which no step makes now.
                                    "hierarchy/hierarchy.params", "hierarchy/report.txt", "feature/feature.params",
                                    "feature/model_units.txt", "feature/report.txt"};
@@ -77,6 +83,7 @@ struct Plan {
     std::vector<geo::Point> training;
     std::vector<geo::Point> heldOut;
     std::optional<evaluate::DepositSplit> split;
+    Json nearness = Json::object();  // of the held-out deposits to the training ones
 };
 
 std::vector<std::string> BpLayers(const Workflow& workflow) {
@@ -146,6 +153,50 @@ void CheckRasters(const Workflow& workflow, Plan& plan) {
     }
 }
 
+// Each deposit's group for the holdout: its cell, or with blocks its square block of that side
+// from the grid's corner; a deposit off the grid is a group of its own.
+std::vector<std::int64_t> SplitGroups(const std::vector<geo::Point>& deposits, const geo::GridFrame& frame,
+                                      std::optional<double> blocks) {
+    std::vector<std::int64_t> groups;
+    std::map<std::pair<double, double>, std::int64_t> blockNames;
+    const geo::CellLocator locator(frame);
+    for (std::size_t i = 0; i < deposits.size(); ++i) {
+        const geo::Point& point = deposits[i];
+        const std::int64_t cell = locator.Index(point.x, point.y);
+        if (cell < 0) {
+            groups.push_back(-1 - std::int64_t(i));
+        } else if (!blocks) {
+            groups.push_back(cell);
+        } else {
+            const std::pair<double, double> block{std::floor((point.x - frame.geoTransform[0]) / *blocks),
+                                                  std::floor((frame.geoTransform[3] - point.y) / *blocks)};
+            groups.push_back(blockNames.emplace(block, std::int64_t(blockNames.size())).first->second);
+        }
+    }
+    return groups;
+}
+
+// How many held-out deposits share a cell with, or lie within 500 m and 2 km (map units) of, a
+// training deposit: how far the prediction rate is from an independent test.
+Json NearnessOf(const std::vector<geo::Point>& heldOut, const std::vector<geo::Point>& training,
+                const geo::GridFrame& frame) {
+    std::int64_t sharing = 0, within500 = 0, within2000 = 0;
+    const geo::CellLocator locator(frame);
+    for (const geo::Point& kept : heldOut) {
+        const std::int64_t cell = locator.Index(kept.x, kept.y);
+        double nearest = std::numeric_limits<double>::infinity();
+        bool shares = false;
+        for (const geo::Point& used : training) {
+            nearest = std::min(nearest, std::hypot(kept.x - used.x, kept.y - used.y));
+            if (cell >= 0 && locator.Index(used.x, used.y) == cell) shares = true;
+        }
+        sharing += shares ? 1 : 0;
+        within500 += nearest <= 500 ? 1 : 0;
+        within2000 += nearest <= 2000 ? 1 : 0;
+    }
+    return {{"sharing_a_cell", sharing}, {"within_500", within500}, {"within_2000", within2000}};
+}
+
 void ReadDeposits(const Workflow& workflow, Plan& plan) {
     if (!workflow.deposits) return;
     geo::PointOptions options;
@@ -162,11 +213,13 @@ void ReadDeposits(const Workflow& workflow, Plan& plan) {
     if (plan.deposits.empty()) throw WorkflowError(workflow.Where("deposits.path") + "holds no deposit");
     plan.training = plan.deposits;
     if (!workflow.validation.holdout) return;
-    plan.split = evaluate::HoldoutSplit(std::int64_t(plan.deposits.size()), *workflow.validation.holdout,
-                                        workflow.validation.seed);
+    plan.split =
+        evaluate::HoldoutSplitByGroup(SplitGroups(plan.deposits, plan.frame, workflow.validation.blocks),
+                                      *workflow.validation.holdout, workflow.validation.seed);
     plan.training.clear();
     for (const std::int64_t k : plan.split->training) plan.training.push_back(plan.deposits[std::size_t(k)]);
     for (const std::int64_t k : plan.split->heldOut) plan.heldOut.push_back(plan.deposits[std::size_t(k)]);
+    plan.nearness = NearnessOf(plan.heldOut, plan.training, plan.frame);
     if (plan.training.empty() || plan.heldOut.empty())
         throw WorkflowError(workflow.Where("validation.holdout") + "leaves " +
                             std::to_string(plan.training.size()) + " deposits for training and " +
@@ -201,12 +254,16 @@ void CheckSamples(const Workflow& workflow, const Plan& plan) {
         }
     }
     if (workflow.feature && workflow.feature->modelUnits &&
-        !windowed(workflow.feature->variables.front().layer)) {
-        const params::LayerRequest& first = workflow.Layer(workflow.feature->variables.front().layer);
+        std::none_of(workflow.feature->variables.begin(), workflow.feature->variables.end(),
+                     [&](const params::VariableRequest& variable) { return windowed(variable.layer); })) {
+        std::vector<std::string> rasters;
+        for (const params::VariableRequest& variable : workflow.feature->variables)
+            rasters.push_back(workflow.Layer(variable.layer).raster);
         geo::PointCount count;
-        if (geo::ModelUnitsOf(first.raster, plan.training, count).empty())
-            throw WorkflowError(workflow.Where("deposits.path") + "no deposit lies on a cell where layer \"" +
-                                first.name + "\" holds data, so feature analysis has no model unit");
+        if (geo::ModelUnitsOf(rasters, plan.training, count).empty())
+            throw WorkflowError(workflow.Where("deposits.path") +
+                                "no deposit lies on a cell where every layer of feature analysis holds data, "
+                                "so it has no model unit");
     }
 }
 
@@ -407,8 +464,11 @@ DepositSets SplitDeposits(const Workflow& workflow, const Plan& plan, const Outp
     record.summary[Text(key::kDepositSplit)] = {
         {Text(params::validation::kHoldout.name), *workflow.validation.holdout},
         {Text(params::validation::kSeed.name), workflow.validation.seed},
+        {Text(params::validation::kBlocks.name),
+         workflow.validation.blocks ? Json(*workflow.validation.blocks) : Json(nullptr)},
         {"training", plan.training.size()},
-        {"held_out", plan.heldOut.size()}};
+        {"held_out", plan.heldOut.size()},
+        {"held_out_near_training", plan.nearness}};
     record.lines.push_back("deposits: " + std::to_string(plan.training.size()) + " for training (" +
                            training.string() + "), " + std::to_string(plan.heldOut.size()) + " kept back (" +
                            heldOut.string() + ")");
@@ -452,8 +512,10 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
                         {"epochs", trained.training.epochs},
                         {"converged", trained.training.converged},
                         {"final_error", trained.training.finalError},
+                        {"mean_squared_error", trained.training.meanSquaredError},
                         {"samples_matched", trained.training.samplesMatched},
-                        {"training_accuracy", trained.training.trainingAccuracy}};
+                        {"training_accuracy", trained.training.trainingAccuracy},
+                        {"error_per_epoch", trained.training.epochErrors}};
     });
     Json parameters = {{"inputs", inputs},
                        {Text(params::bp::kHidden.name),
@@ -467,7 +529,10 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
     ReportSection section{
         "BP network",
         "A three-layer back-propagation network trained on the deposit cells (target 1) and "
-        "background cells (target 0), then applied to every cell.",
+        "background cells (target 0), presented in a new seeded order every epoch and weighed so "
+        "that both kinds count alike, then applied to every cell: its output (0..1) is the "
+        "favourability map judged below, and above 0.5 the favourable class. final_error is half "
+        "the summed squared error over the samples; mean_squared_error is per sample.",
         parameters,
         {{"samples", record.summary.value(Text(key::kBpSamples), Json::object())},
          {"training", record.summary[Text(key::kBpTrain)][Text(key::kResults)]}},
@@ -475,17 +540,20 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
         {},
         {}};
     if (ok) section.gbkReports.push_back(result);
+    record.report.bpErrors = trained.training.epochErrors;
     const fs::path classes = folder.path() / "bp/classes.tif";
+    const fs::path favourability = folder.path() / "bp/favourability.tif";
     const bool classified = ok && record.Run(Text(key::kBpClassify), [&](Step& step) {
-        const geo::ClassifyResult found =
-            geo::ClassifyRasters(network.string(), inputs, classes.string(), {}, record.progress);
+        step.outputs = {classes.string(), favourability.string()};
+        const geo::ClassifyResult found = geo::ClassifyRasters(network.string(), inputs, classes.string(), {},
+                                                               record.progress, favourability.string());
         Json counts = Json::object();
         for (const auto& [value, cells] : found.classCounts) counts[std::to_string(value)] = cells;
-        step.outputs = {classes.string()};
         step.results = {{"rows", found.rows}, {"cols", found.cols}, {"class_counts", counts}};
         section.results["classification"] = step.results;
     });
-    if (classified) record.maps.push_back({"bp", classes.string(), true, record.report.methods.size()});
+    if (classified)
+        record.maps.push_back({"bp", favourability.string(), false, record.report.methods.size()});
     section.failures = FailuresOf(record, {key::kBpTrain, key::kBpClassify});
     record.report.methods.push_back(section);
 }
@@ -607,7 +675,10 @@ void RunFeature(const Workflow& workflow, const std::vector<std::string>& prepar
         analysis.scoreOutput = map.string();
         if (workflow.deposits) {
             geo::PointCount count;
-            analysis.modelUnits = geo::ModelUnitsOf(analysis.variables.front().raster, plan.training, count);
+            std::vector<std::string> rasters;
+            for (const geo::FeatureVariable& variable : analysis.variables)
+                rasters.push_back(variable.raster);
+            analysis.modelUnits = geo::ModelUnitsOf(rasters, plan.training, count);
             record.summary[Text(key::kModelUnits)] = CountOf(count);
         }
         results = FeatureResultsOf(request, geo::AnalyseFeatures(analysis, {}, record.progress));
@@ -771,9 +842,100 @@ std::string ValidationLine(const std::string& method, const Json& found) {
     return line;
 }
 
+// True when the map's ROC has no point between (0, 0) and (1, 1): one value on every cell.
+bool HoldsOneValue(const cli::JobOutput& found) {
+    const Json& roc = found.results.value("roc", Json::object());
+    return roc.contains("points") && roc["points"].is_array() && roc["points"].size() <= 2;
+}
+
+// Every cell's value of a map, NaN for no data (rows from the north).
+std::vector<double> MapValues(const std::string& path) {
+    const geo::Raster raster = geo::Raster::Open(path);
+    std::vector<double> values;
+    geo::RowStrip strip(raster, 1);
+    while (strip.Next())
+        for (const double v : strip.Values()) values.push_back(v == geo::kCoreBlank ? std::nan("") : v);
+    return values;
+}
+
+// Each method's map against the best's by DeLong's paired test on the cells where both hold data,
+// with the deposits judged (the held-out ones, or the training ones without a holdout).
+Json PairedTests(const std::vector<RunMap>& maps, const std::string& best,
+                 const std::vector<geo::Point>& judged) {
+    std::map<std::string, std::string> paths;
+    for (const RunMap& map : maps) paths[map.method] = map.path;
+    const std::vector<double> bestValues = MapValues(paths.at(best));
+    const geo::GridFrame frame = geo::Raster::Open(paths.at(best)).frame();
+    std::vector<std::int32_t> depositsAt(bestValues.size(), 0);
+    const geo::CellLocator locator(frame);
+    for (const geo::Point& point : judged) {
+        const std::int64_t cell = locator.Index(point.x, point.y);
+        if (cell >= 0) ++depositsAt[std::size_t(cell)];
+    }
+    Json tests = Json::object();
+    for (const auto& [method, path] : paths) {
+        if (method == best) continue;
+        const std::vector<double> other = MapValues(path);
+        if (other.size() != bestValues.size()) continue;
+        std::vector<double> a, b;
+        std::vector<std::int32_t> deposits;
+        for (std::size_t c = 0; c < other.size(); ++c)
+            if (!std::isnan(bestValues[c]) && !std::isnan(other[c])) {
+                a.push_back(bestValues[c]);
+                b.push_back(other[c]);
+                deposits.push_back(depositsAt[c]);
+            }
+        const evaluate::PairedDeLongResult found = evaluate::PairedDeLong(a, b, deposits);
+        if (found.formed) tests[method] = found.p;
+    }
+    return tests;
+}
+
+// The verdict: the methods by AUC on the held-out deposits (the training ones without a holdout),
+// best first, each with its interval, prediction-rate (or success-rate) area and areas holding
+// 50 / 75 / 90 % of the deposits, and the p-value of its paired test against the best.
+Json RankingOf(const Json& validation, const std::vector<RunMap>& maps,
+               const std::vector<geo::Point>& judged) {
+    std::vector<std::pair<double, std::string>> order;
+    const auto rocOf = [](const Json& entry) -> const Json& {
+        return entry.contains("held_out_roc") ? entry["held_out_roc"] : entry["roc"];
+    };
+    const auto rateOf = [](const Json& entry) -> const Json& {
+        return entry.contains("prediction_rate") ? entry["prediction_rate"] : entry["success_rate"];
+    };
+    for (const auto& [method, entry] : validation.items())
+        if (rocOf(entry).value("auc", Json()).is_number())
+            order.emplace_back(rocOf(entry)["auc"].get<double>(), method);
+    std::sort(order.begin(), order.end(), [](const auto& x, const auto& y) { return x.first > y.first; });
+    Json ranking = Json::array();
+    if (order.empty()) return ranking;
+    Json tests = Json::object();
+    try {
+        tests = PairedTests(maps, order.front().second, judged);
+    } catch (const std::exception&) {
+        // The table stands without p-values when a map cannot be read again.
+    }
+    for (const auto& [auc, method] : order) {
+        const Json& roc = rocOf(validation[method]);
+        const Json& rate = rateOf(validation[method]);
+        ranking.push_back(
+            {{"method", method},
+             {"auc", auc},
+             {"auc_low", roc.value("auc_low", Json())},
+             {"auc_high", roc.value("auc_high", Json())},
+             {"prediction_rate_area", rate.value("area", Json())},
+             {"area_for_50", rate.value("area_for_50", Json())},
+             {"area_for_75", rate.value("area_for_75", Json())},
+             {"area_for_90", rate.value("area_for_90", Json())},
+             {"p_vs_best", method == order.front().second ? Json() : tests.value(method, Json())}});
+    }
+    return ranking;
+}
+
 // Every method's map judged against the training deposits (ROC, success rate) and the deposits
 // kept back (prediction rate), drawn, and its curves plotted side by side.
-void Validate(const DepositSets& deposits, const OutputFolder& folder, Record& record) {
+void Validate(const DepositSets& deposits, const std::vector<geo::Point>& ranked, const OutputFolder& folder,
+              Record& record) {
     const fs::path dir = folder.Place("validation");
     std::vector<std::string> judged;
     std::vector<std::string> predicted;
@@ -784,6 +946,11 @@ void Validate(const DepositSets& deposits, const OutputFolder& folder, Record& r
         request.classes = map.classes;
         cli::JobOutput found =
             cli::EvaluateOutput(map.path, deposits.training, deposits.trainingOptions, request);
+        if (found.ok && HoldsOneValue(found)) {
+            found.ok = false;
+            found.meaning = "failed";
+            found.cause = map.path + " holds one value on every cell, so it ranks nothing (no AUC)";
+        }
         if (found.ok) {
             judged.push_back(WriteEvaluation(found, dir / (map.method + ".json")));
             found.outputs.push_back(judged.back());
@@ -803,6 +970,8 @@ void Validate(const DepositSets& deposits, const OutputFolder& folder, Record& r
                 kept.outputs.push_back(predicted.back());
                 entry["prediction_rate"] = kept.results["success_rate"];
                 entry["prediction_rate"].erase("points");
+                entry["held_out_roc"] = kept.results["roc"];
+                entry["held_out_roc"].erase("points");
             }
             record.Add("prediction_" + map.method, kept);
         }
@@ -815,6 +984,8 @@ void Validate(const DepositSets& deposits, const OutputFolder& folder, Record& r
     }
     for (const auto& [method, found] : validation.items())
         record.lines.push_back(ValidationLine(method, found));
+    validation["ranking"] = RankingOf(validation, record.maps, ranked);
+    record.report.heldOut = !deposits.heldOut.empty();
     record.summary[Text(key::kValidation)] = validation;
     record.report.validation = validation;
     if (judged.empty()) return;
@@ -876,6 +1047,31 @@ void ReportInputs(const Workflow& workflow, const std::vector<std::string>& prep
          {}});
 }
 
+// The grid in words: its CRS's name and EPSG code, extent, cell size and units.
+std::string GridText(const geo::GridFrame& frame) {
+    std::string crs = "no CRS";
+    std::string units = "map units";
+    OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+    const char* wkt = frame.crsWkt.c_str();
+    if (!frame.crsWkt.empty() && OSRImportFromWkt(srs, const_cast<char**>(&wkt)) == OGRERR_NONE) {
+        const char* name = OSRGetName(srs);
+        crs = name ? name : "unnamed CRS";
+        OSRAutoIdentifyEPSG(srs);
+        if (const char* code = OSRGetAuthorityCode(srs, nullptr)) crs += " (EPSG:" + std::string(code) + ")";
+        char* unit = nullptr;
+        OSRGetLinearUnits(srs, &unit);
+        if (unit) units = unit;
+    }
+    OSRDestroySpatialReference(srs);
+    const std::array<double, 6>& t = frame.geoTransform;
+    char text[256];
+    std::snprintf(text, sizeof text, "; extent x %.10g to %.10g, y %.10g to %.10g; cells %.6g x %.6g ", t[0],
+                  t[0] + t[1] * frame.cols, t[3] + t[5] * frame.rows, t[3], frame.CellWidth(),
+                  frame.CellHeight());
+    return crs + text + units + " (" + std::to_string(frame.cols) + " columns, " +
+           std::to_string(frame.rows) + " rows)";
+}
+
 }  // namespace
 
 RunResult RunWorkflow(const fs::path& file, const RunOptions& options) {
@@ -903,9 +1099,11 @@ RunResult RunWorkflow(const Workflow& workflow, const RunOptions& options) {
     if (workflow.hierarchy) RunHierarchy(workflow, prepared, folder, record);
     if (workflow.feature) RunFeature(workflow, prepared, plan, folder, record);
     if (workflow.wofe) RunWofe(workflow, prepared, deposits, folder, record);
-    if (workflow.deposits && !record.stopped) Validate(deposits, folder, record);
+    if (workflow.deposits && !record.stopped)
+        Validate(deposits, plan.heldOut.empty() ? plan.training : plan.heldOut, folder, record);
     ReportInputs(workflow, prepared, deposits, folder, record);
     record.report.workflow = workflow.file.string();
+    record.report.grid = GridText(plan.frame);
     record.summary[Text(key::kOk)] = record.ok;
     const fs::path page = plan.folder / "report.html";
     if (!WriteRunReport(record.report, page)) throw WorkflowError(page.string() + ": cannot be written");

@@ -91,11 +91,27 @@ struct BPTrainWork {
 struct BPTrainOutcome {
     int epochs = 0;
     bool converged = false;
+    std::vector<double> epochErrors;  // each epoch's error, as network.trainError
+};
+
+// How the samples are presented, for hosts that train on map samples (the GDAL door, the
+// workflow, Python); the defaults are the training above. shuffle: each epoch presents the
+// samples in a new order, a permutation drawn from std::mt19937_64(seed). balance: each
+// sample's step is weighed so that the samples with target 1 on output 0 and those with target
+// 0 weigh the same in all (the weights averaging 1), so that a surplus of one kind cannot pull
+// every output to the other side of 0.5. The epoch error stays the unweighted sum.
+struct BPTrainOrder {
+    bool shuffle = false;
+    std::uint64_t seed = 1;
+    bool balance = false;
 };
 
 // Trains network in place; progress hears of every epoch ("epoch", done, maxIterations, error).
 BPTrainOutcome TrainBPNetwork(BPNetwork& network, const BPSampleSet& samples, int maxIterations,
                               double errorLimit, BPTrainWork& work, const Progress& progress = {});
+BPTrainOutcome TrainBPNetwork(BPNetwork& network, const BPSampleSet& samples, int maxIterations,
+                              double errorLimit, const BPTrainOrder& order, BPTrainWork& work,
+                              const Progress& progress = {});
 
 // The computed class bits of one input vector into work.bits: 1 where the output is above 0.5.
 void ComputeClassBits(const BPNetwork& network, const double* x, BPTrainWork& work);
@@ -103,10 +119,12 @@ void ComputeClassBits(const BPNetwork& network, const double* x, BPTrainWork& wo
 struct BPTrainingSummary {
     int epochs = 0;
     bool converged = false;
-    double finalError = 0.0;        // the network's trainError
-    std::vector<int> computedBits;  // [sampleCount][outputCount], by the trained network
-    int samplesMatched = 0;         // samples whose computed bits equal their targets
-    double trainingAccuracy = 0.0;  // samplesMatched / sampleCount; 0 without samples
+    double finalError = 0.0;          // the network's trainError
+    std::vector<int> computedBits;    // [sampleCount][outputCount], by the trained network
+    int samplesMatched = 0;           // samples whose computed bits equal their targets
+    double trainingAccuracy = 0.0;    // samplesMatched / sampleCount; 0 without samples
+    std::vector<double> epochErrors;  // each epoch's error (half the summed squared error)
+    double meanSquaredError = 0.0;    // 2 * finalError / (sampleCount * outputCount); 0 without samples
     const int* ComputedBits(int s, int outputCount) const {
         return computedBits.data() + std::size_t(s) * std::size_t(outputCount);
     }
@@ -121,6 +139,8 @@ struct BPTraining {
 // with the result.
 BPTraining TrainNetwork(BPNetwork initial, const BPSampleSet& samples, int maxIterations, double errorLimit,
                         const Progress& progress = {});
+BPTraining TrainNetwork(BPNetwork initial, const BPSampleSet& samples, int maxIterations, double errorLimit,
+                        const BPTrainOrder& order, const Progress& progress = {});
 
 // Classification.
 bool IsBlankInput(double v, double blank);
@@ -165,6 +185,11 @@ int ClassValue(const BPNetwork& network, const double* x, double blank, BPClassW
 // The class values of a row of cells: rescaled inputs ([cells][inputCount]) in, classes[cells] out.
 void ClassifyRow(const BPNetwork& network, const double* inputs, std::size_t cells, double blank,
                  int* classes, BPClassWork& work);
+
+// ClassifyRow, also giving each cell's output 0 (its favourability, 0..1) into outputs[cells];
+// NaN where the class is 1 (the first input is blank).
+void ClassifyRowWithOutput(const BPNetwork& network, const double* inputs, std::size_t cells, double blank,
+                           int* classes, double* outputs, BPClassWork& work);
 
 // How many cells hold each class value, by ascending value.
 std::map<int, std::int64_t> CountClasses(const int* classes, std::size_t cells);

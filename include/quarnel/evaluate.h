@@ -69,6 +69,22 @@ struct RocResult {
     std::optional<double> aucHigh;
 };
 
+// DeLong's test of two maps' AUCs on the same cells and deposits: a[i] and b[i] the two scores
+// of cell i, deposits[i] its deposits (a cell counts once, as in Roc). p is the two-sided
+// p-value of aucA = aucB from the normal distribution of their difference, whose standard error
+// takes the two maps' correlation into account. formed is false without two cells of each kind
+// or with spans of different lengths.
+struct PairedDeLongResult {
+    bool formed = false;
+    double aucA = 0;
+    double aucB = 0;
+    double standardError = 0;  // of aucA - aucB
+    double z = 0;
+    double p = 1;
+};
+PairedDeLongResult PairedDeLong(std::span<const double> a, std::span<const double> b,
+                                std::span<const std::int32_t> deposits);
+
 // Success-rate curve: cells ranked by score, highest first; a group of equal scores enters
 // together, the deposits it captures spread evenly over its area. points run from (0, 0) to
 // (1, 1), one per distinct score (thinned as asked); area is the area under every point.
@@ -149,5 +165,19 @@ struct DepositSplit {
 };
 DepositSplit HoldoutSplit(std::int64_t count, double fraction, std::uint64_t seed);
 std::vector<int> FoldSplit(std::int64_t count, int folds, std::uint64_t seed);
+
+// The same splits dealt by group (a deposit's cell, or its block of a spatial split), so that
+// deposits sharing a group stay on one side: group[i] names deposit i's group; the distinct
+// names, in order of first appearance, are split as HoldoutSplit / FoldSplit split that many
+// deposits (the fraction is then a share of the groups; deposits each in a group of their own
+// split as before), and each deposit follows its group.
+DepositSplit HoldoutSplitByGroup(std::span<const std::int64_t> group, double fraction, std::uint64_t seed);
+std::vector<int> FoldSplitByGroup(std::span<const std::int64_t> group, int folds, std::uint64_t seed);
+
+// Deposits per sampled cell from a subset of the deposits: depositCells as given to SampleCells,
+// chosen the indices into it that count. Deposits on cells outside the sample are left out.
+std::vector<std::int32_t> DepositsOfSubset(const CellSample& sample,
+                                           std::span<const std::int64_t> depositCells,
+                                           std::span<const std::int64_t> chosen);
 
 }  // namespace quarnel::evaluate

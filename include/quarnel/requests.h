@@ -136,7 +136,7 @@ inline constexpr Parameter kMinDistance{
     1e15,
     0,
     "",
-    "a background cell's centre lies at least this far from every deposit"};
+    "a background cell's centre lies at least this far from every training deposit"};
 inline constexpr const Parameter* kAll[] = {&kLayers,     &kHidden, &kMaxIterations, &kErrorLimit,
                                             &kBackground, &kSeed,   &kMinDistance};
 }  // namespace bp
@@ -283,11 +283,15 @@ inline constexpr Parameter kHoldout{
     "none",    "the share of deposits kept back from the methods, for the prediction rate"};
 inline constexpr Parameter kSeed{
     "seed", Kind::integer, "", 0, 2147483647, 0, "", "seed of the holdout split"};
-inline constexpr const Parameter* kAll[] = {&kHoldout, &kSeed};
+inline constexpr Parameter kBlocks{
+    "blocks", Kind::number, "map units", 1, 1e15, 0, "none",
+    "a spatial holdout: square blocks of this side, not cells, are kept back or not as one"};
+inline constexpr const Parameter* kAll[] = {&kHoldout, &kSeed, &kBlocks};
 }  // namespace validation
 
 struct ValidationRequest {
     std::optional<double> holdout;
+    std::optional<double> blocks;
     std::uint32_t seed = std::uint32_t(validation::kSeed.value);
 };
 

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <limits>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -306,6 +308,79 @@ TEST(EvaluateSplit, HoldoutIsAPartitionOfTheAskedSizeFixedByTheSeed) {
     EXPECT_NE(HoldoutSplit(40, 0.25, 11).heldOut, HoldoutSplit(40, 0.25, 12).heldOut);
     // The shuffle is this library's own over mt19937_64, so the split of a seed never changes.
     EXPECT_EQ(HoldoutSplit(10, 0.3, 42).heldOut, (std::vector<std::int64_t>{1, 7, 9}));
+}
+
+// Deposits sharing a cell (the group) stay on one side; the share is one of the cells.
+TEST(EvaluateSplit, ByCellNoCellHoldsTrainingAndHeldOutDeposits) {
+    const std::vector<std::int64_t> cells = {5, 9, 5, 5, 12, 9, 40, 7, 7, 12, 3, 40, 40, 8};
+    for (const std::uint64_t seed : {1u, 2u, 3u, 4u, 5u}) {
+        const DepositSplit split = HoldoutSplitByGroup(cells, 0.5, seed);
+        ASSERT_EQ(split.training.size() + split.heldOut.size(), cells.size());
+        std::set<std::int64_t> trainingCells, heldOutCells;
+        for (const std::int64_t d : split.training) trainingCells.insert(cells[std::size_t(d)]);
+        for (const std::int64_t d : split.heldOut) heldOutCells.insert(cells[std::size_t(d)]);
+        for (const std::int64_t cell : heldOutCells) EXPECT_EQ(trainingCells.count(cell), 0u) << cell;
+        EXPECT_EQ(heldOutCells.size(), 4u);  // round(0.5 * 8 cells)
+        const std::vector<int> folds = FoldSplitByGroup(cells, 3, seed);
+        for (std::size_t a = 0; a < cells.size(); ++a)
+            for (std::size_t b = 0; b < cells.size(); ++b) {
+                if (cells[a] == cells[b]) {
+                    EXPECT_EQ(folds[a], folds[b]);
+                }
+            }
+    }
+}
+
+// The paired test against numpy's DeLong (Sun and Xu's mid-rank form, written out here): two
+// correlated maps with ties, 30 deposit cells among 400.
+TEST(EvaluatePairedDeLong, AgreesWithNumpy) {
+    std::mt19937 random(5);
+    std::normal_distribution<double> normal;
+    std::vector<double> a, b;
+    std::vector<std::int32_t> deposits;
+    std::ostringstream data;
+    for (int i = 0; i < 400; ++i) {
+        const int deposit = i % 13 == 0 ? 1 + i % 2 : 0;
+        const double common = normal(random) + (deposit ? 1.0 : 0.0);
+        a.push_back(std::round(4 * (common + 0.5 * normal(random))) / 4);
+        b.push_back(common * 0.6 + normal(random));
+        deposits.push_back(deposit);
+        data << a.back() << ' ' << b.back() << ' ' << deposit << '\n';
+    }
+    const std::string folder = ::testing::TempDir();
+    { std::ofstream(folder + "paired.txt") << data.str(); }
+    const std::string script =
+        "import numpy as np, math\n"
+        "def rankdata(v):\n"
+        " u,inv,cnt=np.unique(v,return_inverse=True,return_counts=True)\n"
+        " return (np.cumsum(cnt)-(cnt-1)/2)[inv]\n"
+        "d=np.loadtxt('" +
+        folder +
+        "paired.txt'); pos=d[:,2]>0\n"
+        "def place(s):\n"
+        " x,y=s[pos],s[~pos]; m,n=len(x),len(y)\n"
+        " tx,ty,tz=rankdata(x),rankdata(y),rankdata(np.r_[x,y])\n"
+        " v10=(tz[:m]-tx)/n; v01=1-(tz[m:]-ty)/m\n"
+        " return v10.mean(),v10,v01\n"
+        "a1,x1,y1=place(d[:,0]); a2,x2,y2=place(d[:,1])\n"
+        "s10=np.cov(np.vstack([x1,x2])); s01=np.cov(np.vstack([y1,y2]))\n"
+        "m,n=len(x1),len(y1); v=(s10[0,0]+s10[1,1]-2*s10[0,1])/m+(s01[0,0]+s01[1,1]-2*s01[0,1])/n\n"
+        "z=(a1-a2)/math.sqrt(v); print('%.12f %.12f %.12f' % (a1, a2, math.erfc(abs(z)/math.sqrt(2))))\n";
+    { std::ofstream(folder + "paired.py") << script; }
+    FILE* out = popen(("/usr/bin/python3 " + folder + "paired.py").c_str(), "r");
+    ASSERT_NE(out, nullptr);
+    double aucA = 0, aucB = 0, p = 0;
+    const int read = std::fscanf(out, "%lf %lf %lf", &aucA, &aucB, &p);
+    pclose(out);
+    ASSERT_EQ(read, 3);
+    const PairedDeLongResult found = PairedDeLong(a, b, deposits);
+    ASSERT_TRUE(found.formed);
+    EXPECT_NEAR(found.aucA, aucA, 1e-9);
+    EXPECT_NEAR(found.aucB, aucB, 1e-9);
+    EXPECT_NEAR(found.p, p, 1e-9);
+    EXPECT_GT(p, 1e-6);
+    EXPECT_NEAR(found.aucA, Roc(a, deposits).auc.value_or(-1), 1e-12);  // the same AUC as the ROC's
+    EXPECT_FALSE(PairedDeLong(a, b, std::vector<std::int32_t>(400, 0)).formed);
 }
 
 TEST(EvaluateSplit, FoldsDealEveryDepositOnceInFoldsOfNearlyEqualSize) {

@@ -7,9 +7,13 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "cli/interrupt.h"
+#include "geo/bp.h"
+#include "geo/point_files.h"
+#include "geo/points.h"
 #include "geo_fixtures.h"
 #include "tests/testkit/testkit.h"
 
@@ -147,6 +151,47 @@ TEST_F(Doors, ClassificationGivesTheSameClasses) {
     ExpectSameValues(design, ReadWithGdal(folder / "c.tif"), 0);
 }
 
+// With five background cells per deposit cell, training in file order pulled every output below
+// 0.5 (one class, AUC 0.5); shuffled and balanced, the network's output must rank the cells.
+TEST(DoorBp, FavourabilityOfCloncurryWithFiveTimesBackgroundIsNotConstant) {
+    testkit::TempFolder folder;
+    const std::string data = std::string(QUARNEL_SOURCE_DIR) + "/examples/cloncurry-100m/";
+    std::vector<std::string> evidence;
+    for (const char* layer : {"Dist2Breccia", "Dist2Fault", "FaultDensity", "StratNo"}) {
+        evidence.push_back(folder / (std::string(layer) + ".tif"));
+        ASSERT_EQ(std::system(("gdal_translate -q -srcwin 300 600 600 1000 " + data + layer + ".tif " +
+                               evidence.back())
+                                  .c_str()),
+                  0);
+    }
+    const std::vector<geo::Point> deposits =
+        geo::ReadPoints(data + "IOCG_Deposits.shp", ReadWithGdal(evidence.front()).crsWkt);
+    geo::SampleOptions samples;
+    samples.background = 1;
+    const int depositCells =
+        geo::MakeBpSamples(evidence, deposits, samples, "deposits", "background").count.deposits.cells;
+    ASSERT_GT(depositCells, 10);
+    samples.background = 5 * depositCells;
+    geo::BpTrainOptions options;
+    options.maxIterations = 200;
+    const geo::BpTrainResult trained =
+        geo::TrainBpOnRasters(evidence, deposits, samples, options, folder / "net.txt", "", "");
+    EXPECT_EQ(trained.training.epochErrors.size(), 200u);
+    EXPECT_NEAR(trained.training.meanSquaredError, 2 * trained.training.finalError / (6.0 * depositCells),
+                1e-9);
+    const geo::ClassifyResult classes =
+        geo::ClassifyRasters(folder / "net.txt", evidence, folder / "c.tif", {}, {}, folder / "f.tif");
+    EXPECT_GT(classes.classCounts.count(3), 0u);  // some cells favourable
+    EXPECT_GT(classes.classCounts.count(2), 0u);  // and some not
+    double low = 1;
+    double high = 0;
+    for (const double v : ReadWithGdal(folder / "f.tif").values)
+        if (!std::isnan(v)) low = std::min(low, v), high = std::max(high, v);
+    EXPECT_GE(low, 0);
+    EXPECT_LE(high, 1);
+    EXPECT_GT(high - low, 0.5);
+}
+
 TEST_F(Doors, MisalignedInputsAreRefusedWithBothNames) {
     TiffFixture shifted = GridOf(Evidence(2, false));
     shifted.geoTransform[0] += 50;
@@ -281,6 +326,25 @@ INSTANTIATE_TEST_SUITE_P(
                     "w.toml:8: wofe.evidence[1].type: must be one of categorical, ascending, descending"},
         BadWorkflow{"output = \"o\"\n[[layers]\n", "w.toml:2:"}));
 
+// A map of one value ranks nothing: its validation fails (it once read AUC 0.5) and no verdict
+// ranks it.
+TEST(Workflow, AMapOfOneValueFailsItsValidation) {
+    testkit::TempFolder folder;
+    WriteTiff(folder / "flat.tif", GridOf(std::vector<double>(kRows * kCols, 4.0)));
+    WriteText(folder / "deposits.csv", "x,y\n500150,7000550\n500350,7000150\n");
+    WriteText(folder / "w.toml", "output = \"out\"\n[deposits]\npath = \"deposits.csv\"\n"
+                                 "[[layers]]\nname = \"a\"\nraster = \"flat.tif\"\n"
+                                 "[hierarchy]\n[[hierarchy.levels]]\nlevel = \"geology\"\n"
+                                 "elements = [{ layer = \"a\" }]\n");
+    RunCliLine("run " + folder / "w.toml");
+    const nlohmann::json summary = nlohmann::json::parse(ReadText(folder / "out/summary.json"));
+    EXPECT_TRUE(summary["hierarchy"]["ok"].get<bool>());
+    EXPECT_FALSE(summary["validation_hierarchy"]["ok"].get<bool>());
+    EXPECT_NE(summary["validation_hierarchy"]["cause"].get<std::string>().find("holds one value"),
+              std::string::npos);
+    EXPECT_TRUE(summary["validation"]["ranking"].empty());
+}
+
 TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
     testkit::TempFolder folder;
     WriteTiff(folder / "a.tif", GridOf(Evidence(1, true)));
@@ -308,6 +372,7 @@ TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
     const std::string summary = ReadText(folder / "out/summary.json");
     EXPECT_NE(summary.find("\"outside\": 1"), std::string::npos) << summary;  // the point at (900000, 0)
     EXPECT_NE(summary.find("\"prediction_rate\""), std::string::npos) << summary;
+    EXPECT_NE(summary.find("\"sharing_a_cell\": 0"), std::string::npos) << summary;
 
     // A browser loads the page from disk: every section there, every picture inline and decoded
     // (a copy of the page gets a line of script that lists the pictures' natural widths), nothing
@@ -315,17 +380,21 @@ TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
     std::string page = ReadText(folder / "out/report.html");
     EXPECT_EQ(page.find("http"), std::string::npos);
     EXPECT_EQ(page.find("<script"), std::string::npos);
-    for (const char* heading : {"<h2>Inputs</h2>", "<h2>Methods</h2>", "<h2>Validation</h2>", "BP network",
-                                "Hierarchy analysis", "Feature analysis", "training_result.txt"})
+    for (const char* heading :
+         {"<h2>Inputs</h2>", "<h2>Methods</h2>", "<h2>Validation</h2>", "BP network", "Hierarchy analysis",
+          "Feature analysis", "training_result.txt", "(EPSG:28354); extent x 500000 to 500500", "<polyline"})
         EXPECT_NE(page.find(heading), std::string::npos) << heading;
     page.insert(page.rfind("</body>"),
-                "<script>onload=()=>document.body.setAttribute('data-widths',"
-                "[...document.images].map(i=>i.naturalWidth).join(' '))</script>");
+                "<script>onload=()=>{const b=document.body,t=document.querySelector('table');"
+                "b.setAttribute('data-widths',[...document.images].map(i=>i.naturalWidth).join(' '));"
+                "b.setAttribute('data-first',t.id);b.setAttribute('data-scroll',"
+                "document.documentElement.scrollWidth);b.setAttribute('data-verdict',[...t.rows].slice(1)"
+                ".map(r=>[...r.cells].map(c=>c.textContent).join('|')).join(';'))}</script>");
     WriteText(folder / "check.html", page);
     const std::string browser =
         "chromium --headless --no-sandbox --disable-gpu --enable-logging=stderr --v=0 ";
-    ASSERT_EQ(std::system((browser + "--dump-dom file://" + (folder / "check.html") + " >" +
-                           (folder / "dom.html") + " 2>" + (folder / "console.txt"))
+    ASSERT_EQ(std::system((browser + "--window-size=1000,800 --dump-dom file://" + (folder / "check.html") +
+                           " >" + (folder / "dom.html") + " 2>" + (folder / "console.txt"))
                               .c_str()),
               0);
     const std::string dom = ReadText(folder / "dom.html");
@@ -335,6 +404,43 @@ TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
     int images = 0;
     for (int width = 0; widths >> width; ++images) EXPECT_GT(width, 0) << "picture " << images;
     EXPECT_EQ(images, 2 + 3 + 3);  // the layers, the three maps, ROC, success and prediction rates
+    // The verdict is the first table, its numbers summary.json's ranking, and nothing is wider
+    // than a 1000 px window.
+    const auto attribute = [&](const std::string& name) {
+        const std::size_t from = dom.find(name + "=\"");
+        return from == std::string::npos
+                   ? std::string("?")
+                   : dom.substr(from + name.size() + 2,
+                                dom.find('"', from + name.size() + 2) - from - name.size() - 2);
+    };
+    EXPECT_EQ(attribute("data-first"), "verdict");
+    EXPECT_LE(std::stoi(attribute("data-scroll")), 1000);
+    const nlohmann::json ranking = nlohmann::json::parse(summary)["validation"]["ranking"];
+    ASSERT_FALSE(ranking.empty());
+    std::istringstream rows(attribute("data-verdict"));
+    const auto fixed = [](const nlohmann::json& v, const char* format) {
+        char text[32];
+        std::snprintf(text, sizeof text, format, v.get<double>());
+        return std::string(text);
+    };
+    std::string row;
+    for (std::size_t r = 0; std::getline(rows, row, ';'); ++r) {
+        ASSERT_LT(r, ranking.size());
+        const nlohmann::json& expected = ranking[r];
+        std::vector<std::string> cells;
+        std::istringstream split(row);
+        for (std::string cell; std::getline(split, cell, '|');) cells.push_back(cell);
+        ASSERT_EQ(cells.size(), 7u) << row;
+        EXPECT_EQ(cells[1], expected["method"].get<std::string>());
+        EXPECT_EQ(cells[2], fixed(expected["auc"], "%.3f"));
+        EXPECT_EQ(cells[4], fixed(expected["prediction_rate_area"], "%.3f"));
+        if (r > 0 && expected["p_vs_best"].is_number()) {
+            EXPECT_EQ(cells[6], fixed(expected["p_vs_best"], "%.2g"));
+        }
+        if (expected["auc_low"].is_number()) {
+            EXPECT_EQ(cells[3].substr(0, 5), fixed(expected["auc_low"], "%.3f"));
+        }
+    }
     EXPECT_EQ(ReadText(folder / "console.txt").find("CONSOLE"), std::string::npos)
         << ReadText(folder / "console.txt");
     ASSERT_EQ(std::system((browser + "--window-size=1000,1400 --screenshot=" + (folder / "shot.png") +

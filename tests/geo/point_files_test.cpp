@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 
+#include "geo/points.h"
 #include "geo_fixtures.h"
 #include "tests/testkit/testkit.h"
 
@@ -88,6 +89,19 @@ TEST_F(PointFiles, ModelUnitsCountRowsFromTheSouth) {
     EXPECT_THROW(
         geo::WriteModelUnits(dir_ / "layerA.tif", dir_ / "deposits.gpkg", {}, dir_ / "x.txt", "two words"),
         geo::GeoError);
+}
+
+// The deposit on layer a's no-data cell is no model unit, though layer b (named first) has data.
+TEST_F(PointFiles, ModelUnitsNeedDataOnEveryLayer) {
+    const std::vector<geo::Point> deposits =
+        geo::ReadPoints(dir_ / "deposits.gpkg", ReadWithGdal(dir_ / "layerA.tif").crsWkt);
+    geo::PointCount count;
+    const std::vector<geo::ModelUnit> units =
+        geo::ModelUnitsOf({dir_ / "layerB.tif", dir_ / "layerA.tif"}, deposits, count);
+    EXPECT_EQ(units.size(), 3u);
+    EXPECT_EQ(count.onNoData, 1);
+    EXPECT_EQ(count.cells, 3);
+    for (const geo::ModelUnit& unit : units) EXPECT_FALSE(unit.cell.row == 2 && unit.cell.col == 3);
 }
 
 TEST_F(PointFiles, CsvInAnotherCrsPlacesAsTheGeoPackage) {
