@@ -16,5 +16,7 @@ void AddRunCommand(CLI::App& app, int& exitCode);
 // evaluate, plot and plot-curves: validation of prospectivity maps and their pictures.
 void AddEvaluateCommands(CLI::App& app, int& exitCode);
 void AddPlotCommands(CLI::App& app, int& exitCode);
+// fuzzy: fuzzy overlay of evidence rasters.
+void AddFuzzyCommands(CLI::App& app, int& exitCode);
 
 }  // namespace quarnel::cli
