@@ -7,14 +7,15 @@
 #include "cli/job_output.h"
 #include "geo/fuzzy.h"
 #include "geo/points.h"
+#include "quarnel/requests.h"
 
 namespace quarnel::cli {
 
 struct FuzzyArgs {
     std::vector<std::string> evidence;
     std::vector<std::string> memberships;  // one spec per input (fuzzy::ParseMembership)
-    std::string op = "and";
-    double gamma = 0;
+    std::string op{params::fuzzy::kOperatorChoices[std::size_t(params::fuzzy::kOperator.value)]};
+    double gamma = params::fuzzy::kGamma.value;
     std::string output;
     std::string membershipFolder;  // empty: memberships not written
     std::string deposits;          // empty: not judged

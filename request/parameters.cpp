@@ -18,6 +18,8 @@ constexpr Method kMethods[] = {
     {"hierarchy.levels.elements", "Hierarchy analysis: an element of a level", hierarchy::kElementAll},
     {"feature", "Feature analysis", feature::kAll},
     {"feature.variables", "Feature analysis: a variable", feature::kVariableAll},
+    {"fuzzy", "Fuzzy overlay", fuzzy::kAll},
+    {"fuzzy.inputs", "Fuzzy overlay: an input", fuzzy::kInputAll},
     {"validation", "Validation (evaluation and holdout)", validation::kAll},
 };
 

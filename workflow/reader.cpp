@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <set>
+#include <stdexcept>
+
+#include "quarnel/fuzzy.h"
 
 namespace quarnel::workflow {
 
@@ -231,6 +234,40 @@ params::FeatureRequest ReadFeature(Section& section) {
     return request;
 }
 
+// An input's membership as the host spells it, checked as the host checks it.
+std::string ReadMembership(Section& section) {
+    namespace f = params::fuzzy;
+    const int kind = section.Choice(f::kMembership);
+    std::string spec(f::kMembershipChoices[std::size_t(kind)]);
+    const auto number = [&](const Parameter& p) { return params::PlainNumber(section.Number(p).value_or(p.value)); };
+    if (spec == "linear") spec.append(":").append(number(f::kLow)).append(",").append(number(f::kHigh));
+    if (spec == "large" || spec == "small" || spec == "gaussian") {
+        spec.append(":").append(number(f::kMidpoint));
+        if (const auto spread = section.Number(f::kSpread)) spec.append(",").append(params::PlainNumber(*spread));
+    }
+    if (spec == "classes") spec.append(":").append(section.Text(f::kValues));
+    try {
+        fuzzy::ParseMembership(spec);
+    } catch (const std::invalid_argument& error) {
+        section.Fail(f::kMembership.name, section.source(), error.what());
+    }
+    return spec;
+}
+
+params::FuzzyRequest ReadFuzzy(Section& section) {
+    namespace f = params::fuzzy;
+    params::FuzzyRequest request;
+    request.op = section.Choice(f::kOperator);
+    request.gamma = section.Number(f::kGamma).value_or(f::kGamma.value);
+    for (Section& input : section.Tables(f::kInputs)) {
+        const std::string layer = input.Text(f::kLayer);
+        request.inputs.push_back({layer, ReadMembership(input)});
+        input.Finish();
+    }
+    section.Finish();
+    return request;
+}
+
 params::ValidationRequest ReadValidation(Section& section) {
     namespace v = params::validation;
     params::ValidationRequest request;
@@ -259,6 +296,9 @@ void CheckReferences(const Workflow& workflow) {
         for (std::size_t i = 0; i < workflow.feature->variables.size(); ++i)
             check("feature.variables[" + std::to_string(i + 1) + "].layer",
                   workflow.feature->variables[i].layer);
+    if (workflow.fuzzy)
+        for (std::size_t i = 0; i < workflow.fuzzy->inputs.size(); ++i)
+            check("fuzzy.inputs[" + std::to_string(i + 1) + "].layer", workflow.fuzzy->inputs[i].layer);
     if (!workflow.deposits) {
         if (workflow.bp) throw WorkflowError(workflow.Where("bp") + "needs the [deposits]");
         if (workflow.feature && workflow.feature->modelUnits)
@@ -314,6 +354,7 @@ Workflow ReadWorkflow(const fs::path& file) {
     if (auto section = top.Table("bp")) workflow.bp = ReadBp(*section);
     if (auto section = top.Table("hierarchy")) workflow.hierarchy = ReadHierarchy(*section);
     if (auto section = top.Table("feature")) workflow.feature = ReadFeature(*section);
+    if (auto section = top.Table("fuzzy")) workflow.fuzzy = ReadFuzzy(*section);
     if (auto section = top.Table("validation")) workflow.validation = ReadValidation(*section);
     top.Finish();
     CheckReferences(workflow);

@@ -31,6 +31,7 @@ struct Workflow {
     std::optional<params::BpRequest> bp;
     std::optional<params::HierarchyRequest> hierarchy;
     std::optional<params::FeatureRequest> feature;
+    std::optional<params::FuzzyRequest> fuzzy;
     params::ValidationRequest validation;
     std::map<std::string, int> lines;  // the line of each key read ("layers[2].raster")
 

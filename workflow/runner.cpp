@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "cli/door_jobs.h"
+#include "cli/fuzzy_job.h"
 #include "geo/align.h"
 #include "geo/analysis.h"
 #include "geo/bp.h"
@@ -46,12 +47,16 @@ std::vector<fs::path> PlannedOutputs(const Workflow& workflow) {
                                    // Files of earlier versions of the run, which no step makes now.
                                    "hierarchy/hierarchy.params", "hierarchy/report.txt",
                                    "feature/feature.params", "feature/model_units.txt", "feature/report.txt"};
-    for (const char* method : {"bp", "hierarchy", "feature"})
+    files.push_back("fuzzy/overlay.tif");
+    for (const char* method : {"bp", "hierarchy", "feature", "fuzzy"})
         for (const char* ending : {".json", ".held_out.json", ".png"})
             files.push_back(fs::path("validation") / (std::string(method) + ending));
     for (const params::LayerRequest& layer : workflow.layers)
         for (const char* ending : {".tif", ".blocks-mean.tif", ".blocks-deviation.tif", ".png"})
             files.push_back(fs::path("layers") / (layer.name + ending));
+    for (const params::LayerRequest& layer : workflow.layers)
+        for (const char* ending : {".tif", ".png"})
+            files.push_back(fs::path("fuzzy/memberships") / (layer.name + ending));
     return files;
 }
 
@@ -92,6 +97,8 @@ std::vector<std::string> SingleBandLayers(const Workflow& workflow) {
     if (workflow.feature)
         for (const params::VariableRequest& variable : workflow.feature->variables)
             names.push_back(variable.layer);
+    if (workflow.fuzzy)
+        for (const params::FuzzyInputRequest& input : workflow.fuzzy->inputs) names.push_back(input.layer);
     return names;
 }
 
@@ -626,6 +633,52 @@ void RunFeature(const Workflow& workflow, const std::vector<std::string>& prepar
     if (ok) record.maps.push_back({"feature", map.string(), false, record.report.methods.size() - 1});
 }
 
+// Fuzzy overlay as the host's fuzzy runs it, each membership drawn for the report.
+void RunFuzzy(const Workflow& workflow, const std::vector<std::string>& prepared, const OutputFolder& folder,
+              Record& record) {
+    const params::FuzzyRequest& request = *workflow.fuzzy;
+    cli::FuzzyArgs args;
+    args.op = Text(params::fuzzy::kOperatorChoices[std::size_t(request.op)]);
+    args.gamma = request.gamma;
+    args.output = folder.Place("fuzzy/overlay.tif").string();
+    args.membershipFolder = (fs::path(args.output).parent_path() / "memberships").string();
+    Json inputs = Json::array();
+    for (const params::FuzzyInputRequest& input : request.inputs) {
+        args.evidence.push_back(PreparedOf(workflow, prepared, input.layer));
+        args.memberships.push_back(input.membership);
+        inputs.push_back({{"layer", input.layer}, {"membership", input.membership}});
+    }
+    Json results = Json::object();
+    std::vector<std::string> memberships;
+    const bool ok = record.Run(Text(key::kFuzzy), [&](Step& step) {
+        const cli::JobOutput found = cli::FuzzyOutput(args, record.progress);
+        step.outputs = found.outputs;
+        if (!found.ok) throw WorkflowError(found.cause);
+        results = found.results;
+        step.results = results;
+        for (const Json& input : results["inputs"]) memberships.push_back(input["membership_raster"]);
+    });
+    ReportSection section{"Fuzzy overlay",
+                          "Each layer turned into a membership in 0..1, and the memberships combined by the "
+                          "fuzzy operator at every cell.",
+                          {{Text(params::fuzzy::kOperator.name), args.op},
+                           {Text(params::fuzzy::kGamma.name), args.gamma},
+                           {Text(params::fuzzy::kInputs.name), inputs}},
+                          results,
+                          {},
+                          {},
+                          FailuresOf(record, {key::kFuzzy})};
+    for (std::size_t k = 0; k < memberships.size(); ++k) {
+        const fs::path picture = fs::path(memberships[k]).replace_extension(".png");
+        if (cli::PlotMapOutput(memberships[k], picture.string(), "", request.inputs[k].layer + " membership", false)
+                .ok)
+            section.pictures.push_back({request.inputs[k].layer + " membership (" + request.inputs[k].membership + ")",
+                                        picture});
+    }
+    record.report.methods.push_back(section);
+    if (ok) record.maps.push_back({"fuzzy", args.output, false, record.report.methods.size() - 1});
+}
+
 // An evaluation as evaluate --json prints it (plot-curves reads it); returns its path.
 std::string WriteEvaluation(const cli::JobOutput& found, const fs::path& path) {
     WriteWhole(path, Dump(cli::JsonOf(found), 1));
@@ -775,6 +828,7 @@ RunResult RunWorkflow(const Workflow& workflow, const RunOptions& options) {
     if (workflow.bp) RunBp(workflow, prepared, plan, folder, record);
     if (workflow.hierarchy) RunHierarchy(workflow, prepared, folder, record);
     if (workflow.feature) RunFeature(workflow, prepared, plan, folder, record);
+    if (workflow.fuzzy) RunFuzzy(workflow, prepared, folder, record);
     if (workflow.deposits && !record.stopped) Validate(deposits, folder, record);
     ReportInputs(workflow, prepared, deposits, folder, record);
     record.report.workflow = workflow.file.string();

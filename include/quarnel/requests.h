@@ -221,6 +221,47 @@ struct FeatureRequest {
     std::vector<VariableRequest> variables;
 };
 
+// [fuzzy]: fuzzy overlay; [[fuzzy.inputs]], one layer and its membership each.
+namespace fuzzy {
+inline constexpr std::string_view kOperatorChoices[] = {"and", "or", "product", "sum", "gamma"};
+inline constexpr std::string_view kMembershipChoices[] = {"linear", "large", "small", "gaussian", "classes",
+                                                          "as-is"};
+inline constexpr Parameter kOperator{"operator", Kind::choice, "", 0, 0, 0, "",
+                                     "how the memberships combine: min, max, product, 1 - prod(1 - m), "
+                                     "sum^gamma x product^(1 - gamma)",
+                                     kOperatorChoices};
+inline constexpr Parameter kGamma{"gamma", Kind::number, "", 0, 1, 0.9, "", "gamma: the weight of the sum"};
+inline constexpr Parameter kInputs{
+    "inputs", Kind::tables, "", 1, 1000, 0, "required", "the layers combined, each with its membership"};
+inline constexpr Parameter kLayer{"layer", Kind::text, "", 0, 0, 0, "required", "a layer's name"};
+inline constexpr Parameter kMembership{"membership", Kind::choice, "", 0, 0, 5, "",
+                                       "how values become memberships in 0..1", kMembershipChoices};
+inline constexpr Parameter kLow{
+    "low", Kind::number, "layer units", -3.4e38, 3.4e38, 0, "", "linear: membership 0 at or below it"};
+inline constexpr Parameter kHigh{
+    "high", Kind::number, "layer units", -3.4e38, 3.4e38, 1, "", "linear: membership 1 at or above it"};
+inline constexpr Parameter kMidpoint{"midpoint", Kind::number, "layer units", -3.4e38, 3.4e38, 1, "",
+                                     "large, small (above 0), gaussian: the value of membership 0.5 (gaussian 1)"};
+inline constexpr Parameter kSpread{"spread", Kind::number, "", 0, 3.4e38, 0, "5 (large, small), 0.1 (gaussian)",
+                                   "large, small, gaussian: the steepness, above 0"};
+inline constexpr Parameter kValues{
+    "values", Kind::text, "", 0, 0, 0, "", "classes: each value's membership, \"V=M,V=M,...\""};
+inline constexpr const Parameter* kAll[] = {&kOperator, &kGamma, &kInputs};
+inline constexpr const Parameter* kInputAll[] = {&kLayer, &kMembership, &kLow, &kHigh, &kMidpoint, &kSpread,
+                                                 &kValues};
+}  // namespace fuzzy
+
+struct FuzzyInputRequest {
+    std::string layer;
+    std::string membership;  // as the host's --membership spells it ("linear:0,10")
+};
+
+struct FuzzyRequest {
+    int op = int(fuzzy::kOperator.value);  // index into fuzzy::kOperatorChoices
+    double gamma = fuzzy::kGamma.value;
+    std::vector<FuzzyInputRequest> inputs;
+};
+
 // [validation]: evaluation of every map, and the deposits kept back for the prediction rate.
 // `quarnel evaluate` takes the same two (--holdout, --seed).
 namespace validation {
@@ -270,6 +311,7 @@ inline constexpr std::string_view kBpTrain = "bp_train";
 inline constexpr std::string_view kBpClassify = "bp_classify";
 inline constexpr std::string_view kHierarchy = "hierarchy";
 inline constexpr std::string_view kFeature = "feature";
+inline constexpr std::string_view kFuzzy = "fuzzy";
 }  // namespace result
 
 }  // namespace quarnel::params

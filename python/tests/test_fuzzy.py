@@ -114,3 +114,33 @@ def test_inputs_on_other_grids_are_refused(tmp_path):
     found, code, out = fuzzy(tmp_path, [write(tmp_path / "a.tif", A), write(tmp_path / "b.tif", A[:2])],
                              ["as-is", "as-is"])
     assert code == 1 and "b.tif" in found["cause"] and not out.exists()
+
+
+def test_the_workflow_gives_the_commands_overlay(tmp_path):
+    inputs = [write(tmp_path / "a.tif", A), write(tmp_path / "b.tif", B)]
+    (tmp_path / "deposits.csv").write_text("x,y\n500150,7000650\n500350,7000550\n500250,7000450\n")
+    (tmp_path / "w.toml").write_text(
+        'output = "out"\n[[layers]]\nname = "a"\nraster = "a.tif"\n[[layers]]\nname = "b"\nraster = "b.tif"\n'
+        '[deposits]\npath = "deposits.csv"\n[fuzzy]\noperator = "gamma"\ngamma = 0.7\n'
+        '[[fuzzy.inputs]]\nlayer = "a"\nmembership = "large"\nmidpoint = 4\nspread = 2\n'
+        '[[fuzzy.inputs]]\nlayer = "b"\n')
+    run = subprocess.run([host(), "run", str(tmp_path / "w.toml")], capture_output=True, text=True)
+    assert run.returncode == 0, run.stdout + run.stderr
+    found, code, out = fuzzy(tmp_path, inputs, ["large:4,2", "as-is"], "--operator", "gamma", "--gamma", "0.7",
+                             "--deposits", str(tmp_path / "deposits.csv"))
+    assert code == 0, found
+    np.testing.assert_array_equal(read(tmp_path / "out" / "fuzzy" / "overlay.tif"), read(out))
+    summary = json.loads((tmp_path / "out" / "summary.json").read_text())
+    assert summary["fuzzy"]["results"]["inputs"][0]["parameters"] == {"midpoint": 4, "spread": 2}
+    assert summary["validation"]["fuzzy"]["roc"]["auc"] == found["results"]["validation"]["roc"]["auc"]
+    assert "a membership (large:4,2)" in (tmp_path / "out" / "report.html").read_text()
+
+
+def test_the_workflow_refuses_a_bad_membership_before_writing(tmp_path):
+    write(tmp_path / "a.tif", A)
+    (tmp_path / "w.toml").write_text(
+        'output = "out"\n[[layers]]\nname = "a"\nraster = "a.tif"\n[fuzzy]\n'
+        '[[fuzzy.inputs]]\nlayer = "a"\nmembership = "linear"\nlow = 2\nhigh = 2\n')
+    run = subprocess.run([host(), "run", str(tmp_path / "w.toml")], capture_output=True, text=True)
+    assert run.returncode == 1 and "w.toml:6: fuzzy.inputs[1].membership:" in run.stderr, run.stderr
+    assert "LOW and HIGH must differ" in run.stderr and not (tmp_path / "out").exists()

@@ -59,7 +59,9 @@ std::string EveryKey(const std::string& beyond) {
            (beyond == "layers.window" ? "2097153" : "5") + "\n[deposits]\n" + keys("deposits") + "[bp]\n" +
            keys("bp") + "[[hierarchy.levels]]\n" + keys("hierarchy.levels") +
            "[[hierarchy.levels.elements]]\n" + keys("hierarchy.levels.elements") + "[feature]\n" +
-           keys("feature") + "[[feature.variables]]\n" + keys("feature.variables") + "[validation]\n" +
+           keys("feature") + "[[feature.variables]]\n" + keys("feature.variables") + "[fuzzy]\n" + keys("fuzzy") +
+           "[[fuzzy.inputs]]\nmembership = \"gaussian\"\n" +
+           keys("fuzzy.inputs", {"membership", "low", "high", "spread", "values"}) + "[validation]\n" +
            keys("validation");
 }
 
