@@ -245,7 +245,7 @@ inline constexpr Parameter kMidpoint{"midpoint", Kind::number, "layer units", -3
 inline constexpr Parameter kSpread{"spread", Kind::number, "", 0, 3.4e38, 0, "5 (large, small), 0.1 (gaussian)",
                                    "large, small, gaussian: the steepness, above 0"};
 inline constexpr Parameter kValues{
-    "values", Kind::text, "", 0, 0, 0, "", "classes: each value's membership, \"V=M,V=M,...\""};
+    "values", Kind::text, "", 0, 0, 0, "none", "classes: each value's membership, \"V=M,V=M,...\""};
 inline constexpr const Parameter* kAll[] = {&kOperator, &kGamma, &kInputs};
 inline constexpr const Parameter* kInputAll[] = {&kLayer, &kMembership, &kLow, &kHigh, &kMidpoint, &kSpread,
                                                  &kValues};

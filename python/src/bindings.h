@@ -14,6 +14,7 @@ void BindHierarchy(pybind11::module_& m);
 void BindFeature(pybind11::module_& m);
 void BindJobs(pybind11::module_& m);
 void BindEvaluate(pybind11::module_& m);
+void BindFuzzy(pybind11::module_& m);
 // Only where the workflow library is built (QUARNEL_CLI).
 void BindWorkflow(pybind11::module_& m);
 

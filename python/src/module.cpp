@@ -10,6 +10,7 @@ PYBIND11_MODULE(_core, m) {
     quarnel::python::BindFeature(m);
     quarnel::python::BindJobs(m);
     quarnel::python::BindEvaluate(m);
+    quarnel::python::BindFuzzy(m);
 #ifdef QUARNEL_PYTHON_WORKFLOW
     quarnel::python::BindWorkflow(m);
 #endif

@@ -144,3 +144,25 @@ def test_the_workflow_refuses_a_bad_membership_before_writing(tmp_path):
     run = subprocess.run([host(), "run", str(tmp_path / "w.toml")], capture_output=True, text=True)
     assert run.returncode == 1 and "w.toml:6: fuzzy.inputs[1].membership:" in run.stderr, run.stderr
     assert "LOW and HIGH must differ" in run.stderr and not (tmp_path / "out").exists()
+
+
+def test_python_gives_the_commands_memberships_and_overlay(tmp_path):
+    import quarnel
+
+    a = quarnel.fuzzy.membership(A, "large", midpoint=4, spread=2)
+    b = quarnel.fuzzy.membership(np.where(np.isnan(B), -9999, B), nodata=-9999)
+    c = quarnel.fuzzy.membership(C, "classes", values={1: 0.2, 2: 0.6, 3: 0.9})
+    inputs = [write(tmp_path / n, v) for n, v in (("a.tif", A), ("b.tif", B), ("c.tif", C))]
+    found, code, out = fuzzy(tmp_path, inputs, ["large:4,2", "as-is", "classes:1=0.2,2=0.6,3=0.9"],
+                             "--operator", "gamma", "--memberships", str(tmp_path / "m"))
+    assert code == 0, found
+    for name, grid in (("a", a), ("b", np.where(b == -9999, np.nan, b)), ("c", c)):
+        np.testing.assert_array_equal(read(tmp_path / "m" / f"{name}.tif"), grid.astype(np.float32))
+    expected = quarnel.fuzzy.overlay([a, np.where(b == -9999, np.nan, b), c], "gamma")  # the default 0.9
+    np.testing.assert_array_equal(read(out), expected.astype(np.float32))
+    with pytest.raises(ValueError, match="gamma: must lie between 0 and 1"):
+        quarnel.fuzzy.overlay([a], "gamma", 2)
+    with pytest.raises(ValueError, match="row 0, column 2 holds 2"):
+        quarnel.fuzzy.membership(A)
+    with pytest.raises(ValueError, match="LOW and HIGH must differ"):
+        quarnel.fuzzy.membership(A, "linear", low=1, high=1)
