@@ -5,6 +5,7 @@
 - quarnel.hierarchy: judgement-matrix weights, grid prediction, row ranking.
 - quarnel.feature: feature (characteristic) analysis.
 - quarnel.fuzzy: fuzzy memberships and their overlay.
+- quarnel.logistic: logistic regression with the coefficients' errors.
 - quarnel.evaluate: ROC/AUC, success rate and class table of a map against deposits.
 - quarnel.jobs: the design's eight jobs on files.
 - run, quarnel.workflow: a workflow file run as ``quarnel run`` runs it; the parameters' declarations.
@@ -18,7 +19,7 @@ must share one frame. Results are computed by the C++ core, the same bits as the
 hold.
 """
 
-from . import evaluate, feature, fuzzy, hierarchy, jobs, workflow
+from . import evaluate, feature, fuzzy, hierarchy, jobs, logistic, workflow
 from .bp import Network, Stopped, TrainingSummary, count_classes, train
 from .prep import normalize, window_stats
 from .raster import cells_mask, deposits_to_cells, open_raster
@@ -36,6 +37,7 @@ __all__ = [
     "fuzzy",
     "hierarchy",
     "jobs",
+    "logistic",
     "normalize",
     "open_raster",
     "run",

@@ -11,6 +11,7 @@ PYBIND11_MODULE(_core, m) {
     quarnel::python::BindJobs(m);
     quarnel::python::BindEvaluate(m);
     quarnel::python::BindFuzzy(m);
+    quarnel::python::BindLogistic(m);
 #ifdef QUARNEL_PYTHON_WORKFLOW
     quarnel::python::BindWorkflow(m);
 #endif

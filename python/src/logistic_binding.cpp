@@ -1,0 +1,57 @@
+// Logistic regression on numpy samples: the fit's coefficients, errors and covariance as a dict,
+// and the probabilities and their standard errors of a stack of inputs.
+#include <cmath>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "arrays.h"
+#include "bindings.h"
+#include "quarnel/logistic.h"
+
+namespace quarnel::python {
+namespace {
+
+logistic::Fit FitOf(const Array<double>& x, const Array<int>& y, const std::vector<std::string>& names,
+                    double l2, int maxIterations) {
+    const std::vector<int> shape = ShapeOf(x, 2, "x");
+    if (std::size_t(shape[1]) != names.size())
+        throw py::value_error(std::to_string(names.size()) + " names for " + std::to_string(shape[1]) + " inputs");
+    if (ShapeOf(y, 1, "y")[0] != shape[0])
+        throw py::value_error("y has " + std::to_string(y.size()) + " targets for " + std::to_string(shape[0]) +
+                              " samples");
+    try {
+        return logistic::FitLogistic(std::vector<double>(x.data(), x.data() + x.size()),
+                                     std::vector<int>(y.data(), y.data() + y.size()), names,
+                                     {l2, maxIterations, logistic::FitOptions{}.tolerance});
+    } catch (const std::invalid_argument& error) {
+        throw py::value_error(error.what());
+    } catch (const std::domain_error& error) {
+        throw py::value_error(error.what());
+    }
+}
+
+py::dict Fit(const Array<double>& x, const Array<int>& y, const std::vector<std::string>& names, double l2,
+             int maxIterations) {
+    const logistic::Fit fit = FitOf(x, y, names, l2, maxIterations);
+    py::list coefficients;
+    for (const logistic::Coefficient& c : fit.coefficients)
+        coefficients.append(py::dict(py::arg("name") = c.name, py::arg("estimate") = c.estimate,
+                                     py::arg("std_error") = c.stdError, py::arg("z") = c.z, py::arg("p") = c.p));
+    const py::ssize_t k = py::ssize_t(fit.coefficients.size());
+    Array<double> covariance = NewArray<double>({k, k});
+    std::copy(fit.covariance.begin(), fit.covariance.end(), covariance.mutable_data());
+    return py::dict(py::arg("coefficients") = coefficients, py::arg("covariance") = covariance,
+                    py::arg("log_likelihood") = fit.logLikelihood, py::arg("deviance") = fit.deviance,
+                    py::arg("aic") = fit.aic, py::arg("iterations") = fit.iterations,
+                    py::arg("converged") = fit.converged);
+}
+
+}  // namespace
+
+void BindLogistic(py::module_& m) {
+    m.def("logistic_fit", &Fit, py::arg("x"), py::arg("y"), py::arg("names"), py::arg("l2"),
+          py::arg("max_iterations"));
+}
+
+}  // namespace quarnel::python

@@ -1,0 +1,74 @@
+"""Logistic regression: coefficients against scikit-learn without penalty, standard errors
+against numpy's inverse of X'WX, and complete separation refused naming the input."""
+
+import numpy as np
+import pytest
+
+import quarnel
+
+
+def samples(n=400, seed=3):
+    rng = np.random.default_rng(seed)
+    x = np.column_stack([rng.normal(size=n), rng.uniform(0, 5, size=n), rng.integers(0, 2, size=n)])
+    eta = -1.0 + 0.8 * x[:, 0] - 0.4 * x[:, 1] + 1.2 * x[:, 2]
+    return x, (rng.uniform(size=n) < 1 / (1 + np.exp(-eta))).astype(int)
+
+
+def sklearn_fit(x, y, **penalty):
+    from sklearn.linear_model import LogisticRegression
+
+    model = LogisticRegression(solver="newton-cg", tol=1e-10, max_iter=1000, **penalty).fit(x, y)
+    return np.concatenate([model.intercept_, model.coef_[0]])
+
+
+def test_coefficients_are_sklearns_and_errors_numpys():
+    x, y = samples()
+    found = quarnel.logistic.fit(x, y, ["a", "b", "c"])
+    assert found["converged"] and [c["name"] for c in found["coefficients"]] == ["intercept", "a", "b", "c"]
+    beta = np.array([c["estimate"] for c in found["coefficients"]])
+    np.testing.assert_allclose(beta, sklearn_fit(x, y, penalty=None), rtol=1e-6, atol=1e-7)
+    design = np.column_stack([np.ones(len(y)), x])
+    p = 1 / (1 + np.exp(-design @ beta))
+    covariance = np.linalg.inv(design.T @ (design * (p * (1 - p))[:, None]))
+    errors = np.array([c["std_error"] for c in found["coefficients"]])
+    np.testing.assert_allclose(errors, np.sqrt(np.diag(covariance)), rtol=1e-6)
+    np.testing.assert_allclose(found["covariance"], covariance, rtol=1e-6, atol=1e-10)
+    log_likelihood = np.sum(y * np.log(p) + (1 - y) * np.log(1 - p))
+    assert found["log_likelihood"] == pytest.approx(log_likelihood, rel=1e-9)
+    assert found["aic"] == pytest.approx(-2 * log_likelihood + 8, rel=1e-9)
+    from scipy.stats import norm
+
+    z = beta / errors
+    np.testing.assert_allclose([c["p"] for c in found["coefficients"]], 2 * norm.sf(np.abs(z)), rtol=1e-9)
+
+
+def test_l2_is_sklearns_penalty():
+    x, y = samples(seed=5)
+    # sklearn's C is the inverse of the penalty: C = 1 / l2 on 1/2 |w|^2.
+    found = quarnel.logistic.fit(x, y, l2=2.0)
+    beta = np.array([c["estimate"] for c in found["coefficients"]])
+    np.testing.assert_allclose(beta, sklearn_fit(x, y, C=0.5), rtol=1e-6, atol=1e-7)
+
+
+def test_complete_separation_names_the_input():
+    x, y = samples()
+    alone = x.copy()
+    alone[:, 1] = np.where(y == 1, 10.0, 0.0) + x[:, 1]
+    with pytest.raises(ValueError, match="complete separation: depth separates"):
+        quarnel.logistic.fit(alone, y, ["a", "depth", "c"])
+    # Together: a + b is 1 for every deposit and -1 for the rest, while each alone overlaps.
+    together = x.copy()
+    together[:, 0] = np.where(y == 1, 1.0, -1.0) + 3 * x[:, 0]
+    together[:, 1] = -3 * x[:, 0]
+    with pytest.raises(ValueError, match=r"complete separation: (a|b) with the other inputs"):
+        quarnel.logistic.fit(together, y, ["a", "b", "c"])
+
+
+def test_refusals():
+    x, y = samples()
+    with pytest.raises(ValueError, match="one class"):
+        quarnel.logistic.fit(x, np.zeros_like(y))
+    with pytest.raises(ValueError, match="neither 0 nor 1"):
+        quarnel.logistic.fit(x, y * 2)
+    with pytest.raises(ValueError, match="not finite"):
+        quarnel.logistic.fit(np.where(x > 2, np.inf, x), y)
