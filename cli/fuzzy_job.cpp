@@ -16,15 +16,6 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::ordered_json;
 
-constexpr int kWritten = 0;
-constexpr int kFailed = 1;
-
-const char* FuzzyStatusText(int status) {
-    return status == kWritten ? "written"
-                              : "failed: an input cannot be read or lies on another grid, the points do not "
-                                "fit the request, or an output cannot be written";
-}
-
 // DIR/STEM.tif for each input; a stem met before gets the input's number.
 std::vector<std::string> MembershipPaths(const std::vector<std::string>& evidence, const std::string& folder) {
     std::vector<std::string> paths;
@@ -79,6 +70,12 @@ ordered_json ParametersJson(const fuzzy::Membership& m) {
 
 }  // namespace
 
+const char* MethodStatusText(int status) {
+    return status == kMethodWritten ? "written"
+                                    : "failed: an input cannot be read or lies on another grid, the points do "
+                                      "not fit the request, or an output cannot be written";
+}
+
 fuzzy::Operator FuzzyOperatorNamed(const std::string& word) {
     for (std::size_t i = 0; i < std::size(fuzzy::kOperatorNames); ++i)
         if (fuzzy::kOperatorNames[i] == word) return fuzzy::Operator(i);
@@ -86,7 +83,7 @@ fuzzy::Operator FuzzyOperatorNamed(const std::string& word) {
 }
 
 JobOutput FuzzyOutput(const FuzzyArgs& a, const Progress& progress) {
-    return GdalDoorOutput("fuzzy", kWritten, FuzzyStatusText, kFailed, [&](JobOutput& out) {
+    return GdalDoorOutput("fuzzy", kMethodWritten, MethodStatusText, kMethodFailed, [&](JobOutput& out) {
         const geo::FuzzyOverlayRequest request = RequestOf(a);
         const geo::FuzzyOverlayResult result = geo::FuzzyOverlay(request, a.write, progress);
         ordered_json inputs = ordered_json::array();

@@ -24,6 +24,11 @@ struct FuzzyArgs {
     bool json = false;
 };
 
+// The statuses of fuzzy and logistic, as the rasters and points commands' (README status:geo).
+inline constexpr int kMethodWritten = 0;
+inline constexpr int kMethodFailed = 1;
+const char* MethodStatusText(int status);
+
 // The operator named word ("and", "or", "product", "sum", "gamma"); throws std::invalid_argument.
 fuzzy::Operator FuzzyOperatorNamed(const std::string& word);
 

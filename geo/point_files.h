@@ -26,6 +26,7 @@ struct SampleOptions {
     int background = -1;     // background samples; negative: as many as deposit cells
     std::uint64_t seed = 1;  // of the background draw
     double minDistance = 0;  // map units from every deposit point to a background cell's centre
+    bool rescaled = true;    // inputs rescaled as bp-classify rescales grids; false: as the layers hold them
 };
 
 struct SampleResult {

@@ -72,3 +72,47 @@ def test_refusals():
         quarnel.logistic.fit(x, y * 2)
     with pytest.raises(ValueError, match="not finite"):
         quarnel.logistic.fit(np.where(x > 2, np.inf, x), y)
+
+
+def test_the_command_fits_the_samples_it_draws(tmp_path):
+    import json
+    import subprocess
+
+    from test_fuzzy import host, read, write
+
+    rng = np.random.default_rng(1)
+    grids = [rng.normal(size=(20, 30)), rng.uniform(0, 50, size=(20, 30))]
+    grids[1][3, 4] = np.nan
+    paths = [write(tmp_path / f"{n}.tif", g) for n, g in zip("ab", grids)]
+    rows, cols = rng.integers(0, 20, 25), rng.integers(0, 30, 25)
+    (tmp_path / "d.csv").write_text("x,y\n" + "".join(f"{500000 + 100 * c + 50},{7000700 - 100 * r - 50}\n"
+                                                      for r, c in zip(rows, cols)))
+    common = [*paths, "--deposits", str(tmp_path / "d.csv"), "--background", "150", "--seed", "7"]
+    run = subprocess.run([host(), "logistic", *common, "-o", str(tmp_path / "p.tif"), "--json"],
+                         capture_output=True, text=True)
+    found = json.loads(run.stdout)
+    assert run.returncode == 0, found
+    # The same draw as `samples` makes (its inputs rescaled to 0..1 by the range of the layers so far).
+    subprocess.run([host(), "samples", *common, "-o", str(tmp_path / "s.txt")], check=True, capture_output=True)
+    table = np.loadtxt(tmp_path / "s.txt", skiprows=1)
+    low = np.minimum.accumulate([np.nanmin(g) for g in grids])
+    high = np.maximum.accumulate([np.nanmax(g) for g in grids])
+    x, y = low + table[:, :2] * (high - low), table[:, 2].astype(int)
+    beta = np.array([c["estimate"] for c in found["results"]["coefficients"]])
+    np.testing.assert_allclose(beta, sklearn_fit(x, y, penalty=None), rtol=1e-6, atol=1e-7)
+    design = np.column_stack([np.ones(len(y)), x])
+    p = 1 / (1 + np.exp(-design @ beta))
+    covariance = np.linalg.inv(design.T @ (design * (p * (1 - p))[:, None]))
+    np.testing.assert_allclose([c["std_error"] for c in found["results"]["coefficients"]],
+                               np.sqrt(np.diag(covariance)), rtol=1e-6)
+    # The maps: the intercept shifted by ln(sampled / background cells), and P(1-P) sqrt(x' S x).
+    cells = np.column_stack([np.ones(600), grids[0].ravel(), grids[1].ravel()])
+    valid = ~np.isnan(cells).any(axis=1)
+    deposit_cells = len({(r, c) for r, c in zip(rows, cols) if valid[r * 30 + c]})
+    shift = np.log(150 / (valid.sum() - deposit_cells))
+    assert found["results"]["intercept_correction"] == pytest.approx(shift, rel=1e-12)
+    probability = 1 / (1 + np.exp(-(cells @ beta + shift)))
+    error = probability * (1 - probability) * np.sqrt(np.einsum("ij,jk,ik->i", cells, covariance, cells))
+    np.testing.assert_allclose(read(tmp_path / "p.tif").ravel(), probability.astype(np.float32), rtol=1e-5)
+    np.testing.assert_allclose(read(tmp_path / "p.std_error.tif").ravel(), error.astype(np.float32), rtol=1e-5)
+    assert found["results"]["validation"]["roc"]["formed"]
