@@ -1,21 +1,17 @@
 // logistic: logistic regression of deposits against background cells on evidence rasters, with
 // the probability map and its standard error.
-#include <filesystem>
 #include <memory>
 
 #include "cli/commands.h"
-#include "cli/door_jobs.h"
 #include "cli/fuzzy_job.h"
 #include "cli/geo_door.h"
 #include "cli/geo_points.h"
 #include "cli/interrupt.h"
-#include "geo/logistic.h"
+#include "cli/logistic_job.h"
 
 namespace quarnel::cli {
 
 namespace {
-
-using nlohmann::ordered_json;
 
 struct LogisticArgs {
     geo::LogisticRasterRequest request;
@@ -25,54 +21,15 @@ struct LogisticArgs {
     bool json = false;
 };
 
-// OUT.std_error.EXT beside OUT.EXT.
-std::string StdErrorPath(const std::string& output) {
-    std::filesystem::path path(output);
-    const std::string extension = path.extension().string();
-    return path.replace_extension().string() + ".std_error" + extension;
-}
-
-ordered_json CoefficientsJson(const logistic::Fit& fit) {
-    ordered_json coefficients = ordered_json::array();
-    for (const logistic::Coefficient& c : fit.coefficients)
-        coefficients.push_back(
-            {{"name", c.name}, {"estimate", c.estimate}, {"std_error", c.stdError}, {"z", c.z}, {"p", c.p}});
-    return coefficients;
-}
-
 int RunLogistic(LogisticArgs& a) {
-    return Emit(GdalDoorOutput("logistic", kMethodWritten, MethodStatusText, kMethodFailed,
-                               [&](JobOutput& out) {
-                                   geo::LogisticRasterRequest& request = a.request;
-                                   request.depositsName = a.deposits;
-                                   request.stdErrorOutput = StdErrorPath(request.output);
-                                   request.deposits = geo::ReadPoints(
-                                       a.deposits, geo::Raster::Open(request.evidence.front()).frame().crsWkt,
-                                       a.points);
-                                   const geo::LogisticRasterResult found =
-                                       geo::FitLogisticRasters(request, a.write, StopOnInterrupt());
-                                   out.outputs = {request.output, request.stdErrorOutput};
-                                   out.results["samples"] = {{"deposits", found.samples.deposits.cells},
-                                                             {"background", found.samples.background},
-                                                             {"background_cells", found.backgroundCells}};
-                                   out.results["coefficients"] = CoefficientsJson(found.fit);
-                                   out.results["intercept_correction"] = found.interceptCorrection;
-                                   out.results["log_likelihood"] = found.fit.logLikelihood;
-                                   out.results["deviance"] = found.fit.deviance;
-                                   out.results["aic"] = found.fit.aic;
-                                   out.results["iterations"] = found.fit.iterations;
-                                   out.results["converged"] = found.fit.converged;
-                                   out.results["output"] = request.output;
-                                   out.results["std_error_output"] = request.stdErrorOutput;
-                                   out.summary.push_back("wrote " + request.output + " and " +
-                                                         request.stdErrorOutput);
-                                   const JobOutput judged = EvaluateOutput(request.output, a.deposits, a.points, {});
-                                   if (!judged.ok) throw geo::GeoError("validation: " + judged.cause);
-                                   out.results["validation"] = judged.results;
-                                   out.summary.insert(out.summary.end(), judged.summary.begin(),
-                                                      judged.summary.end());
-                               }),
-                a.json);
+    geo::LogisticRasterRequest& request = a.request;
+    request.depositsName = a.deposits;
+    JobOutput out = GdalDoorOutput("logistic", kMethodWritten, MethodStatusText, kMethodFailed, [&](JobOutput&) {
+        request.deposits =
+            geo::ReadPoints(a.deposits, geo::Raster::Open(request.evidence.front()).frame().crsWkt, a.points);
+    });
+    if (out.ok) out = LogisticOutput(request, a.deposits, a.points, a.write, StopOnInterrupt());
+    return Emit(out, a.json);
 }
 
 }  // namespace
