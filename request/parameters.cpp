@@ -20,6 +20,7 @@ constexpr Method kMethods[] = {
     {"feature.variables", "Feature analysis: a variable", feature::kVariableAll},
     {"fuzzy", "Fuzzy overlay", fuzzy::kAll},
     {"fuzzy.inputs", "Fuzzy overlay: an input", fuzzy::kInputAll},
+    {"logistic", "Logistic regression", logistic::kAll},
     {"validation", "Validation (evaluation and holdout)", validation::kAll},
 };
 

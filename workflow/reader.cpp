@@ -268,6 +268,19 @@ params::FuzzyRequest ReadFuzzy(Section& section) {
     return request;
 }
 
+params::LogisticRequest ReadLogistic(Section& section) {
+    namespace l = params::logistic;
+    params::LogisticRequest request;
+    request.layers = section.Names(l::kLayers);
+    if (const auto v = section.Number(l::kBackground)) request.background = int(*v);
+    request.seed = std::uint32_t(section.Number(l::kSeed).value_or(l::kSeed.value));
+    request.minDistance = section.Number(l::kMinDistance).value_or(l::kMinDistance.value);
+    request.l2 = section.Number(l::kL2).value_or(l::kL2.value);
+    request.maxIterations = int(section.Number(l::kMaxIterations).value_or(l::kMaxIterations.value));
+    section.Finish();
+    return request;
+}
+
 params::ValidationRequest ReadValidation(Section& section) {
     namespace v = params::validation;
     params::ValidationRequest request;
@@ -299,7 +312,10 @@ void CheckReferences(const Workflow& workflow) {
     if (workflow.fuzzy)
         for (std::size_t i = 0; i < workflow.fuzzy->inputs.size(); ++i)
             check("fuzzy.inputs[" + std::to_string(i + 1) + "].layer", workflow.fuzzy->inputs[i].layer);
+    if (workflow.logistic)
+        for (const std::string& name : workflow.logistic->layers) check("logistic.layers", name);
     if (!workflow.deposits) {
+        if (workflow.logistic) throw WorkflowError(workflow.Where("logistic") + "needs the [deposits]");
         if (workflow.bp) throw WorkflowError(workflow.Where("bp") + "needs the [deposits]");
         if (workflow.feature && workflow.feature->modelUnits)
             throw WorkflowError(workflow.Where("feature.model_units") + "needs the [deposits]");
@@ -355,6 +371,7 @@ Workflow ReadWorkflow(const fs::path& file) {
     if (auto section = top.Table("hierarchy")) workflow.hierarchy = ReadHierarchy(*section);
     if (auto section = top.Table("feature")) workflow.feature = ReadFeature(*section);
     if (auto section = top.Table("fuzzy")) workflow.fuzzy = ReadFuzzy(*section);
+    if (auto section = top.Table("logistic")) workflow.logistic = ReadLogistic(*section);
     if (auto section = top.Table("validation")) workflow.validation = ReadValidation(*section);
     top.Finish();
     CheckReferences(workflow);

@@ -5,6 +5,7 @@
 
 #include "cli/door_jobs.h"
 #include "cli/fuzzy_job.h"
+#include "cli/logistic_job.h"
 #include "geo/align.h"
 #include "geo/analysis.h"
 #include "geo/bp.h"
@@ -47,8 +48,9 @@ std::vector<fs::path> PlannedOutputs(const Workflow& workflow) {
                                    // Files of earlier versions of the run, which no step makes now.
                                    "hierarchy/hierarchy.params", "hierarchy/report.txt",
                                    "feature/feature.params", "feature/model_units.txt", "feature/report.txt"};
-    files.push_back("fuzzy/overlay.tif");
-    for (const char* method : {"bp", "hierarchy", "feature", "fuzzy"})
+    for (const char* file : {"fuzzy/overlay.tif", "logistic/probability.tif", "logistic/probability.std_error.tif"})
+        files.push_back(file);
+    for (const char* method : {"bp", "hierarchy", "feature", "fuzzy", "logistic"})
         for (const char* ending : {".json", ".held_out.json", ".png"})
             files.push_back(fs::path("validation") / (std::string(method) + ending));
     for (const params::LayerRequest& layer : workflow.layers)
@@ -679,6 +681,50 @@ void RunFuzzy(const Workflow& workflow, const std::vector<std::string>& prepared
     if (ok) record.maps.push_back({"fuzzy", args.output, false, record.report.methods.size() - 1});
 }
 
+// Logistic regression on the training deposits, as the host's logistic runs it.
+void RunLogistic(const Workflow& workflow, const std::vector<std::string>& prepared, const Plan& plan,
+                 const OutputFolder& folder, Record& record) {
+    const params::LogisticRequest& request = *workflow.logistic;
+    geo::LogisticRasterRequest run;
+    std::vector<std::string> names = request.layers;
+    if (names.empty())
+        for (const params::LayerRequest& layer : workflow.layers) names.push_back(layer.name);
+    for (const std::string& name : names) run.evidence.push_back(PreparedOf(workflow, prepared, name));
+    run.deposits = plan.training;
+    run.depositsName = workflow.deposits->path;
+    run.samples.background = request.background.value_or(-1);
+    run.samples.seed = request.seed;
+    run.samples.minDistance = request.minDistance;
+    run.fit.l2 = request.l2;
+    run.fit.maxIterations = request.maxIterations;
+    run.output = folder.Place("logistic/probability.tif").string();
+    Json results = Json::object();
+    const bool ok = record.Run(Text(key::kLogistic), [&](Step& step) {
+        const cli::JobOutput found = cli::LogisticOutput(run, "", {}, {}, record.progress);
+        step.outputs = found.outputs;
+        if (!found.ok) throw WorkflowError(found.cause);
+        results = found.results;
+        step.results = results;
+    });
+    namespace l = params::logistic;
+    record.report.methods.push_back(
+        {"Logistic regression",
+         "The training deposit cells against background cells, fitted by iteratively reweighted least squares; "
+         "the coefficients with their standard errors, and the probability at every cell.",
+         {{Text(l::kLayers.name), names},
+          {Text(l::kBackground.name),
+           request.background ? Json(*request.background) : Json(Text(l::kBackground.fallback))},
+          {Text(l::kSeed.name), request.seed},
+          {Text(l::kMinDistance.name), request.minDistance},
+          {Text(l::kL2.name), request.l2},
+          {Text(l::kMaxIterations.name), request.maxIterations}},
+         results,
+         {},
+         {},
+         FailuresOf(record, {key::kLogistic})});
+    if (ok) record.maps.push_back({"logistic", run.output, false, record.report.methods.size() - 1});
+}
+
 // An evaluation as evaluate --json prints it (plot-curves reads it); returns its path.
 std::string WriteEvaluation(const cli::JobOutput& found, const fs::path& path) {
     WriteWhole(path, Dump(cli::JsonOf(found), 1));
@@ -829,6 +875,7 @@ RunResult RunWorkflow(const Workflow& workflow, const RunOptions& options) {
     if (workflow.hierarchy) RunHierarchy(workflow, prepared, folder, record);
     if (workflow.feature) RunFeature(workflow, prepared, plan, folder, record);
     if (workflow.fuzzy) RunFuzzy(workflow, prepared, folder, record);
+    if (workflow.logistic) RunLogistic(workflow, prepared, plan, folder, record);
     if (workflow.deposits && !record.stopped) Validate(deposits, folder, record);
     ReportInputs(workflow, prepared, deposits, folder, record);
     record.report.workflow = workflow.file.string();

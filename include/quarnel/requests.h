@@ -262,6 +262,31 @@ struct FuzzyRequest {
     std::vector<FuzzyInputRequest> inputs;
 };
 
+// [logistic]: logistic regression of the deposits against background cells.
+namespace logistic {
+inline constexpr Parameter kLayers{"layers", Kind::names, "", 0, 0, 0, "every layer",
+                                   "the layers the regression takes, in order; each band is one input"};
+inline constexpr Parameter kBackground{"background", Kind::integer, "cells", 1, 100000000, 0,
+                                       "as many as deposit cells",
+                                       "background samples (target 0), drawn among the cells without deposits"};
+inline constexpr Parameter kSeed{"seed", Kind::integer, "", 0, 2147483647, 1, "", "seed of the background draw"};
+inline constexpr Parameter kMinDistance{"min_distance", Kind::number, "map units", 0, 1e15, 0, "",
+                                        "a background cell's centre lies at least this far from every deposit"};
+inline constexpr Parameter kL2{"l2", Kind::number, "", 0, 1e15, 0, "", "L2 penalty on the slopes, l2/2 |w|^2"};
+inline constexpr Parameter kMaxIterations{"max_iterations", Kind::integer, "steps", 1, 10000, 100, "",
+                                          "the most Newton steps of the fit"};
+inline constexpr const Parameter* kAll[] = {&kLayers, &kBackground, &kSeed, &kMinDistance, &kL2, &kMaxIterations};
+}  // namespace logistic
+
+struct LogisticRequest {
+    std::vector<std::string> layers;  // empty: every layer
+    std::optional<int> background;    // none: as many as deposit cells
+    std::uint32_t seed = std::uint32_t(logistic::kSeed.value);
+    double minDistance = logistic::kMinDistance.value;
+    double l2 = logistic::kL2.value;
+    int maxIterations = int(logistic::kMaxIterations.value);
+};
+
 // [validation]: evaluation of every map, and the deposits kept back for the prediction rate.
 // `quarnel evaluate` takes the same two (--holdout, --seed).
 namespace validation {
@@ -312,6 +337,7 @@ inline constexpr std::string_view kBpClassify = "bp_classify";
 inline constexpr std::string_view kHierarchy = "hierarchy";
 inline constexpr std::string_view kFeature = "feature";
 inline constexpr std::string_view kFuzzy = "fuzzy";
+inline constexpr std::string_view kLogistic = "logistic";
 }  // namespace result
 
 }  // namespace quarnel::params

@@ -116,3 +116,30 @@ def test_the_command_fits_the_samples_it_draws(tmp_path):
     np.testing.assert_allclose(read(tmp_path / "p.tif").ravel(), probability.astype(np.float32), rtol=1e-5)
     np.testing.assert_allclose(read(tmp_path / "p.std_error.tif").ravel(), error.astype(np.float32), rtol=1e-5)
     assert found["results"]["validation"]["roc"]["formed"]
+
+
+def test_the_workflow_gives_the_commands_fit_on_the_training_deposits(tmp_path):
+    import json
+    import subprocess
+
+    from test_fuzzy import host, read, write
+
+    rng = np.random.default_rng(2)
+    for name in "ab":
+        write(tmp_path / f"{name}.tif", rng.normal(size=(20, 30)))
+    (tmp_path / "d.csv").write_text("x,y\n" + "".join(f"{500000 + 100 * c + 50},{7000700 - 100 * r - 50}\n"
+                                                      for r, c in zip(rng.integers(0, 20, 30), rng.integers(0, 30, 30))))
+    (tmp_path / "w.toml").write_text(
+        'output = "out"\n[[layers]]\nname = "a"\nraster = "a.tif"\n[[layers]]\nname = "b"\nraster = "b.tif"\n'
+        '[deposits]\npath = "d.csv"\n[logistic]\nbackground = 120\nseed = 4\n[validation]\nholdout = 0.3\n')
+    run = subprocess.run([host(), "run", str(tmp_path / "w.toml")], capture_output=True, text=True)
+    assert run.returncode == 0, run.stdout + run.stderr
+    training = tmp_path / "out" / "validation" / "training_deposits.csv"
+    found = json.loads(subprocess.run(
+        [host(), "logistic", str(tmp_path / "a.tif"), str(tmp_path / "b.tif"), "--deposits", str(training),
+         "--background", "120", "--seed", "4", "-o", str(tmp_path / "p.tif"), "--json"],
+        capture_output=True, text=True).stdout)
+    summary = json.loads((tmp_path / "out" / "summary.json").read_text())
+    assert summary["logistic"]["results"]["coefficients"] == found["results"]["coefficients"]
+    np.testing.assert_array_equal(read(tmp_path / "out" / "logistic" / "probability.tif"), read(tmp_path / "p.tif"))
+    assert "prediction_rate" in summary["validation"]["logistic"]

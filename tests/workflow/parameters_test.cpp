@@ -61,7 +61,8 @@ std::string EveryKey(const std::string& beyond) {
            "[[hierarchy.levels.elements]]\n" + keys("hierarchy.levels.elements") + "[feature]\n" +
            keys("feature") + "[[feature.variables]]\n" + keys("feature.variables") + "[fuzzy]\n" + keys("fuzzy") +
            "[[fuzzy.inputs]]\nmembership = \"gaussian\"\n" +
-           keys("fuzzy.inputs", {"membership", "low", "high", "spread", "values"}) + "[validation]\n" +
+           keys("fuzzy.inputs", {"membership", "low", "high", "spread", "values"}) + "[logistic]\n" +
+           keys("logistic") + "[validation]\n" +
            keys("validation");
 }
 
