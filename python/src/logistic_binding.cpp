@@ -47,11 +47,45 @@ py::dict Fit(const Array<double>& x, const Array<int>& y, const std::vector<std:
                     py::arg("converged") = fit.converged);
 }
 
+// The probability and its standard error at every cell of a stack (inputs x rows x cols); NaN
+// where any input is NaN.
+py::tuple Predict(const Array<double>& estimates, const Array<double>& covariance, const Array<double>& stack,
+                  double interceptShift) {
+    const std::vector<int> shape = ShapeOf(stack, 3, "stack");
+    const std::size_t k = std::size_t(ShapeOf(estimates, 1, "estimates")[0]);
+    const std::vector<int> square = ShapeOf(covariance, 2, "covariance");
+    if (k != std::size_t(shape[0]) + 1 || square[0] != int(k) || square[1] != int(k))
+        throw py::value_error("the fit has " + std::to_string(k) + " coefficients for " +
+                              std::to_string(shape[0]) + " inputs (and a covariance of " + std::to_string(square[0]) +
+                              " x " + std::to_string(square[1]) + ")");
+    logistic::Fit fit;
+    for (std::size_t j = 0; j < k; ++j) fit.coefficients.push_back({"", estimates.data()[j], 0, 0, 0});
+    fit.covariance.assign(covariance.data(), covariance.data() + k * k);
+    const std::size_t cells = std::size_t(shape[1]) * std::size_t(shape[2]);
+    Array<double> probability = NewArray<double>({shape[1], shape[2]});
+    Array<double> stdError = NewArray<double>({shape[1], shape[2]});
+    std::vector<double> inputs(k - 1);
+    for (std::size_t c = 0; c < cells; ++c) {
+        bool blank = false;
+        for (std::size_t j = 0; j + 1 < k; ++j) {
+            inputs[j] = stack.data()[j * cells + c];
+            blank = blank || std::isnan(inputs[j]);
+        }
+        const logistic::Prediction found =
+            blank ? logistic::Prediction{NAN, NAN} : logistic::Predict(fit, inputs.data(), interceptShift);
+        probability.mutable_data()[c] = found.probability;
+        stdError.mutable_data()[c] = found.stdError;
+    }
+    return py::make_tuple(probability, stdError);
+}
+
 }  // namespace
 
 void BindLogistic(py::module_& m) {
     m.def("logistic_fit", &Fit, py::arg("x"), py::arg("y"), py::arg("names"), py::arg("l2"),
           py::arg("max_iterations"));
+    m.def("logistic_predict", &Predict, py::arg("estimates"), py::arg("covariance"), py::arg("stack"),
+          py::arg("intercept_shift"));
 }
 
 }  // namespace quarnel::python

@@ -116,6 +116,15 @@ def test_the_command_fits_the_samples_it_draws(tmp_path):
     np.testing.assert_allclose(read(tmp_path / "p.tif").ravel(), probability.astype(np.float32), rtol=1e-5)
     np.testing.assert_allclose(read(tmp_path / "p.std_error.tif").ravel(), error.astype(np.float32), rtol=1e-5)
     assert found["results"]["validation"]["roc"]["formed"]
+    # Python's fit of the same samples, and its maps.
+    fitted = quarnel.logistic.fit(x, y, ["a", "b"])
+    np.testing.assert_allclose([c["estimate"] for c in fitted["coefficients"]], beta, rtol=1e-6)
+    mapped, errors = quarnel.logistic.predict(fitted, grids, shift)
+    np.testing.assert_allclose(read(tmp_path / "p.tif"), mapped.astype(np.float32), rtol=1e-5)
+    np.testing.assert_allclose(read(tmp_path / "p.std_error.tif"), errors.astype(np.float32), rtol=1e-5)
+    assert np.isnan(mapped[3, 4]) and np.isnan(errors[3, 4])
+    with pytest.raises(ValueError, match="l2: must lie between 0 and"):
+        quarnel.logistic.fit(x, y, l2=-1)
 
 
 def test_the_workflow_gives_the_commands_fit_on_the_training_deposits(tmp_path):
