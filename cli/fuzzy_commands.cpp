@@ -30,7 +30,8 @@ void AddFuzzyCommands(CLI::App& app, int& exitCode) {
     AddPointOptions(command, args->points);
     AddRasterOutputOptions(command, args->write);
     AddJsonFlag(command, args->json);
-    command->callback([args, &exitCode] { exitCode = Emit(FuzzyOutput(*args, StopOnInterrupt()), args->json); });
+    command->callback(
+        [args, &exitCode] { exitCode = Emit(FuzzyOutput(*args, StopOnInterrupt()), args->json); });
 }
 
 }  // namespace quarnel::cli

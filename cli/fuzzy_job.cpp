@@ -4,10 +4,9 @@
 #include <memory>
 #include <stdexcept>
 
-#include "quarnel/parameters.h"
-
 #include "cli/door_jobs.h"
 #include "cli/geo_door.h"
+#include "quarnel/parameters.h"
 
 namespace quarnel::cli {
 
@@ -17,7 +16,8 @@ namespace fs = std::filesystem;
 using nlohmann::ordered_json;
 
 // DIR/STEM.tif for each input; a stem met before gets the input's number.
-std::vector<std::string> MembershipPaths(const std::vector<std::string>& evidence, const std::string& folder) {
+std::vector<std::string> MembershipPaths(const std::vector<std::string>& evidence,
+                                         const std::string& folder) {
     std::vector<std::string> paths;
     if (folder.empty()) return std::vector<std::string>(evidence.size());
     std::error_code error;
@@ -27,8 +27,8 @@ std::vector<std::string> MembershipPaths(const std::vector<std::string>& evidenc
         std::string path = (fs::path(folder) / (fs::path(evidence[k]).stem().string() + ".tif")).string();
         for (const std::string& earlier : paths)
             if (earlier == path)
-                path = (fs::path(folder) / (fs::path(evidence[k]).stem().string() + "_" +
-                                            std::to_string(k + 1) + ".tif"))
+                path = (fs::path(folder) /
+                        (fs::path(evidence[k]).stem().string() + "_" + std::to_string(k + 1) + ".tif"))
                            .string();
         paths.push_back(path);
     }
@@ -71,9 +71,10 @@ ordered_json ParametersJson(const fuzzy::Membership& m) {
 }  // namespace
 
 const char* MethodStatusText(int status) {
-    return status == kMethodWritten ? "written"
-                                    : "failed: an input cannot be read or lies on another grid, the points do "
-                                      "not fit the request, or an output cannot be written";
+    return status == kMethodWritten
+               ? "written"
+               : "failed: an input cannot be read or lies on another grid, the points do "
+                 "not fit the request, or an output cannot be written";
 }
 
 fuzzy::Operator FuzzyOperatorNamed(const std::string& word) {
@@ -103,7 +104,8 @@ JobOutput FuzzyOutput(const FuzzyArgs& a, const Progress& progress) {
         out.outputs.push_back(a.output);
         out.results["inputs"] = inputs;
         out.results["operator"] = fuzzy::kOperatorNames[std::size_t(request.op)];
-        out.results["gamma"] = request.op == fuzzy::Operator::gamma ? ordered_json(request.gamma) : ordered_json();
+        out.results["gamma"] =
+            request.op == fuzzy::Operator::gamma ? ordered_json(request.gamma) : ordered_json();
         out.results["output"] = a.output;
         out.results["cells"] = {{"valid", result.valid}, {"blank", result.blank}};
         out.results["range"] = {{"min", result.min}, {"max", result.max}};

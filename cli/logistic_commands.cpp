@@ -24,10 +24,11 @@ struct LogisticArgs {
 int RunLogistic(LogisticArgs& a) {
     geo::LogisticRasterRequest& request = a.request;
     request.depositsName = a.deposits;
-    JobOutput out = GdalDoorOutput("logistic", kMethodWritten, MethodStatusText, kMethodFailed, [&](JobOutput&) {
-        request.deposits =
-            geo::ReadPoints(a.deposits, geo::Raster::Open(request.evidence.front()).frame().crsWkt, a.points);
-    });
+    JobOutput out =
+        GdalDoorOutput("logistic", kMethodWritten, MethodStatusText, kMethodFailed, [&](JobOutput&) {
+            request.deposits = geo::ReadPoints(
+                a.deposits, geo::Raster::Open(request.evidence.front()).frame().crsWkt, a.points);
+        });
     if (out.ok) out = LogisticOutput(request, a.deposits, a.points, a.write, StopOnInterrupt());
     return Emit(out, a.json);
 }
@@ -39,14 +40,18 @@ void AddLogisticCommands(CLI::App& app, int& exitCode) {
     CLI::App* command = app.add_subcommand(
         "logistic", "Logistic regression of deposits against background cells: probability and its error");
     command->add_option("EVIDENCE", args->request.evidence, "evidence rasters on one grid")->required();
-    command->add_option("--deposits", args->deposits, "deposit points (CSV, GeoPackage, shapefile...)")->required();
-    command->add_option("-o,--output", args->request.output,
-                        "the probability raster to write (its standard error beside it as NAME.std_error.EXT)")
+    command->add_option("--deposits", args->deposits, "deposit points (CSV, GeoPackage, shapefile...)")
         ->required();
-    command->add_option("--background", args->request.samples.background,
-                        "background cells (default: as many as deposit cells)")
+    command
+        ->add_option("-o,--output", args->request.output,
+                     "the probability raster to write (its standard error beside it as NAME.std_error.EXT)")
+        ->required();
+    command
+        ->add_option("--background", args->request.samples.background,
+                     "background cells (default: as many as deposit cells)")
         ->check(CLI::NonNegativeNumber);
-    command->add_option("--seed", args->request.samples.seed, "seed of the background draw")->capture_default_str();
+    command->add_option("--seed", args->request.samples.seed, "seed of the background draw")
+        ->capture_default_str();
     command
         ->add_option("--min-distance", args->request.samples.minDistance,
                      "least distance of a background cell's centre from every deposit (map units)")

@@ -30,7 +30,8 @@ ordered_json CoefficientsJson(const logistic::Fit& fit) {
 }  // namespace
 
 JobOutput LogisticOutput(geo::LogisticRasterRequest request, const std::string& judgeAgainst,
-                         const geo::PointOptions& points, const geo::WriteOptions& write, const Progress& progress) {
+                         const geo::PointOptions& points, const geo::WriteOptions& write,
+                         const Progress& progress) {
     return GdalDoorOutput("logistic", kMethodWritten, MethodStatusText, kMethodFailed, [&](JobOutput& out) {
         request.stdErrorOutput = StdErrorPath(request.output);
         out.outputs = {request.output, request.stdErrorOutput};

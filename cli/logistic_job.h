@@ -11,6 +11,7 @@ namespace quarnel::cli {
 // Fits and maps; request.deposits already read. With judgeAgainst (a points file) the map is
 // judged as evaluate judges it (results.validation). Stopped passes on.
 JobOutput LogisticOutput(geo::LogisticRasterRequest request, const std::string& judgeAgainst,
-                         const geo::PointOptions& points, const geo::WriteOptions& write, const Progress& progress);
+                         const geo::PointOptions& points, const geo::WriteOptions& write,
+                         const Progress& progress);
 
 }  // namespace quarnel::cli

@@ -18,7 +18,8 @@ void RefuseBadRequest(const FuzzyOverlayRequest& request) {
         throw GeoError("fuzzy overlay: " + why + " (it is " + std::to_string(request.gamma) + ")");
     for (const FuzzyInput& input : request.inputs) {
         if (const std::string why = fuzzy::CheckMembership(input.membership); !why.empty())
-            throw GeoError(input.raster + ": membership " + fuzzy::MembershipText(input.membership) + ": " + why);
+            throw GeoError(input.raster + ": membership " + fuzzy::MembershipText(input.membership) + ": " +
+                           why);
         for (const std::string& output : {request.output, input.membershipOutput})
             for (const FuzzyInput& other : request.inputs)
                 if (!output.empty() && output == other.raster)

@@ -73,7 +73,8 @@ LogisticRasterResult FitLogisticRasters(const LogisticRasterRequest& request, co
     if (request.evidence.empty()) throw GeoError("logistic regression: no evidence rasters named");
     for (const std::string& output : {request.output, request.stdErrorOutput})
         for (const std::string& input : request.evidence)
-            if (output == input) throw GeoError(output + " is the input " + input + "; it is not overwritten");
+            if (output == input)
+                throw GeoError(output + " is the input " + input + "; it is not overwritten");
     SampleOptions drawn = request.samples;
     drawn.rescaled = false;
     const BpSamples samples =
@@ -82,7 +83,8 @@ LogisticRasterResult FitLogisticRasters(const LogisticRasterRequest& request, co
     result.samples = samples.count;
     const std::vector<std::string> names = LayerNames(request.evidence);
     try {
-        result.fit = logistic::FitLogistic(samples.set.inputs, samples.set.targets, names, request.fit, progress);
+        result.fit =
+            logistic::FitLogistic(samples.set.inputs, samples.set.targets, names, request.fit, progress);
     } catch (const std::invalid_argument& error) {
         throw GeoError(std::string("logistic regression: ") + error.what());
     } catch (const std::domain_error& error) {
@@ -91,7 +93,8 @@ LogisticRasterResult FitLogisticRasters(const LogisticRasterRequest& request, co
     Layers layers(request.evidence);
     result.backgroundCells = CellsWithData(layers, progress) - result.samples.deposits.cells;
     if (result.backgroundCells > 0 && result.samples.background > 0)
-        result.interceptCorrection = std::log(double(result.samples.background) / double(result.backgroundCells));
+        result.interceptCorrection =
+            std::log(double(result.samples.background) / double(result.backgroundCells));
 
     const GridFrame& frame = layers.frame();
     RasterWriter probability(request.output, frame, 1, std::nullopt, options);
@@ -111,7 +114,8 @@ LogisticRasterResult FitLogisticRasters(const LogisticRasterRequest& request, co
                 ++result.blank;
                 continue;
             }
-            const logistic::Prediction found = logistic::Predict(result.fit, values.data(), result.interceptCorrection);
+            const logistic::Prediction found =
+                logistic::Predict(result.fit, values.data(), result.interceptCorrection);
             p[c] = found.probability;
             se[c] = found.stdError;
             ++result.predicted;

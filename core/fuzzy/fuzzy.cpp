@@ -38,17 +38,16 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
 Kind KindNamed(std::string_view name, std::string_view spec) {
     for (std::size_t i = 0; i < std::size(kKindNames); ++i)
         if (kKindNames[i] == name) return Kind(i);
-    throw std::invalid_argument("membership '" + std::string(spec) +
-                                "': no kind '" + std::string(name) +
+    throw std::invalid_argument("membership '" + std::string(spec) + "': no kind '" + std::string(name) +
                                 "' (linear, large, small, gaussian, classes or as-is)");
 }
 
 void RequireCount(const std::vector<std::string_view>& parts, std::size_t low, std::size_t high,
                   std::string_view spec) {
     if (parts.size() < low || parts.size() > high)
-        throw std::invalid_argument("membership '" + std::string(spec) + "': " + std::to_string(parts.size()) +
-                                    " numbers, where " + std::to_string(low) +
-                                    (low == high ? "" : " or " + std::to_string(high)) + " are needed");
+        throw std::invalid_argument(
+            "membership '" + std::string(spec) + "': " + std::to_string(parts.size()) + " numbers, where " +
+            std::to_string(low) + (low == high ? "" : " or " + std::to_string(high)) + " are needed");
 }
 
 std::string Plain(double v) {
@@ -94,7 +93,8 @@ Membership ParseMembership(std::string_view spec) {
     const std::size_t colon = spec.find(':');
     Membership m;
     m.kind = KindNamed(spec.substr(0, colon), spec);
-    const std::string_view rest = colon == std::string_view::npos ? std::string_view() : spec.substr(colon + 1);
+    const std::string_view rest =
+        colon == std::string_view::npos ? std::string_view() : spec.substr(colon + 1);
     if (m.kind == Kind::asIs) {
         if (colon != std::string_view::npos)
             throw std::invalid_argument("membership '" + std::string(spec) + "': as-is takes no numbers");
@@ -104,7 +104,8 @@ Membership ParseMembership(std::string_view spec) {
             if (equals == std::string_view::npos)
                 throw std::invalid_argument("membership '" + std::string(spec) + "': '" + std::string(pair) +
                                             "' is not VALUE=MEMBERSHIP");
-            m.classes.emplace_back(Number(pair.substr(0, equals), spec), Number(pair.substr(equals + 1), spec));
+            m.classes.emplace_back(Number(pair.substr(0, equals), spec),
+                                   Number(pair.substr(equals + 1), spec));
         }
     } else {
         const std::vector<std::string_view> parts = Split(rest, ',');
@@ -135,8 +136,10 @@ std::string MembershipText(const Membership& m) {
             return text.append(":").append(Plain(m.midpoint)).append(",").append(Plain(m.spread));
         case Kind::classes:
             for (std::size_t i = 0; i < m.classes.size(); ++i)
-                text.append(i == 0 ? ":" : ",").append(Plain(m.classes[i].first)).append("=").append(
-                    Plain(m.classes[i].second));
+                text.append(i == 0 ? ":" : ",")
+                    .append(Plain(m.classes[i].first))
+                    .append("=")
+                    .append(Plain(m.classes[i].second));
             return text;
         case Kind::asIs:
             return text;

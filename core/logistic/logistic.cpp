@@ -23,8 +23,9 @@ double Sigmoid(double eta) {
 
 void RefuseBadSamples(const std::vector<double>& x, const std::vector<int>& y, std::size_t inputs) {
     if (y.empty() || x.size() != y.size() * inputs)
-        throw std::invalid_argument(std::to_string(x.size()) + " input values for " + std::to_string(y.size()) +
-                                    " samples of " + std::to_string(inputs) + " inputs");
+        throw std::invalid_argument(std::to_string(x.size()) + " input values for " +
+                                    std::to_string(y.size()) + " samples of " + std::to_string(inputs) +
+                                    " inputs");
     for (const double v : x)
         if (!std::isfinite(v)) throw std::invalid_argument("an input value is not finite");
     std::size_t ones = 0;
@@ -38,7 +39,8 @@ void RefuseBadSamples(const std::vector<double>& x, const std::vector<int>& y, s
 }
 
 // An input whose values for the 1s and for the 0s do not overlap separates them on its own.
-void RefuseSeparatingInput(const MatrixXd& design, const std::vector<int>& y, const std::vector<std::string>& names) {
+void RefuseSeparatingInput(const MatrixXd& design, const std::vector<int>& y,
+                           const std::vector<std::string>& names) {
     for (Eigen::Index j = 1; j < design.cols(); ++j) {
         double low[2] = {INFINITY, INFINITY}, high[2] = {-INFINITY, -INFINITY};
         for (Eigen::Index i = 0; i < design.rows(); ++i) {
@@ -60,8 +62,8 @@ double TwoSidedP(double z) {
 
 }  // namespace
 
-Fit FitLogistic(const std::vector<double>& x, const std::vector<int>& y, const std::vector<std::string>& names,
-                const FitOptions& options, const Progress& progress) {
+Fit FitLogistic(const std::vector<double>& x, const std::vector<int>& y,
+                const std::vector<std::string>& names, const FitOptions& options, const Progress& progress) {
     const std::size_t inputs = names.size();
     RefuseBadSamples(x, y, inputs);
     const Eigen::Index n = Eigen::Index(y.size());
@@ -112,7 +114,8 @@ Fit FitLogistic(const std::vector<double>& x, const std::vector<int>& y, const s
         Eigen::Index worst = 1;
         for (Eigen::Index j = 1; j < k; ++j) {
             const double spread = design.col(j).maxCoeff() - design.col(j).minCoeff();
-            if (std::fabs(beta(j)) * spread > std::fabs(beta(worst)) * (design.col(worst).maxCoeff() - design.col(worst).minCoeff()))
+            if (std::fabs(beta(j)) * spread >
+                std::fabs(beta(worst)) * (design.col(worst).maxCoeff() - design.col(worst).minCoeff()))
                 worst = j;
         }
         throw std::domain_error("complete separation: " + names[std::size_t(worst - 1)] +

@@ -39,8 +39,9 @@ struct Fit {
 // or a target of one class only; std::domain_error "complete separation: NAME ..." when an input
 // (alone, or the largest weight of a diverging fit) separates the two classes, so that no finite
 // estimate exists. Progress hears of every iteration ("iteration", with the log-likelihood).
-Fit FitLogistic(const std::vector<double>& x, const std::vector<int>& y, const std::vector<std::string>& names,
-                const FitOptions& options = {}, const Progress& progress = {});
+Fit FitLogistic(const std::vector<double>& x, const std::vector<int>& y,
+                const std::vector<std::string>& names, const FitOptions& options = {},
+                const Progress& progress = {});
 
 struct Prediction {
     double probability = 0;

@@ -16,10 +16,11 @@ logistic::Fit FitOf(const Array<double>& x, const Array<int>& y, const std::vect
                     double l2, int maxIterations) {
     const std::vector<int> shape = ShapeOf(x, 2, "x");
     if (std::size_t(shape[1]) != names.size())
-        throw py::value_error(std::to_string(names.size()) + " names for " + std::to_string(shape[1]) + " inputs");
+        throw py::value_error(std::to_string(names.size()) + " names for " + std::to_string(shape[1]) +
+                              " inputs");
     if (ShapeOf(y, 1, "y")[0] != shape[0])
-        throw py::value_error("y has " + std::to_string(y.size()) + " targets for " + std::to_string(shape[0]) +
-                              " samples");
+        throw py::value_error("y has " + std::to_string(y.size()) + " targets for " +
+                              std::to_string(shape[0]) + " samples");
     try {
         return logistic::FitLogistic(std::vector<double>(x.data(), x.data() + x.size()),
                                      std::vector<int>(y.data(), y.data() + y.size()), names,
@@ -37,7 +38,8 @@ py::dict Fit(const Array<double>& x, const Array<int>& y, const std::vector<std:
     py::list coefficients;
     for (const logistic::Coefficient& c : fit.coefficients)
         coefficients.append(py::dict(py::arg("name") = c.name, py::arg("estimate") = c.estimate,
-                                     py::arg("std_error") = c.stdError, py::arg("z") = c.z, py::arg("p") = c.p));
+                                     py::arg("std_error") = c.stdError, py::arg("z") = c.z,
+                                     py::arg("p") = c.p));
     const py::ssize_t k = py::ssize_t(fit.coefficients.size());
     Array<double> covariance = NewArray<double>({k, k});
     std::copy(fit.covariance.begin(), fit.covariance.end(), covariance.mutable_data());
@@ -56,8 +58,8 @@ py::tuple Predict(const Array<double>& estimates, const Array<double>& covarianc
     const std::vector<int> square = ShapeOf(covariance, 2, "covariance");
     if (k != std::size_t(shape[0]) + 1 || square[0] != int(k) || square[1] != int(k))
         throw py::value_error("the fit has " + std::to_string(k) + " coefficients for " +
-                              std::to_string(shape[0]) + " inputs (and a covariance of " + std::to_string(square[0]) +
-                              " x " + std::to_string(square[1]) + ")");
+                              std::to_string(shape[0]) + " inputs (and a covariance of " +
+                              std::to_string(square[0]) + " x " + std::to_string(square[1]) + ")");
     logistic::Fit fit;
     for (std::size_t j = 0; j < k; ++j) fit.coefficients.push_back({"", estimates.data()[j], 0, 0, 0});
     fit.covariance.assign(covariance.data(), covariance.data() + k * k);
