@@ -239,11 +239,14 @@ std::string ReadMembership(Section& section) {
     namespace f = params::fuzzy;
     const int kind = section.Choice(f::kMembership);
     std::string spec(f::kMembershipChoices[std::size_t(kind)]);
-    const auto number = [&](const Parameter& p) { return params::PlainNumber(section.Number(p).value_or(p.value)); };
+    const auto number = [&](const Parameter& p) {
+        return params::PlainNumber(section.Number(p).value_or(p.value));
+    };
     if (spec == "linear") spec.append(":").append(number(f::kLow)).append(",").append(number(f::kHigh));
     if (spec == "large" || spec == "small" || spec == "gaussian") {
         spec.append(":").append(number(f::kMidpoint));
-        if (const auto spread = section.Number(f::kSpread)) spec.append(",").append(params::PlainNumber(*spread));
+        if (const auto spread = section.Number(f::kSpread))
+            spec.append(",").append(params::PlainNumber(*spread));
     }
     if (spec == "classes") spec.append(":").append(section.Text(f::kValues));
     try {

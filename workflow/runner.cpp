@@ -48,7 +48,8 @@ std::vector<fs::path> PlannedOutputs(const Workflow& workflow) {
                                    // Files of earlier versions of the run, which no step makes now.
                                    "hierarchy/hierarchy.params", "hierarchy/report.txt",
                                    "feature/feature.params", "feature/model_units.txt", "feature/report.txt"};
-    for (const char* file : {"fuzzy/overlay.tif", "logistic/probability.tif", "logistic/probability.std_error.tif"})
+    for (const char* file :
+         {"fuzzy/overlay.tif", "logistic/probability.tif", "logistic/probability.std_error.tif"})
         files.push_back(file);
     for (const char* method : {"bp", "hierarchy", "feature", "fuzzy", "logistic"})
         for (const char* ending : {".json", ".held_out.json", ".png"})
@@ -672,10 +673,11 @@ void RunFuzzy(const Workflow& workflow, const std::vector<std::string>& prepared
                           FailuresOf(record, {key::kFuzzy})};
     for (std::size_t k = 0; k < memberships.size(); ++k) {
         const fs::path picture = fs::path(memberships[k]).replace_extension(".png");
-        if (cli::PlotMapOutput(memberships[k], picture.string(), "", request.inputs[k].layer + " membership", false)
+        if (cli::PlotMapOutput(memberships[k], picture.string(), "", request.inputs[k].layer + " membership",
+                               false)
                 .ok)
-            section.pictures.push_back({request.inputs[k].layer + " membership (" + request.inputs[k].membership + ")",
-                                        picture});
+            section.pictures.push_back(
+                {request.inputs[k].layer + " membership (" + request.inputs[k].membership + ")", picture});
     }
     record.report.methods.push_back(section);
     if (ok) record.maps.push_back({"fuzzy", args.output, false, record.report.methods.size() - 1});
@@ -709,7 +711,8 @@ void RunLogistic(const Workflow& workflow, const std::vector<std::string>& prepa
     namespace l = params::logistic;
     record.report.methods.push_back(
         {"Logistic regression",
-         "The training deposit cells against background cells, fitted by iteratively reweighted least squares; "
+         "The training deposit cells against background cells, fitted by iteratively reweighted least "
+         "squares; "
          "the coefficients with their standard errors, and the probability at every cell.",
          {{Text(l::kLayers.name), names},
           {Text(l::kBackground.name),

@@ -79,7 +79,8 @@ TEST_F(HostCatalogue, FuzzyAndLogisticRefuseWhatTheyCannotRead) {
     const std::string grid = dir_ / "grid.grd";
     const std::string out = dir_ / "out.tif";
     for (const std::string& path : Unreadable()) {
-        ExpectExit({"fuzzy", grid, path, "-o", out, "--membership", "as-is", "--membership", "as-is"}, {path}, 1);
+        ExpectExit({"fuzzy", grid, path, "-o", out, "--membership", "as-is", "--membership", "as-is"}, {path},
+                   1);
         ExpectExit({"fuzzy", grid, "-o", out, "--membership", "as-is", "--deposits", path}, {path}, 1);
         ExpectExit({"logistic", path, "--deposits", dir_ / "points.csv", "-o", out}, {path}, 1);
         ExpectExit({"logistic", grid, "--deposits", path, "-o", out}, {path}, 1);

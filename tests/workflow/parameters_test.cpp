@@ -59,11 +59,10 @@ std::string EveryKey(const std::string& beyond) {
            (beyond == "layers.window" ? "2097153" : "5") + "\n[deposits]\n" + keys("deposits") + "[bp]\n" +
            keys("bp") + "[[hierarchy.levels]]\n" + keys("hierarchy.levels") +
            "[[hierarchy.levels.elements]]\n" + keys("hierarchy.levels.elements") + "[feature]\n" +
-           keys("feature") + "[[feature.variables]]\n" + keys("feature.variables") + "[fuzzy]\n" + keys("fuzzy") +
-           "[[fuzzy.inputs]]\nmembership = \"gaussian\"\n" +
+           keys("feature") + "[[feature.variables]]\n" + keys("feature.variables") + "[fuzzy]\n" +
+           keys("fuzzy") + "[[fuzzy.inputs]]\nmembership = \"gaussian\"\n" +
            keys("fuzzy.inputs", {"membership", "low", "high", "spread", "values"}) + "[logistic]\n" +
-           keys("logistic") + "[validation]\n" +
-           keys("validation");
+           keys("logistic") + "[validation]\n" + keys("validation");
 }
 
 TEST(Parameters, EveryDeclaredKeyIsTakenAtItsDefaultAndRefusedBeyondItsRange) {
