@@ -18,5 +18,9 @@ void AddEvaluateCommands(CLI::App& app, int& exitCode);
 void AddPlotCommands(CLI::App& app, int& exitCode);
 // wofe: weights of evidence (cli/wofe_job.h).
 void AddWofeCommand(CLI::App& app, int& exitCode);
+// fuzzy: fuzzy overlay of evidence rasters.
+void AddFuzzyCommands(CLI::App& app, int& exitCode);
+// logistic: logistic regression of deposits on evidence rasters.
+void AddLogisticCommands(CLI::App& app, int& exitCode);
 
 }  // namespace quarnel::cli

@@ -31,6 +31,8 @@ int main(int argc, char** argv) {
     quarnel::cli::AddEvaluateCommands(app, exitCode);
     quarnel::cli::AddPlotCommands(app, exitCode);
     quarnel::cli::AddWofeCommand(app, exitCode);
+    quarnel::cli::AddFuzzyCommands(app, exitCode);
+    quarnel::cli::AddLogisticCommands(app, exitCode);
     quarnel::cli::AddRunCommand(app, exitCode);
     // A first word that is no option and no command is named, rather than left to the parser's
     // "arguments were not expected".

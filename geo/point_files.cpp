@@ -208,7 +208,7 @@ BpSamples MakeBpSamples(const std::vector<std::string>& evidencePaths, const std
     samples.set.inputs = evidence.ValuesAt(cells);
     samples.set.targets = std::move(targets);
     InputRange range;
-    for (std::size_t i = 0; i < std::size_t(layers); ++i) {
+    for (std::size_t i = 0; i < std::size_t(layers) && options.rescaled; ++i) {
         FoldInputRange(&coverage.low[i], 1, 1, kCoreBlank, range);
         FoldInputRange(&coverage.high[i], 1, 1, kCoreBlank, range);
         ScaleInputColumn(samples.set.inputs.data() + i, cells.size(), std::size_t(layers), kCoreBlank, range);

@@ -20,6 +20,7 @@ struct SampleOptions {
     std::uint64_t seed = 1;  // of the background draw
     double minDistance = 0;  // map units from every deposit point to a background cell's centre,
                              // whatever way the rasters' rows and columns run
+    bool rescaled = true;    // inputs rescaled as bp-classify rescales grids; false: as the layers hold them
 };
 
 struct SampleResult {

@@ -20,6 +20,9 @@ constexpr Method kMethods[] = {
     {"feature.variables", "Feature analysis: a variable", feature::kVariableAll},
     {"wofe", "Weights of evidence", wofe::kAll},
     {"wofe.evidence", "Weights of evidence: how a layer's classes are taken", wofe::kEvidenceAll},
+    {"fuzzy", "Fuzzy overlay", fuzzy::kAll},
+    {"fuzzy.inputs", "Fuzzy overlay: an input", fuzzy::kInputAll},
+    {"logistic", "Logistic regression", logistic::kAll},
     {"validation", "Validation (evaluation and holdout)", validation::kAll},
 };
 
@@ -97,6 +100,7 @@ std::string RangeText(const Parameter& parameter) {
         case Kind::integer:
         case Kind::number:
             if (parameter.low <= -3e38) return "any";
+            if (parameter.high >= 3e38) return PlainNumber(parameter.low) + " or more";
             return PlainNumber(parameter.low) + " to " + PlainNumber(parameter.high);
         case Kind::tables:
             return PlainNumber(parameter.low) + " to " + PlainNumber(parameter.high) + " tables";
@@ -113,6 +117,7 @@ std::string CheckNumber(const Parameter& parameter, double value) {
     if (parameter.kind == Kind::integer && value != std::floor(value)) return "must be a whole number";
     if (!(value >= parameter.low && value <= parameter.high)) {
         if (parameter.low <= -3e38) return "must be a finite number of float range";
+        if (parameter.high >= 3e38) return "must be " + PlainNumber(parameter.low) + " or more";
         return "must lie between " + PlainNumber(parameter.low) + " and " + PlainNumber(parameter.high);
     }
     return {};

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <set>
+#include <stdexcept>
+
+#include "quarnel/fuzzy.h"
 
 namespace quarnel::workflow {
 
@@ -253,6 +256,56 @@ params::WofeRequest ReadWofe(Section& section) {
     return request;
 }
 
+// An input's membership as the host spells it, checked as the host checks it.
+std::string ReadMembership(Section& section) {
+    namespace f = params::fuzzy;
+    const int kind = section.Choice(f::kMembership);
+    std::string spec(f::kMembershipChoices[std::size_t(kind)]);
+    const auto number = [&](const Parameter& p) {
+        return params::PlainNumber(section.Number(p).value_or(p.value));
+    };
+    if (spec == "linear") spec.append(":").append(number(f::kLow)).append(",").append(number(f::kHigh));
+    if (spec == "large" || spec == "small" || spec == "gaussian") {
+        spec.append(":").append(number(f::kMidpoint));
+        if (const auto spread = section.Number(f::kSpread))
+            spec.append(",").append(params::PlainNumber(*spread));
+    }
+    if (spec == "classes") spec.append(":").append(section.Text(f::kValues));
+    try {
+        fuzzy::ParseMembership(spec);
+    } catch (const std::invalid_argument& error) {
+        section.Fail(f::kMembership.name, section.source(), error.what());
+    }
+    return spec;
+}
+
+params::FuzzyRequest ReadFuzzy(Section& section) {
+    namespace f = params::fuzzy;
+    params::FuzzyRequest request;
+    request.op = section.Choice(f::kOperator);
+    request.gamma = section.Number(f::kGamma).value_or(f::kGamma.value);
+    for (Section& input : section.Tables(f::kInputs)) {
+        const std::string layer = input.Text(f::kLayer);
+        request.inputs.push_back({layer, ReadMembership(input)});
+        input.Finish();
+    }
+    section.Finish();
+    return request;
+}
+
+params::LogisticRequest ReadLogistic(Section& section) {
+    namespace l = params::logistic;
+    params::LogisticRequest request;
+    request.layers = section.Names(l::kLayers);
+    if (const auto v = section.Number(l::kBackground)) request.background = int(*v);
+    request.seed = std::uint32_t(section.Number(l::kSeed).value_or(l::kSeed.value));
+    request.minDistance = section.Number(l::kMinDistance).value_or(l::kMinDistance.value);
+    request.l2 = section.Number(l::kL2).value_or(l::kL2.value);
+    request.maxIterations = int(section.Number(l::kMaxIterations).value_or(l::kMaxIterations.value));
+    section.Finish();
+    return request;
+}
+
 params::ValidationRequest ReadValidation(Section& section) {
     namespace v = params::validation;
     params::ValidationRequest request;
@@ -286,8 +339,14 @@ void CheckReferences(const Workflow& workflow) {
         for (std::size_t i = 0; i < workflow.wofe->evidence.size(); ++i)
             check("wofe.evidence[" + std::to_string(i + 1) + "].layer", workflow.wofe->evidence[i].layer);
     }
+    if (workflow.fuzzy)
+        for (std::size_t i = 0; i < workflow.fuzzy->inputs.size(); ++i)
+            check("fuzzy.inputs[" + std::to_string(i + 1) + "].layer", workflow.fuzzy->inputs[i].layer);
+    if (workflow.logistic)
+        for (const std::string& name : workflow.logistic->layers) check("logistic.layers", name);
     if (!workflow.deposits) {
         if (workflow.wofe) throw WorkflowError(workflow.Where("wofe") + "needs the [deposits]");
+        if (workflow.logistic) throw WorkflowError(workflow.Where("logistic") + "needs the [deposits]");
         if (workflow.bp) throw WorkflowError(workflow.Where("bp") + "needs the [deposits]");
         if (workflow.feature && workflow.feature->modelUnits)
             throw WorkflowError(workflow.Where("feature.model_units") + "needs the [deposits]");
@@ -343,6 +402,8 @@ Workflow ReadWorkflow(const fs::path& file) {
     if (auto section = top.Table("hierarchy")) workflow.hierarchy = ReadHierarchy(*section);
     if (auto section = top.Table("feature")) workflow.feature = ReadFeature(*section);
     if (auto section = top.Table("wofe")) workflow.wofe = ReadWofe(*section);
+    if (auto section = top.Table("fuzzy")) workflow.fuzzy = ReadFuzzy(*section);
+    if (auto section = top.Table("logistic")) workflow.logistic = ReadLogistic(*section);
     if (auto section = top.Table("validation")) workflow.validation = ReadValidation(*section);
     top.Finish();
     CheckReferences(workflow);

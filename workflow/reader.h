@@ -32,6 +32,8 @@ struct Workflow {
     std::optional<params::HierarchyRequest> hierarchy;
     std::optional<params::FeatureRequest> feature;
     std::optional<params::WofeRequest> wofe;
+    std::optional<params::FuzzyRequest> fuzzy;
+    std::optional<params::LogisticRequest> logistic;
     params::ValidationRequest validation;
     std::map<std::string, int> lines;  // the line of each key read ("layers[2].raster")
 

@@ -10,6 +10,8 @@
 
 #include "cli/door_jobs.h"
 #include "cli/wofe_job.h"
+#include "cli/fuzzy_job.h"
+#include "cli/logistic_job.h"
 #include "geo/align.h"
 #include "geo/analysis.h"
 #include "geo/bp.h"
@@ -57,12 +59,18 @@ std::vector<fs::path> PlannedOutputs(const Workflow& workflow) {
         files.push_back(fs::path("wofe") / name);
     for (const params::LayerRequest& layer : workflow.layers)
         files.push_back(fs::path("wofe/weights") / (layer.name + ".csv"));
-    for (const char* method : {"bp", "hierarchy", "feature", "wofe"})
+    for (const char* file :
+         {"fuzzy/overlay.tif", "logistic/probability.tif", "logistic/probability.std_error.tif"})
+        files.push_back(file);
+    for (const char* method : {"bp", "hierarchy", "feature", "wofe", "fuzzy", "logistic"})
         for (const char* ending : {".json", ".held_out.json", ".png"})
             files.push_back(fs::path("validation") / (std::string(method) + ending));
     for (const params::LayerRequest& layer : workflow.layers)
         for (const char* ending : {".tif", ".blocks-mean.tif", ".blocks-deviation.tif", ".png"})
             files.push_back(fs::path("layers") / (layer.name + ending));
+    for (const params::LayerRequest& layer : workflow.layers)
+        for (const char* ending : {".tif", ".png"})
+            files.push_back(fs::path("fuzzy/memberships") / (layer.name + ending));
     return files;
 }
 
@@ -105,6 +113,8 @@ std::vector<std::string> SingleBandLayers(const Workflow& workflow) {
     if (workflow.feature)
         for (const params::VariableRequest& variable : workflow.feature->variables)
             names.push_back(variable.layer);
+    if (workflow.fuzzy)
+        for (const params::FuzzyInputRequest& input : workflow.fuzzy->inputs) names.push_back(input.layer);
     return names;
 }
 
@@ -819,6 +829,98 @@ void RunWofe(const Workflow& workflow, const std::vector<std::string>& prepared,
         record.maps.push_back({"wofe", posterior, false, record.report.methods.size() - 1});
 }
 
+// Fuzzy overlay as the host's fuzzy runs it, each membership drawn for the report.
+void RunFuzzy(const Workflow& workflow, const std::vector<std::string>& prepared, const OutputFolder& folder,
+              Record& record) {
+    const params::FuzzyRequest& request = *workflow.fuzzy;
+    cli::FuzzyArgs args;
+    args.op = Text(params::fuzzy::kOperatorChoices[std::size_t(request.op)]);
+    args.gamma = request.gamma;
+    args.output = folder.Place("fuzzy/overlay.tif").string();
+    args.membershipFolder = (fs::path(args.output).parent_path() / "memberships").string();
+    Json inputs = Json::array();
+    for (const params::FuzzyInputRequest& input : request.inputs) {
+        args.evidence.push_back(PreparedOf(workflow, prepared, input.layer));
+        args.memberships.push_back(input.membership);
+        inputs.push_back({{"layer", input.layer}, {"membership", input.membership}});
+    }
+    Json results = Json::object();
+    std::vector<std::string> memberships;
+    const bool ok = record.Run(Text(key::kFuzzy), [&](Step& step) {
+        const cli::JobOutput found = cli::FuzzyOutput(args, record.progress);
+        step.outputs = found.outputs;
+        if (!found.ok) throw WorkflowError(found.cause);
+        results = found.results;
+        step.results = results;
+        for (const Json& input : results["inputs"]) memberships.push_back(input["membership_raster"]);
+    });
+    ReportSection section{"Fuzzy overlay",
+                          "Each layer turned into a membership in 0..1, and the memberships combined by the "
+                          "fuzzy operator at every cell.",
+                          {{Text(params::fuzzy::kOperator.name), args.op},
+                           {Text(params::fuzzy::kGamma.name), args.gamma},
+                           {Text(params::fuzzy::kInputs.name), inputs}},
+                          results,
+                          {},
+                          {},
+                          FailuresOf(record, {key::kFuzzy})};
+    for (std::size_t k = 0; k < memberships.size(); ++k) {
+        const fs::path picture = fs::path(memberships[k]).replace_extension(".png");
+        if (cli::PlotMapOutput(memberships[k], picture.string(), "", request.inputs[k].layer + " membership",
+                               false)
+                .ok)
+            section.pictures.push_back(
+                {request.inputs[k].layer + " membership (" + request.inputs[k].membership + ")", picture});
+    }
+    record.report.methods.push_back(section);
+    if (ok) record.maps.push_back({"fuzzy", args.output, false, record.report.methods.size() - 1});
+}
+
+// Logistic regression on the training deposits, as the host's logistic runs it.
+void RunLogistic(const Workflow& workflow, const std::vector<std::string>& prepared, const Plan& plan,
+                 const OutputFolder& folder, Record& record) {
+    const params::LogisticRequest& request = *workflow.logistic;
+    geo::LogisticRasterRequest run;
+    std::vector<std::string> names = request.layers;
+    if (names.empty())
+        for (const params::LayerRequest& layer : workflow.layers) names.push_back(layer.name);
+    for (const std::string& name : names) run.evidence.push_back(PreparedOf(workflow, prepared, name));
+    run.deposits = plan.training;
+    run.depositsName = workflow.deposits->path;
+    run.samples.background = request.background.value_or(-1);
+    run.samples.seed = request.seed;
+    run.samples.minDistance = request.minDistance;
+    run.fit.l2 = request.l2;
+    run.fit.maxIterations = request.maxIterations;
+    run.output = folder.Place("logistic/probability.tif").string();
+    Json results = Json::object();
+    const bool ok = record.Run(Text(key::kLogistic), [&](Step& step) {
+        const cli::JobOutput found = cli::LogisticOutput(run, "", {}, {}, record.progress);
+        step.outputs = found.outputs;
+        if (!found.ok) throw WorkflowError(found.cause);
+        results = found.results;
+        step.results = results;
+    });
+    namespace l = params::logistic;
+    record.report.methods.push_back(
+        {"Logistic regression",
+         "The training deposit cells against background cells, fitted by iteratively reweighted least "
+         "squares; "
+         "the coefficients with their standard errors, and the probability at every cell.",
+         {{Text(l::kLayers.name), names},
+          {Text(l::kBackground.name),
+           request.background ? Json(*request.background) : Json(Text(l::kBackground.fallback))},
+          {Text(l::kSeed.name), request.seed},
+          {Text(l::kMinDistance.name), request.minDistance},
+          {Text(l::kL2.name), request.l2},
+          {Text(l::kMaxIterations.name), request.maxIterations}},
+         results,
+         {},
+         {},
+         FailuresOf(record, {key::kLogistic})});
+    if (ok) record.maps.push_back({"logistic", run.output, false, record.report.methods.size() - 1});
+}
+
 // An evaluation as evaluate --json prints it (plot-curves reads it); returns its path.
 std::string WriteEvaluation(const cli::JobOutput& found, const fs::path& path) {
     WriteWhole(path, Dump(cli::JsonOf(found), 1));
@@ -1099,6 +1201,8 @@ RunResult RunWorkflow(const Workflow& workflow, const RunOptions& options) {
     if (workflow.hierarchy) RunHierarchy(workflow, prepared, folder, record);
     if (workflow.feature) RunFeature(workflow, prepared, plan, folder, record);
     if (workflow.wofe) RunWofe(workflow, prepared, deposits, folder, record);
+    if (workflow.fuzzy) RunFuzzy(workflow, prepared, folder, record);
+    if (workflow.logistic) RunLogistic(workflow, prepared, plan, folder, record);
     if (workflow.deposits && !record.stopped)
         Validate(deposits, plan.heldOut.empty() ? plan.training : plan.heldOut, folder, record);
     ReportInputs(workflow, prepared, deposits, folder, record);

@@ -273,6 +273,113 @@ struct WofeRequest {
     std::vector<WofeEvidenceRequest> evidence;
 };
 
+// [fuzzy]: fuzzy overlay; [[fuzzy.inputs]], one layer and its membership each.
+namespace fuzzy {
+inline constexpr std::string_view kOperatorChoices[] = {"and", "or", "product", "sum", "gamma"};
+inline constexpr std::string_view kMembershipChoices[] = {"linear",   "large",   "small",
+                                                          "gaussian", "classes", "as-is"};
+inline constexpr Parameter kOperator{"operator",
+                                     Kind::choice,
+                                     "",
+                                     0,
+                                     0,
+                                     0,
+                                     "",
+                                     "how the memberships combine: min, max, product, 1 - prod(1 - m), "
+                                     "sum^gamma x product^(1 - gamma)",
+                                     kOperatorChoices};
+inline constexpr Parameter kGamma{"gamma", Kind::number, "", 0, 1, 0.9, "", "gamma: the weight of the sum"};
+inline constexpr Parameter kInputs{
+    "inputs", Kind::tables, "", 1, 1000, 0, "required", "the layers combined, each with its membership"};
+inline constexpr Parameter kLayer{"layer", Kind::text, "", 0, 0, 0, "required", "a layer's name"};
+inline constexpr Parameter kMembership{
+    "membership", Kind::choice, "", 0, 0, 5, "", "how values become memberships in 0..1", kMembershipChoices};
+inline constexpr Parameter kLow{
+    "low", Kind::number, "layer units", -3.4e38, 3.4e38, 0, "", "linear: membership 0 at or below it"};
+inline constexpr Parameter kHigh{
+    "high", Kind::number, "layer units", -3.4e38, 3.4e38, 1, "", "linear: membership 1 at or above it"};
+inline constexpr Parameter kMidpoint{
+    "midpoint",
+    Kind::number,
+    "layer units",
+    -3.4e38,
+    3.4e38,
+    1,
+    "",
+    "large, small (above 0), gaussian: the value of membership 0.5 (gaussian 1)"};
+inline constexpr Parameter kSpread{"spread",
+                                   Kind::number,
+                                   "",
+                                   0,
+                                   3.4e38,
+                                   0,
+                                   "5 (large, small), 0.1 (gaussian)",
+                                   "large, small, gaussian: the steepness, above 0"};
+inline constexpr Parameter kValues{
+    "values", Kind::text, "", 0, 0, 0, "none", "classes: each value's membership, \"V=M,V=M,...\""};
+inline constexpr const Parameter* kAll[] = {&kOperator, &kGamma, &kInputs};
+inline constexpr const Parameter* kInputAll[] = {&kLayer,    &kMembership, &kLow,   &kHigh,
+                                                 &kMidpoint, &kSpread,     &kValues};
+}  // namespace fuzzy
+
+struct FuzzyInputRequest {
+    std::string layer;
+    std::string membership;  // as the host's --membership spells it ("linear:0,10")
+};
+
+struct FuzzyRequest {
+    int op = int(fuzzy::kOperator.value);  // index into fuzzy::kOperatorChoices
+    double gamma = fuzzy::kGamma.value;
+    std::vector<FuzzyInputRequest> inputs;
+};
+
+// [logistic]: logistic regression of the deposits against background cells.
+namespace logistic {
+inline constexpr Parameter kLayers{"layers",
+                                   Kind::names,
+                                   "",
+                                   0,
+                                   0,
+                                   0,
+                                   "every layer",
+                                   "the layers the regression takes, in order; each band is one input"};
+inline constexpr Parameter kBackground{
+    "background",
+    Kind::integer,
+    "cells",
+    1,
+    100000000,
+    0,
+    "as many as deposit cells",
+    "background samples (target 0), drawn among the cells without deposits"};
+inline constexpr Parameter kSeed{
+    "seed", Kind::integer, "", 0, 2147483647, 1, "", "seed of the background draw"};
+inline constexpr Parameter kMinDistance{
+    "min_distance",
+    Kind::number,
+    "map units",
+    0,
+    1e15,
+    0,
+    "",
+    "a background cell's centre lies at least this far from every deposit"};
+inline constexpr Parameter kL2{
+    "l2", Kind::number, "", 0, 1e15, 0, "", "L2 penalty on the slopes, l2/2 |w|^2"};
+inline constexpr Parameter kMaxIterations{
+    "max_iterations", Kind::integer, "steps", 1, 10000, 100, "", "the most Newton steps of the fit"};
+inline constexpr const Parameter* kAll[] = {&kLayers,      &kBackground, &kSeed,
+                                            &kMinDistance, &kL2,         &kMaxIterations};
+}  // namespace logistic
+
+struct LogisticRequest {
+    std::vector<std::string> layers;  // empty: every layer
+    std::optional<int> background;    // none: as many as deposit cells
+    std::uint32_t seed = std::uint32_t(logistic::kSeed.value);
+    double minDistance = logistic::kMinDistance.value;
+    double l2 = logistic::kL2.value;
+    int maxIterations = int(logistic::kMaxIterations.value);
+};
+
 // [validation]: evaluation of every map, and the deposits kept back for the prediction rate.
 // `quarnel evaluate` takes the same two (--holdout, --seed).
 namespace validation {
@@ -328,6 +435,8 @@ inline constexpr std::string_view kBpClassify = "bp_classify";
 inline constexpr std::string_view kHierarchy = "hierarchy";
 inline constexpr std::string_view kFeature = "feature";
 inline constexpr std::string_view kWofe = "wofe";
+inline constexpr std::string_view kFuzzy = "fuzzy";
+inline constexpr std::string_view kLogistic = "logistic";
 }  // namespace result
 
 }  // namespace quarnel::params

@@ -4,6 +4,8 @@
 - train, Network: the BP network (training, network files, classification).
 - quarnel.hierarchy: judgement-matrix weights, grid prediction, row ranking.
 - quarnel.feature: feature (characteristic) analysis.
+- quarnel.fuzzy: fuzzy memberships and their overlay.
+- quarnel.logistic: logistic regression with the coefficients' errors.
 - quarnel.evaluate: ROC/AUC, success rate and class table of a map against deposits.
 - quarnel.wofe: weights of evidence (weights, generalize, posterior, independence).
 - quarnel.jobs: the design's eight jobs on files.
@@ -18,7 +20,7 @@ must share one frame. Results are computed by the C++ core, the same bits as the
 hold.
 """
 
-from . import evaluate, feature, hierarchy, jobs, wofe, workflow
+from . import evaluate, feature, fuzzy, hierarchy, jobs, logistic, wofe, workflow
 from .bp import Network, Stopped, TrainingSummary, count_classes, train
 from .prep import normalize, window_stats
 from .raster import cells_mask, deposits_to_cells, open_raster
@@ -33,8 +35,10 @@ __all__ = [
     "deposits_to_cells",
     "evaluate",
     "feature",
+    "fuzzy",
     "hierarchy",
     "jobs",
+    "logistic",
     "normalize",
     "open_raster",
     "run",

@@ -15,6 +15,8 @@ void BindFeature(pybind11::module_& m);
 void BindJobs(pybind11::module_& m);
 void BindEvaluate(pybind11::module_& m);
 void BindWofe(pybind11::module_& m);
+void BindFuzzy(pybind11::module_& m);
+void BindLogistic(pybind11::module_& m);
 // Only where the workflow library is built (QUARNEL_CLI).
 void BindWorkflow(pybind11::module_& m);
 

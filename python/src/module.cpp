@@ -11,6 +11,8 @@ PYBIND11_MODULE(_core, m) {
     quarnel::python::BindJobs(m);
     quarnel::python::BindEvaluate(m);
     quarnel::python::BindWofe(m);
+    quarnel::python::BindFuzzy(m);
+    quarnel::python::BindLogistic(m);
 #ifdef QUARNEL_PYTHON_WORKFLOW
     quarnel::python::BindWorkflow(m);
 #endif

@@ -98,7 +98,7 @@ def readme_tables():
         if line.startswith("#### "):
             m = re.search(r"\(`\[(.+)\]`\)", line)
             table = m.group(1) if m else ""
-        m = re.match(r"\| `([a-z_]+)` \| [^|]* \|[^|]*\|[^|]*\| ([^|]+) \|", line)
+        m = re.match(r"\| `([a-z0-9_]+)` \| [^|]* \|[^|]*\|[^|]*\| ([^|]+) \|", line)
         if m:
             found[(table, m.group(1))] = m.group(2).strip()
     return found

@@ -180,6 +180,22 @@ TEST_F(HostCatalogue, EvaluateHoldsAtMostSixteenBytesAMapCell) {
     }
 }
 
+// Fuzzy overlay and logistic regression, each input in turn unreadable: exit 1, no output.
+TEST_F(HostCatalogue, FuzzyAndLogisticRefuseWhatTheyCannotRead) {
+    WriteFile(dir_ / "grid.grd", fuzz::kSmallDsaa);
+    WriteFile(dir_ / "points.csv", "x,y\n0,0\n");
+    const std::string grid = dir_ / "grid.grd";
+    const std::string out = dir_ / "out.tif";
+    for (const std::string& path : Unreadable()) {
+        ExpectExit({"fuzzy", grid, path, "-o", out, "--membership", "as-is", "--membership", "as-is"}, {path},
+                   1);
+        ExpectExit({"fuzzy", grid, "-o", out, "--membership", "as-is", "--deposits", path}, {path}, 1);
+        ExpectExit({"logistic", path, "--deposits", dir_ / "points.csv", "-o", out}, {path}, 1);
+        ExpectExit({"logistic", grid, "--deposits", path, "-o", out}, {path}, 1);
+    }
+    EXPECT_FALSE(FileExists(out));
+}
+
 // Inputs that never end or are not files: every command and job refuses each at once, with
 // exit 1, whether it is the file named on the command line or one a parameter file names.
 TEST_F(HostCatalogue, EndlessInputsAreRefusedPromptly) {

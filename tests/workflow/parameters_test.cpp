@@ -57,9 +57,12 @@ std::string EveryKey(const std::string& beyond) {
            "prepare = \"code\"\n[[layers]]\nname = \"w\"\nraster = \"a\"\nprepare = \"window-mean\"\nwindow "
            "= " +
            (beyond == "layers.window" ? "2097153" : "5") + "\n[deposits]\n" + keys("deposits") + "[bp]\n" +
-           keys("bp") + "[[hierarchy.levels]]\n" + keys("hierarchy.levels") + "[[hierarchy.levels.elements]]\n" +
-           keys("hierarchy.levels.elements") + "[feature]\n" + keys("feature") + "[[feature.variables]]\n" +
-           keys("feature.variables") + "[wofe]\n" + keys("wofe") + "[[wofe.evidence]]\n" + keys("wofe.evidence") +
+           keys("bp") + "[[hierarchy.levels]]\n" + keys("hierarchy.levels") +
+           "[[hierarchy.levels.elements]]\n" + keys("hierarchy.levels.elements") + "[feature]\n" +
+           keys("feature") + "[[feature.variables]]\n" + keys("feature.variables") + "[fuzzy]\n" +
+           keys("fuzzy") + "[[fuzzy.inputs]]\nmembership = \"gaussian\"\n" +
+           keys("fuzzy.inputs", {"membership", "low", "high", "spread", "values"}) + "[logistic]\n" +
+           keys("logistic") + "[wofe]\n" + keys("wofe") + "[[wofe.evidence]]\n" + keys("wofe.evidence") +
            "[validation]\n" + keys("validation");
 }
 

@@ -1,0 +1,67 @@
+#include "cli/logistic_job.h"
+
+#include <filesystem>
+
+#include "cli/door_jobs.h"
+#include "cli/fuzzy_job.h"
+#include "cli/geo_door.h"
+
+namespace quarnel::cli {
+
+namespace {
+
+using nlohmann::ordered_json;
+
+// OUT.std_error.EXT beside OUT.EXT.
+std::string StdErrorPath(const std::string& output) {
+    std::filesystem::path path(output);
+    const std::string extension = path.extension().string();
+    return path.replace_extension().string() + ".std_error" + extension;
+}
+
+ordered_json CoefficientsJson(const logistic::Fit& fit) {
+    ordered_json coefficients = ordered_json::array();
+    for (const logistic::Coefficient& c : fit.coefficients)
+        coefficients.push_back(
+            {{"name", c.name}, {"estimate", c.estimate}, {"std_error", c.stdError}, {"z", c.z}, {"p", c.p}});
+    return coefficients;
+}
+
+}  // namespace
+
+JobOutput LogisticOutput(geo::LogisticRasterRequest request, const std::string& judgeAgainst,
+                         const geo::PointOptions& points, const geo::WriteOptions& write,
+                         const Progress& progress) {
+    return GdalDoorOutput("logistic", kMethodWritten, MethodStatusText, kMethodFailed, [&](JobOutput& out) {
+        request.stdErrorOutput = StdErrorPath(request.output);
+        out.outputs = {request.output, request.stdErrorOutput};
+        const geo::LogisticRasterResult found = geo::FitLogisticRasters(request, write, progress);
+        out.results["samples"] = {{"deposits", found.samples.deposits.cells},
+                                  {"background", found.samples.background},
+                                  {"background_cells", found.backgroundCells}};
+        out.results["coefficients"] = CoefficientsJson(found.fit);
+        out.results["intercept_correction"] = found.interceptCorrection;
+        out.results["log_likelihood"] = found.fit.logLikelihood;
+        out.results["deviance"] = found.fit.deviance;
+        out.results["aic"] = found.fit.aic;
+        out.results["iterations"] = found.fit.iterations;
+        out.results["converged"] = found.fit.converged;
+        out.results["output"] = request.output;
+        out.results["std_error_output"] = request.stdErrorOutput;
+        out.summary.push_back("wrote " + request.output + " and " + request.stdErrorOutput);
+        if (judgeAgainst.empty()) return;
+        const JobOutput judged = EvaluateOutput(request.output, judgeAgainst, points, {});
+        if (!judged.ok) {
+            // A map that cannot be judged as asked is withdrawn with the run: outputs whole or absent.
+            for (const std::string& output : out.outputs) {
+                std::error_code ignored;
+                std::filesystem::remove(output, ignored);
+            }
+            throw geo::GeoError("validation: " + judged.cause);
+        }
+        out.results["validation"] = judged.results;
+        out.summary.insert(out.summary.end(), judged.summary.begin(), judged.summary.end());
+    });
+}
+
+}  // namespace quarnel::cli

@@ -1,0 +1,157 @@
+#include "quarnel/logistic.h"
+
+#include <Eigen/Dense>
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+namespace quarnel::logistic {
+
+namespace {
+
+using Eigen::MatrixXd;
+using Eigen::VectorXd;
+
+// ln(1 + e^eta) without overflow.
+double Softplus(double eta) {
+    return eta > 0 ? eta + std::log1p(std::exp(-eta)) : std::log1p(std::exp(eta));
+}
+
+double Sigmoid(double eta) {
+    return eta >= 0 ? 1 / (1 + std::exp(-eta)) : std::exp(eta) / (1 + std::exp(eta));
+}
+
+void RefuseBadSamples(const std::vector<double>& x, const std::vector<int>& y, std::size_t inputs) {
+    if (y.empty() || x.size() != y.size() * inputs)
+        throw std::invalid_argument(std::to_string(x.size()) + " input values for " +
+                                    std::to_string(y.size()) + " samples of " + std::to_string(inputs) +
+                                    " inputs");
+    for (const double v : x)
+        if (!std::isfinite(v)) throw std::invalid_argument("an input value is not finite");
+    std::size_t ones = 0;
+    for (const int t : y) {
+        if (t != 0 && t != 1) throw std::invalid_argument("a target is neither 0 nor 1");
+        ones += std::size_t(t);
+    }
+    if (ones == 0 || ones == y.size())
+        throw std::invalid_argument("every sample is of one class (" + std::to_string(ones) + " of " +
+                                    std::to_string(y.size()) + " are 1)");
+}
+
+// An input whose values for the 1s and for the 0s do not overlap separates them on its own.
+void RefuseSeparatingInput(const MatrixXd& design, const std::vector<int>& y,
+                           const std::vector<std::string>& names) {
+    for (Eigen::Index j = 1; j < design.cols(); ++j) {
+        double low[2] = {INFINITY, INFINITY}, high[2] = {-INFINITY, -INFINITY};
+        for (Eigen::Index i = 0; i < design.rows(); ++i) {
+            const int t = y[std::size_t(i)];
+            low[t] = std::min(low[t], design(i, j));
+            high[t] = std::max(high[t], design(i, j));
+        }
+        if (low[1] > high[0] || high[1] < low[0])
+            throw std::domain_error("complete separation: " + names[std::size_t(j - 1)] +
+                                    " separates the deposits from the background (its values for the "
+                                    "two do not overlap), so no finite estimate exists; leave it out or "
+                                    "give an l2 penalty");
+    }
+}
+
+double TwoSidedP(double z) {
+    return std::erfc(std::fabs(z) / std::sqrt(2.0));
+}
+
+}  // namespace
+
+Fit FitLogistic(const std::vector<double>& x, const std::vector<int>& y,
+                const std::vector<std::string>& names, const FitOptions& options, const Progress& progress) {
+    const std::size_t inputs = names.size();
+    RefuseBadSamples(x, y, inputs);
+    const Eigen::Index n = Eigen::Index(y.size());
+    const Eigen::Index k = Eigen::Index(inputs) + 1;
+    MatrixXd design(n, k);
+    VectorXd target(n);
+    for (Eigen::Index i = 0; i < n; ++i) {
+        design(i, 0) = 1;
+        for (Eigen::Index j = 1; j < k; ++j) design(i, j) = x[std::size_t(i) * inputs + std::size_t(j - 1)];
+        target(i) = y[std::size_t(i)];
+    }
+    if (options.l2 == 0) RefuseSeparatingInput(design, y, names);
+    VectorXd penalty = VectorXd::Constant(k, options.l2);
+    penalty(0) = 0;
+
+    Fit fit;
+    VectorXd beta = VectorXd::Zero(k);
+    MatrixXd hessian(k, k);
+    for (fit.iterations = 1; fit.iterations <= options.maxIterations; ++fit.iterations) {
+        const VectorXd eta = design * beta;
+        VectorXd p(n), w(n);
+        for (Eigen::Index i = 0; i < n; ++i) {
+            p(i) = Sigmoid(eta(i));
+            w(i) = p(i) * (1 - p(i));
+        }
+        const VectorXd gradient = design.transpose() * (target - p) - penalty.cwiseProduct(beta);
+        hessian = design.transpose() * w.asDiagonal() * design;
+        hessian.diagonal() += penalty;
+        const VectorXd step = hessian.ldlt().solve(gradient);
+        beta += step;
+        ReportProgress(progress, {"iteration", fit.iterations, options.maxIterations, 0});
+        if (!step.allFinite()) break;
+        if (step.cwiseAbs().maxCoeff() < options.tolerance) {
+            fit.converged = true;
+            break;
+        }
+    }
+    fit.iterations = std::min(fit.iterations, options.maxIterations);
+    const VectorXd eta = design * beta;
+    VectorXd w(n);
+    fit.logLikelihood = 0;
+    for (Eigen::Index i = 0; i < n; ++i) {
+        fit.logLikelihood += target(i) * eta(i) - Softplus(eta(i));
+        w(i) = Sigmoid(eta(i)) * (1 - Sigmoid(eta(i)));
+    }
+    if (!fit.converged && (!beta.allFinite() || fit.logLikelihood > -1e-6 * double(n))) {
+        // A diverging fit: the input of the largest weight on its own scale drives it.
+        Eigen::Index worst = 1;
+        for (Eigen::Index j = 1; j < k; ++j) {
+            const double spread = design.col(j).maxCoeff() - design.col(j).minCoeff();
+            if (std::fabs(beta(j)) * spread >
+                std::fabs(beta(worst)) * (design.col(worst).maxCoeff() - design.col(worst).minCoeff()))
+                worst = j;
+        }
+        throw std::domain_error("complete separation: " + names[std::size_t(worst - 1)] +
+                                " with the other inputs separates the deposits from the background, so no "
+                                "finite estimate exists; leave it out or give an l2 penalty");
+    }
+    hessian = design.transpose() * w.asDiagonal() * design;
+    hessian.diagonal() += penalty;
+    const MatrixXd covariance = hessian.ldlt().solve(MatrixXd::Identity(k, k));
+    fit.covariance.assign(covariance.data(), covariance.data() + k * k);  // symmetric: order moot
+    for (Eigen::Index j = 0; j < k; ++j) {
+        Coefficient c;
+        c.name = j == 0 ? "intercept" : names[std::size_t(j - 1)];
+        c.estimate = beta(j);
+        c.stdError = std::sqrt(covariance(j, j));
+        c.z = c.estimate / c.stdError;
+        c.p = TwoSidedP(c.z);
+        fit.coefficients.push_back(c);
+    }
+    fit.deviance = -2 * fit.logLikelihood;
+    fit.aic = fit.deviance + 2 * double(k);
+    return fit;
+}
+
+Prediction Predict(const Fit& fit, const double* inputs, double interceptShift) {
+    const std::size_t k = fit.coefficients.size();
+    double eta = fit.coefficients[0].estimate + interceptShift;
+    for (std::size_t j = 1; j < k; ++j) eta += fit.coefficients[j].estimate * inputs[j - 1];
+    double quadratic = 0;
+    for (std::size_t a = 0; a < k; ++a) {
+        const double xa = a == 0 ? 1 : inputs[a - 1];
+        for (std::size_t b = 0; b < k; ++b)
+            quadratic += xa * fit.covariance[a * k + b] * (b == 0 ? 1 : inputs[b - 1]);
+    }
+    const double p = Sigmoid(eta);
+    return {p, p * (1 - p) * std::sqrt(std::max(quadratic, 0.0))};
+}
+
+}  // namespace quarnel::logistic

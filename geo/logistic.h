@@ -1,0 +1,41 @@
+#pragma once
+// Logistic regression of deposits against background cells on evidence rasters through the GDAL
+// door: the samples drawn as geo::MakeBpSamples draws them (every band of every raster one input),
+// the fit by the core (include/quarnel/logistic.h), then the probability and its standard error
+// at every cell, read and written a strip of rows at a time (NaN where any input has no data).
+// A sampled background shifts the intercept by ln(background sampled / background cells). Both
+// outputs are whole or absent; told to stop, nothing is written.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "geo/point_files.h"
+#include "quarnel/logistic.h"
+
+namespace quarnel::geo {
+
+struct LogisticRasterRequest {
+    std::vector<std::string> evidence;
+    std::vector<Point> deposits;  // in the rasters' CRS
+    std::string depositsName;     // for messages
+    SampleOptions samples;
+    logistic::FitOptions fit;
+    std::string output;          // the probability
+    std::string stdErrorOutput;  // its standard error
+};
+
+struct LogisticRasterResult {
+    SampleResult samples;
+    std::int64_t backgroundCells = 0;  // cells with data on every input and no deposit
+    double interceptCorrection = 0;
+    logistic::Fit fit;
+    std::int64_t predicted = 0;
+    std::int64_t blank = 0;
+};
+
+// Throws GeoError for the samples' and the rasters' failures, and for the fit's refusals
+// (complete separation naming the input).
+LogisticRasterResult FitLogisticRasters(const LogisticRasterRequest& request, const WriteOptions& options,
+                                        const Progress& progress = {});
+
+}  // namespace quarnel::geo

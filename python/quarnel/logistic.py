@@ -1,0 +1,46 @@
+"""Logistic regression: coefficients with their standard errors, z and p, fitted by iteratively
+reweighted least squares in the C++ core (Eigen)."""
+
+from __future__ import annotations
+
+from typing import Any, Sequence
+
+import numpy as np
+
+from . import _core, workflow
+from ._grids import layers_of
+from .raster import like
+
+
+def fit(x: Any, y: Any, names: Sequence[str] | None = None, l2: float = 0.0, max_iterations: int = 100) -> dict:
+    """The fit of 0/1 targets y on samples x (samples x inputs): ``coefficients`` [{name,
+    estimate, std_error, z, p}] with the intercept first, ``covariance`` (the inverse of X'WX,
+    plus l2 on the slopes' diagonal), ``log_likelihood``, ``deviance``, ``aic``, ``iterations``,
+    ``converged``. ValueError for complete separation (naming the input), a target other than 0
+    or 1, one class only, or values that are not finite."""
+    workflow.check("logistic", l2=l2, max_iterations=max_iterations)
+    x = np.asarray(x, dtype=np.float64)
+    if x.ndim == 1:
+        x = x[:, np.newaxis]
+    names = list(names) if names is not None else [f"x{i + 1}" for i in range(x.shape[1] if x.ndim == 2 else 0)]
+    return _core.logistic_fit(x, np.asarray(y).astype(np.int32), names, float(l2), int(max_iterations))
+
+
+def predict(fitted: dict, stack: Any, intercept_shift: float = 0.0, nodata: float | None = None):
+    """(probability, standard error) at every cell of a stack of the fit's inputs (inputs x rows x
+    cols, or a list of grids on one frame), the intercept shifted by intercept_shift (ln(sampled /
+    background cells) for a sampled background); the error is P(1-P) sqrt(x' S x). No data in any
+    input (NaN, or nodata) gives nodata, else NaN."""
+    layers = layers_of(stack, nodata, "the stack")
+    values = np.array(layers.grids, dtype=np.float64)
+    for band, (grid, value) in enumerate(zip(layers.grids, layers.nodata)):
+        if value is not None:
+            values[band][grid == value] = np.nan
+    estimates = np.array([c["estimate"] for c in fitted["coefficients"]], dtype=np.float64)
+    found = _core.logistic_predict(estimates, np.asarray(fitted["covariance"], dtype=np.float64), values,
+                                   float(intercept_shift))
+    results = []
+    for grid in found:
+        grid[np.isnan(grid)] = layers.fill
+        results.append(like(layers.template, grid, layers.fill) if layers.template is not None else grid)
+    return tuple(results)

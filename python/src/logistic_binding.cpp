@@ -1,0 +1,93 @@
+// Logistic regression on numpy samples: the fit's coefficients, errors and covariance as a dict,
+// and the probabilities and their standard errors of a stack of inputs.
+#include <cmath>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "arrays.h"
+#include "bindings.h"
+#include "quarnel/logistic.h"
+
+namespace quarnel::python {
+namespace {
+
+logistic::Fit FitOf(const Array<double>& x, const Array<int>& y, const std::vector<std::string>& names,
+                    double l2, int maxIterations) {
+    const std::vector<int> shape = ShapeOf(x, 2, "x");
+    if (std::size_t(shape[1]) != names.size())
+        throw py::value_error(std::to_string(names.size()) + " names for " + std::to_string(shape[1]) +
+                              " inputs");
+    if (ShapeOf(y, 1, "y")[0] != shape[0])
+        throw py::value_error("y has " + std::to_string(y.size()) + " targets for " +
+                              std::to_string(shape[0]) + " samples");
+    try {
+        return logistic::FitLogistic(std::vector<double>(x.data(), x.data() + x.size()),
+                                     std::vector<int>(y.data(), y.data() + y.size()), names,
+                                     {l2, maxIterations, logistic::FitOptions{}.tolerance});
+    } catch (const std::invalid_argument& error) {
+        throw py::value_error(error.what());
+    } catch (const std::domain_error& error) {
+        throw py::value_error(error.what());
+    }
+}
+
+py::dict Fit(const Array<double>& x, const Array<int>& y, const std::vector<std::string>& names, double l2,
+             int maxIterations) {
+    const logistic::Fit fit = FitOf(x, y, names, l2, maxIterations);
+    py::list coefficients;
+    for (const logistic::Coefficient& c : fit.coefficients)
+        coefficients.append(py::dict(py::arg("name") = c.name, py::arg("estimate") = c.estimate,
+                                     py::arg("std_error") = c.stdError, py::arg("z") = c.z,
+                                     py::arg("p") = c.p));
+    const py::ssize_t k = py::ssize_t(fit.coefficients.size());
+    Array<double> covariance = NewArray<double>({k, k});
+    std::copy(fit.covariance.begin(), fit.covariance.end(), covariance.mutable_data());
+    return py::dict(py::arg("coefficients") = coefficients, py::arg("covariance") = covariance,
+                    py::arg("log_likelihood") = fit.logLikelihood, py::arg("deviance") = fit.deviance,
+                    py::arg("aic") = fit.aic, py::arg("iterations") = fit.iterations,
+                    py::arg("converged") = fit.converged);
+}
+
+// The probability and its standard error at every cell of a stack (inputs x rows x cols); NaN
+// where any input is NaN.
+py::tuple Predict(const Array<double>& estimates, const Array<double>& covariance, const Array<double>& stack,
+                  double interceptShift) {
+    const std::vector<int> shape = ShapeOf(stack, 3, "stack");
+    const std::size_t k = std::size_t(ShapeOf(estimates, 1, "estimates")[0]);
+    const std::vector<int> square = ShapeOf(covariance, 2, "covariance");
+    if (k != std::size_t(shape[0]) + 1 || square[0] != int(k) || square[1] != int(k))
+        throw py::value_error("the fit has " + std::to_string(k) + " coefficients for " +
+                              std::to_string(shape[0]) + " inputs (and a covariance of " +
+                              std::to_string(square[0]) + " x " + std::to_string(square[1]) + ")");
+    logistic::Fit fit;
+    for (std::size_t j = 0; j < k; ++j) fit.coefficients.push_back({"", estimates.data()[j], 0, 0, 0});
+    fit.covariance.assign(covariance.data(), covariance.data() + k * k);
+    const std::size_t cells = std::size_t(shape[1]) * std::size_t(shape[2]);
+    Array<double> probability = NewArray<double>({shape[1], shape[2]});
+    Array<double> stdError = NewArray<double>({shape[1], shape[2]});
+    std::vector<double> inputs(k - 1);
+    for (std::size_t c = 0; c < cells; ++c) {
+        bool blank = false;
+        for (std::size_t j = 0; j + 1 < k; ++j) {
+            inputs[j] = stack.data()[j * cells + c];
+            blank = blank || std::isnan(inputs[j]);
+        }
+        const logistic::Prediction found =
+            blank ? logistic::Prediction{NAN, NAN} : logistic::Predict(fit, inputs.data(), interceptShift);
+        probability.mutable_data()[c] = found.probability;
+        stdError.mutable_data()[c] = found.stdError;
+    }
+    return py::make_tuple(probability, stdError);
+}
+
+}  // namespace
+
+void BindLogistic(py::module_& m) {
+    m.def("logistic_fit", &Fit, py::arg("x"), py::arg("y"), py::arg("names"), py::arg("l2"),
+          py::arg("max_iterations"));
+    m.def("logistic_predict", &Predict, py::arg("estimates"), py::arg("covariance"), py::arg("stack"),
+          py::arg("intercept_shift"));
+}
+
+}  // namespace quarnel::python
