@@ -3,11 +3,13 @@
 #include <memory>
 
 #include "cli/commands.h"
+#include "cli/declared_option.h"
 #include "cli/fuzzy_job.h"
 #include "cli/geo_door.h"
 #include "cli/geo_points.h"
 #include "cli/interrupt.h"
 #include "cli/logistic_job.h"
+#include "quarnel/requests.h"
 
 namespace quarnel::cli {
 
@@ -46,23 +48,12 @@ void AddLogisticCommands(CLI::App& app, int& exitCode) {
         ->add_option("-o,--output", args->request.output,
                      "the probability raster to write (its standard error beside it as NAME.std_error.EXT)")
         ->required();
-    command
-        ->add_option("--background", args->request.samples.background,
-                     "background cells (default: as many as deposit cells)")
-        ->check(CLI::NonNegativeNumber);
-    command->add_option("--seed", args->request.samples.seed, "seed of the background draw")
-        ->capture_default_str();
-    command
-        ->add_option("--min-distance", args->request.samples.minDistance,
-                     "least distance of a background cell's centre from every deposit (map units)")
-        ->check(CLI::NonNegativeNumber)
-        ->capture_default_str();
-    command->add_option("--l2", args->request.fit.l2, "L2 penalty on the slopes")
-        ->check(CLI::NonNegativeNumber)
-        ->capture_default_str();
-    command->add_option("--max-iterations", args->request.fit.maxIterations, "the most Newton steps")
-        ->check(CLI::PositiveNumber)
-        ->capture_default_str();
+    namespace decl = params::logistic;
+    AddDeclared(*command, decl::kBackground, args->request.samples.background);
+    AddDeclared(*command, decl::kSeed, args->request.samples.seed);
+    AddDeclared(*command, decl::kMinDistance, args->request.samples.minDistance);
+    AddDeclared(*command, decl::kL2, args->request.fit.l2);
+    AddDeclared(*command, decl::kMaxIterations, args->request.fit.maxIterations);
     AddPointOptions(command, args->points);
     AddRasterOutputOptions(command, args->write);
     AddJsonFlag(command, args->json);

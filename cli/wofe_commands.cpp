@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/declared_option.h"
 #include "cli/geo_door.h"
 #include "cli/geo_points.h"
 #include "cli/interrupt.h"
@@ -36,10 +37,7 @@ void AddWofeCommand(CLI::App& app, int& exitCode) {
     command->add_option(
         "--generalize", a->generalize,
         "RULE[,...]: " + std::string(decl::kGeneralize.help) + " (default max-significant-contrast)");
-    command
-        ->add_option("--min-studentized", a->minStudentized,
-                     std::string(decl::kMinStudentized.help) + " (default 2)")
-        ->check(CLI::Range(decl::kMinStudentized.low, decl::kMinStudentized.high));
+    AddDeclared(*command, decl::kMinStudentized, a->minStudentized);
     command->add_option("--mask", a->mask, std::string(decl::kMask.help));
     command->add_flag("--weights-only", a->weightsOnly, "write the weights tables only (no posterior)");
     AddRasterOutputOptions(command, a->write);
