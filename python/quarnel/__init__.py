@@ -21,7 +21,8 @@ hold.
 """
 
 from . import evaluate, feature, fuzzy, hierarchy, jobs, logistic, wofe, workflow
-from .bp import Network, Stopped, TrainingSummary, count_classes, train
+from ._core import Stopped
+from .bp import Network, TrainingSummary, count_classes, train
 from .prep import normalize, window_stats
 from .raster import cells_mask, deposits_to_cells, open_raster
 from .workflow import run

@@ -8,7 +8,6 @@ from typing import Any, Callable
 import numpy as np
 
 from . import _core
-from ._core import Stopped
 from ._grids import Layers, for_core, grid_of, layers_of
 from .raster import like
 

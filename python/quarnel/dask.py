@@ -38,7 +38,11 @@ from . import prep as _prep
 from ._grids import Layers, fill_of, for_core, own_nodata, value_in
 from .bp import Network
 from .raster import check_aligned, coarsened, is_data_array, like, spatial
-from ._wofe_dask import wofe_posterior, wofe_weights  # noqa: F401  (weights of evidence)
+from . import _wofe_dask
+
+# Weights of evidence on chunked data.
+wofe_weights = _wofe_dask.wofe_weights
+wofe_posterior = _wofe_dask.wofe_posterior
 
 # Cells a block may hold for its float32 product matrix to be exact.
 EXACT_FLOAT32_COUNT = 2**24

@@ -3,7 +3,7 @@ host's ``quarnel fuzzy`` and a workflow's ``[fuzzy]`` compute them (the same cor
 
 from __future__ import annotations
 
-from typing import Any, Mapping, Sequence
+from typing import Any, Mapping
 
 import numpy as np
 

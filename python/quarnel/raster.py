@@ -4,6 +4,8 @@ their input's frame, and deposits as grid cells."""
 
 from __future__ import annotations
 
+import importlib
+
 from dataclasses import dataclass
 from typing import Any, Sequence
 
@@ -21,7 +23,7 @@ def is_data_array(value: Any) -> bool:
         return False
     if not isinstance(value, xarray.DataArray):
         return False
-    import rioxarray  # noqa: F401
+    importlib.import_module("rioxarray")  # registers the .rio accessor the raster functions use
 
     return True
 

@@ -1,6 +1,5 @@
 import subprocess
 import sys
-from pathlib import Path
 
 import numpy as np
 import pytest

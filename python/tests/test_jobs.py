@@ -1,4 +1,3 @@
-import numpy as np
 import pytest
 import quarnel
 from conftest import DATA

@@ -4,7 +4,6 @@ cell as data, and write with rio.to_raster what reads back equal. No-data is rea
 the oracle: the band's no-data value exactly, and NaN."""
 
 import os
-import shutil
 import subprocess
 from pathlib import Path
 

@@ -3,7 +3,6 @@ file holds it; refusals as ValueError; and every parameter with one name and def
 declarations, the README, the host's listing and the Python checks."""
 
 import json
-import os
 import re
 import subprocess
 from pathlib import Path
