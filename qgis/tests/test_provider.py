@@ -78,9 +78,9 @@ def declared_elsewhere(monkeypatch):
     """Declarations as they stand plus two methods as another branch might add them."""
     declared = quarnel.workflow.parameters()
     extra = [
-        {"method": "fuzzy", "name": "gamma", "kind": "number", "unit": "", "low": 0.0, "high": 1.0, "value": 0.9,
+        {"method": "future", "name": "gamma", "kind": "number", "unit": "", "low": 0.0, "high": 1.0, "value": 0.9,
          "default": "0.9", "accepted": "0 to 1", "required": False, "fixed_default": True, "help": "gamma"},
-        {"method": "fuzzy", "name": "layers", "kind": "names", "unit": "", "low": 0.0, "high": 0.0, "value": 0.0,
+        {"method": "future", "name": "layers", "kind": "names", "unit": "", "low": 0.0, "high": 0.0, "value": 0.0,
          "default": "every layer", "accepted": "", "required": False, "fixed_default": False, "help": "layers"},
         {"method": "nested", "name": "rules", "kind": "tables", "unit": "", "low": 1.0, "high": 9.0, "value": 0.0,
          "default": "required", "accepted": "", "required": True, "fixed_default": False, "help": "rules"},
@@ -93,15 +93,15 @@ def test_a_method_is_listed_once_its_declaration_lands(declared_elsewhere, tmp_p
     provider = QuarnelProvider()
     provider.loadAlgorithms()
     names = {a.name() for a in provider.algorithms()}
-    assert "fuzzy" in names and "nested" not in names  # a required nested table cannot be asked for
+    assert "future" in names and "nested" not in names  # a required nested table cannot be asked for
     assert {"normalise", "windowstatistics", "bpnetwork", "hierarchy", "feature", "evaluate", "runworkflow"} <= names
-    fuzzy = provider.algorithm("fuzzy")
-    assert fuzzy.parameterDefinition("GAMMA").defaultValue() == 0.9
+    future = provider.algorithm("future")
+    assert future.parameterDefinition("GAMMA").defaultValue() == 0.9
     layer = QgsRasterLayer(os.path.join(tmp_path, "a b.tif"), "a b")
-    text = tools.method_workflow("fuzzy", [layer, layer], tools._layer_names([layer, layer]), "d.shp",
+    text = tools.method_workflow("future", [layer, layer], tools._layer_names([layer, layer]), "d.shp",
                                  {"gamma": 0.5, "layers": None}, "out")
     workflow = tomllib.loads(text)
-    assert workflow["fuzzy"] == {"gamma": 0.5} and workflow["deposits"]["path"] == "d.shp"
+    assert workflow["future"] == {"gamma": 0.5} and workflow["deposits"]["path"] == "d.shp"
     assert [w["name"] for w in workflow["layers"]] == ["a_b", "a_b_2"]
 
 
