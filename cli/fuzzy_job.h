@@ -13,7 +13,7 @@ namespace quarnel::cli {
 
 struct FuzzyArgs {
     std::vector<std::string> evidence;
-    std::vector<std::string> memberships;  // one spec per input (fuzzy::ParseMembership)
+    std::vector<std::string> memberships;  // one rule per input (fuzzy::ParseMembership)
     std::string op{params::fuzzy::kOperatorChoices[std::size_t(params::fuzzy::kOperator.value)]};
     double gamma = params::fuzzy::kGamma.value;
     std::string output;

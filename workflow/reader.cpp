@@ -260,23 +260,23 @@ params::WofeRequest ReadWofe(Section& section) {
 std::string ReadMembership(Section& section) {
     namespace f = params::fuzzy;
     const int kind = section.Choice(f::kMembership);
-    std::string spec(f::kMembershipChoices[std::size_t(kind)]);
+    std::string rule(f::kMembershipChoices[std::size_t(kind)]);
     const auto number = [&](const Parameter& p) {
         return params::PlainNumber(section.Number(p).value_or(p.value));
     };
-    if (spec == "linear") spec.append(":").append(number(f::kLow)).append(",").append(number(f::kHigh));
-    if (spec == "large" || spec == "small" || spec == "gaussian") {
-        spec.append(":").append(number(f::kMidpoint));
+    if (rule == "linear") rule.append(":").append(number(f::kLow)).append(",").append(number(f::kHigh));
+    if (rule == "large" || rule == "small" || rule == "gaussian") {
+        rule.append(":").append(number(f::kMidpoint));
         if (const auto spread = section.Number(f::kSpread))
-            spec.append(",").append(params::PlainNumber(*spread));
+            rule.append(",").append(params::PlainNumber(*spread));
     }
-    if (spec == "classes") spec.append(":").append(section.Text(f::kValues));
+    if (rule == "classes") rule.append(":").append(section.Text(f::kValues));
     try {
-        fuzzy::ParseMembership(spec);
+        fuzzy::ParseMembership(rule);
     } catch (const std::invalid_argument& error) {
         section.Fail(f::kMembership.name, section.source(), error.what());
     }
-    return spec;
+    return rule;
 }
 
 params::FuzzyRequest ReadFuzzy(Section& section) {

@@ -16,11 +16,11 @@ bool Finite(double v) {
     return std::isfinite(v);
 }
 
-double Number(std::string_view text, std::string_view spec) {
+double Number(std::string_view text, std::string_view rule) {
     double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || error != std::errc() || end != text.data() + text.size() || !Finite(value))
-        throw std::invalid_argument("membership '" + std::string(spec) + "': '" + std::string(text) +
+        throw std::invalid_argument("membership '" + std::string(rule) + "': '" + std::string(text) +
                                     "' is not a finite number");
     return value;
 }
@@ -35,18 +35,18 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
     }
 }
 
-Kind KindNamed(std::string_view name, std::string_view spec) {
+Kind KindNamed(std::string_view name, std::string_view rule) {
     for (std::size_t i = 0; i < std::size(kKindNames); ++i)
         if (kKindNames[i] == name) return Kind(i);
-    throw std::invalid_argument("membership '" + std::string(spec) + "': no kind '" + std::string(name) +
+    throw std::invalid_argument("membership '" + std::string(rule) + "': no kind '" + std::string(name) +
                                 "' (linear, large, small, gaussian, classes or as-is)");
 }
 
 void RequireCount(const std::vector<std::string_view>& parts, std::size_t low, std::size_t high,
-                  std::string_view spec) {
+                  std::string_view rule) {
     if (parts.size() < low || parts.size() > high)
         throw std::invalid_argument(
-            "membership '" + std::string(spec) + "': " + std::to_string(parts.size()) + " numbers, where " +
+            "membership '" + std::string(rule) + "': " + std::to_string(parts.size()) + " numbers, where " +
             std::to_string(low) + (low == high ? "" : " or " + std::to_string(high)) + " are needed");
 }
 
@@ -89,39 +89,39 @@ std::string CheckGamma(double gamma) {
     return gamma >= 0 && gamma <= 1 ? std::string() : "gamma must lie in 0..1";
 }
 
-Membership ParseMembership(std::string_view spec) {
-    const std::size_t colon = spec.find(':');
+Membership ParseMembership(std::string_view rule) {
+    const std::size_t colon = rule.find(':');
     Membership m;
-    m.kind = KindNamed(spec.substr(0, colon), spec);
+    m.kind = KindNamed(rule.substr(0, colon), rule);
     const std::string_view rest =
-        colon == std::string_view::npos ? std::string_view() : spec.substr(colon + 1);
+        colon == std::string_view::npos ? std::string_view() : rule.substr(colon + 1);
     if (m.kind == Kind::asIs) {
         if (colon != std::string_view::npos)
-            throw std::invalid_argument("membership '" + std::string(spec) + "': as-is takes no numbers");
+            throw std::invalid_argument("membership '" + std::string(rule) + "': as-is takes no numbers");
     } else if (m.kind == Kind::classes) {
         for (const std::string_view pair : Split(rest, ',')) {
             const std::size_t equals = pair.find('=');
             if (equals == std::string_view::npos)
-                throw std::invalid_argument("membership '" + std::string(spec) + "': '" + std::string(pair) +
+                throw std::invalid_argument("membership '" + std::string(rule) + "': '" + std::string(pair) +
                                             "' is not VALUE=MEMBERSHIP");
-            m.classes.emplace_back(Number(pair.substr(0, equals), spec),
-                                   Number(pair.substr(equals + 1), spec));
+            m.classes.emplace_back(Number(pair.substr(0, equals), rule),
+                                   Number(pair.substr(equals + 1), rule));
         }
     } else {
         const std::vector<std::string_view> parts = Split(rest, ',');
         if (m.kind == Kind::linear) {
-            RequireCount(parts, 2, 2, spec);
-            m.low = Number(parts[0], spec);
-            m.high = Number(parts[1], spec);
+            RequireCount(parts, 2, 2, rule);
+            m.low = Number(parts[0], rule);
+            m.high = Number(parts[1], rule);
         } else {
-            RequireCount(parts, 1, 2, spec);
-            m.midpoint = Number(parts[0], spec);
-            m.spread = parts.size() == 2 ? Number(parts[1], spec)
+            RequireCount(parts, 1, 2, rule);
+            m.midpoint = Number(parts[0], rule);
+            m.spread = parts.size() == 2 ? Number(parts[1], rule)
                                          : (m.kind == Kind::gaussian ? kGaussianSpread : kLargeSmallSpread);
         }
     }
     if (const std::string why = CheckMembership(m); !why.empty())
-        throw std::invalid_argument("membership '" + std::string(spec) + "': " + why);
+        throw std::invalid_argument("membership '" + std::string(rule) + "': " + why);
     return m;
 }
 

@@ -41,8 +41,8 @@ std::string CheckGamma(double gamma);
 // The membership as a command line spells it: "linear:LOW,HIGH", "large:MID[,SPREAD]",
 // "small:MID[,SPREAD]", "gaussian:MID[,SPREAD]", "classes:V=M,...", "as-is". Throws
 // std::invalid_argument naming what is wrong; the result passes CheckMembership.
-Membership ParseMembership(std::string_view spec);
-// The spec back as text, every parameter spelt out (the default spread included).
+Membership ParseMembership(std::string_view rule);
+// The rule back as text, every parameter spelt out (the default spread included).
 std::string MembershipText(const Membership& membership);
 
 // x's membership; NaN for NaN, for a value no class lists, and for an as-is value outside 0..1

@@ -12,7 +12,7 @@ from ._grids import layers_of, single
 from .raster import like
 
 
-def spec(kind: str = "as-is", *, low: float | None = None, high: float | None = None,
+def rule(kind: str = "as-is", *, low: float | None = None, high: float | None = None,
          midpoint: float | None = None, spread: float | None = None,
          values: Mapping[float, float] | None = None) -> str:
     """The membership as the host's --membership spells it, from a workflow input's keys
@@ -50,7 +50,7 @@ def membership(array: Any, kind: str = "as-is", *, low: float | None = None, hig
     grid = np.array(layers.grids[0], dtype=np.float64)
     if layers.nodata[0] is not None:
         grid[layers.grids[0] == layers.nodata[0]] = np.nan
-    result = _core.fuzzy_membership(grid, spec(kind, low=low, high=high, midpoint=midpoint, spread=spread,
+    result = _core.fuzzy_membership(grid, rule(kind, low=low, high=high, midpoint=midpoint, spread=spread,
                                                values=values))
     result[np.isnan(result)] = layers.fill
     return like(array, result, layers.fill) if layers.template is not None else result

@@ -1,4 +1,4 @@
-// Fuzzy overlay on numpy arrays: a grid's memberships by a membership spec as the host spells it,
+// Fuzzy overlay on numpy arrays: a grid's memberships by a membership rule as the host spells it,
 // and a stack of memberships combined, each cell by the core's own functions. No data is NaN
 // both ways; an as-is value outside 0..1 is a ValueError naming its cell.
 #include <cmath>
@@ -12,10 +12,10 @@
 namespace quarnel::python {
 namespace {
 
-Array<double> Membership(const Array<double>& values, const std::string& spec) {
+Array<double> Membership(const Array<double>& values, const std::string& rule) {
     fuzzy::Membership membership;
     try {
-        membership = fuzzy::ParseMembership(spec);
+        membership = fuzzy::ParseMembership(rule);
     } catch (const std::invalid_argument& error) {
         throw py::value_error(error.what());
     }
@@ -57,7 +57,7 @@ Array<double> Overlay(const Array<double>& memberships, const std::string& op, d
 }  // namespace
 
 void BindFuzzy(py::module_& m) {
-    m.def("fuzzy_membership", &Membership, py::arg("values"), py::arg("spec"));
+    m.def("fuzzy_membership", &Membership, py::arg("values"), py::arg("rule"));
     m.def("fuzzy_overlay", &Overlay, py::arg("memberships"), py::arg("operator"), py::arg("gamma"));
 }
 

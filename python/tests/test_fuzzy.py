@@ -56,19 +56,19 @@ MEMBERSHIPS = {
 }
 
 
-def fuzzy(tmp_path, inputs, specs, *options):
+def fuzzy(tmp_path, inputs, rules, *options):
     out = tmp_path / "out.tif"
     run = subprocess.run([host(), "fuzzy", *inputs, "-o", str(out), "--json", *options,
-                          *[a for spec in specs for a in ("--membership", spec)]],
+                          *[a for rule in rules for a in ("--membership", rule)]],
                          capture_output=True, text=True)
     return json.loads(run.stdout), run.returncode, out
 
 
-@pytest.mark.parametrize("spec", sorted(MEMBERSHIPS))
-def test_each_membership_is_numpys(tmp_path, spec):
-    found, code, out = fuzzy(tmp_path, [write(tmp_path / "a.tif", A)], [spec], "--memberships", str(tmp_path / "m"))
+@pytest.mark.parametrize("rule", sorted(MEMBERSHIPS))
+def test_each_membership_is_numpys(tmp_path, rule):
+    found, code, out = fuzzy(tmp_path, [write(tmp_path / "a.tif", A)], [rule], "--memberships", str(tmp_path / "m"))
     assert code == 0, found
-    expected = np.where(np.isnan(A), np.nan, MEMBERSHIPS[spec]).astype(np.float32)
+    expected = np.where(np.isnan(A), np.nan, MEMBERSHIPS[rule]).astype(np.float32)
     np.testing.assert_allclose(read(out), expected, rtol=1e-6, atol=1e-7)
     np.testing.assert_array_equal(read(tmp_path / "m" / "a.tif"), read(out))
     assert found["results"]["inputs"][0]["min"] == -1 and found["results"]["inputs"][0]["max"] == 10
@@ -76,7 +76,7 @@ def test_each_membership_is_numpys(tmp_path, spec):
 
 def test_operators_and_gamma_are_numpys(tmp_path):
     inputs = [write(tmp_path / "a.tif", A), write(tmp_path / "b.tif", B), write(tmp_path / "c.tif", C)]
-    specs = ["linear:0,10", "as-is", "classes:1=0.2,2=0.6,3=0.9"]
+    rules = ["linear:0,10", "as-is", "classes:1=0.2,2=0.6,3=0.9"]
     classes = np.select([C == 1, C == 2, C == 3], [0.2, 0.6, 0.9], np.nan)
     m = np.stack([np.clip(A / 10, 0, 1), B, classes])
     product, total = m.prod(axis=0), 1 - (1 - m).prod(axis=0)
@@ -85,7 +85,7 @@ def test_operators_and_gamma_are_numpys(tmp_path):
         expected[f"gamma {g}"] = total**g * product ** (1 - g)
     for name, values in expected.items():
         op, _, g = name.partition(" ")
-        found, code, out = fuzzy(tmp_path, inputs, specs, "--operator", op, "--gamma", g or "0")
+        found, code, out = fuzzy(tmp_path, inputs, rules, "--operator", op, "--gamma", g or "0")
         assert code == 0, found
         # No data in any input (A's NaN, B's NaN, C's unlisted class 4) is no data.
         np.testing.assert_allclose(read(out), values.astype(np.float32), rtol=1e-6, atol=1e-7, err_msg=name)
@@ -94,7 +94,7 @@ def test_operators_and_gamma_are_numpys(tmp_path):
     assert found["results"]["inputs"][2]["parameters"] == {"values": {"1": 0.2, "2": 0.6, "3": 0.9}}
 
 
-@pytest.mark.parametrize("specs, options, cause", [
+@pytest.mark.parametrize("rules, options, cause", [
     (["linear:3,3"], [], "LOW and HIGH must differ"),
     (["large:0"], [], "MID must be above 0"),
     (["small:-2,3"], [], "MID must be above 0"),
@@ -104,8 +104,8 @@ def test_operators_and_gamma_are_numpys(tmp_path):
     (["as-is"], [], "row 0, column 2 holds 2"),
     (["linear:0,1", "as-is"], [], "2 memberships for 1 inputs"),
 ])
-def test_refusals_name_the_cause_and_write_nothing(tmp_path, specs, options, cause):
-    found, code, out = fuzzy(tmp_path, [write(tmp_path / "a.tif", A)], specs, *options)
+def test_refusals_name_the_cause_and_write_nothing(tmp_path, rules, options, cause):
+    found, code, out = fuzzy(tmp_path, [write(tmp_path / "a.tif", A)], rules, *options)
     assert code == 1 and not found["ok"] and cause in found["cause"], found
     assert not out.exists()
 
