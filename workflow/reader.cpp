@@ -333,7 +333,8 @@ void CheckReferences(const Workflow& workflow) {
                       workflow.hierarchy->levels[l].elements[e].layer);
     if (workflow.feature)
         for (std::size_t i = 0; i < workflow.feature->variables.size(); ++i)
-            check("feature.variables[" + std::to_string(i + 1) + "].layer", workflow.feature->variables[i].layer);
+            check("feature.variables[" + std::to_string(i + 1) + "].layer",
+                  workflow.feature->variables[i].layer);
     if (workflow.wofe) {
         for (const std::string& name : workflow.wofe->layers) check("wofe.layers", name);
         for (std::size_t i = 0; i < workflow.wofe->evidence.size(); ++i)

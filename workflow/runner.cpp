@@ -9,9 +9,9 @@
 #include <optional>
 
 #include "cli/door_jobs.h"
-#include "cli/wofe_job.h"
 #include "cli/fuzzy_job.h"
 #include "cli/logistic_job.h"
+#include "cli/wofe_job.h"
 #include "geo/align.h"
 #include "geo/analysis.h"
 #include "geo/bp.h"
@@ -53,8 +53,8 @@ std::vector<fs::path> PlannedOutputs(const Workflow& workflow) {
                                    "validation/held_out_deposits.csv", "validation/roc.png",
                                    "validation/success-rate.png", "validation/prediction-rate.png",
                                    // Files of earlier versions of the run, which no step makes now.
-                                   "hierarchy/hierarchy.params", "hierarchy/report.txt", "feature/feature.params",
-                                   "feature/model_units.txt", "feature/report.txt"};
+                                   "hierarchy/hierarchy.params", "hierarchy/report.txt",
+                                   "feature/feature.params", "feature/model_units.txt", "feature/report.txt"};
     for (const char* name : {"posterior.tif", "posterior_std.tif", "confidence.tif", "posterior_std.png"})
         files.push_back(fs::path("wofe") / name);
     for (const params::LayerRequest& layer : workflow.layers)
@@ -407,7 +407,8 @@ std::vector<std::string> PrepareLayers(const Workflow& workflow, const Plan& pla
                     const std::string mean = stem.string() + ".blocks-mean.tif";
                     const std::string deviation = stem.string() + ".blocks-deviation.tif";
                     step.outputs = {mean, deviation};
-                    geo::WindowStatisticsRaster(layer.raster, mean, deviation, layer.window, tiff, 1, record.progress);
+                    geo::WindowStatisticsRaster(layer.raster, mean, deviation, layer.window, tiff, 1,
+                                                record.progress);
                     geo::AlignRaster(layer.prepare == Preparation::windowMean ? mean : deviation, plan.frame,
                                      output, geo::Resampling::nearest, tiff, record.progress);
                     break;
@@ -626,7 +627,8 @@ void RunHierarchy(const Workflow& workflow, const std::vector<std::string>& prep
                 rasters.push_back(PreparedOf(workflow, prepared, level.elements[e].layer));
                 total.push_back(weights.totalWeights[std::size_t(level.level)][e]);
             }
-        const geo::PredictionResult found = geo::PredictHierarchyRaster(rasters, total, map.string(), {}, record.progress);
+        const geo::PredictionResult found =
+            geo::PredictHierarchyRaster(rasters, total, map.string(), {}, record.progress);
         results["prediction"] = {{"rows", found.rows},   {"cols", found.cols}, {"cells", found.predicted},
                                  {"blank", found.blank}, {"min", found.min},   {"max", found.max}};
         step.outputs = {map.string()};
