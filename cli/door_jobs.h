@@ -39,6 +39,11 @@ JobOutput FeatureRastersOutput(const std::string& parameterFile, const geo::Writ
 // evaluate: a map against deposit points.
 JobOutput EvaluateOutput(const std::string& map, const std::string& deposits, const geo::PointOptions& points,
                          const EvaluationRequest& request);
+// A method's map judged against deposit points into out's results ("validation") and summary; a
+// map that cannot be judged is withdrawn with out's other outputs (whole or absent) and the
+// cause thrown as GeoError.
+void JudgeMapOrWithdraw(const std::string& map, const std::string& deposits, const geo::PointOptions& points,
+                        JobOutput& out);
 // plot: a picture of band 1 of a raster with the deposits (none when deposits is empty).
 JobOutput PlotMapOutput(const std::string& raster, const std::string& output, const std::string& deposits,
                         const std::string& title, bool classes);

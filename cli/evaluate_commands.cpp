@@ -144,6 +144,20 @@ int RunEvaluate(const EvaluateOptions& options) {
 
 }  // namespace
 
+void JudgeMapOrWithdraw(const std::string& map, const std::string& deposits, const geo::PointOptions& points,
+                        JobOutput& out) {
+    const JobOutput judged = EvaluateOutput(map, deposits, points, {});
+    if (!judged.ok) {
+        for (const std::string& output : out.outputs) {
+            std::error_code ignored;
+            std::filesystem::remove(output, ignored);
+        }
+        throw geo::GeoError("validation: " + judged.cause);
+    }
+    out.results["validation"] = judged.results;
+    out.summary.insert(out.summary.end(), judged.summary.begin(), judged.summary.end());
+}
+
 JobOutput EvaluateOutput(const std::string& map, const std::string& deposits, const geo::PointOptions& points,
                          const EvaluationRequest& request) {
     EvaluateOptions options;

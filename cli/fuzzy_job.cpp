@@ -113,17 +113,7 @@ JobOutput FuzzyOutput(const FuzzyArgs& a, const Progress& progress) {
                               std::to_string(request.inputs.size()) + " memberships, " +
                               std::to_string(result.valid) + " cells with a value)");
         if (a.deposits.empty()) return;
-        const JobOutput judged = EvaluateOutput(a.output, a.deposits, a.points, {});
-        if (!judged.ok) {
-            // A map that cannot be judged as asked is withdrawn with the run: outputs whole or absent.
-            for (const std::string& output : out.outputs) {
-                std::error_code ignored;
-                std::filesystem::remove(output, ignored);
-            }
-            throw geo::GeoError("validation: " + judged.cause);
-        }
-        out.results["validation"] = judged.results;
-        out.summary.insert(out.summary.end(), judged.summary.begin(), judged.summary.end());
+        JudgeMapOrWithdraw(a.output, a.deposits, a.points, out);
     });
 }
 

@@ -50,17 +50,7 @@ JobOutput LogisticOutput(geo::LogisticRasterRequest request, const std::string& 
         out.results["std_error_output"] = request.stdErrorOutput;
         out.summary.push_back("wrote " + request.output + " and " + request.stdErrorOutput);
         if (judgeAgainst.empty()) return;
-        const JobOutput judged = EvaluateOutput(request.output, judgeAgainst, points, {});
-        if (!judged.ok) {
-            // A map that cannot be judged as asked is withdrawn with the run: outputs whole or absent.
-            for (const std::string& output : out.outputs) {
-                std::error_code ignored;
-                std::filesystem::remove(output, ignored);
-            }
-            throw geo::GeoError("validation: " + judged.cause);
-        }
-        out.results["validation"] = judged.results;
-        out.summary.insert(out.summary.end(), judged.summary.begin(), judged.summary.end());
+        JudgeMapOrWithdraw(request.output, judgeAgainst, points, out);
     });
 }
 
