@@ -25,8 +25,9 @@ for map in "$out/district results"/*/*.tif; do
   [ "$(gdalsrsinfo -o proj4 "$map")" = "$crs" ] || { echo "$map: not in the district's CRS" >&2; exit 1; }
   grep -q "Size is 1259, 2487" <<<"$info" || { echo "$map: not the district's extent" >&2; exit 1; }
 done
-echo "district maps in $out/district results: layers/ (coded evidence), bp/classes.tif,"
+echo "district maps in $out/district results: layers/ (coded evidence), bp/classes.tif and favourability.tif,"
 echo "  hierarchy/prospectivity.tif, feature/score.tif, wofe/posterior.tif (and its std and confidence),"
+echo "  fuzzy/overlay.tif, logistic/probability.tif (and its standard error),"
 echo "  with summary.json and report.html; each read back by gdalinfo -stats"
 
 # The design's own formats on the 1 km grids derived from the same maps.
