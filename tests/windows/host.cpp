@@ -12,7 +12,7 @@
 //                              arguments (tests/windows/power_bits.h); exit 1 when it cannot
 //
 // The libraries are taken from the folder of this program. The sigmoid's power is internal to the
-// library, so the host is built with its source (bp/power.cpp) to write its bits.
+// library, so the host is built with its source (core/bp/power.cpp) to write its bits.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

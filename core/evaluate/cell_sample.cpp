@@ -4,7 +4,7 @@
 #include <limits>
 #include <random>
 
-#include "evaluate/score_groups.h"
+#include "core/evaluate/score_groups.h"
 #include "quarnel/evaluate.h"
 
 namespace quarnel::evaluate {

@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <array>
 
-#include "evaluate/score_groups.h"
+#include "core/evaluate/score_groups.h"
 #include "quarnel/evaluate.h"
 
 namespace quarnel::evaluate {

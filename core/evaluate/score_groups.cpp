@@ -1,4 +1,4 @@
-#include "evaluate/score_groups.h"
+#include "core/evaluate/score_groups.h"
 
 #include <algorithm>
 #include <cmath>
