@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "afx/stdio_file.h"
-#include "afx/string_array.h"
+#include "formats/afx/stdio_file.h"
+#include "formats/afx/string_array.h"
 #include "bp/bp_records.h"
 #include "bp/bp_status.h"
 #include "bp/cell_input_matrix.h"
@@ -16,9 +16,9 @@
 #include "bp/network_file.h"
 #include "bp/split_string.h"
 #include "frame/quarnel.h"
-#include "grid/dsaa_reader.h"
-#include "grid/dsaa_writer.h"
-#include "grid/same_file.h"
+#include "formats/grid/dsaa_reader.h"
+#include "formats/grid/dsaa_writer.h"
+#include "formats/grid/same_file.h"
 
 namespace quarnel {
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 // The BP records (quarnel/bp.h) as the jobs size them: the bytes of a network, added to a job's
 // memory budget before anything is allocated.
-#include "grid/memory_budget.h"
+#include "formats/grid/memory_budget.h"
 #include "quarnel/bp.h"
 
 namespace quarnel {

@@ -13,8 +13,8 @@
 #include "bp/result_line.h"
 #include "bp/sample_file.h"
 #include "frame/quarnel.h"
-#include "grid/same_file.h"
-#include "grid/text_sink.h"
+#include "formats/grid/same_file.h"
+#include "formats/grid/text_sink.h"
 
 namespace quarnel {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <climits>
 
-#include "grid/dsaa_lines.h"
-#include "grid/grid_kind.h"
-#include "grid/kvb_file.h"
+#include "formats/grid/dsaa_lines.h"
+#include "formats/grid/grid_kind.h"
+#include "formats/grid/kvb_file.h"
 
 namespace quarnel {
 

@@ -7,7 +7,7 @@
 // "DSAA" and whose second line starts with nx and ny (blank-separated token rule, atoi).
 // Both give -1 when the file cannot be opened or is not a grid of their kind, and when a count
 // is negative or the product does not fit an int; *ny and *nx are then left as they were.
-#include "afx/cstring.h"
+#include "formats/afx/cstring.h"
 
 namespace quarnel {
 

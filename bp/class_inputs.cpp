@@ -10,11 +10,11 @@
 
 #include "bp/bp_status.h"
 #include "bp/cell_count.h"
-#include "grid/dsaa_lines.h"
-#include "grid/kvb_file.h"
-#include "grid/matrix.h"
-#include "grid/native_path.h"
-#include "hxf/hxf_file.h"
+#include "formats/grid/dsaa_lines.h"
+#include "formats/grid/kvb_file.h"
+#include "formats/grid/matrix.h"
+#include "formats/grid/native_path.h"
+#include "formats/hxf/hxf_file.h"
 
 namespace quarnel {
 namespace {

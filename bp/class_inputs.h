@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "afx/string_array.h"
+#include "formats/afx/string_array.h"
 #include "bp/cell_input_matrix.h"
 #include "quarnel/bp.h"
 

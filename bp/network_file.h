@@ -12,7 +12,7 @@
 //
 // Reading comes in two halves, so that classification can check its inputs against the counts
 // before it reads (and sizes) the rest of the network.
-#include "afx/stdio_file.h"
+#include "formats/afx/stdio_file.h"
 #include "bp/bp_records.h"
 
 namespace quarnel {

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "bp/network_file.h"
-#include "grid/c_number.h"
-#include "grid/next_token.h"
+#include "formats/grid/c_number.h"
+#include "formats/grid/next_token.h"
 
 namespace quarnel {
 namespace {

@@ -1,7 +1,7 @@
 #include <vector>
 
 #include "bp/network_file.h"
-#include "grid/text_sink.h"
+#include "formats/grid/text_sink.h"
 
 namespace quarnel {
 namespace {

@@ -1,6 +1,6 @@
 #include "bp/result_line.h"
 
-#include "grid/text_sink.h"
+#include "formats/grid/text_sink.h"
 
 namespace quarnel {
 

@@ -2,9 +2,9 @@
 
 #include <string_view>
 
-#include "afx/stdio_file.h"
-#include "grid/c_number.h"
-#include "grid/next_token.h"
+#include "formats/afx/stdio_file.h"
+#include "formats/grid/c_number.h"
+#include "formats/grid/next_token.h"
 
 namespace quarnel {
 namespace {

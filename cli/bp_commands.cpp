@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "afx/stdio_file.h"
+#include "formats/afx/stdio_file.h"
 #include "bp/bp_class_job.h"
 #include "bp/bp_status.h"
 #include "bp/bp_train_job.h"
@@ -23,9 +23,9 @@
 #include "cli/interrupt.h"
 #include "cli/job_output.h"
 #include "geo/bp.h"
-#include "grid/grid_kind.h"
-#include "grid/next_token.h"
-#include "hxf/hxf_file.h"
+#include "formats/grid/grid_kind.h"
+#include "formats/grid/next_token.h"
+#include "formats/hxf/hxf_file.h"
 
 namespace quarnel::cli {
 namespace {

@@ -9,7 +9,7 @@
 #include "cli/job_output.h"
 #include "frame/quarnel.h"
 #include "geo/prep.h"
-#include "hxf/hxf_file.h"
+#include "formats/hxf/hxf_file.h"
 #include "prep/normalize_hxf.h"
 #include "prep/prep_jobs.h"
 #include "prep/status_text.h"

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "feature/feature_types.h"
-#include "grid/kvsgda.h"
+#include "formats/grid/kvsgda.h"
 
 namespace quarnel {
 

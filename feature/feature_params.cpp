@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "feature/feature_status.h"
-#include "grid/scan_stream.h"
+#include "formats/grid/scan_stream.h"
 
 namespace quarnel {
 

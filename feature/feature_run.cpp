@@ -5,8 +5,8 @@
 #include "feature/feature_params.h"
 #include "feature/feature_status.h"
 #include "feature/mine_feater.h"
-#include "grid/same_file.h"
-#include "grid/text_sink.h"
+#include "formats/grid/same_file.h"
+#include "formats/grid/text_sink.h"
 
 namespace quarnel {
 

@@ -5,7 +5,7 @@
 #include "feature/feature_status.h"
 #include "feature/feature_types.h"
 #include "feature/model_units.h"
-#include "grid/scan_stream.h"
+#include "formats/grid/scan_stream.h"
 
 namespace quarnel {
 

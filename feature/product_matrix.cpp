@@ -7,7 +7,7 @@
 #include "feature/mine_feater.h"
 #include "feature/model_units.h"
 #include "feature/report_rows.h"
-#include "grid/text_sink.h"
+#include "formats/grid/text_sink.h"
 #include "quarnel/feature.h"
 
 namespace quarnel {

@@ -3,7 +3,7 @@
 // them (the sink keeps a blank before a value wider than its field).
 #include <string_view>
 
-#include "grid/text_sink.h"
+#include "formats/grid/text_sink.h"
 
 namespace quarnel {
 

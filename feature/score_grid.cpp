@@ -5,8 +5,8 @@
 #include "feature/feature_status.h"
 #include "feature/mine_feater.h"
 #include "feature/model_units.h"
-#include "grid/kvsgda.h"
-#include "grid/text_sink.h"
+#include "formats/grid/kvsgda.h"
+#include "formats/grid/text_sink.h"
 #include "quarnel/feature.h"
 
 namespace quarnel {

@@ -4,7 +4,7 @@
 #include "feature/feature_status.h"
 #include "feature/mine_feater.h"
 #include "feature/report_rows.h"
-#include "grid/text_sink.h"
+#include "formats/grid/text_sink.h"
 #include "quarnel/feature.h"
 
 namespace quarnel {

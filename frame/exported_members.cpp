@@ -1,7 +1,7 @@
 // The export table carries inline members that the library never calls. Taking their addresses
 // in a table the compiler must keep makes it emit them; quarnel.map then exports exactly these.
 #include "frame/support_classes.h"
-#include "kor/cxarray.h"
+#include "formats/kor/cxarray.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "frame/quarnel.h"
 #include "fuzz/fuzz_support.h"
-#include "grid/kvsgda.h"
+#include "formats/grid/kvsgda.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "bp/result_line.h"
 #include "geo/parallel.h"
 #include "geo/rows.h"
-#include "grid/text_sink.h"
+#include "formats/grid/text_sink.h"
 #include "quarnel/bp.h"
 
 namespace quarnel::geo {

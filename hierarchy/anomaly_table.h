@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "grid/scan_stream.h"
-#include "grid/text_sink.h"
+#include "formats/grid/scan_stream.h"
+#include "formats/grid/text_sink.h"
 #include "hierarchy/hierarchy_params.h"
 
 namespace quarnel {

@@ -7,7 +7,7 @@
 // failure) is kept in LastRun. Every file a stage opens is closed by the time it returns.
 #include <quarnel/hierarchy.h>
 
-#include "grid/text_sink.h"
+#include "formats/grid/text_sink.h"
 #include "hierarchy/decompos_run.h"
 #include "hierarchy/hierarchy_params.h"
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "grid/same_file.h"
+#include "formats/grid/same_file.h"
 #include "hierarchy/anomaly_table.h"
 #include "hierarchy/hierarchy_status.h"
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "grid/kvsgda.h"
+#include "formats/grid/kvsgda.h"
 #include "hierarchy/hierarchy_status.h"
 #include "hierarchy/mine_decompos.h"
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "grid/scan_stream.h"
+#include "formats/grid/scan_stream.h"
 #include "hierarchy/hierarchy_status.h"
 #include "hierarchy/level_texts.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // The opening of the hierarchy report: title, target line, the main level with the importance
 // of each present level, then each present level's elements with their importances.
-#include "grid/text_sink.h"
+#include "formats/grid/text_sink.h"
 #include "hierarchy/hierarchy_params.h"
 
 namespace quarnel {

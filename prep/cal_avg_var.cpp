@@ -2,11 +2,11 @@
 #include <utility>
 
 #include "frame/quarnel.h"
-#include "grid/dsaa_writer.h"
-#include "grid/grid_status.h"
-#include "grid/same_file.h"
-#include "grid/text_sink.h"
-#include "grid/working_grid.h"
+#include "formats/grid/dsaa_writer.h"
+#include "formats/grid/grid_status.h"
+#include "formats/grid/same_file.h"
+#include "formats/grid/text_sink.h"
+#include "formats/grid/working_grid.h"
 #include "prep/prep_jobs.h"
 #include "quarnel/prep.h"
 

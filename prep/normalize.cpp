@@ -2,10 +2,10 @@
 #include <utility>
 
 #include "frame/quarnel.h"
-#include "grid/dsaa_writer.h"
-#include "grid/grid_status.h"
-#include "grid/same_file.h"
-#include "grid/working_grid.h"
+#include "formats/grid/dsaa_writer.h"
+#include "formats/grid/grid_status.h"
+#include "formats/grid/same_file.h"
+#include "formats/grid/working_grid.h"
 #include "prep/prep_jobs.h"
 #include "quarnel/prep.h"
 

@@ -1,9 +1,9 @@
 #include "prep/normalize_hxf.h"
 
 #include "frame/quarnel.h"
-#include "grid/same_file.h"
-#include "grid/text_sink.h"
-#include "hxf/hxf_file.h"
+#include "formats/grid/same_file.h"
+#include "formats/grid/text_sink.h"
+#include "formats/hxf/hxf_file.h"
 
 namespace quarnel::prep {
 namespace {

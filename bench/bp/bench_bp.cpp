@@ -26,9 +26,9 @@
 #include "bp/bp_records.h"
 #include "bp/network_file.h"
 #include "frame/quarnel.h"
-#include "grid/dsaa_lines.h"
-#include "grid/dsaa_reader.h"
-#include "grid/text_sink.h"
+#include "formats/grid/dsaa_lines.h"
+#include "formats/grid/dsaa_reader.h"
+#include "formats/grid/text_sink.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "feature/feature_status.h"
 #include "feature/mine_feater.h"
 #include "feature_files.h"
-#include "grid/text_sink.h"
+#include "formats/grid/text_sink.h"
 
 namespace quarnel {
 namespace {

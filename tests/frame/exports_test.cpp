@@ -7,7 +7,7 @@
 #include <string>
 
 #include "frame/support_classes.h"
-#include "kor/cxarray.h"
+#include "formats/kor/cxarray.h"
 #include "loaded_library.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "afx/stdio_file.h"
+#include "formats/afx/stdio_file.h"
 #include "bp/bp_status.h"
 #include "frame/quarnel.h"
 #include "fuzz/job_inputs.h"

@@ -10,7 +10,7 @@
 #include "bp/network_file.h"
 #include "frame/quarnel.h"
 #include "fuzz/job_inputs.h"
-#include "grid/c_number.h"
+#include "formats/grid/c_number.h"
 #include "tests/hardening/catalogue.h"
 
 namespace quarnel {

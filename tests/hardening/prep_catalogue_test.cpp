@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "frame/quarnel.h"
-#include "hxf/ihxf.h"
+#include "formats/hxf/ihxf.h"
 #include "prep/status_text.h"
 #include "tests/hardening/catalogue.h"
 

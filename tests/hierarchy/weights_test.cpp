@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "grid/text_sink.h"
+#include "formats/grid/text_sink.h"
 #include "hierarchy/hierarchy_status.h"
 #include "hierarchy/judgement_matrix.h"
 #include "hierarchy/mine_decompos.h"

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "frame/quarnel.h"
-#include "hxf/ihxf.h"
+#include "formats/hxf/ihxf.h"
 
 #if defined(_WIN32)
 #include <windows.h>

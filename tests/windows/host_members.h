@@ -11,7 +11,7 @@
 #include <string>
 
 #include "frame/support_classes.h"
-#include "kor/cxarray.h"
+#include "formats/kor/cxarray.h"
 
 namespace {
 
