@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "formats/afx/stdio_file.h"
-#include "bp/bp_class_job.h"
-#include "bp/bp_status.h"
-#include "bp/bp_train_job.h"
+#include "jobs/bp/bp_class_job.h"
+#include "jobs/bp/bp_status.h"
+#include "jobs/bp/bp_train_job.h"
 #include "cli/commands.h"
 #include "cli/door_jobs.h"
 #include "cli/geo_door.h"

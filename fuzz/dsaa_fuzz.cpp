@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "frame/quarnel.h"
+#include "jobs/frame/quarnel.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/job_inputs.h"
 #include "formats/grid/dsaa_lines.h"

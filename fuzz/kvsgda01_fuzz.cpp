@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "frame/quarnel.h"
+#include "jobs/frame/quarnel.h"
 #include "fuzz/fuzz_support.h"
 #include "formats/grid/kvsgda.h"
 

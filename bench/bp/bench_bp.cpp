@@ -23,9 +23,9 @@
 #include <string>
 #include <vector>
 
-#include "bp/bp_records.h"
-#include "bp/network_file.h"
-#include "frame/quarnel.h"
+#include "jobs/bp/bp_records.h"
+#include "jobs/bp/network_file.h"
+#include "jobs/frame/quarnel.h"
 #include "formats/grid/dsaa_lines.h"
 #include "formats/grid/dsaa_reader.h"
 #include "formats/grid/text_sink.h"

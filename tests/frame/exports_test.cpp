@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "frame/support_classes.h"
+#include "jobs/frame/support_classes.h"
 #include "formats/kor/cxarray.h"
 #include "loaded_library.h"
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "formats/afx/stdio_file.h"
-#include "bp/bp_status.h"
-#include "frame/quarnel.h"
+#include "jobs/bp/bp_status.h"
+#include "jobs/frame/quarnel.h"
 #include "fuzz/job_inputs.h"
 #include "tests/hardening/catalogue.h"
 

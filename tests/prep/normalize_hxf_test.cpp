@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "frame/quarnel.h"
+#include "jobs/frame/quarnel.h"
 #include "formats/hxf/ihxf.h"
 #include "tests/prep/prep_files.h"
 

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/quarnel.h"
+#include "jobs/frame/quarnel.h"
 #include "formats/hxf/ihxf.h"
 
 #if defined(_WIN32)

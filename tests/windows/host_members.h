@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "frame/support_classes.h"
+#include "jobs/frame/support_classes.h"
 #include "formats/kor/cxarray.h"
 
 namespace {
