@@ -13,19 +13,19 @@
 #include <utility>
 #include <vector>
 
-#include "afx/stdio_file.h"
-#include "bp/bp_class_job.h"
-#include "bp/bp_status.h"
-#include "bp/bp_train_job.h"
+#include "formats/afx/stdio_file.h"
+#include "jobs/bp/bp_class_job.h"
+#include "jobs/bp/bp_status.h"
+#include "jobs/bp/bp_train_job.h"
 #include "cli/commands.h"
 #include "cli/door_jobs.h"
 #include "cli/geo_door.h"
 #include "cli/interrupt.h"
 #include "cli/job_output.h"
 #include "geo/bp.h"
-#include "grid/grid_kind.h"
-#include "grid/next_token.h"
-#include "hxf/hxf_file.h"
+#include "formats/grid/grid_kind.h"
+#include "formats/grid/next_token.h"
+#include "formats/hxf/hxf_file.h"
 
 namespace quarnel::cli {
 namespace {

@@ -16,7 +16,7 @@
 #include "cli/job_output.h"
 #include "geo/points.h"
 #include "geo/raster.h"
-#include "grid/memory_budget.h"
+#include "formats/grid/memory_budget.h"
 #include "quarnel/evaluate.h"
 
 namespace quarnel::cli {

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "grid/output_file.h"
+#include "formats/grid/output_file.h"
 
 namespace quarnel::cli {
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "grid/input_file.h"
+#include "formats/grid/input_file.h"
 
 namespace quarnel::cli {
 

@@ -14,7 +14,7 @@
 #include "geo/align.h"
 #include "geo/convert.h"
 #include "geo/point_files.h"
-#include "grid/same_file.h"
+#include "formats/grid/same_file.h"
 #include "quarnel/requests.h"
 
 namespace quarnel::cli {

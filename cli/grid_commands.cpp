@@ -15,11 +15,11 @@
 
 #include "cli/commands.h"
 #include "geo/raster.h"
-#include "grid/grid_status.h"
-#include "grid/kvsgda.h"
-#include "grid/same_file.h"
-#include "grid/working_grid.h"
-#include "hxf/hxf_file.h"
+#include "formats/grid/grid_status.h"
+#include "formats/grid/kvsgda.h"
+#include "formats/grid/same_file.h"
+#include "formats/grid/working_grid.h"
+#include "formats/hxf/hxf_file.h"
 #include "quarnel/prep.h"
 
 namespace quarnel::cli {

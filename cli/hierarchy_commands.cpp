@@ -19,10 +19,10 @@
 #include "cli/interrupt.h"
 #include "cli/job_output.h"
 #include "geo/analysis.h"
-#include "hierarchy/decompos_run.h"
-#include "hierarchy/hierarchy_status.h"
-#include "hierarchy/level_texts.h"
-#include "hierarchy/read_hierarchy_params.h"
+#include "jobs/hierarchy/decompos_run.h"
+#include "jobs/hierarchy/hierarchy_status.h"
+#include "jobs/hierarchy/level_texts.h"
+#include "jobs/hierarchy/read_hierarchy_params.h"
 
 namespace quarnel::cli {
 

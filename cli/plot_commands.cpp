@@ -18,7 +18,7 @@
 #include "cli/job_output.h"
 #include "geo/points.h"
 #include "geo/raster.h"
-#include "grid/memory_budget.h"
+#include "formats/grid/memory_budget.h"
 #include "plot/plot.h"
 
 namespace quarnel::cli {

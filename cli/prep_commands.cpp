@@ -7,12 +7,12 @@
 #include "cli/geo_door.h"
 #include "cli/interrupt.h"
 #include "cli/job_output.h"
-#include "frame/quarnel.h"
+#include "jobs/frame/quarnel.h"
 #include "geo/prep.h"
-#include "hxf/hxf_file.h"
-#include "prep/normalize_hxf.h"
-#include "prep/prep_jobs.h"
-#include "prep/status_text.h"
+#include "formats/hxf/hxf_file.h"
+#include "jobs/prep/normalize_hxf.h"
+#include "jobs/prep/prep_jobs.h"
+#include "jobs/prep/status_text.h"
 
 namespace quarnel::cli {
 namespace {

@@ -19,7 +19,7 @@ set_target_properties(quarnel_core PROPERTIES EXPORT_NAME core)
 install(TARGETS quarnel ihxf kor quarnel_core EXPORT QuarnelTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/frame/quarnel.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/quarnel)
+install(FILES ${PROJECT_SOURCE_DIR}/jobs/frame/quarnel.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/quarnel)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/quarnel DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
         FILES_MATCHING PATTERN "*.h")
 

@@ -9,7 +9,7 @@ foreach(dll quarnel ihxf kor)
   target_link_options(${dll} PRIVATE ${QUARNEL_STATIC_RUNTIME})
 endforeach()
 
-set(QUARNEL_FRAME_DIR ${PROJECT_SOURCE_DIR}/frame)
+set(QUARNEL_FRAME_DIR ${PROJECT_SOURCE_DIR}/jobs/frame)
 target_sources(quarnel PRIVATE ${QUARNEL_FRAME_DIR}/quarnel.def ${QUARNEL_FRAME_DIR}/quarnel.rc)
 # windres looks for the manifest named in the script along its include path.
 set_source_files_properties(${QUARNEL_FRAME_DIR}/quarnel.rc PROPERTIES

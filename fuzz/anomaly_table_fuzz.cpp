@@ -3,7 +3,7 @@
 // folder. Neither run may change the table.
 #include <cstdint>
 
-#include "frame/quarnel.h"
+#include "jobs/frame/quarnel.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

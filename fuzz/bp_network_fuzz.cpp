@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <exception>
 
-#include "bp/bp_records.h"
-#include "bp/network_file.h"
-#include "frame/quarnel.h"
+#include "jobs/bp/bp_records.h"
+#include "jobs/bp/network_file.h"
+#include "jobs/frame/quarnel.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/job_inputs.h"
 

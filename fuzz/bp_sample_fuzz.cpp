@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "bp/bp_records.h"
-#include "bp/bp_status.h"
-#include "bp/sample_file.h"
-#include "frame/quarnel.h"
+#include "jobs/bp/bp_records.h"
+#include "jobs/bp/bp_status.h"
+#include "jobs/bp/sample_file.h"
+#include "jobs/frame/quarnel.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "grid/c_number.h"
-#include "grid/next_token.h"
+#include "formats/grid/c_number.h"
+#include "formats/grid/next_token.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 #include <cstdlib>
 #include <vector>
 
-#include "frame/quarnel.h"
+#include "jobs/frame/quarnel.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/job_inputs.h"
-#include "grid/dsaa_lines.h"
-#include "grid/dsaa_reader.h"
-#include "grid/working_grid.h"
+#include "formats/grid/dsaa_lines.h"
+#include "formats/grid/dsaa_reader.h"
+#include "formats/grid/working_grid.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "feature/feature_params.h"
-#include "feature/feature_status.h"
-#include "frame/quarnel.h"
+#include "jobs/feature/feature_params.h"
+#include "jobs/feature/feature_status.h"
+#include "jobs/frame/quarnel.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "frame/quarnel.h"
+#include "jobs/frame/quarnel.h"
 #include "fuzz/fuzz_support.h"
-#include "hierarchy/hierarchy_status.h"
-#include "hierarchy/read_hierarchy_params.h"
+#include "jobs/hierarchy/hierarchy_status.h"
+#include "jobs/hierarchy/read_hierarchy_params.h"
 
 namespace {
 

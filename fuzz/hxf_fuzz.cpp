@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "frame/quarnel.h"
+#include "jobs/frame/quarnel.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/job_inputs.h"
-#include "hxf/ihxf.h"
-#include "kor/cxarray.h"
+#include "formats/hxf/ihxf.h"
+#include "formats/kor/cxarray.h"
 
 namespace {
 

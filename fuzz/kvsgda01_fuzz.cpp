@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "frame/quarnel.h"
+#include "jobs/frame/quarnel.h"
 #include "fuzz/fuzz_support.h"
-#include "grid/kvsgda.h"
+#include "formats/grid/kvsgda.h"
 
 namespace {
 

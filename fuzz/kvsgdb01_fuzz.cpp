@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "frame/quarnel.h"
+#include "jobs/frame/quarnel.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/job_inputs.h"
-#include "grid/kvb_file.h"
-#include "grid/matrix.h"
-#include "grid/working_grid.h"
+#include "formats/grid/kvb_file.h"
+#include "formats/grid/matrix.h"
+#include "formats/grid/working_grid.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const quarnel::fuzz::Scratch& scratch = quarnel::fuzz::Scratch::Fresh();

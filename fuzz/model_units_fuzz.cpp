@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "feature/feature_status.h"
-#include "feature/mine_feater.h"
-#include "feature/model_units.h"
+#include "jobs/feature/feature_status.h"
+#include "jobs/feature/mine_feater.h"
+#include "jobs/feature/model_units.h"
 #include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "grid/number_text.h"
+#include "formats/grid/number_text.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "fuzz/fuzz_support.h"
-#include "grid/scan_stream.h"
+#include "formats/grid/scan_stream.h"
 
 namespace {
 

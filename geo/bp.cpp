@@ -6,12 +6,12 @@
 #include <mutex>
 #include <random>
 
-#include "bp/initial_weights.h"
-#include "bp/network_file.h"
-#include "bp/result_line.h"
+#include "jobs/bp/initial_weights.h"
+#include "jobs/bp/network_file.h"
+#include "jobs/bp/result_line.h"
 #include "geo/parallel.h"
 #include "geo/rows.h"
-#include "grid/text_sink.h"
+#include "formats/grid/text_sink.h"
 #include "quarnel/bp.h"
 
 namespace quarnel::geo {
@@ -153,7 +153,7 @@ ClassifyResult ClassifyRasters(const std::string& networkPath, const std::vector
 
 namespace {
 
-// The design's initial weights (bp/initial_weights.h), each raw value drawn from random in the
+// The design's initial weights (jobs/bp/initial_weights.h), each raw value drawn from random in the
 // C runtime's range 0..32767 rather than from the process's rand(), so calls never share a state.
 void DrawOwnInitialWeights(BPNetwork& network, std::uint64_t seed) {
     std::mt19937 random{std::uint32_t(seed)};

@@ -14,7 +14,7 @@
 
 #include "geo/evidence.h"
 #include "geo/rows.h"
-#include "grid/text_sink.h"
+#include "formats/grid/text_sink.h"
 #include "quarnel/bp.h"
 
 namespace quarnel::geo {

@@ -4,7 +4,7 @@
 // geo::ReadPointFile in the rasters' CRS; a feature that gives no point, a point outside the
 // rasters, or one on a cell where a raster it is read from holds no data, is left out and
 // counted by reason (PointCount). Each file is written whole through
-// grid/'s TextSink, numbers as the shortest text that reads back to the value.
+// formats/grid/'s TextSink, numbers as the shortest text that reads back to the value.
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -17,11 +17,11 @@
 #include <sstream>
 #include <utility>
 
-#include "grid/dsaa_reader.h"
-#include "grid/grid_kind.h"
-#include "grid/kvsgda.h"
-#include "grid/working_grid.h"
-#include "hxf/hxf_file.h"
+#include "formats/grid/dsaa_reader.h"
+#include "formats/grid/grid_kind.h"
+#include "formats/grid/kvsgda.h"
+#include "formats/grid/working_grid.h"
+#include "formats/hxf/hxf_file.h"
 #include "quarnel/prep.h"
 
 namespace quarnel::geo {

@@ -3,7 +3,7 @@
 // VRT...) and the design's own grid files (DSAA, KVSGDB01, KVSGDA01, HXF), read row by row as
 // doubles in north-up order, no-data as NaN.
 //
-// The design's files are read through grid/ and hxf/ (the jobs' own readers, whole into memory);
+// The design's files are read through formats/grid/ and formats/hxf/ (the jobs' own readers, whole into memory);
 // their text rows run south to north (the first row of values is the lowest), so they are turned
 // over. Their map coordinates come from the header where it has them: DSAA's x and y ranges, and
 // KVSGDA01's first two reals (x of the first and last column centre) and next two (y of the

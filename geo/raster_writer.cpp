@@ -19,11 +19,11 @@
 #include <sstream>
 #include <vector>
 
-#include "grid/dsaa_reader.h"
-#include "grid/kvsgda.h"
-#include "grid/same_file.h"
-#include "grid/text_sink.h"
-#include "hxf/ihxf.h"
+#include "formats/grid/dsaa_reader.h"
+#include "formats/grid/kvsgda.h"
+#include "formats/grid/same_file.h"
+#include "formats/grid/text_sink.h"
+#include "formats/hxf/ihxf.h"
 
 namespace quarnel::geo {
 

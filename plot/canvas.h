@@ -1,12 +1,12 @@
 #pragma once
 // A cairo drawing bound for one PNG or SVG file, and the drawing steps the pictures share.
 // Open creates the surface (for SVG also the output file, which cairo writes as it draws); Save
-// puts the file in place whole (grid/output_file.h) or reports why not.
+// puts the file in place whole (formats/grid/output_file.h) or reports why not.
 #include <cairo.h>
 
 #include <string>
 
-#include "grid/output_file.h"
+#include "formats/grid/output_file.h"
 #include "plot/plot.h"
 
 namespace quarnel::plot {

@@ -1,7 +1,7 @@
 #pragma once
 // Pictures of prospectivity maps and of their validation curves, drawn with cairo and written as
 // PNG or SVG (told by the path's extension, .png or .svg in any case). A file is written whole or
-// not at all (grid/output_file.h). The map is north-up: a raster whose geotransform rotates
+// not at all (formats/grid/output_file.h). The map is north-up: a raster whose geotransform rotates
 // (geoTransform[2] or [4] not 0) or whose cells have no positive size is refused.
 #include <array>
 #include <cstdint>

@@ -5,4 +5,4 @@ set -euo pipefail
 dir=${1:-build}
 cd "$(dirname "$0")/.."
 exec run-clang-tidy-14 -p "$dir" -quiet -j "$(nproc)" \
-  "$PWD/(afx|kor|hxf|grid|prep|bp|hierarchy|feature|evaluate|request|core|frame|geo|workflow|plot|cli)/"
+  "$PWD/(core|formats|jobs|geo|workflow|plot|cli)/"

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "grid/text_sink.h"
+#include "formats/grid/text_sink.h"
 #include "workflow/reader.h"
 
 namespace quarnel::workflow {

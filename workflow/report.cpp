@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "cli/gbk_text.h"
-#include "grid/text_sink.h"
+#include "formats/grid/text_sink.h"
 
 namespace quarnel::workflow {
 

@@ -18,7 +18,7 @@
 #include "geo/point_files.h"
 #include "geo/prep.h"
 #include "geo/rows.h"
-#include "grid/text_sink.h"
+#include "formats/grid/text_sink.h"
 #include "quarnel/evaluate.h"
 #include "quarnel/hierarchy.h"
 #include "workflow/output_folder.h"

@@ -23,12 +23,12 @@
 #include <string>
 #include <vector>
 
-#include "bp/bp_records.h"
-#include "bp/network_file.h"
-#include "frame/quarnel.h"
-#include "grid/dsaa_lines.h"
-#include "grid/dsaa_reader.h"
-#include "grid/text_sink.h"
+#include "jobs/bp/bp_records.h"
+#include "jobs/bp/network_file.h"
+#include "jobs/frame/quarnel.h"
+#include "formats/grid/dsaa_lines.h"
+#include "formats/grid/dsaa_reader.h"
+#include "formats/grid/text_sink.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "bp/power.h"
+#include "core/bp/power.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include <random>
 #include <string>
 
-#include "bp/power.h"
+#include "core/bp/power.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include <random>
 #include <string>
 
-#include "frame/quarnel.h"
+#include "jobs/frame/quarnel.h"
 
 #if defined(_WIN32)
 #include <windows.h>

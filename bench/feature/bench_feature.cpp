@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/quarnel.h"
+#include "jobs/frame/quarnel.h"
 
 namespace {
 

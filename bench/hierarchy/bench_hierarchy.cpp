@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "frame/quarnel.h"
-#include "hierarchy/judgement_matrix.h"
+#include "jobs/frame/quarnel.h"
+#include "jobs/hierarchy/judgement_matrix.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 
 #include "bench/prep/baseline.h"
 #include "bench/prep/grid_generator.h"
-#include "frame/quarnel.h"
+#include "jobs/frame/quarnel.h"
 
 namespace {
 

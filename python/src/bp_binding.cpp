@@ -11,8 +11,8 @@
 
 #include "arrays.h"
 #include "bindings.h"
-#include "bp/initial_weights.h"
-#include "bp/network_file.h"
+#include "jobs/bp/initial_weights.h"
+#include "jobs/bp/network_file.h"
 #include "progress.h"
 #include "quarnel/bp.h"
 

@@ -10,8 +10,8 @@
 
 #include "arrays.h"
 #include "bindings.h"
-#include "feature/mine_feater.h"
-#include "feature/model_units.h"
+#include "jobs/feature/mine_feater.h"
+#include "jobs/feature/model_units.h"
 #include "quarnel/feature.h"
 
 namespace quarnel::python {

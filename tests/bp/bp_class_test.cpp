@@ -9,16 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "afx/string_array.h"
-#include "bp/bp_records.h"
-#include "bp/cell_count.h"
-#include "bp/cell_input_matrix.h"
-#include "bp/network_file.h"
-#include "bp/split_string.h"
-#include "frame/quarnel.h"
-#include "grid/dsaa_reader.h"
-#include "grid/dsaa_writer.h"
-#include "hxf/ihxf.h"
+#include "formats/afx/string_array.h"
+#include "jobs/bp/bp_records.h"
+#include "jobs/bp/cell_count.h"
+#include "jobs/bp/cell_input_matrix.h"
+#include "jobs/bp/network_file.h"
+#include "jobs/bp/split_string.h"
+#include "jobs/frame/quarnel.h"
+#include "formats/grid/dsaa_reader.h"
+#include "formats/grid/dsaa_writer.h"
+#include "formats/hxf/ihxf.h"
 #include "quarnel/bp.h"
 #include "tests/bp/bp_test_files.h"
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "bp/bp_records.h"
-#include "bp/network_file.h"
-#include "bp/result_line.h"
-#include "bp/sample_file.h"
+#include "jobs/bp/bp_records.h"
+#include "jobs/bp/network_file.h"
+#include "jobs/bp/result_line.h"
+#include "jobs/bp/sample_file.h"
 #include "tests/testkit/testkit.h"
 
 namespace quarnel {

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "bp/bp_records.h"
-#include "bp/bp_train_job.h"
-#include "bp/initial_weights.h"
-#include "bp/network_file.h"
-#include "frame/quarnel.h"
+#include "jobs/bp/bp_records.h"
+#include "jobs/bp/bp_train_job.h"
+#include "jobs/bp/initial_weights.h"
+#include "jobs/bp/network_file.h"
+#include "jobs/frame/quarnel.h"
 #include "quarnel/bp.h"
 #include "tests/testkit/testkit.h"
 

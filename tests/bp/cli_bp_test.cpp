@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "hxf/ihxf.h"
+#include "formats/hxf/ihxf.h"
 #include "tests/bp/bp_test_files.h"
 #include "tests/testkit/testkit.h"
 

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "grid/c_number.h"
-#include "grid/next_token.h"
+#include "formats/grid/c_number.h"
+#include "formats/grid/next_token.h"
 
 namespace quarnel {
 namespace {

@@ -1,6 +1,6 @@
 // Power271 against two independent references: MPFR's 2.71^x, worked out to 160 bits and
 // rounded once, and the C library's pow(2.71, x), whose bits it is meant to give.
-#include "bp/power.h"
+#include "core/bp/power.h"
 
 #include <gtest/gtest.h>
 #include <math.h>

@@ -4,7 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "feature/feature_status.h"
+#include "jobs/feature/feature_status.h"
 #include "feature_files.h"
 #include "tests/testkit/testkit.h"
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "feature/code_value.h"
-#include "feature/feature_status.h"
-#include "feature/mine_feater.h"
-#include "feature/model_units.h"
+#include "jobs/feature/code_value.h"
+#include "jobs/feature/feature_status.h"
+#include "jobs/feature/mine_feater.h"
+#include "jobs/feature/model_units.h"
 #include "feature_files.h"
 
 namespace quarnel {

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "feature/mine_feater.h"
+#include "jobs/feature/mine_feater.h"
 
 namespace quarnel {
 namespace {

@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <string>
 
-#include "feature/feature_status.h"
+#include "jobs/feature/feature_status.h"
 #include "feature_files.h"
-#include "frame/quarnel.h"
+#include "jobs/frame/quarnel.h"
 
 namespace quarnel {
 namespace {

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "feature/feature_params.h"
-#include "feature/feature_status.h"
+#include "jobs/feature/feature_params.h"
+#include "jobs/feature/feature_status.h"
 #include "feature_files.h"
-#include "frame/quarnel.h"
+#include "jobs/frame/quarnel.h"
 
 namespace quarnel {
 namespace {

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "feature/feature_status.h"
-#include "feature/mine_feater.h"
+#include "jobs/feature/feature_status.h"
+#include "jobs/feature/mine_feater.h"
 #include "feature_files.h"
-#include "grid/text_sink.h"
+#include "formats/grid/text_sink.h"
 
 namespace quarnel {
 namespace {

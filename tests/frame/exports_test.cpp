@@ -6,8 +6,8 @@
 #include <sstream>
 #include <string>
 
-#include "frame/support_classes.h"
-#include "kor/cxarray.h"
+#include "jobs/frame/support_classes.h"
+#include "formats/kor/cxarray.h"
 #include "loaded_library.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "geo/convert.h"
 #include "geo/raster.h"
 #include "geo_fixtures.h"
-#include "hxf/hxf_file.h"
+#include "formats/hxf/hxf_file.h"
 #include "tests/testkit/testkit.h"
 
 namespace quarnel::testing {

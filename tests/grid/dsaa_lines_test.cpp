@@ -1,7 +1,7 @@
 // ReadDsaaLineValues, the line reader of BP classification: the blank-separated token rule, atof
 // conversion, where values are stored, and every value of random files against glibc's strtod
 // applied to the tokens of each line.
-#include "grid/dsaa_lines.h"
+#include "formats/grid/dsaa_lines.h"
 
 #include <gtest/gtest.h>
 

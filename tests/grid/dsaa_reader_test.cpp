@@ -1,11 +1,11 @@
 // ReadDsaaGrid and LoadWorkingGrid: values, every status and the position it names.
-#include "grid/dsaa_reader.h"
+#include "formats/grid/dsaa_reader.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "grid/working_grid.h"
+#include "formats/grid/working_grid.h"
 #include "tests/testkit/testkit.h"
 
 namespace quarnel {

@@ -1,11 +1,11 @@
 // The three DSAA layouts, byte for byte.
-#include "grid/dsaa_writer.h"
+#include "formats/grid/dsaa_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "grid/text_sink.h"
+#include "formats/grid/text_sink.h"
 #include "tests/testkit/testkit.h"
 
 namespace quarnel {

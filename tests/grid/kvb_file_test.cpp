@@ -1,5 +1,5 @@
 // CKvbFile and the KVSGDB01 sniffing step.
-#include "grid/kvb_file.h"
+#include "formats/grid/kvb_file.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <cstring>
 #include <locale>
 
-#include "grid/grid_kind.h"
-#include "grid/matrix.h"
+#include "formats/grid/grid_kind.h"
+#include "formats/grid/matrix.h"
 #include "tests/testkit/testkit.h"
 
 namespace quarnel {

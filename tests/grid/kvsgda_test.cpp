@@ -1,5 +1,5 @@
 // KVSGDA01 reading in lockstep and the two written layouts, byte for byte.
-#include "grid/kvsgda.h"
+#include "formats/grid/kvsgda.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "grid/number_text.h"
+#include "formats/grid/number_text.h"
 
 namespace quarnel {
 namespace {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "grid/number_text.h"
-#include "grid/plain_decimal.h"
+#include "formats/grid/number_text.h"
+#include "formats/grid/plain_decimal.h"
 
 namespace quarnel {
 namespace {

@@ -1,5 +1,5 @@
 // ScanStream against fscanf over the same files, and every status it reports.
-#include "grid/scan_stream.h"
+#include "formats/grid/scan_stream.h"
 
 #include <gtest/gtest.h>
 

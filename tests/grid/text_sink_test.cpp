@@ -1,5 +1,5 @@
 // TextSink: printf's bytes for the library's layouts, the house rule, buffering and failures.
-#include "grid/text_sink.h"
+#include "formats/grid/text_sink.h"
 
 #include <gtest/gtest.h>
 

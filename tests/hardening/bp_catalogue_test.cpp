@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "afx/stdio_file.h"
-#include "bp/bp_status.h"
-#include "frame/quarnel.h"
+#include "formats/afx/stdio_file.h"
+#include "jobs/bp/bp_status.h"
+#include "jobs/frame/quarnel.h"
 #include "fuzz/job_inputs.h"
 #include "tests/hardening/catalogue.h"
 

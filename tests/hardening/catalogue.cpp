@@ -6,7 +6,7 @@
 #include <random>
 #include <system_error>
 
-#include "grid/same_file.h"
+#include "formats/grid/same_file.h"
 
 namespace quarnel::hardening {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "feature/feature_status.h"
-#include "frame/quarnel.h"
+#include "jobs/feature/feature_status.h"
+#include "jobs/frame/quarnel.h"
 #include "tests/hardening/catalogue.h"
 
 namespace quarnel::hardening {

@@ -6,11 +6,11 @@
 #include <string_view>
 #include <vector>
 
-#include "bp/bp_status.h"
-#include "bp/network_file.h"
-#include "frame/quarnel.h"
+#include "jobs/bp/bp_status.h"
+#include "jobs/bp/network_file.h"
+#include "jobs/frame/quarnel.h"
 #include "fuzz/job_inputs.h"
-#include "grid/c_number.h"
+#include "formats/grid/c_number.h"
 #include "tests/hardening/catalogue.h"
 
 namespace quarnel {

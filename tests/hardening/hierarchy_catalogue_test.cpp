@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "frame/quarnel.h"
-#include "hierarchy/hierarchy_status.h"
+#include "jobs/frame/quarnel.h"
+#include "jobs/hierarchy/hierarchy_status.h"
 #include "tests/hardening/catalogue.h"
 
 namespace quarnel::hardening {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "grid/same_file.h"
+#include "formats/grid/same_file.h"
 #include "tests/hardening/catalogue.h"
 
 namespace quarnel::hardening {

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "frame/quarnel.h"
-#include "hxf/ihxf.h"
-#include "prep/status_text.h"
+#include "jobs/frame/quarnel.h"
+#include "formats/hxf/ihxf.h"
+#include "jobs/prep/status_text.h"
 #include "tests/hardening/catalogue.h"
 
 namespace quarnel::hardening {

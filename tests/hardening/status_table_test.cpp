@@ -8,12 +8,12 @@
 #include <map>
 #include <string>
 
-#include "bp/bp_status.h"
+#include "jobs/bp/bp_status.h"
 #include "cli/evaluate_status.h"
 #include "cli/interrupt.h"
-#include "feature/feature_status.h"
-#include "feature/feature_types.h"
-#include "hierarchy/hierarchy_status.h"
+#include "jobs/feature/feature_status.h"
+#include "jobs/feature/feature_types.h"
+#include "jobs/hierarchy/hierarchy_status.h"
 
 namespace quarnel::hardening {
 namespace {

@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "hierarchy/hierarchy_status.h"
+#include "jobs/hierarchy/hierarchy_status.h"
 #include "tests/hierarchy/hierarchy_files.h"
 
 namespace quarnel::test {

@@ -3,7 +3,7 @@
 // are importances over their sum; eigenvalues equal the orders).
 #include <gtest/gtest.h>
 
-#include "frame/quarnel.h"
+#include "jobs/frame/quarnel.h"
 #include "tests/hierarchy/hierarchy_files.h"
 
 namespace quarnel::test {

@@ -2,8 +2,8 @@
 // (which file, what, where) next to the status.
 #include <gtest/gtest.h>
 
-#include "hierarchy/decompos_run.h"
-#include "hierarchy/hierarchy_status.h"
+#include "jobs/hierarchy/decompos_run.h"
+#include "jobs/hierarchy/hierarchy_status.h"
 #include "tests/hierarchy/hierarchy_files.h"
 
 namespace quarnel::test {

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "frame/quarnel.h"
-#include "hierarchy/hierarchy_status.h"
+#include "jobs/frame/quarnel.h"
+#include "jobs/hierarchy/hierarchy_status.h"
 #include "tests/hierarchy/hierarchy_files.h"
 
 namespace quarnel::test {

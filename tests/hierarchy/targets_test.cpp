@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "frame/quarnel.h"
-#include "hierarchy/decompos_run.h"
+#include "jobs/frame/quarnel.h"
+#include "jobs/hierarchy/decompos_run.h"
 #include "tests/hierarchy/hierarchy_files.h"
 
 namespace quarnel::test {

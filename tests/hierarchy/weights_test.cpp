@@ -5,10 +5,10 @@
 #include <cmath>
 #include <string>
 
-#include "grid/text_sink.h"
-#include "hierarchy/hierarchy_status.h"
-#include "hierarchy/judgement_matrix.h"
-#include "hierarchy/mine_decompos.h"
+#include "formats/grid/text_sink.h"
+#include "jobs/hierarchy/hierarchy_status.h"
+#include "jobs/hierarchy/judgement_matrix.h"
+#include "jobs/hierarchy/mine_decompos.h"
 
 namespace quarnel {
 namespace {

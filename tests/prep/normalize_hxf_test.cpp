@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "frame/quarnel.h"
-#include "hxf/ihxf.h"
+#include "jobs/frame/quarnel.h"
+#include "formats/hxf/ihxf.h"
 #include "tests/prep/prep_files.h"
 
 namespace quarnel::test {

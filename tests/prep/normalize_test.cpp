@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "frame/quarnel.h"
+#include "jobs/frame/quarnel.h"
 #include "tests/prep/prep_files.h"
 
 namespace quarnel::test {

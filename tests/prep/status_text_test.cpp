@@ -1,4 +1,4 @@
-#include "prep/status_text.h"
+#include "jobs/prep/status_text.h"
 
 #include <gtest/gtest.h>
 

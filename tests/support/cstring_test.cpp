@@ -1,4 +1,4 @@
-#include "afx/cstring.h"
+#include "formats/afx/cstring.h"
 
 #include <gtest/gtest.h>
 

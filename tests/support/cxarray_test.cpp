@@ -1,4 +1,4 @@
-#include "kor/cxarray.h"
+#include "formats/kor/cxarray.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "hxf/ihxf.h"
-#include "kor/cxarray.h"
+#include "formats/hxf/ihxf.h"
+#include "formats/kor/cxarray.h"
 #include "tests/testkit/testkit.h"
 
 namespace {

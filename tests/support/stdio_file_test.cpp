@@ -1,4 +1,4 @@
-#include "afx/stdio_file.h"
+#include "formats/afx/stdio_file.h"
 
 #include <gtest/gtest.h>
 

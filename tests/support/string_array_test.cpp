@@ -1,4 +1,4 @@
-#include "afx/string_array.h"
+#include "formats/afx/string_array.h"
 
 #include <gtest/gtest.h>
 

@@ -12,7 +12,7 @@
 //                              arguments (tests/windows/power_bits.h); exit 1 when it cannot
 //
 // The libraries are taken from the folder of this program. The sigmoid's power is internal to the
-// library, so the host is built with its source (bp/power.cpp) to write its bits.
+// library, so the host is built with its source (core/bp/power.cpp) to write its bits.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "frame/quarnel.h"
-#include "hxf/ihxf.h"
+#include "jobs/frame/quarnel.h"
+#include "formats/hxf/ihxf.h"
 
 #if defined(_WIN32)
 #include <windows.h>

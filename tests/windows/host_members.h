@@ -10,8 +10,8 @@
 #include <cstring>
 #include <string>
 
-#include "frame/support_classes.h"
-#include "kor/cxarray.h"
+#include "jobs/frame/support_classes.h"
+#include "formats/kor/cxarray.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "bp/power.h"
+#include "core/bp/power.h"
 
 namespace quarnel {
 namespace {
