@@ -3,8 +3,9 @@
 #   check-docs.sh commands HOST MAN_PAGE DOCS  every subcommand HOST --help lists has a row
 #       [`CMD`](PAGE.md) in DOCS/commands/README.md, PAGE.md holds its synopsis ("    quarnel CMD")
 #       and the man page names it (".B quarnel CMD").
-#   check-docs.sh links ROOT  every relative link of ROOT/README.md and ROOT/docs/**/*.md leads to a
-#       file or folder that exists and, with #anchor into a Markdown page, to one of its headings.
+#   check-docs.sh links ROOT  every relative link of ROOT/README.md, CONTRIBUTING.md and
+#       docs/**/*.md leads to a file or folder that exists and, with #anchor into a Markdown page,
+#       to one of its headings.
 set -euo pipefail
 fail=0
 complain() { echo "FAIL: $*"; fail=1; }
@@ -48,7 +49,7 @@ check_links() {
         complain "${file#"$root"/}: link to $target: no such heading"
       fi
     done < <(grep -v '^    ' "$file" | sed 's/`[^`]*`//g' | grep -o '\]([^) ]*)' | sed 's/^](//; s/)$//')
-  done < <(find "$root/README.md" "$root/docs" -name '*.md' | sort)
+  done < <(find "$root/README.md" "$root/CONTRIBUTING.md" "$root/docs" -name '*.md' | sort)
   [ $fail = 1 ] || echo "$count relative links lead to their files and headings"
 }
 
