@@ -10,7 +10,7 @@ namespace quarnel::test {
 namespace {
 
 // The status tables (docs/statuses.md) are what users read; they must say what the CLI prints.
-TEST(PrepStatusText, ReadmeTablesSayWhatTheHostPrints) {
+TEST(PrepStatusText, StatusPageSaysWhatTheHostPrints) {
     const std::string readme = ReadFile(std::string(QUARNEL_SOURCE_DIR) + "/docs/statuses.md");
     ASSERT_FALSE(readme.empty());
     const struct {

@@ -97,7 +97,7 @@ TEST(Parameters, EveryDeclaredKeyIsTakenAtItsDefaultAndRefusedBeyondItsRange) {
     EXPECT_GE(refused, 10);
 }
 
-TEST(Parameters, TheHostListsEachWithItsDefaultAndTheReadmeHoldsTheirTables) {
+TEST(Parameters, TheHostListsEachWithItsDefaultAndTheWorkflowPageHoldsTheirTables) {
     const testkit::CliResult listed = testkit::RunCli({"params"});
     ASSERT_EQ(listed.exitCode, 0) << listed.output;
     for (const params::Method& method : params::Methods())
