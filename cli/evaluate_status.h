@@ -1,6 +1,6 @@
 #pragma once
-// The statuses of the evaluate, plot and plot-curves commands; the texts are the README's status
-// rows ("Status tables"), word for word.
+// The statuses of the evaluate, plot and plot-curves commands; the texts are the status
+// rows of docs/statuses.md, word for word.
 namespace quarnel::cli {
 
 enum EvaluateStatus {

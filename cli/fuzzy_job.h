@@ -1,6 +1,7 @@
 #pragma once
 // fuzzy: fuzzy overlay of evidence rasters (geo/fuzzy.h), as the command runs it and as the
-// workflow runs it, so that both give one result. Status 0 written, 1 failed (README status:geo).
+// workflow runs it, so that both give one result. Status 0 written, 1 failed
+// (docs/statuses.md, status:geo).
 #include <string>
 #include <vector>
 
@@ -24,7 +25,8 @@ struct FuzzyArgs {
     bool json = false;
 };
 
-// The statuses of fuzzy and logistic, as the rasters and points commands' (README status:geo).
+// The statuses of fuzzy and logistic, as the rasters and points commands' (docs/statuses.md,
+// status:geo).
 inline constexpr int kMethodWritten = 0;
 inline constexpr int kMethodFailed = 1;
 const char* MethodStatusText(int status);

@@ -2,11 +2,11 @@
 // What a job command prints, in one shape for every command.
 //
 // Success: the summary lines (plain English: what was written and the results worth knowing) on
-// standard output. Failure: "quarnel COMMAND: status N: MEANING" (the README's status row), then
+// standard output. Failure: "quarnel COMMAND: status N: MEANING" (its docs/statuses.md row), then
 // the actual cause, when known, as "quarnel COMMAND: CAUSE" (which file, what, where), on
 // standard error. With --json either becomes one JSON object on standard output:
 //   {"command", "ok", "status", "meaning", "cause" (failure only), "outputs": [paths],
-//    "results": {...}} — the command's results as data (README "Results as JSON").
+//    "results": {...}} — the command's results as data (each command's page in docs/commands).
 // Emit returns the exit status: 0 on success, 1 on failure.
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>

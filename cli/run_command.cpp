@@ -31,7 +31,7 @@ int RunWorkflowCommand(const std::string& file, const std::string& output, bool 
     return result.ok ? 0 : 1;
 }
 
-// Every method's parameters: as a list, or as the README's Markdown tables.
+// Every method's parameters: as a list, or as the Markdown tables of docs/workflow.md.
 int ShowParameters(const std::string& name, bool markdown) {
     if (markdown && name.empty()) {
         std::cout << params::MarkdownTables();
@@ -77,7 +77,7 @@ void AddRunCommand(CLI::App& app, int& exitCode) {
     auto method = std::make_shared<std::string>();
     auto markdown = std::make_shared<bool>(false);
     list->add_option("METHOD", *method, "one method or table (bp, hierarchy.levels, ...)");
-    list->add_flag("--markdown", *markdown, "as Markdown tables (the README's)");
+    list->add_flag("--markdown", *markdown, "as Markdown tables (those of docs/workflow.md)");
     list->callback([method, markdown, &exitCode] { exitCode = ShowParameters(*method, *markdown); });
 }
 

@@ -31,7 +31,7 @@ struct WofeArgs {
     bool json = false;
 };
 
-// The run as the command emits it: results as the README's "wofe" keys, validation of the
+// The run as the command emits it: results as docs/commands/wofe.md's keys, validation of the
 // posterior against the deposits given (unless weightsOnly). Failures become ok false with
 // the cause.
 JobOutput WofeOutput(const WofeArgs& args, const Progress& progress = {});

@@ -2,7 +2,7 @@
 // The workflow file (TOML) taken into the methods' requests (include/quarnel/requests.h): the
 // evidence layers and how each is prepared, the deposits, one table per method and an output
 // folder. Paths are relative to the file. Every key, its kind, range and default comes from the
-// parameters' declarations; `quarnel params` and the README list them.
+// parameters' declarations; `quarnel params` and docs/workflow.md list them.
 //
 // A key the format does not know, a value of the wrong kind or out of range, a layer name that is
 // not plain (letters, digits, '_' and '-') or is given twice, a name no layer has, or a method

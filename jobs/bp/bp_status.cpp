@@ -2,7 +2,7 @@
 
 namespace quarnel {
 
-// The README's status tables say the same, word for word.
+// The status tables of docs/statuses.md say the same, word for word.
 const char* BPTrainStatusText(int status) {
     switch (status) {
         case kBPTrainDone:

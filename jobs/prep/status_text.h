@@ -1,6 +1,6 @@
 #pragma once
 // One-line meanings of the preparation jobs' statuses, for hosts that show them to a user.
-// The README's status tables say the same.
+// The status tables of docs/statuses.md say the same.
 
 namespace quarnel::prep {
 

@@ -1,6 +1,6 @@
 """Weights of evidence on arrays: each layer's weights table and generalisation, the posterior
 probability with its standard deviation, and the conditional-independence tests, computed by
-the core as ``quarnel wofe`` computes them (README "Weights of evidence").
+the core as ``quarnel wofe`` computes them (docs/commands/wofe.md).
 
 Classes are integer arrays (rows x cols; ``breaks`` classes continuous values: below the first
 break 1, then 2, ...). The study area is the cells where every layer holds data (``study_area``);

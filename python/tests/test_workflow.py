@@ -1,6 +1,6 @@
 """quarnel.run: a workflow file run by the library `quarnel run` runs, its summary returned as the
 file holds it; refusals as ValueError; and every parameter with one name and default in the
-declarations, the README, the host's listing and the Python checks."""
+declarations, docs/workflow.md, the host's listing and the Python checks."""
 
 import json
 import re
@@ -89,8 +89,8 @@ def test_feature_analysis_takes_the_method_by_its_workflow_name():
 
 
 def readme_tables():
-    """{(table, key): default} from the README's parameter tables."""
-    text = (ROOT / "README.md").read_text()
+    """{(table, key): default} from the parameter tables of docs/workflow.md."""
+    text = (ROOT / "docs" / "workflow.md").read_text()
     block = text[text.index("<!-- params:begin -->") : text.index("<!-- params:end -->")]
     found, table = {}, None
     for line in block.splitlines():

@@ -230,13 +230,13 @@ TEST_F(PointFiles, CommandsReportPointsLeftOut) {
     const CliResult refused = RunCliLine("convert " + Layers()[0] + " " + Layers()[0]);
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(refused.output.find("it is not overwritten"), std::string::npos) << refused.output;
-    // The status line says what the README's table says.
+    // The status line says what the status table (docs/statuses.md) says.
     const std::string status = "quarnel convert: status 1: ";
     const std::size_t at = refused.output.find(status);
     ASSERT_NE(at, std::string::npos) << refused.output;
     const std::size_t end = refused.output.find('\n', at);
     const std::string meaning = refused.output.substr(at + status.size(), end - at - status.size());
-    EXPECT_NE(ReadText(std::string(QUARNEL_SOURCE_DIR) + "/README.md").find("| 1 | " + meaning + " |\n"),
+    EXPECT_NE(ReadText(std::string(QUARNEL_SOURCE_DIR) + "/docs/statuses.md").find("| 1 | " + meaning + " |\n"),
               std::string::npos)
         << meaning;
 }

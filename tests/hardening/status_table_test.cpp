@@ -1,4 +1,4 @@
-// The README's status tables are what users read: every status a job returns has a row there,
+// The status tables (docs/statuses.md) are what users read: every status a job returns has a row there,
 // and the host prints the row's meaning word for word (the preparation jobs' rows are checked
 // by their own tests). Statuses of a range name the item in the host's line.
 #include <gtest/gtest.h>
@@ -18,10 +18,10 @@
 namespace quarnel::hardening {
 namespace {
 
-// The rows "| status | meaning |" of the README between two anchors, by status (the heading
+// The rows "| status | meaning |" of docs/statuses.md between two anchors, by status (the heading
 // row left out).
 std::map<std::string, std::string> StatusRows(const std::string& from, const std::string& to) {
-    std::ifstream in(std::string(QUARNEL_SOURCE_DIR) + "/README.md");
+    std::ifstream in(std::string(QUARNEL_SOURCE_DIR) + "/docs/statuses.md");
     const std::string readme{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     const std::size_t begin = readme.find(from);
     const std::size_t end = readme.find(to, begin);
@@ -76,7 +76,7 @@ TEST(StatusTables, HierarchyRowsAreWhatTheHostPrints) {
     for (int target : {0, 2}) {
         EXPECT_EQ(rows.at("3001"), status::Meaning(status::kTableOrGridNotOpened, target));
     }
-    // The README is UTF-8 and this file's literals become GBK: the middle dot is spelt as bytes.
+    // The page is UTF-8 and this file's literals become GBK: the middle dot is spelt as bytes.
     ASSERT_EQ(rows.count("3001 + 10\xC2\xB7k + i"), 1u);
     const char* const levels[] = {"geology", "geophysics", "geochemistry", "remote-sensing"};
     for (int level = 0; level < 4; ++level) {
@@ -114,7 +114,7 @@ TEST(StatusTables, TheHostsExitStatusesHaveTheirRows) {
 }
 
 TEST(StatusTables, EvaluateRowsAreWhatTheHostPrints) {
-    const auto rows = StatusRows("<!-- status:evaluate -->", "## Behaviour notes");
+    const auto rows = StatusRows("<!-- status:evaluate -->", "<!-- status:end -->");
     ASSERT_EQ(rows.size(), 4u);
     for (int code : {cli::kEvaluateOk, cli::kEvaluateInputUnread, cli::kEvaluateInputsUnfit,
                      cli::kEvaluateOutputUnwritten}) {

@@ -9,9 +9,9 @@
 namespace quarnel::test {
 namespace {
 
-// The README's status tables are what users read; they must say what the CLI prints.
-TEST(PrepStatusText, ReadmeTablesSayWhatTheHostPrints) {
-    const std::string readme = ReadFile(std::string(QUARNEL_SOURCE_DIR) + "/README.md");
+// The status tables (docs/statuses.md) are what users read; they must say what the CLI prints.
+TEST(PrepStatusText, StatusPageSaysWhatTheHostPrints) {
+    const std::string readme = ReadFile(std::string(QUARNEL_SOURCE_DIR) + "/docs/statuses.md");
     ASSERT_FALSE(readme.empty());
     const struct {
         const char* status;

@@ -1,6 +1,6 @@
 // Every parameter has one name and one default in every door: the workflow file takes each
 // declared key (and refuses it out of range with its line), the host lists it with its default,
-// and the README's tables are the ones the declarations make.
+// and the tables of docs/workflow.md are the ones the declarations make.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -97,7 +97,7 @@ TEST(Parameters, EveryDeclaredKeyIsTakenAtItsDefaultAndRefusedBeyondItsRange) {
     EXPECT_GE(refused, 10);
 }
 
-TEST(Parameters, TheHostListsEachWithItsDefaultAndTheReadmeHoldsTheirTables) {
+TEST(Parameters, TheHostListsEachWithItsDefaultAndTheWorkflowPageHoldsTheirTables) {
     const testkit::CliResult listed = testkit::RunCli({"params"});
     ASSERT_EQ(listed.exitCode, 0) << listed.output;
     for (const params::Method& method : params::Methods())
@@ -105,13 +105,13 @@ TEST(Parameters, TheHostListsEachWithItsDefaultAndTheReadmeHoldsTheirTables) {
             EXPECT_NE(listed.output.find(Cat({"  ", p->name, "  ", p->help})), std::string::npos) << p->name;
     const testkit::CliResult markdown = testkit::RunCli({"params", "--markdown"});
     EXPECT_EQ(markdown.output, params::MarkdownTables());
-    const std::string readme = ReadText(std::string(QUARNEL_SOURCE_DIR) + "/README.md");
+    const std::string readme = ReadText(std::string(QUARNEL_SOURCE_DIR) + "/docs/workflow.md");
     const std::string begin = "<!-- params:begin -->\n";
     const std::size_t at = readme.find(begin);
     ASSERT_NE(at, std::string::npos);
     EXPECT_EQ(readme.substr(at + begin.size(), readme.find("<!-- params:end -->") - at - begin.size()),
               params::MarkdownTables())
-        << "README.md: replace the tables by `quarnel params --markdown`";
+        << "docs/workflow.md: replace the tables by `quarnel params --markdown`";
     // evaluate's holdout share and seed are the validation's, by name and default.
     const std::string evaluate = testkit::RunCli({"evaluate", "--help"}).output;
     EXPECT_NE(evaluate.find("--holdout"), std::string::npos);
