@@ -125,11 +125,14 @@ std::string MeasuresLine(const evaluate::Evaluation& found) {
     line += found.precisionRecall.formed ? Fixed(*found.precisionRecall.averagePrecision, 4) : "-";
     if (found.predictionArea.formed) {
         const evaluate::PredictionAreaPoint& at = found.predictionArea.crossing;
-        line += "; P-A crossing at " + nlohmann::ordered_json(at.threshold).dump() + ": " +
-                Percent(at.predictionRate) + " of the deposits in " + Percent(at.areaShare) + " of the area";
+        char threshold[32];
+        std::snprintf(threshold, sizeof threshold, "%.6g", at.threshold);
+        line += std::string("; P-A crossing at ") + threshold + ": " + Percent(at.predictionRate) +
+                " of the deposits in " + Percent(at.areaShare) + " of the area";
     }
     const evaluate::ProbabilityScores& scores = found.probability;
-    if (scores.logLoss) return line + "; log loss " + Fixed(*scores.logLoss, 4) + ", Brier " + Fixed(*scores.brier, 4);
+    if (scores.logLoss)
+        return line + "; log loss " + Fixed(*scores.logLoss, 4) + ", Brier " + Fixed(*scores.brier, 4);
     return line + "; no log loss or Brier score: " + scores.note;
 }
 
