@@ -65,7 +65,8 @@ class CurveThinner {
 template <typename Point, typename Moved>
 class PointThinner {
   public:
-    PointThinner(double step, std::vector<Point>& kept, Moved moved) : step_(step), kept_(kept), moved_(moved) {}
+    PointThinner(double step, std::vector<Point>& kept, Moved moved)
+        : step_(step), kept_(kept), moved_(moved) {}
     void Add(const Point& point) {
         lastKept_ = kept_.empty() || moved_(kept_.back(), point) >= step_;
         if (lastKept_) kept_.push_back(point);

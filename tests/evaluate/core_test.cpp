@@ -46,7 +46,8 @@ std::vector<GoldenCase> GoldenCases() {
     std::ifstream in(std::string(QUARNEL_SOURCE_DIR) + "/tests/evaluate/data/roc_golden.txt");
     std::vector<GoldenCase> cases;
     for (std::string line; std::getline(in, line);) {
-        if (line.rfind("case ", 0) == 0) cases.push_back({line.substr(5), {}, {}, 0, {}, {}, 0, {}, {}, {}, {}, {}});
+        if (line.rfind("case ", 0) == 0)
+            cases.push_back({line.substr(5), {}, {}, 0, {}, {}, 0, {}, {}, {}, {}, {}});
         if (cases.empty()) continue;
         GoldenCase& c = cases.back();
         if (line.rfind("scores ", 0) == 0) c.scores = Numbers<double>(line);

@@ -64,8 +64,10 @@ TEST_F(EvaluationReport, ResultsCarryTheCoresNumbersAndCurves) {
     EXPECT_EQ(r["success_rate"]["deposits"], 10);
     EXPECT_EQ(r["success_rate"]["area_for_90"].get<double>(), found.successRate.areaFor90);
     EXPECT_EQ(r["success_rate"]["points"][0], nlohmann::ordered_json({0.0, 0.0}));
-    EXPECT_EQ(r["precision_recall"]["average_precision"].get<double>(), *found.precisionRecall.averagePrecision);
-    EXPECT_EQ(r["prediction_area"]["crossing"]["threshold"].get<double>(), found.predictionArea.crossing.threshold);
+    EXPECT_EQ(r["precision_recall"]["average_precision"].get<double>(),
+              *found.precisionRecall.averagePrecision);
+    EXPECT_EQ(r["prediction_area"]["crossing"]["threshold"].get<double>(),
+              found.predictionArea.crossing.threshold);
     EXPECT_EQ(r["prediction_area"]["points"][0].size(), 3u);
     // Scores 0 .. 99 are no probabilities.
     EXPECT_TRUE(r["probability"]["log_loss"].is_null() && r["probability"]["brier"].is_null());
