@@ -1,5 +1,6 @@
 #include "cli/evaluation_report.h"
 
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -62,6 +63,35 @@ nlohmann::ordered_json SuccessRateJson(const evaluate::SuccessRateResult& rate) 
             {"points", Points(rate.points)}};
 }
 
+nlohmann::ordered_json PrecisionRecallJson(const evaluate::PrecisionRecallResult& pr) {
+    nlohmann::ordered_json points = nlohmann::ordered_json::array();
+    for (const evaluate::PrecisionRecallPoint& point : pr.points)
+        points.push_back({point.threshold, point.recall, point.precision});
+    return {{"formed", pr.formed},
+            {"deposit_cells", pr.depositCells},
+            {"average_precision", Optional(pr.averagePrecision)},
+            {"points", std::move(points)}};
+}
+
+nlohmann::ordered_json PredictionAreaJson(const evaluate::PredictionAreaResult& pa) {
+    nlohmann::ordered_json points = nlohmann::ordered_json::array();
+    for (const evaluate::PredictionAreaPoint& point : pa.points)
+        points.push_back({point.threshold, point.predictionRate, point.areaShare});
+    nlohmann::ordered_json crossing;
+    if (pa.formed) {
+        crossing = {{"threshold", pa.crossing.threshold},
+                    {"prediction_rate", pa.crossing.predictionRate},
+                    {"area_share", pa.crossing.areaShare}};
+    }
+    return {{"formed", pa.formed}, {"crossing", std::move(crossing)}, {"points", std::move(points)}};
+}
+
+nlohmann::ordered_json ProbabilityJson(const evaluate::ProbabilityScores& scores) {
+    return {{"log_loss", Optional(scores.logLoss)},
+            {"brier", Optional(scores.brier)},
+            {"note", scores.note.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(scores.note)}};
+}
+
 nlohmann::ordered_json ClassesJson(const std::vector<evaluate::ClassRow>& table) {
     nlohmann::ordered_json rows = nlohmann::ordered_json::array();
     for (const evaluate::ClassRow& row : table) {
@@ -88,6 +118,39 @@ std::string SuccessRateLine(const char* name, const evaluate::SuccessRateResult&
     return std::string(name) + ": area " + Fixed(rate.area, 4) + "; 50 % of " +
            std::to_string(rate.deposits) + " deposits in " + Percent(rate.areaFor50) +
            " of the area, 75 % in " + Percent(rate.areaFor75) + ", 90 % in " + Percent(rate.areaFor90);
+}
+
+std::string MeasuresLine(const evaluate::Evaluation& found) {
+    std::string line = "average precision ";
+    line += found.precisionRecall.formed ? Fixed(*found.precisionRecall.averagePrecision, 4) : "-";
+    if (found.predictionArea.formed) {
+        const evaluate::PredictionAreaPoint& at = found.predictionArea.crossing;
+        char threshold[32];
+        std::snprintf(threshold, sizeof threshold, "%.6g", at.threshold);
+        line += std::string("; P-A crossing at ") + threshold + ": " + Percent(at.predictionRate) +
+                " of the deposits in " + Percent(at.areaShare) + " of the area";
+    }
+    const evaluate::ProbabilityScores& scores = found.probability;
+    if (scores.logLoss)
+        return line + "; log loss " + Fixed(*scores.logLoss, 4) + ", Brier " + Fixed(*scores.brier, 4);
+    return line + "; no log loss or Brier score: " + scores.note;
+}
+
+// A CSV file of three columns, a row per point of a curve as the walk gives it, written whole.
+template <typename Point>
+using PointWalk = void (*)(std::span<const double>, std::span<const evaluate::DepositGroup>,
+                           const std::function<void(const Point&)>&);
+template <typename Point, typename Columns>
+bool WriteTable(const std::string& path, const char* header, PointWalk<Point> walk, Columns columns,
+                std::span<const double> ranked, std::span<const evaluate::DepositGroup> deposits) {
+    OutputFile file;
+    if (!file.Create(path.c_str())) return false;
+    std::fprintf(file.stream(), "%s\n", header);
+    walk(ranked, deposits, [&](const Point& point) {
+        const auto [a, b, c] = columns(point);
+        std::fprintf(file.stream(), "%.17g,%.17g,%.17g\n", a, b, c);
+    });
+    return file.Commit();
 }
 
 // A CSV file of one curve, every point as the walk gives it, written whole.
@@ -131,6 +194,22 @@ class CsvFiles {
             return WriteCurve(path, "area_share,deposit_share", evaluate::ForEachSuccessRatePoint, ranked,
                               deposits);
         });
+        Write(prefix + "precision_recall.csv", [&](const std::string& path) {
+            return WriteTable<evaluate::PrecisionRecallPoint>(
+                path, "threshold,recall,precision", evaluate::ForEachPrecisionRecallPoint,
+                [](const evaluate::PrecisionRecallPoint& p) {
+                    return std::array{p.threshold, p.recall, p.precision};
+                },
+                ranked, deposits);
+        });
+        Write(prefix + "prediction_area.csv", [&](const std::string& path) {
+            return WriteTable<evaluate::PredictionAreaPoint>(
+                path, "threshold,prediction_rate,area_share", evaluate::ForEachPredictionAreaPoint,
+                [](const evaluate::PredictionAreaPoint& p) {
+                    return std::array{p.threshold, p.predictionRate, p.areaShare};
+                },
+                ranked, deposits);
+        });
     }
     void Classes(const std::vector<evaluate::ClassRow>& table) {
         Write("classes.csv", [&](const std::string& path) { return WriteClasses(path, table); });
@@ -156,7 +235,11 @@ class CsvFiles {
 };
 
 nlohmann::ordered_json EvaluationJson(const evaluate::Evaluation& found) {
-    return {{"roc", RocJson(found.roc)}, {"success_rate", SuccessRateJson(found.successRate)}};
+    return {{"roc", RocJson(found.roc)},
+            {"success_rate", SuccessRateJson(found.successRate)},
+            {"precision_recall", PrecisionRecallJson(found.precisionRecall)},
+            {"prediction_area", PredictionAreaJson(found.predictionArea)},
+            {"probability", ProbabilityJson(found.probability)}};
 }
 
 // The valid deposits at the given places of map.validDeposits, as deposit numbers.
@@ -260,6 +343,7 @@ void ReportEvaluation(const evaluate::RankedMap& map, const EvaluationRequest& r
         ReportSubset(map, map.validDeposits, "", csv, [&](const evaluate::Evaluation& found) {
             output.summary.push_back(RocLine(found.roc));
             output.summary.push_back(SuccessRateLine("success rate", found.successRate));
+            output.summary.push_back(MeasuresLine(found));
         }));
     if (request.classes) {
         const std::vector<evaluate::ClassRow> table =

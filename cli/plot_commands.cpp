@@ -186,6 +186,8 @@ struct CurvePlace {
 CurvePlace PlaceOf(const std::string& kind) {
     if (kind == "roc") return {{"roc"}, "auc"};
     if (kind == "success-rate") return {{"success_rate"}, "area"};
+    if (kind == "precision-recall") return {{"precision_recall"}, "average_precision"};
+    if (kind == "prediction-area") return {{"prediction_area"}, "crossing"};
     return {{"holdout", "held_out", "success_rate"}, "area"};
 }
 
@@ -206,20 +208,30 @@ bool IsFiniteNumber(const nlohmann::json* value) {
     return value != nullptr && value->is_number() && std::isfinite(value->get<double>());
 }
 
-// The curve's points, each an [x, y] pair of finite numbers; false at the first that is not.
-bool ReadPoints(const nlohmann::json& points, std::vector<evaluate::CurvePoint>& out) {
+// The curve's points, each a list of `width` finite numbers ([x, y]; [threshold, a, b] for the
+// precision-recall and prediction-area curves); false at the first that is not.
+template <typename Point, typename Make>
+bool ReadPoints(const nlohmann::json& points, std::size_t width, Make make, std::vector<Point>& out) {
     if (!points.is_array() || points.empty()) return false;
     for (const nlohmann::json& point : points) {
-        if (!point.is_array() || point.size() != 2 || !IsFiniteNumber(&point[0]) ||
-            !IsFiniteNumber(&point[1]))
-            return false;
-        out.push_back({point[0].get<double>(), point[1].get<double>()});
+        if (!point.is_array() || point.size() != width) return false;
+        for (const nlohmann::json& number : point)
+            if (!IsFiniteNumber(&number)) return false;
+        out.push_back(make(point));
     }
     return true;
 }
 
-// One curve from an evaluate --json file; every key it needs checked for its kind of value.
-CurveFault ReadCurve(const std::string& file, const std::string& kind, plot::CurveSeries& series) {
+// A curve found in an evaluate --json file: its object, where it sits, and the series' name.
+struct FoundCurve {
+    nlohmann::json curve;
+    std::string where;
+    std::string name;
+};
+
+// The curve of kind from an evaluate --json file, checked to be formed; every key checked for
+// its kind of value.
+CurveFault FindCurve(const std::string& file, const std::string& kind, FoundCurve& found) {
     const auto unread = [&](const std::string& what) {
         return CurveFault{kEvaluateInputUnread, file + ": " + what};
     };
@@ -251,30 +263,111 @@ CurveFault ReadCurve(const std::string& file, const std::string& kind, plot::Cur
     const nlohmann::json* formed = Member(*curve, "formed");
     if (formed == nullptr || !formed->is_boolean()) return unread(where + ".formed is not true or false");
     if (!formed->get<bool>()) return {kEvaluateInputsUnfit, file + ": its " + kind + " curve was not formed"};
-    const nlohmann::json* area = Member(*curve, place.area);
-    if (!IsFiniteNumber(area)) return unread(where + "." + place.area + " is not a number");
-    series.area = area->get<double>();
-    const nlohmann::json* points = Member(*curve, "points");
-    if (points == nullptr || !ReadPoints(*points, series.points))
-        return unread(where + ".points is not a list of [x, y] pairs of numbers");
     const nlohmann::json* map = Member(*results, "map");
     if (map != nullptr && !map->is_string()) return unread("results.map is not a file name");
     const std::string name = map != nullptr ? map->get<std::string>() : "";
-    series.name = std::filesystem::path(name.empty() ? file : name).stem().string();
+    found = {*curve, where, std::filesystem::path(name.empty() ? file : name).stem().string()};
+    return {};
+}
+
+// One curve of x and y from 0 to 1 (ROC, success or prediction rate, precision-recall).
+CurveFault ReadCurve(const std::string& file, const std::string& kind, plot::CurveSeries& series) {
+    FoundCurve found;
+    if (CurveFault fault = FindCurve(file, kind, found); fault.status != kEvaluateOk) return fault;
+    const auto unread = [&](const std::string& what) {
+        return CurveFault{kEvaluateInputUnread, file + ": " + found.where + what};
+    };
+    const char* areaKey = PlaceOf(kind).area;
+    const nlohmann::json* area = Member(found.curve, areaKey);
+    if (!IsFiniteNumber(area)) return unread(std::string(".") + areaKey + " is not a number");
+    series.area = area->get<double>();
+    series.name = found.name;
+    const nlohmann::json* points = Member(found.curve, "points");
+    const bool triples = kind == "precision-recall";
+    const auto make = [&](const nlohmann::json& point) {
+        return triples ? evaluate::CurvePoint{point[1].get<double>(), point[2].get<double>()}
+                       : evaluate::CurvePoint{point[0].get<double>(), point[1].get<double>()};
+    };
+    if (points == nullptr || !ReadPoints(*points, triples ? 3 : 2, make, series.points))
+        return unread(triples ? ".points is not a list of [threshold, recall, precision] numbers"
+                              : ".points is not a list of [x, y] pairs of numbers");
+    return {};
+}
+
+// One prediction-area curve with its crossing.
+CurveFault ReadPredictionArea(const std::string& file, plot::PredictionAreaSeries& series) {
+    FoundCurve found;
+    if (CurveFault fault = FindCurve(file, "prediction-area", found); fault.status != kEvaluateOk)
+        return fault;
+    const auto unread = [&](const std::string& what) {
+        return CurveFault{kEvaluateInputUnread, file + ": " + found.where + what};
+    };
+    const nlohmann::json* crossing = Member(found.curve, "crossing");
+    const char* keys[] = {"threshold", "prediction_rate", "area_share"};
+    double numbers[3] = {0, 0, 0};
+    for (int i = 0; i < 3; ++i) {
+        const nlohmann::json* number = crossing == nullptr ? nullptr : Member(*crossing, keys[i]);
+        if (!IsFiniteNumber(number)) return unread(std::string(".crossing.") + keys[i] + " is not a number");
+        numbers[i] = number->get<double>();
+    }
+    series.crossing = {numbers[0], numbers[1], numbers[2]};
+    series.name = found.name;
+    const nlohmann::json* points = Member(found.curve, "points");
+    const auto make = [](const nlohmann::json& point) {
+        return evaluate::PredictionAreaPoint{point[0].get<double>(), point[1].get<double>(),
+                                             point[2].get<double>()};
+    };
+    if (points == nullptr || !ReadPoints(*points, 3, make, series.points))
+        return unread(".points is not a list of [threshold, prediction rate, area share] numbers");
+    return {};
+}
+
+// The prediction-area plot of every evaluation; the drawing's outcome, or the fault reading one.
+CurveFault DrawPredictionArea(const CurveOptions& options, plot::PlotOutcome& drawn,
+                              nlohmann::ordered_json& curves) {
+    std::vector<plot::PredictionAreaSeries> series(options.evaluations.size());
+    for (std::size_t i = 0; i < series.size(); ++i) {
+        if (CurveFault fault = ReadPredictionArea(options.evaluations[i], series[i]);
+            fault.status != kEvaluateOk)
+            return fault;
+        if (i < options.names.size()) series[i].name = options.names[i];
+    }
+    drawn = plot::PlotPredictionArea(series, options.title, options.output);
+    for (const plot::PredictionAreaSeries& one : series) {
+        curves.push_back({{"name", one.name},
+                          {"crossing",
+                           {{"threshold", one.crossing.threshold},
+                            {"prediction_rate", one.crossing.predictionRate},
+                            {"area_share", one.crossing.areaShare}}}});
+    }
+    return {};
+}
+
+// The plot of x-y curves of every evaluation; the drawing's outcome, or the fault reading one.
+CurveFault DrawCurves(const CurveOptions& options, plot::PlotOutcome& drawn, nlohmann::ordered_json& curves) {
+    std::vector<plot::CurveSeries> series(options.evaluations.size());
+    for (std::size_t i = 0; i < series.size(); ++i) {
+        if (CurveFault fault = ReadCurve(options.evaluations[i], options.kind, series[i]);
+            fault.status != kEvaluateOk)
+            return fault;
+        if (i < options.names.size()) series[i].name = options.names[i];
+    }
+    const plot::CurveKind kind = options.kind == "roc"                ? plot::CurveKind::Roc
+                                 : options.kind == "precision-recall" ? plot::CurveKind::PrecisionRecall
+                                                                      : plot::CurveKind::SuccessRate;
+    drawn = plot::PlotCurves(series, kind, options.title, options.output);
+    for (const plot::CurveSeries& one : series) curves.push_back({{"name", one.name}, {"area", one.area}});
     return {};
 }
 
 JobOutput CurvesOf(const CurveOptions& options) {
-    std::vector<plot::CurveSeries> series(options.evaluations.size());
-    for (std::size_t i = 0; i < series.size(); ++i) {
-        const CurveFault fault = ReadCurve(options.evaluations[i], options.kind, series[i]);
-        if (fault.status != kEvaluateOk)
-            return StatusOutput("plot-curves", false, fault.status, EvaluateStatusText(fault.status),
-                                fault.cause);
-        if (i < options.names.size()) series[i].name = options.names[i];
-    }
-    const plot::CurveKind kind = options.kind == "roc" ? plot::CurveKind::Roc : plot::CurveKind::SuccessRate;
-    const plot::PlotOutcome drawn = plot::PlotCurves(series, kind, options.title, options.output);
+    plot::PlotOutcome drawn;
+    nlohmann::ordered_json curves = nlohmann::ordered_json::array();
+    const CurveFault fault = options.kind == "prediction-area" ? DrawPredictionArea(options, drawn, curves)
+                                                               : DrawCurves(options, drawn, curves);
+    if (fault.status != kEvaluateOk)
+        return StatusOutput("plot-curves", false, fault.status, EvaluateStatusText(fault.status),
+                            fault.cause);
     const int status = drawn.ok                                    ? kEvaluateOk
                        : drawn.cause.rfind(options.output, 0) == 0 ? kEvaluateOutputUnwritten
                                                                    : kEvaluateInputsUnfit;
@@ -282,10 +375,8 @@ JobOutput CurvesOf(const CurveOptions& options) {
     if (drawn.ok) {
         output.outputs = {options.output};
         output.results = {{"width", drawn.width}, {"height", drawn.height}, {"kind", options.kind}};
-        output.results["curves"] = nlohmann::ordered_json::array();
-        for (const plot::CurveSeries& one : series)
-            output.results["curves"].push_back({{"name", one.name}, {"area", one.area}});
-        output.summary.push_back("wrote " + options.output + ": " + std::to_string(series.size()) + " " +
+        output.results["curves"] = curves;
+        output.summary.push_back("wrote " + options.output + ": " + std::to_string(curves.size()) + " " +
                                  options.kind + " curves, " + std::to_string(drawn.width) + " x " +
                                  std::to_string(drawn.height) + " pixels");
     }
@@ -298,17 +389,20 @@ int PlotCurves(const CurveOptions& options) {
 
 void AddPlotCurvesCommand(CLI::App& app, int& exitCode) {
     auto* command = app.add_subcommand("plot-curves",
-                                       "ROC, success-rate or prediction-rate curves of evaluations "
-                                       "(evaluate --json files) in one picture");
+                                       "ROC, success-rate, prediction-rate, precision-recall or "
+                                       "prediction-area curves of evaluations (evaluate --json files) "
+                                       "in one picture");
     auto options = std::make_shared<CurveOptions>();
     command->add_option("EVALUATION", options->evaluations, "files written by quarnel evaluate --json")
         ->required();
     command->add_option("-o,--output", options->output, "the picture: NAME.png or NAME.svg")->required();
     command
         ->add_option("--kind", options->kind,
-                     "roc (default), success-rate, or prediction-rate (the held-out "
-                     "deposits of a --holdout run)")
-        ->check(CLI::IsMember({"roc", "success-rate", "prediction-rate"}));
+                     "roc (default), success-rate, prediction-rate (the held-out "
+                     "deposits of a --holdout run), precision-recall, or prediction-area "
+                     "(prediction rate and area against the threshold, with their crossing)")
+        ->check(
+            CLI::IsMember({"roc", "success-rate", "prediction-rate", "precision-recall", "prediction-area"}));
     command->add_option("--name", options->names,
                         "the legend's name of each evaluation in turn (default: the "
                         "map's file name)");

@@ -36,6 +36,15 @@ void DrawAxes(cairo_t* cr, CurveKind kind) {
     }
     cairo_rectangle(cr, PlotX(0), PlotY(1), kSide, kSide);
     cairo_stroke(cr);
+    if (kind == CurveKind::PrecisionRecall) {
+        DrawText(cr, PlotX(0.5), PlotY(0) + 26, "recall", 12, Align::Middle, Align::Start);
+        cairo_save(cr);
+        cairo_translate(cr, kLeft - 44, PlotY(0.5));
+        cairo_rotate(cr, -1.5707963267948966);
+        DrawText(cr, 0, 0, "precision", 12, Align::Middle, Align::End);
+        cairo_restore(cr);
+        return;
+    }
     // What a map without skill gives: area captured in proportion to area.
     cairo_set_source_rgb(cr, 0.5, 0.5, 0.5);
     const double dash = 4;
@@ -57,7 +66,10 @@ void DrawAxes(cairo_t* cr, CurveKind kind) {
 
 std::string LegendLabel(const CurveSeries& one, CurveKind kind) {
     char area[32];
-    std::snprintf(area, sizeof area, kind == CurveKind::Roc ? " (AUC %.3f)" : " (area %.3f)", one.area);
+    const char* format = kind == CurveKind::Roc               ? " (AUC %.3f)"
+                         : kind == CurveKind::PrecisionRecall ? " (AP %.3f)"
+                                                              : " (area %.3f)";
+    std::snprintf(area, sizeof area, format, one.area);
     return one.name + area;
 }
 

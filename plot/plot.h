@@ -91,8 +91,9 @@ struct PlotOutcome {
 PlotOutcome PlotMap(const MapRaster& raster, const MapOptions& options, const std::string& path);
 
 // Curves of several methods in one plot, x and y from 0 to 1, each named in the legend with its
-// area ("AUC 0.812" for ROC curves, "area 0.801" for success-rate curves); at most kMostClasses.
-enum class CurveKind { Roc, SuccessRate };
+// area ("AUC 0.812" for ROC curves, "area 0.801" for success-rate curves, "AP 0.412" for
+// precision-recall curves, whose points are (recall, precision)); at most kMostClasses.
+enum class CurveKind { Roc, SuccessRate, PrecisionRecall };
 struct CurveSeries {
     std::string name;
     std::vector<evaluate::CurvePoint> points;
@@ -102,5 +103,17 @@ inline constexpr int kCurvePlotWidth = 500;
 inline constexpr int kCurvePlotHeight = 520;
 PlotOutcome PlotCurves(std::span<const CurveSeries> series, CurveKind kind, const std::string& title,
                        const std::string& path);
+
+// Prediction-area plots of several methods: against the threshold (x, from the lowest to the
+// highest threshold of all series), each method's prediction rate (solid) and 1 - its share of
+// area (dashed, so that the two cross where the rate equals 1 - area), the crossing marked and
+// given in the legend; at most kMostClasses.
+struct PredictionAreaSeries {
+    std::string name;
+    std::vector<evaluate::PredictionAreaPoint> points;
+    evaluate::PredictionAreaPoint crossing;
+};
+PlotOutcome PlotPredictionArea(std::span<const PredictionAreaSeries> series, const std::string& title,
+                               const std::string& path);
 
 }  // namespace quarnel::plot

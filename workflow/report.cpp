@@ -172,10 +172,22 @@ void PutSection(std::string& page, const ReportSection& section) {
     page += "</section>";
 }
 
+// The prediction-area crossing of a method's validation: "threshold, rate", or a dash.
+std::string Crossing(const nlohmann::ordered_json& found) {
+    const nlohmann::ordered_json crossing =
+        found.contains("prediction_area")
+            ? found["prediction_area"].value("crossing", nlohmann::ordered_json())
+            : nlohmann::ordered_json();
+    if (!crossing.is_object()) return "&ndash;";
+    return Cell(crossing.value("threshold", nlohmann::ordered_json())) + ", " +
+           Cell(crossing.value("prediction_rate", nlohmann::ordered_json()));
+}
+
 void PutValidation(std::string& page, const nlohmann::ordered_json& validation) {
     page +=
         "<table class=\"grid\"><tr><th>method</th><th>AUC</th><th>95 % interval</th>"
         "<th>success-rate area</th><th>area for 50 / 75 / 90 % of deposits</th><th>prediction-rate area</th>"
+        "<th>average precision</th><th>P-A crossing (value, rate)</th><th>log loss</th><th>Brier score</th>"
         "</tr>";
     if (!validation.is_object()) return;
     for (const auto& [method, found] : validation.items()) {
@@ -187,7 +199,9 @@ void PutValidation(std::string& page, const nlohmann::ordered_json& validation) 
                 value("roc", "auc_low") + " &ndash; " + value("roc", "auc_high") + "</td><td>" +
                 value("success_rate", "area") + "</td><td>" + value("success_rate", "area_for_50") + " / " +
                 value("success_rate", "area_for_75") + " / " + value("success_rate", "area_for_90") +
-                "</td><td>" + value("prediction_rate", "area") + "</td></tr>";
+                "</td><td>" + value("prediction_rate", "area") + "</td><td>" +
+                value("precision_recall", "average_precision") + "</td><td>" + Crossing(found) + "</td><td>" +
+                value("probability", "log_loss") + "</td><td>" + value("probability", "brier") + "</td></tr>";
     }
     page += "</table>";
 }

@@ -1036,8 +1036,9 @@ Json RankingOf(const Json& validation, const std::vector<RunMap>& maps,
     return ranking;
 }
 
-// Every method's map judged against the training deposits (ROC, success rate) and the deposits
-// kept back (prediction rate), drawn, and its curves plotted side by side.
+// Every method's map judged against the training deposits (ROC, success rate, precision-recall,
+// prediction-area, log loss and Brier score) and the deposits kept back (prediction rate), drawn,
+// and its curves plotted side by side (prediction-area: a plot a method).
 void Validate(const DepositSets& deposits, const std::vector<geo::Point>& ranked, const OutputFolder& folder,
               Record& record) {
     const fs::path dir = folder.Place("validation");
@@ -1067,6 +1068,10 @@ void Validate(const DepositSets& deposits, const std::vector<geo::Point>& ranked
         entry["success_rate"] = found.results["success_rate"];
         entry["roc"].erase("points");
         entry["success_rate"].erase("points");
+        for (const char* measure : {"precision_recall", "prediction_area", "probability"}) {
+            entry[measure] = found.results[measure];
+            entry[measure].erase("points");
+        }
         if (!deposits.heldOut.empty()) {
             cli::JobOutput kept = cli::EvaluateOutput(map.path, deposits.heldOut, {}, request);
             if (kept.ok) {
@@ -1076,6 +1081,11 @@ void Validate(const DepositSets& deposits, const std::vector<geo::Point>& ranked
                 entry["prediction_rate"].erase("points");
                 entry["held_out_roc"] = kept.results["roc"];
                 entry["held_out_roc"].erase("points");
+                for (const char* measure : {"precision_recall", "prediction_area", "probability"}) {
+                    const std::string name = std::string("held_out_") + measure;
+                    entry[name] = kept.results[measure];
+                    entry[name].erase("points");
+                }
             }
             record.Add("prediction_" + map.method, kept);
         }
@@ -1093,10 +1103,18 @@ void Validate(const DepositSets& deposits, const std::vector<geo::Point>& ranked
     record.summary[Text(key::kValidation)] = validation;
     record.report.validation = validation;
     if (judged.empty()) return;
-    const std::pair<const char*, const char*> kinds[] = {{"roc", "ROC"}, {"success-rate", "Success rate"}};
+    const std::pair<const char*, const char*> kinds[] = {
+        {"roc", "ROC"}, {"success-rate", "Success rate"}, {"precision-recall", "Precision-recall"}};
     for (const auto& [kind, title] : kinds) {
         const fs::path picture = dir / (std::string(kind) + ".png");
         if (cli::PlotCurvesOutput(judged, names, kind, title, picture.string()).ok)
+            record.report.curves.push_back({title, picture});
+    }
+    // Each method's thresholds have a range of their own, so each gets its prediction-area plot.
+    for (std::size_t i = 0; i < judged.size(); ++i) {
+        const std::string title = "Prediction-area: " + names[i];
+        const fs::path picture = dir / (names[i] + ".prediction-area.png");
+        if (cli::PlotCurvesOutput({judged[i]}, {names[i]}, "prediction-area", title, picture.string()).ok)
             record.report.curves.push_back({title, picture});
     }
     if (!predicted.empty()) {

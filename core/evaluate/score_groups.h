@@ -60,6 +60,31 @@ class CurveThinner {
     bool lastKept_ = true;
 };
 
+// Collects the points of a curve as they come, keeping one where moved(last kept, it) reaches
+// step, and the last point whatever its step (as CurveThinner, for curves of other points).
+template <typename Point, typename Moved>
+class PointThinner {
+  public:
+    PointThinner(double step, std::vector<Point>& kept, Moved moved)
+        : step_(step), kept_(kept), moved_(moved) {}
+    void Add(const Point& point) {
+        lastKept_ = kept_.empty() || moved_(kept_.back(), point) >= step_;
+        if (lastKept_) kept_.push_back(point);
+        last_ = point;
+    }
+    void Finish() {
+        if (!lastKept_) kept_.push_back(last_);
+        lastKept_ = true;
+    }
+
+  private:
+    double step_;
+    std::vector<Point>& kept_;
+    Moved moved_;
+    Point last_;
+    bool lastKept_ = true;
+};
+
 // The scores of an array-held map ranked (NaN left out), and its deposits grouped.
 struct RankedArrays {
     std::vector<double> ranked;

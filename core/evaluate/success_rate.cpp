@@ -133,7 +133,9 @@ std::vector<ClassRow> ClassTable(std::span<const double> ranked, std::span<const
 
 Evaluation Evaluate(std::span<const double> ranked, std::span<const DepositGroup> deposits,
                     double curveStep) {
-    return {Roc(ranked, deposits, curveStep), SuccessRate(ranked, deposits, curveStep)};
+    return {Roc(ranked, deposits, curveStep), SuccessRate(ranked, deposits, curveStep),
+            PrecisionRecall(ranked, deposits, curveStep), PredictionArea(ranked, deposits, curveStep),
+            ScoreProbabilities(ranked, deposits)};
 }
 
 RocResult Roc(std::span<const double> scores, std::span<const std::int32_t> deposits) {

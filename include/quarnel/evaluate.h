@@ -14,6 +14,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace quarnel::evaluate {
@@ -101,12 +102,68 @@ struct SuccessRateResult {
     double areaFor90 = 0;
 };
 
-// ROC and success rate of one ranked map (scores highest first) against one set of deposits;
-// the curves keep a point where x or y has moved by curveStep or more (0: every point).
+// Precision-recall curve of the deposit cells (a cell counts once, as in Roc): at each distinct
+// score, highest first, the share of the deposit cells at or above it (recall) and the share of
+// the cells at or above it that hold a deposit (precision), thinned as asked (a point kept where
+// either has moved by the step). averagePrecision is scikit-learn's, sum of (R_n - R_n-1) P_n
+// over the thresholds from the highest (R_0 = 0), equal scores entering together. formed is
+// false without a deposit cell.
+struct PrecisionRecallPoint {
+    double threshold = 0;
+    double recall = 0;
+    double precision = 0;
+};
+struct PrecisionRecallResult {
+    bool formed = false;
+    std::int64_t depositCells = 0;
+    std::vector<PrecisionRecallPoint> points;
+    std::optional<double> averagePrecision;
+};
+
+// Prediction-area curve: at each distinct score, highest first, the share of the deposits in
+// cells at or above it (prediction rate; deposits counted as in SuccessRate) and the share of the
+// valid cells at or above it (area), thinned as asked. The crossing is where the prediction rate
+// equals 1 - area: the first threshold (from the highest) at which rate >= 1 - area, linearly
+// interpolated in threshold, rate and area from the threshold before it (the highest threshold
+// itself when the rate already reaches 1 - area there). formed is false without cells or deposits.
+struct PredictionAreaPoint {
+    double threshold = 0;
+    double predictionRate = 0;
+    double areaShare = 0;
+};
+struct PredictionAreaResult {
+    bool formed = false;
+    std::vector<PredictionAreaPoint> points;
+    PredictionAreaPoint crossing;  // when formed
+};
+
+// Log loss and Brier score of the map read as each cell's probability of holding a deposit: a
+// deposit cell (counted once, as in Roc) has outcome 1, every other valid cell 0; both are means
+// over the valid cells. As in scikit-learn's log_loss, scores are clipped to eps .. 1 - eps (eps
+// the double's machine epsilon), so a certain miss costs about 36 rather than infinity. Only a map
+// whose scores all lie in 0 .. 1 is a probability: otherwise (or without cells) both are unset and
+// note says why.
+struct ProbabilityScores {
+    std::optional<double> logLoss;
+    std::optional<double> brier;
+    std::string note;
+};
+
+// ROC, success rate, precision-recall, prediction-area and probability scores of one ranked map
+// (scores highest first) against one set of deposits; the curves keep a point where a coordinate
+// has moved by curveStep or more (0: every point).
 struct Evaluation {
     RocResult roc;
     SuccessRateResult successRate;
+    PrecisionRecallResult precisionRecall;
+    PredictionAreaResult predictionArea;
+    ProbabilityScores probability;
 };
+PrecisionRecallResult PrecisionRecall(std::span<const double> ranked, std::span<const DepositGroup> deposits,
+                                      double curveStep);
+PredictionAreaResult PredictionArea(std::span<const double> ranked, std::span<const DepositGroup> deposits,
+                                    double curveStep);
+ProbabilityScores ScoreProbabilities(std::span<const double> ranked, std::span<const DepositGroup> deposits);
 RocResult Roc(std::span<const double> ranked, std::span<const DepositGroup> deposits, double curveStep);
 SuccessRateResult SuccessRate(std::span<const double> ranked, std::span<const DepositGroup> deposits,
                               double curveStep);
@@ -117,6 +174,10 @@ void ForEachRocPoint(std::span<const double> ranked, std::span<const DepositGrou
                      const std::function<void(const CurvePoint&)>& visit);
 void ForEachSuccessRatePoint(std::span<const double> ranked, std::span<const DepositGroup> deposits,
                              const std::function<void(const CurvePoint&)>& visit);
+void ForEachPrecisionRecallPoint(std::span<const double> ranked, std::span<const DepositGroup> deposits,
+                                 const std::function<void(const PrecisionRecallPoint&)>& visit);
+void ForEachPredictionAreaPoint(std::span<const double> ranked, std::span<const DepositGroup> deposits,
+                                const std::function<void(const PredictionAreaPoint&)>& visit);
 
 // The number of distinct scores of a ranked map.
 std::int64_t DistinctScores(std::span<const double> ranked);

@@ -20,10 +20,12 @@ Layers given as a list must lie on one frame (checked from their coordinates, no
 - wofe_weights adds up per-block class counts (exact, computed when called); wofe_posterior
   reduces the conditions and looks each block's cells up in the core's posterior of every
   condition.
+- fuzzy_overlay and logistic_predict are per cell, so they run per block through map_blocks.
 """
 
 from __future__ import annotations
 
+import functools
 import warnings
 from typing import Any, Sequence
 
@@ -33,8 +35,11 @@ import numpy as np
 
 from . import _core
 from . import feature as _feature
+from . import fuzzy as _fuzzy
 from . import hierarchy as _hierarchy
+from . import logistic as _logistic
 from . import prep as _prep
+from . import workflow as _workflow
 from ._grids import Layers, fill_of, for_core, own_nodata, value_in
 from .bp import Network
 from .raster import check_aligned, coarsened, is_data_array, like, spatial
@@ -217,6 +222,36 @@ def score(stack: Any, lower: Sequence[float], upper: Sequence[float], weights: A
     """feature.score on a chunked stack, per block (lazy float32)."""
     w = np.asarray(getattr(weights, "weights", weights), dtype=np.float32)
     return _per_block(_score_block, stack, nodata, "score", lower, upper, w)
+
+
+def _overlay_block(block: np.ndarray, nodata, fill, operator: str, gamma: float) -> np.ndarray:
+    return _fuzzy.overlaid(Layers(list(block), nodata, None, fill), operator, gamma)
+
+
+def fuzzy_overlay(memberships: Any, operator: str = "and", gamma: float | None = None, nodata: float | None = None):
+    """fuzzy.overlay on chunked memberships, per block (lazy float64)."""
+    _workflow.check("fuzzy", operator=operator, gamma=gamma)
+    if gamma is None:
+        gamma = next(p["value"] for p in _workflow.parameters("fuzzy") if p["name"] == "gamma")
+    array, own, template = _stack(memberships, nodata)
+    fill = fill_of(nodata)
+    result = array.map_blocks(_overlay_block, own, fill, operator, float(gamma), drop_axis=0, dtype=np.float64)
+    return result if template is None else like(template, result, fill, "fuzzy")
+
+
+def _logistic_block(block: np.ndarray, nodata, fill, fitted: dict, shift: float) -> np.ndarray:
+    return np.stack(_logistic.predicted(fitted, Layers(list(block), nodata, None, fill), shift))
+
+
+def logistic_predict(fitted: dict, stack: Any, intercept_shift: float = 0.0, nodata: float | None = None):
+    """logistic.predict on a chunked stack, per block: (probability, standard error), lazy float64."""
+    array, own, template = _stack(stack, nodata)
+    fill = fill_of(nodata)
+    block = functools.partial(_logistic_block, fitted=fitted, shift=float(intercept_shift))
+    both = array.map_blocks(block, own, fill, chunks=((2,),) + array.chunks[1:], dtype=np.float64)
+    if template is None:
+        return both[0], both[1]
+    return like(template, both[0], fill, "probability"), like(template, both[1], fill, "standard_error")
 
 
 def _code_block(block: np.ndarray, nodata, fill, lower, upper) -> np.ndarray:

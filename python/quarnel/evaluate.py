@@ -1,5 +1,6 @@
 """Validation of a prospectivity map against known deposits: ROC curve and AUC (with DeLong's
-95 % interval), success-rate curve and the class table."""
+95 % interval), success-rate, precision-recall and prediction-area curves, log loss and Brier
+score of a probability map, and the class table."""
 
 from __future__ import annotations
 
@@ -45,10 +46,48 @@ class SuccessRate:
 
 
 @dataclass(frozen=True)
+class PrecisionRecall:
+    """Precision and recall of the deposit cells (a cell counts once) at each distinct score,
+    highest first: points rows (threshold, recall, precision); average_precision as
+    scikit-learn's average_precision_score (None without deposit cells)."""
+
+    formed: bool
+    deposit_cells: int
+    average_precision: float | None
+    points: np.ndarray = field(repr=False)
+
+
+@dataclass(frozen=True)
+class PredictionArea:
+    """Prediction rate (share of deposits in cells at or above a threshold) and share of area at
+    or above it, at each distinct score, highest first: points rows (threshold, prediction_rate,
+    area_share); crossing (threshold, prediction_rate, area_share) where prediction_rate = 1 -
+    area_share, interpolated linearly between the thresholds around it (None when not formed)."""
+
+    formed: bool
+    crossing: tuple[float, float, float] | None
+    points: np.ndarray = field(repr=False)
+
+
+@dataclass(frozen=True)
+class Probability:
+    """Log loss and Brier score of the map's values as the probability that a cell holds a
+    deposit (scikit-learn's log_loss and brier_score_loss over the valid cells); None, with a
+    note saying why, for a map whose values leave 0 .. 1."""
+
+    log_loss: float | None
+    brier: float | None
+    note: str | None
+
+
+@dataclass(frozen=True)
 class Evaluation:
     roc: Roc
     success_rate: SuccessRate
     deposits_on_invalid: int  # deposits on no-data or masked cells
+    precision_recall: PrecisionRecall
+    prediction_area: PredictionArea
+    probability: Probability
 
 
 def _sample(raster: Any, deposit_cells: Any, nodata: float | None, mask: Any):
@@ -72,7 +111,8 @@ def _sample(raster: Any, deposit_cells: Any, nodata: float | None, mask: Any):
 
 
 def evaluate(raster: Any, deposit_cells: Any, nodata: float | None = None, mask: Any = None) -> Evaluation:
-    """ROC and success rate of a map (scores or class values, rows x cols) against deposits.
+    """ROC, success rate, precision-recall, prediction-area, log loss and Brier score of a map
+    (scores or class values, rows x cols) against deposits.
 
     deposit_cells: (row, col) pairs (as deposits_to_cells gives them) or row-major cell
         indices, each on the map (ValueError naming the first that is not: a cell off the map
@@ -84,7 +124,9 @@ def evaluate(raster: Any, deposit_cells: Any, nodata: float | None = None, mask:
     """
     scores, deposits, invalid = _sample(raster, deposit_cells, nodata, mask)
     result = _core.evaluate(scores, deposits)
-    return Evaluation(Roc(**result["roc"]), SuccessRate(**result["success_rate"]), int(invalid))
+    return Evaluation(Roc(**result["roc"]), SuccessRate(**result["success_rate"]), int(invalid),
+                      PrecisionRecall(**result["precision_recall"]), PredictionArea(**result["prediction_area"]),
+                      Probability(**result["probability"]))
 
 
 @dataclass(frozen=True)

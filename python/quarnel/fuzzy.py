@@ -8,7 +8,7 @@ from typing import Any, Mapping
 import numpy as np
 
 from . import _core, workflow
-from ._grids import layers_of, single
+from ._grids import Layers, layers_of, single
 from .raster import like
 
 
@@ -65,10 +65,16 @@ def overlay(memberships: Any, operator: str = "and", gamma: float | None = None,
     if gamma is None:
         gamma = next(p["value"] for p in workflow.parameters("fuzzy") if p["name"] == "gamma")
     layers = layers_of(memberships, nodata, "the memberships")
+    result = overlaid(layers, operator, float(gamma))
+    return like(layers.template, result, layers.fill) if layers.template is not None else result
+
+
+def overlaid(layers: Layers, operator: str, gamma: float) -> np.ndarray:
+    """overlay's grid from checked parameters (dask.fuzzy_overlay calls it per block)."""
     stack = np.array(layers.grids, dtype=np.float64)
     for band, (grid, value) in enumerate(zip(layers.grids, layers.nodata)):
         if value is not None:
             stack[band][grid == value] = np.nan
-    result = _core.fuzzy_overlay(stack, operator, float(gamma))
+    result = _core.fuzzy_overlay(stack, operator, gamma)
     result[np.isnan(result)] = layers.fill
-    return like(layers.template, result, layers.fill) if layers.template is not None else result
+    return result

@@ -8,7 +8,7 @@ from typing import Any, Sequence
 import numpy as np
 
 from . import _core, workflow
-from ._grids import layers_of
+from ._grids import Layers, layers_of
 from .raster import like
 
 
@@ -32,6 +32,14 @@ def predict(fitted: dict, stack: Any, intercept_shift: float = 0.0, nodata: floa
     background cells) for a sampled background); the error is P(1-P) sqrt(x' S x). No data in any
     input (NaN, or nodata) gives nodata, else NaN."""
     layers = layers_of(stack, nodata, "the stack")
+    found = predicted(fitted, layers, intercept_shift)
+    if layers.template is None:
+        return tuple(found)
+    return tuple(like(layers.template, grid, layers.fill) for grid in found)
+
+
+def predicted(fitted: dict, layers: Layers, intercept_shift: float) -> list[np.ndarray]:
+    """predict's two grids (dask.logistic_predict calls it per block)."""
     values = np.array(layers.grids, dtype=np.float64)
     for band, (grid, value) in enumerate(zip(layers.grids, layers.nodata)):
         if value is not None:
@@ -39,8 +47,6 @@ def predict(fitted: dict, stack: Any, intercept_shift: float = 0.0, nodata: floa
     estimates = np.array([c["estimate"] for c in fitted["coefficients"]], dtype=np.float64)
     found = _core.logistic_predict(estimates, np.asarray(fitted["covariance"], dtype=np.float64), values,
                                    float(intercept_shift))
-    results = []
     for grid in found:
         grid[np.isnan(grid)] = layers.fill
-        results.append(like(layers.template, grid, layers.fill) if layers.template is not None else grid)
-    return tuple(results)
+    return list(found)

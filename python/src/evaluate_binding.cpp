@@ -1,6 +1,8 @@
 // Validation of a prospectivity map for Python: the cells that take part, the ROC curve with its
-// AUC and interval, the success-rate curve and the class table, each a call of the evaluation
+// AUC and interval, the success-rate, precision-recall and prediction-area curves, log loss and
+// Brier score, and the class table, each a call of the evaluation
 // core on the map's values and the deposits' cells.
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -52,6 +54,51 @@ py::dict SuccessRateDict(const evaluate::SuccessRateResult& rate) {
     return out;
 }
 
+// Rows of three columns, one a point.
+template <typename Point, typename Columns>
+Array<double> Table(const std::vector<Point>& points, Columns columns) {
+    Array<double> out = NewArray<double>({py::ssize_t(points.size()), 3});
+    double* row = out.mutable_data();
+    for (const Point& point : points) {
+        const auto [a, b, c] = columns(point);
+        *row++ = a;
+        *row++ = b;
+        *row++ = c;
+    }
+    return out;
+}
+
+py::dict PrecisionRecallDict(const evaluate::PrecisionRecallResult& pr) {
+    py::dict out;
+    out["formed"] = pr.formed;
+    out["deposit_cells"] = pr.depositCells;
+    out["points"] = Table(pr.points, [](const evaluate::PrecisionRecallPoint& p) {
+        return std::array{p.threshold, p.recall, p.precision};
+    });
+    out["average_precision"] = Optional(pr.averagePrecision);
+    return out;
+}
+
+py::dict PredictionAreaDict(const evaluate::PredictionAreaResult& pa) {
+    py::dict out;
+    out["formed"] = pa.formed;
+    out["points"] = Table(pa.points, [](const evaluate::PredictionAreaPoint& p) {
+        return std::array{p.threshold, p.predictionRate, p.areaShare};
+    });
+    out["crossing"] = pa.formed ? py::object(py::make_tuple(pa.crossing.threshold, pa.crossing.predictionRate,
+                                                            pa.crossing.areaShare))
+                                : py::object(py::none());
+    return out;
+}
+
+py::dict ProbabilityDict(const evaluate::ProbabilityScores& scores) {
+    py::dict out;
+    out["log_loss"] = Optional(scores.logLoss);
+    out["brier"] = Optional(scores.brier);
+    out["note"] = scores.note.empty() ? py::object(py::none()) : py::object(py::str(scores.note));
+    return out;
+}
+
 // The valid cells of a map (values neither nodata nor NaN, mask non-zero where given) with the
 // deposits on each, and how many deposits fell on no valid cell.
 py::tuple Sample(const Array<double>& values, std::optional<double> noData,
@@ -85,6 +132,9 @@ py::dict Evaluate(const Array<double>& scores, const Array<std::int32_t>& deposi
     py::dict out;
     out["roc"] = RocDict(result.roc);
     out["success_rate"] = SuccessRateDict(result.successRate);
+    out["precision_recall"] = PrecisionRecallDict(result.precisionRecall);
+    out["prediction_area"] = PredictionAreaDict(result.predictionArea);
+    out["probability"] = ProbabilityDict(result.probability);
     return out;
 }
 

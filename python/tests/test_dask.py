@@ -127,3 +127,16 @@ def test_geotiff_stack_classified_to_geotiff(client, stack, tmp_path):
     classes = quarnel.open_raster(str(tmp_path / "classes.tif"))
     assert same(classes.values, network.classify(raster).values)
     assert classes.rio.crs == raster.rio.crs and classes.rio.transform() == raster.rio.transform()
+
+
+@pytest.mark.parametrize("operator", ["and", "gamma"])
+def test_fuzzy_overlay_and_logistic_prediction(client, stack, operator):
+    memberships = 1 / (1 + np.exp(-stack))
+    assert same(qd.fuzzy_overlay(chunked(memberships), operator).compute(),
+                quarnel.fuzzy.overlay(memberships, operator))
+    rng = np.random.default_rng(5)
+    x = rng.normal(size=(300, 4))
+    fitted = quarnel.logistic.fit(x, (rng.random(300) < 1 / (1 + np.exp(-x[:, 0] - x[:, 2]))).astype(int))
+    lazy = qd.logistic_predict(fitted, chunked(stack), intercept_shift=-0.5)
+    for got, want in zip(lazy, quarnel.logistic.predict(fitted, stack, intercept_shift=-0.5)):
+        assert same(got.compute(), want)

@@ -62,6 +62,15 @@ TEST_F(CliEvaluate, ResultsOfASmallMapAreTheHandWorkedOnes) {
     // Ranked 11 10 9 8 7 6 ...: the second deposit comes in with the sixth cell, so half of the
     // three is captured halfway through it.
     EXPECT_DOUBLE_EQ(r["success_rate"]["area_for_50"].get<double>(), 5.5 / 11);
+    // Precision at each deposit cell's score: 1 of 1, 2 of 6, 3 of 8 cells.
+    EXPECT_DOUBLE_EQ(r["precision_recall"]["average_precision"].get<double>(), (1 + 2.0 / 6 + 3.0 / 8) / 3);
+    // At 7 a third of the deposits in 5/11 of the area, at 6 two thirds in 6/11: rate = 1 - area
+    // halfway between them.
+    const nlohmann::json& crossing = r["prediction_area"]["crossing"];
+    EXPECT_NEAR(crossing["threshold"].get<double>(), 6.5, 1e-12);
+    EXPECT_NEAR(crossing["prediction_rate"].get<double>(), 0.5, 1e-12);
+    EXPECT_NEAR(crossing["area_share"].get<double>(), 0.5, 1e-12);
+    EXPECT_TRUE(r["probability"]["log_loss"].is_null());  // scores 1 .. 11 are no probabilities
 
     const CliResult text = RunCliLine("evaluate " + Path("map.grd") + " " + Path("deposits.csv"));
     EXPECT_EQ(text.exitCode, 0);
@@ -130,6 +139,14 @@ TEST_F(CliEvaluate, PlotDrawsTheMapAndPlotCurvesTheEvaluations) {
     EXPECT_EQ(curves["results"]["curves"][0]["name"], "one");
     EXPECT_EQ(curves["results"]["curves"][1]["name"], "map");
     EXPECT_TRUE(std::filesystem::exists(Path("rate.svg")));
+    const nlohmann::json pa =
+        Json("plot-curves " + Path("a.json") + " -o " + Path("pa.png") + " --kind prediction-area");
+    ASSERT_TRUE(pa.value("ok", false)) << pa.dump();
+    EXPECT_NEAR(pa["results"]["curves"][0]["crossing"]["threshold"].get<double>(), 6.5, 1e-12);
+    const nlohmann::json pr =
+        Json("plot-curves " + Path("a.json") + " -o " + Path("pr.png") + " --kind precision-recall");
+    ASSERT_TRUE(pr.value("ok", false)) << pr.dump();
+    EXPECT_DOUBLE_EQ(pr["results"]["curves"][0]["area"].get<double>(), (1 + 2.0 / 6 + 3.0 / 8) / 3);
     const nlohmann::json refused = Json("plot-curves " + Path("deposits.csv") + " -o " + Path("x.png"));
     EXPECT_EQ(refused.value("status", -1), 1);
     EXPECT_FALSE(std::filesystem::exists(Path("x.png")));

@@ -25,6 +25,12 @@ struct GoldenCase {
     double auc = 0;
     std::vector<double> fpr;
     std::vector<double> tpr;
+    double averagePrecision = 0;
+    std::vector<double> thresholds;
+    std::vector<double> precision;
+    std::vector<double> recall;
+    std::string logLoss;  // a number, or "none" where the scores are no probabilities
+    std::string brier;
 };
 
 template <typename T>
@@ -40,7 +46,8 @@ std::vector<GoldenCase> GoldenCases() {
     std::ifstream in(std::string(QUARNEL_SOURCE_DIR) + "/tests/evaluate/data/roc_golden.txt");
     std::vector<GoldenCase> cases;
     for (std::string line; std::getline(in, line);) {
-        if (line.rfind("case ", 0) == 0) cases.push_back({line.substr(5), {}, {}, 0, {}, {}});
+        if (line.rfind("case ", 0) == 0)
+            cases.push_back({line.substr(5), {}, {}, 0, {}, {}, 0, {}, {}, {}, {}, {}});
         if (cases.empty()) continue;
         GoldenCase& c = cases.back();
         if (line.rfind("scores ", 0) == 0) c.scores = Numbers<double>(line);
@@ -48,6 +55,12 @@ std::vector<GoldenCase> GoldenCases() {
         if (line.rfind("auc ", 0) == 0) c.auc = Numbers<double>(line).at(0);
         if (line.rfind("fpr ", 0) == 0) c.fpr = Numbers<double>(line);
         if (line.rfind("tpr ", 0) == 0) c.tpr = Numbers<double>(line);
+        if (line.rfind("ap ", 0) == 0) c.averagePrecision = Numbers<double>(line).at(0);
+        if (line.rfind("thresholds ", 0) == 0) c.thresholds = Numbers<double>(line);
+        if (line.rfind("precision ", 0) == 0) c.precision = Numbers<double>(line);
+        if (line.rfind("recall ", 0) == 0) c.recall = Numbers<double>(line);
+        if (line.rfind("log_loss ", 0) == 0) c.logLoss = line.substr(9);
+        if (line.rfind("brier ", 0) == 0) c.brier = line.substr(6);
     }
     return cases;
 }
@@ -66,7 +79,7 @@ Evaluation EvaluateRanked(const GoldenCase& c) {
 
 TEST(EvaluateRoc, AucAndPointsEqualScikitLearnOnCasesWithTies) {
     const std::vector<GoldenCase> cases = GoldenCases();
-    ASSERT_EQ(cases.size(), 8u);
+    ASSERT_EQ(cases.size(), 9u);
     for (const GoldenCase& c : cases) {
         SCOPED_TRACE(c.name);
         for (const RocResult& roc : {Roc(c.scores, c.deposits), EvaluateRanked(c).roc}) {
@@ -78,6 +91,32 @@ TEST(EvaluateRoc, AucAndPointsEqualScikitLearnOnCasesWithTies) {
                 EXPECT_NEAR(roc.points[i].y, c.tpr[i], 1e-12) << i;
             }
         }
+    }
+}
+
+TEST(EvaluateMeasures, PrecisionRecallAndProbabilityScoresEqualScikitLearnOnCasesWithTies) {
+    for (const GoldenCase& c : GoldenCases()) {
+        SCOPED_TRACE(c.name);
+        const Evaluation found = EvaluateRanked(c);
+        const PrecisionRecallResult& pr = found.precisionRecall;
+        ASSERT_TRUE(pr.formed);
+        EXPECT_NEAR(*pr.averagePrecision, c.averagePrecision, 1e-12);
+        // scikit-learn lists the thresholds lowest first.
+        ASSERT_EQ(pr.points.size(), c.thresholds.size());
+        for (std::size_t i = 0, back = c.thresholds.size() - 1; i < pr.points.size(); ++i) {
+            EXPECT_EQ(pr.points[i].threshold, c.thresholds[back - i]) << i;
+            EXPECT_NEAR(pr.points[i].precision, c.precision[back - i], 1e-12) << i;
+            EXPECT_NEAR(pr.points[i].recall, c.recall[back - i], 1e-12) << i;
+        }
+        const ProbabilityScores& scores = found.probability;
+        if (c.logLoss == "none") {
+            EXPECT_FALSE(scores.logLoss || scores.brier);
+            EXPECT_NE(scores.note.find("outside 0 .. 1"), std::string::npos);
+            continue;
+        }
+        ASSERT_TRUE(scores.logLoss && scores.brier) << scores.note;
+        EXPECT_NEAR(*scores.logLoss, std::stod(c.logLoss), 1e-12);
+        EXPECT_NEAR(*scores.brier, std::stod(c.brier), 1e-12);
     }
 }
 

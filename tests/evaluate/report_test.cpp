@@ -64,8 +64,17 @@ TEST_F(EvaluationReport, ResultsCarryTheCoresNumbersAndCurves) {
     EXPECT_EQ(r["success_rate"]["deposits"], 10);
     EXPECT_EQ(r["success_rate"]["area_for_90"].get<double>(), found.successRate.areaFor90);
     EXPECT_EQ(r["success_rate"]["points"][0], nlohmann::ordered_json({0.0, 0.0}));
+    EXPECT_EQ(r["precision_recall"]["average_precision"].get<double>(),
+              *found.precisionRecall.averagePrecision);
+    EXPECT_EQ(r["prediction_area"]["crossing"]["threshold"].get<double>(),
+              found.predictionArea.crossing.threshold);
+    EXPECT_EQ(r["prediction_area"]["points"][0].size(), 3u);
+    // Scores 0 .. 99 are no probabilities.
+    EXPECT_TRUE(r["probability"]["log_loss"].is_null() && r["probability"]["brier"].is_null());
+    EXPECT_TRUE(r["probability"]["note"].is_string());
     EXPECT_FALSE(r.contains("classes"));
-    ASSERT_EQ(output.summary.size(), 2u);
+    ASSERT_EQ(output.summary.size(), 3u);
+    EXPECT_NE(output.summary[2].find("no log loss or Brier score"), std::string::npos) << output.summary[2];
     EXPECT_EQ(output.summary[0].rfind("ROC: AUC 0.", 0), 0u) << output.summary[0];
     EXPECT_NE(output.summary[0].find("9 deposit cells against 90 other cells"), std::string::npos);
 }
@@ -113,7 +122,7 @@ TEST_F(EvaluationReport, CsvFilesHoldEveryPointAndTheClassTable) {
     request.csvFolder = folder_.string();
     const JobOutput output = Report(request);
     ASSERT_TRUE(output.ok) << output.cause;
-    EXPECT_EQ(output.outputs.size(), 7u);
+    EXPECT_EQ(output.outputs.size(), 13u);
     const std::vector<std::string> roc = Lines(folder_ / "roc.csv");
     ASSERT_EQ(roc.size(), 101u);  // a header and 100 points: 99 distinct scores and the origin
     EXPECT_EQ(roc[0], "false_positive_rate,true_positive_rate");
@@ -121,6 +130,13 @@ TEST_F(EvaluationReport, CsvFilesHoldEveryPointAndTheClassTable) {
     EXPECT_EQ(roc.back(), "1,1");
     EXPECT_EQ(Lines(folder_ / "success_rate.csv")[0], "area_share,deposit_share");
     EXPECT_EQ(Lines(folder_ / "held_out_success_rate.csv").back(), "1,1");
+    const std::vector<std::string> pr = Lines(folder_ / "precision_recall.csv");
+    ASSERT_EQ(pr.size(), 100u);  // a header and a point per distinct score
+    EXPECT_EQ(pr[0], "threshold,recall,precision");
+    EXPECT_EQ(pr.back().rfind("0,1,0.0909090909", 0), 0u) << pr.back();  // 9 deposit cells in 99
+    const std::vector<std::string> pa = Lines(folder_ / "held_out_prediction_area.csv");
+    EXPECT_EQ(pa[0], "threshold,prediction_rate,area_share");
+    EXPECT_EQ(pa.back().substr(pa.back().find(',')), ",1,1");
     const std::vector<std::string> classes = Lines(folder_ / "classes.csv");
     ASSERT_EQ(classes.size(), 100u);
     EXPECT_EQ(classes[0], "value,cells,area_share,deposits,density");

@@ -372,6 +372,8 @@ TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
     const std::string summary = ReadText(folder / "out/summary.json");
     EXPECT_NE(summary.find("\"outside\": 1"), std::string::npos) << summary;  // the point at (900000, 0)
     EXPECT_NE(summary.find("\"prediction_rate\""), std::string::npos) << summary;
+    EXPECT_NE(summary.find("\"average_precision\""), std::string::npos) << summary;
+    EXPECT_NE(summary.find("\"crossing\""), std::string::npos) << summary;
     EXPECT_NE(summary.find("\"sharing_a_cell\": 0"), std::string::npos) << summary;
 
     // A browser loads the page from disk: every section there, every picture inline and decoded
@@ -403,7 +405,9 @@ TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
     std::istringstream widths(dom.substr(at + 13, dom.find('"', at + 13) - at - 13));
     int images = 0;
     for (int width = 0; widths >> width; ++images) EXPECT_GT(width, 0) << "picture " << images;
-    EXPECT_EQ(images, 2 + 3 + 3);  // the layers, the three maps, ROC, success and prediction rates
+    // The layers, the three maps, ROC, success and prediction rates, precision-recall, and the
+    // three maps' prediction-area plots.
+    EXPECT_EQ(images, 2 + 3 + 3 + 1 + 3);
     // The verdict is the first table, its numbers summary.json's ranking, and nothing is wider
     // than a 1000 px window.
     const auto attribute = [&](const std::string& name) {

@@ -122,6 +122,27 @@ TEST_F(HostCatalogue, PlotCurvesChecksEveryKeyOfAnEvaluation) {
         EXPECT_NE(result.output.find(json + ": " + c.cause), std::string::npos) << result.output;
         EXPECT_FALSE(FileExists(png));
     }
+    // A prediction-area curve's crossing and points are checked as strictly.
+    const std::string crossing =
+        "\"crossing\": {\"threshold\": 0.5, \"prediction_rate\": 0.6, \"area_share\": 0.4}";
+    const std::pair<std::string, const char*> areas[] = {
+        {"{\"formed\": true, \"crossing\": null, \"points\": [[1, 0, 0]]}",
+         "results.prediction_area.crossing.threshold is not a number"},
+        {"{\"formed\": true, \"crossing\": {\"threshold\": 0.5, \"prediction_rate\": \"0.6\"}, \"points\": "
+         "[[1, 0, 0]]}",
+         "results.prediction_area.crossing.prediction_rate is not a number"},
+        {"{\"formed\": true, " + crossing + ", \"points\": [[1, 0]]}",
+         "results.prediction_area.points is not"},
+    };
+    for (const auto& [area, cause] : areas) {
+        SCOPED_TRACE(area);
+        WriteFile(json, "{\"command\": \"evaluate\", \"ok\": true, \"results\": {\"prediction_area\": " +
+                            area + "}}");
+        const CliResult result = RunCli({"plot-curves", json, "-o", png, "--kind", "prediction-area"});
+        EXPECT_EQ(result.exitCode, 1) << result.output;
+        EXPECT_NE(result.output.find(json + ": " + cause), std::string::npos) << result.output;
+        EXPECT_FALSE(FileExists(png));
+    }
 }
 
 // A raster in an ENVI file, north-up, one map unit a cell: of scores (dataType 2, 16-bit

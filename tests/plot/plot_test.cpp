@@ -224,6 +224,25 @@ TEST_F(PlotFiles, CurvesOfSeveralMethodsShareOnePlot) {
     EXPECT_NEAR(first.r, ClassColour(0, 2).r, 40);
     EXPECT_NEAR(first.b, ClassColour(0, 2).b, 40);
     EXPECT_TRUE(PlotCurves(series, CurveKind::SuccessRate, "success", Path("rate.svg")).ok);
+    EXPECT_TRUE(PlotCurves(series, CurveKind::PrecisionRecall, "precision-recall", Path("pr.png")).ok);
+}
+
+TEST_F(PlotFiles, PredictionAreaMarksTheCrossingOnTheThresholdAxis) {
+    // Thresholds 2 .. 6 span the plot's width. The marker goes where it is told: at threshold 4
+    // (the middle) and rate 0.9, away from both curves, which meet at rate 0.6 there.
+    const std::vector<PredictionAreaSeries> series = {
+        {"weights", {{6, 0.2, 0.1}, {4, 0.6, 0.4}, {2, 1, 1}}, {4, 0.9, 0.1}}};
+    const PlotOutcome outcome = PlotPredictionArea(series, "P-A", Path("pa.png"));
+    ASSERT_TRUE(outcome.ok) << outcome.cause;
+    const Picture picture(Path("pa.png"));
+    ASSERT_TRUE(picture.Decoded());
+    EXPECT_EQ(picture.Width(), outcome.width);
+    const Pixel marker = picture.At(72 + 200, 44 + 40);
+    EXPECT_NEAR(marker.r, ClassColour(0, 1).r, 40);
+    EXPECT_NEAR(marker.b, ClassColour(0, 1).b, 40);
+    const std::vector<PredictionAreaSeries> many(kMostClasses + 1, series[0]);
+    EXPECT_FALSE(PlotPredictionArea(many, "", Path("many.png")).ok);
+    EXPECT_FALSE(std::filesystem::exists(Path("many.png")));
 }
 
 }  // namespace
