@@ -17,6 +17,7 @@ but product_matrix only builds a graph: no block is read until the result is com
   passes 2^24, which holds whenever at most 2^24 = 16,777,216 cells are used; beyond that the
   core's sums stall at 2^24 and this one stays exact (a warning says so).
 Layers given as a list must lie on one frame (checked from their coordinates, not their values).
+- trees_predict predicts each block's cells with the model (as quarnel.trees.predict does).
 - wofe_weights adds up per-block class counts (exact, computed when called); wofe_posterior
   reduces the conditions and looks each block's cells up in the core's posterior of every
   condition.
@@ -35,6 +36,7 @@ from . import _core
 from . import feature as _feature
 from . import hierarchy as _hierarchy
 from . import prep as _prep
+from . import trees as _trees
 from ._grids import Layers, fill_of, for_core, own_nodata, value_in
 from .bp import Network
 from .raster import check_aligned, coarsened, is_data_array, like, spatial
@@ -217,6 +219,24 @@ def score(stack: Any, lower: Sequence[float], upper: Sequence[float], weights: A
     """feature.score on a chunked stack, per block (lazy float32)."""
     w = np.asarray(getattr(weights, "weights", weights), dtype=np.float32)
     return _per_block(_score_block, stack, nodata, "score", lower, upper, w)
+
+
+def _trees_block(block: np.ndarray, nodata, fill, fitted: dict) -> np.ndarray:
+    values = block.astype(np.float64)
+    for band, value in enumerate(nodata):
+        if value is not None:
+            values[band][block[band] == value] = np.nan
+    grid = _trees._probability(fitted, values)
+    grid[np.isnan(grid)] = fill
+    return grid
+
+
+def trees_predict(fitted: dict, stack: Any, nodata: float | None = None):
+    """trees.predict on a chunked stack, per block (lazy float64)."""
+    array, own, template = _stack(stack, nodata)
+    fill = fill_of(nodata)
+    result = array.map_blocks(_trees_block, own, fill, fitted, drop_axis=0, dtype=np.float64)
+    return result if template is None else like(template, result, fill, "probability")
 
 
 def _code_block(block: np.ndarray, nodata, fill, lower, upper) -> np.ndarray:
