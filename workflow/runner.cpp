@@ -60,9 +60,8 @@ std::vector<fs::path> PlannedOutputs(const Workflow& workflow) {
         files.push_back(fs::path("wofe") / name);
     for (const params::LayerRequest& layer : workflow.layers)
         files.push_back(fs::path("wofe/weights") / (layer.name + ".csv"));
-    for (const char* file :
-         {"fuzzy/overlay.tif", "logistic/probability.tif", "logistic/probability.std_error.tif",
-          "trees/probability.tif"})
+    for (const char* file : {"fuzzy/overlay.tif", "logistic/probability.tif",
+                             "logistic/probability.std_error.tif", "trees/probability.tif"})
         files.push_back(file);
     for (const char* method : {"bp", "hierarchy", "feature", "wofe", "fuzzy", "logistic", "trees"})
         for (const char* ending : {".json", ".held_out.json", ".png"})
@@ -959,8 +958,8 @@ void RunTrees(const Workflow& workflow, const std::vector<std::string>& prepared
     record.report.methods.push_back(
         {"Trees",
          "The training deposit cells against background cells, learnt by gradient-boosted trees or a random "
-         "forest (XGBoost); each input's importance (the average gain and cover of the splits on it), and the "
-         "probability at every cell.",
+         "forest (XGBoost); each input's importance (the average gain and cover of the splits on it), and "
+         "the probability at every cell.",
          {{Text(t::kLayers.name), names},
           {Text(t::kKind.name), Text(t::kKindChoices[std::size_t(request.kind)])},
           {Text(t::kTrees.name), request.trees},

@@ -403,8 +403,14 @@ inline constexpr Parameter kKind{"kind",
                                  kKindChoices};
 inline constexpr Parameter kTrees{"trees", Kind::integer, "", 1, 100000, 100, "", "the number of trees"};
 inline constexpr Parameter kDepth{"depth", Kind::integer, "splits", 1, 30, 4, "", "the deepest a tree grows"};
-inline constexpr Parameter kLearningRate{
-    "learning_rate", Kind::number, "", 0.0001, 1, 0.1, "", "boosting: each tree's shrinkage (a forest takes 1)"};
+inline constexpr Parameter kLearningRate{"learning_rate",
+                                         Kind::number,
+                                         "",
+                                         0.0001,
+                                         1,
+                                         0.1,
+                                         "",
+                                         "boosting: each tree's shrinkage (a forest takes 1)"};
 inline constexpr Parameter kSubsample{
     "subsample", Kind::number, "share", 0.01, 1, 0.8, "", "the share of the samples each tree sees"};
 inline constexpr Parameter kBackground{
@@ -416,8 +422,10 @@ inline constexpr Parameter kBackground{
     0,
     "as many as deposit cells",
     "background samples (target 0), drawn among the cells without deposits"};
-inline constexpr Parameter kSeed{
-    "seed", Kind::integer, "", 0, 2147483647, 1, "", "seed of the background draw, the subsamples and the folds"};
+inline constexpr Parameter kSeed{"seed",     Kind::integer,
+                                 "",         0,
+                                 2147483647, 1,
+                                 "",         "seed of the background draw, the subsamples and the folds"};
 inline constexpr Parameter kMinDistance{
     "min_distance",
     Kind::number,
@@ -427,14 +435,16 @@ inline constexpr Parameter kMinDistance{
     0,
     "",
     "a background cell's centre lies at least this far from every deposit"};
-inline constexpr Parameter kFolds{
-    "folds", Kind::integer, "", 2, 100, 0, "none", "cross-validation: held-out log loss and AUC of this many folds"};
-inline constexpr const Parameter* kAll[] = {&kLayers,     &kKind,       &kTrees, &kDepth,        &kLearningRate,
-                                            &kSubsample,  &kBackground, &kSeed,  &kMinDistance, &kFolds};
+inline constexpr Parameter kFolds{"folds", Kind::integer,
+                                  "",      2,
+                                  100,     0,
+                                  "none",  "cross-validation: held-out log loss and AUC of this many folds"};
+inline constexpr const Parameter* kAll[] = {&kLayers,    &kKind,       &kTrees, &kDepth,       &kLearningRate,
+                                            &kSubsample, &kBackground, &kSeed,  &kMinDistance, &kFolds};
 }  // namespace trees
 
 struct TreesRequest {
-    std::vector<std::string> layers;  // empty: every layer
+    std::vector<std::string> layers;     // empty: every layer
     int kind = int(trees::kKind.value);  // index into trees::kKindChoices
     int trees = int(trees::kTrees.value);
     int depth = int(trees::kDepth.value);
