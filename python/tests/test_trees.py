@@ -57,15 +57,14 @@ def test_the_model_is_xgboosts_own(kind):
 
 
 def test_folds_hold_out_every_sample_once_with_both_classes():
-    from sklearn.metrics import roc_auc_score
-
     x, y = samples(n=200)
     found = quarnel.trees.fit(x, y, folds=4, trees=20)["folds"]
     assert len(found) == 4 and sum(f["samples"] for f in found) == 200
+    # Each class dealt round the folds: their sizes differ by at most one of each class.
+    assert max(f["samples"] for f in found) - min(f["samples"] for f in found) <= 2
     assert all(0.5 < f["auc"] <= 1 and f["log_loss"] > 0 for f in found)
     # Held out, a fold scores below the model on its own samples.
     assert np.mean([f["auc"] for f in found]) < quarnel.trees.fit(x, y, trees=20)["training"]["auc"]
-    assert roc_auc_score(y, x[:, 0]) > 0.5
 
 
 def test_refusals():
