@@ -22,5 +22,7 @@ void AddWofeCommand(CLI::App& app, int& exitCode);
 void AddFuzzyCommands(CLI::App& app, int& exitCode);
 // logistic: logistic regression of deposits on evidence rasters.
 void AddLogisticCommands(CLI::App& app, int& exitCode);
+// trees: gradient-boosted trees or a random forest of deposits on evidence rasters.
+void AddTreesCommands(CLI::App& app, int& exitCode);
 
 }  // namespace quarnel::cli

@@ -54,5 +54,10 @@ CLI::Option* AddDeclared(CLI::App& command, const params::Parameter& parameter, 
 CLI::Option* AddDeclared(CLI::App& command, const params::Parameter& parameter, std::uint64_t& target) {
     return Add(command, parameter, target);
 }
+CLI::Option* AddDeclared(CLI::App& command, const params::Parameter& parameter, std::string& target) {
+    std::vector<std::string> choices(parameter.choices.begin(), parameter.choices.end());
+    return command.add_option(OptionName(parameter), target, HelpOf(parameter))
+        ->check(CLI::IsMember(choices));
+}
 
 }  // namespace quarnel::cli

@@ -14,5 +14,7 @@ namespace quarnel::cli {
 CLI::Option* AddDeclared(CLI::App& command, const params::Parameter& parameter, int& target);
 CLI::Option* AddDeclared(CLI::App& command, const params::Parameter& parameter, double& target);
 CLI::Option* AddDeclared(CLI::App& command, const params::Parameter& parameter, std::uint64_t& target);
+// A choice, held as its word; any other word is refused with the choices.
+CLI::Option* AddDeclared(CLI::App& command, const params::Parameter& parameter, std::string& target);
 
 }  // namespace quarnel::cli

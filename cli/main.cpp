@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
     quarnel::cli::AddWofeCommand(app, exitCode);
     quarnel::cli::AddFuzzyCommands(app, exitCode);
     quarnel::cli::AddLogisticCommands(app, exitCode);
+    quarnel::cli::AddTreesCommands(app, exitCode);
     quarnel::cli::AddRunCommand(app, exitCode);
     // A first word that is no option and no command is named, rather than left to the parser's
     // "arguments were not expected".

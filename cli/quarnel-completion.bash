@@ -2,7 +2,7 @@
 # after a dash).
 _quarnel() {
   local cur=${COMP_WORDS[COMP_CWORD]}
-  local commands="normalize window-stats hxf-pack hxf-dump info bp-train bp-classify hierarchy feature report run params convert align samples model-units anomaly-table evaluate plot plot-curves wofe fuzzy logistic"
+  local commands="normalize window-stats hxf-pack hxf-dump info bp-train bp-classify hierarchy feature report run params convert align samples model-units anomaly-table evaluate plot plot-curves wofe fuzzy logistic trees"
   if [ "$COMP_CWORD" -eq 1 ]; then
     mapfile -t COMPREPLY < <(compgen -W "$commands --help --version" -- "$cur")
     return

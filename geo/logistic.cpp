@@ -4,57 +4,13 @@
 #include <limits>
 #include <stdexcept>
 
-#include "geo/evidence.h"
-#include "geo/rows.h"
+#include "geo/layer_strips.h"
 
 namespace quarnel::geo {
 
 namespace {
 
-// Every band of every raster, walked together a strip of rows at a time (one strip height for
-// all, so a strip's cells are the same cells in each).
-class Layers {
-  public:
-    explicit Layers(const std::vector<std::string>& paths) {
-        for (const std::string& path : paths) rasters_.push_back(Raster::Open(path));
-        const int height = rasters_.front().PreferredRowCount();
-        for (const Raster& raster : rasters_)
-            for (int band = 1; band <= raster.BandCount(); ++band) strips_.emplace_back(raster, band, height);
-    }
-    const GridFrame& frame() const { return rasters_.front().frame(); }
-    std::size_t size() const { return strips_.size(); }
-    void Restart() {
-        for (RowStrip& strip : strips_) strip.Restart();
-    }
-    bool Next() {
-        bool more = true;
-        for (RowStrip& strip : strips_) more = strip.Next() && more;
-        return more;
-    }
-    int first() const { return strips_.front().first(); }
-    int count() const { return strips_.front().count(); }
-    // Cell c's values, false when any layer has no data there.
-    bool Cell(std::size_t c, std::vector<double>& values) {
-        for (std::size_t k = 0; k < strips_.size(); ++k) {
-            values[k] = strips_[k].Values()[c];
-            if (values[k] == kCoreBlank) return false;
-        }
-        return true;
-    }
-
-  private:
-    std::vector<Raster> rasters_;
-    std::vector<RowStrip> strips_;
-};
-
-std::vector<std::string> LayerNames(const std::vector<std::string>& paths) {
-    const Evidence evidence(paths);
-    std::vector<std::string> names;
-    for (int layer = 0; layer < evidence.LayerCount(); ++layer) names.push_back(evidence.LayerName(layer));
-    return names;
-}
-
-std::int64_t CellsWithData(Layers& layers, const Progress& progress) {
+std::int64_t CellsWithData(LayerStrips& layers, const Progress& progress) {
     std::vector<double> values(layers.size());
     std::int64_t cells = 0;
     while (layers.Next()) {
@@ -90,7 +46,7 @@ LogisticRasterResult FitLogisticRasters(const LogisticRasterRequest& request, co
     } catch (const std::domain_error& error) {
         throw GeoError(std::string("logistic regression: ") + error.what());
     }
-    Layers layers(request.evidence);
+    LayerStrips layers(request.evidence);
     result.backgroundCells = CellsWithData(layers, progress) - result.samples.deposits.cells;
     if (result.backgroundCells > 0 && result.samples.background > 0)
         result.interceptCorrection =

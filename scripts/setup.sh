@@ -6,7 +6,8 @@ packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmar
           libgdal-dev gdal-bin libtomlplusplus-dev python3-gdal libcairo2-dev fonts-dejavu-core chromium
           python3-dev pybind11-dev python3-pybind11 python3-numpy python3-setuptools python3-pip python3-pytest
           python3-xarray python3-rioxarray python3-geopandas python3-dask python3-distributed python3-sklearn
-          python3-matplotlib qgis python3-qgis qgis-providers libeigen3-dev)
+          python3-matplotlib qgis python3-qgis qgis-providers libeigen3-dev
+          libxgboost-dev python3-xgboost)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -306,6 +306,23 @@ params::LogisticRequest ReadLogistic(Section& section) {
     return request;
 }
 
+params::TreesRequest ReadTrees(Section& section) {
+    namespace t = params::trees;
+    params::TreesRequest request;
+    request.layers = section.Names(t::kLayers);
+    request.kind = section.Choice(t::kKind);
+    request.trees = int(section.Number(t::kTrees).value_or(t::kTrees.value));
+    request.depth = int(section.Number(t::kDepth).value_or(t::kDepth.value));
+    request.learningRate = section.Number(t::kLearningRate).value_or(t::kLearningRate.value);
+    request.subsample = section.Number(t::kSubsample).value_or(t::kSubsample.value);
+    if (const auto v = section.Number(t::kBackground)) request.background = int(*v);
+    request.seed = std::uint32_t(section.Number(t::kSeed).value_or(t::kSeed.value));
+    request.minDistance = section.Number(t::kMinDistance).value_or(t::kMinDistance.value);
+    if (const auto v = section.Number(t::kFolds)) request.folds = int(*v);
+    section.Finish();
+    return request;
+}
+
 params::ValidationRequest ReadValidation(Section& section) {
     namespace v = params::validation;
     params::ValidationRequest request;
@@ -345,9 +362,12 @@ void CheckReferences(const Workflow& workflow) {
             check("fuzzy.inputs[" + std::to_string(i + 1) + "].layer", workflow.fuzzy->inputs[i].layer);
     if (workflow.logistic)
         for (const std::string& name : workflow.logistic->layers) check("logistic.layers", name);
+    if (workflow.trees)
+        for (const std::string& name : workflow.trees->layers) check("trees.layers", name);
     if (!workflow.deposits) {
         if (workflow.wofe) throw WorkflowError(workflow.Where("wofe") + "needs the [deposits]");
         if (workflow.logistic) throw WorkflowError(workflow.Where("logistic") + "needs the [deposits]");
+        if (workflow.trees) throw WorkflowError(workflow.Where("trees") + "needs the [deposits]");
         if (workflow.bp) throw WorkflowError(workflow.Where("bp") + "needs the [deposits]");
         if (workflow.feature && workflow.feature->modelUnits)
             throw WorkflowError(workflow.Where("feature.model_units") + "needs the [deposits]");
@@ -405,6 +425,7 @@ Workflow ReadWorkflow(const fs::path& file) {
     if (auto section = top.Table("wofe")) workflow.wofe = ReadWofe(*section);
     if (auto section = top.Table("fuzzy")) workflow.fuzzy = ReadFuzzy(*section);
     if (auto section = top.Table("logistic")) workflow.logistic = ReadLogistic(*section);
+    if (auto section = top.Table("trees")) workflow.trees = ReadTrees(*section);
     if (auto section = top.Table("validation")) workflow.validation = ReadValidation(*section);
     top.Finish();
     CheckReferences(workflow);

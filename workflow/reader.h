@@ -34,6 +34,7 @@ struct Workflow {
     std::optional<params::WofeRequest> wofe;
     std::optional<params::FuzzyRequest> fuzzy;
     std::optional<params::LogisticRequest> logistic;
+    std::optional<params::TreesRequest> trees;
     params::ValidationRequest validation;
     std::map<std::string, int> lines;  // the line of each key read ("layers[2].raster")
 

@@ -11,6 +11,7 @@
 #include "cli/door_jobs.h"
 #include "cli/fuzzy_job.h"
 #include "cli/logistic_job.h"
+#include "cli/trees_job.h"
 #include "cli/wofe_job.h"
 #include "geo/align.h"
 #include "geo/analysis.h"
@@ -59,10 +60,10 @@ std::vector<fs::path> PlannedOutputs(const Workflow& workflow) {
         files.push_back(fs::path("wofe") / name);
     for (const params::LayerRequest& layer : workflow.layers)
         files.push_back(fs::path("wofe/weights") / (layer.name + ".csv"));
-    for (const char* file :
-         {"fuzzy/overlay.tif", "logistic/probability.tif", "logistic/probability.std_error.tif"})
+    for (const char* file : {"fuzzy/overlay.tif", "logistic/probability.tif",
+                             "logistic/probability.std_error.tif", "trees/probability.tif"})
         files.push_back(file);
-    for (const char* method : {"bp", "hierarchy", "feature", "wofe", "fuzzy", "logistic"})
+    for (const char* method : {"bp", "hierarchy", "feature", "wofe", "fuzzy", "logistic", "trees"})
         for (const char* ending : {".json", ".held_out.json", ".png"})
             files.push_back(fs::path("validation") / (std::string(method) + ending));
     for (const params::LayerRequest& layer : workflow.layers)
@@ -923,6 +924,60 @@ void RunLogistic(const Workflow& workflow, const std::vector<std::string>& prepa
     if (ok) record.maps.push_back({"logistic", run.output, false, record.report.methods.size() - 1});
 }
 
+// Trees on the training deposits, as the host's trees runs them.
+void RunTrees(const Workflow& workflow, const std::vector<std::string>& prepared, const Plan& plan,
+              const OutputFolder& folder, Record& record) {
+    const params::TreesRequest& request = *workflow.trees;
+    geo::TreesRasterRequest run;
+    std::vector<std::string> names = request.layers;
+    if (names.empty())
+        for (const params::LayerRequest& layer : workflow.layers) names.push_back(layer.name);
+    for (const std::string& name : names) run.evidence.push_back(PreparedOf(workflow, prepared, name));
+    run.deposits = plan.training;
+    run.depositsName = workflow.deposits->path;
+    run.samples.background = request.background.value_or(-1);
+    run.samples.seed = request.seed;
+    run.samples.minDistance = request.minDistance;
+    run.model = {request.kind == 1 ? trees::Kind::forest : trees::Kind::boosting,
+                 request.trees,
+                 request.depth,
+                 request.learningRate,
+                 request.subsample,
+                 request.seed};
+    run.folds = request.folds;
+    run.output = folder.Place("trees/probability.tif").string();
+    Json results = Json::object();
+    const bool ok = record.Run(Text(key::kTrees), [&](Step& step) {
+        const cli::JobOutput found = cli::TreesOutput(run, "", {}, {}, record.progress);
+        step.outputs = found.outputs;
+        if (!found.ok) throw WorkflowError(found.cause);
+        results = found.results;
+        step.results = results;
+    });
+    namespace t = params::trees;
+    record.report.methods.push_back(
+        {"Trees",
+         "The training deposit cells against background cells, learnt by gradient-boosted trees or a random "
+         "forest (XGBoost); each input's importance (the average gain and cover of the splits on it), and "
+         "the probability at every cell.",
+         {{Text(t::kLayers.name), names},
+          {Text(t::kKind.name), Text(t::kKindChoices[std::size_t(request.kind)])},
+          {Text(t::kTrees.name), request.trees},
+          {Text(t::kDepth.name), request.depth},
+          {Text(t::kLearningRate.name), request.learningRate},
+          {Text(t::kSubsample.name), request.subsample},
+          {Text(t::kBackground.name),
+           request.background ? Json(*request.background) : Json(Text(t::kBackground.fallback))},
+          {Text(t::kSeed.name), request.seed},
+          {Text(t::kMinDistance.name), request.minDistance},
+          {Text(t::kFolds.name), request.folds ? Json(*request.folds) : Json(Text(t::kFolds.fallback))}},
+         results,
+         {},
+         {},
+         FailuresOf(record, {key::kTrees})});
+    if (ok) record.maps.push_back({"trees", run.output, false, record.report.methods.size() - 1});
+}
+
 // An evaluation as evaluate --json prints it (plot-curves reads it); returns its path.
 std::string WriteEvaluation(const cli::JobOutput& found, const fs::path& path) {
     WriteWhole(path, Dump(cli::JsonOf(found), 1));
@@ -1223,6 +1278,7 @@ RunResult RunWorkflow(const Workflow& workflow, const RunOptions& options) {
     if (workflow.wofe) RunWofe(workflow, prepared, deposits, folder, record);
     if (workflow.fuzzy) RunFuzzy(workflow, prepared, folder, record);
     if (workflow.logistic) RunLogistic(workflow, prepared, plan, folder, record);
+    if (workflow.trees) RunTrees(workflow, prepared, plan, folder, record);
     if (workflow.deposits && !record.stopped)
         Validate(deposits, plan.heldOut.empty() ? plan.training : plan.heldOut, folder, record);
     ReportInputs(workflow, prepared, deposits, folder, record);

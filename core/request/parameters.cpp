@@ -23,6 +23,7 @@ constexpr Method kMethods[] = {
     {"fuzzy", "Fuzzy overlay", fuzzy::kAll},
     {"fuzzy.inputs", "Fuzzy overlay: an input", fuzzy::kInputAll},
     {"logistic", "Logistic regression", logistic::kAll},
+    {"trees", "Gradient-boosted trees and random forest", trees::kAll},
     {"validation", "Validation (evaluation and holdout)", validation::kAll},
 };
 

@@ -380,6 +380,82 @@ struct LogisticRequest {
     int maxIterations = int(logistic::kMaxIterations.value);
 };
 
+// [trees]: gradient-boosted trees or a random forest of the deposits against background cells.
+namespace trees {
+inline constexpr std::string_view kKindChoices[] = {"boosting", "forest"};
+inline constexpr Parameter kLayers{"layers",
+                                   Kind::names,
+                                   "",
+                                   0,
+                                   0,
+                                   0,
+                                   "every layer",
+                                   "the layers the trees take, in order; each band is one input"};
+inline constexpr Parameter kKind{"kind",
+                                 Kind::choice,
+                                 "",
+                                 0,
+                                 0,
+                                 0,
+                                 "",
+                                 "boosting: trees grown one after another on the errors so far; forest: "
+                                 "trees grown side by side on subsamples, averaged",
+                                 kKindChoices};
+inline constexpr Parameter kTrees{"trees", Kind::integer, "", 1, 100000, 100, "", "the number of trees"};
+inline constexpr Parameter kDepth{"depth", Kind::integer, "splits", 1, 30, 4, "", "the deepest a tree grows"};
+inline constexpr Parameter kLearningRate{"learning_rate",
+                                         Kind::number,
+                                         "",
+                                         0.0001,
+                                         1,
+                                         0.1,
+                                         "",
+                                         "boosting: each tree's shrinkage (a forest takes 1)"};
+inline constexpr Parameter kSubsample{
+    "subsample", Kind::number, "share", 0.01, 1, 0.8, "", "the share of the samples each tree sees"};
+inline constexpr Parameter kBackground{
+    "background",
+    Kind::integer,
+    "cells",
+    1,
+    100000000,
+    0,
+    "as many as deposit cells",
+    "background samples (target 0), drawn among the cells without deposits"};
+inline constexpr Parameter kSeed{"seed",     Kind::integer,
+                                 "",         0,
+                                 2147483647, 1,
+                                 "",         "seed of the background draw, the subsamples and the folds"};
+inline constexpr Parameter kMinDistance{
+    "min_distance",
+    Kind::number,
+    "map units",
+    0,
+    1e15,
+    0,
+    "",
+    "a background cell's centre lies at least this far from every deposit"};
+inline constexpr Parameter kFolds{"folds", Kind::integer,
+                                  "",      2,
+                                  100,     0,
+                                  "none",  "cross-validation: held-out log loss and AUC of this many folds"};
+inline constexpr const Parameter* kAll[] = {&kLayers,    &kKind,       &kTrees, &kDepth,       &kLearningRate,
+                                            &kSubsample, &kBackground, &kSeed,  &kMinDistance, &kFolds};
+}  // namespace trees
+
+struct TreesRequest {
+    std::vector<std::string> layers;     // empty: every layer
+    int kind = int(trees::kKind.value);  // index into trees::kKindChoices
+    int trees = int(trees::kTrees.value);
+    int depth = int(trees::kDepth.value);
+    double learningRate = trees::kLearningRate.value;
+    double subsample = trees::kSubsample.value;
+    std::optional<int> background;  // none: as many as deposit cells
+    std::uint32_t seed = std::uint32_t(trees::kSeed.value);
+    double minDistance = trees::kMinDistance.value;
+    std::optional<int> folds;
+};
+
 // [validation]: evaluation of every map, and the deposits kept back for the prediction rate.
 // `quarnel evaluate` takes the same two (--holdout, --seed).
 namespace validation {
@@ -437,6 +513,7 @@ inline constexpr std::string_view kFeature = "feature";
 inline constexpr std::string_view kWofe = "wofe";
 inline constexpr std::string_view kFuzzy = "fuzzy";
 inline constexpr std::string_view kLogistic = "logistic";
+inline constexpr std::string_view kTrees = "trees";
 }  // namespace result
 
 }  // namespace quarnel::params

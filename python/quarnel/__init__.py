@@ -6,6 +6,7 @@
 - quarnel.feature: feature (characteristic) analysis.
 - quarnel.fuzzy: fuzzy memberships and their overlay.
 - quarnel.logistic: logistic regression with the coefficients' errors.
+- quarnel.trees: gradient-boosted trees and random forests (XGBoost).
 - quarnel.evaluate: ROC/AUC, success rate and class table of a map against deposits.
 - quarnel.wofe: weights of evidence (weights, generalize, posterior, independence).
 - quarnel.jobs: the design's eight jobs on files.
@@ -20,7 +21,7 @@ must share one frame. Results are computed by the C++ core, the same bits as the
 hold.
 """
 
-from . import evaluate, feature, fuzzy, hierarchy, jobs, logistic, wofe, workflow
+from . import evaluate, feature, fuzzy, hierarchy, jobs, logistic, trees, wofe, workflow
 from ._core import Stopped
 from .bp import Network, TrainingSummary, count_classes, train
 from .prep import normalize, window_stats
@@ -44,6 +45,7 @@ __all__ = [
     "open_raster",
     "run",
     "train",
+    "trees",
     "window_stats",
     "wofe",
     "workflow",

@@ -17,6 +17,7 @@ but product_matrix only builds a graph: no block is read until the result is com
   passes 2^24, which holds whenever at most 2^24 = 16,777,216 cells are used; beyond that the
   core's sums stall at 2^24 and this one stays exact (a warning says so).
 Layers given as a list must lie on one frame (checked from their coordinates, not their values).
+- trees_predict predicts each block's cells with the model (as quarnel.trees.predict does).
 - wofe_weights adds up per-block class counts (exact, computed when called); wofe_posterior
   reduces the conditions and looks each block's cells up in the core's posterior of every
   condition.
@@ -39,6 +40,7 @@ from . import fuzzy as _fuzzy
 from . import hierarchy as _hierarchy
 from . import logistic as _logistic
 from . import prep as _prep
+from . import trees as _trees
 from . import workflow as _workflow
 from ._grids import Layers, fill_of, for_core, own_nodata, value_in
 from .bp import Network
@@ -252,6 +254,24 @@ def logistic_predict(fitted: dict, stack: Any, intercept_shift: float = 0.0, nod
     if template is None:
         return both[0], both[1]
     return like(template, both[0], fill, "probability"), like(template, both[1], fill, "standard_error")
+
+
+def _trees_block(block: np.ndarray, nodata, fill, fitted: dict) -> np.ndarray:
+    values = block.astype(np.float64)
+    for band, value in enumerate(nodata):
+        if value is not None:
+            values[band][block[band] == value] = np.nan
+    grid = _trees._probability(fitted, values)
+    grid[np.isnan(grid)] = fill
+    return grid
+
+
+def trees_predict(fitted: dict, stack: Any, nodata: float | None = None):
+    """trees.predict on a chunked stack, per block (lazy float64)."""
+    array, own, template = _stack(stack, nodata)
+    fill = fill_of(nodata)
+    result = array.map_blocks(_trees_block, own, fill, fitted, drop_axis=0, dtype=np.float64)
+    return result if template is None else like(template, result, fill, "probability")
 
 
 def _code_block(block: np.ndarray, nodata, fill, lower, upper) -> np.ndarray:

@@ -17,6 +17,8 @@ void BindEvaluate(pybind11::module_& m);
 void BindWofe(pybind11::module_& m);
 void BindFuzzy(pybind11::module_& m);
 void BindLogistic(pybind11::module_& m);
+// Only on Linux, where XGBoost is (core/trees).
+void BindTrees(pybind11::module_& m);
 // Only where the workflow library is built (QUARNEL_CLI).
 void BindWorkflow(pybind11::module_& m);
 

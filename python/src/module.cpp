@@ -13,6 +13,7 @@ PYBIND11_MODULE(_core, m) {
     quarnel::python::BindWofe(m);
     quarnel::python::BindFuzzy(m);
     quarnel::python::BindLogistic(m);
+    quarnel::python::BindTrees(m);
 #ifdef QUARNEL_PYTHON_WORKFLOW
     quarnel::python::BindWorkflow(m);
 #endif

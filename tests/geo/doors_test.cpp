@@ -321,6 +321,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadWorkflow{"output = \"o\"\n[[layers]]\nname = \"a\"\nraster = \"a.tif\"\n[bp]\nhidden = 0\n",
                     "w.toml:6: bp.hidden: must lie between 1 and 1000"},
         BadWorkflow{"output = \"o\"\n[[layers]]\nname = \"a\"\nraster = \"a.tif\"\n[wofe]\n", "w.toml:5: wofe: needs the [deposits]"},
+        BadWorkflow{"output = \"o\"\n[[layers]]\nname = \"a\"\nraster = \"a.tif\"\n[trees]\n",
+                    "w.toml:5: trees: needs the [deposits]"},
+        BadWorkflow{
+            "output = \"o\"\n[[layers]]\nname = \"a\"\nraster = \"a.tif\"\n[trees]\nkind = \"bagging\"\n",
+            "w.toml:6: trees.kind: must be one of boosting, forest"},
         BadWorkflow{"output = \"o\"\n[[layers]]\nname = \"a\"\nraster = \"a.tif\"\n[wofe]\n[[wofe.evidence]]\nlayer = "
                     "\"a\"\ntype = \"rising\"\n",
                     "w.toml:8: wofe.evidence[1].type: must be one of categorical, ascending, descending"},

@@ -201,8 +201,8 @@ TEST_F(HostCatalogue, EvaluateHoldsAtMostSixteenBytesAMapCell) {
     }
 }
 
-// Fuzzy overlay and logistic regression, each input in turn unreadable: exit 1, no output.
-TEST_F(HostCatalogue, FuzzyAndLogisticRefuseWhatTheyCannotRead) {
+// Fuzzy overlay, logistic regression and trees, each input in turn unreadable: exit 1, no output.
+TEST_F(HostCatalogue, FuzzyLogisticAndTreesRefuseWhatTheyCannotRead) {
     WriteFile(dir_ / "grid.grd", fuzz::kSmallDsaa);
     WriteFile(dir_ / "points.csv", "x,y\n0,0\n");
     const std::string grid = dir_ / "grid.grd";
@@ -213,6 +213,8 @@ TEST_F(HostCatalogue, FuzzyAndLogisticRefuseWhatTheyCannotRead) {
         ExpectExit({"fuzzy", grid, "-o", out, "--membership", "as-is", "--deposits", path}, {path}, 1);
         ExpectExit({"logistic", path, "--deposits", dir_ / "points.csv", "-o", out}, {path}, 1);
         ExpectExit({"logistic", grid, "--deposits", path, "-o", out}, {path}, 1);
+        ExpectExit({"trees", path, "--deposits", dir_ / "points.csv", "-o", out}, {path}, 1);
+        ExpectExit({"trees", grid, "--deposits", path, "-o", out}, {path}, 1);
     }
     EXPECT_FALSE(FileExists(out));
 }

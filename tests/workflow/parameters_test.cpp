@@ -62,8 +62,8 @@ std::string EveryKey(const std::string& beyond) {
            keys("feature") + "[[feature.variables]]\n" + keys("feature.variables") + "[fuzzy]\n" +
            keys("fuzzy") + "[[fuzzy.inputs]]\nmembership = \"gaussian\"\n" +
            keys("fuzzy.inputs", {"membership", "low", "high", "spread", "values"}) + "[logistic]\n" +
-           keys("logistic") + "[wofe]\n" + keys("wofe") + "[[wofe.evidence]]\n" + keys("wofe.evidence") +
-           "[validation]\n" + keys("validation");
+           keys("logistic") + "[trees]\n" + keys("trees") + "[wofe]\n" + keys("wofe") +
+           "[[wofe.evidence]]\n" + keys("wofe.evidence") + "[validation]\n" + keys("validation");
 }
 
 TEST(Parameters, EveryDeclaredKeyIsTakenAtItsDefaultAndRefusedBeyondItsRange) {

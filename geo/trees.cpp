@@ -1,0 +1,78 @@
+#include "geo/trees.h"
+
+#include <limits>
+#include <stdexcept>
+
+#include "geo/layer_strips.h"
+
+namespace quarnel::geo {
+
+namespace {
+
+// The model's scores on the samples it learnt from.
+trees::Scores TrainingScores(const trees::Model& model, const BpSamples& samples) {
+    const std::vector<float> values(samples.set.inputs.begin(), samples.set.inputs.end());
+    std::vector<double> p(samples.set.targets.size());
+    model.Predict(values.data(), p.size(), p.data());
+    return trees::Score(p, samples.set.targets);
+}
+
+}  // namespace
+
+TreesRasterResult FitTreesRasters(const TreesRasterRequest& request, const WriteOptions& options,
+                                  const Progress& progress) {
+    if (request.evidence.empty()) throw GeoError("trees: no evidence rasters named");
+    for (const std::string& input : request.evidence)
+        if (request.output == input)
+            throw GeoError(request.output + " is the input " + input + "; it is not overwritten");
+    SampleOptions drawn = request.samples;
+    drawn.rescaled = false;
+    const BpSamples samples =
+        MakeBpSamples(request.evidence, request.deposits, drawn, request.depositsName, "background");
+    const std::vector<std::string> names = LayerNames(request.evidence);
+    std::vector<trees::Scores> folds;
+    std::optional<trees::Model> model;
+    try {
+        if (request.folds)
+            folds = trees::CrossValidate(samples.set.inputs, samples.set.targets, names, request.model,
+                                         *request.folds);
+        model.emplace(trees::Model::Train(samples.set.inputs, samples.set.targets, names, request.model));
+    } catch (const std::invalid_argument& error) {
+        throw GeoError(std::string("trees: ") + error.what());
+    } catch (const std::runtime_error& error) {
+        throw GeoError(std::string("trees: ") + error.what());
+    }
+    TreesRasterResult result{samples.count, std::move(*model), {}, std::move(folds), 0, 0};
+    result.training = TrainingScores(result.model, samples);
+
+    LayerStrips layers(request.evidence);
+    const GridFrame& frame = layers.frame();
+    RasterWriter probability(request.output, frame, 1, std::nullopt, options);
+    probability.SetBandName(1, "probability");
+    std::vector<double> values(layers.size());
+    std::vector<float> cells;        // the strip's cells with data, input after input
+    std::vector<std::size_t> where;  // their places in the strip
+    std::vector<double> found, p;
+    while (layers.Next()) {
+        const std::size_t n = std::size_t(layers.count()) * std::size_t(frame.cols);
+        cells.clear();
+        where.clear();
+        p.assign(n, std::numeric_limits<double>::quiet_NaN());
+        for (std::size_t c = 0; c < n; ++c) {
+            if (!layers.Cell(c, values)) continue;
+            cells.insert(cells.end(), values.begin(), values.end());
+            where.push_back(c);
+        }
+        found.resize(where.size());
+        result.model.Predict(cells.data(), where.size(), found.data());
+        for (std::size_t i = 0; i < where.size(); ++i) p[where[i]] = found[i];
+        result.predicted += std::int64_t(where.size());
+        result.blank += std::int64_t(n - where.size());
+        probability.WriteRows(1, layers.first(), layers.count(), p.data());
+        ReportProgress(progress, {"row", layers.first() + layers.count(), frame.rows, 0});
+    }
+    probability.Commit();
+    return result;
+}
+
+}  // namespace quarnel::geo

@@ -1,0 +1,42 @@
+#pragma once
+// Gradient-boosted trees or a random forest of deposits against background cells on evidence
+// rasters through the GDAL door: the samples drawn as geo::MakeBpSamples draws them (every band
+// of every raster one input, as the layers hold them), the model trained by the trees library
+// (include/quarnel/trees.h), then the probability at every cell, read, predicted and written a
+// strip of rows at a time (NaN where any input has no data). The probability is the model's on
+// the samples' balance of deposits and background, uncorrected. The output is whole or absent;
+// told to stop, nothing is written.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "geo/point_files.h"
+#include "quarnel/trees.h"
+
+namespace quarnel::geo {
+
+struct TreesRasterRequest {
+    std::vector<std::string> evidence;
+    std::vector<Point> deposits;  // in the rasters' CRS
+    std::string depositsName;     // for messages
+    SampleOptions samples;
+    trees::Options model;
+    std::optional<int> folds;  // cross-validation of the samples besides the model
+    std::string output;        // the probability
+};
+
+struct TreesRasterResult {
+    SampleResult samples;
+    trees::Model model;
+    trees::Scores training;            // the model on its own samples
+    std::vector<trees::Scores> folds;  // held out, one per fold
+    std::int64_t predicted = 0;
+    std::int64_t blank = 0;
+};
+
+// Throws GeoError for the samples' and the rasters' failures and for the trees' refusals.
+TreesRasterResult FitTreesRasters(const TreesRasterRequest& request, const WriteOptions& options,
+                                  const Progress& progress = {});
+
+}  // namespace quarnel::geo
