@@ -95,11 +95,12 @@ bool AllNumbers(const nlohmann::ordered_json& array) {
     return std::all_of(array.begin(), array.end(), [](const auto& v) { return v.is_number(); });
 }
 
-// A list of numbers as a table of ten a row, each headed by the place of its first number.
+// A list of numbers as a table of ten a row; a longer list's rows headed by the place of their
+// first number.
 void PutNumbers(std::string& page, const nlohmann::ordered_json& numbers) {
     page += "<table class=\"grid\">";
     for (std::size_t i = 0; i < numbers.size(); i += 10) {
-        page += "<tr><th>" + std::to_string(i + 1) + "</th>";
+        page += numbers.size() > 10 ? "<tr><th>" + std::to_string(i + 1) + "</th>" : std::string("<tr>");
         for (std::size_t j = i; j < std::min(numbers.size(), i + 10); ++j) page += "<td>" + Cell(numbers[j]) + "</td>";
         page += "</tr>";
     }

@@ -104,12 +104,20 @@ Classing TopAreas(const std::vector<double>& values) {
                                   : value >= thresholds[1] ? 2
                                   : value >= thresholds[2] ? 3
                                                            : 4);
+    // Tied scores go to one class: each is named by the share of the area it and those above it
+    // take, which may be more than its nominal 10, 20 or 30 %.
+    const ClassCounts counts = CountCells(classing.values);
     const plot::Rgb colours[] = {{165, 0, 38}, {244, 109, 67}, {254, 224, 144}};
-    for (std::size_t k = 0; k < 3; ++k)
+    std::int64_t cells = 0;
+    for (std::size_t k = 0; k < 3; ++k) {
+        const auto found = counts.cells.find(double(k + 1));
+        if (found == counts.cells.end()) continue;
+        cells += found->second;
         classing.classes.push_back({double(k + 1),
-                                    (k == 0 ? "top 10 % (≥ " : k == 1 ? "10 to 20 % (≥ " : "20 to 30 % (≥ ") +
+                                    "top " + Percent(double(cells) / double(counts.allCells)) + " (≥ " +
                                         Short(thresholds[k]) + ")",
                                     colours[k]});
+    }
     classing.classes.push_back({4, "the rest", plot::Rgb{210, 210, 210}});
     return classing;
 }

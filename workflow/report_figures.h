@@ -28,7 +28,8 @@ std::vector<plot::ClassName> CodedClasses(double lower, double upper, bool inver
 // plot::kMostClasses values (then it is scores).
 std::vector<plot::ClassName> ValueClasses(const std::vector<double>& values);
 // Scores classed into the top 10 %, the next 10 %, the next 10 % of the cells with data, and the
-// rest (values 1, 2, 3, 4); the names give each class's lowest score.
+// rest (values 1, 2, 3, 4); tied scores share a class, so a class may take more. The names give
+// the share of the area each class and those above it take, and its lowest score.
 Classing TopAreas(const std::vector<double>& values);
 
 // One row a class: its name, its share of the cells with data, and the shares of the training

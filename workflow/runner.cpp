@@ -493,6 +493,19 @@ Json CountOf(const geo::PointCount& count) {
             {"deposit_cells", count.cells}};
 }
 
+// The cells of each class of the network's map, named: class 1 is no data, 2 an output at most
+// 0.5, 3 above (one output).
+Json BpClassTable(const std::map<int, std::int64_t>& counts) {
+    Json rows = Json::array({Json::array({"class", "cells"})});
+    for (const auto& [value, cells] : counts)
+        rows.push_back({value == 1   ? std::string("no data")
+                        : value == 2 ? std::string("unfavourable (output ≤ 0.5)")
+                        : value == 3 ? std::string("favourable (output > 0.5)")
+                                     : "class " + std::to_string(value),
+                        cells});
+    return rows;
+}
+
 void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, const Plan& plan,
            const OutputFolder& folder, Record& record) {
     const params::BpRequest& bp = *workflow.bp;
@@ -561,7 +574,7 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
         Json counts = Json::object();
         for (const auto& [value, cells] : found.classCounts) counts[std::to_string(value)] = cells;
         step.results = {{"rows", found.rows}, {"cols", found.cols}, {"class_counts", counts}};
-        section.results["classification"] = step.results;
+        section.results["classification"] = BpClassTable(found.classCounts);
     });
     if (classified)
         record.maps.push_back({"bp", favourability.string(), false, record.report.methods.size()});
