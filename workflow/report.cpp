@@ -326,7 +326,7 @@ RunReport ForReader(const RunReport& report, const std::filesystem::path& folder
 }
 
 constexpr const char* kStyle =
-    "body{font-family:DejaVu Sans,Helvetica,Arial,sans-serif;margin:2em auto;max-width:80em;color:#222}"
+    "body{font-family:DejaVu Sans,Helvetica,Arial,sans-serif;margin:2em auto;padding:0 1em;max-width:80em;color:#222}"
     "h1{font-size:1.6em}h2{border-bottom:1px solid #ccc;margin-top:2em}section{margin:1.5em 0}"
     "table{border-collapse:collapse;margin:.3em 0}th,td{border:1px solid #ddd;padding:.2em .5em;"
     "text-align:left;vertical-align:top;font-size:.9em}th{background:#f4f4f4}"
