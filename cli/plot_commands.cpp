@@ -89,7 +89,8 @@ void DrawMap(const MapOptions& options, JobOutput& output) {
         }
         if (!options.heldOut.empty())
             heldOut = geo::PlacePoints(
-                geo::ReadPointFile(options.heldOut, raster.frame.crsWkt, options.points).points, raster.frame);
+                geo::ReadPointFile(options.heldOut, raster.frame.crsWkt, options.points).points,
+                raster.frame);
     } catch (const geo::GeoError& error) {
         return unread(error.what());
     }

@@ -101,7 +101,8 @@ void PutNumbers(std::string& page, const nlohmann::ordered_json& numbers) {
     page += "<table class=\"grid\">";
     for (std::size_t i = 0; i < numbers.size(); i += 10) {
         page += numbers.size() > 10 ? "<tr><th>" + std::to_string(i + 1) + "</th>" : std::string("<tr>");
-        for (std::size_t j = i; j < std::min(numbers.size(), i + 10); ++j) page += "<td>" + Cell(numbers[j]) + "</td>";
+        for (std::size_t j = i; j < std::min(numbers.size(), i + 10); ++j)
+            page += "<td>" + Cell(numbers[j]) + "</td>";
         page += "</tr>";
     }
     page += "</table>";
@@ -289,14 +290,17 @@ void PutGridHeading(std::string& page, const ReportGrid& grid) {
     item("CRS", Escape(grid.crs));
     item("EPSG", grid.epsg.empty() ? std::string("none identified") : "EPSG:" + Escape(grid.epsg));
     item("extent", "x " + Coordinate(grid.west, cell) + " to " + Coordinate(grid.east, cell) + ", y " +
-                       Coordinate(grid.south, cell) + " to " + Coordinate(grid.north, cell) + " " + Escape(units));
-    item("cell size", ShortNumber(grid.cellWidth) + " &times; " + ShortNumber(grid.cellHeight) + " " + Escape(units));
+                       Coordinate(grid.south, cell) + " to " + Coordinate(grid.north, cell) + " " +
+                       Escape(units));
+    item("cell size",
+         ShortNumber(grid.cellWidth) + " &times; " + ShortNumber(grid.cellHeight) + " " + Escape(units));
     item("grid", std::to_string(grid.cols) + " columns &times; " + std::to_string(grid.rows) + " rows");
     page += "</dl>";
 }
 
 // Every string of value that names an existing file or folder, as a path from the report's folder.
-nlohmann::ordered_json RelativePaths(const nlohmann::ordered_json& value, const std::filesystem::path& folder) {
+nlohmann::ordered_json RelativePaths(const nlohmann::ordered_json& value,
+                                     const std::filesystem::path& folder) {
     if (value.is_string()) {
         const std::string text = value.get<std::string>();
         std::error_code error;
@@ -326,7 +330,8 @@ RunReport ForReader(const RunReport& report, const std::filesystem::path& folder
 }
 
 constexpr const char* kStyle =
-    "body{font-family:DejaVu Sans,Helvetica,Arial,sans-serif;margin:2em auto;padding:0 1em;max-width:80em;color:#222}"
+    "body{font-family:DejaVu Sans,Helvetica,Arial,sans-serif;margin:2em auto;padding:0 "
+    "1em;max-width:80em;color:#222}"
     "h1{font-size:1.6em}h2{border-bottom:1px solid #ccc;margin-top:2em}section{margin:1.5em 0}"
     "table{border-collapse:collapse;margin:.3em 0}th,td{border:1px solid #ddd;padding:.2em .5em;"
     "text-align:left;vertical-align:top;font-size:.9em}th{background:#f4f4f4}"

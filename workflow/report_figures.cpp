@@ -99,7 +99,7 @@ Classing TopAreas(const std::vector<double>& values) {
     }
     classing.values.reserve(values.size());
     for (const double value : values)
-        classing.values.push_back(std::isnan(value)          ? value
+        classing.values.push_back(std::isnan(value)        ? value
                                   : value >= thresholds[0] ? 1
                                   : value >= thresholds[1] ? 2
                                   : value >= thresholds[2] ? 3
@@ -113,17 +113,17 @@ Classing TopAreas(const std::vector<double>& values) {
         const auto found = counts.cells.find(double(k + 1));
         if (found == counts.cells.end()) continue;
         cells += found->second;
-        classing.classes.push_back({double(k + 1),
-                                    "top " + Percent(double(cells) / double(counts.allCells)) + " (≥ " +
-                                        Short(thresholds[k]) + ")",
-                                    colours[k]});
+        classing.classes.push_back(
+            {double(k + 1),
+             "top " + Percent(double(cells) / double(counts.allCells)) + " (≥ " + Short(thresholds[k]) + ")",
+             colours[k]});
     }
     classing.classes.push_back({4, "the rest", plot::Rgb{210, 210, 210}});
     return classing;
 }
 
-Json ShareTable(const Classing& classing, const geo::GridFrame& frame, const std::vector<geo::Point>& training,
-                const std::vector<geo::Point>& heldOut) {
+Json ShareTable(const Classing& classing, const geo::GridFrame& frame,
+                const std::vector<geo::Point>& training, const std::vector<geo::Point>& heldOut) {
     const ClassCounts counts = CountCells(classing.values);
     const std::vector<double> trained = DepositClasses(classing.values, frame, training);
     const std::vector<double> kept = DepositClasses(classing.values, frame, heldOut);
@@ -170,9 +170,10 @@ std::vector<plot::ClassName> CumulativeNames(const Classing& classing, const geo
     return names;
 }
 
-bool DrawClassedMap(const Classing& classing, const geo::GridFrame& frame, const std::vector<geo::Point>& training,
-                    const std::vector<geo::Point>& heldOut, const std::string& title,
-                    const std::string& legendTitle, const std::string& path, std::string& cause) {
+bool DrawClassedMap(const Classing& classing, const geo::GridFrame& frame,
+                    const std::vector<geo::Point>& training, const std::vector<geo::Point>& heldOut,
+                    const std::string& title, const std::string& legendTitle, const std::string& path,
+                    std::string& cause) {
     plot::MapOptions options;
     options.title = title;
     options.classes = true;

@@ -37,7 +37,8 @@ Classing TopAreas(const std::vector<double>& values);
 // area share (above 1: the class holds more deposits than its area would). The first row names
 // the columns; the held-out columns only when there are held-out deposits.
 nlohmann::ordered_json ShareTable(const Classing& classing, const geo::GridFrame& frame,
-                                  const std::vector<geo::Point>& training, const std::vector<geo::Point>& heldOut);
+                                  const std::vector<geo::Point>& training,
+                                  const std::vector<geo::Point>& heldOut);
 
 // Per class of TopAreas the share of the deposits (held-out ones if any, else training) in it
 // and every class above it: the legend's "top 10 %: 45 %".
@@ -45,8 +46,9 @@ std::vector<plot::ClassName> CumulativeNames(const Classing& classing, const geo
                                              const std::vector<geo::Point>& judged);
 
 // The classed map drawn with both sets of deposits; false (and cause) when it cannot be.
-bool DrawClassedMap(const Classing& classing, const geo::GridFrame& frame, const std::vector<geo::Point>& training,
-                    const std::vector<geo::Point>& heldOut, const std::string& title,
-                    const std::string& legendTitle, const std::string& path, std::string& cause);
+bool DrawClassedMap(const Classing& classing, const geo::GridFrame& frame,
+                    const std::vector<geo::Point>& training, const std::vector<geo::Point>& heldOut,
+                    const std::string& title, const std::string& legendTitle, const std::string& path,
+                    std::string& cause);
 
 }  // namespace quarnel::workflow

@@ -12,8 +12,8 @@
 #include "cli/wofe_job.h"
 #include "geo/align.h"
 #include "geo/analysis.h"
-#include "geo/crs.h"
 #include "geo/bp.h"
+#include "geo/crs.h"
 #include "geo/point_files.h"
 #include "geo/prep.h"
 #include "geo/rows.h"
@@ -1064,8 +1064,9 @@ void ReportTargets(const RunMap& map, const Plan& plan, const fs::path& dir, Rep
         if (DrawClassedMap(classing, raster.frame, plan.training, plan.heldOut, map.method + " target areas",
                            plan.heldOut.empty() ? "area → deposits" : "area → held-out", picture.string(),
                            cause))
-            section.pictures.push_back({map.method + " target areas: the top 10, 20 and 30 % of the area and the "
-                                        "share of the " +
+            section.pictures.push_back({map.method +
+                                            " target areas: the top 10, 20 and 30 % of the area and the "
+                                            "share of the " +
                                             std::string(plan.heldOut.empty() ? "training" : "held-out") +
                                             " deposits each holds with the classes above it",
                                         picture});
@@ -1184,9 +1185,11 @@ void ReportLayer(const params::LayerRequest& layer, const std::string& prepared,
     if (!plan.training.empty() || !plan.heldOut.empty())
         section.results[layer.name] = ShareTable(figure.classing, figure.frame, plan.training, plan.heldOut);
     const fs::path picture = folder.Place(fs::path("layers") / (layer.name + ".png"));
-    cli::MapExtras extras{deposits.heldOut, figure.classes ? figure.classing.classes : std::vector<plot::ClassName>{},
+    cli::MapExtras extras{deposits.heldOut,
+                          figure.classes ? figure.classing.classes : std::vector<plot::ClassName>{},
                           figure.classes ? (layer.prepare == Preparation::code ? "code" : "class") : "value"};
-    if (cli::PlotMapOutput(prepared, picture.string(), deposits.training, layer.name, figure.classes, extras).ok)
+    if (cli::PlotMapOutput(prepared, picture.string(), deposits.training, layer.name, figure.classes, extras)
+            .ok)
         section.pictures.push_back({layer.name, picture});
 }
 
@@ -1279,8 +1282,7 @@ RunResult RunWorkflow(const Workflow& workflow, const RunOptions& options) {
     if (workflow.wofe) RunWofe(workflow, prepared, deposits, folder, record);
     if (workflow.fuzzy) RunFuzzy(workflow, prepared, folder, record);
     if (workflow.logistic) RunLogistic(workflow, prepared, plan, folder, record);
-    if (workflow.deposits && !record.stopped)
-        Validate(deposits, plan, folder, record);
+    if (workflow.deposits && !record.stopped) Validate(deposits, plan, folder, record);
     ReportInputs(workflow, prepared, plan, deposits, folder, record);
     record.report.workflow = workflow.file.string();
     record.report.grid = GridOf(plan.frame);

@@ -402,9 +402,10 @@ TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
                 // Every decimal number outside code and the GBK reports, with more than four
                 // significant digits.
                 "const c=b.cloneNode(true);c.querySelectorAll('pre,code,script').forEach(e=>e.remove());"
-                "const words=[...c.querySelectorAll('*')].flatMap(e=>[...e.childNodes].filter(n=>n.nodeType==3)"
-                ".map(n=>n.data)).join(' ');b.setAttribute('data-long',(words.match(/[0-9]*[.][0-9]+/g)||[]).filter(n=>n"
-                ".replace('.','').replace(/^0+/,'').length>4).join(' '))}</script>");
+                "const words=[...c.querySelectorAll('*')].flatMap(e=>[...e.childNodes]"
+                ".filter(n=>n.nodeType==3).map(n=>n.data)).join(' ');"
+                "b.setAttribute('data-long',(words.match(/[0-9]*[.][0-9]+/g)||[])"
+                ".filter(n=>n.replace('.','').replace(/^0+/,'').length>4).join(' '))}</script>");
     WriteText(folder / "check.html", page);
     const std::string browser =
         "chromium --headless --no-sandbox --disable-gpu --enable-logging=stderr --v=0 ";

@@ -153,13 +153,14 @@ TEST_F(PlotFiles, NorthArrowHeldOutTrianglesAndNamedColours) {
     const Picture picture(Path("marks.png"));
     ASSERT_TRUE(picture.Decoded());
     const double arrow = picture.Width() - kNorthArrowRight;
-    for (const double y : {kNorthArrowTop + 8.0, 24.0, kMarginTop - 14.0}) ExpectColour(picture.At(arrow, y), {0, 0, 0});
+    for (const double y : {kNorthArrowTop + 8.0, 24.0, kMarginTop - 14.0})
+        ExpectColour(picture.At(arrow, y), {0, 0, 0});
     ExpectColour(picture.At(arrow, kMarginTop - 2.0), {255, 255, 255});  // the notch below the head
     ExpectColour(picture.At(arrow + 12, kNorthArrowTop + 4.0), {255, 255, 255});
     ExpectColour(picture.At(CellX(6), CellY(4)), kDepositColour);
     ExpectColour(picture.At(CellX(12), CellY(7)), kHeldOutColour);
     ExpectColour(picture.At(CellX(2), CellY(1)), kHeldOutColour);
-    ExpectColour(picture.At(CellX(0), CellY(0)), {253, 174, 97});  // value 1, its own colour
+    ExpectColour(picture.At(CellX(0), CellY(0)), {253, 174, 97});     // value 1, its own colour
     ExpectColour(picture.At(CellX(1), CellY(0)), ClassColour(0, 2));  // value -1, the palette's
     // The legend: the class swatches (value -1 first), then a circle and a triangle row.
     const double swatch = kMarginLeft + 400 + 24 + 7, firstRow = kMarginTop + 26 + 10;
