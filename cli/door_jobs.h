@@ -9,6 +9,7 @@
 #include "cli/job_output.h"
 #include "geo/points.h"
 #include "geo/raster_writer.h"
+#include "plot/plot.h"
 
 namespace quarnel::cli {
 
@@ -44,9 +45,17 @@ JobOutput EvaluateOutput(const std::string& map, const std::string& deposits, co
 // cause thrown as GeoError.
 void JudgeMapOrWithdraw(const std::string& map, const std::string& deposits, const geo::PointOptions& points,
                         JobOutput& out);
+// What a map picture shows besides the raster and the training deposits: the held-out deposits
+// (a CSV of x and y in the raster's CRS; none when empty), the classes' names and colours, and
+// the legend's title.
+struct MapExtras {
+    std::string heldOut;
+    std::vector<plot::ClassName> classNames;
+    std::string legendTitle;
+};
 // plot: a picture of band 1 of a raster with the deposits (none when deposits is empty).
 JobOutput PlotMapOutput(const std::string& raster, const std::string& output, const std::string& deposits,
-                        const std::string& title, bool classes);
+                        const std::string& title, bool classes, const MapExtras& extras = {});
 // plot-curves: one kind of curve ("roc", "success-rate", "prediction-rate") of evaluate --json
 // files, named by names where given.
 JobOutput PlotCurvesOutput(const std::vector<std::string>& evaluations, const std::vector<std::string>& names,

@@ -28,6 +28,7 @@ struct MapOptions {
     std::string raster;
     std::string output;
     std::string deposits;
+    std::string heldOut;
     geo::PointOptions points;
     plot::MapOptions picture;
     std::vector<std::string> classNames;
@@ -71,6 +72,7 @@ void DrawMap(const MapOptions& options, JobOutput& output) {
     geo::RasterData raster;
     geo::PointFile deposits;
     geo::PlacedPoints placed;
+    geo::PlacedPoints heldOut;
     const auto unread = [&](const std::string& cause) {
         output = StatusOutput("plot", false, kEvaluateInputUnread, EvaluateStatusText(kEvaluateInputUnread),
                               cause);
@@ -85,6 +87,10 @@ void DrawMap(const MapOptions& options, JobOutput& output) {
             deposits = geo::ReadPointFile(options.deposits, raster.frame.crsWkt, options.points);
             placed = geo::PlacePoints(deposits.points, raster.frame);
         }
+        if (!options.heldOut.empty())
+            heldOut = geo::PlacePoints(
+                geo::ReadPointFile(options.heldOut, raster.frame.crsWkt, options.points).points,
+                raster.frame);
     } catch (const geo::GeoError& error) {
         return unread(error.what());
     }
@@ -96,6 +102,7 @@ void DrawMap(const MapOptions& options, JobOutput& output) {
         if (ParseClassName(text, name)) picture.classNames.push_back(name);
     }
     for (const geo::Point& point : placed.points) picture.deposits.push_back({point.x, point.y});
+    for (const geo::Point& point : heldOut.points) picture.heldOut.push_back({point.x, point.y});
     const plot::MapRaster map{raster.frame.rows, raster.frame.cols, raster.values, raster.frame.geoTransform,
                               std::nullopt};
     const plot::PlotOutcome drawn = plot::PlotMap(map, picture, options.output);
@@ -116,7 +123,8 @@ void DrawMap(const MapOptions& options, JobOutput& output) {
                       {"classes", picture.classes},
                       {"deposits_read", deposits.count.read},
                       {"deposits_drawn", placed.points.size()},
-                      {"deposits_outside", placed.outside}};
+                      {"deposits_outside", placed.outside},
+                      {"held_out_drawn", heldOut.points.size()}};
     PutReadingCounts(output.results["deposits_left_out"], deposits.count);
     output.summary.push_back(
         "wrote " + options.output + ": " + std::to_string(drawn.width) + " x " +
@@ -150,6 +158,8 @@ void AddPlotCommand(CLI::App& app, int& exitCode) {
     command->add_option("--deposits", options->deposits,
                         "points drawn over the raster (CSV with x and y, "
                         "GeoPackage, shapefile...)");
+    command->add_option("--held-out", options->heldOut,
+                        "deposits kept back from training, drawn as white triangles (read as --deposits)");
     command->add_option("--title", options->picture.title, "the title (default: the raster's file name)");
     command->add_flag("--classes", options->picture.classes,
                       "the raster holds classes: a colour and a legend "
@@ -414,13 +424,16 @@ void AddPlotCurvesCommand(CLI::App& app, int& exitCode) {
 }  // namespace
 
 JobOutput PlotMapOutput(const std::string& raster, const std::string& output, const std::string& deposits,
-                        const std::string& title, bool classes) {
+                        const std::string& title, bool classes, const MapExtras& extras) {
     MapOptions options;
     options.raster = raster;
     options.output = output;
     options.deposits = deposits;
+    options.heldOut = extras.heldOut;
     options.picture.title = title;
     options.picture.classes = classes;
+    options.picture.classNames = extras.classNames;
+    options.picture.legendTitle = extras.legendTitle;
     return PlotOf(options);
 }
 

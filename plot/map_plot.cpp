@@ -70,7 +70,14 @@ ValueRange RangeOf(const MapRaster& raster) {
 int LegendHeight(const MapOptions& options, std::size_t classCount) {
     const std::size_t rows = options.classes ? classCount + 1 : 0;
     const int body = options.classes ? static_cast<int>(rows) * kLegendRow : kRampHeight;
-    return 40 + body + 2 * kLegendRow + 70;
+    return 40 + body + (options.heldOut.empty() ? 2 : 3) * kLegendRow + 70;
+}
+
+// The colour a class is given by name, if any.
+std::optional<Rgb> NamedColour(const MapOptions& options, double value) {
+    for (const ClassName& name : options.classNames)
+        if (name.value == value) return name.colour;
+    return std::nullopt;
 }
 
 // What a cell shows: its colour, or nothing for no-data.
@@ -80,11 +87,13 @@ class CellColours {
         : raster_(raster),
           classes_(options.classes ? ClassValues(raster) : std::vector<double>()),
           range_(RangeOf(raster)),
-          byClass_(options.classes) {}
+          byClass_(options.classes),
+          options_(options) {}
 
     std::optional<Rgb> Of(double value) const {
         if (!IsValue(raster_, value)) return std::nullopt;
         if (byClass_) {
+            if (const std::optional<Rgb> named = NamedColour(options_, value)) return named;
             const auto place = std::lower_bound(classes_.begin(), classes_.end(), value);
             return ClassColour(static_cast<std::size_t>(place - classes_.begin()), classes_.size());
         }
@@ -99,6 +108,7 @@ class CellColours {
     std::vector<double> classes_;
     ValueRange range_;
     bool byClass_;
+    const MapOptions& options_;
 };
 
 // The raster as an image of at most one pixel per map-area pixel (larger rasters are sampled at
@@ -210,13 +220,41 @@ void DrawMarker(cairo_t* cr, double x, double y) {
     cairo_stroke(cr);
 }
 
+// A held-out deposit: a white triangle pointing up, outlined in black, its centroid at (x, y).
+void DrawHeldOutMarker(cairo_t* cr, double x, double y) {
+    cairo_move_to(cr, x, y - 6.5);
+    cairo_line_to(cr, x + 6, y + 4);
+    cairo_line_to(cr, x - 6, y + 4);
+    cairo_close_path(cr);
+    SetColour(cr, kHeldOutColour);
+    cairo_fill_preserve(cr);
+    SetColour(cr, kBlack);
+    cairo_set_line_width(cr, 1);
+    cairo_stroke(cr);
+}
+
 void DrawDeposits(cairo_t* cr, const MapOptions& options, const MapToPixels& to) {
     cairo_save(cr);
-    cairo_rectangle(cr, to.layout.mapLeft - 5, to.layout.mapTop - 5, to.layout.mapWidth + 10,
-                    to.layout.mapHeight + 10);
+    cairo_rectangle(cr, to.layout.mapLeft - 7, to.layout.mapTop - 7, to.layout.mapWidth + 14,
+                    to.layout.mapHeight + 14);
     cairo_clip(cr);
     for (const MapPoint& point : options.deposits) DrawMarker(cr, to.X(point.x), to.Y(point.y));
+    for (const MapPoint& point : options.heldOut) DrawHeldOutMarker(cr, to.X(point.x), to.Y(point.y));
     cairo_restore(cr);
+}
+
+// An arrow pointing to the top of the picture (the map is north-up) with N beside its shaft.
+void DrawNorthArrow(cairo_t* cr, const MapLayout& layout) {
+    const double x = layout.width - kNorthArrowRight;
+    const double bottom = kMarginTop - 4;
+    SetColour(cr, kBlack);
+    cairo_move_to(cr, x, kNorthArrowTop);
+    cairo_line_to(cr, x + 8, bottom);
+    cairo_line_to(cr, x, bottom - 7);
+    cairo_line_to(cr, x - 8, bottom);
+    cairo_close_path(cr);
+    cairo_fill(cr);
+    DrawText(cr, x - 12, kNorthArrowTop + 16, "N", 13, Align::End, Align::Middle, true);
 }
 
 std::string ClassLabel(const MapOptions& options, double value) {
@@ -254,7 +292,7 @@ double DrawClassLegend(cairo_t* cr, const CellColours& colours, const MapOptions
                        double y) {
     const std::vector<double>& classes = colours.classes();
     for (std::size_t i = 0; i < classes.size(); ++i) {
-        SetColour(cr, ClassColour(i, classes.size()));
+        SetColour(cr, NamedColour(options, classes[i]).value_or(ClassColour(i, classes.size())));
         cairo_rectangle(cr, left, y + 3, 14, 14);
         cairo_fill(cr);
         SetColour(cr, kBlack);
@@ -289,17 +327,29 @@ void DrawLegend(cairo_t* cr, const CellColours& colours, const MapOptions& optio
     const double left = to.layout.mapLeft + to.layout.mapWidth + 24;
     double y = to.layout.mapTop;
     SetColour(cr, kBlack);
-    DrawText(cr, left, y, options.classes ? "class" : "score", 13, Align::Start, Align::Start, true);
+    const std::string title = !options.legendTitle.empty() ? options.legendTitle
+                              : options.classes            ? "class"
+                                                           : "score";
+    DrawText(cr, left, y, title, 13, Align::Start, Align::Start, true);
     y += 26;
     y = options.classes ? DrawClassLegend(cr, colours, options, left, y)
                         : DrawRampLegend(cr, colours, left, y);
     if (!options.deposits.empty()) {
         DrawMarker(cr, left + 7, y + 10);
         SetColour(cr, kBlack);
-        DrawText(cr, left + 22, y + 10, "deposits (" + std::to_string(options.deposits.size()) + ")", 12,
+        const std::string name = options.heldOut.empty() ? "deposits (" : "training deposits (";
+        DrawText(cr, left + 22, y + 10, name + std::to_string(options.deposits.size()) + ")", 12,
                  Align::Start, Align::Middle);
-        y += 2 * kLegendRow;
+        y += kLegendRow;
     }
+    if (!options.heldOut.empty()) {
+        DrawHeldOutMarker(cr, left + 7, y + 10);
+        SetColour(cr, kBlack);
+        DrawText(cr, left + 22, y + 10, "held-out deposits (" + std::to_string(options.heldOut.size()) + ")",
+                 12, Align::Start, Align::Middle);
+        y += kLegendRow;
+    }
+    if (!options.deposits.empty() || !options.heldOut.empty()) y += kLegendRow;
     DrawScaleBar(cr, options, to, left, y);
 }
 
@@ -346,6 +396,7 @@ PlotOutcome PlotMap(const MapRaster& raster, const MapOptions& options, const st
     DrawFrame(cr, raster, to);
     DrawDeposits(cr, options, to);
     DrawLegend(cr, colours, options, to);
+    DrawNorthArrow(cr, layout);
     SetColour(cr, kBlack);
     DrawText(cr, layout.mapLeft + layout.mapWidth / 2.0, 14, options.title, 16, Align::Middle, Align::Start,
              true);

@@ -27,8 +27,10 @@ Rgb ViridisColour(double t);
 // its tab20 for up to kMostClasses. Pictures of more are refused.
 inline constexpr std::size_t kMostClasses = 20;
 Rgb ClassColour(std::size_t index, std::size_t count);
-// The deposit markers' fill, a red none of the ramps uses.
+// The deposit markers' fill, a red none of the ramps uses; held-out deposits are white triangles,
+// a white no ramp or palette holds.
 inline constexpr Rgb kDepositColour{255, 0, 0};
+inline constexpr Rgb kHeldOutColour{255, 255, 255};
 
 // A raster in memory: values row-major, row 0 the northern edge; GDAL's geotransform (x of the
 // west edge, cell width, 0, y of the north edge, 0, negative cell height).
@@ -45,9 +47,11 @@ struct MapPoint {
     double y = 0;
 };
 
+// A class's legend name and, where given, its colour (otherwise the qualitative palette's).
 struct ClassName {
     double value = 0;
     std::string name;
+    std::optional<Rgb> colour;
 };
 
 struct MapOptions {
@@ -58,6 +62,8 @@ struct MapOptions {
     bool classes = false;
     std::vector<ClassName> classNames;
     std::vector<MapPoint> deposits;  // map coordinates, drawn as markers over the raster
+    std::vector<MapPoint> heldOut;   // deposits kept back from training, drawn as a second symbol
+    std::string legendTitle;         // empty: "class" or "score"
     std::string units;               // the map unit for the scale bar ("metre": metres and km)
     int mapPixels = 720;             // the longer side of the map area
 };
@@ -76,6 +82,10 @@ inline constexpr int kMarginLeft = 96;
 inline constexpr int kMarginTop = 48;
 inline constexpr int kMarginBottom = 44;
 inline constexpr int kLegendWidth = 200;
+// The north arrow stands in the top right corner, above the legend: its centre line this far
+// from the picture's right edge, its filled head from its tip at kNorthArrowTop to kMarginTop - 4.
+inline constexpr int kNorthArrowRight = 24;
+inline constexpr int kNorthArrowTop = 4;
 MapLayout LayoutMap(const MapRaster& raster, const MapOptions& options);
 
 struct PlotOutcome {
@@ -86,7 +96,8 @@ struct PlotOutcome {
 };
 
 // The raster (no-data and NaN cells transparent) with a legend (the value range, or the
-// classes), map coordinates along the frame, a scale bar, a title and the deposits. A class map
+// classes), map coordinates along the frame, a scale bar, a north arrow, a title and the deposits
+// (training and held-out, each named in the legend). A class map
 // of more than kMostClasses values is refused.
 PlotOutcome PlotMap(const MapRaster& raster, const MapOptions& options, const std::string& path);
 

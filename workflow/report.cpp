@@ -59,14 +59,21 @@ std::string Base64(std::string_view bytes) {
     return text;
 }
 
-// A JSON value as text for a table cell: numbers with up to 6 significant digits.
+// A measured number as a reader takes it in: four significant digits (a float's 0.6000000238 is
+// 0.6), whole numbers from 10^4 up rounded to units, never an exponent between 10^-4 and 10^15.
+std::string ShortNumber(double value) {
+    char text[48];
+    if (!std::isfinite(value)) return value != value ? "NaN" : value > 0 ? "&infin;" : "&minus;&infin;";
+    if (std::fabs(value) >= 1e4 && std::fabs(value) < 1e15)
+        std::snprintf(text, sizeof text, "%.0f", value);
+    else
+        std::snprintf(text, sizeof text, "%.4g", value);
+    return text;
+}
+
+// A JSON value as text for a table cell: numbers with four significant digits.
 std::string Cell(const nlohmann::ordered_json& value) {
-    if (value.is_number_float()) {
-        std::ostringstream text;
-        text.precision(6);
-        text << value.get<double>();
-        return text.str();
-    }
+    if (value.is_number_float()) return ShortNumber(value.get<double>());
     if (value.is_string()) return Escape(value.get<std::string>());
     if (value.is_null()) return "&ndash;";
     return Escape(value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
@@ -84,6 +91,23 @@ void PutGrid(std::string& page, const nlohmann::ordered_json& rows) {
     page += "</table>";
 }
 
+bool AllNumbers(const nlohmann::ordered_json& array) {
+    return std::all_of(array.begin(), array.end(), [](const auto& v) { return v.is_number(); });
+}
+
+// A list of numbers as a table of ten a row; a longer list's rows headed by the place of their
+// first number.
+void PutNumbers(std::string& page, const nlohmann::ordered_json& numbers) {
+    page += "<table class=\"grid\">";
+    for (std::size_t i = 0; i < numbers.size(); i += 10) {
+        page += numbers.size() > 10 ? "<tr><th>" + std::to_string(i + 1) + "</th>" : std::string("<tr>");
+        for (std::size_t j = i; j < std::min(numbers.size(), i + 10); ++j)
+            page += "<td>" + Cell(numbers[j]) + "</td>";
+        page += "</tr>";
+    }
+    page += "</table>";
+}
+
 // An object as a two-column table, nested objects and arrays as nested tables or lists.
 void PutTable(std::string& page, const nlohmann::ordered_json& object) {
     page += "<table>";
@@ -95,6 +119,8 @@ void PutTable(std::string& page, const nlohmann::ordered_json& object) {
             page += "<details><summary>" + std::to_string(value.size()) + " entries</summary>";
             if (value.front().is_object())
                 for (const auto& item : value) PutTable(page, item);
+            else if (AllNumbers(value))
+                PutNumbers(page, value);
             else
                 page += "<code>" + Cell(value) + "</code>";
             page += "</details>";
@@ -102,6 +128,12 @@ void PutTable(std::string& page, const nlohmann::ordered_json& object) {
             PutGrid(page, value);
         } else if (value.is_array() && !value.empty() && value.front().is_object()) {
             for (const auto& item : value) PutTable(page, item);
+        } else if (value.is_array() && !value.empty() && AllNumbers(value)) {
+            PutNumbers(page, value);
+        } else if (value.is_array()) {
+            std::string items;
+            for (const auto& item : value) items += (items.empty() ? "" : ", ") + Cell(item);
+            page += items;
         } else {
             page += Cell(value);
         }
@@ -252,24 +284,88 @@ void PutVerdict(std::string& page, const nlohmann::ordered_json& ranking, bool h
     page += "</table>" + words;
 }
 
+// A coordinate of the extent to the cell size's precision (whole units for cells of 1 and up).
+std::string Coordinate(double value, double cell) {
+    const int decimals = cell >= 1 || !(cell > 0) ? 0 : std::min(9, int(std::ceil(-std::log10(cell))) + 1);
+    char text[48];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+// The grid every layer is on: CRS and EPSG code, extent, cell size and units, rows and columns.
+void PutGridHeading(std::string& page, const ReportGrid& grid) {
+    const std::string units = grid.units.empty() ? "map units" : grid.units;
+    const double cell = std::min(grid.cellWidth, grid.cellHeight);
+    const auto item = [&](const char* name, const std::string& text) {
+        page += std::string("<dt>") + name + "</dt><dd>" + text + "</dd>";
+    };
+    // A list, not a table: the verdict stays the page's first table.
+    page += "<dl id=\"grid\">";
+    item("CRS", Escape(grid.crs));
+    item("EPSG", grid.epsg.empty() ? std::string("none identified") : "EPSG:" + Escape(grid.epsg));
+    item("extent", "x " + Coordinate(grid.west, cell) + " to " + Coordinate(grid.east, cell) + ", y " +
+                       Coordinate(grid.south, cell) + " to " + Coordinate(grid.north, cell) + " " +
+                       Escape(units));
+    item("cell size",
+         ShortNumber(grid.cellWidth) + " &times; " + ShortNumber(grid.cellHeight) + " " + Escape(units));
+    item("grid", std::to_string(grid.cols) + " columns &times; " + std::to_string(grid.rows) + " rows");
+    page += "</dl>";
+}
+
+// Every string of value that names an existing file or folder, as a path from the report's folder.
+nlohmann::ordered_json RelativePaths(const nlohmann::ordered_json& value,
+                                     const std::filesystem::path& folder) {
+    if (value.is_string()) {
+        const std::string text = value.get<std::string>();
+        std::error_code error;
+        if (text.find('/') == std::string::npos || !std::filesystem::exists(text, error)) return value;
+        const std::filesystem::path relative =
+            std::filesystem::absolute(text).lexically_normal().lexically_relative(folder);
+        return relative.empty() ? value : nlohmann::ordered_json(relative.generic_string());
+    }
+    nlohmann::ordered_json copy = value;
+    if (value.is_structured())
+        for (auto& item : copy.items()) item.value() = RelativePaths(item.value(), folder);
+    return copy;
+}
+
+// The report as its reader sees it: paths from the report's folder.
+RunReport ForReader(const RunReport& report, const std::filesystem::path& folder) {
+    RunReport shown = report;
+    const auto relative = [&](std::string& path) { path = RelativePaths(path, folder).get<std::string>(); };
+    relative(shown.workflow);
+    for (auto* sections : {&shown.inputs, &shown.methods})
+        for (ReportSection& section : *sections) {
+            section.parameters = RelativePaths(section.parameters, folder);
+            section.results = RelativePaths(section.results, folder);
+            for (std::string& failure : section.failures) relative(failure);
+        }
+    return shown;
+}
+
 constexpr const char* kStyle =
-    "body{font-family:DejaVu Sans,Helvetica,Arial,sans-serif;margin:2em auto;max-width:80em;color:#222}"
+    "body{font-family:DejaVu Sans,Helvetica,Arial,sans-serif;margin:2em auto;padding:0 "
+    "1em;max-width:80em;color:#222}"
     "h1{font-size:1.6em}h2{border-bottom:1px solid #ccc;margin-top:2em}section{margin:1.5em 0}"
     "table{border-collapse:collapse;margin:.3em 0}th,td{border:1px solid #ddd;padding:.2em .5em;"
     "text-align:left;vertical-align:top;font-size:.9em}th{background:#f4f4f4}"
     ".pictures{display:flex;flex-wrap:wrap;gap:1em}figure{margin:0}img{max-width:38em;height:auto}"
     "figcaption{font-size:.85em;color:#555}pre{white-space:pre-wrap;font-size:.8em;background:#fafafa;"
     "padding:.5em}code{font-size:.8em}.failed{color:#a00}td,code{overflow-wrap:anywhere}"
-    "img{max-width:100%}";
+    "img{max-width:100%}th{overflow-wrap:anywhere}table{max-width:100%}"
+    "#grid{display:grid;grid-template-columns:max-content auto;gap:.1em 1em}#grid dt{font-weight:bold}"
+    "#grid dd{margin:0}";
 
 }  // namespace
 
-bool WriteRunReport(const RunReport& report, const std::filesystem::path& path) {
+bool WriteRunReport(const RunReport& given, const std::filesystem::path& path) {
+    const RunReport report =
+        ForReader(given, std::filesystem::absolute(path).lexically_normal().parent_path());
     std::string page =
         "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>Quarnel run: " +
         Escape(report.workflow) + "</title><style>" + kStyle + "</style></head><body>";
     page += "<h1>Prospectivity run</h1><p>Workflow <code>" + Escape(report.workflow) + "</code>.</p>";
-    if (!report.grid.empty()) page += "<p>Grid: " + Escape(report.grid) + ".</p>";
+    if (report.grid) PutGridHeading(page, *report.grid);
     if (report.validation.is_object() && report.validation.contains("ranking"))
         PutVerdict(page, report.validation["ranking"], report.heldOut);
     page += "<h2>Inputs</h2>";

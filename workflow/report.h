@@ -6,6 +6,7 @@
 // writer prints what the run found (summary.json's content); it computes nothing.
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,9 +27,19 @@ struct ReportSection {
     std::vector<std::string> failures;  // "STEP: cause" of each of its steps that failed
 };
 
+// The grid every layer is on, for the page's heading: what a map reader checks first.
+struct ReportGrid {
+    std::string crs = "none";  // the CRS's name
+    std::string epsg;          // its EPSG code, empty when GDAL identifies none
+    std::string units;         // of the coordinates and cell sizes
+    double west = 0, east = 0, south = 0, north = 0;
+    double cellWidth = 0, cellHeight = 0;
+    int rows = 0, cols = 0;
+};
+
 struct RunReport {
     std::string workflow;
-    std::string grid;                    // CRS, extent, cell size and units, in words
+    std::optional<ReportGrid> grid;
     std::vector<ReportSection> inputs;   // the layers and the deposits
     std::vector<ReportSection> methods;  // BP, hierarchy, feature
     std::vector<double> bpErrors;        // BP's training error per epoch, drawn in its section

@@ -1,7 +1,5 @@
 #include "workflow/runner.h"
 
-#include <ogr_srs_api.h>
-
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -16,6 +14,7 @@
 #include "geo/align.h"
 #include "geo/analysis.h"
 #include "geo/bp.h"
+#include "geo/crs.h"
 #include "geo/point_files.h"
 #include "geo/prep.h"
 #include "geo/rows.h"
@@ -24,6 +23,7 @@
 #include "quarnel/hierarchy.h"
 #include "workflow/output_folder.h"
 #include "workflow/report.h"
+#include "workflow/report_figures.h"
 
 namespace quarnel::workflow {
 
@@ -64,7 +64,7 @@ std::vector<fs::path> PlannedOutputs(const Workflow& workflow) {
                              "logistic/probability.std_error.tif", "trees/probability.tif"})
         files.push_back(file);
     for (const char* method : {"bp", "hierarchy", "feature", "wofe", "fuzzy", "logistic", "trees"})
-        for (const char* ending : {".json", ".held_out.json", ".png"})
+        for (const char* ending : {".json", ".held_out.json", ".png", ".targets.png"})
             files.push_back(fs::path("validation") / (std::string(method) + ending));
     for (const params::LayerRequest& layer : workflow.layers)
         for (const char* ending : {".tif", ".blocks-mean.tif", ".blocks-deviation.tif", ".png"})
@@ -494,6 +494,19 @@ Json CountOf(const geo::PointCount& count) {
             {"deposit_cells", count.cells}};
 }
 
+// The cells of each class of the network's map, named: class 1 is no data, 2 an output at most
+// 0.5, 3 above (one output).
+Json BpClassTable(const std::map<int, std::int64_t>& counts) {
+    Json rows = Json::array({Json::array({"class", "cells"})});
+    for (const auto& [value, cells] : counts)
+        rows.push_back({value == 1   ? std::string("no data")
+                        : value == 2 ? std::string("unfavourable (output ≤ 0.5)")
+                        : value == 3 ? std::string("favourable (output > 0.5)")
+                                     : "class " + std::to_string(value),
+                        cells});
+    return rows;
+}
+
 void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, const Plan& plan,
            const OutputFolder& folder, Record& record) {
     const params::BpRequest& bp = *workflow.bp;
@@ -562,7 +575,7 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
         Json counts = Json::object();
         for (const auto& [value, cells] : found.classCounts) counts[std::to_string(value)] = cells;
         step.results = {{"rows", found.rows}, {"cols", found.cols}, {"class_counts", counts}};
-        section.results["classification"] = step.results;
+        section.results["classification"] = BpClassTable(found.classCounts);
     });
     if (classified)
         record.maps.push_back({"bp", favourability.string(), false, record.report.methods.size()});
@@ -1091,11 +1104,37 @@ Json RankingOf(const Json& validation, const std::vector<RunMap>& maps,
     return ranking;
 }
 
+// A method's map classed into its top 10, 20 and 30 % of the area, each class named with the
+// share of the judged deposits (held-out ones, else training) it and the classes above it hold,
+// drawn, with the table of area and deposits by class.
+void ReportTargets(const RunMap& map, const Plan& plan, const fs::path& dir, ReportSection& section) {
+    try {
+        const geo::RasterData raster = geo::ReadRaster(map.path);
+        Classing classing = TopAreas(raster.values);
+        section.results["top areas"] = ShareTable(classing, raster.frame, plan.training, plan.heldOut);
+        classing.classes =
+            CumulativeNames(classing, raster.frame, plan.heldOut.empty() ? plan.training : plan.heldOut);
+        const fs::path picture = dir / (map.method + ".targets.png");
+        std::string cause;
+        if (DrawClassedMap(classing, raster.frame, plan.training, plan.heldOut, map.method + " target areas",
+                           plan.heldOut.empty() ? "area → deposits" : "area → held-out", picture.string(),
+                           cause))
+            section.pictures.push_back({map.method +
+                                            " target areas: the top 10, 20 and 30 % of the area and the "
+                                            "share of the " +
+                                            std::string(plan.heldOut.empty() ? "training" : "held-out") +
+                                            " deposits each holds with the classes above it",
+                                        picture});
+    } catch (const std::exception&) {
+        // The map was judged above; a map that cannot be read again goes without its target areas.
+    }
+}
+
 // Every method's map judged against the training deposits (ROC, success rate, precision-recall,
 // prediction-area, log loss and Brier score) and the deposits kept back (prediction rate), drawn,
 // and its curves plotted side by side (prediction-area: a plot a method).
-void Validate(const DepositSets& deposits, const std::vector<geo::Point>& ranked, const OutputFolder& folder,
-              Record& record) {
+void Validate(const DepositSets& deposits, const Plan& plan, const OutputFolder& folder, Record& record) {
+    const std::vector<geo::Point>& ranked = plan.heldOut.empty() ? plan.training : plan.heldOut;
     const fs::path dir = folder.Place("validation");
     std::vector<std::string> judged;
     std::vector<std::string> predicted;
@@ -1146,10 +1185,11 @@ void Validate(const DepositSets& deposits, const std::vector<geo::Point>& ranked
         }
         const fs::path picture = dir / (map.method + ".png");
         if (cli::PlotMapOutput(map.path, picture.string(), deposits.training, map.method + " map",
-                               map.classes)
+                               map.classes, {deposits.heldOut, {}, ""})
                 .ok)
             record.report.methods[map.section].pictures.push_back(
-                {map.method + " map with the training deposits", picture});
+                {map.method + " map with the training and held-out deposits", picture});
+        ReportTargets(map, plan, dir, record.report.methods[map.section]);
     }
     for (const auto& [method, found] : validation.items())
         record.lines.push_back(ValidationLine(method, found));
@@ -1182,11 +1222,58 @@ void Validate(const DepositSets& deposits, const std::vector<geo::Point>& ranked
     record.lines.push_back("validation: " + dir.string());
 }
 
+// A prepared layer's classes for its picture and its table of area and deposits: a coded
+// layer's codes named by its bounds, a class layer's values, otherwise (scores) its top areas.
+struct LayerFigure {
+    Classing classing;
+    geo::GridFrame frame;
+    bool classes = false;  // drawn as classes, not on the ramp
+};
+
+LayerFigure LayerFigureOf(const params::LayerRequest& layer, const std::string& prepared) {
+    geo::RasterData raster = geo::ReadRaster(prepared);
+    LayerFigure figure;
+    figure.frame = raster.frame;
+    if (layer.prepare == Preparation::code)
+        figure.classing.classes = CodedClasses(layer.lower, layer.upper, layer.invert);
+    else if (layer.prepare == Preparation::classes)
+        figure.classing.classes = ValueClasses(raster.values);
+    figure.classes = !figure.classing.classes.empty();
+    if (figure.classes)
+        figure.classing.values = std::move(raster.values);
+    else
+        figure.classing = TopAreas(raster.values);
+    return figure;
+}
+
+// A layer's picture with both sets of deposits and its table of area and deposits by class.
+void ReportLayer(const params::LayerRequest& layer, const std::string& prepared, const Plan& plan,
+                 const DepositSets& deposits, const OutputFolder& folder, ReportSection& section) {
+    LayerFigure figure;
+    try {
+        figure = LayerFigureOf(layer, prepared);
+    } catch (const std::exception&) {
+        return;  // the picture below says why it cannot be drawn, if it cannot
+    }
+    if (!plan.training.empty() || !plan.heldOut.empty())
+        section.results[layer.name] = ShareTable(figure.classing, figure.frame, plan.training, plan.heldOut);
+    const fs::path picture = folder.Place(fs::path("layers") / (layer.name + ".png"));
+    cli::MapExtras extras{deposits.heldOut,
+                          figure.classes ? figure.classing.classes : std::vector<plot::ClassName>{},
+                          figure.classes ? (layer.prepare == Preparation::code ? "code" : "class") : "value"};
+    if (cli::PlotMapOutput(prepared, picture.string(), deposits.training, layer.name, figure.classes, extras)
+            .ok)
+        section.pictures.push_back({layer.name, picture});
+}
+
 // The inputs' part of the report: each prepared layer drawn, and the deposits.
-void ReportInputs(const Workflow& workflow, const std::vector<std::string>& prepared,
+void ReportInputs(const Workflow& workflow, const std::vector<std::string>& prepared, const Plan& plan,
                   const DepositSets& deposits, const OutputFolder& folder, Record& record) {
     ReportSection layers{"Evidence layers",
-                         "Each layer as the methods take it, with the training deposits.",
+                         "Each layer as the methods take it, with the training deposits (red circles) and "
+                         "the held-out ones (white triangles); per class its share of the area and of the "
+                         "deposits, and their ratio (above 1: more deposits than its area would hold). "
+                         "Layers of scores are classed by their top 10, 20 and 30 % of the area.",
                          {},
                          {},
                          {},
@@ -1204,9 +1291,7 @@ void ReportInputs(const Workflow& workflow, const std::vector<std::string>& prep
             continue;
         }
         if (record.stopped) continue;  // told to stop: no more drawing
-        const fs::path picture = folder.Place(fs::path("layers") / (layer.name + ".png"));
-        if (cli::PlotMapOutput(prepared[i], picture.string(), deposits.training, layer.name, false).ok)
-            layers.pictures.push_back({layer.name, picture});
+        ReportLayer(layer, prepared[i], plan, deposits, folder, layers);
     }
     record.report.inputs.push_back(layers);
     if (!workflow.deposits) return;
@@ -1224,29 +1309,21 @@ void ReportInputs(const Workflow& workflow, const std::vector<std::string>& prep
          {}});
 }
 
-// The grid in words: its CRS's name and EPSG code, extent, cell size and units.
-std::string GridText(const geo::GridFrame& frame) {
-    std::string crs = "no CRS";
-    std::string units = "map units";
-    OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
-    const char* wkt = frame.crsWkt.c_str();
-    if (!frame.crsWkt.empty() && OSRImportFromWkt(srs, const_cast<char**>(&wkt)) == OGRERR_NONE) {
-        const char* name = OSRGetName(srs);
-        crs = name ? name : "unnamed CRS";
-        OSRAutoIdentifyEPSG(srs);
-        if (const char* code = OSRGetAuthorityCode(srs, nullptr)) crs += " (EPSG:" + std::string(code) + ")";
-        char* unit = nullptr;
-        OSRGetLinearUnits(srs, &unit);
-        if (unit) units = unit;
-    }
-    OSRDestroySpatialReference(srs);
+// The grid for the page's heading: its CRS's name and EPSG code, extent, cell size and units.
+ReportGrid GridOf(const geo::GridFrame& frame) {
+    const geo::CrsDescription crs = geo::DescribeCrs(frame.crsWkt);
     const std::array<double, 6>& t = frame.geoTransform;
-    char text[256];
-    std::snprintf(text, sizeof text, "; extent x %.10g to %.10g, y %.10g to %.10g; cells %.6g x %.6g ", t[0],
-                  t[0] + t[1] * frame.cols, t[3] + t[5] * frame.rows, t[3], frame.CellWidth(),
-                  frame.CellHeight());
-    return crs + text + units + " (" + std::to_string(frame.cols) + " columns, " +
-           std::to_string(frame.rows) + " rows)";
+    return {crs.name,
+            crs.epsg,
+            crs.units,
+            t[0],
+            t[0] + t[1] * frame.cols,
+            t[3] + t[5] * frame.rows,
+            t[3],
+            frame.CellWidth(),
+            frame.CellHeight(),
+            frame.rows,
+            frame.cols};
 }
 
 }  // namespace
@@ -1279,11 +1356,10 @@ RunResult RunWorkflow(const Workflow& workflow, const RunOptions& options) {
     if (workflow.fuzzy) RunFuzzy(workflow, prepared, folder, record);
     if (workflow.logistic) RunLogistic(workflow, prepared, plan, folder, record);
     if (workflow.trees) RunTrees(workflow, prepared, plan, folder, record);
-    if (workflow.deposits && !record.stopped)
-        Validate(deposits, plan.heldOut.empty() ? plan.training : plan.heldOut, folder, record);
-    ReportInputs(workflow, prepared, deposits, folder, record);
+    if (workflow.deposits && !record.stopped) Validate(deposits, plan, folder, record);
+    ReportInputs(workflow, prepared, plan, deposits, folder, record);
     record.report.workflow = workflow.file.string();
-    record.report.grid = GridText(plan.frame);
+    record.report.grid = GridOf(plan.frame);
     record.summary[Text(key::kOk)] = record.ok;
     const fs::path page = plan.folder / "report.html";
     if (!WriteRunReport(record.report, page)) throw WorkflowError(page.string() + ": cannot be written");

@@ -362,7 +362,7 @@ inline constexpr Parameter kMinDistance{
     1e15,
     0,
     "",
-    "a background cell's centre lies at least this far from every deposit"};
+    "a background cell's centre lies at least this far from every training deposit"};
 inline constexpr Parameter kL2{
     "l2", Kind::number, "", 0, 1e15, 0, "", "L2 penalty on the slopes, l2/2 |w|^2"};
 inline constexpr Parameter kMaxIterations{

@@ -389,14 +389,30 @@ TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
     EXPECT_EQ(page.find("<script"), std::string::npos);
     for (const char* heading :
          {"<h2>Inputs</h2>", "<h2>Methods</h2>", "<h2>Validation</h2>", "BP network", "Hierarchy analysis",
-          "Feature analysis", "training_result.txt", "(EPSG:28354); extent x 500000 to 500500", "<polyline"})
+          "Feature analysis", "training_result.txt", "<polyline",
+          // The grid heading: CRS, EPSG code, extent and cell size with their unit.
+          "<dt>EPSG</dt><dd>EPSG:28354</dd>", "x 500000 to 500500, y 7000000 to 7000700 metre",
+          "<dt>cell size</dt><dd>100 &times; 100 metre</dd>",
+          // Layer b coded at 5 and 15: its classes named by the bounds (UTF-8 of >= and <=).
+          "favourable (\xe2\x89\xa5 15)", "unfavourable (\xe2\x89\xa4 5)", "held-out deposits %",
+          "hierarchy target areas", "favourable (output &gt; 0.5)"})
         EXPECT_NE(page.find(heading), std::string::npos) << heading;
+    // Paths are given from the report's folder.
+    EXPECT_EQ(page.find(folder / "out/"), std::string::npos);
+    EXPECT_NE(page.find("layers/b.tif"), std::string::npos);
     page.insert(page.rfind("</body>"),
                 "<script>onload=()=>{const b=document.body,t=document.querySelector('table');"
                 "b.setAttribute('data-widths',[...document.images].map(i=>i.naturalWidth).join(' '));"
                 "b.setAttribute('data-first',t.id);b.setAttribute('data-scroll',"
                 "document.documentElement.scrollWidth);b.setAttribute('data-verdict',[...t.rows].slice(1)"
-                ".map(r=>[...r.cells].map(c=>c.textContent).join('|')).join(';'))}</script>");
+                ".map(r=>[...r.cells].map(c=>c.textContent).join('|')).join(';'));"
+                // Every decimal number outside code and the GBK reports, with more than four
+                // significant digits.
+                "const c=b.cloneNode(true);c.querySelectorAll('pre,code,script').forEach(e=>e.remove());"
+                "const words=[...c.querySelectorAll('*')].flatMap(e=>[...e.childNodes]"
+                ".filter(n=>n.nodeType==3).map(n=>n.data)).join(' ');"
+                "b.setAttribute('data-long',(words.match(/[0-9]*[.][0-9]+/g)||[])"
+                ".filter(n=>n.replace('.','').replace(/^0+/,'').length>4).join(' '))}</script>");
     WriteText(folder / "check.html", page);
     const std::string browser =
         "chromium --headless --no-sandbox --disable-gpu --enable-logging=stderr --v=0 ";
@@ -410,9 +426,9 @@ TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
     std::istringstream widths(dom.substr(at + 13, dom.find('"', at + 13) - at - 13));
     int images = 0;
     for (int width = 0; widths >> width; ++images) EXPECT_GT(width, 0) << "picture " << images;
-    // The layers, the three maps, ROC, success and prediction rates, precision-recall, and the
-    // three maps' prediction-area plots.
-    EXPECT_EQ(images, 2 + 3 + 3 + 1 + 3);
+    // The layers, the three maps and their target areas, ROC, success and prediction rates,
+    // precision-recall, and the three maps' prediction-area plots.
+    EXPECT_EQ(images, 2 + 3 + 3 + 3 + 1 + 3);
     // The verdict is the first table, its numbers summary.json's ranking, and nothing is wider
     // than a 1000 px window.
     const auto attribute = [&](const std::string& name) {
@@ -423,6 +439,7 @@ TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
                                 dom.find('"', from + name.size() + 2) - from - name.size() - 2);
     };
     EXPECT_EQ(attribute("data-first"), "verdict");
+    EXPECT_EQ(attribute("data-long"), "");
     EXPECT_LE(std::stoi(attribute("data-scroll")), 1000);
     const nlohmann::json ranking = nlohmann::json::parse(summary)["validation"]["ranking"];
     ASSERT_FALSE(ranking.empty());

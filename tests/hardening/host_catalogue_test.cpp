@@ -66,6 +66,7 @@ TEST_F(HostCatalogue, EvaluateAndPlotRefuseWhatTheyCannotRead) {
         ExpectExit({"evaluate", grid, points, "--mask", path, "--csv", csv}, {path}, 1);
         ExpectExit({"plot", path, "-o", png}, {path}, 1);
         ExpectExit({"plot", grid, "-o", png, "--deposits", path}, {path}, 1);
+        ExpectExit({"plot", grid, "-o", png, "--deposits", points, "--held-out", path}, {path}, 1);
         ExpectExit({"plot-curves", path, "-o", png}, {path}, 1);
         ExpectExit({"wofe", path, "--deposits", points, "-o", csv}, {path}, 1);
         ExpectExit({"wofe", grid, "--deposits", path, "-o", csv}, {path}, 1);

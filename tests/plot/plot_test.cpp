@@ -125,7 +125,7 @@ TEST_F(PlotFiles, ClassMapColoursEachValueByItsPlaceAmongTheClasses) {
     values_[2 * 20 + 3] = -9999;
     MapOptions options;
     options.classes = true;
-    options.classNames = {{1, "low"}, {5, "high"}};
+    options.classNames = {{1, "low", std::nullopt}, {5, "high", std::nullopt}};
     options.mapPixels = 400;
     ASSERT_TRUE(PlotMap(raster, options, Path("classes.png")).ok);
     const Picture picture(Path("classes.png"));
@@ -134,6 +134,44 @@ TEST_F(PlotFiles, ClassMapColoursEachValueByItsPlaceAmongTheClasses) {
     ExpectColour(picture.At(CellX(1), CellY(0)), ClassColour(0, 3));  // value 1
     ExpectColour(picture.At(CellX(2), CellY(0)), ClassColour(1, 3));  // value 2
     EXPECT_EQ(picture.At(CellX(3), CellY(2)).a, 0);
+}
+
+// A map reader's marks: the north arrow filled along its shaft in the top right corner and
+// blank beside it, training deposits red and held-out ones white on their cells, each named in
+// the legend; classes given a colour take it on the map and in the legend.
+TEST_F(PlotFiles, NorthArrowHeldOutTrianglesAndNamedColours) {
+    MapRaster raster = Raster();
+    for (std::size_t i = 0; i < 200; ++i) values_[i] = i % 2 == 0 ? 1 : -1;
+    MapOptions options;
+    options.classes = true;
+    options.classNames = {{1, "favourable", Rgb{253, 174, 97}}, {-1, "unfavourable", std::nullopt}};
+    options.mapPixels = 400;
+    options.deposits = {{1000 + 6.5 * 50, 5000 - 4.5 * 50}};
+    options.heldOut = {{1000 + 12.5 * 50, 5000 - 7.5 * 50}, {1000 + 2.5 * 50, 5000 - 1.5 * 50}};
+    const PlotOutcome drawn = PlotMap(raster, options, Path("marks.png"));
+    ASSERT_TRUE(drawn.ok) << drawn.cause;
+    const Picture picture(Path("marks.png"));
+    ASSERT_TRUE(picture.Decoded());
+    const double arrow = picture.Width() - kNorthArrowRight;
+    for (const double y : {kNorthArrowTop + 8.0, 24.0, kMarginTop - 14.0})
+        ExpectColour(picture.At(arrow, y), {0, 0, 0});
+    ExpectColour(picture.At(arrow, kMarginTop - 2.0), {255, 255, 255});  // the notch below the head
+    ExpectColour(picture.At(arrow + 12, kNorthArrowTop + 4.0), {255, 255, 255});
+    ExpectColour(picture.At(CellX(6), CellY(4)), kDepositColour);
+    ExpectColour(picture.At(CellX(12), CellY(7)), kHeldOutColour);
+    ExpectColour(picture.At(CellX(2), CellY(1)), kHeldOutColour);
+    ExpectColour(picture.At(CellX(0), CellY(0)), {253, 174, 97});     // value 1, its own colour
+    ExpectColour(picture.At(CellX(1), CellY(0)), ClassColour(0, 2));  // value -1, the palette's
+    // The legend: the class swatches (value -1 first), then a circle and a triangle row.
+    const double swatch = kMarginLeft + 400 + 24 + 7, firstRow = kMarginTop + 26 + 10;
+    ExpectColour(picture.At(swatch, firstRow), ClassColour(0, 2));
+    ExpectColour(picture.At(swatch, firstRow + 22), {253, 174, 97});
+    const double markers = firstRow + 2 * 22 + 8;
+    ExpectColour(picture.At(swatch, markers), kDepositColour);
+    ExpectColour(picture.At(swatch, markers + 22), kHeldOutColour);
+    // One legend row more than without held-out deposits.
+    options.heldOut.clear();
+    EXPECT_EQ(drawn.height - PlotMap(raster, options, Path("without.png")).height, 22);
 }
 
 // Up to 20 classes each get a colour of their own (one more and the map is refused); curves the

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
@@ -13,6 +14,7 @@
 #include "quarnel/requests.h"
 #include "tests/testkit/testkit.h"
 #include "workflow/output_folder.h"
+#include "workflow/report_figures.h"
 #include "workflow/runner.h"
 
 namespace quarnel::testing {
@@ -336,6 +338,54 @@ TEST(WorkflowRun, ASecondRunOnTheFolderIsRefusedNamingTheFirst) {
     // Within one process too: a folder held is refused.
     const workflow::OutputFolder held(district.folder / "out");
     EXPECT_THROW(RunWorkflow(district.file), WorkflowError);
+}
+
+// The report's classes of a raster, worked by hand on 2 x 5 cells of 10 m (the last no data):
+// the top areas by rank with ties kept together, the shares of area and deposits per class with
+// their ratio, and the legend's cumulative shares. (UTF-8 bytes of >= and <= as escapes: tests
+// are compiled to GBK.)
+TEST(ReportFigures, TopAreasShareTableAndCumulativeNames) {
+    const double nan = std::nan("");
+    geo::GridFrame frame;
+    frame.rows = 2;
+    frame.cols = 5;
+    frame.geoTransform = {0, 10, 0, 20, 0, -10};
+    const workflow::Classing top = workflow::TopAreas({10, 9, 8, 7, 6, 5, 4, 3, 2, nan});
+    ASSERT_EQ(top.values.size(), 10u);
+    EXPECT_EQ(std::vector<double>(top.values.begin(), top.values.end() - 1),
+              (std::vector<double>{1, 2, 3, 4, 4, 4, 4, 4, 4}));
+    EXPECT_TRUE(std::isnan(top.values.back()));
+    ASSERT_EQ(top.classes.size(), 4u);
+    EXPECT_EQ(top.classes[0].name, "top 11 % (\xe2\x89\xa5 10)");
+    EXPECT_EQ(top.classes[2].name, "top 33 % (\xe2\x89\xa5 8)");
+    EXPECT_EQ(top.classes[3].name, "the rest");
+    // Deposits: training on cells 0 (class 1) and 5 (the rest), held out on cell 1 (class 2), on
+    // the no-data cell and outside the grid (both left out).
+    const std::vector<geo::Point> training = {{5, 15, "", 0}, {5, 5, "", 0}};
+    const std::vector<geo::Point> heldOut = {{15, 15, "", 0}, {45, 5, "", 0}, {500, 5, "", 0}};
+    const nlohmann::ordered_json table = workflow::ShareTable(top, frame, training, heldOut);
+    ASSERT_EQ(table.size(), 5u);
+    EXPECT_EQ(table[0].back(), "ratio");
+    EXPECT_EQ(table[1][0], top.classes[0].name);
+    EXPECT_NEAR(table[1][1].get<double>(), 100.0 / 9, 1e-9);  // area %
+    EXPECT_NEAR(table[1][2].get<double>(), 50, 1e-9);         // training %
+    EXPECT_NEAR(table[1][3].get<double>(), 4.5, 1e-9);
+    EXPECT_NEAR(table[1][4].get<double>(), 0, 1e-9);  // held-out %
+    EXPECT_NEAR(table[2][4].get<double>(), 100, 1e-9);
+    EXPECT_NEAR(table[2][5].get<double>(), 9, 1e-9);
+    EXPECT_NEAR(table[4][1].get<double>(), 600.0 / 9, 1e-9);
+    EXPECT_NEAR(table[4][3].get<double>(), 0.75, 1e-9);
+    const std::vector<plot::ClassName> names = workflow::CumulativeNames(top, frame, heldOut);
+    EXPECT_EQ(names[0].name, "top 11 % \xe2\x86\x92 0 %");
+    EXPECT_EQ(names[1].name, "top 22 % \xe2\x86\x92 100 %");
+    // Tied scores share a class: 7 alone on top, every 5 in the second class, no third.
+    const workflow::Classing tied = workflow::TopAreas({7, 5, 5, 5, 5, 5, 5, 5, 5, nan});
+    ASSERT_EQ(tied.classes.size(), 3u);
+    EXPECT_EQ(tied.classes[1].name, "top 100 % (\xe2\x89\xa5 5)");
+    // A coded layer's classes, low values favourable.
+    const std::vector<plot::ClassName> coded = workflow::CodedClasses(1, 2, true);
+    EXPECT_EQ(coded[0].name, "favourable (\xe2\x89\xa4 1)");
+    EXPECT_EQ(coded[2].name, "unfavourable (\xe2\x89\xa5 2)");
 }
 
 }  // namespace
