@@ -15,5 +15,6 @@ PYBIND11_MODULE(_core, m) {
     quarnel::python::BindLogistic(m);
 #ifdef QUARNEL_PYTHON_WORKFLOW
     quarnel::python::BindWorkflow(m);
+    quarnel::python::BindMaps(m);
 #endif
 }
