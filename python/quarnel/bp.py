@@ -192,8 +192,8 @@ def count_classes(classes: Any) -> dict[int, int]:
 @dataclass(frozen=True)
 class Samples:
     """Samples drawn from evidence rasters at deposit points: ``inputs`` (samples x inputs, every
-    band of every raster one input), ``targets`` (1 for each deposit cell, first, then 0 for each
-    background cell), and the counts of the deposit points read, outside the rasters, on no data,
+    band of every raster one input), ``targets`` (1 at a deposit cell, 0 at a background cell,
+    in the order the door draws them), and the counts of the deposit points read, outside the rasters, on no data,
     the distinct deposit cells and the background cells."""
 
     inputs: np.ndarray = field(repr=False)

@@ -113,8 +113,8 @@ def breaks_of(text: str, layer: str) -> list[float] | None:
 
 
 # The weights table's columns: the keys every class or cumulative row holds, as numbers.
-WEIGHT_COLUMNS = ("class", "area_units", "deposits", "w_plus", "s_w_plus", "w_minus", "s_w_minus", "contrast",
-                  "s_contrast", "studentized_contrast")
+WEIGHT_COLUMNS = ("class", "cells", "area_units", "deposits", "w_plus", "s_w_plus", "w_minus", "s_w_minus", "contrast",
+                  "s_contrast", "studentized_contrast", "generalized_class", "weight", "weight_std")
 
 
 class WeightsOfEvidence(QuarnelAlgorithm):
@@ -181,10 +181,11 @@ class WeightsOfEvidence(QuarnelAlgorithm):
         if parameters.get("STD") is not None:
             results["STD"] = self.framed_result(result.std, grids[0], parameters, "STD", context, feedback)
         if parameters.get("WEIGHTS") is not None:
-            rows = [[layer.name, layer.type, *[row.get(k, math.nan) for k in WEIGHT_COLUMNS]]
-                    for layer in weighed for row in layer.classes]
+            # A weight the table leaves undefined (None: no deposit in a class) is left empty (NaN).
+            rows = [[layer.name, layer.type, *[math.nan if row.get(k) is None else row[k] for k in WEIGHT_COLUMNS],
+                     row.get("note", "")] for layer in weighed for row in layer.classes]
             columns = [("layer", QVariant.String), ("type", QVariant.String),
-                       *[(k, QVariant.Double) for k in WEIGHT_COLUMNS]]
+                       *[(k, QVariant.Double) for k in WEIGHT_COLUMNS], ("note", QVariant.String)]
             results["WEIGHTS"] = _table_sink(self, parameters, "WEIGHTS", context, columns, rows)
         return results
 
