@@ -151,22 +151,22 @@ def test_fuzzy_equals_quarnel_fuzzy(cloncurry, tmp_path):
     run("fuzzy", LAYERS=[cloncurry[n] for n in names], RULES="\n".join(rules), OPERATOR=4, GAMMA=0.7, OUTPUT=output)
     memberships = [quarnel.fuzzy.membership(quarnel.open_raster(cloncurry[n]), r) for n, r in zip(names, rules)]
     expected = quarnel.fuzzy.overlay(memberships, "gamma", 0.7)
-    assert np.isnan(expected.values).any() and np.nanmax(expected.values) > np.nanmin(expected.values)
+    assert len(np.unique(expected.values)) > 3  # the memberships combine into several values
     assert_same_raster(output, expected.values, cloncurry["StratNo"], "#440154")
 
 
 def test_wofe_equals_quarnel_wofe(cloncurry, deposits, tmp_path):
-    names = ("Dist2Breccia", "FaultDensity", "StratNo")
+    names = ("Dist2Fault", "FaultDensity", "StratNo")
     posterior, table = str(tmp_path / "posterior.tif"), str(tmp_path / "weights.csv")
     results = run("wofe", LAYERS=[cloncurry[n] for n in names], DEPOSITS=cloncurry["deposits"],
-                  TYPES="categorical;ascending;categorical", UNIT_AREA="cell", POSTERIOR=posterior,
+                  TYPES="ascending;categorical;descending", UNIT_AREA="cell", POSTERIOR=posterior,
                   STD=str(tmp_path / "std.tif"), WEIGHTS=table)
     grids = [quarnel.open_raster(cloncurry[n]) for n in names]
     classes = [quarnel.wofe.classes_of(g) for g in grids]
     study = quarnel.wofe.study_area(classes)
     cells = quarnel.deposits_to_cells(deposits, grids[0])
     layers = [quarnel.wofe.weights(c, cells, study=study, type=t, name=n)
-              for c, t, n in zip(classes, ("categorical", "ascending", "categorical"), names)]
+              for c, t, n in zip(classes, ("ascending", "categorical", "descending"), names)]
     expected = quarnel.wofe.posterior(layers, classes, cells, study=study)
     assert results["PRIOR"] == pytest.approx(expected.prior_probability, rel=1e-12)
     assert_same_raster(posterior, expected.probability, cloncurry["StratNo"], "#440154")
