@@ -138,12 +138,16 @@ inline constexpr Parameter kMinDistance{
     "",
     "a background cell's centre lies at least this far from every training deposit"};
 inline constexpr Parameter kShuffle{
-    "shuffle", Kind::flag, "", 0, 1, 1, "", "each epoch presents the samples in a new order drawn from seed + 1"};
-inline constexpr Parameter kBalance{"balance", Kind::flag, "", 0, 1, 1, "",
-                                    "deposit and background samples weigh alike in training, however many of each"};
-inline constexpr const Parameter* kAll[] = {&kLayers,     &kHidden, &kMaxIterations, &kErrorLimit,
-                                            &kBackground, &kSeed,   &kMinDistance,   &kShuffle,
-                                            &kBalance};
+    "shuffle", Kind::flag, "", 0,
+    1,         1,          "", "each epoch presents the samples in a new order drawn from seed + 1"};
+inline constexpr Parameter kBalance{
+    "balance", Kind::flag,
+    "",        0,
+    1,         1,
+    "",        "deposit and background samples weigh alike in training, however many of each"};
+inline constexpr const Parameter* kAll[] = {&kLayers,      &kHidden,     &kMaxIterations,
+                                            &kErrorLimit,  &kBackground, &kSeed,
+                                            &kMinDistance, &kShuffle,    &kBalance};
 }  // namespace bp
 
 struct BpRequest {

@@ -127,8 +127,8 @@ Array<int> ClassesOf(const BPNetwork& network, const std::vector<double>& matrix
 
 // Each cell's output 0 (0..1; NaN where the first input is blank), the stack rescaled as Classify
 // rescales it.
-Array<double> Favourability(const BPNetwork& network, const Array<double>& stack, double blank, double startLow,
-                            double startHigh) {
+Array<double> Favourability(const BPNetwork& network, const Array<double>& stack, double blank,
+                            double startLow, double startHigh) {
     std::size_t cells = 0;
     std::vector<double> matrix = CellMatrix(network, stack, cells);
     Array<double> outputs = NewArray<double>({stack.shape(1), stack.shape(2)});

@@ -58,7 +58,8 @@ py::dict Samples(const std::vector<std::string>& evidence, const Array<double>& 
 }
 
 py::dict TrainSampled(const Array<double>& inputs, const Array<int>& targets, int hidden, int maxIterations,
-                      double errorLimit, std::uint64_t seed, bool shuffle, bool balance, py::object callback) {
+                      double errorLimit, std::uint64_t seed, bool shuffle, bool balance,
+                      py::object callback) {
     const std::vector<int> shape = ShapeOf(inputs, 2, "samples");
     if (targets.ndim() != 1 || targets.shape(0) != shape[0])
         throw py::value_error("one target (0 or 1) per sample is needed");

@@ -213,5 +213,11 @@ def test_training_on_maps_is_the_workflows_bp(tmp_path):
     plain = quarnel.bp.train_on_maps(paths, points, background=150, max_iterations=40, seed=3, shuffle=False,
                                      balance=False)
     assert plain.summary.final_error != network.summary.final_error
+    # The workflow file takes the two keys and trains the same plain network.
+    workflow.write_text(workflow.read_text().replace(str(tmp_path / "run"), str(tmp_path / "plain"))
+                        + "shuffle = false\nbalance = false\n")
+    quarnel.run(workflow)
+    plain.save(tmp_path / "plain.txt")
+    assert (tmp_path / "plain.txt").read_text() == (tmp_path / "plain" / "bp" / "network.txt").read_text()
     with pytest.raises(ValueError, match="shuffle"):
         quarnel.bp.train_on_maps(paths, points, shuffle=1)
