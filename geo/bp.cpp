@@ -182,6 +182,17 @@ void WriteResultLines(const BPTraining& training, const BPSampleSet& samples, co
 
 }  // namespace
 
+BPTraining TrainBpOnSamples(const BPSampleSet& samples, const BpTrainOptions& options,
+                            const Progress& progress) {
+    BPNetwork initial;
+    initial.Allocate(samples.inputCount, options.hidden > 0 ? options.hidden : samples.inputCount + 1,
+                     samples.outputCount);
+    DrawOwnInitialWeights(initial, options.seed);
+    const BPTrainOrder order{options.shuffle, options.seed + 1, options.balance};
+    return TrainNetwork(std::move(initial), samples, options.maxIterations, options.errorLimit, order,
+                        progress);
+}
+
 BpTrainResult TrainBpOnRasters(const std::vector<std::string>& evidence, const std::vector<Point>& deposits,
                                const SampleOptions& sampleOptions, const BpTrainOptions& options,
                                const std::string& networkPath, const std::string& samplesPath,
@@ -192,13 +203,8 @@ BpTrainResult TrainBpOnRasters(const std::vector<std::string>& evidence, const s
     BpTrainResult result;
     result.samples = samples.count;
     result.inputs = samples.set.inputCount;
-    result.hidden = options.hidden > 0 ? options.hidden : result.inputs + 1;
-    BPNetwork initial;
-    initial.Allocate(result.inputs, result.hidden, 1);
-    DrawOwnInitialWeights(initial, options.seed);
-    const BPTrainOrder order{options.shuffle, options.seed + 1, options.balance};
-    const BPTraining training = TrainNetwork(std::move(initial), samples.set, options.maxIterations,
-                                             options.errorLimit, order, progress);
+    const BPTraining training = TrainBpOnSamples(samples.set, options, progress);
+    result.hidden = training.network.hiddenCount;
     if (!WriteNetworkFile(networkPath.c_str(), training.network))
         throw GeoError(networkPath + ": cannot be written");
     if (!resultPath.empty()) WriteResultLines(training, samples.set, resultPath);

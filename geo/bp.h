@@ -47,6 +47,12 @@ struct BpTrainResult {
     BPTrainingSummary training;
 };
 
+// A network of the design's shape (each group mapped onto [-0.5, 0.5]) drawn from std::mt19937
+// seeded with options.seed, trained by the core on samples (one output) with the presentation
+// options ask for (BPTrainOrder seeded with seed + 1), every sample then classified.
+BPTraining TrainBpOnSamples(const BPSampleSet& samples, const BpTrainOptions& options,
+                            const Progress& progress = {});
+
 // A network trained from rasters and deposit points in memory: the samples MakeBpSamples draws,
 // an initial network of the design's shape (each group mapped onto [-0.5, 0.5]) drawn from
 // std::mt19937 seeded with options.seed, trained by the core with the presentation options ask for. The

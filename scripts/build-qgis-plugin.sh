@@ -16,15 +16,17 @@ cat > "$stage/quarnel_qgis/metadata.txt" <<META
 [general]
 name=Quarnel
 qgisMinimumVersion=3.22
-description=Mineral-prospectivity methods in Processing: BP network, hierarchy and feature analysis, evaluation
-about=A Processing provider "Quarnel" whose algorithms run Quarnel's methods (normalisation, window statistics, BP network, hierarchy analysis, feature analysis, ROC and success-rate evaluation, workflow files) on raster and point layers. Needs the quarnel Python package (and the quarnel program for its tools).
+description=Mineral-prospectivity methods in Processing: BP network, hierarchy, feature analysis, fuzzy overlay, weights of evidence, logistic regression, evaluation
+about=A Processing provider "Quarnel" whose algorithms run Quarnel's methods (normalisation, window statistics, BP network, hierarchy analysis, feature analysis, fuzzy overlay, weights of evidence, logistic regression, ROC and success-rate evaluation, workflow files) on raster and point layers. Needs the quarnel Python package (and the quarnel program for its tools).
 version=$version
 author=Quarnel developers
-email=quarnel@localhost
-tags=prospectivity,mineral,exploration,neural network,AHP,processing,raster
-homepage=https://github.com/quarnel/quarnel
-tracker=https://github.com/quarnel/quarnel/issues
-repository=https://github.com/quarnel/quarnel
+tags=prospectivity,mineral,exploration,neural network,AHP,fuzzy,weights of evidence,logistic regression,processing,raster
+; PLACEHOLDERS: the project (setup.py, CMakeLists.txt) declares no e-mail, homepage or tracker
+; yet; these .invalid addresses stand in until it does.
+email=maintainers@quarnel.invalid
+homepage=https://quarnel.invalid/
+tracker=https://quarnel.invalid/issues
+repository=https://quarnel.invalid/repository
 hasProcessingProvider=yes
 experimental=False
 META

@@ -187,6 +187,8 @@ params::BpRequest ReadBp(Section& section) {
     if (const auto v = section.Number(b::kBackground)) request.background = int(*v);
     request.seed = std::uint32_t(section.Number(b::kSeed).value_or(b::kSeed.value));
     request.minDistance = section.Number(b::kMinDistance).value_or(b::kMinDistance.value);
+    request.shuffle = section.Flag(b::kShuffle);
+    request.balance = section.Flag(b::kBalance);
     section.Finish();
     return request;
 }

@@ -522,6 +522,8 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
         options.maxIterations = bp.maxIterations;
         options.errorLimit = bp.errorLimit;
         options.seed = bp.seed;
+        options.shuffle = bp.shuffle;
+        options.balance = bp.balance;
         const fs::path samples = folder.path() / "bp/samples.txt";
         step.outputs = {samples.string(), network.string(), result.string()};
         trained = geo::TrainBpOnRasters(inputs, plan.training, SampleOptionsOf(bp), options, network.string(),
@@ -550,12 +552,14 @@ void RunBp(const Workflow& workflow, const std::vector<std::string>& prepared, c
                        {Text(params::bp::kBackground.name),
                         bp.background ? Json(*bp.background) : Json(Text(params::bp::kBackground.fallback))},
                        {Text(params::bp::kSeed.name), bp.seed},
-                       {Text(params::bp::kMinDistance.name), bp.minDistance}};
+                       {Text(params::bp::kMinDistance.name), bp.minDistance},
+                       {Text(params::bp::kShuffle.name), bp.shuffle},
+                       {Text(params::bp::kBalance.name), bp.balance}};
     ReportSection section{
         "BP network",
         "A three-layer back-propagation network trained on the deposit cells (target 1) and "
-        "background cells (target 0), presented in a new seeded order every epoch and weighed so "
-        "that both kinds count alike, then applied to every cell: its output (0..1) is the "
+        "background cells (target 0), presented in a new seeded order every epoch (shuffle) and weighed so "
+        "that both kinds count alike (balance), then applied to every cell: its output (0..1) is the "
         "favourability map judged below, and above 0.5 the favourable class. final_error is half "
         "the summed squared error over the samples; mean_squared_error is per sample.",
         parameters,

@@ -137,8 +137,17 @@ inline constexpr Parameter kMinDistance{
     0,
     "",
     "a background cell's centre lies at least this far from every training deposit"};
-inline constexpr const Parameter* kAll[] = {&kLayers,     &kHidden, &kMaxIterations, &kErrorLimit,
-                                            &kBackground, &kSeed,   &kMinDistance};
+inline constexpr Parameter kShuffle{
+    "shuffle", Kind::flag, "", 0,
+    1,         1,          "", "each epoch presents the samples in a new order drawn from seed + 1"};
+inline constexpr Parameter kBalance{
+    "balance", Kind::flag,
+    "",        0,
+    1,         1,
+    "",        "deposit and background samples weigh alike in training, however many of each"};
+inline constexpr const Parameter* kAll[] = {&kLayers,      &kHidden,     &kMaxIterations,
+                                            &kErrorLimit,  &kBackground, &kSeed,
+                                            &kMinDistance, &kShuffle,    &kBalance};
 }  // namespace bp
 
 struct BpRequest {
@@ -149,6 +158,8 @@ struct BpRequest {
     std::optional<int> background;  // none: as many as deposit cells
     std::uint32_t seed = std::uint32_t(bp::kSeed.value);
     double minDistance = bp::kMinDistance.value;
+    bool shuffle = bp::kShuffle.value != 0;
+    bool balance = bp::kBalance.value != 0;
 };
 
 // [hierarchy]: hierarchy analysis; [[hierarchy.levels]] and their elements.

@@ -1,7 +1,8 @@
 """Quarnel: batch methods for mineral-prospectivity work on numpy arrays and xarray DataArrays.
 
 - normalize, window_stats: grid preparation.
-- train, Network: the BP network (training, network files, classification).
+- train, Network: the BP network (training, network files, classification, favourability);
+  quarnel.bp.samples and quarnel.bp.train_on_maps: samples and training on maps as a workflow's [bp].
 - quarnel.hierarchy: judgement-matrix weights, grid prediction, row ranking.
 - quarnel.feature: feature (characteristic) analysis.
 - quarnel.fuzzy: fuzzy memberships and their overlay.

@@ -3,11 +3,11 @@
 from __future__ import annotations
 
 from dataclasses import dataclass, field, fields
-from typing import Any, Callable
+from typing import Any, Callable, Sequence
 
 import numpy as np
 
-from . import _core
+from . import _core, workflow
 from ._grids import Layers, for_core, grid_of, layers_of
 from .raster import like
 
@@ -37,9 +37,10 @@ class Network:
     ``summary`` the TrainingSummary when the network came from ``train``.
     """
 
-    def __init__(self, core: Any, summary: TrainingSummary | None = None):
+    def __init__(self, core: Any, summary: TrainingSummary | None = None, samples: "Samples | None" = None):
         self._core = core
         self.summary = summary
+        self.samples = samples
 
     def __repr__(self) -> str:
         trained = "" if self.summary is None else f", epochs={self.summary.epochs}, converged={self.summary.converged}"
@@ -49,7 +50,7 @@ class Network:
         )
 
     def __reduce__(self):
-        return (Network, (self._core, self.summary))
+        return (Network, (self._core, self.summary, self.samples))
 
     inputs = property(lambda self: self._core.inputs)
     hidden = property(lambda self: self._core.hidden)
@@ -84,6 +85,18 @@ class Network:
         layers = layers_of(stack, nodata)
         classes = self.classified(layers, start_range)
         return classes if layers.template is None else like(layers.template, classes, None, "class")
+
+    def favourability(self, stack: Any, nodata: float | None = None,
+                      start_range: tuple[float, float] | None = None):
+        """Each cell's output 0 (0..1), the favourability a workflow's [bp] writes
+        (bp/favourability.tif): the stack rescaled as classify rescales it; NaN where classify
+        gives class 1 (the first band has no data). A float64 grid, or a DataArray on the layers'
+        frame."""
+        layers = layers_of(stack, nodata)
+        values, blank, _ = for_core(layers, np.float64)
+        low, high = (1e308, -1e308) if start_range is None else start_range
+        found = _core.favourability(self._core, values, blank, low, high)
+        return found if layers.template is None else like(layers.template, found, np.nan, "favourability")
 
     def classified(self, layers: Layers, start_range: tuple[float, float] | None = None) -> np.ndarray:
         """The int32 class grid of layers; the ranges are the layers' (see classify)."""
@@ -174,3 +187,98 @@ def train(
 def count_classes(classes: Any) -> dict[int, int]:
     """How many cells hold each class value, by ascending value."""
     return dict(_core.count_classes(np.ascontiguousarray(grid_of(classes, "the classes"), dtype=np.int32)))
+
+
+@dataclass(frozen=True)
+class Samples:
+    """Samples drawn from evidence rasters at deposit points: ``inputs`` (samples x inputs, every
+    band of every raster one input), ``targets`` (1 at a deposit cell, 0 at a background cell,
+    in the order the door draws them), and the counts of the deposit points read, outside the rasters, on no data,
+    the distinct deposit cells and the background cells."""
+
+    inputs: np.ndarray = field(repr=False)
+    targets: np.ndarray = field(repr=False)
+    deposit_points: int
+    outside: int
+    on_no_data: int
+    deposit_cells: int
+    background: int
+
+
+def _declared(method: str, given: dict[str, Any]) -> dict[str, Any]:
+    """given with each None replaced by the declaration's fixed default (None where the default is
+    a rule), checked as the workflow file checks it."""
+    workflow.check(method, **{k: v for k, v in given.items() if v is not None})
+    declared = {p["name"]: p for p in workflow.parameters(method)}
+    out = {}
+    for name, value in given.items():
+        p = declared[name]
+        if value is None and p["fixed_default"]:
+            value = bool(p["value"]) if p["kind"] == "flag" else (int(p["value"]) if p["kind"] == "integer"
+                                                                   else p["value"])
+        out[name] = value
+    return out
+
+
+def samples(evidence: Sequence[Any], deposits: Any, *, background: int | None = None, seed: int | None = None,
+            min_distance: float | None = None, rescaled: bool = True) -> Samples:
+    """The samples a workflow's [bp] step draws (rescaled=True: each input rescaled as classify
+    rescales the bands) or its [logistic] step draws (rescaled=False: the values as the rasters
+    hold them), through the same GDAL door.
+
+    evidence: raster files (paths) on one frame. deposits: a GeoDataFrame of points, or (x, y)
+    pairs in the rasters' CRS. background: cells drawn among those with data on every raster and
+    no deposit (default as many as deposit cells), each centre at least min_distance map units
+    from every deposit; seed seeds the draw (the workflow's bp.seed). ValueError when no deposit
+    lies on data or too few cells qualify.
+    """
+    v = _declared("bp", {"background": background, "seed": seed, "min_distance": min_distance})
+    paths = [str(getattr(e, "source", e)) for e in evidence]
+    if not paths:
+        raise ValueError("no evidence rasters were given")
+    xy = _deposit_points(deposits, paths[0])
+    found = _core.bp_samples(paths, xy, v["background"], int(v["seed"]), float(v["min_distance"]), bool(rescaled))
+    return Samples(**found)
+
+
+def _deposit_points(deposits: Any, raster: str) -> np.ndarray:
+    """The deposits' (x, y) in the raster's CRS (a GeoDataFrame is reprojected when both have one)."""
+    geometry = getattr(deposits, "geometry", None)
+    if geometry is not None:
+        from .raster import open_raster
+
+        crs = open_raster(raster).rio.crs
+        if deposits.crs is not None and crs is not None and deposits.crs != crs:
+            deposits = deposits.to_crs(crs)
+        if not all(g is not None and g.geom_type == "Point" for g in deposits.geometry):
+            raise ValueError("every deposit must be a point")
+        return np.column_stack([deposits.geometry.x, deposits.geometry.y]).astype(np.float64).reshape(-1, 2)
+    points = np.asarray(deposits, dtype=np.float64)
+    if points.size == 0:
+        return points.reshape(0, 2)
+    if points.ndim != 2 or points.shape[1] != 2:
+        raise ValueError(f"deposits are (x, y) pairs, not an array of shape {points.shape}")
+    return np.ascontiguousarray(points)
+
+
+def train_on_maps(evidence: Sequence[Any], deposits: Any, *, hidden: int | None = None,
+                  max_iterations: int | None = None, error_limit: float | None = None,
+                  background: int | None = None, seed: int | None = None, min_distance: float | None = None,
+                  shuffle: bool | None = None, balance: bool | None = None,
+                  progress: ProgressCallback | None = None) -> Network:
+    """The network a workflow's [bp] step trains on the same rasters and deposits, with the same
+    keywords (each None: the workflow's default): the samples of ``samples`` (rescaled), initial
+    weights drawn from a generator of this call's own seeded with seed, then each epoch
+    presenting the samples in a new order drawn from seed + 1 (shuffle) with deposit and
+    background samples weighing alike (balance). progress(done, total, error) hears of every
+    epoch; returning False stops it (Stopped). The Network's ``samples`` are the samples drawn;
+    its ``favourability`` of the same stack is the workflow's bp/favourability.tif.
+    """
+    v = _declared("bp", {"hidden": hidden, "max_iterations": max_iterations, "error_limit": error_limit,
+                         "shuffle": shuffle, "balance": balance})
+    drawn = samples(evidence, deposits, background=background, seed=seed, min_distance=min_distance)
+    seed = _declared("bp", {"seed": seed})["seed"]
+    result = _core.train_sampled(drawn.inputs, drawn.targets, int(v["hidden"] or 0), int(v["max_iterations"]),
+                                 float(v["error_limit"]), int(seed), v["shuffle"], v["balance"], progress)
+    summary = TrainingSummary(**{f.name: result[f.name] for f in fields(TrainingSummary)})
+    return Network(result["network"], summary, drawn)

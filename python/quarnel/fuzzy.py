@@ -38,7 +38,9 @@ def membership(array: Any, kind: str = "as-is", *, low: float | None = None, hig
                values: Mapping[float, float] | None = None, nodata: float | None = None):
     """Each cell's membership in 0..1 (a float64 grid, or a DataArray on the input's frame).
 
-    kind: linear (0 at or below low, 1 at or above high; low > high decreases), large
+    kind: a whole rule as ``rule`` gives it and ``quarnel fuzzy --membership`` takes it
+    ("linear:0,10", "large:5,2", "classes:1=0.2,2=0.9"), then without keywords; or a kind with its
+    keywords: linear (0 at or below low, 1 at or above high; low > high decreases), large
     1/(1+(x/midpoint)^-spread) (0 for x <= 0), small 1/(1+(x/midpoint)^spread) (1 for x <= 0),
     spread 5 unless given; gaussian exp(-spread (x-midpoint)^2) (spread 0.1); classes, values
     mapping each class to its membership (a class not listed is no data); as-is (values already
@@ -50,8 +52,10 @@ def membership(array: Any, kind: str = "as-is", *, low: float | None = None, hig
     grid = np.array(layers.grids[0], dtype=np.float64)
     if layers.nodata[0] is not None:
         grid[layers.grids[0] == layers.nodata[0]] = np.nan
-    result = _core.fuzzy_membership(grid, rule(kind, low=low, high=high, midpoint=midpoint, spread=spread,
-                                               values=values))
+    keywords = {"low": low, "high": high, "midpoint": midpoint, "spread": spread, "values": values}
+    if ":" in kind and any(v is not None for v in keywords.values()):
+        raise ValueError(f"membership {kind!r} is a whole rule: give its numbers in it, not as keywords")
+    result = _core.fuzzy_membership(grid, kind if ":" in kind else rule(kind, **keywords))
     result[np.isnan(result)] = layers.fill
     return like(array, result, layers.fill) if layers.template is not None else result
 

@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "quarnel/bp.h"
 #include "quarnel/hierarchy.h"
 
 namespace quarnel::python {
@@ -21,6 +22,10 @@ void BindLogistic(pybind11::module_& m);
 void BindTrees(pybind11::module_& m);
 // Only where the workflow library is built (QUARNEL_CLI).
 void BindWorkflow(pybind11::module_& m);
+void BindMaps(pybind11::module_& m);
+
+// A training's summary and network as quarnel.train's result takes them (samples trained on).
+pybind11::dict TrainingDict(BPTraining&& training, int samples);
 
 // The matrices, consistency and total weights of a hierarchy analysis (total weights for the
 // first elementCount[k] elements of each level), as hierarchy_weights gives them.

@@ -94,16 +94,7 @@ py::dict Train(const Array<double>& inputs, const Array<int>& targets, int hidde
         }
     }
     if (stopped) progress.Raise();
-    const BPTrainingSummary& s = training.summary;
-    py::dict result;
-    result["epochs"] = s.epochs;
-    result["converged"] = s.converged;
-    result["final_error"] = s.finalError;
-    result["computed_classes"] = Copy(s.computedBits, {in[0], out[1]});
-    result["samples_matched"] = s.samplesMatched;
-    result["training_accuracy"] = s.trainingAccuracy;
-    result["network"] = py::cast(std::move(training.network));
-    return result;
+    return TrainingDict(std::move(training), in[0]);
 }
 
 // The stack's cells as the rows of the cell-by-input matrix, band b in column b.
@@ -132,6 +123,23 @@ Array<int> ClassesOf(const BPNetwork& network, const std::vector<double>& matrix
     work.Allocate(network);
     ClassifyRow(network, matrix.data(), cells, blank, out, work);
     return classes;
+}
+
+// Each cell's output 0 (0..1; NaN where the first input is blank), the stack rescaled as Classify
+// rescales it.
+Array<double> Favourability(const BPNetwork& network, const Array<double>& stack, double blank,
+                            double startLow, double startHigh) {
+    std::size_t cells = 0;
+    std::vector<double> matrix = CellMatrix(network, stack, cells);
+    Array<double> outputs = NewArray<double>({stack.shape(1), stack.shape(2)});
+    double* out = outputs.mutable_data();
+    py::gil_scoped_release release;
+    RescaleColumns(matrix.data(), cells, network.inputCount, InputRange{startLow, startHigh}, blank);
+    std::vector<int> classes(cells);
+    BPClassWork work;
+    work.Allocate(network);
+    ClassifyRowWithOutput(network, matrix.data(), cells, blank, classes.data(), out, work);
+    return outputs;
 }
 
 Array<int> Classify(const BPNetwork& network, const Array<double>& stack, double blank, double startLow,
@@ -183,6 +191,19 @@ void SaveNetwork(const BPNetwork& network, const std::string& path) {
 
 }  // namespace
 
+py::dict TrainingDict(BPTraining&& training, int samples) {
+    const BPTrainingSummary& s = training.summary;
+    py::dict result;
+    result["epochs"] = s.epochs;
+    result["converged"] = s.converged;
+    result["final_error"] = s.finalError;
+    result["computed_classes"] = Copy(s.computedBits, {samples, training.network.outputCount});
+    result["samples_matched"] = s.samplesMatched;
+    result["training_accuracy"] = s.trainingAccuracy;
+    result["network"] = py::cast(std::move(training.network));
+    return result;
+}
+
 void BindBP(py::module_& m) {
     py::register_exception<Stopped>(m, "Stopped");
     py::class_<BPNetwork>(m, "BPNetwork")
@@ -210,6 +231,8 @@ void BindBP(py::module_& m) {
           py::arg("max_iterations"), py::arg("error_limit"), py::arg("seed"), py::arg("progress"));
     m.def("classify", &Classify, py::arg("network"), py::arg("stack"), py::arg("blank"), py::arg("start_low"),
           py::arg("start_high"));
+    m.def("favourability", &Favourability, py::arg("network"), py::arg("stack"), py::arg("blank"),
+          py::arg("start_low"), py::arg("start_high"));
     m.def("classify_in_ranges", &ClassifyInRanges, py::arg("network"), py::arg("stack"), py::arg("blank"),
           py::arg("low"), py::arg("high"));
     m.def("count_classes", &CountClassValues, py::arg("classes"));

@@ -16,5 +16,6 @@ PYBIND11_MODULE(_core, m) {
     quarnel::python::BindTrees(m);
 #ifdef QUARNEL_PYTHON_WORKFLOW
     quarnel::python::BindWorkflow(m);
+    quarnel::python::BindMaps(m);
 #endif
 }

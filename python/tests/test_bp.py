@@ -6,6 +6,7 @@ import sys
 import threading
 import time
 from concurrent.futures import ThreadPoolExecutor
+from pathlib import Path
 
 import numpy as np
 import pytest
@@ -175,3 +176,48 @@ def test_a_seed_gives_one_network_in_any_thread(tmp_path):
         for _ in range(5):  # without the lock, a round shows a race about half the time
             together = list(pool.map(lambda run: network(run, 1 + run % 2), range(24)))
             assert [run for run, net in enumerate(together) if net != alone[1 + run % 2]] == []
+
+
+def test_training_on_maps_is_the_workflows_bp(tmp_path):
+    """quarnel.bp.train_on_maps draws the samples and trains the network a workflow's [bp] does on
+    the same maps (its network file, byte for byte), and favourability is its favourability map;
+    shuffle and balance, declared once, change the training and nothing else."""
+    from osgeo import gdal
+
+    maps = Path(__file__).resolve().parents[2] / "examples" / "cloncurry-100m"
+    names = ("Dist2Breccia", "FaultDensity", "StratNo")
+    paths = [str(tmp_path / f"{n}.tif") for n in names]
+    for name, path in zip(names, paths):
+        gdal.Translate(path, str(maps / f"{name}.tif"), srcWin=[300, 600, 200, 300])
+    deposits = str(maps / "IOCG_Deposits.shp")
+    layers = "".join(f'[[layers]]\nname = "{n}"\nraster = "{p}"\n\n' for n, p in zip(names, paths))
+    workflow = tmp_path / "bp.toml"
+    workflow.write_text(f'output = "{tmp_path / "run"}"\n\n[deposits]\npath = "{deposits}"\n\n{layers}'
+                        "[bp]\nbackground = 150\nmax_iterations = 40\nseed = 3\n")
+    quarnel.run(workflow)
+    import geopandas
+
+    points = geopandas.read_file(deposits)
+    network = quarnel.bp.train_on_maps(paths, points, background=150, max_iterations=40, seed=3)
+    assert network.samples.background == 150 and network.samples.deposit_cells == (network.samples.targets == 1).sum()
+    network.save(tmp_path / "ours.txt")
+    assert (tmp_path / "ours.txt").read_text() == (tmp_path / "run" / "bp" / "network.txt").read_text()
+    stack = [quarnel.open_raster(p) for p in paths]
+    favourability = network.favourability(stack)
+    made = gdal.Open(str(tmp_path / "run" / "bp" / "favourability.tif")).ReadAsArray()
+    # The workflow maps with the network as its file holds it (weights to 5 decimals).
+    saved = quarnel.Network.load(tmp_path / "ours.txt").favourability(stack)
+    np.testing.assert_array_equal(made, saved.values.astype(np.float32))
+    np.testing.assert_allclose(favourability.values, saved.values, atol=1e-5)
+    assert ((favourability.values > 0.5) == (network.classify(stack).values == 3)).all()
+    plain = quarnel.bp.train_on_maps(paths, points, background=150, max_iterations=40, seed=3, shuffle=False,
+                                     balance=False)
+    assert plain.summary.final_error != network.summary.final_error
+    # The workflow file takes the two keys and trains the same plain network.
+    workflow.write_text(workflow.read_text().replace(str(tmp_path / "run"), str(tmp_path / "plain"))
+                        + "shuffle = false\nbalance = false\n")
+    quarnel.run(workflow)
+    plain.save(tmp_path / "plain.txt")
+    assert (tmp_path / "plain.txt").read_text() == (tmp_path / "plain" / "bp" / "network.txt").read_text()
+    with pytest.raises(ValueError, match="shuffle"):
+        quarnel.bp.train_on_maps(paths, points, shuffle=1)

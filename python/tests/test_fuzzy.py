@@ -152,6 +152,10 @@ def test_python_gives_the_commands_memberships_and_overlay(tmp_path):
     a = quarnel.fuzzy.membership(A, "large", midpoint=4, spread=2)
     b = quarnel.fuzzy.membership(np.where(np.isnan(B), -9999, B), nodata=-9999)
     c = quarnel.fuzzy.membership(C, "classes", values={1: 0.2, 2: 0.6, 3: 0.9})
+    # A whole rule as the host spells it is the same membership (the QGIS plugin passes rules so).
+    np.testing.assert_array_equal(quarnel.fuzzy.membership(A, "large:4,2"), a)
+    with pytest.raises(ValueError, match="whole rule"):
+        quarnel.fuzzy.membership(A, "large:4,2", midpoint=3)
     inputs = [write(tmp_path / n, v) for n, v in (("a.tif", A), ("b.tif", B), ("c.tif", C))]
     found, code, out = fuzzy(tmp_path, inputs, ["large:4,2", "as-is", "classes:1=0.2,2=0.6,3=0.9"],
                              "--operator", "gamma", "--memberships", str(tmp_path / "m"))

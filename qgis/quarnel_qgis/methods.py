@@ -137,52 +137,22 @@ def _deposits(algorithm, optional=False):
         "DEPOSITS", "Deposits (points)", [QgsProcessing.TypeVectorPoint], optional=optional))
 
 
-def running_scaled(grids, valid) -> list[np.ndarray]:
-    """Each band rescaled as the network's classification rescales it: by the running range of
-    the bands up to it (every data value of each band folded into one range, never reset)."""
-    low, high, scaled = np.inf, -np.inf, []
-    for grid in grids:
-        values = np.asarray(grid.values, dtype=np.float64)
-        data = valid_cells([grid])
-        if data.any():
-            low, high = min(low, values[data].min()), max(high, values[data].max())
-        span = high - low
-        scaled.append(np.where(valid, (values - low) / span if span > 0 else 0.0, np.nan))
-    return scaled
-
-
-def background_cells(valid, deposits, points, template, count, seed, min_distance) -> np.ndarray:
-    """count cells (sorted row-major) with data on every layer, none holding a deposit and each
-    centre at least min_distance from every deposit point, drawn by numpy's generator from seed."""
-    allowed = valid.copy()
-    allowed[deposits[:, 0], deposits[:, 1]] = False
-    if min_distance > 0:
-        x, y = template.x.values, template.y.values
-        for px, py in points:
-            near_x = np.flatnonzero(np.abs(x - px) < min_distance)
-            near_y = np.flatnonzero(np.abs(y - py) < min_distance)
-            if near_x.size and near_y.size:
-                close = np.hypot(x[near_x][None, :] - px, y[near_y][:, None] - py) < min_distance
-                allowed[np.ix_(near_y, near_x)] &= ~close
-    candidates = np.flatnonzero(allowed)
-    if candidates.size < count:
-        raise QgsProcessingException(f"only {candidates.size} cells are open to {count} background samples")
-    chosen = np.random.default_rng(seed).choice(candidates, size=count, replace=False)
-    return np.column_stack(np.unravel_index(np.sort(chosen), valid.shape))
-
-
 class BpNetwork(QuarnelAlgorithm):
     ID, TITLE = "bpnetwork", "BP network: train and classify"
     GROUP_ID, GROUP = MODELS
     METHOD, SKIP = "bp", ("layers",)
-    HELP = ("Trains a three-layer BP network on the evidence at the deposit cells (target 1) and as many "
-            "background cells drawn among the cells without deposits (target 0), then classifies every cell: "
-            "class 3 where the network finds it favourable, 2 where not, 1 where the first layer has no data.")
+    HELP = ("Trains a three-layer BP network as a workflow's [bp] trains it (quarnel.bp.train_on_maps): the "
+            "evidence at the deposit cells (target 1) and at background cells drawn among the cells without "
+            "deposits (target 0), each epoch in a new seeded order (shuffle) with both kinds weighing alike "
+            "(balance); then maps every cell: the favourability (the network's output, 0..1) and the classes, "
+            "3 where the network finds it favourable (above 0.5), 2 where not, 1 where the first layer has no "
+            "data.")
 
     def define(self):
         _evidence(self)
         _deposits(self)
         self.add_declared()
+        self.addParameter(QgsProcessingParameterRasterDestination("FAVOURABILITY", "BP favourability"))
         self.addParameter(QgsProcessingParameterRasterDestination("CLASSES", "BP classes"))
         self.addParameter(QgsProcessingParameterFileDestination(
             "NETWORK", "Network file", "Text files (*.txt)", optional=True, createByDefault=False))
@@ -190,47 +160,35 @@ class BpNetwork(QuarnelAlgorithm):
         self.addOutput(QgsProcessingOutputNumber("FINAL_ERROR", "Error of the last epoch"))
 
     def compute(self, parameters, context, feedback):
-        grids = stack_of(self.parameterAsLayerList(parameters, "LAYERS", context))
+        layers = self.parameterAsLayerList(parameters, "LAYERS", context)
+        grids = stack_of(layers)
         v = self.declared_values(parameters, context)
-        network = self.trained(grids, self.parameterAsSource(parameters, "DEPOSITS", context), v, context, feedback)
-        classes = network.classify(grids)
-        self.progress(feedback, 0.95, message=f"classes: {quarnel.count_classes(classes)}")
-        results = {"CLASSES": self.raster_result(classes, parameters, "CLASSES", context, feedback, "classes",
-                                                 BP_CLASSES),
-                   "EPOCHS": network.summary.epochs, "FINAL_ERROR": network.summary.final_error}
-        path = self.parameterAsFileOutput(parameters, "NETWORK", context)
-        if path:
-            network.save(path)
-            results["NETWORK"] = path
-        return results
-
-    def trained(self, grids, source, v, context, feedback):
-        """The network trained on the deposit and background cells' rescaled evidence."""
-        template, valid = grids[0], valid_cells(grids)
-        points = points_of(source, template, context)
-        cells = quarnel.deposits_to_cells(points, template)
-        cells = np.unique(cells[valid[cells[:, 0], cells[:, 1]]], axis=0)
-        if len(cells) == 0:
-            raise QgsProcessingException("no deposit lies on a cell where every layer has data")
-        count = v["background"] or len(cells)
-        background = background_cells(valid, cells, points, template, count, v["seed"], v["min_distance"])
-        chosen = np.concatenate([cells, background])
-        targets = np.concatenate([np.ones(len(cells), np.int32), np.zeros(count, np.int32)])
-        samples = np.stack([band[chosen[:, 0], chosen[:, 1]] for band in running_scaled(grids, valid)], axis=1)
-        self.progress(feedback, 0.05, message=f"{len(cells)} deposit and {count} background cells")
+        points = points_of(self.parameterAsSource(parameters, "DEPOSITS", context), grids[0], context)
+        self.progress(feedback, 0.02, message="drawing the samples")
 
         def epoch(done, total, error):
             feedback.setProgress(5 + 85 * done / max(total, 1))
             return not feedback.isCanceled()
 
         try:
-            network = quarnel.train(samples, targets, v["hidden"], v["max_iterations"], v["error_limit"],
-                                    v["seed"], progress=epoch)
+            network = quarnel.bp.train_on_maps([layer.source() for layer in layers], points, progress=epoch, **v)
         except quarnel.Stopped:
             raise Cancelled() from None
-        s = network.summary
-        feedback.pushInfo(f"{s.epochs} epochs, error {s.final_error:.6f}, converged {s.converged}")
-        return network
+        s, drawn = network.summary, network.samples
+        feedback.pushInfo(f"{drawn.deposit_cells} deposit and {drawn.background} background cells; "
+                          f"{s.epochs} epochs, error {s.final_error:.6f}, converged {s.converged}")
+        favourability = network.favourability(grids)
+        classes = network.classify(grids)
+        self.progress(feedback, 0.95, message=f"classes: {quarnel.count_classes(classes)}")
+        results = {"FAVOURABILITY": self.raster_result(favourability, parameters, "FAVOURABILITY", context, feedback),
+                   "CLASSES": self.raster_result(classes, parameters, "CLASSES", context, feedback, "classes",
+                                                 BP_CLASSES),
+                   "EPOCHS": s.epochs, "FINAL_ERROR": s.final_error}
+        path = self.parameterAsFileOutput(parameters, "NETWORK", context)
+        if path:
+            network.save(path)
+            results["NETWORK"] = path
+        return results
 
 
 # The levels as the declarations name them and as quarnel.hierarchy.weights takes them.
@@ -368,7 +326,8 @@ def _table_sink(algorithm, parameters, key, context, columns, rows):
         return None
     for row in rows:
         feature = QgsFeature(fields)
-        feature.setAttributes([float(v) if kind == QVariant.Double else int(v) for v, (_, kind) in zip(row, columns)])
+        feature.setAttributes([float(v) if kind == QVariant.Double else str(v) if kind == QVariant.String else int(v)
+                               for v, (_, kind) in zip(row, columns)])
         sink.addFeature(feature, QgsFeatureSink.FastInsert)
     return destination
 

@@ -4,7 +4,7 @@ from __future__ import annotations
 
 from qgis.core import QgsProcessingProvider
 
-from .methods import ALGORITHMS
+from . import methods, models
 from .tools import tool_algorithms
 
 
@@ -19,5 +19,5 @@ class QuarnelProvider(QgsProcessingProvider):
         return "Quarnel mineral-prospectivity methods"
 
     def loadAlgorithms(self):
-        for algorithm in (*ALGORITHMS, *tool_algorithms()):
+        for algorithm in (*methods.ALGORITHMS, *models.ALGORITHMS, *tool_algorithms()):
             self.addAlgorithm(algorithm())

@@ -37,7 +37,7 @@ TOOLS = ("tools", "Tools")
 WORKFLOW = ("workflow", "Workflow")
 
 # Methods with algorithms of their own, and the workflow file's tables that are no method.
-BUILT = ("bp", "hierarchy", "feature")
+BUILT = ("bp", "hierarchy", "feature", "fuzzy", "wofe", "logistic")
 NOT_METHODS = ("", "layers", "deposits", "validation")
 RESAMPLING = ("nearest", "bilinear", "average", "mode")
 

@@ -125,12 +125,29 @@ def test_cancelled_training_stops_and_leaves_no_output(cloncurry, tmp_path):
     algorithm = provider.algorithm("bpnetwork").create()
     classes, network = str(tmp_path / "classes.tif"), str(tmp_path / "network.txt")
     parameters = {"LAYERS": [cloncurry[n] for n in ("Dist2Breccia", "StratNo")], "DEPOSITS": cloncurry["deposits"],
-                  "MAX_ITERATIONS": 1000000, "ERROR_LIMIT": 0, "CLASSES": classes, "NETWORK": network}
+                  "MAX_ITERATIONS": 1000000, "ERROR_LIMIT": 0, "CLASSES": classes, "NETWORK": network,
+                  "FAVOURABILITY": str(tmp_path / "favourability.tif")}
     feedback = CancelAfter(5.000001)  # the first epoch's report (5 % is the sampling's)
     context = QgsProcessingContext()
     with pytest.raises(QgsProcessingException, match="cancelled"):
         algorithm.processAlgorithm(parameters, context, feedback)
     assert max(feedback.reports) < 6  # stopped at the report after the cancel, long before the end
+    assert os.listdir(tmp_path) == []
+
+
+@pytest.mark.parametrize("name, outputs", [("fuzzy", {"RULES": "linear:1,2"}),
+                                           ("wofe", {"UNIT_AREA": "cell", "STD": "std.tif", "POSTERIOR": "p.tif"}),
+                                           ("logistic", {"PROBABILITY": "p.tif"})])
+def test_a_cancel_between_steps_leaves_no_output(cloncurry, tmp_path, name, outputs):
+    provider = QuarnelProvider()
+    provider.loadAlgorithms()
+    algorithm = provider.algorithm(name).create()
+    parameters = {"LAYERS": [cloncurry[n] for n in ("Dist2Breccia", "StratNo")], "DEPOSITS": cloncurry["deposits"],
+                  "OUTPUT": str(tmp_path / "out.tif"),
+                  **{k: str(tmp_path / v) if v.endswith(".tif") else v for k, v in outputs.items()}}
+    feedback = CancelAfter(0)  # cancelled at the first progress report
+    with pytest.raises(QgsProcessingException, match="cancelled"):
+        algorithm.processAlgorithm(parameters, QgsProcessingContext(), feedback)
     assert os.listdir(tmp_path) == []
 
 

@@ -52,8 +52,11 @@ def assert_same_raster(path, expected, template, style_word):
 def test_list_shows_every_algorithm():
     from quarnel_qgis import methods, tools
 
+    from quarnel_qgis import models
+
     listed = qgis_process("list")
-    expected = [a.ID for a in methods.ALGORITHMS] + [a.ID for a in tools.tool_algorithms()]
+    expected = [a.ID for a in (*methods.ALGORITHMS, *models.ALGORITHMS)] + [a.ID for a in tools.tool_algorithms()]
+    assert {"fuzzy", "wofe", "logistic", "bpnetwork"} <= set(expected)
     if os.environ.get("QUARNEL_HOST"):
         assert "samples" in expected and "align" in expected
     missing = [name for name in expected if f"quarnel:{name}" not in listed]
@@ -99,30 +102,106 @@ def test_feature_equals_quarnel_feature(cloncurry, deposits, tmp_path):
     assert_same_raster(output, analysis.scores.values, cloncurry["StratNo"], "#440154")
 
 
-def test_bp_equals_quarnel_train_and_classify(cloncurry, deposits, tmp_path):
-    from quarnel_qgis.methods import background_cells, running_scaled
+def workflow_of(cloncurry, folder, names, method):
+    """A workflow file running one method on the named layers (as they are) and the deposits."""
+    layers = "".join(f'[[layers]]\nname = "{n}"\nraster = "{cloncurry[n]}"\n\n' for n in names)
+    path = folder / f"{method}.toml"
+    path.write_text(f'output = "{folder / "run"}"\n\n[deposits]\npath = "{cloncurry["deposits"]}"\n\n{layers}'
+                    f"[{method}]\n")
+    return path
 
+
+def test_bp_equals_the_workflows_bp_and_the_python_calls(cloncurry, deposits, tmp_path):
     names = ("Dist2Breccia", "FaultDensity", "StratNo")
-    classes, network = str(tmp_path / "classes.tif"), str(tmp_path / "network.txt")
-    results = run("bpnetwork", LAYERS=[cloncurry[n] for n in names], DEPOSITS=cloncurry["deposits"], HIDDEN=4,
-                  MAX_ITERATIONS=200, SEED=7, MIN_DISTANCE=500, CLASSES=classes, NETWORK=network)
+    classes, favourability = str(tmp_path / "classes.tif"), str(tmp_path / "favourability.tif")
+    network = str(tmp_path / "network.txt")
+    results = run("bpnetwork", LAYERS=[cloncurry[n] for n in names], DEPOSITS=cloncurry["deposits"],
+                  BACKGROUND=200, MAX_ITERATIONS=50, SEED=7, CLASSES=classes, FAVOURABILITY=favourability,
+                  NETWORK=network)
     stack = [quarnel.open_raster(cloncurry[n]) for n in names]
-    valid = np.all([s.values != s.rio.nodata for s in stack], axis=0)
-    points = np.column_stack([deposits.geometry.x, deposits.geometry.y])
-    cells = quarnel.deposits_to_cells(deposits, stack[0])
-    cells = np.unique(cells[valid[cells[:, 0], cells[:, 1]]], axis=0)
-    background = background_cells(valid, cells, points, stack[0], len(cells), 7, 500.0)
-    # Background cells hold data, no deposit, and lie 500 m or more from every deposit.
-    x, y = stack[0].x.values[background[:, 1]], stack[0].y.values[background[:, 0]]
-    assert np.hypot(x[:, None] - points[:, 0], y[:, None] - points[:, 1]).min() >= 500
-    chosen = np.concatenate([cells, background])
-    samples = np.stack([b[chosen[:, 0], chosen[:, 1]] for b in running_scaled(stack, valid)], axis=1)
-    trained = quarnel.train(samples, np.repeat([1, 0], len(cells)), 4, 200, 0.01, 7)
-    assert results["EPOCHS"] == trained.summary.epochs
+    trained = quarnel.bp.train_on_maps([cloncurry[n] for n in names], deposits, background=200, max_iterations=50,
+                                       seed=7)
+    assert results["EPOCHS"] == trained.summary.epochs == 50
+    assert_same_raster(favourability, trained.favourability(stack).values, cloncurry["StratNo"], "#440154")
     assert_same_raster(classes, trained.classify(stack).values, cloncurry["StratNo"], "paletteEntry")
     entries = ElementTree.parse(os.path.splitext(classes)[0] + ".qml").iter("paletteEntry")
     assert {e.get("value"): e.get("alpha") for e in entries} == {"1": "0", "2": "255", "3": "255"}  # 1: no data
-    assert quarnel.Network.load(network).weight_input_hidden == pytest.approx(trained.weight_input_hidden, abs=1e-5)
+    # The workflow's [bp] on the same layers (its samples, shuffle, balance) gives the same network
+    # file and favourability (its Float32 raster).
+    folder = tmp_path / "workflow"
+    folder.mkdir()
+    path = workflow_of(cloncurry, folder, names, "bp")
+    path.write_text(path.read_text() + "background = 200\nmax_iterations = 50\nseed = 7\n")
+    quarnel.run(path)
+    with open(folder / "run" / "bp" / "network.txt") as made, open(network) as ours:
+        assert made.read() == ours.read()
+    np.testing.assert_allclose(values_of(str(folder / "run" / "bp" / "favourability.tif"))[0],
+                               values_of(favourability)[0], atol=1e-5)  # its network file's 5 decimals
+    # Unbalanced and in file order, the same draw trains another network.
+    other = quarnel.bp.train_on_maps([cloncurry[n] for n in names], deposits, background=200, max_iterations=50,
+                                     seed=7, shuffle=False, balance=False)
+    assert not np.array_equal(other.weight_input_hidden, trained.weight_input_hidden)
+    np.testing.assert_array_equal(other.samples.inputs, trained.samples.inputs)
+
+
+def test_fuzzy_equals_quarnel_fuzzy(cloncurry, tmp_path):
+    names = ("Dist2Breccia", "FaultDensity", "StratNo")
+    rules = ["classes:1=0.2,2=0.9", "linear:1,2", "large:1.5,4"]
+    output = str(tmp_path / "fuzzy.tif")
+    run("fuzzy", LAYERS=[cloncurry[n] for n in names], RULES="\n".join(rules), OPERATOR=4, GAMMA=0.7, OUTPUT=output)
+    memberships = [quarnel.fuzzy.membership(quarnel.open_raster(cloncurry[n]), r) for n, r in zip(names, rules)]
+    expected = quarnel.fuzzy.overlay(memberships, "gamma", 0.7)
+    assert len(np.unique(expected.values)) > 3  # the memberships combine into several values
+    assert_same_raster(output, expected.values, cloncurry["StratNo"], "#440154")
+
+
+def test_wofe_equals_quarnel_wofe(cloncurry, deposits, tmp_path):
+    names = ("Dist2Fault", "FaultDensity", "StratNo")
+    posterior, table = str(tmp_path / "posterior.tif"), str(tmp_path / "weights.csv")
+    results = run("wofe", LAYERS=[cloncurry[n] for n in names], DEPOSITS=cloncurry["deposits"],
+                  TYPES="ascending;categorical;descending", UNIT_AREA="cell", POSTERIOR=posterior,
+                  STD=str(tmp_path / "std.tif"), WEIGHTS=table)
+    grids = [quarnel.open_raster(cloncurry[n]) for n in names]
+    classes = [quarnel.wofe.classes_of(g) for g in grids]
+    study = quarnel.wofe.study_area(classes)
+    cells = quarnel.deposits_to_cells(deposits, grids[0])
+    layers = [quarnel.wofe.weights(c, cells, study=study, type=t, name=n)
+              for c, t, n in zip(classes, ("ascending", "categorical", "descending"), names)]
+    expected = quarnel.wofe.posterior(layers, classes, cells, study=study)
+    assert results["PRIOR"] == pytest.approx(expected.prior_probability, rel=1e-12)
+    assert_same_raster(posterior, expected.probability, cloncurry["StratNo"], "#440154")
+    assert_same_raster(str(tmp_path / "std.tif"), expected.std, cloncurry["StratNo"], "#440154")
+    rows = np.genfromtxt(table, delimiter=",", names=True, dtype=None, encoding="utf-8")
+    assert len(rows) == sum(len(layer.classes) for layer in layers)
+    for key in ("w_plus", "s_contrast", "weight"):  # a weight left undefined is an empty cell
+        expected_column = [np.nan if r[key] is None else r[key] for layer in layers for r in layer.classes]
+        np.testing.assert_allclose(rows[key], expected_column, rtol=1e-12)
+    assert np.isfinite(rows["w_plus"]).any()
+
+
+def test_logistic_equals_the_workflows_logistic(cloncurry, deposits, tmp_path):
+    names = ("Dist2Breccia", "Dist2Fault", "FaultDensity", "StratNo")
+    probability, table = str(tmp_path / "probability.tif"), str(tmp_path / "coefficients.csv")
+    results = run("logistic", LAYERS=[cloncurry[n] for n in names], DEPOSITS=cloncurry["deposits"],
+                  BACKGROUND=300, SEED=5, PROBABILITY=probability, COEFFICIENTS=table)
+    drawn = quarnel.bp.samples([cloncurry[n] for n in names], deposits, background=300, seed=5, rescaled=False)
+    fit = quarnel.logistic.fit(drawn.inputs, drawn.targets, names)
+    stack = [quarnel.open_raster(cloncurry[n]) for n in names]
+    assert results["AIC"] == pytest.approx(fit["aic"], rel=1e-12)
+    rows = np.genfromtxt(table, delimiter=",", names=True, dtype=None, encoding="utf-8")
+    np.testing.assert_allclose(rows["estimate"], [c["estimate"] for c in fit["coefficients"]], rtol=1e-12)
+    expected, _ = quarnel.logistic.predict(fit, stack, intercept_shift=results["INTERCEPT_SHIFT"])
+    assert_same_raster(probability, expected.values, cloncurry["StratNo"], "#440154")
+    # The workflow's [logistic] on the same layers draws the same samples and shifts the intercept
+    # alike: its Float32 probability is ours.
+    folder = tmp_path / "workflow"
+    folder.mkdir()
+    path = workflow_of(cloncurry, folder, names, "logistic")
+    path.write_text(path.read_text() + "background = 300\nseed = 5\n")
+    summary = quarnel.run(path)
+    assert summary["ok"], summary
+    made = values_of(str(folder / "run" / "logistic" / "probability.tif"))[0]
+    np.testing.assert_allclose(made, values_of(probability)[0].astype(np.float32), rtol=1e-6, equal_nan=True)
 
 
 def test_evaluate_equals_quarnel_evaluate(cloncurry, deposits, tmp_path):
