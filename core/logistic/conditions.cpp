@@ -42,7 +42,8 @@ Pool::~Pool() = default;
 void Pool::Add(const double* values, bool one) {
     // The values go in as a new row; when the row is there already, they come out again.
     const std::size_t row = table_.Rows();
-    table_.x.insert(table_.x.end(), values, values + inputs_);
+    // + 0.0 makes -0 the 0 it equals, so the two are one condition.
+    for (std::size_t j = 0; j < inputs_; ++j) table_.x.push_back(values[j] + 0.0);
     const auto [at, added] = index_->rows.insert(row);
     if (!added) {
         table_.x.resize(row * inputs_);
