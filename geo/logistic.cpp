@@ -58,18 +58,6 @@ std::vector<std::string> LayerNames(const std::vector<std::string>& paths) {
     return names;
 }
 
-std::int64_t CellsWithData(Layers& layers, const Progress& progress) {
-    std::vector<double> values(layers.size());
-    std::int64_t cells = 0;
-    while (layers.Next()) {
-        const std::size_t n = std::size_t(layers.count()) * std::size_t(layers.frame().cols);
-        for (std::size_t c = 0; c < n; ++c) cells += layers.Cell(c, values);
-        ReportProgress(progress, {"count", layers.first() + layers.count(), layers.frame().rows, 0});
-    }
-    layers.Restart();
-    return cells;
-}
-
 void RefuseBadRequest(const LogisticRasterRequest& request) {
     if (request.evidence.empty()) throw GeoError("logistic regression: no evidence rasters named");
     for (const std::string& output : {request.output, request.stdErrorOutput})
@@ -88,6 +76,7 @@ logistic::Table DrawnSamples(const LogisticRasterRequest& request, LogisticRaste
     const BpSamples samples =
         MakeBpSamples(request.evidence, request.deposits, drawn, request.depositsName, "background");
     result.samples = samples.count;
+    result.backgroundCells = samples.cellsWithData - samples.count.deposits.cells;
     logistic::Table table;
     table.x = samples.set.inputs;
     for (const int t : samples.set.targets) {
@@ -154,12 +143,8 @@ LogisticRasterResult FitLogisticRasters(const LogisticRasterRequest& request, co
     } catch (const std::domain_error& error) {
         throw GeoError(std::string("logistic regression: ") + error.what());
     }
-    if (!request.allCells) {
-        result.backgroundCells = CellsWithData(layers, progress) - result.samples.deposits.cells;
-        if (result.backgroundCells > 0 && result.samples.background > 0)
-            result.interceptCorrection =
-                std::log(double(result.samples.background) / double(result.backgroundCells));
-    }
+    if (!request.allCells && result.backgroundCells > 0 && result.samples.background > 0)
+        result.interceptCorrection = std::log(double(result.samples.background) / double(result.backgroundCells));
 
     const GridFrame& frame = layers.frame();
     RasterWriter probability(request.output, frame, 1, std::nullopt, options);

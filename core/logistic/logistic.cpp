@@ -165,11 +165,15 @@ Prediction Predict(const Fit& fit, const double* inputs, double interceptShift) 
     const std::size_t k = fit.coefficients.size();
     double eta = fit.coefficients[0].estimate + interceptShift;
     for (std::size_t j = 1; j < k; ++j) eta += fit.coefficients[j].estimate * inputs[j - 1];
-    double quadratic = 0;
-    for (std::size_t a = 0; a < k; ++a) {
-        const double xa = a == 0 ? 1 : inputs[a - 1];
-        for (std::size_t b = 0; b < k; ++b)
-            quadratic += xa * fit.covariance[a * k + b] * (b == 0 ? 1 : inputs[b - 1]);
+    // x' S x with x = (1, inputs) over S's upper triangle (S is symmetric): half the products.
+    const double* s = fit.covariance.data();
+    double quadratic = s[0];
+    for (std::size_t b = 1; b < k; ++b) quadratic += 2 * s[b] * inputs[b - 1];
+    for (std::size_t a = 1; a < k; ++a) {
+        const double* row = s + a * k;
+        double sum = row[a] * inputs[a - 1];
+        for (std::size_t b = a + 1; b < k; ++b) sum += 2 * row[b] * inputs[b - 1];
+        quadratic += inputs[a - 1] * sum;
     }
     const double p = Sigmoid(eta);
     return {p, p * (1 - p) * std::sqrt(std::max(quadratic, 0.0))};
