@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The maps of fuzzy overlay and logistic regression against gdal_translate -of MEM reading the same
 # rasters once, side by side in one run, with each process's peak memory:
-#   bench_maps.sh HOST [DIR] [SIZE] [LAYERS] [DEPOSITS]   (defaults /tmp/quarnel_maps_bench 8000 10 2000)
+#   [RUNS=2] bench_maps.sh HOST [DIR] [SIZE] [LAYERS] [DEPOSITS]   (defaults /tmp/quarnel_maps_bench 8000 10 2000)
 # It makes LAYERS SIZE x SIZE Float32 rasters (smooth fields with noise, one cell in a thousand no
 # data, tiled, DEFLATE) and DEPOSITS points (kept in DIR for the next run, made at low priority),
-# then times each side twice, alternating, and prints the best wall and processor times and the
+# then times each side RUNS times, alternating, and prints the best wall and processor times and the
 # ratios. The logistic run draws as many background cells as deposit cells; the fuzzy run is the
 # gamma operator of linear memberships.
 set -euo pipefail
@@ -58,7 +58,7 @@ measure() {  # prints "wall cpu peak_kib"
 translate() { for r in "${rasters[@]}"; do gdal_translate -q -of MEM "$r" mem || return 1; done; }
 best() { printf "%s\n%s\n" "$1" "$2" | awk 'NF' | sort -n | head -1; }
 best_fuzzy="" best_logistic="" best_gdal=""
-for run in 1 2; do
+for ((run = 1; run <= ${RUNS:-2}; ++run)); do
   rm -f "$dir"/out_*.tif
   g=$(measure bash -c "rasters=(${rasters[*]}); $(declare -f translate); translate")
   f=$(measure "$host" fuzzy "${rasters[@]}" --membership "${memberships[@]}" --operator gamma -o "$dir/out_fuzzy.tif")
