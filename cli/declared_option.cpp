@@ -60,4 +60,20 @@ CLI::Option* AddDeclared(CLI::App& command, const params::Parameter& parameter, 
         ->check(CLI::IsMember(choices));
 }
 
+CLI::Option* AddDeclared(CLI::App& command, const params::Parameter& parameter,
+                         std::vector<std::string>& target) {
+    return command.add_option(OptionName(parameter), target, HelpOf(parameter))->expected(1, -1);
+}
+
+CLI::Option* AddDeclared(CLI::App& command, const params::Parameter& parameter, bool& target) {
+    const std::vector<std::string> words(parameter.choices.begin(), parameter.choices.end());
+    return command
+        .add_option_function<std::string>(
+            OptionName(parameter), [&target, &parameter](const std::string& word) {
+                target = params::ChoiceIndex(parameter, word) == 1;
+            },
+            HelpOf(parameter))
+        ->check(CLI::IsMember(words));
+}
+
 }  // namespace quarnel::cli

@@ -4,6 +4,8 @@
 // option is --NAME with '-' for '_', its help is the declaration's help with unit, range and
 // default, and CLI11 refuses a value outside the declared range with the declaration's own words.
 #include <CLI/CLI.hpp>
+#include <string>
+#include <vector>
 
 #include "quarnel/parameters.h"
 
@@ -16,5 +18,10 @@ CLI::Option* AddDeclared(CLI::App& command, const params::Parameter& parameter, 
 CLI::Option* AddDeclared(CLI::App& command, const params::Parameter& parameter, std::uint64_t& target);
 // A choice, held as its word; any other word is refused with the choices.
 CLI::Option* AddDeclared(CLI::App& command, const params::Parameter& parameter, std::string& target);
+// Names (Kind::names), one or more after the option.
+CLI::Option* AddDeclared(CLI::App& command, const params::Parameter& parameter,
+                         std::vector<std::string>& target);
+// A choice of two (Kind::choice): target is whether the second was chosen.
+CLI::Option* AddDeclared(CLI::App& command, const params::Parameter& parameter, bool& target);
 
 }  // namespace quarnel::cli

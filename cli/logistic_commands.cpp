@@ -49,6 +49,8 @@ void AddLogisticCommands(CLI::App& app, int& exitCode) {
                      "the probability raster to write (its standard error beside it as NAME.std_error.EXT)")
         ->required();
     namespace decl = params::logistic;
+    AddDeclared(*command, decl::kCategorical, args->request.categorical);
+    AddDeclared(*command, decl::kSamples, args->request.allCells);
     AddDeclared(*command, decl::kBackground, args->request.samples.background);
     AddDeclared(*command, decl::kSeed, args->request.samples.seed);
     AddDeclared(*command, decl::kMinDistance, args->request.samples.minDistance);

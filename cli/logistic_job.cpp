@@ -38,7 +38,8 @@ JobOutput LogisticOutput(geo::LogisticRasterRequest request, const std::string& 
         const geo::LogisticRasterResult found = geo::FitLogisticRasters(request, write, progress);
         out.results["samples"] = {{"deposits", found.samples.deposits.cells},
                                   {"background", found.samples.background},
-                                  {"background_cells", found.backgroundCells}};
+                                  {"background_cells", found.backgroundCells},
+                                  {"conditions", found.conditions}};
         out.results["coefficients"] = CoefficientsJson(found.fit);
         out.results["intercept_correction"] = found.interceptCorrection;
         out.results["log_likelihood"] = found.fit.logLikelihood;
@@ -46,6 +47,7 @@ JobOutput LogisticOutput(geo::LogisticRasterRequest request, const std::string& 
         out.results["aic"] = found.fit.aic;
         out.results["iterations"] = found.fit.iterations;
         out.results["converged"] = found.fit.converged;
+        out.results["unseen_class_cells"] = found.unseenClass;
         out.results["output"] = request.output;
         out.results["std_error_output"] = request.stdErrorOutput;
         out.summary.push_back("wrote " + request.output + " and " + request.stdErrorOutput);

@@ -49,6 +49,7 @@ FuzzyOverlayResult FuzzyOverlay(const FuzzyOverlayRequest& request, const WriteO
         RequireSameFrame(request.inputs.front().raster, rasters.front().frame(), input.raster,
                          rasters.back().frame());
     }
+    CacheBlockRowsOf(rasters);
     const GridFrame& frame = rasters.front().frame();
     // One strip height for every input, so a strip's cells are the same cells in each.
     const int rowsPerStrip = rasters.front().PreferredRowCount();

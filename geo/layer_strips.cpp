@@ -6,6 +6,7 @@ namespace quarnel::geo {
 
 LayerStrips::LayerStrips(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) rasters_.push_back(Raster::Open(path));
+    CacheBlockRowsOf(rasters_);
     const int height = rasters_.front().PreferredRowCount();
     for (const Raster& raster : rasters_)
         for (int band = 1; band <= raster.BandCount(); ++band) strips_.emplace_back(raster, band, height);

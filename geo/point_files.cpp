@@ -207,6 +207,7 @@ BpSamples MakeBpSamples(const std::vector<std::string>& evidencePaths, const std
     samples.set.outputCount = 1;
     samples.set.inputs = evidence.ValuesAt(cells);
     samples.set.targets = std::move(targets);
+    samples.cellsWithData = std::count(coverage.hasData.begin(), coverage.hasData.end(), char(1));
     InputRange range;
     for (std::size_t i = 0; i < std::size_t(layers) && options.rescaled; ++i) {
         FoldInputRange(&coverage.low[i], 1, 1, kCoreBlank, range);

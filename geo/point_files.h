@@ -31,7 +31,8 @@ struct SampleResult {
 
 struct BpSamples {
     SampleResult count;
-    BPSampleSet set;  // one output, the target bit
+    BPSampleSet set;                 // one output, the target bit
+    std::int64_t cellsWithData = 0;  // cells where every layer holds data
 };
 
 // The BP samples of deposit points already read (in the rasters' CRS), in memory, as

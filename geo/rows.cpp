@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+
+#include <gdal.h>
 
 namespace quarnel::geo {
 
@@ -27,6 +30,14 @@ bool RowStrip::Next() {
     next_ = first_ + count_;
     raster_.ReadRows(band_, first_, count_, values_.data(), kCoreBlank);
     return true;
+}
+
+void CacheBlockRowsOf(const std::vector<Raster>& rasters) {
+    std::int64_t bytes = 0;
+    for (const Raster& raster : rasters)
+        bytes += std::int64_t(raster.PreferredRowCount()) * raster.frame().cols * raster.BandCount() * 8;
+    bytes += bytes / 4;
+    if (GDALGetCacheMax64() < bytes) GDALSetCacheMax64(bytes);
 }
 
 }  // namespace quarnel::geo

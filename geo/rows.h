@@ -36,4 +36,9 @@ class RowStrip {
     std::vector<const double*> rows_;
 };
 
+// Rasters walked a strip at a time in lockstep need one row of blocks of each in GDAL's block
+// cache, or each block is read again for every strip it holds: raises the cache's cap (never
+// lowers it) to hold that (as Float64, the widest the door reads), a quarter more for the writers.
+void CacheBlockRowsOf(const std::vector<Raster>& rasters);
+
 }  // namespace quarnel::geo

@@ -299,6 +299,8 @@ params::LogisticRequest ReadLogistic(Section& section) {
     namespace l = params::logistic;
     params::LogisticRequest request;
     request.layers = section.Names(l::kLayers);
+    request.categorical = section.Names(l::kCategorical);
+    request.allCells = section.Choice(l::kSamples) == 1;
     if (const auto v = section.Number(l::kBackground)) request.background = int(*v);
     request.seed = std::uint32_t(section.Number(l::kSeed).value_or(l::kSeed.value));
     request.minDistance = section.Number(l::kMinDistance).value_or(l::kMinDistance.value);
@@ -362,8 +364,10 @@ void CheckReferences(const Workflow& workflow) {
     if (workflow.fuzzy)
         for (std::size_t i = 0; i < workflow.fuzzy->inputs.size(); ++i)
             check("fuzzy.inputs[" + std::to_string(i + 1) + "].layer", workflow.fuzzy->inputs[i].layer);
-    if (workflow.logistic)
+    if (workflow.logistic) {
         for (const std::string& name : workflow.logistic->layers) check("logistic.layers", name);
+        for (const std::string& name : workflow.logistic->categorical) check("logistic.categorical", name);
+    }
     if (workflow.trees)
         for (const std::string& name : workflow.trees->layers) check("trees.layers", name);
     if (!workflow.deposits) {

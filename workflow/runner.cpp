@@ -15,6 +15,7 @@
 #include "geo/analysis.h"
 #include "geo/bp.h"
 #include "geo/crs.h"
+#include "geo/evidence.h"
 #include "geo/point_files.h"
 #include "geo/prep.h"
 #include "geo/rows.h"
@@ -907,6 +908,12 @@ void RunLogistic(const Workflow& workflow, const std::vector<std::string>& prepa
     for (const std::string& name : names) run.evidence.push_back(PreparedOf(workflow, prepared, name));
     run.deposits = plan.training;
     run.depositsName = workflow.deposits->path;
+    // A class layer by the name the door gives its bands (the raster's), as the host's names it.
+    for (const std::string& name : request.categorical) {
+        const geo::Evidence layer({PreparedOf(workflow, prepared, name)});
+        for (int band = 0; band < layer.LayerCount(); ++band) run.categorical.push_back(layer.LayerName(band));
+    }
+    run.allCells = request.allCells;
     run.samples.background = request.background.value_or(-1);
     run.samples.seed = request.seed;
     run.samples.minDistance = request.minDistance;
@@ -928,6 +935,8 @@ void RunLogistic(const Workflow& workflow, const std::vector<std::string>& prepa
          "squares; "
          "the coefficients with their standard errors, and the probability at every cell.",
          {{Text(l::kLayers.name), names},
+          {Text(l::kCategorical.name), request.categorical},
+          {Text(l::kSamples.name), Text(l::kSamplesChoices[request.allCells ? 1 : 0])},
           {Text(l::kBackground.name),
            request.background ? Json(*request.background) : Json(Text(l::kBackground.fallback))},
           {Text(l::kSeed.name), request.seed},

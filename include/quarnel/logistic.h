@@ -3,6 +3,7 @@
 // steps on the log-likelihood, an optional L2 penalty on the slopes), with the coefficients'
 // standard errors from the inverse of X'WX (+ the penalty) at the estimate. Results as data.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,76 @@ struct Prediction {
     double probability = 0;
     double stdError = 0;  // P(1-P) sqrt(x' Sigma x), x with its leading 1
 };
+
+// Samples as a table of conditions: rows of input values, each with how many of its samples are
+// 1 and how many 0 (one sample a row: 1 and 0, or 0 and 1).
+struct Table {
+    std::vector<double> x;  // rows x inputs, row after row
+    std::vector<double> ones;
+    std::vector<double> zeros;
+    std::size_t Rows() const { return ones.size(); }
+};
+
+// The same fit of a table of conditions, each row weighted by its counts: every row with ones
+// is a 1 and every row with zeros a 0 for the separation checks. Throws as FitLogistic does (a
+// count that is negative or not finite, a row of none, are refused as bad samples).
+Fit FitLogisticTable(const Table& table, const std::vector<std::string>& names,
+                     const FitOptions& options = {}, const Progress& progress = {});
+
+// Samples pooled by their condition as they come: identical rows of values become one row of
+// the table, with their counts, so the table grows with the distinct conditions, not with the
+// samples. Throws std::length_error once more than maxRows distinct conditions are met.
+class Pool {
+  public:
+    Pool(std::size_t inputs, std::size_t maxRows);
+    ~Pool();
+    Pool(const Pool&) = delete;  // its index knows it by address
+    Pool& operator=(const Pool&) = delete;
+    void Add(const double* values, bool one);
+    std::size_t Rows() const;
+    Table Take() &&;
+
+  private:
+    struct Index;
+    std::size_t inputs_;
+    std::size_t maxRows_;
+    Table table_;
+    std::unique_ptr<Index> index_;
+};
+
+// How layers become the fit's inputs: a layer of values is one input as it is; a layer of classes
+// one 0/1 input per class but its first (smallest), named NAME=CLASS (so the first class is the
+// reference the intercept stands for).
+class Columns {
+  public:
+    // classes: the layers named in categorical take the classes met in x (rows x layers.size()).
+    // Throws std::invalid_argument for a name in categorical that is no layer, or a class layer
+    // of a single class or of more than kMaxClasses.
+    Columns(const std::vector<double>& x, const std::vector<std::string>& layers,
+            const std::vector<std::string>& categorical);
+    // The columns of a fit made before: each layer's classes (empty for a layer of values).
+    Columns(const std::vector<std::string>& layers, std::vector<std::vector<double>> classes);
+    static constexpr std::size_t kMaxClasses = 1000;
+    const std::vector<std::string>& Names() const { return names_; }
+    std::size_t Inputs() const { return names_.size(); }
+    std::size_t Layers() const { return classes_.size(); }
+    // The inputs (Inputs() values) of one cell's layer values; false when a class layer holds a
+    // class the columns were not made with.
+    bool Expand(const double* layerValues, double* inputs) const;
+    // Every row of a table of layer values as inputs (the counts kept); throws
+    // std::invalid_argument for a class not among the columns'.
+    Table Expanded(const Table& layerTable) const;
+    // The classes of each layer (empty for a layer of values), smallest first.
+    const std::vector<std::vector<double>>& Classes() const { return classes_; }
+
+  private:
+    std::vector<std::vector<double>> classes_;
+    std::vector<std::string> names_;
+};
+
+// A class as it is named in NAME=CLASS: a whole number without a point, else the shortest
+// decimal that reads back.
+std::string ClassText(double value);
 
 // The fit's probability at one cell of inputs (names.size() values), the intercept shifted by
 // interceptShift (ln(sampled / total) for a sampled background).

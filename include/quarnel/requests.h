@@ -374,17 +374,39 @@ inline constexpr Parameter kMinDistance{
     0,
     "",
     "a background cell's centre lies at least this far from every training deposit"};
+inline constexpr std::string_view kSamplesChoices[] = {"background", "all"};
+inline constexpr Parameter kSamples{"samples",
+                                    Kind::choice,
+                                    "",
+                                    0,
+                                    0,
+                                    0,
+                                    "",
+                                    "background: the deposit cells against a drawn background, the intercept "
+                                    "corrected for the draw; all: every cell with data, pooled by condition",
+                                    kSamplesChoices};
+inline constexpr Parameter kCategorical{"categorical",
+                                        Kind::names,
+                                        "",
+                                        0,
+                                        0,
+                                        0,
+                                        "none",
+                                        "layers of classes: each class but the first (smallest) one 0/1 input, "
+                                        "named NAME=CLASS"};
 inline constexpr Parameter kL2{
     "l2", Kind::number, "", 0, 1e15, 0, "", "L2 penalty on the slopes, l2/2 |w|^2"};
 inline constexpr Parameter kMaxIterations{
     "max_iterations", Kind::integer, "steps", 1, 10000, 100, "", "the most Newton steps of the fit"};
-inline constexpr const Parameter* kAll[] = {&kLayers,      &kBackground, &kSeed,
-                                            &kMinDistance, &kL2,         &kMaxIterations};
+inline constexpr const Parameter* kAll[] = {&kLayers, &kCategorical, &kSamples,      &kBackground,
+                                            &kSeed,   &kMinDistance, &kL2,           &kMaxIterations};
 }  // namespace logistic
 
 struct LogisticRequest {
     std::vector<std::string> layers;  // empty: every layer
-    std::optional<int> background;    // none: as many as deposit cells
+    std::vector<std::string> categorical;
+    bool allCells = logistic::kSamples.value != 0;  // samples = "all"
+    std::optional<int> background;                  // none: as many as deposit cells
     std::uint32_t seed = std::uint32_t(logistic::kSeed.value);
     double minDistance = logistic::kMinDistance.value;
     double l2 = logistic::kL2.value;

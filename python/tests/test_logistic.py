@@ -127,26 +127,113 @@ def test_the_command_fits_the_samples_it_draws(tmp_path):
         quarnel.logistic.fit(x, y, l2=-1)
 
 
-def test_the_workflow_gives_the_commands_fit_on_the_training_deposits(tmp_path):
+def one_hot(classes):
+    """Indicator columns of each class but the first (smallest): scikit-learn's drop="first"."""
+    from sklearn.preprocessing import OneHotEncoder
+
+    return OneHotEncoder(drop="first", sparse_output=False).fit_transform(classes[:, None])
+
+
+def test_classes_are_sklearns_one_hot_columns():
+    x, y = samples(seed=7)
+    table = np.column_stack([x[:, :2], np.where(x[:, 2] == 1, 7.0, np.where(x[:, 0] > 0.5, 3.0, -2.0))])
+    found = quarnel.logistic.fit(table, y, ["a", "b", "rock"], categorical=["rock"])
+    assert [c["name"] for c in found["coefficients"]] == ["intercept", "a", "b", "rock=3", "rock=7"]
+    assert found["classes"] == [[], [], [-2.0, 3.0, 7.0]]
+    beta = np.array([c["estimate"] for c in found["coefficients"]])
+    design = np.column_stack([table[:, :2], one_hot(table[:, 2])])
+    np.testing.assert_allclose(beta, sklearn_fit(design, y, penalty=None), rtol=1e-6, atol=1e-7)
+    # The map takes the class layer as it is; a class the fit never met is blank.
+    stack = np.array([[[0.2, 0.2]], [[1.0, 1.0]], [[7.0, 5.0]]])
+    probability, _ = quarnel.logistic.predict(found, stack)
+    assert probability[0, 0] == pytest.approx(1 / (1 + np.exp(-(beta[0] + 0.2 * beta[1] + beta[2] + beta[4]))))
+    assert np.isnan(probability[0, 1])
+    with pytest.raises(ValueError, match="categorical: c is none of the layers"):
+        quarnel.logistic.fit(table, y, ["a", "b", "rock"], categorical=["c"])
+    with pytest.raises(ValueError, match="samples: must be one of background, all"):
+        quarnel.logistic.fit(table, y, samples="every")
+
+
+def test_every_cell_pooled_is_sklearns_fit_of_the_whole_table(tmp_path):
+    import json
+    import subprocess
+
+    from test_fuzzy import host, read, write
+
+    rng = np.random.default_rng(4)
+    grids = [np.round(rng.normal(size=(30, 40)), 1), rng.integers(1, 4, size=(30, 40)).astype(float)]
+    grids[0][5, 6] = np.nan
+    paths = [write(tmp_path / f"{n}.tif", g) for n, g in zip(["depth", "rock"], grids)]
+    rows, cols = rng.integers(0, 30, 60), rng.integers(0, 40, 60)
+    (tmp_path / "d.csv").write_text("x,y\n" + "".join(f"{500000 + 100 * c + 50},{7000700 - 100 * r - 50}\n"
+                                                      for r, c in zip(rows, cols)))
+    run = subprocess.run([host(), "logistic", *paths, "--deposits", str(tmp_path / "d.csv"), "--samples", "all",
+                          "--categorical", "rock", "-o", str(tmp_path / "p.tif"), "--json"],
+                         capture_output=True, text=True)
+    found = json.loads(run.stdout)
+    assert run.returncode == 0, found
+    results = found["results"]
+    # The oracle: every cell with data a row of its own, the deposit cells 1.
+    x = np.column_stack([grids[0].ravel(), grids[1].ravel()])
+    valid = ~np.isnan(x).any(axis=1)
+    y = np.zeros(x.shape[0], dtype=int)
+    y[rows * 40 + cols] = 1
+    x, y = x[valid], y[valid]
+    design = np.column_stack([x[:, 0], one_hot(x[:, 1])])
+    beta = np.array([c["estimate"] for c in results["coefficients"]])
+    assert [c["name"] for c in results["coefficients"]] == ["intercept", "depth", "rock=2", "rock=3"]
+    np.testing.assert_allclose(beta, sklearn_fit(design, y, penalty=None), rtol=1e-6, atol=1e-6)
+    assert results["intercept_correction"] == 0
+    assert results["samples"]["deposits"] == y.sum() and results["samples"]["background_cells"] == len(y) - y.sum()
+    conditions = len({tuple(row) for row in x})
+    assert results["samples"]["conditions"] == conditions < len(y)
+    full = np.column_stack([np.ones(len(y)), design])
+    p = 1 / (1 + np.exp(-full @ beta))
+    assert results["log_likelihood"] == pytest.approx(np.sum(y * np.log(p) + (1 - y) * np.log(1 - p)), rel=1e-9)
+    mapped = np.full(1200, np.nan)
+    mapped[valid] = p
+    np.testing.assert_allclose(read(tmp_path / "p.tif").ravel(), mapped.astype(np.float32), rtol=1e-5)
+    # Python's fit of the same table, pooled or row by row, and its map.
+    pooled = quarnel.logistic.fit(x, y, ["depth", "rock"], categorical=["rock"], samples="all")
+    assert pooled["conditions"] == conditions
+    np.testing.assert_allclose([c["estimate"] for c in pooled["coefficients"]], beta, rtol=1e-9, atol=1e-12)
+    unpooled = quarnel.logistic.fit(x, y, ["depth", "rock"], categorical=["rock"])
+    np.testing.assert_allclose([c["estimate"] for c in unpooled["coefficients"]], beta, rtol=1e-8)
+    np.testing.assert_allclose([c["std_error"] for c in unpooled["coefficients"]],
+                               [c["std_error"] for c in results["coefficients"]], rtol=1e-8)
+    probability, _ = quarnel.logistic.predict(pooled, grids)
+    np.testing.assert_allclose(read(tmp_path / "p.tif"), probability.astype(np.float32), rtol=1e-5)
+    # A drawn background's settings do not apply to every cell.
+    refused = subprocess.run([host(), "logistic", *paths, "--deposits", str(tmp_path / "d.csv"), "--samples", "all",
+                              "--background", "100", "-o", str(tmp_path / "q.tif")], capture_output=True, text=True)
+    assert refused.returncode == 1 and "samples all takes every cell" in refused.stderr + refused.stdout
+    assert not (tmp_path / "q.tif").exists()
+
+
+@pytest.mark.parametrize("settings, options", [
+    ("background = 120\nseed = 4\n", ["--background", "120", "--seed", "4"]),
+    ('samples = "all"\ncategorical = ["b"]\n', ["--samples", "all", "--categorical", "b"]),
+])
+def test_the_workflow_gives_the_commands_fit_on_the_training_deposits(tmp_path, settings, options):
     import json
     import subprocess
 
     from test_fuzzy import host, read, write
 
     rng = np.random.default_rng(2)
-    for name in "ab":
-        write(tmp_path / f"{name}.tif", rng.normal(size=(20, 30)))
+    write(tmp_path / "a.tif", rng.normal(size=(20, 30)))
+    write(tmp_path / "b.tif", rng.integers(1, 4, size=(20, 30)).astype(float))
     (tmp_path / "d.csv").write_text("x,y\n" + "".join(f"{500000 + 100 * c + 50},{7000700 - 100 * r - 50}\n"
                                                       for r, c in zip(rng.integers(0, 20, 30), rng.integers(0, 30, 30))))
     (tmp_path / "w.toml").write_text(
         'output = "out"\n[[layers]]\nname = "a"\nraster = "a.tif"\n[[layers]]\nname = "b"\nraster = "b.tif"\n'
-        '[deposits]\npath = "d.csv"\n[logistic]\nbackground = 120\nseed = 4\n[validation]\nholdout = 0.3\n')
+        '[deposits]\npath = "d.csv"\n[logistic]\n' + settings + '[validation]\nholdout = 0.3\n')
     run = subprocess.run([host(), "run", str(tmp_path / "w.toml")], capture_output=True, text=True)
     assert run.returncode == 0, run.stdout + run.stderr
     training = tmp_path / "out" / "validation" / "training_deposits.csv"
     found = json.loads(subprocess.run(
         [host(), "logistic", str(tmp_path / "a.tif"), str(tmp_path / "b.tif"), "--deposits", str(training),
-         "--background", "120", "--seed", "4", "-o", str(tmp_path / "p.tif"), "--json"],
+         *options, "-o", str(tmp_path / "p.tif"), "--json"],
         capture_output=True, text=True).stdout)
     summary = json.loads((tmp_path / "out" / "summary.json").read_text())
     assert summary["logistic"]["results"]["coefficients"] == found["results"]["coefficients"]
