@@ -27,7 +27,7 @@ for map in "$out/district results"/*/*.tif; do
 done
 echo "district maps in $out/district results: layers/ (coded evidence), bp/classes.tif and favourability.tif,"
 echo "  hierarchy/prospectivity.tif, feature/score.tif, wofe/posterior.tif (and its std and confidence),"
-echo "  fuzzy/overlay.tif, logistic/probability.tif (and its standard error),"
+echo "  fuzzy/overlay.tif, logistic/probability.tif (and its standard error), trees/probability.tif,"
 echo "  with summary.json and report.html; each read back by gdalinfo -stats"
 
 # The design's own formats on the 1 km grids derived from the same maps.
