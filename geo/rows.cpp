@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 namespace quarnel::geo {
 
-RowStrip::RowStrip(const Raster& raster, int band, int rowsPerStrip)
+template <class Value>
+BasicRowStrip<Value>::BasicRowStrip(const Raster& raster, int band, int rowsPerStrip)
     : raster_(raster),
       band_(band),
       rowsPerStrip_(rowsPerStrip > 0 ? rowsPerStrip : raster.PreferredRowCount()),
@@ -20,13 +22,20 @@ RowStrip::RowStrip(const Raster& raster, int band, int rowsPerStrip)
     for (int r = 0; r < rowsPerStrip_; ++r) rows_[std::size_t(r)] = values_.data() + std::size_t(r) * cols_;
 }
 
-bool RowStrip::Next() {
+template <class Value>
+bool BasicRowStrip<Value>::Next() {
     if (next_ >= raster_.frame().rows) return false;
     first_ = next_;
     count_ = std::min(rowsPerStrip_, raster_.frame().rows - first_);
     next_ = first_ + count_;
-    raster_.ReadRows(band_, first_, count_, values_.data(), kCoreBlank);
+    if constexpr (std::is_same_v<Value, double>)
+        raster_.ReadRows(band_, first_, count_, values_.data(), kCoreBlank);
+    else
+        raster_.ReadInt32Rows(band_, first_, count_, values_.data());
     return true;
 }
+
+template class BasicRowStrip<double>;
+template class BasicRowStrip<std::int32_t>;
 
 }  // namespace quarnel::geo
