@@ -213,14 +213,6 @@ void RunFeature(const FeatureOptions& options, int& exitCode) {
 
 }  // namespace
 
-JobOutput FeatureRastersOutput(const std::string& parameterFile, const geo::WriteOptions& write) {
-    const auto params = std::make_unique<FeatureParams>();
-    if (const int code = ReadFeatureParams(parameterFile.c_str(), *params); code != kFeatureOk)
-        return StatusOutput("feature", false, code, FeatureStatusText(code),
-                            parameterFile + ": cannot be read");
-    return FeatureRasterOutput(parameterFile, *params, write);
-}
-
 void AddFeatureCommands(CLI::App& app, int& exitCode) {
     auto* feature = app.add_subcommand(
         "feature",
