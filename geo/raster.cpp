@@ -116,6 +116,7 @@ char** LocalDrivers() {
     }();
     static const std::vector<char*> list = [] {
         std::vector<char*> pointers;
+        pointers.reserve(names.size() + 1);
         for (const std::string& name : names) pointers.push_back(const_cast<char*>(name.c_str()));
         pointers.push_back(nullptr);
         return pointers;

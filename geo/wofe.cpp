@@ -139,6 +139,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 std::vector<std::string> PlannedOutputs(const WofeRequest& request, const std::vector<Layer>& layers) {
     const fs::path folder(request.output);
     std::vector<std::string> outputs;
+    outputs.reserve(layers.size() + 3);
     for (const Layer& layer : layers)
         outputs.push_back((folder / "weights" / (layer.name + ".csv")).string());
     if (!request.weightsOnly)
@@ -442,6 +443,7 @@ void WritePosterior(std::vector<Layer>& layers, RowStrip* mask, const WofeReques
         result.maps.push_back({writers[std::size_t(m)]->path(), stats[m].cells, stats[m].min, stats[m].max});
     }
     std::vector<wofe::Condition> areas;
+    areas.reserve(conditions.size());
     for (const auto& [code, found] : conditions)
         areas.push_back(
             {double(found.cells) * result.unitsPerCell, found.posterior.probability, found.posterior.std});
