@@ -33,9 +33,6 @@ JobOutput TrainOutput(const TrainArgs& a);
 // bp-classify through the GDAL door.
 JobOutput ClassifyRastersOutput(const std::string& network, const std::vector<std::string>& inputs,
                                 const std::string& output, const geo::WriteOptions& write);
-// hierarchy and feature on a parameter file whose grids are rasters.
-JobOutput HierarchyRastersOutput(const std::string& parameterFile, const geo::WriteOptions& write);
-JobOutput FeatureRastersOutput(const std::string& parameterFile, const geo::WriteOptions& write);
 
 // evaluate: a map against deposit points.
 JobOutput EvaluateOutput(const std::string& map, const std::string& deposits, const geo::PointOptions& points,

@@ -118,6 +118,7 @@ std::vector<std::string> Summary(const FeatureParams& params, const feature::Ana
 
 bool ParamsTakeGdalDoor(const FeatureParams& params, const geo::WriteOptions& write) {
     std::vector<std::string> grids;
+    grids.reserve(std::size_t(std::max(params.varCount, 0)));
     for (int i = 0; i < params.varCount; ++i) grids.emplace_back(params.vars[i].gridPath);
     return TakesGdalDoor(grids, {params.scoreGridPath}, write);
 }
@@ -130,6 +131,7 @@ std::vector<geo::ModelUnit> ModelUnitsOf(const FeatureParams& params, int rows) 
     if (ReadModelUnits(params.modelUnitPath, list, &cause) != kFeatureOk)
         throw geo::GeoError(cause.empty() ? std::string(params.modelUnitPath) + ": cannot be read" : cause);
     std::vector<geo::ModelUnit> units;
+    units.reserve(std::size_t(std::max(list.unitCount, 0)));
     for (std::int32_t u = 0; u < list.unitCount; ++u)
         units.push_back({{rows - 1 - list.unitRows[u], list.unitCols[u]}, list.unitSizes[u]});
     return units;
@@ -212,14 +214,6 @@ void RunFeature(const FeatureOptions& options, int& exitCode) {
 }
 
 }  // namespace
-
-JobOutput FeatureRastersOutput(const std::string& parameterFile, const geo::WriteOptions& write) {
-    const auto params = std::make_unique<FeatureParams>();
-    if (const int code = ReadFeatureParams(parameterFile.c_str(), *params); code != kFeatureOk)
-        return StatusOutput("feature", false, code, FeatureStatusText(code),
-                            parameterFile + ": cannot be read");
-    return FeatureRasterOutput(parameterFile, *params, write);
-}
 
 void AddFeatureCommands(CLI::App& app, int& exitCode) {
     auto* feature = app.add_subcommand(

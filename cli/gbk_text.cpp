@@ -21,6 +21,8 @@ using Converter = std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvCloser>;
 
 Converter OpenGbkToUtf8() {
     iconv_t cd = iconv_open("UTF-8", "GBK");
+    // (iconv_t)-1 is iconv_open's documented failure value.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
     return Converter(cd == reinterpret_cast<iconv_t>(-1) ? nullptr : cd);
 }
 

@@ -132,6 +132,7 @@ std::vector<double> GridValues(const CxArray<double>& values, int rows, int cols
 
 std::vector<const double*> RowPointers(const std::vector<double>& cells, int rows, int cols) {
     std::vector<const double*> pointers;
+    pointers.reserve(std::size_t(std::max(rows, 0)));
     for (int r = 0; r < rows; ++r) pointers.push_back(cells.data() + static_cast<std::size_t>(r) * cols);
     return pointers;
 }

@@ -280,14 +280,6 @@ int RunHierarchy(const std::string& parameterFile, bool showReport, const CliOpt
 
 }  // namespace
 
-JobOutput HierarchyRastersOutput(const std::string& parameterFile, const geo::WriteOptions& write) {
-    HierarchyParams params{};
-    std::string cause;
-    if (const int code = ReadHierarchyParams(parameterFile.c_str(), params, &cause); code != status::kSuccess)
-        return StatusOutput("hierarchy", false, code, status::Meaning(code).c_str(), cause);
-    return HierarchyRasterOutput(parameterFile, params, write);
-}
-
 void AddHierarchyCommands(CLI::App& app, int& exitCode) {
     auto* hierarchy = app.add_subcommand(
         "hierarchy", "Hierarchy analysis (qelDecompos): weights, consistency, anomaly ranking or prediction");

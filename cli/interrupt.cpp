@@ -32,10 +32,6 @@ bool StopRequested() {
     return stopRequested.load();
 }
 
-void RequestStop() {
-    stopRequested.store(true);
-}
-
 Progress StopOnInterrupt(Progress show) {
     return [scope = std::make_shared<InterruptScope>(), show = std::move(show)](const ProgressStep& step) {
         return (!show || show(step)) && !StopRequested();

@@ -22,10 +22,8 @@ class InterruptScope {
     InterruptScope& operator=(const InterruptScope&) = delete;
 };
 
-// Whether a SIGINT arrived inside a scope (or RequestStop was called).
+// Whether a SIGINT arrived inside a scope.
 bool StopRequested();
-// Sets the stop flag, as SIGINT inside a scope does.
-void RequestStop();
 
 // A Progress that holds an InterruptScope for as long as it (or a copy) lives, passes each step
 // to show (when given) and says stop once the flag is set (or show says stop). Made for one

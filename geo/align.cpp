@@ -103,6 +103,7 @@ Dataset Warp(const std::string& input, GDALDatasetH source, const GridFrame& tar
     const char* crs = GDALGetProjectionRef(source);
     const std::vector<std::string> arguments = WarpArguments(target, crs != nullptr ? crs : "", resampling);
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     GDALWarpAppOptions* options = GDALWarpAppOptionsNew(argv.data(), nullptr);

@@ -96,6 +96,7 @@ ClassifyResult ClassifyRasters(const std::string& networkPath, const std::vector
 
     const std::size_t inputCount = bands.size();
     std::vector<RowStrip> strips;
+    strips.reserve(inputCount);
     for (const InputBand& input : bands) strips.emplace_back(*input.raster, input.band);
     RasterWriter writer(output, frame, 1, options.noData, options);
     writer.SetBandName(1, "class");

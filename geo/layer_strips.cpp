@@ -33,6 +33,7 @@ bool LayerStrips::Cell(std::size_t c, std::vector<double>& values) {
 std::vector<std::string> LayerNames(const std::vector<std::string>& paths) {
     const Evidence evidence(paths);
     std::vector<std::string> names;
+    names.reserve(std::size_t(evidence.LayerCount()));
     for (int layer = 0; layer < evidence.LayerCount(); ++layer) names.push_back(evidence.LayerName(layer));
     return names;
 }

@@ -255,6 +255,7 @@ std::vector<ModelUnit> ModelUnitsOf(const std::vector<std::string>& evidencePath
     std::map<Cell, std::int32_t> units;
     for (const Cell& cell : kept.cells) ++units[cell];
     std::vector<ModelUnit> found;
+    found.reserve(units.size());
     for (const auto& [cell, size] : units) found.push_back({cell, size});
     return found;
 }

@@ -116,6 +116,7 @@ char** LocalDrivers() {
     }();
     static const std::vector<char*> list = [] {
         std::vector<char*> pointers;
+        pointers.reserve(names.size() + 1);
         for (const std::string& name : names) pointers.push_back(const_cast<char*>(name.c_str()));
         pointers.push_back(nullptr);
         return pointers;
@@ -273,6 +274,10 @@ class RasterSource {
     virtual std::string BandName(int band) const = 0;
     virtual std::optional<double> NoData(int band) const = 0;
     virtual void ReadRows(int band, int first, int count, double* out, double noDataAs) const = 0;
+    virtual bool HoldsInt32(int) const { return false; }
+    virtual void ReadInt32Rows(int, int, int, std::int32_t*) const {
+        throw std::logic_error("ReadInt32Rows of a band that holds no integers");
+    }
     virtual int PreferredRowCount() const { return 256; }
     virtual std::string NoDataRule(int band) const = 0;
     virtual std::int64_t NonFiniteCells(int) const { return 0; }
@@ -493,6 +498,25 @@ class GdalSource final : public RasterSource {
         }
         CountNonFinite(band, first, count, infinite);
     }
+    bool HoldsInt32(int band) const override {
+        switch (GDALGetRasterDataType(GDALGetRasterBand(dataset_, band))) {
+            case GDT_Byte:
+            case GDT_Int16:
+            case GDT_UInt16:
+            case GDT_Int32:
+                return true;
+            default:
+                return false;
+        }
+    }
+    void ReadInt32Rows(int band, int first, int count, std::int32_t* out) const override {
+        GDALRasterBandH handle = GDALGetRasterBand(dataset_, band);
+        if (GDALRasterIO(handle, GF_Read, 0, first, frame.cols, count, out, frame.cols, count, GDT_Int32, 0,
+                         0) != CE_None)
+            throw GeoError(std::string(GDALGetDescription(dataset_)) + ": rows " + std::to_string(first + 1) +
+                           " to " + std::to_string(first + count) + " of band " + std::to_string(band) +
+                           " cannot be read: " + CPLGetLastErrorMsg());
+    }
     std::string NoDataRule(int band) const override {
         std::string rule = "NaN, +-inf (counted)";
         if (const std::optional<double> noData = NoData(band); noData && !std::isnan(*noData))
@@ -638,12 +662,31 @@ std::int64_t Raster::NonFiniteCells(int band) const {
     return source_->NonFiniteCells(band);
 }
 
-void Raster::ReadRows(int band, int first, int count, double* out, double noDataAs) const {
+void Raster::RequireRows(int band, int first, int count) const {
     if (band < 1 || band > BandCount()) throw GeoError(path_ + ": has no band " + std::to_string(band));
     if (first < 0 || count < 0 || first + count > frame().rows)
         throw GeoError(path_ + ": rows " + std::to_string(first) + "+" + std::to_string(count) +
                        " lie outside");
+}
+void Raster::ReadRows(int band, int first, int count, double* out, double noDataAs) const {
+    RequireRows(band, first, count);
     source_->ReadRows(band, first, count, out, noDataAs);
+}
+bool Raster::HoldsInt32(int band) const {
+    return band >= 1 && band <= BandCount() && source_->HoldsInt32(band);
+}
+std::optional<std::int32_t> Raster::Int32NoData(int band) const {
+    const std::optional<double> value = NoData(band);
+    if (!value || !(*value >= std::numeric_limits<std::int32_t>::min()) ||
+        !(*value <= std::numeric_limits<std::int32_t>::max()) || *value != std::floor(*value))
+        return std::nullopt;
+    return std::int32_t(*value);
+}
+void Raster::ReadInt32Rows(int band, int first, int count, std::int32_t* out) const {
+    RequireRows(band, first, count);
+    if (!source_->HoldsInt32(band))
+        throw GeoError(path_ + ": band " + std::to_string(band) + " holds no integers");
+    source_->ReadInt32Rows(band, first, count, out);
 }
 
 RasterData ReadRaster(const std::string& path, int band) {

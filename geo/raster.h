@@ -87,6 +87,14 @@ class Raster {
     // noDataAs (NaN unless a kernel wants its own blank value).
     void ReadRows(int band, int first, int count, double* out,
                   double noDataAs = std::numeric_limits<double>::quiet_NaN()) const;
+    // Whether band is a GDAL band of integers Int32 holds exactly (Byte, Int16, UInt16, Int32): class rasters
+    // read that way skip the conversion to double.
+    bool HoldsInt32(int band) const;
+    // Rows [first, first + count) of such a band as stored. A cell is no data when it equals
+    // Int32NoData(band) (the band's no-data value when it is an integer Int32 holds; none
+    // otherwise), as ReadRows decides for the same band.
+    void ReadInt32Rows(int band, int first, int count, std::int32_t* out) const;
+    std::optional<std::int32_t> Int32NoData(int band) const;
     // Rows GDAL reads in one block; reading that many at a time wastes nothing.
     int PreferredRowCount() const;
     // What no data is in band, in words ("NaN, +-inf (counted) and ...").
@@ -96,6 +104,7 @@ class Raster {
 
   private:
     Raster(std::string path, std::unique_ptr<RasterSource> source);
+    void RequireRows(int band, int first, int count) const;
     std::string path_;
     std::unique_ptr<RasterSource> source_;
 };

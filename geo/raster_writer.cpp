@@ -225,8 +225,6 @@ class RasterSink {
 
   protected:
     virtual void Store(int band, int first, int count, const double* values) = 0;
-    // A value as the file will hold it (and give it back).
-    virtual double AsStored(double v) const { return float64_ ? v : double(static_cast<float>(v)); }
 
     std::string path_;
     GridFrame frame_;
@@ -494,14 +492,6 @@ class KvsgdaSink final : public HeldSink {
             for (int c = 0; c < frame_.cols; ++c) writer.Put(std::isnan(row[c]) ? DSAA_BLANK : row[c]);
         }
         if (!writer.Close()) throw GeoError(path_ + ": cannot be written");
-    }
-
-  protected:
-    // Two decimals, read back as a float.
-    double AsStored(double v) const override {
-        char text[400];
-        std::snprintf(text, sizeof text, "%.2f", v);
-        return double(std::strtof(text, nullptr));
     }
 };
 

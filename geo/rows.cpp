@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 #include <gdal.h>
 
 namespace quarnel::geo {
 
-RowStrip::RowStrip(const Raster& raster, int band, int rowsPerStrip)
+template <class Value>
+BasicRowStrip<Value>::BasicRowStrip(const Raster& raster, int band, int rowsPerStrip)
     : raster_(raster),
       band_(band),
       rowsPerStrip_(rowsPerStrip > 0 ? rowsPerStrip : raster.PreferredRowCount()),
@@ -23,12 +25,16 @@ RowStrip::RowStrip(const Raster& raster, int band, int rowsPerStrip)
     for (int r = 0; r < rowsPerStrip_; ++r) rows_[std::size_t(r)] = values_.data() + std::size_t(r) * cols_;
 }
 
-bool RowStrip::Next() {
+template <class Value>
+bool BasicRowStrip<Value>::Next() {
     if (next_ >= raster_.frame().rows) return false;
     first_ = next_;
     count_ = std::min(rowsPerStrip_, raster_.frame().rows - first_);
     next_ = first_ + count_;
-    raster_.ReadRows(band_, first_, count_, values_.data(), kCoreBlank);
+    if constexpr (std::is_same_v<Value, double>)
+        raster_.ReadRows(band_, first_, count_, values_.data(), kCoreBlank);
+    else
+        raster_.ReadInt32Rows(band_, first_, count_, values_.data());
     return true;
 }
 
@@ -39,5 +45,8 @@ void CacheBlockRowsOf(const std::vector<Raster>& rasters) {
     bytes += bytes / 4;
     if (GDALGetCacheMax64() < bytes) GDALSetCacheMax64(bytes);
 }
+
+template class BasicRowStrip<double>;
+template class BasicRowStrip<std::int32_t>;
 
 }  // namespace quarnel::geo

@@ -1,6 +1,8 @@
 #pragma once
 // A raster band walked a strip of rows at a time (as many rows as GDAL reads in one block), for
-// the core's row kernels: no data reads as kCoreBlank here, never NaN.
+// the core's row kernels: no data reads as kCoreBlank here, never NaN. Int32RowStrip walks a band
+// of integers as stored (Raster::ReadInt32Rows), in the same strips for the same raster size.
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -12,17 +14,18 @@ namespace quarnel::geo {
 // raster holds.
 inline constexpr double kCoreBlank = -1.0e300;
 
-class RowStrip {
+template <class Value>
+class BasicRowStrip {
   public:
-    RowStrip(const Raster& raster, int band, int rowsPerStrip = 0);
+    BasicRowStrip(const Raster& raster, int band, int rowsPerStrip = 0);
     // Reads the next strip; false after the last.
     bool Next();
     void Restart() { next_ = 0; }
     int first() const { return first_; }
     int count() const { return count_; }
-    std::span<double> Values() { return {values_.data(), std::size_t(count_) * cols_}; }
+    std::span<Value> Values() { return {values_.data(), std::size_t(count_) * cols_}; }
     // Row pointers of the strip, as the core's kernels take them.
-    const double* const* Rows() const { return rows_.data(); }
+    const Value* const* Rows() const { return rows_.data(); }
 
   private:
     const Raster& raster_;
@@ -32,9 +35,12 @@ class RowStrip {
     int first_ = 0;
     int count_ = 0;
     int next_ = 0;
-    std::vector<double> values_;
-    std::vector<const double*> rows_;
+    std::vector<Value> values_;
+    std::vector<const Value*> rows_;
 };
+
+using RowStrip = BasicRowStrip<double>;
+using Int32RowStrip = BasicRowStrip<std::int32_t>;
 
 // Rasters walked a strip at a time in lockstep need one row of blocks of each in GDAL's block
 // cache, or each block is read again for every strip it holds: raises the cache's cap (never

@@ -55,13 +55,33 @@ class ClassTally {
     std::map<std::int64_t, std::int64_t> sparse_;
 };
 
+// A layer's rows: integers as stored where the raster holds them and no breaks class them (the
+// classes are the values), doubles otherwise.
 struct Layer {
     const WofeEvidence* evidence = nullptr;
     std::string name;
     std::unique_ptr<Raster> raster;
-    std::unique_ptr<RowStrip> strip;
+    std::unique_ptr<RowStrip> strip;        // doubles, no data as kCoreBlank
+    std::unique_ptr<Int32RowStrip> values;  // or integers, no data equal to blank
+    std::optional<std::int32_t> blank;
     ClassTally cells;
     std::map<std::int64_t, std::int64_t> deposits;
+
+    void Open(int rowsPerStrip) {
+        if (evidence->breaks.empty() && raster->HoldsInt32(1)) {
+            values = std::make_unique<Int32RowStrip>(*raster, 1, rowsPerStrip);
+            blank = raster->Int32NoData(1);
+        } else {
+            strip = std::make_unique<RowStrip>(*raster, 1, rowsPerStrip);
+        }
+    }
+    bool Next() { return values ? values->Next() : strip->Next(); }
+    void Restart() { values ? values->Restart() : strip->Restart(); }
+    int first() const { return values ? values->first() : strip->first(); }
+    int count() const { return values ? values->count() : strip->count(); }
+    bool Blank(std::size_t c) const {
+        return values ? blank && values->Values()[c] == *blank : strip->Values()[c] == kCoreBlank;
+    }
 };
 
 // The class of a value read, or a refusal naming the cell.
@@ -77,6 +97,15 @@ std::int64_t ClassOf(const Layer& layer, double v, int row, int col) {
                        ", which is no integer class; class it with --breaks " + layer.name + "=B1,B2,...");
     }
     return std::int64_t(v);
+}
+std::int64_t ClassOf(const Layer&, std::int32_t v, int, int) {
+    return v;
+}
+
+// The class of cell c of the layer's strip (row and col name it in a refusal).
+std::int64_t ClassAt(const Layer& layer, std::size_t c, int row, int col) {
+    return layer.values ? ClassOf(layer, layer.values->Values()[c], row, col)
+                        : ClassOf(layer, layer.strip->Values()[c], row, col);
 }
 
 // The cell's area in unit cells: the CRS must be projected for km2.
@@ -110,6 +139,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 std::vector<std::string> PlannedOutputs(const WofeRequest& request, const std::vector<Layer>& layers) {
     const fs::path folder(request.output);
     std::vector<std::string> outputs;
+    outputs.reserve(layers.size() + 3);
     for (const Layer& layer : layers)
         outputs.push_back((folder / "weights" / (layer.name + ".csv")).string());
     if (!request.weightsOnly)
@@ -152,8 +182,9 @@ std::vector<Layer> OpenLayers(const WofeRequest& request) {
 
 // Class rasters hold runs of one class: each run of the piece (from its first cell on) is
 // classed and counted once.
-void CountRuns(Layer& layer, const std::vector<std::uint8_t>& study, std::size_t from, int first, int cols) {
-    const double* values = layer.strip->Values().data() + from;
+template <class Value>
+void CountRuns(Layer& layer, const Value* values, const std::vector<std::uint8_t>& study, std::size_t from,
+               int first, int cols) {
     std::size_t start = 0;
     std::int64_t run = 0;
     const auto flush = [&] {
@@ -174,6 +205,12 @@ void CountRuns(Layer& layer, const std::vector<std::uint8_t>& study, std::size_t
         run = 1;
     }
     flush();
+}
+void CountRuns(Layer& layer, const std::vector<std::uint8_t>& study, std::size_t from, int first, int cols) {
+    if (layer.values)
+        CountRuns(layer, layer.values->Values().data() + from, study, from, first, cols);
+    else
+        CountRuns(layer, layer.strip->Values().data() + from, study, from, first, cols);
 }
 
 // The deposits' cells (row-major index) with how many points lie there, ascending.
@@ -207,14 +244,14 @@ bool IsMissing(const Layer& layer, std::int64_t value) {
 // Walks every layer's strips (and the mask's) together; visit(first row, rows) per strip.
 template <class Visit>
 void ForEachStrip(std::vector<Layer>& layers, RowStrip* mask, Visit visit) {
-    for (Layer& layer : layers) layer.strip->Restart();
+    for (Layer& layer : layers) layer.Restart();
     if (mask) mask->Restart();
     while (true) {
         bool more = true;
-        for (Layer& layer : layers) more = layer.strip->Next() && more;
+        for (Layer& layer : layers) more = layer.Next() && more;
         if (mask) more = mask->Next() && more;
         if (!more) return;
-        visit(layers.front().strip->first(), layers.front().strip->count());
+        visit(layers.front().first(), layers.front().count());
     }
 }
 
@@ -230,8 +267,15 @@ void StudyOfPiece(const std::vector<Layer>& layers, RowStrip* mask, std::size_t 
         for (std::size_t c = 0; c < study.size(); ++c) study[c] = m[c] != kCoreBlank && m[c] != 0;
     }
     for (const Layer& layer : layers) {
-        const double* v = layer.strip->Values().data() + from;
-        for (std::size_t c = 0; c < study.size(); ++c) study[c] &= v[c] != kCoreBlank;
+        if (layer.values) {
+            if (!layer.blank) continue;
+            const std::int32_t* v = layer.values->Values().data() + from;
+            const std::int32_t blank = *layer.blank;
+            for (std::size_t c = 0; c < study.size(); ++c) study[c] &= v[c] != blank;
+        } else {
+            const double* v = layer.strip->Values().data() + from;
+            for (std::size_t c = 0; c < study.size(); ++c) study[c] &= v[c] != kCoreBlank;
+        }
     }
 }
 
@@ -241,7 +285,7 @@ bool InStudy(const std::vector<Layer>& layers, RowStrip* mask, std::size_t c) {
         if (m == kCoreBlank || m == 0) return false;
     }
     for (const Layer& layer : layers)
-        if (layer.strip->Values()[c] == kCoreBlank) return false;
+        if (layer.Blank(c)) return false;
     return true;
 }
 
@@ -274,9 +318,8 @@ std::vector<DepositClasses> Count(std::vector<Layer>& layers, RowStrip* mask, co
             const std::int64_t deposits = request.countCells ? 1 : points;
             DepositClasses classes{cell, deposits, {}};
             for (Layer& layer : layers) {
-                const std::int64_t value =
-                    ClassOf(layer, layer.strip->Values()[c], first + int(c / std::size_t(frame.cols)),
-                            int(c % std::size_t(frame.cols)));
+                const std::int64_t value = ClassAt(layer, c, first + int(c / std::size_t(frame.cols)),
+                                                   int(c % std::size_t(frame.cols)));
                 classes.classes.push_back(value);
                 layer.deposits[value] += deposits;
             }
@@ -378,8 +421,7 @@ void WritePosterior(std::vector<Layer>& layers, RowStrip* mask, const WofeReques
             if (!InStudy(layers, mask, c)) continue;
             std::uint64_t code = 0;
             for (std::size_t k = 0; k < layers.size(); ++k) {
-                const double v = layers[k].strip->Values()[c];
-                classes[k] = model.layers[k].GeneralIndex(ClassOf(layers[k], v, first, 0));
+                classes[k] = model.layers[k].GeneralIndex(ClassAt(layers[k], c, first, 0));
                 code = code * (model.layers[k].classes.size() + 1) + std::uint64_t(classes[k] + 1);
             }
             auto [at, added] = conditions.try_emplace(code);
@@ -401,6 +443,7 @@ void WritePosterior(std::vector<Layer>& layers, RowStrip* mask, const WofeReques
         result.maps.push_back({writers[std::size_t(m)]->path(), stats[m].cells, stats[m].min, stats[m].max});
     }
     std::vector<wofe::Condition> areas;
+    areas.reserve(conditions.size());
     for (const auto& [code, found] : conditions)
         areas.push_back(
             {double(found.cells) * result.unitsPerCell, found.posterior.probability, found.posterior.std});
@@ -424,7 +467,7 @@ WofeResult RunWofe(const WofeRequest& request, const WriteOptions& options, cons
         UnitsPerCell(frame, request.unitAreaKm2, result.unitAreaKm2, request.evidence.front().raster);
     result.depositsRead = std::int64_t(request.deposits.size());
     const int rowsPerStrip = layers.front().raster->PreferredRowCount();
-    for (Layer& layer : layers) layer.strip = std::make_unique<RowStrip>(*layer.raster, 1, rowsPerStrip);
+    for (Layer& layer : layers) layer.Open(rowsPerStrip);
     std::unique_ptr<RowStrip> mask =
         maskRaster ? std::make_unique<RowStrip>(*maskRaster, 1, rowsPerStrip) : nullptr;
 

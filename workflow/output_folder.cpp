@@ -58,7 +58,7 @@ OutputFolder::~OutputFolder() {
 }
 
 fs::path OutputFolder::Place(const fs::path& relative) const {
-    const fs::path path = folder_ / relative;
+    fs::path path = folder_ / relative;
     MakeFolder(relative.has_extension() ? path.parent_path() : path);
     return path;
 }

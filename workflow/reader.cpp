@@ -43,13 +43,13 @@ class Section {
         const toml::node* node = Find(parameter);
         if (node == nullptr) return {};
         if (!node->is_string()) Fail(parameter.name, node->source(), "not a string");
-        const std::string text = node->value<std::string>().value();
+        std::string text = node->value<std::string>().value();
         if (text.empty()) Fail(parameter.name, node->source(), "empty");
         return text;
     }
 
     std::string PlainName(const Parameter& parameter) {
-        const std::string name = Text(parameter);
+        std::string name = Text(parameter);
         if (!name.empty() && !IsPlainName(name))
             Fail(parameter.name, table_.get(parameter.name)->source(),
                  "\"" + name + "\" is not a plain name (1 to 64 letters, digits, '_' and '-')");

@@ -222,7 +222,11 @@ void PutValidation(std::string& page, const nlohmann::ordered_json& validation) 
         "<th>average precision</th><th>P-A crossing (value, rate)</th><th>log loss</th><th>Brier score</th>"
         "</tr>";
     if (!validation.is_object()) return;
-    for (const auto& [method, found] : validation.items()) {
+    for (const auto& item : validation.items()) {
+        // Named, not a structured binding: lambdas capture bindings only since C++20's P1091,
+        // which clang 14 does not implement.
+        const std::string& method = item.key();
+        const nlohmann::ordered_json& found = item.value();
         if (method == "ranking") continue;
         const auto value = [&](const char* a, const char* b) {
             return found.contains(a) && found[a].contains(b) ? Cell(found[a][b]) : std::string("&ndash;");

@@ -253,6 +253,7 @@ void CheckSamples(const Workflow& workflow, const Plan& plan) {
     const std::vector<std::string> bpLayers = workflow.bp ? BpLayers(workflow) : std::vector<std::string>{};
     if (workflow.bp && std::none_of(bpLayers.begin(), bpLayers.end(), windowed)) {
         std::vector<std::string> rasters;
+        rasters.reserve(bpLayers.size());
         for (const std::string& name : bpLayers) rasters.push_back(workflow.Layer(name).raster);
         const std::string background = workflow.Where(workflow.bp->background ? "bp.background" : "bp");
         const std::string deposits = workflow.Where("deposits.path");

@@ -161,7 +161,8 @@ Text FixedText(char* buffer, char* end, double v, int precision) {
     char* p = end;
     if (std::isnan(v) || std::isinf(v)) {
         p -= 3;
-        std::memcpy(p, std::isnan(v) ? "nan" : "inf", 3);
+        // Text is a span with its length; no terminator belongs in the number's bytes.
+        std::memcpy(p, std::isnan(v) ? "nan" : "inf", 3);  // NOLINT(bugprone-not-null-terminated-result)
     } else {
         std::uint64_t scaled = 0;
         if (!ScaledRounded(bits, precision, &scaled)) {

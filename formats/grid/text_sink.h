@@ -112,7 +112,6 @@ class TextSink {
     void PutPadded(std::string_view text, int width);
     char* Reserve(std::size_t length);
     void Commit(char* end);
-    void SeparateNumber(char first);
     void Flush();
 
     OutputFile file_;

@@ -13,7 +13,9 @@ To ConvertValue(From value) {
     if constexpr (std::is_same_v<To, From>) {
         return value;
     } else if constexpr (std::is_integral_v<To> && std::is_integral_v<From>) {
-        // Every element type fits in long long, so the comparison there is exact.
+        // Every element type fits in long long, so the comparison there is exact. A signed char
+        // is an 8-bit signed element here, a number, not a character.
+        // NOLINTNEXTLINE(bugprone-signed-char-misuse)
         const auto wide = static_cast<long long>(value);
         if (wide < static_cast<long long>(std::numeric_limits<To>::min()))
             return std::numeric_limits<To>::min();

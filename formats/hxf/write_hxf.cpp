@@ -67,7 +67,7 @@ void EncodeAs(int elementType, const void* values, std::size_t first, std::size_
 
 bool WriteGrid(std::FILE* file, int elementType, std::size_t cells, const char* id, const void* values) {
     char idField[hxf::kIdSize] = {};
-    std::memcpy(idField, id, std::strlen(id));
+    std::strncpy(idField, id, sizeof idField - 1);  // ids are checked shorter; the field stays NUL-ended
     if (std::fwrite(idField, 1, sizeof idField, file) != sizeof idField) return false;
     const std::size_t valueSize = hxf::ElementSize(elementType);
     std::vector<unsigned char> chunk(std::min(cells, kChunkValues) * valueSize);

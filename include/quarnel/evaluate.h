@@ -235,10 +235,4 @@ std::vector<int> FoldSplit(std::int64_t count, int folds, std::uint64_t seed);
 DepositSplit HoldoutSplitByGroup(std::span<const std::int64_t> group, double fraction, std::uint64_t seed);
 std::vector<int> FoldSplitByGroup(std::span<const std::int64_t> group, int folds, std::uint64_t seed);
 
-// Deposits per sampled cell from a subset of the deposits: depositCells as given to SampleCells,
-// chosen the indices into it that count. Deposits on cells outside the sample are left out.
-std::vector<std::int32_t> DepositsOfSubset(const CellSample& sample,
-                                           std::span<const std::int64_t> depositCells,
-                                           std::span<const std::int64_t> chosen);
-
 }  // namespace quarnel::evaluate

@@ -268,6 +268,11 @@ TEST_P(Interrupted, EndsWithinASecondWithNoOutput) {
     for (int s = 0; s < 2000; ++s)
         samples += std::to_string(s % 7 * 0.1) + " " + std::to_string(s % 3) + " 1\n";
     WriteText(folder / "s.txt", samples);
+    std::string deposits = "x,y\n";
+    for (int d = 0; d < 60; ++d)
+        deposits +=
+            std::to_string(500000 + d * 331 % 20000) + "," + std::to_string(6980000 + d * 797 % 20000) + "\n";
+    WriteText(folder / "d.csv", deposits);
     std::string line = GetParam();
     for (std::size_t at; (at = line.find("@")) != std::string::npos;) line.replace(at, 1, folder / "");
     testkit::CliOptions options;
@@ -281,14 +286,16 @@ TEST_P(Interrupted, EndsWithinASecondWithNoOutput) {
     for (const auto& entry : std::filesystem::directory_iterator(folder / ""))
         left.push_back(entry.path().filename().string());
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"big.vrt", "net.txt", "s.txt", "small.tif"}));
+    EXPECT_EQ(left, (std::vector<std::string>{"big.vrt", "d.csv", "net.txt", "s.txt", "small.tif"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, Interrupted,
                          ::testing::Values("convert @big.vrt @out.tif", "normalize @big.vrt @out.tif",
                                            "window-stats @big.vrt @m.tif @s.tif -w 3",
                                            "bp-classify @net.txt @c.tif @big.vrt @big.vrt",
-                                           "bp-train -s @s.txt -n @n.txt -r @r.txt -H 20 -m 100000000 -e 0"));
+                                           "bp-train -s @s.txt -n @n.txt -r @r.txt -H 20 -m 100000000 -e 0",
+                                           "wofe @big.vrt --deposits @d.csv --breaks big=5,10,15 "
+                                           "--unit-area cell -o @out"));
 
 struct BadWorkflow {
     const char* text;

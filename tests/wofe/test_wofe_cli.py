@@ -285,6 +285,31 @@ def test_missing_cells_and_the_mask(data):
     assert any(m["class"] == 0 for m in result["results"]["layers"][0]["missing"])
 
 
+def test_integer_rasters_count_as_their_float_copies(data):
+    """Class rasters stored as integers (read as stored, no data by the band's value) give the
+    same tables and maps as the same classes stored as Float32."""
+    f = data["folder"]
+    folder = f / "integers"
+    folder.mkdir()
+    for name, kind in (("A", gdal.GDT_Int16), ("B", gdal.GDT_Byte)):
+        gdal.Translate(str(folder / f"{name}.tif"), str(f / f"{name}.tif"), outputType=kind)
+    outputs = []
+    for source in (f, folder):
+        out = folder / ("out_" + source.name)
+        args = [QUARNEL, "wofe", str(source / "A.tif"), str(source / "B.tif"), str(f / "C.tif"), "--deposits",
+                str(f / "deposits.csv"), "-o", str(out), "--breaks", "C=0.3,0.6", "--missing", "0,,",
+                "--mask", str(f / "mask.tif")]
+        assert subprocess.run(args, capture_output=True, text=True).returncode == 0
+        outputs.append(out)
+    assert gdal.Open(str(folder / "A.tif")).GetRasterBand(1).GetNoDataValue() == NODATA
+    for name in ("A", "B", "C"):
+        assert (outputs[0] / "weights" / f"{name}.csv").read_bytes() == \
+            (outputs[1] / "weights" / f"{name}.csv").read_bytes()
+    for name in ("posterior", "posterior_std", "confidence"):
+        a, b = (gdal.Open(str(o / f"{name}.tif")).ReadAsArray() for o in outputs)
+        assert np.array_equal(a, b, equal_nan=True)
+
+
 def test_refusals_name_the_cause_and_leave_no_posterior(data):
     f = data["folder"]
     # A continuous layer without breaks.
