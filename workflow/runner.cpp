@@ -20,6 +20,8 @@
 #include "geo/prep.h"
 #include "geo/rows.h"
 #include "formats/grid/text_sink.h"
+#include "jobs/hierarchy/hierarchy_params.h"
+#include "jobs/hierarchy/report_opening.h"
 #include "quarnel/evaluate.h"
 #include "quarnel/hierarchy.h"
 #include "workflow/output_folder.h"
@@ -54,9 +56,10 @@ std::vector<fs::path> PlannedOutputs(const Workflow& workflow) {
                                    "feature/score.tif", "validation/training_deposits.csv",
                                    "validation/held_out_deposits.csv", "validation/roc.png",
                                    "validation/success-rate.png", "validation/prediction-rate.png",
+                                   "hierarchy/report.txt",
                                    // Files of earlier versions of the run, which no step makes now.
-                                   "hierarchy/hierarchy.params", "hierarchy/report.txt",
-                                   "feature/feature.params", "feature/model_units.txt", "feature/report.txt"};
+                                   "hierarchy/hierarchy.params", "feature/feature.params",
+                                   "feature/model_units.txt", "feature/report.txt"};
     for (const char* name : {"posterior.tif", "posterior_std.tif", "confidence.tif", "posterior_std.png"})
         files.push_back(fs::path("wofe") / name);
     for (const params::LayerRequest& layer : workflow.layers)
@@ -623,10 +626,46 @@ Json WeightsOf(const params::HierarchyRequest& request, const hierarchy::Hierarc
     return {{"consistent", weights.consistent}, {"matrices", matrices}, {"total_weights_percent", total}};
 }
 
+// The hierarchy job's parameters for what the run asks: the regular-grid target, the levels and
+// their elements named by their layers (plain names, well within the field).
+HierarchyParams HierarchyParamsOf(const params::HierarchyRequest& request) {
+    HierarchyParams params{};
+    params.target = kPredictRegularGrid;
+    for (const params::LevelRequest& level : request.levels) {
+        const std::size_t l = std::size_t(level.level);
+        params.levelOn[l] = 1;
+        params.levelImportance[l] = level.importance;
+        params.elementCount[l] = std::int32_t(level.elements.size());
+        for (std::size_t e = 0; e < level.elements.size(); ++e) {
+            params.elementImportance[l][e] = level.elements[e].importance;
+            std::snprintf(params.elements[l][e].name, kNameField, "%s", level.elements[e].layer.c_str());
+        }
+    }
+    return params;
+}
+
+// The hierarchy job's GBK report of the run, written whole by its own section writers: the
+// matrices up to the first that fails, and the grid's size once the map is made.
+void WriteHierarchyReport(const fs::path& path, const params::HierarchyRequest& request,
+                          const hierarchy::HierarchyWeights& weights, const geo::PredictionResult* found) {
+    const HierarchyParams params = HierarchyParamsOf(request);
+    TextSink report;
+    if (!report.Open(path.string().c_str(), kTextFileLineEnds))
+        throw WorkflowError(path.string() + ": cannot be created");
+    WriteReportOpening(params, report);
+    WriteWeightSections(params, weights, report);
+    if (found != nullptr) {
+        WriteGridSize(std::int32_t(found->rows), std::int32_t(found->cols), report);
+        report.Put("\n\n");
+    }
+    if (!report.Close()) throw WorkflowError(path.string() + ": could not be written completely");
+}
+
 void RunHierarchy(const Workflow& workflow, const std::vector<std::string>& prepared,
                   const OutputFolder& folder, Record& record) {
     const params::HierarchyRequest& request = *workflow.hierarchy;
     const fs::path map = folder.Place("hierarchy/prospectivity.tif");
+    const fs::path reportFile = folder.Place("hierarchy/report.txt");
     Json results = Json::object();
     const bool ok = record.Run(Text(key::kHierarchy), [&](Step& step) {
         const hierarchy::HierarchyWeights weights =
@@ -634,6 +673,8 @@ void RunHierarchy(const Workflow& workflow, const std::vector<std::string>& prep
         results = WeightsOf(request, weights);
         step.results = results;
         if (!weights.consistent) {
+            WriteHierarchyReport(reportFile, request, weights, nullptr);
+            step.outputs = {reportFile.string()};
             const hierarchy::MatrixResult& last = weights.matrices.back();
             throw WorkflowError("the importances are not consistent: the " + LevelName(last.level) +
                                 " matrix's consistency ratio is " +
@@ -650,7 +691,8 @@ void RunHierarchy(const Workflow& workflow, const std::vector<std::string>& prep
             geo::PredictHierarchyRaster(rasters, total, map.string(), {}, record.progress);
         results["prediction"] = {{"rows", found.rows},   {"cols", found.cols}, {"cells", found.predicted},
                                  {"blank", found.blank}, {"min", found.min},   {"max", found.max}};
-        step.outputs = {map.string()};
+        WriteHierarchyReport(reportFile, request, weights, &found);
+        step.outputs = {map.string(), reportFile.string()};
         step.results = results;
     });
     Json levels = Json::array();
@@ -661,15 +703,16 @@ void RunHierarchy(const Workflow& workflow, const std::vector<std::string>& prep
         levels.push_back(
             {{"level", LevelName(level.level)}, {"importance", level.importance}, {"elements", elements}});
     }
-    record.report.methods.push_back(
-        {"Hierarchy analysis",
-         "Judgement matrices from the importances, their weights and consistency, and "
-         "the weighted sum of the layers at every cell.",
-         {{"levels", levels}},
-         results,
-         {},
-         {},
-         FailuresOf(record, {key::kHierarchy})});
+    ReportSection section{"Hierarchy analysis",
+                          "Judgement matrices from the importances, their weights and consistency, and "
+                          "the weighted sum of the layers at every cell.",
+                          {{"levels", levels}},
+                          results,
+                          {},
+                          {},
+                          FailuresOf(record, {key::kHierarchy})};
+    if (fs::exists(reportFile)) section.gbkReports.push_back(reportFile);
+    record.report.methods.push_back(section);
     if (ok) record.maps.push_back({"hierarchy", map.string(), false, record.report.methods.size() - 1});
 }
 
