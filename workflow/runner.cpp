@@ -20,6 +20,7 @@
 #include "geo/prep.h"
 #include "geo/rows.h"
 #include "formats/grid/text_sink.h"
+#include "jobs/feature/report_sections.h"
 #include "jobs/hierarchy/hierarchy_params.h"
 #include "jobs/hierarchy/report_opening.h"
 #include "quarnel/evaluate.h"
@@ -56,10 +57,10 @@ std::vector<fs::path> PlannedOutputs(const Workflow& workflow) {
                                    "feature/score.tif", "validation/training_deposits.csv",
                                    "validation/held_out_deposits.csv", "validation/roc.png",
                                    "validation/success-rate.png", "validation/prediction-rate.png",
-                                   "hierarchy/report.txt",
+                                   "hierarchy/report.txt", "feature/report.txt",
                                    // Files of earlier versions of the run, which no step makes now.
                                    "hierarchy/hierarchy.params", "feature/feature.params",
-                                   "feature/model_units.txt", "feature/report.txt"};
+                                   "feature/model_units.txt"};
     for (const char* name : {"posterior.tif", "posterior_std.tif", "confidence.tif", "posterior_std.png"})
         files.push_back(fs::path("wofe") / name);
     for (const params::LayerRequest& layer : workflow.layers)
@@ -734,10 +735,58 @@ Json FeatureResultsOf(const params::FeatureRequest& request, const feature::Anal
     return results;
 }
 
+// The feature job's parameters for what the run asks: each variable named by its layer, with
+// its raster as the run's folder knows it (cut to the field, as the report only shows it).
+FeatureParams FeatureParamsOf(const params::FeatureRequest& request, const std::vector<std::string>& rasters,
+                              const fs::path& folder) {
+    if (request.variables.size() > std::size_t(kMaxFeatureVars))
+        throw WorkflowError("feature analysis takes at most " + std::to_string(kMaxFeatureVars) + " layers");
+    FeatureParams params{};
+    params.varCount = std::int32_t(request.variables.size());
+    params.hasModelUnits = request.modelUnits ? 1 : 0;
+    params.method = std::int32_t(request.method);
+    for (std::size_t i = 0; i < request.variables.size(); ++i) {
+        EvidenceVariable& variable = params.vars[i];
+        std::snprintf(variable.name, sizeof variable.name, "%s", request.variables[i].layer.c_str());
+        variable.lower = request.variables[i].lower;
+        variable.upper = request.variables[i].upper;
+        const fs::path relative = fs::path(rasters[i]).lexically_proximate(folder);
+        std::snprintf(variable.gridPath, sizeof variable.gridPath, "%s", relative.string().c_str());
+    }
+    return params;
+}
+
+// The feature job's GBK report of the run, written whole by its own section writers from the
+// core's results: product matrix, the method's weights and, with model units, their judgement.
+void WriteFeatureReport(const fs::path& path, const FeatureParams& params, const feature::AnalysisResults& found) {
+    const int n = params.varCount;
+    TextSink report;
+    if (!report.Open(path.string().c_str(), kTextFileLineEnds))
+        throw WorkflowError(path.string() + ": cannot be created");
+    WriteFeatureReportOpening(params, report);
+    WriteProductMatrix(found.productMatrix.data(), n, report);
+    if (params.method == 0) {
+        WriteVectorLengths(found.lengths.data(), n, report);
+    } else {
+        std::vector<float> normalised = found.productMatrix;
+        feature::NormaliseProductMatrix(normalised, n);
+        WriteNormalisedMatrix(normalised.data(), n, report);
+        WriteFirstComponent(found.component.data(), n, report);
+    }
+    WriteVariableWeights(found.weights.data(), n, report);
+    if (params.hasModelUnits == 1) {
+        WriteUnitHeading(report);
+        for (const feature::UnitJudgement& unit : found.units) WriteUnitRow(unit, report);
+    }
+    WriteFeatureReportEnd(report);
+    if (!report.Close()) throw WorkflowError(path.string() + ": could not be written completely");
+}
+
 void RunFeature(const Workflow& workflow, const std::vector<std::string>& prepared, const Plan& plan,
                 const OutputFolder& folder, Record& record) {
     const params::FeatureRequest& request = *workflow.feature;
     const fs::path map = folder.Place("feature/score.tif");
+    const fs::path reportFile = folder.Place("feature/report.txt");
     Json results = Json::object();
     const bool ok = record.Run(Text(key::kFeature), [&](Step& step) {
         geo::FeatureRequest analysis;
@@ -755,27 +804,32 @@ void RunFeature(const Workflow& workflow, const std::vector<std::string>& prepar
             analysis.modelUnits = geo::ModelUnitsOf(rasters, plan.training, count);
             record.summary[Text(key::kModelUnits)] = CountOf(count);
         }
-        results = FeatureResultsOf(request, geo::AnalyseFeatures(analysis, {}, record.progress));
-        step.outputs = {map.string()};
+        std::vector<std::string> rasters;
+        for (const geo::FeatureVariable& variable : analysis.variables) rasters.push_back(variable.raster);
+        const feature::AnalysisResults found = geo::AnalyseFeatures(analysis, {}, record.progress);
+        results = FeatureResultsOf(request, found);
+        WriteFeatureReport(reportFile, FeatureParamsOf(request, rasters, folder.path()), found);
+        step.outputs = {map.string(), reportFile.string()};
         step.results = results;
     });
     Json variables = Json::array();
     for (const params::VariableRequest& variable : request.variables)
         variables.push_back(
             {{"layer", variable.layer}, {"lower", variable.lower}, {"upper", variable.upper}});
-    record.report.methods.push_back(
-        {"Feature analysis",
-         "Each layer coded +1, 0 or -1 by its bounds, the product matrix of the codes" +
-             std::string(request.modelUnits ? " at the deposit cells" : "") +
-             ", weights from it, and every cell's score.",
-         {{Text(params::feature::kMethod.name),
-           Text(params::feature::kMethodChoices[std::size_t(request.method)])},
-          {Text(params::feature::kModelUnits.name), request.modelUnits},
-          {Text(params::feature::kVariables.name), variables}},
-         results,
-         {},
-         {},
-         FailuresOf(record, {key::kFeature})});
+    ReportSection section{"Feature analysis",
+                          "Each layer coded +1, 0 or -1 by its bounds, the product matrix of the codes" +
+                              std::string(request.modelUnits ? " at the deposit cells" : "") +
+                              ", weights from it, and every cell's score.",
+                          {{Text(params::feature::kMethod.name),
+                            Text(params::feature::kMethodChoices[std::size_t(request.method)])},
+                           {Text(params::feature::kModelUnits.name), request.modelUnits},
+                           {Text(params::feature::kVariables.name), variables}},
+                          results,
+                          {},
+                          {},
+                          FailuresOf(record, {key::kFeature})};
+    if (ok) section.gbkReports.push_back(reportFile);
+    record.report.methods.push_back(section);
     if (ok) record.maps.push_back({"feature", map.string(), false, record.report.methods.size() - 1});
 }
 

@@ -409,6 +409,12 @@ TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
           Printed("  %10.3f\n", hierarchy["total_weights_percent"]["a"]),
           Printed("  %10.3f\n", hierarchy["total_weights_percent"]["b"])})
         EXPECT_NE(hierarchyReport.find(line), std::string::npos) << line << "\n" << hierarchyReport;
+    // So is feature analysis': its weights as summary.json has them, and the job's closing.
+    const std::string featureReport = GbkAsUtf8(ReadText(folder / "out/feature/report.txt"));
+    const nlohmann::json featureWeights = nlohmann::json::parse(summary)["feature"]["results"]["weights"];
+    for (const std::string& line :
+         {Printed("%7.2f", featureWeights["a"]) + Printed("%7.2f", featureWeights["b"]) + "\n\n", std::string(" Ok\n")})
+        EXPECT_NE(featureReport.find(line), std::string::npos) << line << "\n" << featureReport;
     EXPECT_NE(summary.find("\"prediction_rate\""), std::string::npos) << summary;
     EXPECT_NE(summary.find("\"average_precision\""), std::string::npos) << summary;
     EXPECT_NE(summary.find("\"crossing\""), std::string::npos) << summary;
@@ -420,7 +426,8 @@ TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
     std::string page = ReadText(folder / "out/report.html");
     EXPECT_EQ(page.find("http"), std::string::npos);
     EXPECT_EQ(page.find("<script"), std::string::npos);
-    EXPECT_NE(page.find("Report report.txt"), std::string::npos);  // the hierarchy report, as UTF-8
+    // Both reports, as UTF-8: the hierarchy one by its target line.
+    EXPECT_NE(page.find("Report report.txt"), page.rfind("Report report.txt"));
     EXPECT_NE(page.find(target), std::string::npos);
     for (const char* heading :
          {"<h2>Inputs</h2>", "<h2>Methods</h2>", "<h2>Validation</h2>", "BP network", "Hierarchy analysis",
