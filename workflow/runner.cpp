@@ -52,15 +52,14 @@ bool Windowed(const params::LayerRequest& layer) {
 
 // The files a run may write, relative to its folder: every step's, for the layers it has.
 std::vector<fs::path> PlannedOutputs(const Workflow& workflow) {
-    std::vector<fs::path> files = {"bp/samples.txt", "bp/network.txt", "bp/training_result.txt",
-                                   "bp/classes.tif", "bp/favourability.tif", "hierarchy/prospectivity.tif",
-                                   "feature/score.tif", "validation/training_deposits.csv",
-                                   "validation/held_out_deposits.csv", "validation/roc.png",
-                                   "validation/success-rate.png", "validation/prediction-rate.png",
-                                   "hierarchy/report.txt", "feature/report.txt",
-                                   // Files of earlier versions of the run, which no step makes now.
-                                   "hierarchy/hierarchy.params", "feature/feature.params",
-                                   "feature/model_units.txt"};
+    std::vector<fs::path> files = {
+        "bp/samples.txt", "bp/network.txt", "bp/training_result.txt", "bp/classes.tif",
+        "bp/favourability.tif", "hierarchy/prospectivity.tif", "feature/score.tif",
+        "validation/training_deposits.csv", "validation/held_out_deposits.csv", "validation/roc.png",
+        "validation/success-rate.png", "validation/prediction-rate.png", "hierarchy/report.txt",
+        "feature/report.txt",
+        // Files of earlier versions of the run, which no step makes now.
+        "hierarchy/hierarchy.params", "feature/feature.params", "feature/model_units.txt"};
     for (const char* name : {"posterior.tif", "posterior_std.tif", "confidence.tif", "posterior_std.png"})
         files.push_back(fs::path("wofe") / name);
     for (const params::LayerRequest& layer : workflow.layers)
@@ -758,7 +757,8 @@ FeatureParams FeatureParamsOf(const params::FeatureRequest& request, const std::
 
 // The feature job's GBK report of the run, written whole by its own section writers from the
 // core's results: product matrix, the method's weights and, with model units, their judgement.
-void WriteFeatureReport(const fs::path& path, const FeatureParams& params, const feature::AnalysisResults& found) {
+void WriteFeatureReport(const fs::path& path, const FeatureParams& params,
+                        const feature::AnalysisResults& found) {
     const int n = params.varCount;
     TextSink report;
     if (!report.Open(path.string().c_str(), kTextFileLineEnds))

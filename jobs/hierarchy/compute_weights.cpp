@@ -61,8 +61,7 @@ void WriteLevelMatrix(const HierarchyParams& params, const hierarchy::MatrixResu
     for (int i = 0; i < m; ++i) {
         report.Print("%12s", params.elements[level][i].name);
         for (int j = 0; j < m; ++j) report.Print("%12.3f", matrix.entries[i][j]);
-        report.Print("%12.3f  %10.3f\n", matrix.weights[i],
-                     totalWeights[std::size_t(level)][std::size_t(i)]);
+        report.Print("%12.3f  %10.3f\n", matrix.weights[i], totalWeights[std::size_t(level)][std::size_t(i)]);
     }
     report.Print("\n最大特征值为%8.3f\n", matrix.lambdaMax);
     report.Print("RI(1-2)=%5.3f", matrix.combinedConsistency);

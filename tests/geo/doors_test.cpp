@@ -401,19 +401,22 @@ TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
     const std::string hierarchyReport = GbkAsUtf8(ReadText(folder / "out/hierarchy/report.txt"));
     const nlohmann::json hierarchy = nlohmann::json::parse(summary)["hierarchy"]["results"];
     // UTF-8 of the target line (目的层：找矿预测（规则网格）) and of the grid's rows (输入数据的行数为).
-    const std::string target = "\xe7\x9b\xae\xe7\x9a\x84\xe5\xb1\x82\xef\xbc\x9a\xe6\x89\xbe\xe7\x9f\xbf\xe9\xa2\x84\xe6\xb5\x8b\xef\xbc\x88\xe8\xa7\x84\xe5\x88\x99\xe7\xbd\x91\xe6\xa0\xbc\xef\xbc\x89";
-    const std::string gridRows = "\xe8\xbe\x93\xe5\x85\xa5\xe6\x95\xb0\xe6\x8d\xae\xe7\x9a\x84\xe8\xa1\x8c\xe6\x95\xb0\xe4\xb8\xba";
-    for (const std::string& line :
-         {target, gridRows + std::to_string(kRows),
-          Printed(" CR(0-1)=%6.2f", hierarchy["matrices"][0]["consistency_ratio"]),
-          Printed("  %10.3f\n", hierarchy["total_weights_percent"]["a"]),
-          Printed("  %10.3f\n", hierarchy["total_weights_percent"]["b"])})
+    const std::string target =
+        "\xe7\x9b\xae\xe7\x9a\x84\xe5\xb1\x82\xef\xbc\x9a\xe6\x89\xbe\xe7\x9f\xbf\xe9\xa2\x84\xe6\xb5\x8b\xef"
+        "\xbc\x88\xe8\xa7\x84\xe5\x88\x99\xe7\xbd\x91\xe6\xa0\xbc\xef\xbc\x89";
+    const std::string gridRows =
+        "\xe8\xbe\x93\xe5\x85\xa5\xe6\x95\xb0\xe6\x8d\xae\xe7\x9a\x84\xe8\xa1\x8c\xe6\x95\xb0\xe4\xb8\xba";
+    for (const std::string& line : {target, gridRows + std::to_string(kRows),
+                                    Printed(" CR(0-1)=%6.2f", hierarchy["matrices"][0]["consistency_ratio"]),
+                                    Printed("  %10.3f\n", hierarchy["total_weights_percent"]["a"]),
+                                    Printed("  %10.3f\n", hierarchy["total_weights_percent"]["b"])})
         EXPECT_NE(hierarchyReport.find(line), std::string::npos) << line << "\n" << hierarchyReport;
     // So is feature analysis': its weights as summary.json has them, and the job's closing.
     const std::string featureReport = GbkAsUtf8(ReadText(folder / "out/feature/report.txt"));
     const nlohmann::json featureWeights = nlohmann::json::parse(summary)["feature"]["results"]["weights"];
     for (const std::string& line :
-         {Printed("%7.2f", featureWeights["a"]) + Printed("%7.2f", featureWeights["b"]) + "\n\n", std::string(" Ok\n")})
+         {Printed("%7.2f", featureWeights["a"]) + Printed("%7.2f", featureWeights["b"]) + "\n\n",
+          std::string(" Ok\n")})
         EXPECT_NE(featureReport.find(line), std::string::npos) << line << "\n" << featureReport;
     EXPECT_NE(summary.find("\"prediction_rate\""), std::string::npos) << summary;
     EXPECT_NE(summary.find("\"average_precision\""), std::string::npos) << summary;
