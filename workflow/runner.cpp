@@ -20,6 +20,9 @@
 #include "geo/prep.h"
 #include "geo/rows.h"
 #include "formats/grid/text_sink.h"
+#include "jobs/feature/report_sections.h"
+#include "jobs/hierarchy/hierarchy_params.h"
+#include "jobs/hierarchy/report_opening.h"
 #include "quarnel/evaluate.h"
 #include "quarnel/hierarchy.h"
 #include "workflow/output_folder.h"
@@ -49,14 +52,14 @@ bool Windowed(const params::LayerRequest& layer) {
 
 // The files a run may write, relative to its folder: every step's, for the layers it has.
 std::vector<fs::path> PlannedOutputs(const Workflow& workflow) {
-    std::vector<fs::path> files = {"bp/samples.txt", "bp/network.txt", "bp/training_result.txt",
-                                   "bp/classes.tif", "bp/favourability.tif", "hierarchy/prospectivity.tif",
-                                   "feature/score.tif", "validation/training_deposits.csv",
-                                   "validation/held_out_deposits.csv", "validation/roc.png",
-                                   "validation/success-rate.png", "validation/prediction-rate.png",
-                                   // Files of earlier versions of the run, which no step makes now.
-                                   "hierarchy/hierarchy.params", "hierarchy/report.txt",
-                                   "feature/feature.params", "feature/model_units.txt", "feature/report.txt"};
+    std::vector<fs::path> files = {
+        "bp/samples.txt", "bp/network.txt", "bp/training_result.txt", "bp/classes.tif",
+        "bp/favourability.tif", "hierarchy/prospectivity.tif", "feature/score.tif",
+        "validation/training_deposits.csv", "validation/held_out_deposits.csv", "validation/roc.png",
+        "validation/success-rate.png", "validation/prediction-rate.png", "hierarchy/report.txt",
+        "feature/report.txt",
+        // Files of earlier versions of the run, which no step makes now.
+        "hierarchy/hierarchy.params", "feature/feature.params", "feature/model_units.txt"};
     for (const char* name : {"posterior.tif", "posterior_std.tif", "confidence.tif", "posterior_std.png"})
         files.push_back(fs::path("wofe") / name);
     for (const params::LayerRequest& layer : workflow.layers)
@@ -624,10 +627,46 @@ Json WeightsOf(const params::HierarchyRequest& request, const hierarchy::Hierarc
     return {{"consistent", weights.consistent}, {"matrices", matrices}, {"total_weights_percent", total}};
 }
 
+// The hierarchy job's parameters for what the run asks: the regular-grid target, the levels and
+// their elements named by their layers (plain names, well within the field).
+HierarchyParams HierarchyParamsOf(const params::HierarchyRequest& request) {
+    HierarchyParams params{};
+    params.target = kPredictRegularGrid;
+    for (const params::LevelRequest& level : request.levels) {
+        const std::size_t l = std::size_t(level.level);
+        params.levelOn[l] = 1;
+        params.levelImportance[l] = level.importance;
+        params.elementCount[l] = std::int32_t(level.elements.size());
+        for (std::size_t e = 0; e < level.elements.size(); ++e) {
+            params.elementImportance[l][e] = level.elements[e].importance;
+            std::snprintf(params.elements[l][e].name, kNameField, "%s", level.elements[e].layer.c_str());
+        }
+    }
+    return params;
+}
+
+// The hierarchy job's GBK report of the run, written whole by its own section writers: the
+// matrices up to the first that fails, and the grid's size once the map is made.
+void WriteHierarchyReport(const fs::path& path, const params::HierarchyRequest& request,
+                          const hierarchy::HierarchyWeights& weights, const geo::PredictionResult* found) {
+    const HierarchyParams params = HierarchyParamsOf(request);
+    TextSink report;
+    if (!report.Open(path.string().c_str(), kTextFileLineEnds))
+        throw WorkflowError(path.string() + ": cannot be created");
+    WriteReportOpening(params, report);
+    WriteWeightSections(params, weights, report);
+    if (found != nullptr) {
+        WriteGridSize(std::int32_t(found->rows), std::int32_t(found->cols), report);
+        report.Put("\n\n");
+    }
+    if (!report.Close()) throw WorkflowError(path.string() + ": could not be written completely");
+}
+
 void RunHierarchy(const Workflow& workflow, const std::vector<std::string>& prepared,
                   const OutputFolder& folder, Record& record) {
     const params::HierarchyRequest& request = *workflow.hierarchy;
     const fs::path map = folder.Place("hierarchy/prospectivity.tif");
+    const fs::path reportFile = folder.Place("hierarchy/report.txt");
     Json results = Json::object();
     const bool ok = record.Run(Text(key::kHierarchy), [&](Step& step) {
         const hierarchy::HierarchyWeights weights =
@@ -635,6 +674,8 @@ void RunHierarchy(const Workflow& workflow, const std::vector<std::string>& prep
         results = WeightsOf(request, weights);
         step.results = results;
         if (!weights.consistent) {
+            WriteHierarchyReport(reportFile, request, weights, nullptr);
+            step.outputs = {reportFile.string()};
             const hierarchy::MatrixResult& last = weights.matrices.back();
             throw WorkflowError("the importances are not consistent: the " + LevelName(last.level) +
                                 " matrix's consistency ratio is " +
@@ -651,7 +692,8 @@ void RunHierarchy(const Workflow& workflow, const std::vector<std::string>& prep
             geo::PredictHierarchyRaster(rasters, total, map.string(), {}, record.progress);
         results["prediction"] = {{"rows", found.rows},   {"cols", found.cols}, {"cells", found.predicted},
                                  {"blank", found.blank}, {"min", found.min},   {"max", found.max}};
-        step.outputs = {map.string()};
+        WriteHierarchyReport(reportFile, request, weights, &found);
+        step.outputs = {map.string(), reportFile.string()};
         step.results = results;
     });
     Json levels = Json::array();
@@ -662,15 +704,16 @@ void RunHierarchy(const Workflow& workflow, const std::vector<std::string>& prep
         levels.push_back(
             {{"level", LevelName(level.level)}, {"importance", level.importance}, {"elements", elements}});
     }
-    record.report.methods.push_back(
-        {"Hierarchy analysis",
-         "Judgement matrices from the importances, their weights and consistency, and "
-         "the weighted sum of the layers at every cell.",
-         {{"levels", levels}},
-         results,
-         {},
-         {},
-         FailuresOf(record, {key::kHierarchy})});
+    ReportSection section{"Hierarchy analysis",
+                          "Judgement matrices from the importances, their weights and consistency, and "
+                          "the weighted sum of the layers at every cell.",
+                          {{"levels", levels}},
+                          results,
+                          {},
+                          {},
+                          FailuresOf(record, {key::kHierarchy})};
+    if (fs::exists(reportFile)) section.gbkReports.push_back(reportFile);
+    record.report.methods.push_back(section);
     if (ok) record.maps.push_back({"hierarchy", map.string(), false, record.report.methods.size() - 1});
 }
 
@@ -692,10 +735,59 @@ Json FeatureResultsOf(const params::FeatureRequest& request, const feature::Anal
     return results;
 }
 
+// The feature job's parameters for what the run asks: each variable named by its layer, with
+// its raster as the run's folder knows it (cut to the field, as the report only shows it).
+FeatureParams FeatureParamsOf(const params::FeatureRequest& request, const std::vector<std::string>& rasters,
+                              const fs::path& folder) {
+    if (request.variables.size() > std::size_t(kMaxFeatureVars))
+        throw WorkflowError("feature analysis takes at most " + std::to_string(kMaxFeatureVars) + " layers");
+    FeatureParams params{};
+    params.varCount = std::int32_t(request.variables.size());
+    params.hasModelUnits = request.modelUnits ? 1 : 0;
+    params.method = std::int32_t(request.method);
+    for (std::size_t i = 0; i < request.variables.size(); ++i) {
+        EvidenceVariable& variable = params.vars[i];
+        std::snprintf(variable.name, sizeof variable.name, "%s", request.variables[i].layer.c_str());
+        variable.lower = request.variables[i].lower;
+        variable.upper = request.variables[i].upper;
+        const fs::path relative = fs::path(rasters[i]).lexically_proximate(folder);
+        std::snprintf(variable.gridPath, sizeof variable.gridPath, "%s", relative.string().c_str());
+    }
+    return params;
+}
+
+// The feature job's GBK report of the run, written whole by its own section writers from the
+// core's results: product matrix, the method's weights and, with model units, their judgement.
+void WriteFeatureReport(const fs::path& path, const FeatureParams& params,
+                        const feature::AnalysisResults& found) {
+    const int n = params.varCount;
+    TextSink report;
+    if (!report.Open(path.string().c_str(), kTextFileLineEnds))
+        throw WorkflowError(path.string() + ": cannot be created");
+    WriteFeatureReportOpening(params, report);
+    WriteProductMatrix(found.productMatrix.data(), n, report);
+    if (params.method == 0) {
+        WriteVectorLengths(found.lengths.data(), n, report);
+    } else {
+        std::vector<float> normalised = found.productMatrix;
+        feature::NormaliseProductMatrix(normalised, n);
+        WriteNormalisedMatrix(normalised.data(), n, report);
+        WriteFirstComponent(found.component.data(), n, report);
+    }
+    WriteVariableWeights(found.weights.data(), n, report);
+    if (params.hasModelUnits == 1) {
+        WriteUnitHeading(report);
+        for (const feature::UnitJudgement& unit : found.units) WriteUnitRow(unit, report);
+    }
+    WriteFeatureReportEnd(report);
+    if (!report.Close()) throw WorkflowError(path.string() + ": could not be written completely");
+}
+
 void RunFeature(const Workflow& workflow, const std::vector<std::string>& prepared, const Plan& plan,
                 const OutputFolder& folder, Record& record) {
     const params::FeatureRequest& request = *workflow.feature;
     const fs::path map = folder.Place("feature/score.tif");
+    const fs::path reportFile = folder.Place("feature/report.txt");
     Json results = Json::object();
     const bool ok = record.Run(Text(key::kFeature), [&](Step& step) {
         geo::FeatureRequest analysis;
@@ -713,27 +805,32 @@ void RunFeature(const Workflow& workflow, const std::vector<std::string>& prepar
             analysis.modelUnits = geo::ModelUnitsOf(rasters, plan.training, count);
             record.summary[Text(key::kModelUnits)] = CountOf(count);
         }
-        results = FeatureResultsOf(request, geo::AnalyseFeatures(analysis, {}, record.progress));
-        step.outputs = {map.string()};
+        std::vector<std::string> rasters;
+        for (const geo::FeatureVariable& variable : analysis.variables) rasters.push_back(variable.raster);
+        const feature::AnalysisResults found = geo::AnalyseFeatures(analysis, {}, record.progress);
+        results = FeatureResultsOf(request, found);
+        WriteFeatureReport(reportFile, FeatureParamsOf(request, rasters, folder.path()), found);
+        step.outputs = {map.string(), reportFile.string()};
         step.results = results;
     });
     Json variables = Json::array();
     for (const params::VariableRequest& variable : request.variables)
         variables.push_back(
             {{"layer", variable.layer}, {"lower", variable.lower}, {"upper", variable.upper}});
-    record.report.methods.push_back(
-        {"Feature analysis",
-         "Each layer coded +1, 0 or -1 by its bounds, the product matrix of the codes" +
-             std::string(request.modelUnits ? " at the deposit cells" : "") +
-             ", weights from it, and every cell's score.",
-         {{Text(params::feature::kMethod.name),
-           Text(params::feature::kMethodChoices[std::size_t(request.method)])},
-          {Text(params::feature::kModelUnits.name), request.modelUnits},
-          {Text(params::feature::kVariables.name), variables}},
-         results,
-         {},
-         {},
-         FailuresOf(record, {key::kFeature})});
+    ReportSection section{"Feature analysis",
+                          "Each layer coded +1, 0 or -1 by its bounds, the product matrix of the codes" +
+                              std::string(request.modelUnits ? " at the deposit cells" : "") +
+                              ", weights from it, and every cell's score.",
+                          {{Text(params::feature::kMethod.name),
+                            Text(params::feature::kMethodChoices[std::size_t(request.method)])},
+                           {Text(params::feature::kModelUnits.name), request.modelUnits},
+                           {Text(params::feature::kVariables.name), variables}},
+                          results,
+                          {},
+                          {},
+                          FailuresOf(record, {key::kFeature})};
+    if (ok) section.gbkReports.push_back(reportFile);
+    record.report.methods.push_back(section);
     if (ok) record.maps.push_back({"feature", map.string(), false, record.report.methods.size() - 1});
 }
 

@@ -5,27 +5,13 @@
 #include "jobs/feature/feature_params.h"
 #include "jobs/feature/feature_status.h"
 #include "jobs/feature/mine_feater.h"
+#include "jobs/feature/report_sections.h"
 #include "formats/grid/same_file.h"
 #include "formats/grid/text_sink.h"
 
 namespace quarnel {
 
 namespace {
-
-void WriteReportOpening(const FeatureParams& params, TextSink& report) {
-    report.Put("\n\t\t特征分析---");
-    report.Put(params.method == 0 ? "矢量长度法\n" : "乘积矩阵主分量法\n");
-    if (params.hasModelUnits == 0) {
-        report.Put("\t\t   ***没有已知模型单元\n\n");
-    } else if (params.hasModelUnits == 1) {
-        report.Put("\t\t   ***有已知模型单元\n\n");
-    }
-    for (int i = 0; i < params.varCount; ++i) {
-        const EvidenceVariable& var = params.vars[i];
-        report.Print("%s %8.2f", var.name, var.lower);
-        report.Print(" %8.2f %s\n", var.upper, var.gridPath);
-    }
-}
 
 // Creating the report or the score grid truncates a file: neither may name an input of the job
 // (the parameter file, an evidence grid, the model-unit file when units are used), and the two
@@ -64,9 +50,9 @@ int CMine_Feater::Run(const char* parameterFile) {
         cause_ = std::string(params.reportPath) + ": cannot be created";
         return kFeatureReportUnwritten;
     }
-    WriteReportOpening(params, report);
+    WriteFeatureReportOpening(params, report);
     status = RunStages(params, report);
-    if (status == kFeatureOk) report.Put(" Ok\n\n");
+    if (status == kFeatureOk) WriteFeatureReportEnd(report);
     if (!report.Close() && status == kFeatureOk) {
         cause_ = std::string(params.reportPath) + ": writing failed";
         status = kFeatureReportUnwritten;

@@ -5,7 +5,7 @@
 
 #include "jobs/feature/feature_status.h"
 #include "jobs/feature/mine_feater.h"
-#include "jobs/feature/report_rows.h"
+#include "jobs/feature/report_sections.h"
 #include "formats/grid/text_sink.h"
 #include "quarnel/feature.h"
 
@@ -19,8 +19,7 @@ int CMine_Feater::PrincipalComponentWeights(const FeatureParams& params, float* 
     if (!e) return kFeatureNoMemory;
     const std::span<float> matrix(p, count * count);
     if (!feature::NormaliseProductMatrix(matrix, n)) return kFeatureNoWeights;
-    report.Put("\n\t乘积矩阵(归一化)：\n");
-    WriteMatrix(report, p, n, "%6.2f");
+    WriteNormalisedMatrix(p, n, report);
     std::array<float, kMaxFeatureVars> values{};
     std::array<float, kMaxFeatureVars> component{};
     const feature::PrincipalComponentResult result = feature::PrincipalComponentWeights(
@@ -28,11 +27,8 @@ int CMine_Feater::PrincipalComponentWeights(const FeatureParams& params, float* 
         std::span<float>(component.data(), count), std::span<float>(w, count));
     results_.sweeps = result.sweeps;
     if (!result.formed) return kFeatureNoWeights;
-    report.Put("\n\t乘积矩阵第一主分量：\n");
-    WriteValues(report, component.data(), n, "%7.2f");
-    report.Put("\n\n\t变量权：\n");
-    WriteValues(report, w, n, "%7.2f");
-    report.Put("\n\n");
+    WriteFirstComponent(component.data(), n, report);
+    WriteVariableWeights(w, n, report);
     results_.component.assign(component.begin(), component.begin() + static_cast<std::ptrdiff_t>(count));
     results_.weights.assign(w, w + count);
     return kFeatureOk;

@@ -5,8 +5,8 @@
 #include "jobs/feature/evidence_grids.h"
 #include "jobs/feature/feature_status.h"
 #include "jobs/feature/mine_feater.h"
+#include "jobs/feature/report_sections.h"
 #include "jobs/feature/model_units.h"
-#include "jobs/feature/report_rows.h"
 #include "formats/grid/text_sink.h"
 #include "quarnel/feature.h"
 
@@ -55,8 +55,7 @@ int CMine_Feater::BuildProductMatrix(const FeatureParams& params, float* p, Text
     feature::MirrorLowerTriangle(matrix, n);
     results_.variables = n;
     results_.productMatrix.assign(matrix.begin(), matrix.end());
-    report.Put("\n\t乘积矩阵：\n");
-    WriteMatrix(report, p, n, "%8.2f");
+    WriteProductMatrix(p, n, report);
     return kFeatureOk;
 }
 

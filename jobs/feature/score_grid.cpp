@@ -4,6 +4,7 @@
 #include "jobs/feature/evidence_grids.h"
 #include "jobs/feature/feature_status.h"
 #include "jobs/feature/mine_feater.h"
+#include "jobs/feature/report_sections.h"
 #include "jobs/feature/model_units.h"
 #include "formats/grid/kvsgda.h"
 #include "formats/grid/text_sink.h"
@@ -30,8 +31,7 @@ int CMine_Feater::ScoreGrid(const FeatureParams& params, const float* w, TextSin
     if (withUnits) {
         status = LoadModelUnits(params.modelUnitPath, units);
         if (status != kFeatureOk) return status;
-        report.Put("\t模型单元回判结果：\n");
-        report.Put("  北向单元号  东向单元号  矿规模    预测值\n");
+        WriteUnitHeading(report);
     }
     ModelUnitCursor cursor(units);
     const std::vector<feature::CodeBounds> bounds = BoundsOf(params);
@@ -52,7 +52,7 @@ int CMine_Feater::ScoreGrid(const FeatureParams& params, const float* w, TextSin
             if (withUnits && cursor.Match(row, col)) {
                 const feature::UnitJudgement unit{row, col, cursor.MatchedSize(), score.score};
                 results_.units.push_back(unit);
-                report.Print("%10d%12d%8d%12.2f\n", unit.row, unit.col, unit.size, unit.score);
+                WriteUnitRow(unit, report);
             }
         }
     }

@@ -3,7 +3,7 @@
 
 #include "jobs/feature/feature_status.h"
 #include "jobs/feature/mine_feater.h"
-#include "jobs/feature/report_rows.h"
+#include "jobs/feature/report_sections.h"
 #include "formats/grid/text_sink.h"
 #include "quarnel/feature.h"
 
@@ -17,13 +17,10 @@ int CMine_Feater::VectorLengthWeights(const FeatureParams& params, const float* 
     const feature::VectorLengthResult result =
         feature::VectorLengthWeights(std::span<const float>(p, count * count), n,
                                      std::span<float>(lengths.data(), count), std::span<float>(w, count));
-    report.Put("\n\t矢量长度：\n");
-    WriteValues(report, lengths.data(), n, "%7.2f");
+    WriteVectorLengths(lengths.data(), n, report);
     results_.lengths.assign(lengths.begin(), lengths.begin() + static_cast<std::ptrdiff_t>(count));
     if (!result.formed) return kFeatureNoWeights;
-    report.Put("\n\n\t变量权：\n");
-    WriteValues(report, w, n, "%7.2f");
-    report.Put("\n\n");
+    WriteVariableWeights(w, n, report);
     results_.weights.assign(w, w + count);
     return kFeatureOk;
 }

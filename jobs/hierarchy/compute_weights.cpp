@@ -7,6 +7,7 @@
 #include "jobs/hierarchy/hierarchy_status.h"
 #include "jobs/hierarchy/level_texts.h"
 #include "jobs/hierarchy/mine_decompos.h"
+#include "jobs/hierarchy/report_opening.h"
 
 namespace quarnel {
 
@@ -51,7 +52,7 @@ void WriteMainMatrix(const HierarchyParams& params, const hierarchy::MatrixResul
 }
 
 void WriteLevelMatrix(const HierarchyParams& params, const hierarchy::MatrixResult& matrix,
-                      const TotalWeights& totalWeights, TextSink& report) {
+                      const hierarchy::TotalWeightTable& totalWeights, TextSink& report) {
     const int level = matrix.level;
     const int m = matrix.order;
     report.Put(LevelText(level).matrixTitle);
@@ -60,7 +61,7 @@ void WriteLevelMatrix(const HierarchyParams& params, const hierarchy::MatrixResu
     for (int i = 0; i < m; ++i) {
         report.Print("%12s", params.elements[level][i].name);
         for (int j = 0; j < m; ++j) report.Print("%12.3f", matrix.entries[i][j]);
-        report.Print("%12.3f  %10.3f\n", matrix.weights[i], totalWeights[level][i]);
+        report.Print("%12.3f  %10.3f\n", matrix.weights[i], totalWeights[std::size_t(level)][std::size_t(i)]);
     }
     report.Print("\n最大特征值为%8.3f\n", matrix.lambdaMax);
     report.Print("RI(1-2)=%5.3f", matrix.combinedConsistency);
@@ -85,23 +86,31 @@ std::string InconsistencyCause(const hierarchy::MatrixResult& matrix) {
 
 }  // namespace
 
+const hierarchy::MatrixResult* WriteWeightSections(const HierarchyParams& params,
+                                                   const hierarchy::HierarchyWeights& weights,
+                                                   TextSink& report) {
+    for (const hierarchy::MatrixResult& matrix : weights.matrices) {
+        if (matrix.level < 0)
+            WriteMainMatrix(params, matrix, report);
+        else
+            WriteLevelMatrix(params, matrix, weights.totalWeights, report);
+        if (!matrix.consistent) return &matrix;
+    }
+    return nullptr;
+}
+
 int CMine_Decompos::ComputeWeights(const HierarchyParams& params, const float* presentImportance,
                                    TotalWeights& totalWeights, int n, TextSink& report) {
     run_.weights = hierarchy::ComputeHierarchyWeights(ImportancesOf(params, presentImportance, n));
     run_.weightsComputed = true;
     const hierarchy::HierarchyWeights& weights = run_.weights;
     for (const hierarchy::MatrixResult& matrix : weights.matrices) {
-        if (matrix.level < 0) {
-            WriteMainMatrix(params, matrix, report);
-        } else {
-            for (int i = 0; i < matrix.order; ++i)
-                totalWeights[matrix.level][i] = weights.totalWeights[matrix.level][i];
-            WriteLevelMatrix(params, matrix, totalWeights, report);
-        }
-        if (!matrix.consistent) {
-            run_.cause = InconsistencyCause(matrix);
-            return hierarchy_status::kInconsistentMatrix;
-        }
+        for (int i = 0; matrix.level >= 0 && i < matrix.order; ++i)
+            totalWeights[matrix.level][i] = weights.totalWeights[std::size_t(matrix.level)][std::size_t(i)];
+    }
+    if (const hierarchy::MatrixResult* failed = WriteWeightSections(params, weights, report)) {
+        run_.cause = InconsistencyCause(*failed);
+        return hierarchy_status::kInconsistentMatrix;
     }
     return hierarchy_status::kSuccess;
 }

@@ -6,6 +6,7 @@
 #include "formats/grid/kvsgda.h"
 #include "jobs/hierarchy/hierarchy_status.h"
 #include "jobs/hierarchy/mine_decompos.h"
+#include "jobs/hierarchy/report_opening.h"
 
 namespace quarnel {
 
@@ -85,7 +86,7 @@ int CMine_Decompos::PredictRegularGrid(const HierarchyParams& params, const Tota
     if (const int status = OpenElementGrids(params, totalWeights, grids, header, run_.cause);
         status != kSuccess)
         return status;
-    report.Print("\n输入数据的行数为%ld,\t列数为%ld\n", header.rows, header.cols);
+    WriteGridSize(header.rows, header.cols, report);
     KvsgdaWriter output;
     if (!output.Open(params.outputFile, KvsgdaLayout::hierarchy)) {
         run_.cause = std::string(params.outputFile) + ": cannot be created";

@@ -37,4 +37,8 @@ void WriteReportOpening(const HierarchyParams& params, TextSink& report) {
     }
 }
 
+void WriteGridSize(std::int32_t rows, std::int32_t cols, TextSink& report) {
+    report.Print("\n输入数据的行数为%ld,\t列数为%ld\n", rows, cols);
+}
+
 }  // namespace quarnel

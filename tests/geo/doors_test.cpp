@@ -2,6 +2,7 @@
 // out through the GDAL door, give the same values (the design's printed rounding aside), with the
 // inputs' CRS, geotransform and no-data carried; and the workflow file's errors name their line.
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <algorithm>
 #include <cmath>
@@ -357,6 +358,25 @@ TEST(Workflow, AMapOfOneValueFailsItsValidation) {
     EXPECT_TRUE(summary["validation"]["ranking"].empty());
 }
 
+// GBK bytes as UTF-8 by glibc's converter; empty when they do not decode.
+std::string GbkAsUtf8(std::string gbk) {
+    const iconv_t convert = iconv_open("UTF-8", "GBK");
+    std::string utf8(gbk.size() * 2, '\0');
+    char* in = gbk.data();
+    char* out = utf8.data();
+    std::size_t inLeft = gbk.size();
+    std::size_t outLeft = utf8.size();
+    const bool whole = iconv(convert, &in, &inLeft, &out, &outLeft) != std::size_t(-1) && inLeft == 0;
+    iconv_close(convert);
+    return whole ? utf8.substr(0, utf8.size() - outLeft) : std::string();
+}
+
+std::string Printed(const char* format, const nlohmann::json& value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value.get<double>());
+    return text;
+}
+
 TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
     testkit::TempFolder folder;
     WriteTiff(folder / "a.tif", GridOf(Evidence(1, true)));
@@ -383,6 +403,28 @@ TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
     }
     const std::string summary = ReadText(folder / "out/summary.json");
     EXPECT_NE(summary.find("\"outside\": 1"), std::string::npos) << summary;  // the point at (900000, 0)
+    // The hierarchy job's report of what the run did, in GBK (glibc's iconv decodes it): the
+    // regular-grid target, and the consistency ratio and total weights summary.json holds.
+    const std::string hierarchyReport = GbkAsUtf8(ReadText(folder / "out/hierarchy/report.txt"));
+    const nlohmann::json hierarchy = nlohmann::json::parse(summary)["hierarchy"]["results"];
+    // UTF-8 of the target line (目的层：找矿预测（规则网格）) and of the grid's rows (输入数据的行数为).
+    const std::string target =
+        "\xe7\x9b\xae\xe7\x9a\x84\xe5\xb1\x82\xef\xbc\x9a\xe6\x89\xbe\xe7\x9f\xbf\xe9\xa2\x84\xe6\xb5\x8b\xef"
+        "\xbc\x88\xe8\xa7\x84\xe5\x88\x99\xe7\xbd\x91\xe6\xa0\xbc\xef\xbc\x89";
+    const std::string gridRows =
+        "\xe8\xbe\x93\xe5\x85\xa5\xe6\x95\xb0\xe6\x8d\xae\xe7\x9a\x84\xe8\xa1\x8c\xe6\x95\xb0\xe4\xb8\xba";
+    for (const std::string& line : {target, gridRows + std::to_string(kRows),
+                                    Printed(" CR(0-1)=%6.2f", hierarchy["matrices"][0]["consistency_ratio"]),
+                                    Printed("  %10.3f\n", hierarchy["total_weights_percent"]["a"]),
+                                    Printed("  %10.3f\n", hierarchy["total_weights_percent"]["b"])})
+        EXPECT_NE(hierarchyReport.find(line), std::string::npos) << line << "\n" << hierarchyReport;
+    // So is feature analysis': its weights as summary.json has them, and the job's closing.
+    const std::string featureReport = GbkAsUtf8(ReadText(folder / "out/feature/report.txt"));
+    const nlohmann::json featureWeights = nlohmann::json::parse(summary)["feature"]["results"]["weights"];
+    for (const std::string& line :
+         {Printed("%7.2f", featureWeights["a"]) + Printed("%7.2f", featureWeights["b"]) + "\n\n",
+          std::string(" Ok\n")})
+        EXPECT_NE(featureReport.find(line), std::string::npos) << line << "\n" << featureReport;
     EXPECT_NE(summary.find("\"prediction_rate\""), std::string::npos) << summary;
     EXPECT_NE(summary.find("\"average_precision\""), std::string::npos) << summary;
     EXPECT_NE(summary.find("\"crossing\""), std::string::npos) << summary;
@@ -394,6 +436,9 @@ TEST(Workflow, RunsEveryMethodOnRastersAndPoints) {
     std::string page = ReadText(folder / "out/report.html");
     EXPECT_EQ(page.find("http"), std::string::npos);
     EXPECT_EQ(page.find("<script"), std::string::npos);
+    // Both reports, as UTF-8: the hierarchy one by its target line.
+    EXPECT_NE(page.find("Report report.txt"), page.rfind("Report report.txt"));
+    EXPECT_NE(page.find(target), std::string::npos);
     for (const char* heading :
          {"<h2>Inputs</h2>", "<h2>Methods</h2>", "<h2>Validation</h2>", "BP network", "Hierarchy analysis",
           "Feature analysis", "training_result.txt", "<polyline",
