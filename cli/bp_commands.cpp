@@ -1,6 +1,7 @@
 // bp-train and bp-classify: the BP network jobs from the command line.
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>

@@ -2,7 +2,10 @@
 // Each area of the library registers its subcommands on the host's parser. A subcommand's
 // callback runs its job, prints what the user needs and sets exitCode to 1 on failure, after
 // printing one line that names the job's status and its meaning.
-#include <CLI/CLI.hpp>
+
+namespace CLI {
+class App;
+}  // namespace CLI
 
 namespace quarnel::cli {
 

@@ -1,5 +1,6 @@
 #include "cli/declared_option.h"
 
+#include <CLI/CLI.hpp>
 #include <string>
 
 namespace quarnel::cli {

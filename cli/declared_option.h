@@ -3,11 +3,16 @@
 // a command, the workflow file and Python name a parameter alike and share its default: the
 // option is --NAME with '-' for '_', its help is the declaration's help with unit, range and
 // default, and CLI11 refuses a value outside the declared range with the declaration's own words.
-#include <CLI/CLI.hpp>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "quarnel/parameters.h"
+
+namespace CLI {
+class App;
+class Option;
+}  // namespace CLI
 
 namespace quarnel::cli {
 

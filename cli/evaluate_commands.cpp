@@ -1,5 +1,6 @@
 // evaluate: a prospectivity map (or class map) against known deposits: ROC and AUC, success
 // rate, class table, and prediction rates of held-out deposits.
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cmath>
 #include <filesystem>

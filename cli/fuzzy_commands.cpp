@@ -1,5 +1,6 @@
 // fuzzy: knowledge-driven overlay of evidence rasters, each turned into a membership and the
 // memberships combined by a fuzzy operator.
+#include <CLI/CLI.hpp>
 #include <memory>
 
 #include "cli/commands.h"

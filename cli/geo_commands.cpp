@@ -1,5 +1,6 @@
 // convert, align, samples, model-units and anomaly-table: rasters moved between formats and
 // grids, and the design's input files made from points, all through the GDAL door.
+#include <CLI/CLI.hpp>
 #include <filesystem>
 #include <memory>
 #include <string>

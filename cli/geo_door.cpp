@@ -1,5 +1,6 @@
 #include "cli/geo_door.h"
 
+#include <CLI/CLI.hpp>
 #include <filesystem>
 #include <new>
 

@@ -10,6 +10,10 @@
 #include "cli/job_output.h"
 #include "geo/raster_writer.h"
 
+namespace CLI {
+class App;
+}  // namespace CLI
+
 namespace quarnel::cli {
 
 // --format and --float64, for commands that write rasters.

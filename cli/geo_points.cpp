@@ -1,5 +1,8 @@
 #include "cli/geo_points.h"
 
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
 namespace quarnel::cli {
 
 void AddPointOptions(CLI::App* command, geo::PointOptions& options) {

@@ -1,12 +1,15 @@
 #pragma once
 // The options that say how a point file is read (geo/points.h), shared by the commands that
 // take points, and how every such command reports the points it left out.
-#include <CLI/CLI.hpp>
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 
 #include "cli/job_output.h"
 #include "geo/points.h"
+
+namespace CLI {
+class App;
+}  // namespace CLI
 
 namespace quarnel::cli {
 

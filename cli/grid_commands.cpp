@@ -1,6 +1,7 @@
 // hxf-pack and info: putting grids into a multi-grid file and describing a grid file.
 #include <ogr_srs_api.h>
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>

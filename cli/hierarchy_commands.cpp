@@ -2,6 +2,7 @@
 // job's own record of the run (never from the GBK report), and any GBK report shown as UTF-8.
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>

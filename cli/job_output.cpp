@@ -1,5 +1,6 @@
 #include "cli/job_output.h"
 
+#include <CLI/CLI.hpp>
 #include <iostream>
 #include <utility>
 

@@ -8,10 +8,14 @@
 //   {"command", "ok", "status", "meaning", "cause" (failure only), "outputs": [paths],
 //    "results": {...}} — the command's results as data (each command's page in docs/commands).
 // Emit returns the exit status: 0 on success, 1 on failure.
-#include <CLI/CLI.hpp>
+// JobOutput holds its results by value, so the whole JSON library stays here.
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
+
+namespace CLI {
+class App;
+}  // namespace CLI
 
 namespace quarnel::cli {
 

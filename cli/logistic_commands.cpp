@@ -1,5 +1,6 @@
 // logistic: logistic regression of deposits against background cells on evidence rasters, with
 // the probability map and its standard error.
+#include <CLI/CLI.hpp>
 #include <memory>
 
 #include "cli/commands.h"

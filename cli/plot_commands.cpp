@@ -2,6 +2,7 @@
 // wrote as JSON.
 #include <ogr_spatialref.h>
 
+#include <CLI/CLI.hpp>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>

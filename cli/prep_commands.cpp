@@ -1,4 +1,5 @@
 // normalize, hxf-dump and window-stats: the preparation jobs from the command line.
+#include <CLI/CLI.hpp>
 #include <memory>
 #include <string>
 #include <utility>

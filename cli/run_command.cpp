@@ -1,5 +1,6 @@
 // quarnel run: a workflow file taken from evidence rasters and deposits to prospectivity maps
 // (the workflow library, workflow/runner.h), and quarnel params: the parameters it takes.
+#include <CLI/CLI.hpp>
 #include <iostream>
 #include <memory>
 #include <string>

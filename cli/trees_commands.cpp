@@ -1,5 +1,6 @@
 // trees: gradient-boosted trees or a random forest of deposits against background cells on
 // evidence rasters, with the probability map.
+#include <CLI/CLI.hpp>
 #include <memory>
 
 #include "cli/commands.h"

@@ -1,5 +1,6 @@
 // wofe: weights of evidence of class rasters against deposits, their posterior and the
 // conditional-independence tests, through the GDAL door (the job: cli/wofe_job.h).
+#include <CLI/CLI.hpp>
 #include <memory>
 #include <string>
 

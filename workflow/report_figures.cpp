@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <set>
 
 #include "geo/crs.h"

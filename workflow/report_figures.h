@@ -4,7 +4,7 @@
 // of the area. A raster's classes are a coded layer's codes (named favourable / unfavourable by
 // their bounds), a class layer's values, or, for scores, the top areas. Rasters are read whole,
 // as their pictures are.
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
 #include <vector>
