@@ -224,3 +224,68 @@ def test_evaluate_equals_quarnel_evaluate(cloncurry, deposits, tmp_path):
         held = deposits.iloc[json.loads(listed)["results"]["holdout"]["held_out_deposits"]]
         area = quarnel.evaluate.evaluate(grid, quarnel.deposits_to_cells(held, grid)).success_rate.area
         assert results["PREDICTION_AREA"] == pytest.approx(area, abs=1e-12) and area != expected.success_rate.area
+
+
+def host(*arguments):
+    """The quarnel program's results (--json)."""
+    done = subprocess.run([os.environ["QUARNEL_HOST"], *arguments, "--json"], capture_output=True, text=True)
+    assert done.returncode == 0, done.stdout + done.stderr
+    return json.loads(done.stdout)["results"]
+
+
+@pytest.mark.skipif(not os.environ.get("QUARNEL_HOST"), reason="the host's tools need the quarnel program")
+def test_the_other_algorithms_equal_the_host(cloncurry, deposits, tmp_path):
+    """code, windowstatistics, convert, align, samples, modelunits, trees and runworkflow: each run
+    headless on the Cloncurry crop gives what the quarnel program gives for the same request."""
+    breccia, names = cloncurry["Dist2Breccia"], ("Dist2Breccia", "FaultDensity", "StratNo")
+    code = str(tmp_path / "code.tif")
+    run("code", INPUT=breccia, LOWER=1, UPPER=2, INVERT="true", OUTPUT=code)
+    coded = quarnel.open_raster(breccia).values
+    assert set(np.unique(values_of(code)[0][coded != 3])) == {-1.0, 1.0}
+    np.testing.assert_array_equal(values_of(code)[0][coded == 2], -1.0)  # inverted: class 2 unfavourable
+
+    mean, deviation = str(tmp_path / "mean.tif"), str(tmp_path / "deviation.tif")
+    run("windowstatistics", INPUT=breccia, WINDOW=5, MEAN=mean, DEVIATION=deviation)
+    host("window-stats", breccia, str(tmp_path / "m.tif"), str(tmp_path / "d.tif"), "-w", "5")
+    for ours, theirs in ((mean, "m.tif"), (deviation, "d.tif")):  # within a Float32 step of each other
+        np.testing.assert_allclose(values_of(ours)[0], values_of(str(tmp_path / theirs))[0], rtol=1e-6, atol=1e-7)
+
+    converted = str(tmp_path / "converted.grd")
+    run("convert", INPUT=breccia, OUTPUT=converted)
+    np.testing.assert_array_equal(values_of(converted)[0][coded != 3], coded[coded != 3])
+
+    aligned = tmp_path / "aligned"
+    run("align", REFERENCE=cloncurry["StratNo"], INPUTS=[breccia], RESAMPLING=0, OUTPUT=str(aligned))
+    np.testing.assert_array_equal(values_of(str(aligned / "Dist2Breccia.tif"))[0], coded)
+
+    samples = str(tmp_path / "samples.txt")
+    run("samples", LAYERS=[cloncurry[n] for n in names], DEPOSITS=cloncurry["deposits"], BACKGROUND=50, SEED=3,
+        OUTPUT=samples)
+    host("samples", *[cloncurry[n] for n in names], "--deposits", cloncurry["deposits"], "--background", "50",
+         "--seed", "3", "-o", str(tmp_path / "host_samples.txt"))
+    with open(samples) as ours, open(tmp_path / "host_samples.txt") as theirs:
+        assert ours.read() == theirs.read()
+
+    units = str(tmp_path / "units.txt")
+    run("modelunits", INPUT=breccia, DEPOSITS=cloncurry["deposits"], TITLE="deposits", OUTPUT=units)
+    host("model-units", breccia, "--deposits", cloncurry["deposits"], "--title", "deposits",
+         "-o", str(tmp_path / "host_units.txt"))
+    with open(units) as ours, open(tmp_path / "host_units.txt") as theirs:
+        assert ours.read() == theirs.read()
+
+    folder = tmp_path / "trees"
+    run("trees", LAYERS=[cloncurry[n] for n in names], DEPOSITS=cloncurry["deposits"], TREES=20, SEED=5,
+        BACKGROUND=100, OUTPUT=str(folder))
+    made = next(folder.rglob("probability.tif"))
+    host("trees", *[cloncurry[n] for n in names], "--deposits", cloncurry["deposits"], "--trees", "20",
+         "--seed", "5", "--background", "100", "-o", str(tmp_path / "host_trees.tif"))
+    np.testing.assert_array_equal(values_of(str(made))[0], values_of(str(tmp_path / "host_trees.tif"))[0])
+
+    workflow = tmp_path / "workflow"
+    workflow.mkdir()
+    path = workflow_of(cloncurry, workflow, names, "wofe")
+    path.write_text(path.read_text() + 'unit_area = "cell"\n')
+    run("runworkflow", WORKFLOW=str(path), OUTPUT=str(workflow / "from_qgis"))
+    quarnel.run(path)
+    np.testing.assert_array_equal(values_of(str(workflow / "from_qgis" / "wofe" / "posterior.tif"))[0],
+                                  values_of(str(workflow / "run" / "wofe" / "posterior.tif"))[0])
