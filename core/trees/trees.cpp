@@ -141,7 +141,7 @@ Model::~Model() {
 }
 
 Model Model::Train(const std::vector<double>& x, const std::vector<int>& y,
-                   const std::vector<std::string>& names, const Options& options) {
+                   const std::vector<std::string>& names, const Options& options, const Progress& progress) {
     RefuseBadSamples(x, y, names.size());
     RefuseBadOptions(options);
     const std::vector<float> values(x.begin(), x.end());
@@ -156,8 +156,10 @@ Model Model::Train(const std::vector<double>& x, const std::vector<int>& y,
     for (const auto& [name, value] : model.parameters_)
         Check(XGBoosterSetParam(booster, name.c_str(), value.c_str()));
     model.rounds_ = options.kind == Kind::forest ? 1 : options.trees;
-    for (int round = 0; round < model.rounds_; ++round)
+    for (int round = 0; round < model.rounds_; ++round) {
         Check(XGBoosterUpdateOneIter(booster, round, samples.get()));
+        ReportProgress(progress, {"round", round + 1, model.rounds_, 0});
+    }
     return model;
 }
 
@@ -230,7 +232,8 @@ Scores Score(const std::vector<double>& p, const std::vector<int>& y) {
 }
 
 std::vector<Scores> CrossValidate(const std::vector<double>& x, const std::vector<int>& y,
-                                  const std::vector<std::string>& names, const Options& options, int folds) {
+                                  const std::vector<std::string>& names, const Options& options, int folds,
+                                  const Progress& progress) {
     RefuseBadSamples(x, y, names.size());
     if (folds < 2 || std::size_t(folds) > y.size())
         throw std::invalid_argument("folds: " + std::to_string(folds) + " is not between 2 and the " +
@@ -255,7 +258,11 @@ std::vector<Scores> CrossValidate(const std::vector<double>& x, const std::vecto
             (foldOf[i] == fold ? testY : trainY).push_back(y[i]);
         }
         try {
-            const Model model = Model::Train(trainX, trainY, names, options);
+            // Each fold's rounds counted on from the folds before it.
+            const Progress counted = [&](const ProgressStep& step) {
+                return progress({step.what, fold * step.total + step.done, folds * step.total, step.value});
+            };
+            const Model model = Model::Train(trainX, trainY, names, options, progress ? counted : Progress{});
             const std::vector<float> values(testX.begin(), testX.end());
             std::vector<double> p(testY.size());
             model.Predict(values.data(), testY.size(), p.data());

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "quarnel/progress.h"
+
 namespace quarnel::trees {
 
 enum class Kind { boosting, forest };
@@ -44,9 +46,10 @@ class Model {
     // x: samples x names.size() values row after row, y: one 0 or 1 per sample. Throws
     // std::invalid_argument for sizes that disagree, a non-finite value, a target other than 0
     // or 1, a target of one class only, or options out of range; std::runtime_error for a
-    // failure XGBoost reports.
+    // failure XGBoost reports. Progress hears of every boosting round ("round"; a forest is one).
     static Model Train(const std::vector<double>& x, const std::vector<int>& y,
-                       const std::vector<std::string>& names, const Options& options);
+                       const std::vector<std::string>& names, const Options& options,
+                       const Progress& progress = {});
     // A model from Save's bytes, for inputs named names. std::invalid_argument when the bytes
     // are no model of that many inputs.
     static Model Load(const std::string& bytes, const std::vector<std::string>& names);
@@ -81,8 +84,10 @@ Scores Score(const std::vector<double>& p, const std::vector<int>& y);
 
 // K-fold cross-validation: the samples dealt into folds by a permutation seeded with
 // options.seed, each fold scored by a model trained on the others. Throws as Train does, and
-// std::invalid_argument for folds outside 2..samples or a training part of one class.
+// std::invalid_argument for folds outside 2..samples or a training part of one class. Progress
+// hears of every round of every fold's training, counted across the folds.
 std::vector<Scores> CrossValidate(const std::vector<double>& x, const std::vector<int>& y,
-                                  const std::vector<std::string>& names, const Options& options, int folds);
+                                  const std::vector<std::string>& names, const Options& options, int folds,
+                                  const Progress& progress = {});
 
 }  // namespace quarnel::trees

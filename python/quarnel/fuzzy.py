@@ -35,7 +35,7 @@ def rule(kind: str = "as-is", *, low: float | None = None, high: float | None = 
 
 def membership(array: Any, kind: str = "as-is", *, low: float | None = None, high: float | None = None,
                midpoint: float | None = None, spread: float | None = None,
-               values: Mapping[float, float] | None = None, nodata: float | None = None):
+               values: Mapping[float, float] | None = None, nodata: float | None = None, progress=None):
     """Each cell's membership in 0..1 (a float64 grid, or a DataArray on the input's frame).
 
     kind: a whole rule as ``rule`` gives it and ``quarnel fuzzy --membership`` takes it
@@ -46,7 +46,8 @@ def membership(array: Any, kind: str = "as-is", *, low: float | None = None, hig
     mapping each class to its membership (a class not listed is no data); as-is (values already
     in 0..1: ValueError naming the first cell outside). No-data cells (NaN, or nodata) hold nodata
     in the result, else NaN. ValueError for a refused parameter (low = high, midpoint <= 0 for
-    large and small, spread <= 0).
+    large and small, spread <= 0). progress(done, total, value) hears of every row; returning
+    False stops the work (quarnel.Stopped, nothing returned).
     """
     layers = single(array, nodata)
     grid = np.array(layers.grids[0], dtype=np.float64)
@@ -55,30 +56,32 @@ def membership(array: Any, kind: str = "as-is", *, low: float | None = None, hig
     keywords = {"low": low, "high": high, "midpoint": midpoint, "spread": spread, "values": values}
     if ":" in kind and any(v is not None for v in keywords.values()):
         raise ValueError(f"membership {kind!r} is a whole rule: give its numbers in it, not as keywords")
-    result = _core.fuzzy_membership(grid, kind if ":" in kind else rule(kind, **keywords))
+    result = _core.fuzzy_membership(grid, kind if ":" in kind else rule(kind, **keywords), progress)
     result[np.isnan(result)] = layers.fill
     return like(array, result, layers.fill) if layers.template is not None else result
 
 
-def overlay(memberships: Any, operator: str = "and", gamma: float | None = None, nodata: float | None = None):
+def overlay(memberships: Any, operator: str = "and", gamma: float | None = None, nodata: float | None = None,
+            progress=None):
     """Memberships (bands x rows x cols, or a list of grids on one frame) combined at each cell:
     and (the least), or (the largest), product, sum (1 - prod(1 - m)) or gamma
     (sum^gamma x product^(1-gamma); gamma as the workflow's default unless given). No data in any
-    layer gives no data (nodata, else NaN)."""
+    layer gives no data (nodata, else NaN). progress(done, total, value) hears of every row;
+    returning False stops the work (quarnel.Stopped, nothing returned)."""
     workflow.check("fuzzy", operator=operator, gamma=gamma)
     if gamma is None:
         gamma = next(p["value"] for p in workflow.parameters("fuzzy") if p["name"] == "gamma")
     layers = layers_of(memberships, nodata, "the memberships")
-    result = overlaid(layers, operator, float(gamma))
+    result = overlaid(layers, operator, float(gamma), progress)
     return like(layers.template, result, layers.fill) if layers.template is not None else result
 
 
-def overlaid(layers: Layers, operator: str, gamma: float) -> np.ndarray:
+def overlaid(layers: Layers, operator: str, gamma: float, progress=None) -> np.ndarray:
     """overlay's grid from checked parameters (dask.fuzzy_overlay calls it per block)."""
     stack = np.array(layers.grids, dtype=np.float64)
     for band, (grid, value) in enumerate(zip(layers.grids, layers.nodata)):
         if value is not None:
             stack[band][grid == value] = np.nan
-    result = _core.fuzzy_overlay(stack, operator, gamma)
+    result = _core.fuzzy_overlay(stack, operator, gamma, progress)
     result[np.isnan(result)] = layers.fill
     return result

@@ -8,6 +8,10 @@ give it to ``weights`` so that every layer is counted over the same cells. Areas
 cells: ``cell_units`` is one cell's area in units (cell area in km2 / unit area in km2; 1: a cell
 is the unit). Deposits are (row, col) pairs or row-major cell indices; ``count="points"``
 counts each, ``"cells"`` a cell with deposits once.
+
+``weights`` and ``posterior`` take progress(done, total, value): told of every strip of rows
+counted, or of every layer indexed and the posterior; returning False stops the work
+(quarnel.Stopped is raised, nothing is returned), an exception it raises passes on.
 """
 
 from __future__ import annotations
@@ -54,6 +58,18 @@ def study_area(layers: Sequence[Any], mask: Any = None) -> np.ndarray:
     return study
 
 
+# Rows counted at a time between progress reports.
+STRIP_ROWS = 256
+
+
+def _tell(progress, done: int, total: int) -> None:
+    """Tells progress of a step; quarnel.Stopped when it answers False (None goes on)."""
+    if progress is not None:
+        answer = progress(done, total, 0.0)
+        if answer is not None and not answer:
+            raise _core.Stopped()
+
+
 def _deposit_counts(deposit_cells: Any, shape: tuple[int, int], study: np.ndarray, count: str) -> np.ndarray:
     """Deposits per cell of the study area (0 elsewhere)."""
     if count not in ("points", "cells"):
@@ -90,7 +106,8 @@ def _layer(core: Any, counts: tuple) -> Layer:
 
 def weights(classes: Any, deposit_cells: Any, *, study: Any = None, type: str = "categorical",
             missing: Sequence[int] = (), count: str = "points", cell_units: float = 1.0,
-            generalize: str = "max-significant-contrast", min_studentized: float = 2.0, name: str = "layer") -> Layer:
+            generalize: str = "max-significant-contrast", min_studentized: float = 2.0, name: str = "layer",
+            progress=None) -> Layer:
     """The weights table of one layer of classes (as classes_of gives them) over the study area
     (default: where the layer holds data), generalised by the rule. Raises ValueError for a
     refusal (more than 1000 classes, a class its deposits fill, no deposit)."""
@@ -99,7 +116,15 @@ def weights(classes: Any, deposit_cells: Any, *, study: Any = None, type: str = 
         raise ValueError(f"classes must be 2-D, not {values.ndim}-D")
     study = ~np.isnan(values) if study is None else np.asarray(study, dtype=bool) & ~np.isnan(values)
     deposits = _deposit_counts(deposit_cells, values.shape, study, count)
-    return weigh_counts(class_counts(values, deposits, study), type=type, missing=missing, cell_units=cell_units,
+    counts: dict = {}
+    strips = range(0, values.shape[0], STRIP_ROWS)
+    for done, top in enumerate(strips, 1):
+        rows = slice(top, top + STRIP_ROWS)
+        for v, (c, d) in class_counts(values[rows], deposits[rows], study[rows]).items():
+            before = counts.get(v, (0, 0))
+            counts[v] = (before[0] + c, before[1] + d)
+        _tell(progress, done, len(strips))
+    return weigh_counts(counts, type=type, missing=missing, cell_units=cell_units,
                         generalize=generalize, min_studentized=min_studentized, name=name)
 
 
@@ -146,7 +171,7 @@ class Posterior:
 
 
 def posterior(layers: Sequence[Layer], classes: Sequence[Any], deposit_cells: Any, *, study: Any = None,
-              count: str = "points", cell_units: float = 1.0) -> Posterior:
+              count: str = "points", cell_units: float = 1.0, progress=None) -> Posterior:
     """The posterior of every cell of the study area (default: study_area(classes)) from the
     layers' generalised weights, classes[k] holding layer k's classes."""
     if len(layers) != len(classes) or not layers:
@@ -156,10 +181,11 @@ def posterior(layers: Sequence[Layer], classes: Sequence[Any], deposit_cells: An
     deposits = _deposit_counts(deposit_cells, values[0].shape, study, count)
     n = int(deposits.sum())
     area = float(study.sum()) * cell_units
-    index = general_indices(layers, values, study)
+    index = general_indices(layers, values, study, progress)
     conditions, inverse, cells = np.unique(index, axis=0, return_inverse=True, return_counts=True)
     cores = [layer._core_layer for layer in layers]
     p, s, prior, logit = _core.wofe_posterior(cores, area, n, np.ascontiguousarray(conditions))
+    _tell(progress, len(layers) + 1, len(layers) + 1)
     inverse = inverse.reshape(-1)
     shape = values[0].shape
     probability = np.full(shape, np.nan)
@@ -174,10 +200,15 @@ def posterior(layers: Sequence[Layer], classes: Sequence[Any], deposit_cells: An
                      (cells * cell_units, p, s), np.ascontiguousarray(deposit_classes, dtype=np.int32))
 
 
-def general_indices(layers: Sequence[Layer], values: Sequence[np.ndarray], study: np.ndarray) -> np.ndarray:
-    """cells x layers: each study cell's generalised class index in each layer (-1 unknown)."""
-    return np.stack([layer._core_layer.general_indices(np.ascontiguousarray(v[study], dtype=np.int64))
-                     for layer, v in zip(layers, values)], axis=1).astype(np.int32).reshape(-1, len(layers))
+def general_indices(layers: Sequence[Layer], values: Sequence[np.ndarray], study: np.ndarray,
+                    progress=None) -> np.ndarray:
+    """cells x layers: each study cell's generalised class index in each layer (-1 unknown);
+    progress hears of each layer of len(layers) + 1 steps (posterior's last is its own)."""
+    each = []
+    for done, (layer, v) in enumerate(zip(layers, values), 1):
+        each.append(layer._core_layer.general_indices(np.ascontiguousarray(v[study], dtype=np.int64)))
+        _tell(progress, done, len(layers) + 1)
+    return np.stack(each, axis=1).astype(np.int32).reshape(-1, len(layers))
 
 
 def independence(result: Posterior) -> dict:

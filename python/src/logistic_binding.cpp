@@ -1,6 +1,7 @@
 // Logistic regression on numpy samples: the fit's coefficients, errors and covariance as a dict
 // (with each layer's classes where layers of classes became indicator inputs), and the
-// probabilities and their standard errors of a stack of the layers.
+// probabilities and their standard errors of a stack of the layers. The fit hears a progress
+// callback once per iteration, the prediction once per row, each without the GIL (progress.h).
 #include <cmath>
 #include <optional>
 #include <stdexcept>
@@ -9,6 +10,7 @@
 
 #include "arrays.h"
 #include "bindings.h"
+#include "progress.h"
 #include "quarnel/logistic.h"
 
 namespace quarnel::python {
@@ -44,7 +46,8 @@ logistic::Table TableOf(const Array<double>& x, const Array<int>& y, std::size_t
 }
 
 Fitted FitOf(const Array<double>& x, const Array<int>& y, const std::vector<std::string>& names, double l2,
-             int maxIterations, const std::vector<std::string>& categorical, bool pooled) {
+             int maxIterations, const std::vector<std::string>& categorical, bool pooled,
+             py::object callback) {
     const std::vector<int> shape = ShapeOf(x, 2, "x");
     if (std::size_t(shape[1]) != names.size())
         throw py::value_error(std::to_string(names.size()) + " names for " + std::to_string(shape[1]) +
@@ -55,8 +58,11 @@ Fitted FitOf(const Array<double>& x, const Array<int>& y, const std::vector<std:
     try {
         const logistic::Table table = TableOf(x, y, names.size(), pooled);
         logistic::Columns columns(table.x, names, categorical);
-        logistic::Fit fit = logistic::FitLogisticTable(columns.Expanded(table), columns.Names(),
-                                                       {l2, maxIterations, logistic::FitOptions{}.tolerance});
+        logistic::Fit fit;
+        RunStoppable(std::move(callback), [&](const Progress& progress) {
+            fit = logistic::FitLogisticTable(columns.Expanded(table), columns.Names(),
+                                             {l2, maxIterations, logistic::FitOptions{}.tolerance}, progress);
+        });
         return {std::move(columns), std::move(fit), table.Rows()};
     } catch (const std::invalid_argument& error) {
         throw py::value_error(error.what());
@@ -66,8 +72,8 @@ Fitted FitOf(const Array<double>& x, const Array<int>& y, const std::vector<std:
 }
 
 py::dict Fit(const Array<double>& x, const Array<int>& y, const std::vector<std::string>& names, double l2,
-             int maxIterations, const std::vector<std::string>& categorical, bool pooled) {
-    const Fitted fitted = FitOf(x, y, names, l2, maxIterations, categorical, pooled);
+             int maxIterations, const std::vector<std::string>& categorical, bool pooled, py::object callback) {
+    const Fitted fitted = FitOf(x, y, names, l2, maxIterations, categorical, pooled, std::move(callback));
     const logistic::Fit& fit = fitted.fit;
     py::list coefficients;
     for (const logistic::Coefficient& c : fit.coefficients)
@@ -89,7 +95,7 @@ py::dict Fit(const Array<double>& x, const Array<int>& y, const std::vector<std:
 // The probability and its standard error at every cell of a stack (inputs x rows x cols); NaN
 // where any input is NaN.
 py::tuple Predict(const Array<double>& estimates, const Array<double>& covariance, const Array<double>& stack,
-                  double interceptShift, std::vector<std::vector<double>> classes) {
+                  double interceptShift, std::vector<std::vector<double>> classes, py::object callback) {
     const std::vector<int> shape = ShapeOf(stack, 3, "stack");
     const std::size_t layers = std::size_t(shape[0]);
     if (classes.empty()) classes.resize(layers);
@@ -113,20 +119,29 @@ py::tuple Predict(const Array<double>& estimates, const Array<double>& covarianc
     const std::size_t cells = std::size_t(shape[1]) * std::size_t(shape[2]);
     Array<double> probability = NewArray<double>({shape[1], shape[2]});
     Array<double> stdError = NewArray<double>({shape[1], shape[2]});
+    const double* in = stack.data();
+    double* p = probability.mutable_data();
+    double* s = stdError.mutable_data();
+    const std::size_t columnCount = std::size_t(shape[2]);
     std::vector<double> values(layers), inputs(k - 1);
-    for (std::size_t c = 0; c < cells; ++c) {
-        bool blank = false;
-        for (std::size_t j = 0; j < layers; ++j) {
-            values[j] = stack.data()[j * cells + c];
-            blank = blank || std::isnan(values[j]);
+    RunStoppable(std::move(callback), [&](const Progress& progress) {
+        for (int row = 0; row < shape[1]; ++row) {
+            for (std::size_t c = std::size_t(row) * columnCount; c < std::size_t(row + 1) * columnCount; ++c) {
+                bool blank = false;
+                for (std::size_t j = 0; j < layers; ++j) {
+                    values[j] = in[j * cells + c];
+                    blank = blank || std::isnan(values[j]);
+                }
+                // A class the fit never met is blank too.
+                blank = blank || !columns.Expand(values.data(), inputs.data());
+                const logistic::Prediction found = blank ? logistic::Prediction{NAN, NAN}
+                                                         : logistic::Predict(fit, inputs.data(), interceptShift);
+                p[c] = found.probability;
+                s[c] = found.stdError;
+            }
+            ReportProgress(progress, {"row", row + 1, shape[1], 0});
         }
-        // A class the fit never met is blank too.
-        blank = blank || !columns.Expand(values.data(), inputs.data());
-        const logistic::Prediction found =
-            blank ? logistic::Prediction{NAN, NAN} : logistic::Predict(fit, inputs.data(), interceptShift);
-        probability.mutable_data()[c] = found.probability;
-        stdError.mutable_data()[c] = found.stdError;
-    }
+    });
     return py::make_tuple(probability, stdError);
 }
 
@@ -134,9 +149,9 @@ py::tuple Predict(const Array<double>& estimates, const Array<double>& covarianc
 
 void BindLogistic(py::module_& m) {
     m.def("logistic_fit", &Fit, py::arg("x"), py::arg("y"), py::arg("names"), py::arg("l2"),
-          py::arg("max_iterations"), py::arg("categorical"), py::arg("pooled"));
+          py::arg("max_iterations"), py::arg("categorical"), py::arg("pooled"), py::arg("progress") = py::none());
     m.def("logistic_predict", &Predict, py::arg("estimates"), py::arg("covariance"), py::arg("stack"),
-          py::arg("intercept_shift"), py::arg("classes"));
+          py::arg("intercept_shift"), py::arg("classes"), py::arg("progress") = py::none());
 }
 
 }  // namespace quarnel::python

@@ -55,4 +55,21 @@ class PythonProgress {
     bool pythonError_ = false;
 };
 
+// Runs work(Progress) with the GIL released (work touches no Python object) and raises what
+// stopped it, as the class above says; any other exception passes on with the GIL held again.
+template <class Work>
+void RunStoppable(pybind11::object callback, Work&& work) {
+    PythonProgress progress(std::move(callback));
+    bool stopped = false;
+    {
+        pybind11::gil_scoped_release release;
+        try {
+            work(progress.Get());
+        } catch (const Stopped&) {
+            stopped = true;
+        }
+    }
+    if (stopped) progress.Raise();
+}
+
 }  // namespace quarnel::python

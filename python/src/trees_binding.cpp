@@ -1,12 +1,16 @@
 // Gradient-boosted trees and random forests on numpy samples: the model (XGBoost's JSON), its
 // parameters, importances and scores as a dict, and the probability at every cell of a stack.
+// Training hears a progress callback every round (the folds' and the model's, counted on), the
+// prediction every row, each without the GIL (progress.h).
 #include <cmath>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "arrays.h"
 #include "bindings.h"
+#include "progress.h"
 #include "quarnel/trees.h"
 
 namespace quarnel::python {
@@ -20,7 +24,7 @@ py::dict ScoresDict(const trees::Scores& scores) {
 
 py::dict Fit(const Array<double>& x, const Array<int>& y, const std::vector<std::string>& names,
              const std::string& kind, int trees, int depth, double learningRate, double subsample,
-             std::uint64_t seed, int folds) {
+             std::uint64_t seed, int folds, py::object callback) {
     const std::vector<int> shape = ShapeOf(x, 2, "x");
     if (std::size_t(shape[1]) != names.size())
         throw py::value_error(std::to_string(names.size()) + " names for " + std::to_string(shape[1]) +
@@ -37,11 +41,24 @@ py::dict Fit(const Array<double>& x, const Array<int>& y, const std::vector<std:
     const std::vector<double> values(x.data(), x.data() + x.size());
     const std::vector<int> targets(y.data(), y.data() + y.size());
     try {
+        std::vector<trees::Scores> foldScores;
+        std::optional<trees::Model> trained;
+        RunStoppable(std::move(callback), [&](const Progress& progress) {
+            // The final model's rounds counted on from the folds'.
+            std::int64_t before = 0;
+            const std::int64_t modelRounds = options.kind == trees::Kind::forest ? 1 : options.trees;
+            const Progress counted = [&](const ProgressStep& step) {
+                return progress({step.what, before + step.done, std::int64_t(folds) * modelRounds + modelRounds,
+                                 step.value});
+            };
+            const Progress& told = progress ? counted : progress;
+            if (folds > 0) foldScores = trees::CrossValidate(values, targets, names, options, folds, told);
+            before = std::int64_t(folds) * modelRounds;
+            trained.emplace(trees::Model::Train(values, targets, names, options, told));
+        });
+        const trees::Model& model = *trained;
         py::list held;
-        if (folds > 0)
-            for (const trees::Scores& fold : trees::CrossValidate(values, targets, names, options, folds))
-                held.append(ScoresDict(fold));
-        const trees::Model model = trees::Model::Train(values, targets, names, options);
+        for (const trees::Scores& fold : foldScores) held.append(ScoresDict(fold));
         const std::vector<float> cells(values.begin(), values.end());
         std::vector<double> p(targets.size());
         model.Predict(cells.data(), p.size(), p.data());
@@ -65,7 +82,7 @@ py::dict Fit(const Array<double>& x, const Array<int>& y, const std::vector<std:
 
 // The probability at every cell of a stack (inputs x rows x cols); NaN where any input is NaN.
 Array<double> Predict(const py::bytes& model, const std::vector<std::string>& names,
-                      const Array<double>& stack) {
+                      const Array<double>& stack, py::object callback) {
     const std::vector<int> shape = ShapeOf(stack, 3, "stack");
     if (std::size_t(shape[0]) != names.size())
         throw py::value_error("the model takes " + std::to_string(names.size()) + " inputs, not " +
@@ -78,21 +95,32 @@ Array<double> Predict(const py::bytes& model, const std::vector<std::string>& na
         }
     }();
     const std::size_t cells = std::size_t(shape[1]) * std::size_t(shape[2]);
+    const std::size_t columns = std::size_t(shape[2]);
+    Array<double> probability = NewArray<double>({shape[1], shape[2]});
+    const double* in = stack.data();
+    double* out = probability.mutable_data();
+    std::fill(out, out + cells, NAN);
+    // A row at a time: the cells with every input, predicted together.
     std::vector<float> values;
     std::vector<std::size_t> where;
-    for (std::size_t c = 0; c < cells; ++c) {
-        bool blank = false;
-        for (std::size_t j = 0; j < names.size(); ++j)
-            blank = blank || std::isnan(stack.data()[j * cells + c]);
-        if (blank) continue;
-        for (std::size_t j = 0; j < names.size(); ++j) values.push_back(float(stack.data()[j * cells + c]));
-        where.push_back(c);
-    }
-    std::vector<double> found(where.size());
-    loaded.Predict(values.data(), where.size(), found.data());
-    Array<double> probability = NewArray<double>({shape[1], shape[2]});
-    std::fill(probability.mutable_data(), probability.mutable_data() + cells, NAN);
-    for (std::size_t i = 0; i < where.size(); ++i) probability.mutable_data()[where[i]] = found[i];
+    std::vector<double> found;
+    RunStoppable(std::move(callback), [&](const Progress& progress) {
+        for (int row = 0; row < shape[1]; ++row) {
+            values.clear();
+            where.clear();
+            for (std::size_t c = std::size_t(row) * columns; c < std::size_t(row + 1) * columns; ++c) {
+                bool blank = false;
+                for (std::size_t j = 0; j < names.size(); ++j) blank = blank || std::isnan(in[j * cells + c]);
+                if (blank) continue;
+                for (std::size_t j = 0; j < names.size(); ++j) values.push_back(float(in[j * cells + c]));
+                where.push_back(c);
+            }
+            found.resize(where.size());
+            if (!where.empty()) loaded.Predict(values.data(), where.size(), found.data());
+            for (std::size_t i = 0; i < where.size(); ++i) out[where[i]] = found[i];
+            ReportProgress(progress, {"row", row + 1, shape[1], 0});
+        }
+    });
     return probability;
 }
 
@@ -101,8 +129,9 @@ Array<double> Predict(const py::bytes& model, const std::vector<std::string>& na
 void BindTrees(py::module_& m) {
     m.def("trees_fit", &Fit, py::arg("x"), py::arg("y"), py::arg("names"), py::arg("kind"), py::arg("trees"),
           py::arg("depth"), py::arg("learning_rate"), py::arg("subsample"), py::arg("seed"),
-          py::arg("folds"));
-    m.def("trees_predict", &Predict, py::arg("model"), py::arg("names"), py::arg("stack"));
+          py::arg("folds"), py::arg("progress") = py::none());
+    m.def("trees_predict", &Predict, py::arg("model"), py::arg("names"), py::arg("stack"),
+          py::arg("progress") = py::none());
 }
 
 }  // namespace quarnel::python

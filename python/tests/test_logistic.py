@@ -239,3 +239,56 @@ def test_the_workflow_gives_the_commands_fit_on_the_training_deposits(tmp_path, 
     assert summary["logistic"]["results"]["coefficients"] == found["results"]["coefficients"]
     np.testing.assert_array_equal(read(tmp_path / "out" / "logistic" / "probability.tif"), read(tmp_path / "p.tif"))
     assert "prediction_rate" in summary["validation"]["logistic"]
+
+
+def _long_calls():
+    """Every long-running call of fuzzy, logistic, trees and wofe on a 300 x 20 grid, as
+    name -> call(progress)."""
+    rng = np.random.default_rng(5)
+    grid = rng.uniform(0, 10, size=(300, 20))
+    classes = np.floor(grid / 2.5) + 1
+    x, y = samples()
+    fit = quarnel.logistic.fit(x[:, :2], y)
+    model = quarnel.trees.fit(x, y, trees=5)
+    deposits = np.argwhere(grid > 6)[::10]
+    layer = quarnel.wofe.weights(classes, deposits, type="descending")
+    return {
+        "fuzzy.membership": lambda p: quarnel.fuzzy.membership(grid, "linear:0,10", progress=p),
+        "fuzzy.overlay": lambda p: quarnel.fuzzy.overlay([grid / 10, grid / 20], "gamma", 0.5, progress=p),
+        "logistic.fit": lambda p: quarnel.logistic.fit(x, y, l2=0.1, progress=p),
+        "logistic.predict": lambda p: quarnel.logistic.predict(fit, [grid, grid / 2], progress=p),
+        "trees.fit": lambda p: quarnel.trees.fit(x, y, trees=5, folds=3, progress=p),
+        "trees.predict": lambda p: quarnel.trees.predict(model, [grid, grid / 2, grid / 5], progress=p),
+        "wofe.weights": lambda p: quarnel.wofe.weights(classes, deposits, type="descending", progress=p),
+        "wofe.posterior": lambda p: quarnel.wofe.posterior([layer], [classes], deposits, progress=p),
+    }
+
+
+@pytest.mark.parametrize("name", list(_long_calls()))
+def test_progress_counts_up_and_false_stops_the_call(name):
+    call = _long_calls()[name]
+    steps = []
+    with pytest.raises(quarnel.Stopped):
+        call(lambda *step: steps.append(step) or False)
+    assert len(steps) == 1  # stopped at the first report
+    steps.clear()
+    told = call(lambda done, total, value: steps.append((done, total)) or True)
+    done = [d for d, _ in steps]
+    assert len(steps) > 1 and done == sorted(set(done)) and done[-1] <= steps[-1][1]
+    assert len({t for _, t in steps}) == 1
+    if name.startswith("trees.fit"):
+        assert done[-1] == steps[-1][1] == (3 + 1) * 5  # every fold's rounds and the model's
+    elif not name.startswith("logistic.fit"):
+        assert done[-1] == steps[-1][1]  # a fit may converge before its last iteration
+    untold = call(None)
+    if name == "wofe.weights":
+        assert told.classes == untold.classes and told.generalization == untold.generalization
+    elif name == "wofe.posterior":
+        np.testing.assert_array_equal(told.probability, untold.probability)
+        np.testing.assert_array_equal(told.std, untold.std)
+    elif name.startswith("trees.fit"):
+        assert told["model"] == untold["model"]
+    elif name.startswith("logistic.fit"):
+        assert told["coefficients"] == untold["coefficients"]
+    else:
+        np.testing.assert_array_equal(told, untold)

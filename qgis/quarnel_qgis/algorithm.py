@@ -14,6 +14,8 @@ from qgis.core import (
     QgsProcessingLayerPostProcessorInterface,
 )
 
+import quarnel
+
 from . import declarations
 from .layers import Cancelled, check_cancelled, style_file, write_raster
 
@@ -77,7 +79,7 @@ class QuarnelAlgorithm(QgsProcessingAlgorithm):
         self.to_style = []
         try:
             results = self.compute(parameters, context, feedback)
-        except Cancelled:
+        except (Cancelled, quarnel.Stopped):
             raise QgsProcessingException("cancelled: nothing was written") from None
         except QgsProcessingException:
             raise
@@ -105,6 +107,17 @@ class QuarnelAlgorithm(QgsProcessingAlgorithm):
         feedback.setProgress(low + (high - low) * share)
         if message:
             feedback.pushInfo(message)
+
+
+    def stoppable(self, feedback, low: float, high: float):
+        """A quarnel progress callback for a method's span low..high (0..1) of the run: it shows
+        the share done and stops the method (quarnel.Stopped) once the user cancels."""
+
+        def told(done, total, value):
+            feedback.setProgress(100 * (low + (high - low) * done / max(total, 1)))
+            return not feedback.isCanceled()
+
+        return told
 
 
 class DefaultStyle(QgsProcessingLayerPostProcessorInterface):

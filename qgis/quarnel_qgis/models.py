@@ -1,8 +1,8 @@
 """The prospectivity models with native algorithms beside the BP network, hierarchy and feature
 analysis: fuzzy overlay, weights of evidence and logistic regression, each calling the quarnel
 package's method on the layers (the same core a workflow run uses), its maps styled viridis and
-its table a non-spatial layer. These methods take no progress callback: a cancel is heard
-between their steps, and nothing is written once it is."""
+its table a non-spatial layer. Each method is given a progress callback, so a cancel stops it
+within a row, an iteration or a strip of rows, and nothing is written once it is."""
 
 from __future__ import annotations
 
@@ -72,15 +72,18 @@ class Fuzzy(QuarnelAlgorithm):
         grids = stack_of(layers)
         rules = per_layer(self.parameterAsString(parameters, "RULES", context), len(grids), "rules", "as-is")
         memberships = []
+        share = 1 / (len(grids) + 1)
         for i, (layer, grid, rule) in enumerate(zip(layers, grids, rules)):
-            self.progress(feedback, i / (len(grids) + 1), message=f"{layer.name()}: {rule}")
+            self.progress(feedback, i * share, message=f"{layer.name()}: {rule}")
             try:
-                memberships.append(quarnel.fuzzy.membership(grid, rule))
+                memberships.append(quarnel.fuzzy.membership(
+                    grid, rule, progress=self.stoppable(feedback, i * share, (i + 1) * share)))
             except ValueError as error:
                 raise QgsProcessingException(f"{layer.name()}: {error}") from None
         v = self.declared_values(parameters, context)
         self.progress(feedback, len(grids) / (len(grids) + 1), message=f"operator {v['operator']}")
-        result = quarnel.fuzzy.overlay(memberships, v["operator"], v["gamma"])
+        result = quarnel.fuzzy.overlay(memberships, v["operator"], v["gamma"],
+                                       progress=self.stoppable(feedback, 1 - share, 1))
         return {"OUTPUT": self.raster_result(result, parameters, "OUTPUT", context, feedback)}
 
 
@@ -170,10 +173,12 @@ class WeightsOfEvidence(QuarnelAlgorithm):
         weighed = []
         for i, (values, kind, name) in enumerate(zip(classes, types, names)):
             self.progress(feedback, 0.8 * i / len(classes), message=f"weighing {name}")
+            told = self.stoppable(feedback, 0.8 * i / len(classes), 0.8 * (i + 1) / len(classes))
             weighed.append(quarnel.wofe.weights(values, cells, study=study, type=kind, count=v["count"],
-                                                cell_units=units, name=name, **rule))
+                                                cell_units=units, name=name, progress=told, **rule))
         self.progress(feedback, 0.8, message="posterior probability")
-        result = quarnel.wofe.posterior(weighed, classes, cells, study=study, count=v["count"], cell_units=units)
+        result = quarnel.wofe.posterior(weighed, classes, cells, study=study, count=v["count"], cell_units=units,
+                                        progress=self.stoppable(feedback, 0.8, 0.9))
         feedback.pushInfo(f"prior probability {result.prior_probability:.6g}, {result.deposits} deposits")
         results = {"PRIOR": result.prior_probability, "DEPOSITS_COUNTED": result.deposits,
                    "POSTERIOR": self.framed_result(result.probability, grids[0], parameters, "POSTERIOR", context,
@@ -227,11 +232,13 @@ class Logistic(QuarnelAlgorithm):
         names = [layer.name() for layer in layers]
         fit = quarnel.logistic.fit(samples.inputs, samples.targets, names if len(names) == samples.inputs.shape[1]
                                    else None,
-                                   l2=v["l2"], max_iterations=v["max_iterations"])
+                                   l2=v["l2"], max_iterations=v["max_iterations"],
+                                   progress=self.stoppable(feedback, 0.2, 0.5))
         shift = intercept_shift(samples, grids)
         self.progress(feedback, 0.5, message=f"converged {fit['converged']} in {fit['iterations']} steps, "
                                              f"AIC {fit['aic']:.4f}")
-        probability, error = quarnel.logistic.predict(fit, grids, intercept_shift=shift)
+        probability, error = quarnel.logistic.predict(fit, grids, intercept_shift=shift,
+                                                      progress=self.stoppable(feedback, 0.5, 0.9))
         results = {"AIC": fit["aic"], "INTERCEPT_SHIFT": shift,
                    "PROBABILITY": self.raster_result(probability, parameters, "PROBABILITY", context, feedback)}
         if parameters.get("STD_ERROR") is not None:
