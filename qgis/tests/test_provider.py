@@ -151,6 +151,24 @@ def test_a_cancel_between_steps_leaves_no_output(cloncurry, tmp_path, name, outp
     assert os.listdir(tmp_path) == []
 
 
+@pytest.mark.parametrize("name, outputs, cancel_at, stopped_below",
+                         [("fuzzy", {"RULES": "linear:1,2"}, 0.001, 1),  # a row of the first membership
+                          ("wofe", {"UNIT_AREA": "cell", "POSTERIOR": "p.tif"}, 0.001, 21),  # the first strip
+                          ("logistic", {"PROBABILITY": "p.tif"}, 20.001, 21)])  # the fit's first iteration
+def test_a_cancel_inside_a_method_stops_it_there(cloncurry, tmp_path, name, outputs, cancel_at, stopped_below):
+    provider = QuarnelProvider()
+    provider.loadAlgorithms()
+    algorithm = provider.algorithm(name).create()
+    parameters = {"LAYERS": [cloncurry[n] for n in ("Dist2Breccia", "StratNo")], "DEPOSITS": cloncurry["deposits"],
+                  "OUTPUT": str(tmp_path / "out.tif"),
+                  **{k: str(tmp_path / v) if v.endswith(".tif") else v for k, v in outputs.items()}}
+    feedback = CancelAfter(cancel_at)
+    with pytest.raises(QgsProcessingException, match="cancelled"):
+        algorithm.processAlgorithm(parameters, QgsProcessingContext(), feedback)
+    assert cancel_at <= max(feedback.reports) < stopped_below  # not at the step's end
+    assert os.listdir(tmp_path) == []
+
+
 def test_a_failure_comes_back_with_quarnels_cause(cloncurry, tmp_path):
     provider = QuarnelProvider()
     provider.loadAlgorithms()
