@@ -71,7 +71,8 @@ Array<double> Overlay(const Array<double>& memberships, const std::string& op, d
 }  // namespace
 
 void BindFuzzy(py::module_& m) {
-    m.def("fuzzy_membership", &Membership, py::arg("values"), py::arg("rule"), py::arg("progress") = py::none());
+    m.def("fuzzy_membership", &Membership, py::arg("values"), py::arg("rule"),
+          py::arg("progress") = py::none());
     m.def("fuzzy_overlay", &Overlay, py::arg("memberships"), py::arg("operator"), py::arg("gamma"),
           py::arg("progress") = py::none());
 }

@@ -72,7 +72,8 @@ Fitted FitOf(const Array<double>& x, const Array<int>& y, const std::vector<std:
 }
 
 py::dict Fit(const Array<double>& x, const Array<int>& y, const std::vector<std::string>& names, double l2,
-             int maxIterations, const std::vector<std::string>& categorical, bool pooled, py::object callback) {
+             int maxIterations, const std::vector<std::string>& categorical, bool pooled,
+             py::object callback) {
     const Fitted fitted = FitOf(x, y, names, l2, maxIterations, categorical, pooled, std::move(callback));
     const logistic::Fit& fit = fitted.fit;
     py::list coefficients;
@@ -126,7 +127,8 @@ py::tuple Predict(const Array<double>& estimates, const Array<double>& covarianc
     std::vector<double> values(layers), inputs(k - 1);
     RunStoppable(std::move(callback), [&](const Progress& progress) {
         for (int row = 0; row < shape[1]; ++row) {
-            for (std::size_t c = std::size_t(row) * columnCount; c < std::size_t(row + 1) * columnCount; ++c) {
+            for (std::size_t c = std::size_t(row) * columnCount; c < std::size_t(row + 1) * columnCount;
+                 ++c) {
                 bool blank = false;
                 for (std::size_t j = 0; j < layers; ++j) {
                     values[j] = in[j * cells + c];
@@ -134,8 +136,9 @@ py::tuple Predict(const Array<double>& estimates, const Array<double>& covarianc
                 }
                 // A class the fit never met is blank too.
                 blank = blank || !columns.Expand(values.data(), inputs.data());
-                const logistic::Prediction found = blank ? logistic::Prediction{NAN, NAN}
-                                                         : logistic::Predict(fit, inputs.data(), interceptShift);
+                const logistic::Prediction found =
+                    blank ? logistic::Prediction{NAN, NAN}
+                          : logistic::Predict(fit, inputs.data(), interceptShift);
                 p[c] = found.probability;
                 s[c] = found.stdError;
             }
@@ -149,7 +152,8 @@ py::tuple Predict(const Array<double>& estimates, const Array<double>& covarianc
 
 void BindLogistic(py::module_& m) {
     m.def("logistic_fit", &Fit, py::arg("x"), py::arg("y"), py::arg("names"), py::arg("l2"),
-          py::arg("max_iterations"), py::arg("categorical"), py::arg("pooled"), py::arg("progress") = py::none());
+          py::arg("max_iterations"), py::arg("categorical"), py::arg("pooled"),
+          py::arg("progress") = py::none());
     m.def("logistic_predict", &Predict, py::arg("estimates"), py::arg("covariance"), py::arg("stack"),
           py::arg("intercept_shift"), py::arg("classes"), py::arg("progress") = py::none());
 }

@@ -48,8 +48,8 @@ py::dict Fit(const Array<double>& x, const Array<int>& y, const std::vector<std:
             std::int64_t before = 0;
             const std::int64_t modelRounds = options.kind == trees::Kind::forest ? 1 : options.trees;
             const Progress counted = [&](const ProgressStep& step) {
-                return progress({step.what, before + step.done, std::int64_t(folds) * modelRounds + modelRounds,
-                                 step.value});
+                return progress({step.what, before + step.done,
+                                 std::int64_t(folds) * modelRounds + modelRounds, step.value});
             };
             const Progress& told = progress ? counted : progress;
             if (folds > 0) foldScores = trees::CrossValidate(values, targets, names, options, folds, told);
@@ -128,8 +128,8 @@ Array<double> Predict(const py::bytes& model, const std::vector<std::string>& na
 
 void BindTrees(py::module_& m) {
     m.def("trees_fit", &Fit, py::arg("x"), py::arg("y"), py::arg("names"), py::arg("kind"), py::arg("trees"),
-          py::arg("depth"), py::arg("learning_rate"), py::arg("subsample"), py::arg("seed"),
-          py::arg("folds"), py::arg("progress") = py::none());
+          py::arg("depth"), py::arg("learning_rate"), py::arg("subsample"), py::arg("seed"), py::arg("folds"),
+          py::arg("progress") = py::none());
     m.def("trees_predict", &Predict, py::arg("model"), py::arg("names"), py::arg("stack"),
           py::arg("progress") = py::none());
 }
