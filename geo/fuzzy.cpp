@@ -54,6 +54,7 @@ FuzzyOverlayResult FuzzyOverlay(const FuzzyOverlayRequest& request, const WriteO
     // One strip height for every input, so a strip's cells are the same cells in each.
     const int rowsPerStrip = rasters.front().PreferredRowCount();
     std::vector<RowStrip> strips;
+    strips.reserve(rasters.size());
     for (const Raster& raster : rasters) strips.emplace_back(raster, 1, rowsPerStrip);
 
     const std::size_t n = request.inputs.size();

@@ -12,6 +12,8 @@ status=0
 run-clang-tidy-14 -p "$dir" -quiet -j "$(nproc)" \
   "$PWD/(core|formats|jobs|geo|workflow|plot|cli)/" \
   > "$log" 2>&1 || status=$?
+# run-clang-tidy colours its findings; the count reads them without the colour codes.
+sed -i 's/\x1b\[[0-9;]*m//g' "$log"
 findings=$(grep -cE '^[^ ]+:[0-9]+:[0-9]+: (warning|error):' "$log" || true)
 if [[ $status -ne 0 || $findings -ne 0 ]]; then
   grep -E -A3 '^[^ ]+:[0-9]+:[0-9]+: (warning|error):' "$log" || tail -20 "$log"

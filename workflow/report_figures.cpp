@@ -82,6 +82,7 @@ std::vector<plot::ClassName> ValueClasses(const std::vector<double>& values) {
         if (found.size() > plot::kMostClasses) return {};
     }
     std::vector<plot::ClassName> classes;
+    classes.reserve(found.size());
     for (const double value : found) classes.push_back({value, "class " + Short(value), std::nullopt});
     return classes;
 }
