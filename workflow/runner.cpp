@@ -11,6 +11,7 @@
 #include "cli/logistic_job.h"
 #include "cli/trees_job.h"
 #include "cli/wofe_job.h"
+#include "formats/grid/text_sink.h"
 #include "geo/align.h"
 #include "geo/analysis.h"
 #include "geo/bp.h"
@@ -19,7 +20,6 @@
 #include "geo/point_files.h"
 #include "geo/prep.h"
 #include "geo/rows.h"
-#include "formats/grid/text_sink.h"
 #include "jobs/feature/report_sections.h"
 #include "jobs/hierarchy/hierarchy_params.h"
 #include "jobs/hierarchy/report_opening.h"
@@ -306,6 +306,15 @@ struct Step {
     std::vector<std::string> outputs;
     Json results = Json::object();
 };
+
+// A door job's outcome taken into its step: the outputs it wrote (so a failure withdraws them),
+// then its results, or its cause as the step's failure.
+const Json& TakeJobOutput(const cli::JobOutput& found, Step& step) {
+    step.outputs = found.outputs;
+    if (!found.ok) throw WorkflowError(found.cause);
+    step.results = found.results;
+    return step.results;
+}
 
 struct Record {
     Json summary = Json::object();
@@ -966,11 +975,7 @@ void RunFuzzy(const Workflow& workflow, const std::vector<std::string>& prepared
     Json results = Json::object();
     std::vector<std::string> memberships;
     const bool ok = record.Run(Text(key::kFuzzy), [&](Step& step) {
-        const cli::JobOutput found = cli::FuzzyOutput(args, record.progress);
-        step.outputs = found.outputs;
-        if (!found.ok) throw WorkflowError(found.cause);
-        results = found.results;
-        step.results = results;
+        results = TakeJobOutput(cli::FuzzyOutput(args, record.progress), step);
         for (const Json& input : results["inputs"]) memberships.push_back(input["membership_raster"]);
     });
     ReportSection section{"Fuzzy overlay",
@@ -1009,7 +1014,8 @@ void RunLogistic(const Workflow& workflow, const std::vector<std::string>& prepa
     // A class layer by the name the door gives its bands (the raster's), as the host's names it.
     for (const std::string& name : request.categorical) {
         const geo::Evidence layer({PreparedOf(workflow, prepared, name)});
-        for (int band = 0; band < layer.LayerCount(); ++band) run.categorical.push_back(layer.LayerName(band));
+        for (int band = 0; band < layer.LayerCount(); ++band)
+            run.categorical.push_back(layer.LayerName(band));
     }
     run.allCells = request.allCells;
     run.samples.background = request.background.value_or(-1);
@@ -1020,11 +1026,7 @@ void RunLogistic(const Workflow& workflow, const std::vector<std::string>& prepa
     run.output = folder.Place("logistic/probability.tif").string();
     Json results = Json::object();
     const bool ok = record.Run(Text(key::kLogistic), [&](Step& step) {
-        const cli::JobOutput found = cli::LogisticOutput(run, "", {}, {}, record.progress);
-        step.outputs = found.outputs;
-        if (!found.ok) throw WorkflowError(found.cause);
-        results = found.results;
-        step.results = results;
+        results = TakeJobOutput(cli::LogisticOutput(run, "", {}, {}, record.progress), step);
     });
     namespace l = params::logistic;
     record.report.methods.push_back(
@@ -1072,11 +1074,7 @@ void RunTrees(const Workflow& workflow, const std::vector<std::string>& prepared
     run.output = folder.Place("trees/probability.tif").string();
     Json results = Json::object();
     const bool ok = record.Run(Text(key::kTrees), [&](Step& step) {
-        const cli::JobOutput found = cli::TreesOutput(run, "", {}, {}, record.progress);
-        step.outputs = found.outputs;
-        if (!found.ok) throw WorkflowError(found.cause);
-        results = found.results;
-        step.results = results;
+        results = TakeJobOutput(cli::TreesOutput(run, "", {}, {}, record.progress), step);
     });
     namespace t = params::trees;
     record.report.methods.push_back(
