@@ -8,20 +8,6 @@ namespace quarnel::evaluate {
 
 namespace {
 
-struct Totals {
-    std::int64_t cells = 0;
-    std::int64_t deposits = 0;
-};
-
-Totals CountTotals(std::span<const double> ranked, std::span<const DepositGroup> deposits) {
-    Totals totals;
-    ForEachGroup(ranked, deposits, [&](const ScoreGroup& group) {
-        totals.cells += group.cells;
-        totals.deposits += group.deposits;
-    });
-    return totals;
-}
-
 // Calls visit(point) for each group, highest first.
 template <typename Visit>
 void WalkPredictionArea(std::span<const double> ranked, std::span<const DepositGroup> deposits,

@@ -37,6 +37,21 @@ void ForEachGroup(std::span<const double> ranked, std::span<const DepositGroup> 
     }
 }
 
+// The cells and the deposits of a ranked map.
+struct Totals {
+    std::int64_t cells = 0;
+    std::int64_t deposits = 0;
+};
+
+inline Totals CountTotals(std::span<const double> ranked, std::span<const DepositGroup> deposits) {
+    Totals totals;
+    ForEachGroup(ranked, deposits, [&](const ScoreGroup& group) {
+        totals.cells += group.cells;
+        totals.deposits += group.deposits;
+    });
+    return totals;
+}
+
 // Deposits located by the score of their cell, cell an identity that counts a cell once.
 struct DepositAt {
     double score = 0;

@@ -8,21 +8,6 @@ namespace quarnel::evaluate {
 
 namespace {
 
-// The cells and the deposits of a ranked map.
-struct Totals {
-    std::int64_t cells = 0;
-    std::int64_t deposits = 0;
-};
-
-Totals CountTotals(std::span<const double> ranked, std::span<const DepositGroup> deposits) {
-    Totals totals;
-    ForEachGroup(ranked, deposits, [&](const ScoreGroup& group) {
-        totals.cells += group.cells;
-        totals.deposits += group.deposits;
-    });
-    return totals;
-}
-
 // Calls visit(point before, point after) for each group: the share of area and of deposits
 // at or above its score.
 template <typename Visit>
