@@ -7,6 +7,7 @@
 
 #include "cli/evaluation_report.h"
 #include "cli/job_output.h"
+#include "geo/phase_seconds.h"
 #include "geo/points.h"
 #include "geo/raster_writer.h"
 #include "plot/plot.h"
@@ -42,6 +43,8 @@ JobOutput EvaluateOutput(const std::string& map, const std::string& deposits, co
 // cause thrown as GeoError.
 void JudgeMapOrWithdraw(const std::string& map, const std::string& deposits, const geo::PointOptions& points,
                         JobOutput& out);
+// A method's processor seconds per phase, as results' "processor_seconds" {samples, fit, map}.
+nlohmann::ordered_json PhaseSecondsJson(const geo::PhaseSeconds& seconds);
 // What a map picture shows besides the raster and the training deposits: the held-out deposits
 // (a CSV of x and y in the raster's CRS; none when empty), the classes' names and colours, and
 // the legend's title.

@@ -145,6 +145,10 @@ int RunEvaluate(const EvaluateOptions& options) {
 
 }  // namespace
 
+nlohmann::ordered_json PhaseSecondsJson(const geo::PhaseSeconds& seconds) {
+    return {{"samples", seconds.samples}, {"fit", seconds.fit}, {"map", seconds.map}};
+}
+
 void JudgeMapOrWithdraw(const std::string& map, const std::string& deposits, const geo::PointOptions& points,
                         JobOutput& out) {
     const JobOutput judged = EvaluateOutput(map, deposits, points, {});

@@ -50,6 +50,7 @@ JobOutput LogisticOutput(geo::LogisticRasterRequest request, const std::string& 
         out.results["unseen_class_cells"] = found.unseenClass;
         out.results["output"] = request.output;
         out.results["std_error_output"] = request.stdErrorOutput;
+        out.results["processor_seconds"] = PhaseSecondsJson(found.seconds);
         out.summary.push_back("wrote " + request.output + " and " + request.stdErrorOutput);
         if (judgeAgainst.empty()) return;
         JudgeMapOrWithdraw(request.output, judgeAgainst, points, out);

@@ -6,12 +6,12 @@
 #include <mutex>
 #include <random>
 
+#include "formats/grid/text_sink.h"
+#include "geo/parallel.h"
+#include "geo/rows.h"
 #include "jobs/bp/initial_weights.h"
 #include "jobs/bp/network_file.h"
 #include "jobs/bp/result_line.h"
-#include "geo/parallel.h"
-#include "geo/rows.h"
-#include "formats/grid/text_sink.h"
 #include "quarnel/bp.h"
 
 namespace quarnel::geo {
@@ -199,7 +199,7 @@ BpTrainResult TrainBpOnRasters(const std::vector<std::string>& evidence, const s
                                const std::string& networkPath, const std::string& samplesPath,
                                const std::string& resultPath, const Progress& progress) {
     const BpSamples samples =
-        MakeBpSamples(evidence, deposits, sampleOptions, "the deposits", "the background");
+        MakeBpSamples(evidence, deposits, sampleOptions, "the deposits", "the background", progress);
     if (!samplesPath.empty()) WriteSampleFile(samples.set, samplesPath);
     BpTrainResult result;
     result.samples = samples.count;

@@ -22,59 +22,31 @@ Evidence::Evidence(const std::vector<std::string>& paths) {
     }
 }
 
-template <class Visit>
-void Evidence::ForEachStrip(Visit visit) const {
-    const GridFrame& grid = frame();
-    std::vector<double> values;
-    for (std::size_t k = 0; k < layers_.size(); ++k) {
-        const Raster& raster = rasters_[layers_[k].raster];
-        const int strip = std::max(1, raster.PreferredRowCount());
-        values.resize(std::size_t(strip) * std::size_t(grid.cols));
-        for (int first = 0; first < grid.rows; first += strip) {
-            const int count = std::min(strip, grid.rows - first);
-            raster.ReadRows(layers_[k].band, first, count, values.data());
-            visit(k, first, count, values.data());
-        }
-    }
-}
-
 std::vector<double> Evidence::ValuesAt(const std::vector<Cell>& cells) const {
     const std::size_t layers = layers_.size();
     std::vector<double> values(cells.size() * layers);
     std::vector<std::size_t> order(cells.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return cells[a] < cells[b]; });
-    const std::size_t cols = std::size_t(frame().cols);
-    ForEachStrip([&](std::size_t layer, int first, int count, const double* strip) {
-        auto at = std::lower_bound(order.begin(), order.end(), first,
-                                   [&](std::size_t i, int row) { return cells[i].row < row; });
-        for (; at != order.end() && cells[*at].row < first + count; ++at) {
-            const Cell& cell = cells[*at];
-            values[*at * layers + layer] =
-                strip[std::size_t(cell.row - first) * cols + std::size_t(cell.col)];
-        }
-    });
-    return values;
-}
-
-Evidence::Coverage Evidence::Cover() const {
-    const std::size_t cols = std::size_t(frame().cols);
-    Coverage coverage;
-    coverage.hasData.assign(std::size_t(frame().rows) * cols, 1);
-    coverage.low.assign(layers_.size(), std::numeric_limits<double>::infinity());
-    coverage.high.assign(layers_.size(), -std::numeric_limits<double>::infinity());
-    ForEachStrip([&](std::size_t layer, int first, int count, const double* strip) {
-        char* hasData = coverage.hasData.data() + std::size_t(first) * cols;
-        for (std::size_t i = 0; i < std::size_t(count) * cols; ++i) {
-            if (std::isnan(strip[i])) {
-                hasData[i] = 0;
-                continue;
+    const GridFrame& grid = frame();
+    const std::size_t cols = std::size_t(grid.cols);
+    std::vector<double> strip;
+    for (std::size_t k = 0; k < layers; ++k) {
+        const Raster& raster = rasters_[layers_[k].raster];
+        const int height = std::max(1, raster.PreferredRowCount());
+        strip.resize(std::size_t(height) * cols);
+        for (auto at = order.begin(); at != order.end();) {
+            const int first = cells[*at].row / height * height;
+            const int count = std::min(height, grid.rows - first);
+            raster.ReadRows(layers_[k].band, first, count, strip.data());
+            for (; at != order.end() && cells[*at].row < first + count; ++at) {
+                const Cell& cell = cells[*at];
+                values[*at * layers + k] =
+                    strip[std::size_t(cell.row - first) * cols + std::size_t(cell.col)];
             }
-            coverage.low[layer] = std::min(coverage.low[layer], strip[i]);
-            coverage.high[layer] = std::max(coverage.high[layer], strip[i]);
         }
-    });
-    return coverage;
+    }
+    return values;
 }
 
 }  // namespace quarnel::geo

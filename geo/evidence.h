@@ -22,16 +22,9 @@ class Evidence {
     // band of a multi-band file).
     const std::string& LayerName(int layer) const { return layers_[std::size_t(layer)].name; }
 
-    // Every layer's value at each cell, [cell][layer], NaN for no data.
+    // Every layer's value at each cell, [cell][layer], NaN for no data; reads only the strips
+    // that hold a cell.
     std::vector<double> ValuesAt(const std::vector<Cell>& cells) const;
-
-    // Cells (row-major, north-up) where every layer holds data, and each layer's range there.
-    struct Coverage {
-        std::vector<char> hasData;  // 1 where every layer holds data
-        std::vector<double> low;    // per layer, over the cells where it holds data
-        std::vector<double> high;
-    };
-    Coverage Cover() const;
 
   private:
     struct Layer {
@@ -39,10 +32,6 @@ class Evidence {
         int band;
         std::string name;
     };
-    // Calls visit(layer, first row, row count, values) for every strip of every layer.
-    template <class Visit>
-    void ForEachStrip(Visit visit) const;
-
     std::vector<Raster> rasters_;
     std::vector<Layer> layers_;
 };

@@ -25,6 +25,8 @@ class LayerStrips {
     int count() const { return strips_.front().count(); }
     // Cell c's values of the strip, false when any layer has no data there.
     bool Cell(std::size_t c, std::vector<double>& values);
+    // Layer k's values of the strip, row after row, kCoreBlank for no data.
+    const double* Values(std::size_t k) { return strips_[k].Values().data(); }
 
   private:
     std::vector<Raster> rasters_;

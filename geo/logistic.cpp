@@ -21,16 +21,18 @@ void RefuseBadRequest(const LogisticRasterRequest& request) {
             if (output == input)
                 throw GeoError(output + " is the input " + input + "; it is not overwritten");
     if (request.allCells && (request.samples.background >= 0 || request.samples.minDistance > 0))
-        throw GeoError("logistic regression: samples all takes every cell with data, so a background count "
-                       "or a minimum distance (which shape a drawn background) cannot apply");
+        throw GeoError(
+            "logistic regression: samples all takes every cell with data, so a background count "
+            "or a minimum distance (which shape a drawn background) cannot apply");
 }
 
 // The drawn samples, one row each.
-logistic::Table DrawnSamples(const LogisticRasterRequest& request, LogisticRasterResult& result) {
+logistic::Table DrawnSamples(const LogisticRasterRequest& request, LogisticRasterResult& result,
+                             const Progress& progress) {
     SampleOptions drawn = request.samples;
     drawn.rescaled = false;
-    const BpSamples samples =
-        MakeBpSamples(request.evidence, request.deposits, drawn, request.depositsName, "background");
+    const BpSamples samples = MakeBpSamples(request.evidence, request.deposits, drawn, request.depositsName,
+                                            "background", progress);
     result.samples = samples.count;
     result.backgroundCells = samples.cellsWithData - samples.count.deposits.cells;
     logistic::Table table;
@@ -43,13 +45,14 @@ logistic::Table DrawnSamples(const LogisticRasterRequest& request, LogisticRaste
 }
 
 // Every cell with data, the deposit cells 1, pooled by condition.
-logistic::Table EveryCell(const LogisticRasterRequest& request, LayerStrips& layers, LogisticRasterResult& result,
-                          const Progress& progress) {
+logistic::Table EveryCell(const LogisticRasterRequest& request, LayerStrips& layers,
+                          LogisticRasterResult& result, const Progress& progress) {
     std::vector<Cell> deposits;
     for (const ModelUnit& unit : ModelUnitsOf(request.evidence, request.deposits, result.samples.deposits))
         deposits.push_back(unit.cell);  // in cell order
     if (deposits.empty())
-        throw GeoError(request.depositsName + ": no deposit lies on a cell where every evidence layer holds data");
+        throw GeoError(request.depositsName +
+                       ": no deposit lies on a cell where every evidence layer holds data");
     result.samples.inputs = int(layers.size());
     logistic::Pool pool(layers.size(), kMaxConditions);
     std::vector<double> values(layers.size());
@@ -87,21 +90,28 @@ LogisticRasterResult FitLogisticRasters(const LogisticRasterRequest& request, co
     const std::vector<std::string> layerNames = LayerNames(request.evidence);
     LayerStrips layers(request.evidence);
     LogisticRasterResult result;
-    const logistic::Table samples =
-        request.allCells ? EveryCell(request, layers, result, progress) : DrawnSamples(request, result);
+    double start = ProcessorSeconds();
+    const logistic::Table samples = request.allCells ? EveryCell(request, layers, result, progress)
+                                                     : DrawnSamples(request, result, progress);
+    result.seconds.samples = ProcessorSeconds() - start;
+    start = ProcessorSeconds();
     result.conditions = std::int64_t(samples.Rows());
     std::optional<logistic::Columns> columns;
     try {
         columns.emplace(samples.x, layerNames, request.categorical);
-        result.fit = logistic::FitLogisticTable(columns->Expanded(samples), columns->Names(), request.fit, progress);
+        result.fit =
+            logistic::FitLogisticTable(columns->Expanded(samples), columns->Names(), request.fit, progress);
     } catch (const std::invalid_argument& error) {
         throw GeoError(std::string("logistic regression: ") + error.what());
     } catch (const std::domain_error& error) {
         throw GeoError(std::string("logistic regression: ") + error.what());
     }
     if (!request.allCells && result.backgroundCells > 0 && result.samples.background > 0)
-        result.interceptCorrection = std::log(double(result.samples.background) / double(result.backgroundCells));
+        result.interceptCorrection =
+            std::log(double(result.samples.background) / double(result.backgroundCells));
 
+    result.seconds.fit = ProcessorSeconds() - start;
+    start = ProcessorSeconds();
     const GridFrame& frame = layers.frame();
     RasterWriter probability(request.output, frame, 1, std::nullopt, options);
     RasterWriter stdError(request.stdErrorOutput, frame, 1, std::nullopt, options);
@@ -134,6 +144,7 @@ LogisticRasterResult FitLogisticRasters(const LogisticRasterRequest& request, co
     }
     probability.Commit();
     stdError.Commit();
+    result.seconds.map = ProcessorSeconds() - start;
     return result;
 }
 

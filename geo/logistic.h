@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "geo/phase_seconds.h"
 #include "geo/point_files.h"
 #include "quarnel/logistic.h"
 
@@ -42,6 +43,7 @@ struct LogisticRasterResult {
     logistic::Fit fit;
     std::int64_t predicted = 0;
     std::int64_t blank = 0;
+    PhaseSeconds seconds;
 };
 
 // Throws GeoError for the samples' and the rasters' failures, and for the fit's refusals

@@ -1,7 +1,6 @@
 #include "geo/point_files.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -9,12 +8,12 @@
 #include <filesystem>
 #include <limits>
 #include <map>
-#include <random>
 #include <set>
 
+#include "formats/grid/text_sink.h"
 #include "geo/evidence.h"
 #include "geo/rows.h"
-#include "formats/grid/text_sink.h"
+#include "geo/sample_draw.h"
 #include "quarnel/bp.h"
 
 namespace quarnel::geo {
@@ -84,135 +83,77 @@ void Close(TextSink& sink, const std::string& path) {
     if (!sink.Close()) throw GeoError(path + ": cannot be written");
 }
 
-// A number below n from the generator, the same on every platform (the standard's
-// distributions are not).
-std::uint64_t Below(std::mt19937_64& random, std::uint64_t n) {
-    const std::uint64_t limit =
-        std::numeric_limits<std::uint64_t>::max() - std::numeric_limits<std::uint64_t>::max() % n;
-    std::uint64_t x;
-    do x = random();
-    while (x >= limit);
-    return x % n;
-}
-
-// count distinct numbers below n, ascending (Floyd's draw).
-std::vector<std::uint64_t> Draw(std::uint64_t n, std::uint64_t count, std::uint64_t seed) {
-    std::mt19937_64 random(seed);
-    std::set<std::uint64_t> drawn;
-    for (std::uint64_t j = n - count; j < n; ++j) {
-        const std::uint64_t t = Below(random, j + 1);
-        drawn.insert(drawn.count(t) != 0 ? j : t);
-    }
-    return {drawn.begin(), drawn.end()};
-}
-
-// Clears the cells whose centre lies nearer than distance to (x, y), in map units whatever way
-// the frame's rows and columns run: the cells looked at are those the square round the circle
-// touches, found from the square's corners in cell units.
-void ClearAround(std::vector<char>& allowed, const GridFrame& frame, const CellLocator& locator, double x,
-                 double y, double distance) {
-    double low[2] = {HUGE_VAL, HUGE_VAL};
-    double high[2] = {-HUGE_VAL, -HUGE_VAL};
-    for (const double dx : {-distance, distance})
-        for (const double dy : {-distance, distance}) {
-            const std::array<double, 2> at = locator.Position(x + dx, y + dy);
-            for (int k = 0; k < 2; ++k) {
-                low[k] = std::min(low[k], at[k]);
-                high[k] = std::max(high[k], at[k]);
-            }
-        }
-    const auto index = [](double v, int size) { return int(std::clamp(std::floor(v), -1.0, double(size))); };
-    const int r0 = std::max(0, index(low[0], frame.rows));
-    const int r1 = std::min(frame.rows - 1, index(high[0], frame.rows));
-    const int c0 = std::max(0, index(low[1], frame.cols));
-    const int c1 = std::min(frame.cols - 1, index(high[1], frame.cols));
-    for (int r = r0; r <= r1; ++r)
-        for (int c = c0; c <= c1; ++c) {
-            const std::array<double, 2> centre = locator.Centre(r, c);
-            if (std::hypot(centre[0] - x, centre[1] - y) < distance)
-                allowed[std::size_t(r) * std::size_t(frame.cols) + std::size_t(c)] = 0;
-        }
-}
-
-// The background cells: drawn among the cells with data everywhere, on no deposit cell and at
-// least minDistance from every deposit point.
-std::vector<Cell> DrawBackground(const Evidence& evidence, std::vector<char> allowed,
-                                 const std::vector<Point>& deposits, const std::vector<Cell>& depositCells,
-                                 int wanted, const SampleOptions& options, const std::string& output) {
-    const GridFrame& frame = evidence.frame();
-    const std::size_t cols = std::size_t(frame.cols);
-    for (const Cell& cell : depositCells) allowed[std::size_t(cell.row) * cols + std::size_t(cell.col)] = 0;
-    if (options.minDistance > 0) {
-        const CellLocator locator(frame);
-        for (const Point& point : deposits)
-            ClearAround(allowed, frame, locator, point.x, point.y, options.minDistance);
-    }
-    const auto qualifying = std::uint64_t(std::count(allowed.begin(), allowed.end(), 1));
-    if (std::uint64_t(wanted) > qualifying)
-        throw GeoError(output + ": " + std::to_string(wanted) + " background cells asked, but only " +
-                       std::to_string(qualifying) + " hold data on every layer away from the deposits");
-    std::vector<Cell> cells;
-    const std::vector<std::uint64_t> drawn = Draw(qualifying, std::uint64_t(wanted), options.seed);
-    std::uint64_t rank = 0;
-    auto next = drawn.begin();
-    for (std::size_t i = 0; i < allowed.size() && next != drawn.end(); ++i) {
-        if (allowed[i] == 0) continue;
-        if (rank++ == *next) {
-            cells.push_back({int(i / cols), int(i % cols)});
-            ++next;
-        }
-    }
-    return cells;
-}
-
 }  // namespace
 
 BpSamples MakeBpSamples(const std::vector<std::string>& evidencePaths, const std::vector<Point>& deposits,
                         const SampleOptions& options, const std::string& depositsName,
-                        const std::string& backgroundName) {
+                        const std::string& backgroundName, const Progress& progress) {
     const Evidence evidence(evidencePaths);
-    const KeptPoints kept = KeepPoints(evidence, AsRead(deposits));
-    if (kept.cells.empty())
-        throw GeoError(depositsName + ": no deposit lies on a cell where every evidence layer holds data");
-    // Each deposit cell once, in cell order.
-    std::vector<Cell> depositCells(kept.cells);
-    std::sort(depositCells.begin(), depositCells.end());
-    depositCells.erase(std::unique(depositCells.begin(), depositCells.end()), depositCells.end());
+    const PlacedPoints placed = PlacePoints(deposits, evidence.frame());
+    CellDrawRequest request;
+    request.deposits = placed.cells;
+    std::sort(request.deposits.begin(), request.deposits.end());
+    request.deposits.erase(std::unique(request.deposits.begin(), request.deposits.end()),
+                           request.deposits.end());
+    request.points = deposits;
+    request.background = options.background < 0 ? request.deposits.size() : std::size_t(options.background);
+    request.seed = options.seed;
+    request.minDistance = options.minDistance;
+    const DrawnCells drawn = DrawCells(evidencePaths, request, progress);
 
-    const Evidence::Coverage coverage = evidence.Cover();
-    const int wanted = options.background < 0 ? int(depositCells.size()) : options.background;
-    const std::vector<Cell> background =
-        DrawBackground(evidence, coverage.hasData, deposits, depositCells, wanted, options, backgroundName);
+    // The deposit cells with data on every layer (in cell order), and what became of each point.
+    const std::size_t layers = std::size_t(evidence.LayerCount());
+    const auto onData = [&](std::size_t d) {
+        const double* at = drawn.depositValues.data() + d * layers;
+        return std::none_of(at, at + layers, [](double v) { return std::isnan(v); });
+    };
+    PointCount count = AsRead(deposits).count;
+    count.outside = placed.outside;
+    for (const Cell& cell : placed.cells) {
+        const auto d = std::lower_bound(request.deposits.begin(), request.deposits.end(), cell);
+        count.onNoData += !onData(std::size_t(d - request.deposits.begin()));
+    }
+    std::vector<std::size_t> depositCells;
+    for (std::size_t d = 0; d < request.deposits.size(); ++d)
+        if (onData(d)) depositCells.push_back(d);
+    count.cells = int(depositCells.size());
+    if (depositCells.empty())
+        throw GeoError(depositsName + ": no deposit lies on a cell where every evidence layer holds data");
+
+    const std::size_t wanted = options.background < 0 ? depositCells.size() : std::size_t(options.background);
+    if (wanted > drawn.qualifying)
+        throw GeoError(backgroundName + ": " + std::to_string(wanted) + " background cells asked, but only " +
+                       std::to_string(drawn.qualifying) + " hold data on every layer away from the deposits");
+    // The background in cell order.
+    std::vector<std::size_t> background(wanted);
+    for (std::size_t i = 0; i < wanted; ++i) background[i] = i;
+    std::sort(background.begin(), background.end(),
+              [&](std::size_t a, std::size_t b) { return drawn.background[a] < drawn.background[b]; });
 
     // The samples in file order, each deposit cell followed by a background cell while both last.
-    std::vector<Cell> cells;
-    std::vector<int> targets;
-    for (std::size_t i = 0; i < std::max(depositCells.size(), background.size()); ++i) {
-        if (i < depositCells.size()) {
-            cells.push_back(depositCells[i]);
-            targets.push_back(1);
-        }
-        if (i < background.size()) {
-            cells.push_back(background[i]);
-            targets.push_back(0);
-        }
+    BpSamples samples;
+    samples.count = {count, int(wanted), int(layers)};
+    samples.set.inputCount = int(layers);
+    samples.set.outputCount = 1;
+    const auto add = [&](const std::vector<double>& values, std::size_t at, int target) {
+        samples.set.inputs.insert(samples.set.inputs.end(), values.begin() + std::ptrdiff_t(at * layers),
+                                  values.begin() + std::ptrdiff_t((at + 1) * layers));
+        samples.set.targets.push_back(target);
+    };
+    for (std::size_t i = 0; i < std::max(depositCells.size(), wanted); ++i) {
+        if (i < depositCells.size()) add(drawn.depositValues, depositCells[i], 1);
+        if (i < wanted) add(drawn.backgroundValues, background[i], 0);
     }
+    samples.set.sampleCount = int(samples.set.targets.size());
+    samples.cellsWithData = drawn.cellsWithData;
     // Rescaled by the core as bp-classify rescales whole grids: the running range folds in each
     // layer's smallest and largest value before that layer's samples are scaled.
-    const int layers = evidence.LayerCount();
-    BpSamples samples;
-    samples.count = {kept.count, int(background.size()), layers};
-    samples.set.sampleCount = int(cells.size());
-    samples.set.inputCount = layers;
-    samples.set.outputCount = 1;
-    samples.set.inputs = evidence.ValuesAt(cells);
-    samples.set.targets = std::move(targets);
-    samples.cellsWithData = std::count(coverage.hasData.begin(), coverage.hasData.end(), char(1));
     InputRange range;
-    for (std::size_t i = 0; i < std::size_t(layers) && options.rescaled; ++i) {
-        FoldInputRange(&coverage.low[i], 1, 1, kCoreBlank, range);
-        FoldInputRange(&coverage.high[i], 1, 1, kCoreBlank, range);
-        ScaleInputColumn(samples.set.inputs.data() + i, cells.size(), std::size_t(layers), kCoreBlank, range);
+    for (std::size_t i = 0; i < layers && options.rescaled; ++i) {
+        FoldInputRange(&drawn.low[i], 1, 1, kCoreBlank, range);
+        FoldInputRange(&drawn.high[i], 1, 1, kCoreBlank, range);
+        ScaleInputColumn(samples.set.inputs.data() + i, std::size_t(samples.set.sampleCount), layers,
+                         kCoreBlank, range);
     }
     return samples;
 }
@@ -236,7 +177,8 @@ void WriteSampleFile(const BPSampleSet& samples, const std::string& output) {
 SampleResult WriteBpSamples(const std::vector<std::string>& evidencePaths, const std::string& depositsPath,
                             const PointOptions& pointOptions, const std::string& output,
                             const SampleOptions& options) {
-    const PointFile deposits = ReadPointFile(depositsPath, Evidence(evidencePaths).frame().crsWkt, pointOptions);
+    const PointFile deposits =
+        ReadPointFile(depositsPath, Evidence(evidencePaths).frame().crsWkt, pointOptions);
     BpSamples samples = MakeBpSamples(evidencePaths, deposits.points, options, depositsPath, output);
     WriteSampleFile(samples.set, output);
     // What reading the file left out, beside what placing the points did.

@@ -36,11 +36,12 @@ struct BpSamples {
 };
 
 // The BP samples of deposit points already read (in the rasters' CRS), in memory, as
-// WriteBpSamples writes them. Throws GeoError naming depositsName when no deposit lies on data, or
-// backgroundName when fewer cells qualify as background than are asked.
+// WriteBpSamples writes them, from one walk of the rasters (geo/sample_draw.h); progress hears of
+// every strip. Throws GeoError naming depositsName when no deposit lies on data, or backgroundName
+// when fewer cells qualify as background than are asked.
 BpSamples MakeBpSamples(const std::vector<std::string>& evidence, const std::vector<Point>& deposits,
                         const SampleOptions& options, const std::string& depositsName,
-                        const std::string& backgroundName);
+                        const std::string& backgroundName, const Progress& progress = {});
 
 // The samples as the design's sample file, written whole.
 void WriteSampleFile(const BPSampleSet& samples, const std::string& output);

@@ -27,8 +27,8 @@ TreesRasterResult FitTreesRasters(const TreesRasterRequest& request, const Write
             throw GeoError(request.output + " is the input " + input + "; it is not overwritten");
     SampleOptions drawn = request.samples;
     drawn.rescaled = false;
-    const BpSamples samples =
-        MakeBpSamples(request.evidence, request.deposits, drawn, request.depositsName, "background");
+    const BpSamples samples = MakeBpSamples(request.evidence, request.deposits, drawn, request.depositsName,
+                                            "background", progress);
     const std::vector<std::string> names = LayerNames(request.evidence);
     std::vector<trees::Scores> folds;
     std::optional<trees::Model> model;

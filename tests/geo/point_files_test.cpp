@@ -3,6 +3,7 @@
 #include "geo/point_files.h"
 
 #include <gdal.h>
+#include <gdal_utils.h>
 #include <gtest/gtest.h>
 #include <ogr_api.h>
 #include <ogr_srs_api.h>
@@ -236,8 +237,9 @@ TEST_F(PointFiles, CommandsReportPointsLeftOut) {
     ASSERT_NE(at, std::string::npos) << refused.output;
     const std::size_t end = refused.output.find('\n', at);
     const std::string meaning = refused.output.substr(at + status.size(), end - at - status.size());
-    EXPECT_NE(ReadText(std::string(QUARNEL_SOURCE_DIR) + "/docs/statuses.md").find("| 1 | " + meaning + " |\n"),
-              std::string::npos)
+    EXPECT_NE(
+        ReadText(std::string(QUARNEL_SOURCE_DIR) + "/docs/statuses.md").find("| 1 | " + meaning + " |\n"),
+        std::string::npos)
         << meaning;
 }
 
@@ -369,6 +371,53 @@ TEST(PointFilesSouthUp, DistancesAndRowsFollowTheMapNotTheRowOrder) {
     EXPECT_EQ(background, 60);
     geo::WriteModelUnits(dir / "south.tif", dir / "deposits.csv", {}, dir / "units.txt", "t");
     EXPECT_EQ(ReadText(dir / "units.txt"), "t 4\n1 2 3 1\n2 9 24 1\n3 15 15 1\n4 27 8 1\n");
+}
+
+// The background cells of every seed drawn from a 30 x 30 raster read in strips of one row and
+// in 16 x 16 tiles: the same cells either way, each cell as often as the others (a chi-square of
+// 300 seeds' counts well below its 1 in 10,000 bound), never the deposit's.
+TEST(PointFilesDraw, SameCellsWhateverTheBlocksAndEvenlySpread) {
+    testkit::TempFolder dir;
+    TiffFixture tiff;
+    tiff.rows = 30;
+    tiff.cols = 30;
+    tiff.geoTransform = {kWest, 100, 0, kNorth, 0, -100};
+    tiff.epsg = 28354;
+    std::vector<double> index(900);
+    for (std::size_t i = 0; i < index.size(); ++i) index[i] = double(i);
+    tiff.bands = {index};
+    WriteTiff(dir / "rows.tif", tiff);
+    GDALDatasetH source = GDALOpen((dir / "rows.tif").c_str(), GA_ReadOnly);
+    char* arguments[] = {const_cast<char*>("-co"),
+                         const_cast<char*>("TILED=YES"),
+                         const_cast<char*>("-co"),
+                         const_cast<char*>("BLOCKXSIZE=16"),
+                         const_cast<char*>("-co"),
+                         const_cast<char*>("BLOCKYSIZE=16"),
+                         nullptr};
+    GDALTranslateOptions* translate = GDALTranslateOptionsNew(arguments, nullptr);
+    GDALClose(GDALTranslate((dir / "tiles.tif").c_str(), source, translate, nullptr));
+    GDALTranslateOptionsFree(translate);
+    GDALClose(source);
+
+    const std::vector<geo::Point> deposit = {{kWest + 1550, kNorth - 1550, "d", 0}};  // cell 465
+    std::vector<int> drawn(900);
+    for (std::uint64_t seed = 1; seed <= 300; ++seed) {
+        geo::SampleOptions options;
+        options.background = 30;
+        options.seed = seed;
+        const geo::BpSamples rows = geo::MakeBpSamples({dir / "rows.tif"}, deposit, options, "d", "b");
+        const geo::BpSamples tiles = geo::MakeBpSamples({dir / "tiles.tif"}, deposit, options, "d", "b");
+        ASSERT_EQ(rows.set.inputs, tiles.set.inputs) << "seed " << seed;
+        for (std::size_t s = 0; s < rows.set.targets.size(); ++s)
+            if (rows.set.targets[s] == 0) ++drawn[std::size_t(std::lround(rows.set.inputs[s] * 899))];
+    }
+    EXPECT_EQ(drawn[465], 0);
+    const double expected = 300.0 * 30 / 899;
+    double chiSquare = 0;
+    for (std::size_t cell = 0; cell < drawn.size(); ++cell)
+        if (cell != 465) chiSquare += (drawn[cell] - expected) * (drawn[cell] - expected) / expected;
+    EXPECT_LT(chiSquare, 898 + 3.72 * std::sqrt(2 * 898.0)) << "898 degrees of freedom";
 }
 
 // The bundled model-unit file was made by hand from the deposits' cells; the command makes it
