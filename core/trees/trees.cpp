@@ -199,7 +199,8 @@ void Model::Predict(const float* values, std::size_t rows, double* out, double i
     if (length != rows)
         throw std::runtime_error("XGBoost: " + std::to_string(length) + " predictions for " +
                                  std::to_string(rows) + " rows");
-    for (std::size_t i = 0; i < rows; ++i) out[i] = 1 / (1 + std::exp(-(double(margins[i]) + interceptShift)));
+    for (std::size_t i = 0; i < rows; ++i)
+        out[i] = 1 / (1 + std::exp(-(double(margins[i]) + interceptShift)));
 }
 
 std::vector<Importance> Model::Importances() const {
