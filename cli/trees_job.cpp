@@ -39,11 +39,13 @@ JobOutput TreesOutput(const geo::TreesRasterRequest& request, const std::string&
         out.outputs = {request.output};
         const geo::TreesRasterResult found = geo::FitTreesRasters(request, write, progress);
         out.results["samples"] = {{"deposits", found.samples.deposits.cells},
-                                  {"background", found.samples.background}};
+                                  {"background", found.samples.background},
+                                  {"background_cells", found.backgroundCells}};
         out.results["kind"] = request.model.kind == trees::Kind::forest ? "forest" : "boosting";
         out.results["trees"] = request.model.trees;
         out.results["parameters"] = ParametersJson(found.model);
         out.results["importance"] = ImportanceJson(found.model);
+        out.results["intercept_correction"] = found.interceptCorrection;
         out.results["training"] = ScoresJson(found.training);
         if (request.folds) {
             ordered_json folds = ordered_json::array();

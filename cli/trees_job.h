@@ -10,7 +10,8 @@
 namespace quarnel::cli {
 
 // Trains and maps; request.deposits already read. results: samples, trees, parameters (XGBoost's,
-// with the rounds), importance per input, training {log_loss, auc}, folds when asked, output;
+// with the rounds), importance per input, intercept_correction (the map's shift of the log-odds),
+// training {log_loss, auc} and folds when asked (on the samples, unshifted), output;
 // with judgeAgainst (a points file) the map is judged as evaluate judges it (validation).
 // Stopped passes on.
 JobOutput TreesOutput(const geo::TreesRasterRequest& request, const std::string& judgeAgainst,

@@ -1,5 +1,6 @@
 #include "geo/trees.h"
 
+#include <cmath>
 #include <limits>
 #include <stdexcept>
 
@@ -17,6 +18,13 @@ trees::Scores TrainingScores(const trees::Model& model, const BpSamples& samples
     return trees::Score(p, samples.set.targets);
 }
 
+// ln(sampled / backgroundCells): the log-odds' shift from the samples' balance of deposits and
+// background to the study area's, 0 when every background cell is a sample.
+double InterceptCorrection(int sampled, std::int64_t backgroundCells) {
+    if (backgroundCells <= 0 || sampled <= 0) return 0;
+    return std::log(double(sampled) / double(backgroundCells));
+}
+
 }  // namespace
 
 TreesRasterResult FitTreesRasters(const TreesRasterRequest& request, const WriteOptions& options,
@@ -30,19 +38,26 @@ TreesRasterResult FitTreesRasters(const TreesRasterRequest& request, const Write
     const BpSamples samples = MakeBpSamples(request.evidence, request.deposits, drawn, request.depositsName,
                                             "background", progress);
     const std::vector<std::string> names = LayerNames(request.evidence);
-    std::vector<trees::Scores> folds;
-    std::optional<trees::Model> model;
+    std::optional<trees::Trained> trained;
     try {
-        if (request.folds)
-            folds = trees::CrossValidate(samples.set.inputs, samples.set.targets, names, request.model,
-                                         *request.folds);
-        model.emplace(trees::Model::Train(samples.set.inputs, samples.set.targets, names, request.model));
+        trained.emplace(trees::TrainWithFolds(samples.set.inputs, samples.set.targets, names, request.model,
+                                              request.folds.value_or(0), progress));
+    } catch (const Stopped&) {
+        throw;
     } catch (const std::invalid_argument& error) {
         throw GeoError(std::string("trees: ") + error.what());
     } catch (const std::runtime_error& error) {
         throw GeoError(std::string("trees: ") + error.what());
     }
-    TreesRasterResult result{samples.count, std::move(*model), {}, std::move(folds), 0, 0};
+    const std::int64_t backgroundCells = samples.cellsWithData - samples.count.deposits.cells;
+    TreesRasterResult result{samples.count,
+                             std::move(trained->model),
+                             {},
+                             std::move(trained->folds),
+                             backgroundCells,
+                             InterceptCorrection(samples.count.background, backgroundCells),
+                             0,
+                             0};
     result.training = TrainingScores(result.model, samples);
 
     LayerStrips layers(request.evidence);
@@ -64,7 +79,7 @@ TreesRasterResult FitTreesRasters(const TreesRasterRequest& request, const Write
             where.push_back(c);
         }
         found.resize(where.size());
-        result.model.Predict(cells.data(), where.size(), found.data());
+        result.model.Predict(cells.data(), where.size(), found.data(), result.interceptCorrection);
         for (std::size_t i = 0; i < where.size(); ++i) p[where[i]] = found[i];
         result.predicted += std::int64_t(where.size());
         result.blank += std::int64_t(n - where.size());

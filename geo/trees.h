@@ -3,9 +3,11 @@
 // rasters through the GDAL door: the samples drawn as geo::MakeBpSamples draws them (every band
 // of every raster one input, as the layers hold them), the model trained by the trees library
 // (include/quarnel/trees.h), then the probability at every cell, read, predicted and written a
-// strip of rows at a time (NaN where any input has no data). The probability is the model's on
-// the samples' balance of deposits and background, uncorrected. The output is whole or absent;
-// told to stop, nothing is written.
+// strip of rows at a time (NaN where any input has no data). As logistic regression's, the
+// model's log-odds are shifted by ln(background sampled / background cells), from the samples'
+// balance of deposits and background to the study area's; the training and folds' scores are on
+// the samples, unshifted. The output is whole or absent; told to stop (within a boosting round
+// or a strip of rows), nothing is written.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -31,6 +33,8 @@ struct TreesRasterResult {
     trees::Model model;
     trees::Scores training;            // the model on its own samples
     std::vector<trees::Scores> folds;  // held out, one per fold
+    std::int64_t backgroundCells = 0;  // cells with data on every input and no deposit
+    double interceptCorrection = 0;    // added to the model's log-odds in the map
     std::int64_t predicted = 0;
     std::int64_t blank = 0;
 };

@@ -89,6 +89,11 @@ std::vector<std::pair<std::string, std::string>> ParametersOf(const Options& o) 
     return p;
 }
 
+// Boosting's rounds of one tree each; a forest is one round of all its trees.
+int RoundsOf(const Options& o) {
+    return o.kind == Kind::forest ? 1 : o.trees;
+}
+
 double Clamped(double p) {
     return std::clamp(p, 1e-15, 1 - 1e-15);
 }
@@ -155,7 +160,7 @@ Model Model::Train(const std::vector<double>& x, const std::vector<int>& y,
     model.parameters_ = ParametersOf(options);
     for (const auto& [name, value] : model.parameters_)
         Check(XGBoosterSetParam(booster, name.c_str(), value.c_str()));
-    model.rounds_ = options.kind == Kind::forest ? 1 : options.trees;
+    model.rounds_ = RoundsOf(options);
     for (int round = 0; round < model.rounds_; ++round) {
         Check(XGBoosterUpdateOneIter(booster, round, samples.get()));
         ReportProgress(progress, {"round", round + 1, model.rounds_, 0});
@@ -184,16 +189,18 @@ std::string Model::Save() const {
     return std::string(bytes, std::size_t(length));
 }
 
-void Model::Predict(const float* values, std::size_t rows, double* out) const {
+void Model::Predict(const float* values, std::size_t rows, double* out, double interceptShift) const {
     if (rows == 0) return;
     const Matrix cells(values, rows, names_.size());
     bst_ulong length = 0;
-    const float* found = nullptr;
-    Check(XGBoosterPredict(booster_, cells.get(), 0, 0, 0, &length, &found));
+    const float* margins = nullptr;
+    // Option 1: the margin (log-odds), so that the shift acts before the logistic function.
+    Check(XGBoosterPredict(booster_, cells.get(), 1, 0, 0, &length, &margins));
     if (length != rows)
         throw std::runtime_error("XGBoost: " + std::to_string(length) + " predictions for " +
                                  std::to_string(rows) + " rows");
-    std::copy(found, found + rows, out);
+    for (std::size_t i = 0; i < rows; ++i)
+        out[i] = 1 / (1 + std::exp(-(double(margins[i]) + interceptShift)));
 }
 
 std::vector<Importance> Model::Importances() const {
@@ -273,6 +280,22 @@ std::vector<Scores> CrossValidate(const std::vector<double>& x, const std::vecto
         }
     }
     return scores;
+}
+
+Trained TrainWithFolds(const std::vector<double>& x, const std::vector<int>& y,
+                       const std::vector<std::string>& names, const Options& options, int folds,
+                       const Progress& progress) {
+    const std::int64_t rounds = RoundsOf(options);
+    const std::int64_t total = (folds > 0 ? std::int64_t(folds) + 1 : 1) * rounds;
+    std::int64_t before = 0;  // the rounds of the trainings done
+    const Progress counted = [&](const ProgressStep& step) {
+        return progress({step.what, before + step.done, total, step.value});
+    };
+    const Progress& told = progress ? counted : progress;
+    std::vector<Scores> scores;
+    if (folds != 0) scores = CrossValidate(x, y, names, options, folds, told);
+    before = total - rounds;
+    return {Model::Train(x, y, names, options, told), std::move(scores)};
 }
 
 }  // namespace quarnel::trees

@@ -454,7 +454,8 @@ inline constexpr Parameter kBackground{
     100000000,
     0,
     "as many as deposit cells",
-    "background samples (target 0), drawn among the cells without deposits"};
+    "background samples (target 0), drawn among the cells without deposits; the map's log-odds are "
+    "corrected for the draw"};
 inline constexpr Parameter kSeed{"seed",     Kind::integer,
                                  "",         0,
                                  2147483647, 1,

@@ -63,8 +63,10 @@ class Model {
     // XGBoost's JSON of the model.
     std::string Save() const;
     // The probability of each of rows rows of inputs().size() values (NaN: missing, which
-    // XGBoost sends down each split's default branch); out holds rows values.
-    void Predict(const float* values, std::size_t rows, double* out) const;
+    // XGBoost sends down each split's default branch): the logistic function of the model's
+    // log-odds (XGBoost's margin) plus interceptShift, ln(sampled / all) for a sampled
+    // background (logistic regression's prior correction). out holds rows values.
+    void Predict(const float* values, std::size_t rows, double* out, double interceptShift = 0) const;
     std::vector<Importance> Importances() const;
     const std::vector<std::string>& inputs() const { return names_; }
     // The parameters XGBoost trained with, as (name, value) text pairs, and the rounds: enough
@@ -89,5 +91,17 @@ Scores Score(const std::vector<double>& p, const std::vector<int>& y);
 std::vector<Scores> CrossValidate(const std::vector<double>& x, const std::vector<int>& y,
                                   const std::vector<std::string>& names, const Options& options, int folds,
                                   const Progress& progress = {});
+
+// A model and, with folds (0: none), its cross-validation first.
+struct Trained {
+    Model model;
+    std::vector<Scores> folds;
+};
+
+// CrossValidate with folds, then Train on every sample; throws as they do. Progress hears of
+// every round, the folds' then the model's, counted on across them all.
+Trained TrainWithFolds(const std::vector<double>& x, const std::vector<int>& y,
+                       const std::vector<std::string>& names, const Options& options, int folds,
+                       const Progress& progress = {});
 
 }  // namespace quarnel::trees

@@ -256,21 +256,22 @@ def logistic_predict(fitted: dict, stack: Any, intercept_shift: float = 0.0, nod
     return like(template, both[0], fill, "probability"), like(template, both[1], fill, "standard_error")
 
 
-def _trees_block(block: np.ndarray, nodata, fill, fitted: dict) -> np.ndarray:
+def _trees_block(block: np.ndarray, nodata, fill, fitted: dict, shift: float) -> np.ndarray:
     values = block.astype(np.float64)
     for band, value in enumerate(nodata):
         if value is not None:
             values[band][block[band] == value] = np.nan
-    grid = _trees._probability(fitted, values)
+    grid = _trees._probability(fitted, values, shift)
     grid[np.isnan(grid)] = fill
     return grid
 
 
-def trees_predict(fitted: dict, stack: Any, nodata: float | None = None):
+def trees_predict(fitted: dict, stack: Any, intercept_shift: float = 0.0, nodata: float | None = None):
     """trees.predict on a chunked stack, per block (lazy float64)."""
     array, own, template = _stack(stack, nodata)
     fill = fill_of(nodata)
-    result = array.map_blocks(_trees_block, own, fill, fitted, drop_axis=0, dtype=np.float64)
+    result = array.map_blocks(_trees_block, own, fill, fitted, float(intercept_shift), drop_axis=0,
+                              dtype=np.float64)
     return result if template is None else like(template, result, fill, "probability")
 
 

@@ -33,21 +33,25 @@ def fit(x: Any, y: Any, names: Sequence[str] | None = None, kind: str = "boostin
                            float(learning_rate), float(subsample), int(seed), int(folds or 0), progress)
 
 
-def _probability(fitted: dict, values: np.ndarray, progress=None) -> np.ndarray:
-    """The model's probability at every cell of inputs x rows x cols (NaN: no data)."""
+def _probability(fitted: dict, values: np.ndarray, intercept_shift: float = 0.0, progress=None) -> np.ndarray:
+    """The model's probability at every cell of inputs x rows x cols (NaN: no data), its log-odds
+    shifted by intercept_shift."""
     return _core.trees_predict(fitted["model"], list(fitted["names"]), np.asarray(values, dtype=np.float64),
-                               progress)
+                               float(intercept_shift), progress)
 
 
-def predict(fitted: dict, stack: Any, nodata: float | None = None, progress=None):
+def predict(fitted: dict, stack: Any, intercept_shift: float = 0.0, nodata: float | None = None, progress=None):
     """The probability at every cell of a stack of the model's inputs (inputs x rows x cols, or a
-    list of grids on one frame). No data in any input (NaN, or nodata) gives nodata, else NaN.
-    progress(done, total, value) hears of every row; returning False stops (quarnel.Stopped)."""
+    list of grids on one frame): the logistic function of the model's log-odds (XGBoost's margin)
+    plus intercept_shift, ln(sampled background / background cells) for a sampled background (the
+    host's ``intercept_correction``), 0 for the samples' own balance. No data in any input (NaN,
+    or nodata) gives nodata, else NaN. progress(done, total, value) hears of every row; returning
+    False stops (quarnel.Stopped)."""
     layers = layers_of(stack, nodata, "the stack")
     values = np.array(layers.grids, dtype=np.float64)
     for band, (grid, value) in enumerate(zip(layers.grids, layers.nodata)):
         if value is not None:
             values[band][grid == value] = np.nan
-    grid = _probability(fitted, values, progress)
+    grid = _probability(fitted, values, intercept_shift, progress)
     grid[np.isnan(grid)] = layers.fill
     return like(layers.template, grid, layers.fill) if layers.template is not None else grid

@@ -41,24 +41,13 @@ py::dict Fit(const Array<double>& x, const Array<int>& y, const std::vector<std:
     const std::vector<double> values(x.data(), x.data() + x.size());
     const std::vector<int> targets(y.data(), y.data() + y.size());
     try {
-        std::vector<trees::Scores> foldScores;
-        std::optional<trees::Model> trained;
+        std::optional<trees::Trained> trained;
         RunStoppable(std::move(callback), [&](const Progress& progress) {
-            // The final model's rounds counted on from the folds'.
-            std::int64_t before = 0;
-            const std::int64_t modelRounds = options.kind == trees::Kind::forest ? 1 : options.trees;
-            const Progress counted = [&](const ProgressStep& step) {
-                return progress({step.what, before + step.done,
-                                 std::int64_t(folds) * modelRounds + modelRounds, step.value});
-            };
-            const Progress& told = progress ? counted : progress;
-            if (folds > 0) foldScores = trees::CrossValidate(values, targets, names, options, folds, told);
-            before = std::int64_t(folds) * modelRounds;
-            trained.emplace(trees::Model::Train(values, targets, names, options, told));
+            trained.emplace(trees::TrainWithFolds(values, targets, names, options, folds, progress));
         });
-        const trees::Model& model = *trained;
+        const trees::Model& model = trained->model;
         py::list held;
-        for (const trees::Scores& fold : foldScores) held.append(ScoresDict(fold));
+        for (const trees::Scores& fold : trained->folds) held.append(ScoresDict(fold));
         const std::vector<float> cells(values.begin(), values.end());
         std::vector<double> p(targets.size());
         model.Predict(cells.data(), p.size(), p.data());
@@ -80,9 +69,10 @@ py::dict Fit(const Array<double>& x, const Array<int>& y, const std::vector<std:
     }
 }
 
-// The probability at every cell of a stack (inputs x rows x cols); NaN where any input is NaN.
+// The probability at every cell of a stack (inputs x rows x cols), the log-odds shifted by
+// interceptShift; NaN where any input is NaN.
 Array<double> Predict(const py::bytes& model, const std::vector<std::string>& names,
-                      const Array<double>& stack, py::object callback) {
+                      const Array<double>& stack, double interceptShift, py::object callback) {
     const std::vector<int> shape = ShapeOf(stack, 3, "stack");
     if (std::size_t(shape[0]) != names.size())
         throw py::value_error("the model takes " + std::to_string(names.size()) + " inputs, not " +
@@ -116,7 +106,7 @@ Array<double> Predict(const py::bytes& model, const std::vector<std::string>& na
                 where.push_back(c);
             }
             found.resize(where.size());
-            if (!where.empty()) loaded.Predict(values.data(), where.size(), found.data());
+            if (!where.empty()) loaded.Predict(values.data(), where.size(), found.data(), interceptShift);
             for (std::size_t i = 0; i < where.size(); ++i) out[where[i]] = found[i];
             ReportProgress(progress, {"row", row + 1, shape[1], 0});
         }
@@ -131,7 +121,7 @@ void BindTrees(py::module_& m) {
           py::arg("depth"), py::arg("learning_rate"), py::arg("subsample"), py::arg("seed"), py::arg("folds"),
           py::arg("progress") = py::none());
     m.def("trees_predict", &Predict, py::arg("model"), py::arg("names"), py::arg("stack"),
-          py::arg("progress") = py::none());
+          py::arg("intercept_shift") = 0.0, py::arg("progress") = py::none());
 }
 
 }  // namespace quarnel::python

@@ -44,6 +44,12 @@ def test_the_model_is_xgboosts_own(kind):
     theirs = booster.predict(xgboost.DMatrix(x.astype(np.float32)))
     ours = quarnel.trees.predict(fitted, as_stack(x))[:, 0]
     assert np.max(np.abs(ours - theirs)) <= 1e-6
+    # Shifted: the logistic function of XGBoost's margin plus the shift.
+    margin = booster.predict(xgboost.DMatrix(x.astype(np.float32)), output_margin=True).astype(np.float64)
+    shift = np.log(150 / 40000)
+    shifted = quarnel.trees.predict(fitted, as_stack(x), intercept_shift=shift)[:, 0]
+    np.testing.assert_allclose(shifted, 1 / (1 + np.exp(-(margin + shift))), rtol=1e-12)
+    assert np.mean(shifted) < 0.05 < np.mean(ours)
     for kind_of in ("gain", "cover"):
         score = booster.get_score(importance_type=kind_of)
         np.testing.assert_allclose([i[kind_of] for i in fitted["importance"]],
@@ -107,6 +113,13 @@ def test_the_command_the_workflow_python_and_dask_give_one_map(tmp_path):
     assert run.returncode == 0, found
     results = found["results"]
     assert results["samples"]["background"] == 150 and results["trees"] == 30
+    # The map's log-odds shifted from the samples' balance to the study area's: 150 of the cells
+    # with data on both grids and no deposit.
+    deposit_cells = {(r, c) for r, c in zip(rows, cols) if (r, c) != (3, 4)}
+    background_cells = 20 * 30 - 1 - len(deposit_cells)
+    assert results["samples"]["background_cells"] == background_cells
+    shift = results["intercept_correction"]
+    assert shift == pytest.approx(np.log(150 / background_cells), rel=1e-12)
     assert results["validation"]["roc"]["formed"]
     subprocess.run([host(), "samples", *common, "-o", str(tmp_path / "s.txt")], check=True, capture_output=True)
     table = np.loadtxt(tmp_path / "s.txt", skiprows=1)
@@ -117,17 +130,18 @@ def test_the_command_the_workflow_python_and_dask_give_one_map(tmp_path):
     assert fitted["parameters"] == results["parameters"] and fitted["importance"] == results["importance"]
     assert fitted["training"] == results["training"]
     # The map: XGBoost's own model at every cell with data, Python's predict, and dask's.
-    mapped = quarnel.trees.predict(fitted, grids)
+    mapped = quarnel.trees.predict(fitted, grids, intercept_shift=shift)
     cells = np.column_stack([g.ravel() for g in grids]).astype(np.float32)
-    theirs = xgboost_model(fitted, x, y).predict(xgboost.DMatrix(cells)).reshape(20, 30)
+    margin = xgboost_model(fitted, x, y).predict(xgboost.DMatrix(cells), output_margin=True).reshape(20, 30)
+    theirs = 1 / (1 + np.exp(-(margin.astype(np.float64) + shift)))
     written = read(tmp_path / "p.tif")
     assert np.isnan(written[3, 4]) and np.isnan(mapped[3, 4])
     theirs[3, 4] = np.nan
-    np.testing.assert_allclose(written, theirs, atol=1e-6)
+    np.testing.assert_allclose(written, theirs, rtol=1e-6)
     np.testing.assert_array_equal(written, mapped.astype(np.float32))
     import dask.array as da
 
-    lazy = quarnel.dask.trees_predict(fitted, [da.from_array(g, chunks=(7, 11)) for g in grids])
+    lazy = quarnel.dask.trees_predict(fitted, [da.from_array(g, chunks=(7, 11)) for g in grids], intercept_shift=shift)
     np.testing.assert_array_equal(lazy.compute(), mapped)
     # The workflow learns from its training deposits as the command does from the same file.
     (tmp_path / "w.toml").write_text(

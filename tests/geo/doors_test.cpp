@@ -259,7 +259,7 @@ void WriteLargeRaster(const testkit::TempFolder& folder, const std::string& name
 
 class Interrupted : public ::testing::TestWithParam<const char*> {};
 
-// SIGINT in the middle of a job (GDAL-door jobs, the training job): it ends within a second with
+// SIGINT in the middle of a job (GDAL-door jobs, the trainings): it ends within a second with
 // the stopped exit status, and the folder holds its inputs alone (the output's temporary withdrawn).
 TEST_P(Interrupted, EndsWithinASecondWithNoOutput) {
     testkit::TempFolder folder;
@@ -274,6 +274,12 @@ TEST_P(Interrupted, EndsWithinASecondWithNoOutput) {
         deposits +=
             std::to_string(500000 + d * 331 % 20000) + "," + std::to_string(6980000 + d * 797 % 20000) + "\n";
     WriteText(folder / "d.csv", deposits);
+    // Deposits on a dozen of small.tif's 35 cells: a draw of no time, so a training is the slow part.
+    std::string near = "x,y\n";
+    for (int d = 0; d < 12; ++d)
+        near +=
+            std::to_string(500050 + d % kCols * 100) + "," + std::to_string(7000650 - d / kCols * 200) + "\n";
+    WriteText(folder / "near.csv", near);
     std::string line = GetParam();
     for (std::size_t at; (at = line.find("@")) != std::string::npos;) line.replace(at, 1, folder / "");
     testkit::CliOptions options;
@@ -287,7 +293,8 @@ TEST_P(Interrupted, EndsWithinASecondWithNoOutput) {
     for (const auto& entry : std::filesystem::directory_iterator(folder / ""))
         left.push_back(entry.path().filename().string());
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"big.vrt", "d.csv", "net.txt", "s.txt", "small.tif"}));
+    EXPECT_EQ(left,
+              (std::vector<std::string>{"big.vrt", "d.csv", "near.csv", "net.txt", "s.txt", "small.tif"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, Interrupted,
@@ -296,7 +303,10 @@ INSTANTIATE_TEST_SUITE_P(Jobs, Interrupted,
                                            "bp-classify @net.txt @c.tif @big.vrt @big.vrt",
                                            "bp-train -s @s.txt -n @n.txt -r @r.txt -H 20 -m 100000000 -e 0",
                                            "wofe @big.vrt --deposits @d.csv --breaks big=5,10,15 "
-                                           "--unit-area cell -o @out"));
+                                           "--unit-area cell -o @out",
+                                           "fuzzy @big.vrt -o @f.tif --membership linear:0,20",
+                                           "trees @small.tif --deposits @near.csv --trees 100000 "
+                                           "--folds 10 -o @t.tif"));
 
 struct BadWorkflow {
     const char* text;
