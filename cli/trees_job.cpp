@@ -53,6 +53,7 @@ JobOutput TreesOutput(const geo::TreesRasterRequest& request, const std::string&
             out.results["folds"] = folds;
         }
         out.results["output"] = request.output;
+        out.results["processor_seconds"] = PhaseSecondsJson(found.seconds);
         out.summary.push_back("wrote " + request.output);
         if (judgeAgainst.empty()) return;
         JudgeMapOrWithdraw(request.output, judgeAgainst, points, out);

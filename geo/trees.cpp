@@ -35,8 +35,11 @@ TreesRasterResult FitTreesRasters(const TreesRasterRequest& request, const Write
             throw GeoError(request.output + " is the input " + input + "; it is not overwritten");
     SampleOptions drawn = request.samples;
     drawn.rescaled = false;
+    double start = ProcessorSeconds();
     const BpSamples samples = MakeBpSamples(request.evidence, request.deposits, drawn, request.depositsName,
                                             "background", progress);
+    const double drawing = ProcessorSeconds() - start;
+    start = ProcessorSeconds();
     const std::vector<std::string> names = LayerNames(request.evidence);
     std::optional<trees::Trained> trained;
     try {
@@ -57,8 +60,12 @@ TreesRasterResult FitTreesRasters(const TreesRasterRequest& request, const Write
                              backgroundCells,
                              InterceptCorrection(samples.count.background, backgroundCells),
                              0,
-                             0};
+                             0,
+                             {}};
     result.training = TrainingScores(result.model, samples);
+    result.seconds.samples = drawing;
+    result.seconds.fit = ProcessorSeconds() - start;
+    start = ProcessorSeconds();
 
     LayerStrips layers(request.evidence);
     const GridFrame& frame = layers.frame();
@@ -87,6 +94,7 @@ TreesRasterResult FitTreesRasters(const TreesRasterRequest& request, const Write
         ReportProgress(progress, {"row", layers.first() + layers.count(), frame.rows, 0});
     }
     probability.Commit();
+    result.seconds.map = ProcessorSeconds() - start;
     return result;
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "geo/phase_seconds.h"
 #include "geo/point_files.h"
 #include "quarnel/trees.h"
 
@@ -37,6 +38,7 @@ struct TreesRasterResult {
     double interceptCorrection = 0;    // added to the model's log-odds in the map
     std::int64_t predicted = 0;
     std::int64_t blank = 0;
+    PhaseSeconds seconds;
 };
 
 // Throws GeoError for the samples' and the rasters' failures and for the trees' refusals.
