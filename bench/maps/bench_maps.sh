@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# The maps of fuzzy overlay and logistic regression against gdal_translate -of MEM reading the same
-# rasters once, side by side in one run, with each process's peak memory:
+# The maps of fuzzy overlay, logistic regression and trees against gdal_translate -of MEM reading
+# the same rasters once, side by side in one run, with each process's peak memory:
 #   [RUNS=2] bench_maps.sh HOST [DIR] [SIZE] [LAYERS] [DEPOSITS]   (defaults /tmp/quarnel_maps_bench 8000 10 2000)
 # It makes LAYERS SIZE x SIZE Float32 rasters (smooth fields with noise, one cell in a thousand no
 # data, tiled, DEFLATE) and DEPOSITS points (kept in DIR for the next run, made at low priority),
 # then times each side RUNS times, alternating, and prints the best wall and processor times and the
-# ratios. The logistic run draws as many background cells as deposit cells; the fuzzy run is the
+# ratios. The logistic and trees runs draw as many background cells as deposit cells and report
+# their phases' processor seconds (--json): for them the map's own ratio (the phase that reads,
+# predicts and writes every cell) is printed beside the whole command's, which also reads every
+# raster once to draw the samples and judges the map against the deposits. The fuzzy run is the
 # gamma operator of linear memberships.
 set -euo pipefail
 host=$1 dir=${2:-/tmp/quarnel_maps_bench} size=${3:-8000} layers=${4:-10} deposits=${5:-2000}
@@ -52,27 +55,41 @@ for ((k = 0; k < layers; ++k)); do
 done
 points="$dir/deposits_${size}_${deposits}.csv"
 measure() {  # prints "wall cpu peak_kib"
-  /usr/bin/time -f "%e %U %S %M" -o "$dir/time.txt" "$@" > /dev/null
+  /usr/bin/time -f "%e %U %S %M" -o "$dir/time.txt" "$@" > "$dir/out.json"
   awk '{ printf "%s %.2f %s\n", $1, $2 + $3, $4 }' "$dir/time.txt"
+}
+map_seconds() {  # the map phase's processor seconds of the last --json run
+  /usr/bin/python3 -c 'import json, sys; print("%.2f" % json.load(open(sys.argv[1]))["results"]["processor_seconds"]["map"])' "$dir/out.json"
 }
 translate() { for r in "${rasters[@]}"; do gdal_translate -q -of MEM "$r" mem || return 1; done; }
 best() { printf "%s\n%s\n" "$1" "$2" | awk 'NF' | sort -n | head -1; }
-best_fuzzy="" best_logistic="" best_gdal=""
+best_fuzzy="" best_logistic="" best_trees="" best_gdal="" map_logistic="" map_trees=""
 for ((run = 1; run <= ${RUNS:-2}; ++run)); do
   rm -f "$dir"/out_*.tif
   g=$(measure bash -c "rasters=(${rasters[*]}); $(declare -f translate); translate")
   f=$(measure "$host" fuzzy "${rasters[@]}" --membership "${memberships[@]}" --operator gamma -o "$dir/out_fuzzy.tif")
-  l=$(measure "$host" logistic "${rasters[@]}" --deposits "$points" -o "$dir/out_logistic.tif")
-  echo "run $run (wall s, cpu s, peak KiB): gdal_translate -of MEM x $layers: $g; fuzzy: $f; logistic: $l"
+  l=$(measure "$host" logistic "${rasters[@]}" --deposits "$points" -o "$dir/out_logistic.tif" --json)
+  lm=$(map_seconds)
+  t=$(measure "$host" trees "${rasters[@]}" --deposits "$points" -o "$dir/out_trees.tif" --json)
+  tm=$(map_seconds)
+  echo "run $run (wall s, cpu s, peak KiB): gdal_translate -of MEM x $layers: $g; fuzzy: $f;" \
+    "logistic: $l (map $lm cpu s); trees: $t (map $tm cpu s)"
   best_gdal=$(best "$best_gdal" "$g")
   best_fuzzy=$(best "$best_fuzzy" "$f")
   best_logistic=$(best "$best_logistic" "$l")
+  best_trees=$(best "$best_trees" "$t")
+  map_logistic=$(best "$map_logistic" "$lm")
+  map_trees=$(best "$map_trees" "$tm")
 done
 read -r gw gc gm <<<"$best_gdal"
-for side in fuzzy logistic; do
+for side in fuzzy logistic trees; do
   line=best_$side
   read -r w c m <<<"${!line}"
   echo "best $side: $w s wall, $c s cpu, $m KiB; gdal_translate $gw s wall, $gc s cpu, $gm KiB (largest one process)"
   awk -v s="$side" -v a="$w" -v b="$gw" -v c="$c" -v d="$gc" \
-    'BEGIN { printf "ratio %s / gdal_translate: wall %.2f x, cpu %.2f x (target 2 x)\n", s, a / b, c / d }'
+    'BEGIN { printf "ratio %s / gdal_translate: wall %.2f x, cpu %.2f x (whole command)\n", s, a / b, c / d }'
+  [[ $side == fuzzy ]] && continue
+  line=map_$side
+  awk -v s="$side" -v c="${!line}" -v d="$gc" \
+    'BEGIN { printf "ratio %s map / gdal_translate: cpu %.2f x (target 2 x)\n", s, c / d }'
 done
