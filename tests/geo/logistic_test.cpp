@@ -163,16 +163,25 @@ TEST(LogisticEveryCell, StreamedLayersOfClassesGiveThePooledFit) {
     EXPECT_EQ(a.samples.background, b.samples.background);
 }
 
-TEST(LogisticEveryCell, StreamedFitRefusesSeparationAndStopsWithinAStrip) {
+// The refusal's cause, or "" when the fit went through.
+std::string Refusal(const geo::LogisticRasterRequest& request) {
+    try {
+        geo::FitLogisticRasters(request, geo::WriteOptions{});
+    } catch (const geo::GeoError& error) {
+        return error.what();
+    }
+    return "";
+}
+
+TEST(LogisticEveryCell, StreamedFitRefusesAsThePooledOneAndStopsWithinAStrip) {
     testkit::TempFolder folder;
     const Layers separated = WriteLayers(folder, true);
-    try {
-        geo::FitLogisticRasters(EveryCell(separated, {"depth", "grade"}, 1000), geo::WriteOptions{});
-        ADD_FAILURE() << "a separating layer was fitted";
-    } catch (const geo::GeoError& error) {
-        EXPECT_NE(std::string(error.what()).find("complete separation: depth separates"), std::string::npos)
-            << error.what();
-    }
+    EXPECT_NE(
+        Refusal(EveryCell(separated, {"depth", "grade"}, 1000)).find("complete separation: depth separates"),
+        std::string::npos);
+    geo::LogisticRasterRequest classes = EveryCell(separated, {"depth", "grade"}, 1000);
+    classes.categorical = {"grade"};
+    EXPECT_NE(Refusal(classes).find("categorical: grade holds more than 1000 classes"), std::string::npos);
     const Layers layers = WriteLayers(folder);
     int rows = 0;
     bool stepped = false;
