@@ -176,12 +176,12 @@ std::string Refusal(const geo::LogisticRasterRequest& request) {
 TEST(LogisticEveryCell, StreamedFitRefusesAsThePooledOneAndStopsWithinAStrip) {
     testkit::TempFolder folder;
     const Layers separated = WriteLayers(folder, true);
-    EXPECT_NE(
-        Refusal(EveryCell(separated, {"depth", "grade"}, 1000)).find("complete separation: depth separates"),
-        std::string::npos);
+    const std::string separation = Refusal(EveryCell(separated, {"depth", "grade"}, 1000));
+    EXPECT_NE(separation.find("complete separation: depth separates"), std::string::npos) << separation;
     geo::LogisticRasterRequest classes = EveryCell(separated, {"depth", "grade"}, 1000);
     classes.categorical = {"grade"};
-    EXPECT_NE(Refusal(classes).find("categorical: grade holds more than 1000 classes"), std::string::npos);
+    const std::string tooMany = Refusal(classes);
+    EXPECT_NE(tooMany.find("categorical: grade holds more than 1000 classes"), std::string::npos) << tooMany;
     const Layers layers = WriteLayers(folder);
     int rows = 0;
     bool stepped = false;
