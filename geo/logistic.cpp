@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <stdexcept>
@@ -44,42 +45,131 @@ logistic::Table DrawnSamples(const LogisticRasterRequest& request, LogisticRaste
     return table;
 }
 
-// Every cell with data, the deposit cells 1, pooled by condition.
-logistic::Table EveryCell(const LogisticRasterRequest& request, LayerStrips& layers,
-                          LogisticRasterResult& result, const Progress& progress) {
+// The deposit cells where every layer holds data, in cell order.
+std::vector<Cell> DepositCells(const LogisticRasterRequest& request, LogisticRasterResult& result) {
     std::vector<Cell> deposits;
     for (const ModelUnit& unit : ModelUnitsOf(request.evidence, request.deposits, result.samples.deposits))
-        deposits.push_back(unit.cell);  // in cell order
+        deposits.push_back(unit.cell);
     if (deposits.empty())
         throw GeoError(request.depositsName +
                        ": no deposit lies on a cell where every evidence layer holds data");
-    result.samples.inputs = int(layers.size());
-    logistic::Pool pool(layers.size(), kMaxConditions);
+    return deposits;
+}
+
+// Calls visit(values, deposit) for every cell with data, strip after strip from the first, each
+// strip reported as rows done; returns the cells visited. deposits: in cell order.
+template <typename Visit>
+std::int64_t VisitCells(LayerStrips& layers, const std::vector<Cell>& deposits, const Progress& progress,
+                        Visit&& visit) {
     std::vector<double> values(layers.size());
     const int cols = layers.frame().cols;
     auto next = deposits.begin();
     std::int64_t cells = 0;
-    try {
-        while (layers.Next()) {
-            const std::size_t n = std::size_t(layers.count()) * std::size_t(cols);
-            for (std::size_t c = 0; c < n; ++c) {
-                if (!layers.Cell(c, values)) continue;
-                const Cell cell{layers.first() + int(c / std::size_t(cols)), int(c % std::size_t(cols))};
-                while (next != deposits.end() && *next < cell) ++next;
-                pool.Add(values.data(), next != deposits.end() && *next == cell);
-                ++cells;
-            }
-            ReportProgress(progress, {"pool", layers.first() + layers.count(), layers.frame().rows, 0});
+    layers.Restart();
+    while (layers.Next()) {
+        const std::size_t n = std::size_t(layers.count()) * std::size_t(cols);
+        for (std::size_t c = 0; c < n; ++c) {
+            if (!layers.Cell(c, values)) continue;
+            const Cell cell{layers.first() + int(c / std::size_t(cols)), int(c % std::size_t(cols))};
+            while (next != deposits.end() && *next < cell) ++next;
+            visit(values.data(), next != deposits.end() && *next == cell);
+            ++cells;
         }
-    } catch (const std::length_error& error) {
-        throw GeoError(std::string("logistic regression: samples all: ") + error.what() +
-                       " among the cells; it pools cells of equal inputs, so it suits layers of classes: "
-                       "take samples background for continuous layers");
+        ReportProgress(progress, {"row", layers.first() + layers.count(), layers.frame().rows, 0});
     }
     layers.Restart();
+    return cells;
+}
+
+// Every cell pooled by condition and fitted as that table; none when the cells hold more than
+// request.maxConditions conditions.
+std::optional<logistic::Columns> FitPooledCells(const LogisticRasterRequest& request,
+                                                const std::vector<std::string>& layerNames,
+                                                LayerStrips& layers, const std::vector<Cell>& deposits,
+                                                LogisticRasterResult& result, const Progress& progress) {
+    logistic::Pool pool(layers.size(), request.maxConditions);
+    std::int64_t cells = 0;
+    try {
+        cells = VisitCells(layers, deposits, progress,
+                           [&pool](const double* values, bool deposit) { pool.Add(values, deposit); });
+    } catch (const std::length_error&) {
+        return std::nullopt;
+    }
+    const logistic::Table table = std::move(pool).Take();
+    logistic::Columns columns(table.x, layerNames, request.categorical);
+    result.fit = logistic::FitLogisticTable(columns.Expanded(table), columns.Names(), request.fit, progress);
+    result.conditions = std::int64_t(table.Rows());
     result.backgroundCells = cells - std::int64_t(deposits.size());
+    return columns;
+}
+
+// The columns of every cell: a pass over the cells gathers the classes of the categorical layers.
+logistic::Columns ColumnsOfCells(const LogisticRasterRequest& request,
+                                 const std::vector<std::string>& layerNames, LayerStrips& layers,
+                                 const std::vector<Cell>& deposits, const Progress& progress) {
+    logistic::ClassGathering gathering(layerNames, request.categorical);
+    if (!request.categorical.empty())
+        VisitCells(layers, deposits, progress,
+                   [&gathering](const double* values, bool) { gathering.Add(values); });
+    return std::move(gathering).Finish();
+}
+
+// Every cell a row of the fit, read again strip by strip at every pass and handed on in batches
+// of at most kBatchRows: memory holds a strip and a batch, however large the rasters.
+logistic::Columns FitStreamedCells(const LogisticRasterRequest& request,
+                                   const std::vector<std::string>& layerNames, LayerStrips& layers,
+                                   const std::vector<Cell>& deposits, LogisticRasterResult& result,
+                                   const Progress& progress) {
+    constexpr std::size_t kBatchRows = std::size_t(1) << 16;
+    logistic::Columns columns = ColumnsOfCells(request, layerNames, layers, deposits, progress);
+    const std::size_t inputs = columns.Inputs();
+    std::vector<double> x, ones, zeros;
+    x.reserve(kBatchRows * inputs);
+    ones.reserve(kBatchRows);
+    zeros.reserve(kBatchRows);
+    std::int64_t cells = 0;
+    const logistic::RowSource everyCell = [&](const std::function<void(const logistic::Rows&)>& take) {
+        const auto hand = [&] {
+            take({x.data(), ones.data(), zeros.data(), ones.size()});
+            x.clear();
+            ones.clear();
+            zeros.clear();
+        };
+        x.clear();
+        ones.clear();
+        zeros.clear();
+        cells = VisitCells(layers, deposits, progress, [&](const double* values, bool deposit) {
+            x.resize(x.size() + inputs);
+            // The classes are those of the first pass over these same cells.
+            if (!columns.Expand(values, x.data() + x.size() - inputs))
+                throw std::invalid_argument(
+                    "a cell holds a class the first pass over the cells did not meet");
+            ones.push_back(deposit ? 1 : 0);
+            zeros.push_back(deposit ? 0 : 1);
+            if (ones.size() == kBatchRows) hand();
+        });
+        hand();
+    };
+    result.fit = logistic::FitLogisticRows(everyCell, columns.Names(), request.fit, progress);
+    result.conditions = cells;
+    result.backgroundCells = cells - std::int64_t(deposits.size());
+    return columns;
+}
+
+// Every cell with data as a sample, the deposit cells 1: pooled by condition while the conditions
+// are few enough (layers of classes), else fitted by passes over the cells (continuous layers).
+logistic::Columns FitEveryCell(const LogisticRasterRequest& request,
+                               const std::vector<std::string>& layerNames, LayerStrips& layers,
+                               LogisticRasterResult& result, const Progress& progress) {
+    const std::vector<Cell> deposits = DepositCells(request, result);
+    result.samples.inputs = int(layers.size());
+    std::optional<logistic::Columns> pooled =
+        FitPooledCells(request, layerNames, layers, deposits, result, progress);
+    logistic::Columns columns =
+        pooled ? std::move(*pooled)
+               : FitStreamedCells(request, layerNames, layers, deposits, result, progress);
     result.samples.background = int(std::min<std::int64_t>(result.backgroundCells, INT32_MAX));
-    return std::move(pool).Take();
+    return columns;
 }
 
 }  // namespace
@@ -90,17 +180,20 @@ LogisticRasterResult FitLogisticRasters(const LogisticRasterRequest& request, co
     const std::vector<std::string> layerNames = LayerNames(request.evidence);
     LayerStrips layers(request.evidence);
     LogisticRasterResult result;
-    double start = ProcessorSeconds();
-    const logistic::Table samples = request.allCells ? EveryCell(request, layers, result, progress)
-                                                     : DrawnSamples(request, result, progress);
-    result.seconds.samples = ProcessorSeconds() - start;
-    start = ProcessorSeconds();
-    result.conditions = std::int64_t(samples.Rows());
     std::optional<logistic::Columns> columns;
+    double start = ProcessorSeconds();
     try {
-        columns.emplace(samples.x, layerNames, request.categorical);
-        result.fit =
-            logistic::FitLogisticTable(columns->Expanded(samples), columns->Names(), request.fit, progress);
+        if (request.allCells) {
+            columns.emplace(FitEveryCell(request, layerNames, layers, result, progress));
+        } else {
+            const logistic::Table samples = DrawnSamples(request, result, progress);
+            result.seconds.samples = ProcessorSeconds() - start;
+            start = ProcessorSeconds();
+            result.conditions = std::int64_t(samples.Rows());
+            columns.emplace(samples.x, layerNames, request.categorical);
+            result.fit = logistic::FitLogisticTable(columns->Expanded(samples), columns->Names(), request.fit,
+                                                    progress);
+        }
     } catch (const std::invalid_argument& error) {
         throw GeoError(std::string("logistic regression: ") + error.what());
     } catch (const std::domain_error& error) {

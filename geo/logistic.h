@@ -5,9 +5,10 @@
 // at every cell, read and written a strip of rows at a time (NaN where any input has no data).
 // A sampled background shifts the intercept by ln(background sampled / background cells); every
 // cell as a sample (allCells) is pooled by condition (identical rows of inputs fitted as one row
-// with its counts), at most kMaxConditions of them. Layers named categorical become indicator
-// inputs of the classes the samples hold; a cell of another class is left blank. Both outputs are
-// whole or absent; told to stop, nothing is written.
+// with its counts) while there are at most maxConditions of them, else (continuous layers) fitted
+// by reading every cell again at each Newton step, a strip at a time. Layers named categorical
+// become indicator inputs of the classes the samples hold; a cell of another class is left blank.
+// Both outputs are whole or absent; told to stop, nothing is written.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,6 +29,8 @@ struct LogisticRasterRequest {
     // Every cell with data as a sample (the deposit cells 1, the rest 0), pooled by condition,
     // the intercept left as it is fitted; samples' background and min_distance are then refused.
     bool allCells = false;
+    // The most conditions allCells pools; beyond them every cell is read again at each step.
+    std::size_t maxConditions = kMaxConditions;
     std::vector<std::string> categorical;  // layers (by their names) of classes: indicator inputs
     logistic::FitOptions fit;
     std::string output;          // the probability

@@ -76,38 +76,59 @@ std::string ClassText(double value) {
     return std::string(text, end);
 }
 
-Columns::Columns(const std::vector<double>& x, const std::vector<std::string>& layers,
-                 const std::vector<std::string>& categorical)
-    : classes_(layers.size()) {
-    const std::size_t width = layers.size();
-    std::vector<bool> isClass(width, false);
+ClassGathering::ClassGathering(std::vector<std::string> layers, const std::vector<std::string>& categorical)
+    : layers_(std::move(layers)) {
+    std::vector<bool> isClass(layers_.size(), false);
     for (const std::string& name : categorical) {
-        const auto at = std::find(layers.begin(), layers.end(), name);
-        if (at == layers.end()) {
+        const auto at = std::find(layers_.begin(), layers_.end(), name);
+        if (at == layers_.end()) {
             std::string known;
-            for (const std::string& layer : layers) known += (known.empty() ? "" : ", ") + layer;
+            for (const std::string& layer : layers_) known += (known.empty() ? "" : ", ") + layer;
             throw std::invalid_argument("categorical: " + name + " is none of the layers (" + known + ")");
         }
-        isClass[std::size_t(at - layers.begin())] = true;
+        isClass[std::size_t(at - layers_.begin())] = true;
     }
-    for (std::size_t j = 0; j < width; ++j) {
-        if (!isClass[j]) {
-            names_.push_back(layers[j]);
-            continue;
-        }
-        std::set<double> met;
-        for (std::size_t i = j; i < x.size() && met.size() <= kMaxClasses; i += width) met.insert(x[i]);
-        if (met.size() > kMaxClasses)
-            throw std::invalid_argument("categorical: " + layers[j] + " holds more than " +
-                                        std::to_string(kMaxClasses) + " classes; is it a layer of classes?");
+    for (std::size_t j = 0; j < layers_.size(); ++j)
+        if (isClass[j]) classLayers_.push_back(j);
+    met_.resize(classLayers_.size());
+}
+
+void ClassGathering::Add(const double* layerValues) {
+    for (std::size_t k = 0; k < classLayers_.size(); ++k) {
+        std::set<double>& met = met_[k];
+        met.insert(layerValues[classLayers_[k]]);
+        if (met.size() > Columns::kMaxClasses)
+            throw std::invalid_argument("categorical: " + layers_[classLayers_[k]] + " holds more than " +
+                                        std::to_string(Columns::kMaxClasses) +
+                                        " classes; is it a layer of classes?");
+    }
+}
+
+Columns ClassGathering::Finish() && {
+    std::vector<std::vector<double>> classes(layers_.size());
+    for (std::size_t k = 0; k < classLayers_.size(); ++k) {
+        const std::set<double>& met = met_[k];
         if (met.size() < 2)
-            throw std::invalid_argument("categorical: " + layers[j] + " holds " +
-                                        (met.empty() ? "no class" : "one class only (" + ClassText(*met.begin()) + ")") +
-                                        " among the samples, so it tells them nothing apart");
-        classes_[j].assign(met.begin(), met.end());
-        for (std::size_t c = 1; c < classes_[j].size(); ++c)
-            names_.push_back(layers[j] + "=" + ClassText(classes_[j][c]));
+            throw std::invalid_argument(
+                "categorical: " + layers_[classLayers_[k]] + " holds " +
+                (met.empty() ? "no class" : "one class only (" + ClassText(*met.begin()) + ")") +
+                " among the samples, so it tells them nothing apart");
+        classes[classLayers_[k]].assign(met.begin(), met.end());
     }
+    return {layers_, std::move(classes)};
+}
+
+Columns::Columns(const std::vector<double>& x, const std::vector<std::string>& layers,
+                 const std::vector<std::string>& categorical)
+    : Columns(Gathered(x, layers, categorical)) {}
+
+Columns Columns::Gathered(const std::vector<double>& x, const std::vector<std::string>& layers,
+                          const std::vector<std::string>& categorical) {
+    ClassGathering gathering(layers, categorical);
+    if (!layers.empty())
+        for (std::size_t at = 0; at + layers.size() <= x.size(); at += layers.size())
+            gathering.Add(x.data() + at);
+    return std::move(gathering).Finish();
 }
 
 Columns::Columns(const std::vector<std::string>& layers, std::vector<std::vector<double>> classes)

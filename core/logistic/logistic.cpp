@@ -21,53 +21,139 @@ double Sigmoid(double eta) {
     return eta >= 0 ? 1 / (1 + std::exp(-eta)) : std::exp(eta) / (1 + std::exp(eta));
 }
 
-void RefuseBadTable(const Table& table, std::size_t inputs) {
+// The table's sizes agree with its inputs.
+void RefuseBadSizes(const Table& table, std::size_t inputs) {
     const std::size_t rows = table.Rows();
     if (rows == 0 || table.zeros.size() != rows || table.x.size() != rows * inputs)
         throw std::invalid_argument(std::to_string(table.x.size()) + " input values for " +
                                     std::to_string(rows) + " samples of " + std::to_string(inputs) +
                                     " inputs");
-    for (const double v : table.x)
-        if (!std::isfinite(v)) throw std::invalid_argument("an input value is not finite");
-    double ones = 0, all = 0;
-    for (std::size_t r = 0; r < rows; ++r) {
-        if (!std::isfinite(table.ones[r]) || !std::isfinite(table.zeros[r]) || table.ones[r] < 0 ||
-            table.zeros[r] < 0)
-            throw std::invalid_argument("a count of samples is negative or not finite");
-        ones += table.ones[r];
-        all += table.ones[r] + table.zeros[r];
-    }
-    if (ones == 0 || ones == all)
-        throw std::invalid_argument("every sample is of one class (" + std::to_string(std::int64_t(ones)) +
-                                    " of " + std::to_string(std::int64_t(all)) + " are 1)");
 }
 
-// An input whose values for the 1s and for the 0s do not overlap separates them on its own.
-void RefuseSeparatingInput(const MatrixXd& design, const VectorXd& ones, const VectorXd& zeros,
-                           const std::vector<std::string>& names) {
-    for (Eigen::Index j = 1; j < design.cols(); ++j) {
-        double low[2] = {INFINITY, INFINITY}, high[2] = {-INFINITY, -INFINITY};
-        for (Eigen::Index i = 0; i < design.rows(); ++i)
-            for (const int t : {0, 1})
-                if ((t == 1 ? ones(i) : zeros(i)) > 0) {
-                    low[t] = std::min(low[t], design(i, j));
-                    high[t] = std::max(high[t], design(i, j));
-                }
-        if (low[1] > high[0] || high[1] < low[0])
-            throw std::domain_error("complete separation: " + names[std::size_t(j - 1)] +
-                                    " separates the deposits from the background (its values for the "
-                                    "two do not overlap), so no finite estimate exists; leave it out or "
-                                    "give an l2 penalty");
+// What the first pass learns of the rows besides its sums: whether they can be fitted, and each
+// input's range over every row, over the rows with 1s and over the rows with 0s.
+class Survey {
+  public:
+    explicit Survey(Eigen::Index inputs) {
+        for (int set = 0; set < 3; ++set) {
+            low_[set] = VectorXd::Constant(inputs, INFINITY);
+            high_[set] = VectorXd::Constant(inputs, -INFINITY);
+        }
     }
+
+    void Add(const Rows& rows) {
+        const Eigen::Index inputs = low_[kEvery].size();
+        rows_ += rows.count;
+        for (std::size_t i = 0; i < rows.count; ++i) {
+            const double one = rows.ones[i], zero = rows.zeros[i];
+            counted_ = counted_ && std::isfinite(one) && std::isfinite(zero) && one >= 0 && zero >= 0;
+            ones_ += one;
+            samples_ += one + zero;
+            const double* x = rows.x + i * std::size_t(inputs);
+            for (Eigen::Index j = 0; j < inputs; ++j) {
+                finite_ = finite_ && std::isfinite(x[j]);
+                Widen(kEvery, j, x[j]);
+                if (one > 0) Widen(kOnes, j, x[j]);
+                if (zero > 0) Widen(kZeros, j, x[j]);
+            }
+        }
+    }
+
+    // Throws for rows that cannot be fitted and, when asked (separation), for an input whose
+    // values for the 1s and for the 0s do not overlap: it separates them on its own.
+    void Refuse(const std::vector<std::string>& names, bool separation) const {
+        if (rows_ == 0) throw std::invalid_argument("no samples to fit");
+        if (!finite_) throw std::invalid_argument("an input value is not finite");
+        if (!counted_) throw std::invalid_argument("a count of samples is negative or not finite");
+        if (ones_ == 0 || ones_ == samples_)
+            throw std::invalid_argument("every sample is of one class (" +
+                                        std::to_string(std::int64_t(ones_)) + " of " +
+                                        std::to_string(std::int64_t(samples_)) + " are 1)");
+        if (!separation) return;
+        for (Eigen::Index j = 0; j < low_[kEvery].size(); ++j)
+            if (low_[kOnes](j) > high_[kZeros](j) || high_[kOnes](j) < low_[kZeros](j))
+                throw std::domain_error("complete separation: " + names[std::size_t(j)] +
+                                        " separates the deposits from the background (its values for the "
+                                        "two do not overlap), so no finite estimate exists; leave it out or "
+                                        "give an l2 penalty");
+    }
+
+    double Samples() const { return samples_; }
+    double Spread(Eigen::Index input) const { return high_[kEvery](input) - low_[kEvery](input); }
+
+  private:
+    enum Set { kZeros, kOnes, kEvery };
+    void Widen(Set set, Eigen::Index j, double v) {
+        low_[set](j) = std::min(low_[set](j), v);
+        high_[set](j) = std::max(high_[set](j), v);
+    }
+    std::size_t rows_ = 0;
+    bool finite_ = true;
+    bool counted_ = true;
+    double ones_ = 0;
+    double samples_ = 0;
+    VectorXd low_[3], high_[3];  // by Set
+};
+
+// One pass's sums at the coefficients beta: X'WX (its lower triangle), the score
+// X'(ones - counts p) and the log-likelihood.
+struct Sums {
+    MatrixXd xwx;
+    VectorXd score;
+    double logLikelihood = 0;
+};
+
+void AddRows(const Rows& rows, const VectorXd& beta, Sums& sums) {
+    const Eigen::Index n = Eigen::Index(rows.count);
+    const Eigen::Index k = beta.size();
+    MatrixXd design(n, k);
+    design.col(0).setOnes();
+    design.rightCols(k - 1) =
+        Eigen::Map<const Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>>(rows.x, n,
+                                                                                                 k - 1);
+    const Eigen::Map<const VectorXd> ones(rows.ones, n);
+    const VectorXd counts = ones + Eigen::Map<const VectorXd>(rows.zeros, n);
+    const VectorXd eta = design * beta;
+    VectorXd w(n), residual(n);
+    for (Eigen::Index i = 0; i < n; ++i) {
+        const double p = Sigmoid(eta(i));
+        w(i) = counts(i) * p * (1 - p);
+        residual(i) = ones(i) - counts(i) * p;
+        sums.logLikelihood += ones(i) * eta(i) - counts(i) * Softplus(eta(i));
+    }
+    sums.xwx.selfadjointView<Eigen::Lower>().rankUpdate(design.transpose() * w.cwiseSqrt().asDiagonal());
+    sums.score += design.transpose() * residual;
 }
 
-// X'WX plus the penalty on the diagonal; only its lower triangle is formed, then mirrored.
-MatrixXd Hessian(const MatrixXd& design, const VectorXd& w, const VectorXd& penalty) {
-    const Eigen::Index k = design.cols();
-    MatrixXd hessian = MatrixXd::Zero(k, k);
-    hessian.selfadjointView<Eigen::Lower>().rankUpdate(design.transpose() * w.cwiseSqrt().asDiagonal());
+// Every row of the source once, at beta; survey (when given) hears of every row too.
+Sums Pass(const RowSource& source, const VectorXd& beta, Survey* survey) {
+    const Eigen::Index k = beta.size();
+    Sums sums{MatrixXd::Zero(k, k), VectorXd::Zero(k), 0};
+    source([&](const Rows& rows) {
+        if (rows.count == 0) return;
+        if (survey) survey->Add(rows);
+        AddRows(rows, beta, sums);
+    });
+    return sums;
+}
+
+// X'WX plus the penalty on the diagonal, mirrored from its lower triangle.
+MatrixXd Hessian(const Sums& sums, const VectorXd& penalty) {
+    MatrixXd hessian = sums.xwx;
     hessian.diagonal() += penalty;
     return hessian.selfadjointView<Eigen::Lower>();
+}
+
+// A diverging fit: the input of the largest weight on its own scale drives it.
+[[noreturn]] void RefuseDivergence(const VectorXd& beta, const Survey& survey,
+                                   const std::vector<std::string>& names) {
+    Eigen::Index worst = 1;
+    for (Eigen::Index j = 1; j < beta.size(); ++j)
+        if (std::fabs(beta(j)) * survey.Spread(j - 1) > std::fabs(beta(worst)) * survey.Spread(worst - 1))
+            worst = j;
+    throw std::domain_error("complete separation: " + names[std::size_t(worst - 1)] +
+                            " with the other inputs separates the deposits from the background, so no "
+                            "finite estimate exists; leave it out or give an l2 penalty");
 }
 
 double TwoSidedP(double z) {
@@ -90,35 +176,35 @@ Fit FitLogistic(const std::vector<double>& x, const std::vector<int>& y,
 
 Fit FitLogisticTable(const Table& table, const std::vector<std::string>& names, const FitOptions& options,
                      const Progress& progress) {
-    const std::size_t inputs = names.size();
-    RefuseBadTable(table, inputs);
-    const Eigen::Index n = Eigen::Index(table.Rows());
-    const Eigen::Index k = Eigen::Index(inputs) + 1;
-    MatrixXd design(n, k);
-    design.col(0).setOnes();
-    design.rightCols(k - 1) =
-        Eigen::Map<const Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>>(
-            table.x.data(), n, k - 1);
-    const VectorXd ones = Eigen::Map<const VectorXd>(table.ones.data(), n);
-    const VectorXd zeros = Eigen::Map<const VectorXd>(table.zeros.data(), n);
-    const VectorXd counts = ones + zeros;
-    if (options.l2 == 0) RefuseSeparatingInput(design, ones, zeros, names);
+    RefuseBadSizes(table, names.size());
+    const Rows all{table.x.data(), table.ones.data(), table.zeros.data(), table.Rows()};
+    return FitLogisticRows([&all](const std::function<void(const Rows&)>& take) { take(all); }, names,
+                           options, progress);
+}
+
+Fit FitLogisticRows(const RowSource& rows, const std::vector<std::string>& names, const FitOptions& options,
+                    const Progress& progress) {
+    const Eigen::Index k = Eigen::Index(names.size()) + 1;
     VectorXd penalty = VectorXd::Constant(k, options.l2);
     penalty(0) = 0;
+    Survey survey(k - 1);
+    bool surveyed = false;
+    // The first pass surveys the rows too, and refuses them before any step.
+    const auto pass = [&](const VectorXd& beta) {
+        Sums sums = Pass(rows, beta, surveyed ? nullptr : &survey);
+        if (!surveyed) survey.Refuse(names, options.l2 == 0);
+        surveyed = true;
+        return sums;
+    };
 
     Fit fit;
     VectorXd beta = VectorXd::Zero(k);
-    VectorXd p(n), w(n);
     for (fit.iterations = 1; fit.iterations <= options.maxIterations; ++fit.iterations) {
-        const VectorXd eta = design * beta;
-        for (Eigen::Index i = 0; i < n; ++i) {
-            p(i) = Sigmoid(eta(i));
-            w(i) = counts(i) * p(i) * (1 - p(i));
-        }
-        const VectorXd gradient = design.transpose() * (ones - counts.cwiseProduct(p)) - penalty.cwiseProduct(beta);
-        const VectorXd step = Hessian(design, w, penalty).ldlt().solve(gradient);
+        const Sums sums = pass(beta);
+        const VectorXd step = Hessian(sums, penalty).ldlt().solve(sums.score - penalty.cwiseProduct(beta));
         beta += step;
-        ReportProgress(progress, {"iteration", fit.iterations, options.maxIterations, 0});
+        // The log-likelihood the step started from (the new one would take another pass).
+        ReportProgress(progress, {"iteration", fit.iterations, options.maxIterations, sums.logLikelihood});
         if (!step.allFinite()) break;
         if (step.cwiseAbs().maxCoeff() < options.tolerance) {
             fit.converged = true;
@@ -126,26 +212,11 @@ Fit FitLogisticTable(const Table& table, const std::vector<std::string>& names, 
         }
     }
     fit.iterations = std::min(fit.iterations, options.maxIterations);
-    const VectorXd eta = design * beta;
-    fit.logLikelihood = 0;
-    for (Eigen::Index i = 0; i < n; ++i) {
-        fit.logLikelihood += ones(i) * eta(i) - counts(i) * Softplus(eta(i));
-        w(i) = counts(i) * Sigmoid(eta(i)) * (1 - Sigmoid(eta(i)));
-    }
-    if (!fit.converged && (!beta.allFinite() || fit.logLikelihood > -1e-6 * counts.sum())) {
-        // A diverging fit: the input of the largest weight on its own scale drives it.
-        Eigen::Index worst = 1;
-        for (Eigen::Index j = 1; j < k; ++j) {
-            const double spread = design.col(j).maxCoeff() - design.col(j).minCoeff();
-            if (std::fabs(beta(j)) * spread >
-                std::fabs(beta(worst)) * (design.col(worst).maxCoeff() - design.col(worst).minCoeff()))
-                worst = j;
-        }
-        throw std::domain_error("complete separation: " + names[std::size_t(worst - 1)] +
-                                " with the other inputs separates the deposits from the background, so no "
-                                "finite estimate exists; leave it out or give an l2 penalty");
-    }
-    const MatrixXd covariance = Hessian(design, w, penalty).ldlt().solve(MatrixXd::Identity(k, k));
+    const Sums last = pass(beta);
+    fit.logLikelihood = last.logLikelihood;
+    if (!fit.converged && (!beta.allFinite() || fit.logLikelihood > -1e-6 * survey.Samples()))
+        RefuseDivergence(beta, survey, names);
+    const MatrixXd covariance = Hessian(last, penalty).ldlt().solve(MatrixXd::Identity(k, k));
     fit.covariance.assign(covariance.data(), covariance.data() + k * k);  // symmetric: order moot
     for (Eigen::Index j = 0; j < k; ++j) {
         Coefficient c;

@@ -2,8 +2,12 @@
 // Logistic regression of a 0/1 target on inputs by iteratively reweighted least squares (Newton
 // steps on the log-likelihood, an optional L2 penalty on the slopes), with the coefficients'
 // standard errors from the inverse of X'WX (+ the penalty) at the estimate. Results as data.
+// One fit reads its rows from a source it replays once per step, so rows too many to hold (every
+// cell of a raster) are fitted a batch at a time; a table in memory is the source of one batch.
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -64,6 +68,25 @@ struct Table {
 Fit FitLogisticTable(const Table& table, const std::vector<std::string>& names,
                      const FitOptions& options = {}, const Progress& progress = {});
 
+// A batch of rows of a table, as a source hands them to the fit (the pointers live for the call).
+struct Rows {
+    const double* x = nullptr;  // count x inputs, row after row
+    const double* ones = nullptr;
+    const double* zeros = nullptr;
+    std::size_t count = 0;
+};
+
+// Rows the fit may read again: each call hands every row to take, in batches, the same rows in
+// the same order every time (a pass). Whatever it throws (a read failure, Stopped) ends the fit.
+using RowSource = std::function<void(const std::function<void(const Rows&)>& take)>;
+
+// The fit of FitLogisticTable over the rows a source replays: one pass per Newton step (the first
+// one also checks the rows) and one at the estimate for the log-likelihood and the errors, so
+// memory holds a batch and the (inputs + 1)^2 sums, whatever the rows. Throws as FitLogisticTable
+// does, and std::invalid_argument for a source of no rows.
+Fit FitLogisticRows(const RowSource& rows, const std::vector<std::string>& names,
+                    const FitOptions& options = {}, const Progress& progress = {});
+
 // Samples pooled by their condition as they come: identical rows of values become one row of
 // the table, with their counts, so the table grows with the distinct conditions, not with the
 // samples. Throws std::length_error once more than maxRows distinct conditions are met.
@@ -111,8 +134,28 @@ class Columns {
     const std::vector<std::vector<double>>& Classes() const { return classes_; }
 
   private:
+    static Columns Gathered(const std::vector<double>& x, const std::vector<std::string>& layers,
+                            const std::vector<std::string>& categorical);
     std::vector<std::vector<double>> classes_;
     std::vector<std::string> names_;
+};
+
+// The classes of the layers named in categorical gathered row by row of layer values, for rows too
+// many to hold; Columns(x, layers, categorical) gathers them so from its table.
+class ClassGathering {
+  public:
+    // Throws std::invalid_argument for a name in categorical that is no layer.
+    ClassGathering(std::vector<std::string> layers, const std::vector<std::string>& categorical);
+    // layerValues: one row (layers values). Throws std::invalid_argument once a class layer holds
+    // more than Columns::kMaxClasses.
+    void Add(const double* layerValues);
+    // Throws std::invalid_argument for a class layer of a single class.
+    Columns Finish() &&;
+
+  private:
+    std::vector<std::string> layers_;
+    std::vector<std::size_t> classLayers_;  // the categorical layers' places
+    std::vector<std::set<double>> met_;     // beside them
 };
 
 // A class as it is named in NAME=CLASS: a whole number without a point, else the shortest

@@ -383,7 +383,8 @@ inline constexpr Parameter kSamples{"samples",
                                     0,
                                     "",
                                     "background: the deposit cells against a drawn background, the intercept "
-                                    "corrected for the draw; all: every cell with data, pooled by condition",
+                                    "corrected for the draw; all: every cell with data, pooled by condition "
+                                    "(or read again at each Newton step beyond 1000000 conditions)",
                                     kSamplesChoices};
 inline constexpr Parameter kCategorical{"categorical",
                                         Kind::names,
