@@ -103,36 +103,52 @@ struct Sums {
     double logLikelihood = 0;
 };
 
-void AddRows(const Rows& rows, const VectorXd& beta, Sums& sums) {
+// A pass's buffers, kept from batch to batch and pass to pass: allocated anew, buffers of a
+// table's size are the pages of memory the system hands out and takes back every time, which
+// cost more than the sums.
+struct Workspace {
+    // The rows of (1, inputs) times sqrt(w), row after row as the inputs lie, so that filling it
+    // runs through memory once rather than once a column.
+    Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor> weighted;
+    VectorXd eta, w, residual;
+};
+
+// likelihood: whether to sum the log-likelihood too (a logarithm a row, which a step does not need:
+// only the last pass sums it). The inputs are read where they lie, never copied beside a column of
+// 1s: the intercept's sums are taken apart.
+void AddRows(const Rows& rows, const VectorXd& beta, bool likelihood, Workspace& work, Sums& sums) {
     const Eigen::Index n = Eigen::Index(rows.count);
     const Eigen::Index k = beta.size();
-    MatrixXd design(n, k);
-    design.col(0).setOnes();
-    design.rightCols(k - 1) =
-        Eigen::Map<const Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>>(rows.x, n,
-                                                                                                 k - 1);
-    const Eigen::Map<const VectorXd> ones(rows.ones, n);
-    const VectorXd counts = ones + Eigen::Map<const VectorXd>(rows.zeros, n);
-    const VectorXd eta = design * beta;
-    VectorXd w(n), residual(n);
+    const Eigen::Map<const Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>> x(
+        rows.x, n, k - 1);
+    work.eta.noalias() = x * beta.tail(k - 1);
+    work.w.resize(n);
+    work.residual.resize(n);
     for (Eigen::Index i = 0; i < n; ++i) {
-        const double p = Sigmoid(eta(i));
-        w(i) = counts(i) * p * (1 - p);
-        residual(i) = ones(i) - counts(i) * p;
-        sums.logLikelihood += ones(i) * eta(i) - counts(i) * Softplus(eta(i));
+        const double eta = work.eta(i) + beta(0);
+        const double one = rows.ones[std::size_t(i)];
+        const double count = one + rows.zeros[std::size_t(i)];
+        const double p = Sigmoid(eta);
+        work.w(i) = std::sqrt(count * p * (1 - p));
+        work.residual(i) = one - count * p;
+        if (likelihood) sums.logLikelihood += one * eta - count * Softplus(eta);
     }
-    sums.xwx.selfadjointView<Eigen::Lower>().rankUpdate(design.transpose() * w.cwiseSqrt().asDiagonal());
-    sums.score += design.transpose() * residual;
+    work.weighted.resize(n, k);
+    work.weighted.col(0) = work.w;
+    work.weighted.rightCols(k - 1) = x.array().colwise() * work.w.array();
+    sums.xwx.selfadjointView<Eigen::Lower>().rankUpdate(work.weighted.transpose());
+    sums.score(0) += work.residual.sum();
+    sums.score.tail(k - 1).noalias() += x.transpose() * work.residual;
 }
 
 // Every row of the source once, at beta; survey (when given) hears of every row too.
-Sums Pass(const RowSource& source, const VectorXd& beta, Survey* survey) {
+Sums Pass(const RowSource& source, const VectorXd& beta, bool likelihood, Survey* survey, Workspace& work) {
     const Eigen::Index k = beta.size();
     Sums sums{MatrixXd::Zero(k, k), VectorXd::Zero(k), 0};
     source([&](const Rows& rows) {
         if (rows.count == 0) return;
         if (survey) survey->Add(rows);
-        AddRows(rows, beta, sums);
+        AddRows(rows, beta, likelihood, work, sums);
     });
     return sums;
 }
@@ -189,9 +205,10 @@ Fit FitLogisticRows(const RowSource& rows, const std::vector<std::string>& names
     penalty(0) = 0;
     Survey survey(k - 1);
     bool surveyed = false;
+    Workspace work;
     // The first pass surveys the rows too, and refuses them before any step.
-    const auto pass = [&](const VectorXd& beta) {
-        Sums sums = Pass(rows, beta, surveyed ? nullptr : &survey);
+    const auto pass = [&](const VectorXd& beta, bool likelihood) {
+        Sums sums = Pass(rows, beta, likelihood, surveyed ? nullptr : &survey, work);
         if (!surveyed) survey.Refuse(names, options.l2 == 0);
         surveyed = true;
         return sums;
@@ -200,11 +217,11 @@ Fit FitLogisticRows(const RowSource& rows, const std::vector<std::string>& names
     Fit fit;
     VectorXd beta = VectorXd::Zero(k);
     for (fit.iterations = 1; fit.iterations <= options.maxIterations; ++fit.iterations) {
-        const Sums sums = pass(beta);
+        const Sums sums = pass(beta, false);
         const VectorXd step = Hessian(sums, penalty).ldlt().solve(sums.score - penalty.cwiseProduct(beta));
         beta += step;
-        // The log-likelihood the step started from (the new one would take another pass).
-        ReportProgress(progress, {"iteration", fit.iterations, options.maxIterations, sums.logLikelihood});
+        ReportProgress(progress,
+                       {"iteration", fit.iterations, options.maxIterations, step.cwiseAbs().maxCoeff()});
         if (!step.allFinite()) break;
         if (step.cwiseAbs().maxCoeff() < options.tolerance) {
             fit.converged = true;
@@ -212,7 +229,7 @@ Fit FitLogisticRows(const RowSource& rows, const std::vector<std::string>& names
         }
     }
     fit.iterations = std::min(fit.iterations, options.maxIterations);
-    const Sums last = pass(beta);
+    const Sums last = pass(beta, true);
     fit.logLikelihood = last.logLikelihood;
     if (!fit.converged && (!beta.allFinite() || fit.logLikelihood > -1e-6 * survey.Samples()))
         RefuseDivergence(beta, survey, names);

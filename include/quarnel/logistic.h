@@ -43,7 +43,7 @@ struct Fit {
 // std::invalid_argument for sizes that disagree, a non-finite value, a target other than 0 or 1,
 // or a target of one class only; std::domain_error "complete separation: NAME ..." when an input
 // (alone, or the largest weight of a diverging fit) separates the two classes, so that no finite
-// estimate exists. Progress hears of every iteration ("iteration", with the log-likelihood).
+// estimate exists. Progress hears of every iteration ("iteration", with its largest change of a coefficient).
 Fit FitLogistic(const std::vector<double>& x, const std::vector<int>& y,
                 const std::vector<std::string>& names, const FitOptions& options = {},
                 const Progress& progress = {});

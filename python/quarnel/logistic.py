@@ -23,7 +23,7 @@ def fit(x: Any, y: Any, names: Sequence[str] | None = None, l2: float = 0.0, max
     identical rows into one row with its counts before the fit (the host's ``--samples all``);
     "background" fits each row as it is. ValueError for complete separation (naming the input), a
     target other than 0 or 1, one class only, or values that are not finite. progress(done, total,
-    value) hears of every iteration (value: the log-likelihood); returning False stops the fit
+    value) hears of every iteration (value: its largest change of a coefficient); returning False stops the fit
     (quarnel.Stopped, nothing returned)."""
     workflow.check("logistic", l2=l2, max_iterations=max_iterations, samples=samples)
     x = np.asarray(x, dtype=np.float64)
