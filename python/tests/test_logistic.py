@@ -210,11 +210,15 @@ def test_every_cell_pooled_is_sklearns_fit_of_the_whole_table(tmp_path):
     assert not (tmp_path / "q.tif").exists()
 
 
-@pytest.mark.parametrize("settings, options", [
-    ("background = 120\nseed = 4\n", ["--background", "120", "--seed", "4"]),
-    ('samples = "all"\ncategorical = ["b"]\n', ["--samples", "all", "--categorical", "b"]),
+@pytest.mark.parametrize("settings, options, blocks", [
+    ("background = 120\nseed = 4\n", ["--background", "120", "--seed", "4"], None),
+    ('samples = "all"\ncategorical = ["b"]\n', ["--samples", "all", "--categorical", "b"], None),
+    ("background = 120\nseed = 4\n", ["--background", "120", "--seed", "4"], 1000),
 ])
-def test_the_workflow_gives_the_commands_fit_on_the_training_deposits(tmp_path, settings, options):
+def test_the_workflow_gives_the_commands_fit_on_the_training_deposits(tmp_path, settings, options, blocks):
+    """The workflow learns from the training deposits alone; with [validation] blocks, the
+    deposits kept back lie in 1 km squares (from the raster's corner) that hold no training
+    deposit, which the cell split (the other rows) does not give."""
     import json
     import subprocess
 
@@ -227,10 +231,15 @@ def test_the_workflow_gives_the_commands_fit_on_the_training_deposits(tmp_path, 
                                                       for r, c in zip(rng.integers(0, 20, 30), rng.integers(0, 30, 30))))
     (tmp_path / "w.toml").write_text(
         'output = "out"\n[[layers]]\nname = "a"\nraster = "a.tif"\n[[layers]]\nname = "b"\nraster = "b.tif"\n'
-        '[deposits]\npath = "d.csv"\n[logistic]\n' + settings + '[validation]\nholdout = 0.3\n')
+        '[deposits]\npath = "d.csv"\n[logistic]\n' + settings + '[validation]\nholdout = 0.3\n'
+        + (f"blocks = {blocks}\n" if blocks else ""))
     run = subprocess.run([host(), "run", str(tmp_path / "w.toml")], capture_output=True, text=True)
     assert run.returncode == 0, run.stdout + run.stderr
     training = tmp_path / "out" / "validation" / "training_deposits.csv"
+    squares = [{(int((x - 500000) // 1000), int((7000700 - y) // 1000))
+                for x, y in np.loadtxt(tmp_path / "out" / "validation" / name, delimiter=",", skiprows=1, ndmin=2)}
+               for name in ("training_deposits.csv", "held_out_deposits.csv")]
+    assert all(squares) and bool(squares[0] & squares[1]) == (blocks is None), squares
     found = json.loads(subprocess.run(
         [host(), "logistic", str(tmp_path / "a.tif"), str(tmp_path / "b.tif"), "--deposits", str(training),
          *options, "-o", str(tmp_path / "p.tif"), "--json"],
