@@ -109,16 +109,18 @@ def test_normalize_and_window_stats(layers, tmp_path):
     assert run.returncode == 0, run.stderr
     written = gdal.Open(str(tmp_path / "cli.tif")).ReadAsArray()  # no-data as GDAL reads it, NaN here
     assert same(np.where(no_data_cells(tmp_path / "cli.tif"), np.nan, written), result.values)
-    outputs = [tmp_path / "mean.tif", tmp_path / "deviation.tif"]
-    run = subprocess.run([quarnel_cli, "window-stats", str(paths[0]), *map(str, outputs), "-w", str(WINDOW)],
-                         capture_output=True, text=True, timeout=60)
-    assert run.returncode == 0, run.stderr
-    for ours, path in zip(windows, outputs):
-        host = rioxarray.open_rasterio(path).squeeze("band", drop=True)  # coordinates from its transform
-        assert same(host.values, ours.values.astype(np.float32))
-        assert gdal.Open(str(path)).GetGeoTransform() == ours.rio.transform().to_gdal()
-        for dim in ("y", "x"):
-            assert np.allclose(ours[dim].values, host[dim].values, rtol=0, atol=1e-6)
+    # Float32, and Float64 where the order of a window's sums shows in the last bit.
+    for option, kind in (([], np.float32), (["--float64"], np.float64)):
+        outputs = [tmp_path / f"mean{kind.__name__}.tif", tmp_path / f"deviation{kind.__name__}.tif"]
+        run = subprocess.run([quarnel_cli, "window-stats", *option, str(paths[0]), *map(str, outputs),
+                              "-w", str(WINDOW)], capture_output=True, text=True, timeout=60)
+        assert run.returncode == 0, run.stderr
+        for ours, path in zip(windows, outputs):
+            host = rioxarray.open_rasterio(path).squeeze("band", drop=True)  # coordinates from its transform
+            assert same(host.values, ours.values.astype(kind))
+            assert gdal.Open(str(path)).GetGeoTransform() == ours.rio.transform().to_gdal()
+            for dim in ("y", "x"):
+                assert np.allclose(ours[dim].values, host[dim].values, rtol=0, atol=1e-6)
 
 
 def test_stack_methods(layers, tmp_path):
