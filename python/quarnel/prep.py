@@ -64,8 +64,8 @@ def window_stats(array: Any, window: int, nodata: float | None = None):
         hold it, or NaN when it is None.
 
     Returns (mean, deviation): two float64 grids (DataArrays with the windows' coordinates and a
-    transform of window-sized cells starting rows % window rows down, for a DataArray input). ValueError for a window below 1 or
-    larger than the grid.
+    transform of window-sized cells starting rows % window rows down, for a DataArray input).
+    ValueError for a window below 1 or larger than the grid.
     """
     layers = single(array, nodata)
     mean, deviation = (normalized(t, None, layers.fill) for t in window_tiles(layers, window))

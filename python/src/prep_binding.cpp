@@ -164,7 +164,8 @@ std::tuple<Array<double>, Array<double>> WindowTiles(const Array<double>& grid, 
     for (int i = 0; i < rows; ++i) {
         const std::size_t outRow = std::size_t(rows - 1 - i) * std::size_t(cols);
         for (int j = 0; j < cols; ++j) {
-            const prep::WindowStatistics s = prep::StatisticsOfWindow(southFirst.data(), i * w, j * w, w, blank);
+            const prep::WindowStatistics s =
+                prep::StatisticsOfWindow(southFirst.data(), i * w, j * w, w, blank);
             means[outRow + std::size_t(j)] = s.mean;
             deviations[outRow + std::size_t(j)] = s.deviation;
         }
