@@ -249,7 +249,8 @@ def test_the_other_algorithms_equal_the_host(cloncurry, deposits, tmp_path):
     run("windowstatistics", INPUT=cloncurry["FaultDensity"], WINDOW=7, MEAN=mean, DEVIATION=deviation)
     host("window-stats", cloncurry["FaultDensity"], str(tmp_path / "m.tif"), str(tmp_path / "d.tif"), "-w", "7")
     for ours, theirs in ((mean, "m.tif"), (deviation, "d.tif")):  # Float64 here, the host's Float32: equal once cast
-        (values, (transform, _)), (expected, (expected_transform, _)) = values_of(ours), values_of(str(tmp_path / theirs))
+        (values, (transform, _)) = values_of(ours)
+        (expected, (expected_transform, _)) = values_of(str(tmp_path / theirs))
         np.testing.assert_array_equal(values.astype(np.float32), expected)
         assert transform == expected_transform
 
