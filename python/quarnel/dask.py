@@ -139,13 +139,14 @@ def _tiles_block(block: np.ndarray, w: int, nodata: float | None, which: int) ->
 
 def window_stats(x: Any, window: int, nodata: float | None = None):
     """quarnel.window_stats on a chunked 2-D grid: (mean, deviation), lazy. The grid is cut to whole
-    windows and rechunked on window edges (chunks of about the original size, a multiple of
-    window), so each window is computed once, whole, inside one block."""
+    windows from its south-west corner (the rows % window northern rows and the cols % window
+    eastern columns left out) and rechunked on window edges (chunks of about the original size, a
+    multiple of window), so each window is computed once, whole, inside one block."""
     array, own, template = _grid(x, nodata)
     rows, cols = array.shape
     if window < 1 or window > rows or window > cols:
         raise ValueError(f"the window size {window} is below 1 or larger than the grid of {rows} x {cols} cells")
-    cut = array[: rows // window * window, : cols // window * window]
+    cut = array[rows % window:, : cols // window * window]
     aligned = cut.rechunk(tuple(max(window, max(c) // window * window) for c in cut.chunks))
     tile_chunks = tuple(tuple(n // window for n in c) for c in aligned.chunks)
     fill = fill_of(nodata)

@@ -48,9 +48,13 @@ def window_stats(array: Any, window: int, nodata: float | None = None):
     result grid then rescaled to 0..1 between its own smallest and largest value (as the
     window-statistics job).
 
-    Windows tile the grid from its first row and column without overlapping: the results have
-    rows // window by cols // window cells, and rows and columns that complete no window are
-    left out. A window more than half of whose cells are no data is no data in both results.
+    Windows tile the grid from its south-west corner (its last row and first column, the first
+    row being north) without overlapping, as the window-stats command tiles a raster: the
+    results have rows // window by cols // window cells, and the rows % window northern rows and
+    cols % window eastern columns that complete no window are left out. A window's values are
+    summed row by row from its southern row, as the command sums them, so results cast to
+    float32 equal the command's Float32 output. A window more than half of whose cells are no
+    data is no data in both results.
 
     Parameters
     ----------
@@ -60,8 +64,8 @@ def window_stats(array: Any, window: int, nodata: float | None = None):
         hold it, or NaN when it is None.
 
     Returns (mean, deviation): two float64 grids (DataArrays with the windows' coordinates and a
-    transform of window-sized cells for a DataArray input). ValueError for a window below 1 or
-    larger than the grid.
+    transform of window-sized cells starting rows % window rows down, for a DataArray input).
+    ValueError for a window below 1 or larger than the grid.
     """
     layers = single(array, nodata)
     mean, deviation = (normalized(t, None, layers.fill) for t in window_tiles(layers, window))

@@ -161,17 +161,20 @@ def like(template: Any, values: Any, fill: float | None, name: str | None = None
 
 
 def coarsened(template: Any, values: Any, w: int, fill: float | None, name: str | None = None):
-    """values on the complete w x w windows of a template: each window's coordinates are the
-    means of its cells', and the transform's cell is w times as large."""
+    """values on the complete w x w windows of a template, tiled from its last row and first
+    column (as window statistics tile it): the rows % w first rows are left out, each window's
+    coordinates are the means of its cells', and the transform starts rows % w rows down with a
+    cell w times as large."""
     grid = _first_grid(template)
+    skipped = grid.shape[0] % w
     coords = {}
-    for dim, n in zip(grid.dims, values.shape):
+    for dim, n, first in zip(grid.dims, values.shape, (skipped, 0)):
         if dim in grid.coords:
-            coords[dim] = grid[dim].values[: n * w].reshape(n, w).mean(axis=1)
+            coords[dim] = grid[dim].values[first: first + n * w].reshape(n, w).mean(axis=1)
     transform = frame_of(grid).transform
     if transform is not None:
         a, b, c, d, e, f = transform
-        transform = (a * w, b * w, c, d * w, e * w, f)
+        transform = (a * w, b * w, c + skipped * b, d * w, e * w, f + skipped * e)
     return _framed(values, grid, coords, transform, fill, name)
 
 

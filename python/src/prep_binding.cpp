@@ -3,6 +3,7 @@
 // them into normalize and window_stats, in memory and per dask block alike. Range and rescaling
 // take the caller's no-data (NaN, and a value exactly) and pass over the grid once each, so
 // normalising costs two reads of the grid and one result.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -141,6 +142,10 @@ Array<double> RescaleGrid(const Array<double>& grid, double low, double high, st
     return out;
 }
 
+// The mean and deviation of every complete w x w window, tiled as the window-stats command tiles
+// a north-up grid: from the south-west corner (the last row, the first column), each window's
+// rows handed to the core south first (which fixes the order of its sums), so the rows % w
+// northern rows that complete no window are left out. Results are north up.
 std::tuple<Array<double>, Array<double>> WindowTiles(const Array<double>& grid, int w, double blank) {
     const std::vector<int> shape = ShapeOf(grid, 2, "grid");
     if (w < 1) throw py::value_error("the window size " + std::to_string(w) + " is below 1");
@@ -154,12 +159,15 @@ std::tuple<Array<double>, Array<double>> WindowTiles(const Array<double>& grid, 
     double* means = mean.mutable_data();
     double* deviations = deviation.mutable_data();
     py::gil_scoped_release release;
-    const std::vector<const double*> values = RowPointers(grid.data(), shape[0], shape[1]);
+    std::vector<const double*> southFirst = RowPointers(grid.data(), shape[0], shape[1]);
+    std::reverse(southFirst.begin(), southFirst.end());
     for (int i = 0; i < rows; ++i) {
+        const std::size_t outRow = std::size_t(rows - 1 - i) * std::size_t(cols);
         for (int j = 0; j < cols; ++j) {
-            const prep::WindowStatistics s = prep::StatisticsOfWindow(values.data(), i * w, j * w, w, blank);
-            means[std::size_t(i) * std::size_t(cols) + std::size_t(j)] = s.mean;
-            deviations[std::size_t(i) * std::size_t(cols) + std::size_t(j)] = s.deviation;
+            const prep::WindowStatistics s =
+                prep::StatisticsOfWindow(southFirst.data(), i * w, j * w, w, blank);
+            means[outRow + std::size_t(j)] = s.mean;
+            deviations[outRow + std::size_t(j)] = s.deviation;
         }
     }
     return {mean, deviation};
@@ -173,7 +181,8 @@ void BindPrep(py::module_& m) {
     m.def("rescale_grid", &RescaleGrid, py::arg("grid"), py::arg("low"), py::arg("high"), py::arg("nodata"),
           py::arg("fill"), "Each data value rescaled from [low, high] to [0, 1]; no-data cells hold fill.");
     m.def("window_tiles", &WindowTiles, py::arg("grid"), py::arg("w"), py::arg("blank"),
-          "Mean and population deviation of every complete w x w window, not rescaled.");
+          "Mean and population deviation of every complete w x w window tiled from the last row and first "
+          "column (the northern rows % w rows left out), not rescaled.");
 }
 
 }  // namespace quarnel::python

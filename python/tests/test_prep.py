@@ -42,7 +42,8 @@ def test_normalize_and_window_stats_match_the_jobs(tmp_path):
     for w in (5, 4):  # 4 leaves rows and columns over
         job = quarnel.jobs.window_stats(METRES, tmp_path / "m.grd", tmp_path / "s.grd", w)
         assert job.status == 1 and job.results["rows"] == 249 // w
-        mean, std = quarnel.window_stats(grid, w, nodata=99999)
+        # The grid is stored south first; turned north up, Python's windows are the job's.
+        mean, std = (t[::-1] for t in quarnel.window_stats(grid[::-1], w, nodata=99999))
         assert mean.shape == (249 // w, 126 // w)
         assert two_decimals(mean) == read_dsaa(tmp_path / "m.grd")[1]
         assert two_decimals(std) == read_dsaa(tmp_path / "s.grd")[1]
@@ -50,10 +51,11 @@ def test_normalize_and_window_stats_match_the_jobs(tmp_path):
 
 def test_window_stats_blank_windows_and_rescaling():
     values = np.array(
-        [[1.0, 2.0, np.nan, np.nan, 5.0, 5.0], [3.0, 4.0, np.nan, 9.0, 7.0, 7.0], [0.0, 0.0, 0.0, 0.0, 0.0, 0.0]]
+        [[0.0, 0.0, 0.0, 0.0, 0.0, 0.0], [1.0, 2.0, np.nan, np.nan, 5.0, 5.0], [3.0, 4.0, np.nan, 9.0, 7.0, 7.0]]
     )
     mean, std = quarnel.window_stats(values, 2)
-    # Windows: mean 2.5, blank (3 of 4 blank), 6; rescaled between 2.5 and 6.
+    # The northern row completes no window. Windows: mean 2.5, blank (3 of 4 blank), 6;
+    # rescaled between 2.5 and 6.
     assert np.array_equal(mean, [[0.0, np.nan, 1.0]], equal_nan=True)
     assert np.array_equal(std, [[1.0, np.nan, 0.0]], equal_nan=True)
 
@@ -86,3 +88,4 @@ def test_data_array_keeps_georeference():
     mean, _ = quarnel.window_stats(raster, 5)
     assert mean.rio.transform().a == 5 * raster.rio.transform().a
     assert float(mean.x[0]) == float(raster.x[:5].mean())
+    assert float(mean.y[0]) == float(raster.y[4:9].mean())  # 249 rows: the 4 northern ones left out

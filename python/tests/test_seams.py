@@ -1,6 +1,6 @@
 """One set of rasters through every door: each method in memory and through quarnel.dask (and
-normalize through the quarnel CLI when it is built) must give the same bits, keep every data
-cell as data, and write with rio.to_raster what reads back equal. No-data is read with GDAL as
+normalize and window_stats through the quarnel CLI when it is built) must give the same bits,
+keep every data cell as data, and write with rio.to_raster what reads back equal. No-data is read with GDAL as
 the oracle: the band's no-data value exactly, and NaN."""
 
 import os
@@ -17,6 +17,7 @@ dask_array = pytest.importorskip("dask.array")
 import quarnel.dask as qd  # noqa: E402
 
 ROWS, COLS = 30, 40
+WINDOW = 7  # leaves 2 northern rows and 5 eastern columns that complete no window
 LOWER, UPPER = [1.5, 1.5, 1.5, 1.5], [4.5, 4.5, 4.5, 4.5]
 WEIGHTS = [37.5, 12.5, 25.0, 25.0]
 # (type, no-data, values drawn from, north up?): NaN; 3 beside data 2; 0 beside class 1; a
@@ -95,17 +96,31 @@ def test_normalize_and_window_stats(layers, tmp_path):
     assert np.array_equal(np.isnan(result.values), blank[0])  # every data cell is data
     assert np.nanmin(result.values) == 0 and np.nanmax(result.values) == 1
     assert same(read_back(result, tmp_path / "n.tif").values, result.values)
-    for ours, theirs in zip(quarnel.window_stats(eager[0], 3), qd.window_stats(lazy[0], 3)):
+    windows = quarnel.window_stats(eager[0], WINDOW)
+    for ours, theirs in zip(windows, qd.window_stats(lazy[0], WINDOW)):
         assert same(theirs.values, ours.values)
+        assert theirs.rio.transform() == ours.rio.transform()
         assert same(read_back(ours, tmp_path / "w.tif").values, ours.values)
     quarnel_cli = cli()
     if quarnel_cli is None:
-        pytest.skip("no quarnel CLI built beside this package (set QUARNEL_CLI): normalize not compared with it")
+        pytest.skip("no quarnel CLI built beside this package (set QUARNEL_CLI): not compared with it")
     run = subprocess.run([quarnel_cli, "normalize", "--float64", str(paths[0]), str(tmp_path / "cli.tif")],
                          capture_output=True, text=True, timeout=60)
     assert run.returncode == 0, run.stderr
     written = gdal.Open(str(tmp_path / "cli.tif")).ReadAsArray()  # no-data as GDAL reads it, NaN here
     assert same(np.where(no_data_cells(tmp_path / "cli.tif"), np.nan, written), result.values)
+    # Float32, and Float64 where the order of a window's sums shows in the last bit.
+    for option, kind in (([], np.float32), (["--float64"], np.float64)):
+        outputs = [tmp_path / f"mean{kind.__name__}.tif", tmp_path / f"deviation{kind.__name__}.tif"]
+        run = subprocess.run([quarnel_cli, "window-stats", *option, str(paths[0]), *map(str, outputs),
+                              "-w", str(WINDOW)], capture_output=True, text=True, timeout=60)
+        assert run.returncode == 0, run.stderr
+        for ours, path in zip(windows, outputs):
+            host = rioxarray.open_rasterio(path).squeeze("band", drop=True)  # coordinates from its transform
+            assert same(host.values, ours.values.astype(kind))
+            assert gdal.Open(str(path)).GetGeoTransform() == ours.rio.transform().to_gdal()
+            for dim in ("y", "x"):
+                assert np.allclose(ours[dim].values, host[dim].values, rtol=0, atol=1e-6)
 
 
 def test_stack_methods(layers, tmp_path):

@@ -109,7 +109,8 @@ class WindowStatistics(QuarnelAlgorithm):
     GROUP_ID, GROUP = PREPARE
     METHOD, SKIP = "layers", ("name", "raster", "prepare", "lower", "upper", "invert")
     HELP = ("Mean and standard deviation of every complete window, each rescaled to 0..1; the results have "
-            "window-sized cells.")
+            "window-sized cells. Windows tile from the south-west corner, as quarnel window-stats tiles; "
+            "northern rows and eastern columns that complete no window are left out.")
 
     def define(self):
         _input_raster(self)
