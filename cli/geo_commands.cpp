@@ -12,10 +12,10 @@
 #include "cli/geo_points.h"
 #include "cli/interrupt.h"
 #include "cli/job_output.h"
+#include "formats/grid/same_file.h"
 #include "geo/align.h"
 #include "geo/convert.h"
 #include "geo/point_files.h"
-#include "formats/grid/same_file.h"
 #include "quarnel/requests.h"
 
 namespace quarnel::cli {
@@ -118,7 +118,7 @@ int Samples(const GeoArgs& a) {
         inputs.push_back(a.points);
         RefuseInputAsOutput(a.output, inputs);
         const geo::SampleResult result =
-            geo::WriteBpSamples(a.inputs, a.points, a.pointOptions, a.output, a.samples);
+            geo::WriteBpSamples(a.inputs, a.points, a.pointOptions, a.output, a.samples, StopOnInterrupt());
         out.outputs = {a.output};
         out.summary.push_back("wrote " + a.output + ": " + std::to_string(result.deposits.cells) +
                               " deposit cells and " + std::to_string(result.background) +

@@ -176,10 +176,11 @@ void WriteSampleFile(const BPSampleSet& samples, const std::string& output) {
 
 SampleResult WriteBpSamples(const std::vector<std::string>& evidencePaths, const std::string& depositsPath,
                             const PointOptions& pointOptions, const std::string& output,
-                            const SampleOptions& options) {
+                            const SampleOptions& options, const Progress& progress) {
     const PointFile deposits =
         ReadPointFile(depositsPath, Evidence(evidencePaths).frame().crsWkt, pointOptions);
-    BpSamples samples = MakeBpSamples(evidencePaths, deposits.points, options, depositsPath, output);
+    BpSamples samples =
+        MakeBpSamples(evidencePaths, deposits.points, options, depositsPath, output, progress);
     WriteSampleFile(samples.set, output);
     // What reading the file left out, beside what placing the points did.
     samples.count.deposits.read = deposits.count.read;

@@ -61,7 +61,7 @@ std::vector<ModelUnit> ModelUnitsOf(const std::vector<std::string>& evidence,
 // sees both all through an epoch. Throws GeoError when fewer cells qualify than are asked.
 SampleResult WriteBpSamples(const std::vector<std::string>& evidence, const std::string& deposits,
                             const PointOptions& pointOptions, const std::string& output,
-                            const SampleOptions& options);
+                            const SampleOptions& options, const Progress& progress = {});
 
 struct ModelUnitResult {
     PointCount deposits;

@@ -305,6 +305,8 @@ INSTANTIATE_TEST_SUITE_P(Jobs, Interrupted,
                                            "wofe @big.vrt --deposits @d.csv --breaks big=5,10,15 "
                                            "--unit-area cell -o @out",
                                            "fuzzy @big.vrt -o @f.tif --membership linear:0,20",
+                                           "samples @big.vrt --deposits @d.csv -o @samples.txt",
+                                           "logistic @big.vrt @big.vrt --deposits @d.csv -o @l.tif",
                                            "trees @small.tif --deposits @near.csv --trees 100000 "
                                            "--folds 10 -o @t.tif"));
 
@@ -338,13 +340,15 @@ INSTANTIATE_TEST_SUITE_P(
             "no layer named \"b\""},
         BadWorkflow{"output = \"o\"\n[[layers]]\nname = \"a\"\nraster = \"a.tif\"\n[bp]\nhidden = 0\n",
                     "w.toml:6: bp.hidden: must lie between 1 and 1000"},
-        BadWorkflow{"output = \"o\"\n[[layers]]\nname = \"a\"\nraster = \"a.tif\"\n[wofe]\n", "w.toml:5: wofe: needs the [deposits]"},
+        BadWorkflow{"output = \"o\"\n[[layers]]\nname = \"a\"\nraster = \"a.tif\"\n[wofe]\n",
+                    "w.toml:5: wofe: needs the [deposits]"},
         BadWorkflow{"output = \"o\"\n[[layers]]\nname = \"a\"\nraster = \"a.tif\"\n[trees]\n",
                     "w.toml:5: trees: needs the [deposits]"},
         BadWorkflow{
             "output = \"o\"\n[[layers]]\nname = \"a\"\nraster = \"a.tif\"\n[trees]\nkind = \"bagging\"\n",
             "w.toml:6: trees.kind: must be one of boosting, forest"},
-        BadWorkflow{"output = \"o\"\n[[layers]]\nname = \"a\"\nraster = \"a.tif\"\n[wofe]\n[[wofe.evidence]]\nlayer = "
+        BadWorkflow{"output = \"o\"\n[[layers]]\nname = \"a\"\nraster = "
+                    "\"a.tif\"\n[wofe]\n[[wofe.evidence]]\nlayer = "
                     "\"a\"\ntype = \"rising\"\n",
                     "w.toml:8: wofe.evidence[1].type: must be one of categorical, ascending, descending"},
         BadWorkflow{"output = \"o\"\n[[layers]\n", "w.toml:2:"}));
@@ -355,10 +359,11 @@ TEST(Workflow, AMapOfOneValueFailsItsValidation) {
     testkit::TempFolder folder;
     WriteTiff(folder / "flat.tif", GridOf(std::vector<double>(kRows * kCols, 4.0)));
     WriteText(folder / "deposits.csv", "x,y\n500150,7000550\n500350,7000150\n");
-    WriteText(folder / "w.toml", "output = \"out\"\n[deposits]\npath = \"deposits.csv\"\n"
-                                 "[[layers]]\nname = \"a\"\nraster = \"flat.tif\"\n"
-                                 "[hierarchy]\n[[hierarchy.levels]]\nlevel = \"geology\"\n"
-                                 "elements = [{ layer = \"a\" }]\n");
+    WriteText(folder / "w.toml",
+              "output = \"out\"\n[deposits]\npath = \"deposits.csv\"\n"
+              "[[layers]]\nname = \"a\"\nraster = \"flat.tif\"\n"
+              "[hierarchy]\n[[hierarchy.levels]]\nlevel = \"geology\"\n"
+              "elements = [{ layer = \"a\" }]\n");
     RunCliLine("run " + folder / "w.toml");
     const nlohmann::json summary = nlohmann::json::parse(ReadText(folder / "out/summary.json"));
     EXPECT_TRUE(summary["hierarchy"]["ok"].get<bool>());
