@@ -97,6 +97,13 @@ BpSamples MakeBpSamples(const std::vector<std::string>& evidencePaths, const std
                            request.deposits.end());
     request.points = deposits;
     request.background = options.background < 0 ? request.deposits.size() : std::size_t(options.background);
+    // Refused before the walk when the rasters cannot hold it, so that the draw never keeps more
+    // cells than a sample set of the size asked would.
+    const std::int64_t cells = std::int64_t(evidence.frame().rows) * evidence.frame().cols;
+    if (std::int64_t(request.background) > cells)
+        throw GeoError(backgroundName + ": " + std::to_string(request.background) +
+                       " background cells asked, but the rasters hold only " + std::to_string(cells) +
+                       " cells");
     request.seed = options.seed;
     request.minDistance = options.minDistance;
     const DrawnCells drawn = DrawCells(evidencePaths, request, progress);

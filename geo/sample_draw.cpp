@@ -75,9 +75,9 @@ std::vector<Span> ExcludedSpans(const CellDrawRequest& request, const GridFrame&
 // The background cells of the smallest keys met so far, each with its values in a slot of its own.
 class Kept {
   public:
-    Kept(std::size_t capacity, std::size_t layers) : capacity_(capacity), layers_(layers) {
-        values_.reserve(capacity * layers);
-    }
+    // Grows with the cells it keeps, not with the capacity asked: a request larger than the cells
+    // that qualify is refused after the walk, and must not claim its memory before.
+    Kept(std::size_t capacity, std::size_t layers) : capacity_(capacity), layers_(layers) {}
     // Where key's values go, or nullptr when the cell is not kept.
     double* Offer(std::uint64_t key, std::int64_t cell) {
         if (capacity_ == 0) return nullptr;
