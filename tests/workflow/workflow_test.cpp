@@ -149,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "elements = [{ layer = \"a\" }]\n",
                 "district.toml:17: hierarchy.levels[1].importance: must lie between 0.001 and 1000"},
         Refusal{"BackgroundBeyondTheCells", "[bp]\nbackground = 100000\n",
-                "district.toml:15: bp.background: 100000 background cells asked, but only 30"},
+                "district.toml:15: bp.background: 100000 background cells asked, but the rasters hold only"},
         Refusal{"NoDepositOnData", "[bp]\n", "deposits.path: no deposit lies on a cell",
                 "name = \"b\"\nraster = \"blank.tif\""},
         Refusal{"EscapingName", "", "layers[2].name: \"../../escaped\" is not a plain name",
@@ -281,7 +281,8 @@ TEST(WorkflowRun, AKillBetweenStepsLeavesNoSummaryOfAnEarlierRun) {
         int asked = 0;
         RunOptions options;
         options.progress = [&asked](const quarnel::ProgressStep& step) {
-            if (step.what == "step" && ++asked == 4) raise(SIGKILL);  // after BP training, before classification
+            if (step.what == "step" && ++asked == 4)
+                raise(SIGKILL);  // after BP training, before classification
             return true;
         };
         RunWorkflow(district.file, options);
